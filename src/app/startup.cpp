@@ -1,0 +1,134 @@
+#include "app/startup.h"
+
+#include <array>
+#include <exception>
+#include <vector>
+
+#include "app/player_detection.h"
+#include "common/system_error.h"
+#include "common/win_handles.h"
+#include "ui/standard_error_message.h"
+
+namespace tpl {
+namespace {
+
+constexpr DWORD kConfigurationReadChunk = 64 * 1024;
+
+// Before any window sets its title, the application is known by the program
+// file's name without its extension.
+std::string DefaultApplicationTitle(const std::string& programPath) {
+  const std::size_t slash = programPath.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? programPath : programPath.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+// Each missing file ends the run before anything of the package is read.
+bool PackageIsComplete(const PackagePaths& package) {
+  return FileExists(package.configuration) && FileExists(package.saverMovie) &&
+         (FileExists(package.settingsPicture) || FileExists(package.settingsMovie));
+}
+
+// Only the windowed dialogs report a start-up failure; the saver and the
+// preview must not put a message box on a screen nobody may be watching.
+bool ModeReportsStartupErrors(const StartupArguments& arguments) {
+  const StartupMode mode = ClassifyMode(arguments.modeArgument);
+  return mode == StartupMode::Settings || mode == StartupMode::Password;
+}
+
+int Dispatch(StartupState& state) {
+  switch (ClassifyMode(state.arguments.modeArgument)) {
+    case StartupMode::Preview:
+      return RunPreviewMode(state);
+    case StartupMode::Password:
+      return RunPasswordMode(state);
+    case StartupMode::Settings:
+      return RunSettingsMode(state);
+    case StartupMode::Saver:
+      state.saverMoviePath = state.package.saverMovie;
+      return RunSaverMode(state);
+    case StartupMode::None:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsNewerWindows() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // the real version is what decides the font, so the old call is wanted
+#endif
+  if (!::GetVersionExA(&info)) info.dwMajorVersion = 0;
+  return info.dwMajorVersion >= 6;
+}
+
+void BroadcastQuitMessage() {
+  const UINT quitMessage = ::RegisterWindowMessageA(kQuitMessageName);
+  ::SendMessageCallbackA(HWND_BROADCAST, quitMessage, 0, 0, nullptr, 0);
+}
+
+std::string ProgramFilePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // the path was cut short
+  }
+}
+
+std::string ExeBaseName() { return PackageBaseNameOf(ProgramFilePath()); }
+
+void LoadSaverConfiguration(const std::string& configurationPath, SaverConfiguration& configuration) {
+  configuration = SaverConfiguration();
+  const UniqueFile file(::CreateFileA(configurationPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) throw WindowsError("Cannot open the configuration file \"" + configurationPath + "\"", ::GetLastError());
+
+  SaverConfigurationReader reader(configuration);
+  std::vector<char> chunk(kConfigurationReadChunk);
+  for (;;) {
+    DWORD received = 0;
+    if (!::ReadFile(file.Get(), chunk.data(), kConfigurationReadChunk, &received, nullptr)) {
+      throw WindowsError("Cannot read the configuration file \"" + configurationPath + "\"", ::GetLastError());
+    }
+    if (received == 0) break;
+    if (!reader.Feed(std::string_view(chunk.data(), received))) break;
+  }
+  reader.Finish();
+}
+
+int RunStartup(const char* commandLine) {
+  StartupState state;
+  // Created unowned and never closed: its mere existence tells later instances
+  // that this one runs, for as long as the process lives.
+  state.instanceMutex = ::CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+  const bool anotherInstanceRuns = state.instanceMutex != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS;
+  state.newerWindows = IsNewerWindows();
+  if (anotherInstanceRuns) BroadcastQuitMessage();
+
+  state.arguments = ReadStartupArguments(commandLine != nullptr ? commandLine : "");
+  if (IsCompileRequest(state.arguments.modeArgument)) return 0;
+
+  state.programPath = ProgramFilePath();
+  state.baseName = PackageBaseNameOf(state.programPath);
+  state.package = PackagePathsFor(state.baseName);
+  if (!PackageIsComplete(state.package)) return 0;
+
+  try {
+    LoadSaverConfiguration(state.package.configuration, state.configuration);
+  } catch (const std::exception& error) {
+    if (ModeReportsStartupErrors(state.arguments)) {
+      ShowStandardErrorMessage(DefaultApplicationTitle(state.programPath), error.what());
+    }
+    return 1;
+  }
+  state.playerFound = DetectPlayer();
+  return Dispatch(state);
+}
+
+}  // namespace tpl
