@@ -1,0 +1,22 @@
+# Fails unless every DLL the file imports is one Windows itself provides, so the
+# program runs as a single copied file.
+set(system_dlls advapi32.dll comctl32.dll comdlg32.dll gdi32.dll gdiplus.dll kernel32.dll msvcrt.dll ole32.dll
+    oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll winmm.dll)
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" entries "${dump}")
+if(NOT entries)
+  message(FATAL_ERROR "no imports found in ${FILE}")
+endif()
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE "DLL Name: *" "" dll "${entry}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" dll)
+  list(FIND system_dlls ${dll} found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "${FILE} imports ${dll}, which is not a system DLL")
+  endif()
+  message(STATUS "import: ${dll}")
+endforeach()

@@ -1,0 +1,78 @@
+#pragma once
+// Helpers for the Windows tests: scratch folders and files, registry clean-up,
+// and starting a program and waiting for it while this thread keeps handling
+// its own window messages.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tpl::testing {
+
+// A fresh folder under the temporary directory, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  [[nodiscard]] const std::string& Path() const { return path_; }
+  // Path of a file inside the folder.
+  [[nodiscard]] std::string File(std::string_view name) const { return path_ + "\\" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+void CopyFileOrFail(const std::string& from, const std::string& to);
+void DeleteTree(const std::string& path);
+
+// Removes a registry key with all its subkeys; no error when it is missing.
+void DeleteRegistryTree(HKEY root, std::string_view path, REGSAM view = 0);
+
+// Sets a value of any type with exactly the given bytes, creating the key.
+void SetRawRegistryValue(HKEY root, std::string_view path, std::string_view name, DWORD type,
+                         const std::vector<std::uint8_t>& bytes, REGSAM view = 0);
+
+struct RawRegistryValue {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> bytes;
+};
+[[nodiscard]] std::optional<RawRegistryValue> GetRawRegistryValue(HKEY root, std::string_view path,
+                                                                  std::string_view name, REGSAM view = 0);
+
+// A started child process.
+class ChildProcess {
+ public:
+  ChildProcess(const std::string& program, const std::string& arguments);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Waits up to the timeout, handling this thread's messages meanwhile.
+  // Returns the exit code, or nothing when the process still runs.
+  [[nodiscard]] std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+  void Kill();
+  [[nodiscard]] DWORD Id() const { return info_.dwProcessId; }
+  [[nodiscard]] HANDLE Handle() const { return info_.hProcess; }
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Top-level windows that belong to the process.
+[[nodiscard]] std::vector<HWND> TopLevelWindowsOf(DWORD processId);
+
+// Handles this thread's messages for the given time.
+void PumpMessagesFor(DWORD milliseconds);
+
+[[nodiscard]] std::string WindowText(HWND window);
+[[nodiscard]] std::string WindowClassName(HWND window);
+
+}  // namespace tpl::testing
