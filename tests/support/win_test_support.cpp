@@ -33,6 +33,15 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
 
+std::string WindowsPathOf(std::string_view buildPath) {
+  std::string path(buildPath);
+  if (!path.starts_with('/')) return path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return "Z:" + path;
+}
+
 void WriteFileBytes(const std::string& path, std::string_view bytes) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail("CreateFile " + path);

@@ -29,6 +29,10 @@ class ScratchFolder {
   std::string path_;
 };
 
+// A build-machine path (as CMake knows it) as the Windows side sees it: Wine
+// maps the Unix root to drive Z:. Windows paths are returned unchanged.
+[[nodiscard]] std::string WindowsPathOf(std::string_view buildPath);
+
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 void CopyFileOrFail(const std::string& from, const std::string& to);
 void DeleteTree(const std::string& path);
