@@ -11,10 +11,10 @@ namespace tpl {
 [[nodiscard]] std::string PackageBaseNameOf(std::string_view programPath);
 
 struct PackagePaths {
-  std::string configuration;  // ".c1"
-  std::string saverMovie;     // ".swf"
+  std::string configuration;    // ".c1"
+  std::string saverMovie;       // ".swf"
   std::string settingsPicture;  // ".bmp"
-  std::string settingsMovie;  // ".c2"
+  std::string settingsMovie;    // ".c2"
 };
 
 [[nodiscard]] PackagePaths PackagePathsFor(std::string_view baseName);

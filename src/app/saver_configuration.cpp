@@ -11,8 +11,7 @@ constexpr char kEndOfFileMark = '\x1A';
 
 }  // namespace
 
-SaverConfigurationReader::SaverConfigurationReader(SaverConfiguration& configuration)
-    : configuration_(configuration) {}
+SaverConfigurationReader::SaverConfigurationReader(SaverConfiguration& configuration) : configuration_(configuration) {}
 
 std::string* SaverConfigurationReader::FieldForLine(std::uint32_t line) {
   SaverConfiguration& c = configuration_;

@@ -11,34 +11,33 @@ namespace tpl {
 
 struct SaverConfiguration {
   // Read from the configuration file (the line number is given).
-  std::string SettingsCaption = "Screensaver settings";                 // 4
-  std::string CloseCaption = "Close";                                   // 5
-  std::string PasswordDialogCaption = "Password protection";            // 6
-  std::string OkCaption = "OK";                                         // 7
-  std::string CancelCaption = "Cancel";                                 // 8
-  std::string EnableProtectionCaption = "Enable password protection";   // 9
-  std::string PasswordPrompt = "Password:";                             // 10
-  std::string DefaultScaleMode = "exactfit";                            // 12
-  std::string LoopMovie = "0";                                          // 14
-  std::string CurrentPasswordPrompt = "Enter your current password:";   // 15
-  std::string NewPasswordPrompt = "Enter your new password:";           // 16
-  std::string ConfirmPasswordPrompt = "Confirm your new password:";     // 17
-  std::string WrongPasswordMessage = "You have entered a wrong password.";  // 18
+  std::string SettingsCaption = "Screensaver settings";                      // 4
+  std::string CloseCaption = "Close";                                        // 5
+  std::string PasswordDialogCaption = "Password protection";                 // 6
+  std::string OkCaption = "OK";                                              // 7
+  std::string CancelCaption = "Cancel";                                      // 8
+  std::string EnableProtectionCaption = "Enable password protection";        // 9
+  std::string PasswordPrompt = "Password:";                                  // 10
+  std::string DefaultScaleMode = "exactfit";                                 // 12
+  std::string LoopMovie = "0";                                               // 14
+  std::string CurrentPasswordPrompt = "Enter your current password:";        // 15
+  std::string NewPasswordPrompt = "Enter your new password:";                // 16
+  std::string ConfirmPasswordPrompt = "Confirm your new password:";          // 17
+  std::string WrongPasswordMessage = "You have entered a wrong password.";   // 18
   std::string PasswordMismatchMessage = "Your new passwords do not match.";  // 19
-  std::string SaverTitle = "Screensaver";                               // 20
-  std::string CreatedWithText = "Created with";                         // 21
-  std::string CreditVersion = "0.9";                                    // 22
+  std::string SaverTitle = "Screensaver";                                    // 20
+  std::string CreatedWithText = "Created with";                              // 21
+  std::string CreditVersion = "0.9";                                         // 22
   std::string DownloadPrompt =
-      "This screensaver requires Adobe Flash Player component. Would you like to download it?";  // 23
-  std::string PlayerVersionLine = "7";                                  // 24
-  std::string MouseQuitDefault = "1";                                   // 25
-  std::string KeybQuitDefault = "1";                                    // 26
-  std::string MovieQuitAllowed = "1";                                   // 27
-  std::string ResChangeDefault = "65536";                               // 28
-  std::string ResChangeHeightDefault = "65536";                         // 29
-  std::string Line30Value = "0";                                        // 30
-  std::string PlayerMissingNotice =
-      "This screensaver requires Adobe Flash Player component to run properly.";  // 31
+      "This screensaver requires Adobe Flash Player component. Would you like to download it?";                 // 23
+  std::string PlayerVersionLine = "7";                                                                          // 24
+  std::string MouseQuitDefault = "1";                                                                           // 25
+  std::string KeybQuitDefault = "1";                                                                            // 26
+  std::string MovieQuitAllowed = "1";                                                                           // 27
+  std::string ResChangeDefault = "65536";                                                                       // 28
+  std::string ResChangeHeightDefault = "65536";                                                                 // 29
+  std::string Line30Value = "0";                                                                                // 30
+  std::string PlayerMissingNotice = "This screensaver requires Adobe Flash Player component to run properly.";  // 31
 
   // Fixed values: never read from the file, handed to the windows like the rest.
   std::string SaverId = "65536";

@@ -39,17 +39,11 @@ bool ModeReportsStartupErrors(const StartupArguments& arguments) {
 
 int Dispatch(StartupState& state) {
   switch (ClassifyMode(state.arguments.modeArgument)) {
-    case StartupMode::Preview:
-      return RunPreviewMode(state);
-    case StartupMode::Password:
-      return RunPasswordMode(state);
-    case StartupMode::Settings:
-      return RunSettingsMode(state);
-    case StartupMode::Saver:
-      state.saverMoviePath = state.package.saverMovie;
-      return RunSaverMode(state);
-    case StartupMode::None:
-      break;
+    case StartupMode::Preview: return RunPreviewMode(state);
+    case StartupMode::Password: return RunPasswordMode(state);
+    case StartupMode::Settings: return RunSettingsMode(state);
+    case StartupMode::Saver: state.saverMoviePath = state.package.saverMovie; return RunSaverMode(state);
+    case StartupMode::None: break;
   }
   return 0;
 }

@@ -35,8 +35,8 @@ std::string ReadRegistryString(HKEY root, std::string_view keyPath, std::string_
     // One spare byte: a stored string need not carry its terminating NUL.
     std::vector<char> buffer(static_cast<std::size_t>(size) + 1, '\0');
     DWORD received = size;
-    const LONG result = ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
-                                           reinterpret_cast<BYTE*>(buffer.data()), &received);
+    const LONG result =
+        ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &received);
     if (result == ERROR_MORE_DATA) continue;
     if (result != ERROR_SUCCESS || !IsStringType(type)) return {};
     const std::size_t length = received < size ? received : size;
@@ -57,8 +57,8 @@ void WriteRegistryString(HKEY root, std::string_view keyPath, std::string_view v
       return;
     }
     created.Reset();
-    if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                          key.Receive(), nullptr) != ERROR_SUCCESS) {
+    if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Receive(),
+                          nullptr) != ERROR_SUCCESS) {
       return;
     }
   }

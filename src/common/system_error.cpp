@@ -4,9 +4,9 @@ namespace tpl {
 
 std::string SystemMessageText(DWORD errorCode) {
   char* buffer = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      errorCode, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  const DWORD length =
+      ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, errorCode, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text;
   if (length != 0 && buffer != nullptr) text.assign(buffer, length);
   if (buffer != nullptr) ::LocalFree(buffer);

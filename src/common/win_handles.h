@@ -2,8 +2,8 @@
 // Owning wrappers for Windows handles and COM pointers: move-only, closed once,
 // on every path. Everything the program opens is held by one of these.
 
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <utility>
 
