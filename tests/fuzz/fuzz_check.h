@@ -1,0 +1,13 @@
+#pragma once
+// A failed check in a fuzz target: report it and abort, so libFuzzer keeps the input.
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                                 \
+  do {                                                                                        \
+    if (!(condition)) {                                                                       \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);      \
+      std::abort();                                                                           \
+    }                                                                                         \
+  } while (false)
