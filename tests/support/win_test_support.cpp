@@ -131,6 +131,60 @@ std::optional<RawRegistryValue> GetRawRegistryValue(HKEY root, std::string_view 
   return value;
 }
 
+bool RegistryKeyExists(HKEY root, std::string_view path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, RelativePath(path).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+void DeleteRegistryValue(HKEY root, std::string_view path, std::string_view name, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, RelativePath(path).c_str(), 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return;
+  ::RegDeleteValueA(key, std::string(name).c_str());
+  ::RegCloseKey(key);
+}
+
+void DeleteRegistryKeyIfEmpty(HKEY root, std::string_view path, REGSAM view) {
+  HKEY key = nullptr;
+  const std::string relative = RelativePath(path);
+  if (::RegOpenKeyExA(root, relative.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  const LONG result = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                         nullptr, nullptr, nullptr);
+  ::RegCloseKey(key);
+  if (result == ERROR_SUCCESS && subkeys == 0 && values == 0) ::RegDeleteKeyExA(root, relative.c_str(), view, 0);
+}
+
+RegistryValueBackup::RegistryValueBackup(HKEY root, std::string_view path, std::string_view name, REGSAM view)
+    : root_(root), path_(RelativePath(path)), name_(name), view_(view) {
+  std::size_t end = 0;
+  while (end != std::string::npos) {
+    end = path_.find('\\', end + 1);
+    const std::string prefix = path_.substr(0, end);
+    if (!RegistryKeyExists(root_, prefix, view_)) {
+      firstMissingKey_ = prefix;
+      return;
+    }
+  }
+  value_ = GetRawRegistryValue(root_, path_, name_, view_);
+}
+
+RegistryValueBackup::~RegistryValueBackup() {
+  try {
+    if (!firstMissingKey_.empty()) {
+      DeleteRegistryTree(root_, firstMissingKey_, view_);
+    } else if (value_) {
+      SetRawRegistryValue(root_, path_, name_, value_->type, value_->bytes, view_);
+    } else {
+      DeleteRegistryValue(root_, path_, name_, view_);
+    }
+  } catch (const std::exception&) {
+    // Nothing better to do while a test ends; the next run starts from whatever is left.
+  }
+}
+
 ChildProcess::ChildProcess(const std::string& program, const std::string& arguments) {
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup{};

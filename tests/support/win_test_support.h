@@ -51,6 +51,35 @@ struct RawRegistryValue {
 [[nodiscard]] std::optional<RawRegistryValue> GetRawRegistryValue(HKEY root, std::string_view path,
                                                                   std::string_view name, REGSAM view = 0);
 
+// Whether the key exists.
+[[nodiscard]] bool RegistryKeyExists(HKEY root, std::string_view path, REGSAM view = 0);
+
+// Removes one value; no error when it or its key is missing.
+void DeleteRegistryValue(HKEY root, std::string_view path, std::string_view name, REGSAM view = 0);
+
+// Removes the key only when it holds neither subkeys nor values, so a shared
+// parent of several tests' keys goes once the last of them is gone.
+void DeleteRegistryKeyIfEmpty(HKEY root, std::string_view path, REGSAM view = 0);
+
+// Remembers one registry value and which keys on its path exist, and puts it
+// all back when destroyed: the value is restored or removed again, and the
+// first key of the path that did not exist goes with everything below it.
+class RegistryValueBackup {
+ public:
+  RegistryValueBackup(HKEY root, std::string_view path, std::string_view name, REGSAM view = 0);
+  ~RegistryValueBackup();
+  RegistryValueBackup(const RegistryValueBackup&) = delete;
+  RegistryValueBackup& operator=(const RegistryValueBackup&) = delete;
+
+ private:
+  HKEY root_;
+  std::string path_;
+  std::string name_;
+  REGSAM view_;
+  std::string firstMissingKey_;  // empty: the whole path existed
+  std::optional<RawRegistryValue> value_;
+};
+
 // A started child process.
 class ChildProcess {
  public:
