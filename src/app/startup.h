@@ -40,10 +40,6 @@ void BroadcastQuitMessage();
 // The package base name of the running program.
 [[nodiscard]] std::string ExeBaseName();
 
-// Fills the configuration from its defaults and the file at the path. Throws
-// when the file cannot be opened or read.
-void LoadSaverConfiguration(const std::string& configurationPath, SaverConfiguration& configuration);
-
 // Runs start-up and the chosen mode; returns the process exit code.
 [[nodiscard]] int RunStartup(const char* commandLine);
 

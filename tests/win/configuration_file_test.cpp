@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/saver_configuration.h"
-#include "app/startup.h"
+#include "app/configuration_file.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
