@@ -10,18 +10,13 @@
 #include <vector>
 
 #include "password/legacy_password_codec.h"
+#include "support/case_name.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
 namespace {
 
-// Names each parameterised case after its table entry.
-struct CaseName {
-  template <typename Case>
-  std::string operator()(const ::testing::TestParamInfo<Case>& test) const {
-    return test.param.name;
-  }
-};
+using testing::CaseName;
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "common/store_layout.h"
+#include "support/case_name.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
 namespace {
 
-// Names each parameterised case after its table entry.
-struct CaseName {
-  template <typename Case>
-  std::string operator()(const ::testing::TestParamInfo<Case>& test) const {
-    return test.param.name;
-  }
-};
+using testing::CaseName;
 
 // Libraries built beside this test, each with nothing but a version resource.
 std::string Version4Library() { return testing::WindowsPathOf(TEMPLATE_VERSION4_FIXTURE); }

@@ -7,18 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "support/case_name.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
 namespace {
 
-// Names each parameterised case after its table entry.
-struct CaseName {
-  template <typename Case>
-  std::string operator()(const ::testing::TestParamInfo<Case>& test) const {
-    return test.param.name;
-  }
-};
+using testing::CaseName;
 
 using namespace std::string_view_literals;
 
