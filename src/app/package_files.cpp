@@ -2,7 +2,7 @@
 
 namespace tpl {
 
-std::string PackageBaseNameOf(std::string_view programPath) {
+std::string ExeBaseName(std::string_view programPath) {
   constexpr std::size_t kExtensionLength = 4;
   if (programPath.size() <= kExtensionLength) return {};
   return std::string(programPath.substr(0, programPath.size() - kExtensionLength));

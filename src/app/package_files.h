@@ -8,7 +8,7 @@ namespace tpl {
 
 // The program path minus its last 4 characters (the ".scr" of a saver), with
 // no check that those characters really are an extension.
-[[nodiscard]] std::string PackageBaseNameOf(std::string_view programPath);
+[[nodiscard]] std::string ExeBaseName(std::string_view programPath);
 
 struct PackagePaths {
   std::string configuration;    // ".c1"

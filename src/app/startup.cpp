@@ -10,6 +10,8 @@
 namespace tpl {
 namespace {
 
+constexpr std::size_t kLongestPath = 32768;
+
 // Before any window sets its title, the application is known by the program
 // file's name without its extension.
 std::string DefaultApplicationTitle(const std::string& programPath) {
@@ -67,11 +69,10 @@ std::string ProgramFilePath() {
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
     if (length < buffer.size()) return std::string(buffer.data(), length);
+    if (buffer.size() >= kLongestPath) return {};
     buffer.resize(buffer.size() * 2);  // the path was cut short
   }
 }
-
-std::string ExeBaseName() { return PackageBaseNameOf(ProgramFilePath()); }
 
 int RunStartup(const char* commandLine) {
   StartupState state;
@@ -86,7 +87,7 @@ int RunStartup(const char* commandLine) {
   if (IsCompileRequest(state.arguments.modeArgument)) return 0;
 
   state.programPath = ProgramFilePath();
-  state.baseName = PackageBaseNameOf(state.programPath);
+  state.baseName = ExeBaseName(state.programPath);
   state.package = PackagePathsFor(state.baseName);
   if (!PackageIsComplete(state.package)) return 0;
 

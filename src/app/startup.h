@@ -37,9 +37,6 @@ void BroadcastQuitMessage();
 // The running program file's full path.
 [[nodiscard]] std::string ProgramFilePath();
 
-// The package base name of the running program.
-[[nodiscard]] std::string ExeBaseName();
-
 // Runs start-up and the chosen mode; returns the process exit code.
 [[nodiscard]] int RunStartup(const char* commandLine);
 

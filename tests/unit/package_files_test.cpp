@@ -31,7 +31,7 @@ TEST(PackageBaseName, DropsExactlyTheLastFourCharacters) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.programPath)));
-    EXPECT_EQ(PackageBaseNameOf(c.programPath), c.baseName);
+    EXPECT_EQ(ExeBaseName(c.programPath), c.baseName);
   }
 }
 
@@ -58,7 +58,7 @@ TEST(PackagePaths, AppendTheFourPackageExtensions) {
 }
 
 TEST(PackagePaths, ConfigurationFileReplacesTheProgramExtension) {
-  const PackagePaths paths = PackagePathsFor(PackageBaseNameOf("D:\\My Savers\\Night Sky.scr"));
+  const PackagePaths paths = PackagePathsFor(ExeBaseName("D:\\My Savers\\Night Sky.scr"));
   EXPECT_EQ(paths.configuration, "D:\\My Savers\\Night Sky.c1");
   EXPECT_EQ(paths.saverMovie, "D:\\My Savers\\Night Sky.swf");
 }
