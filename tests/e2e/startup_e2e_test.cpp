@@ -102,6 +102,26 @@ TEST_P(ModeArgument, CompletePackageEndsWithExitCodeZeroAndNoWindow) {
   EXPECT_TRUE(run.Windows().empty()) << "windows seen:" << ClassesOf(run.Windows());
 }
 
+// Start-up only reads the registry: player detection looks under the savers'
+// key and must not create it, nor touch the legacy password values.
+TEST_P(ModeArgument, CompletePackageLeavesTheRegistryAsItWas) {
+  constexpr char kSaversKey[] = "\\Software\\GlimmerforgeSavers";
+  constexpr char kDesktopKey[] = "\\Control Panel\\Desktop";
+  ASSERT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, kSaversKey)) << "left over by another test";
+  const auto passwordBefore = testing::GetRawRegistryValue(HKEY_CURRENT_USER, kDesktopKey, "ScreenSave_Data");
+
+  const SaverPackage package(kSaverName, kCompletePackage, kTypicalConfiguration);
+  ProgramRun run(package.ProgramPath(), GetParam().arguments);
+  EXPECT_EQ(run.Finish(MessageBoxes::Close), std::optional<DWORD>(0));
+
+  EXPECT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, kSaversKey));
+  const auto passwordAfter = testing::GetRawRegistryValue(HKEY_CURRENT_USER, kDesktopKey, "ScreenSave_Data");
+  EXPECT_EQ(passwordBefore.has_value(), passwordAfter.has_value());
+  if (passwordBefore && passwordAfter) {
+    EXPECT_EQ(passwordBefore->bytes, passwordAfter->bytes);
+  }
+}
+
 TEST_P(ModeArgument, UnreadableConfigurationEndsWithExitCodeOne) {
   const SaverPackage package(kSaverName);
   const ExclusiveFileLock lock(package.ConfigurationPath());
