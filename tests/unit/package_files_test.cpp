@@ -19,8 +19,8 @@ TEST(PackageBaseName, DropsExactlyTheLastFourCharacters) {
       {"C:\\Saver.Files\\Aquarium.scr", "C:\\Saver.Files\\Aquarium"},
       {"C:\\Savers\\Aquarium.exe", "C:\\Savers\\Aquarium"},
       {"C:\\Savers\\Aquarium.html", "C:\\Savers\\Aquarium."},  // longer extension: its dot stays
-      {"C:\\Savers\\Aquarium.sc", "C:\\Savers\\Aquariu"},     // shorter one: the name loses letters
-      {"C:\\Savers\\Aquarium", "C:\\Savers\\Aqua"},           // none at all
+      {"C:\\Savers\\Aquarium.sc", "C:\\Savers\\Aquariu"},      // shorter one: the name loses letters
+      {"C:\\Savers\\Aquarium", "C:\\Savers\\Aqua"},            // none at all
       {"\\\\server\\share\\x.scr", "\\\\server\\share\\x"},
       {"x.scr", "x"},
       {"ab.cd", "a"},
@@ -41,10 +41,10 @@ TEST(PackagePaths, AppendTheFourPackageExtensions) {
     std::string_view configuration, saverMovie, settingsPicture, settingsMovie;
   };
   const Case cases[] = {
-      {"C:\\Savers\\Aquarium", "C:\\Savers\\Aquarium.c1", "C:\\Savers\\Aquarium.swf",
-       "C:\\Savers\\Aquarium.bmp", "C:\\Savers\\Aquarium.c2"},
-      {"C:\\Savers\\Aquarium.", "C:\\Savers\\Aquarium..c1", "C:\\Savers\\Aquarium..swf",
-       "C:\\Savers\\Aquarium..bmp", "C:\\Savers\\Aquarium..c2"},
+      {"C:\\Savers\\Aquarium", "C:\\Savers\\Aquarium.c1", "C:\\Savers\\Aquarium.swf", "C:\\Savers\\Aquarium.bmp",
+       "C:\\Savers\\Aquarium.c2"},
+      {"C:\\Savers\\Aquarium.", "C:\\Savers\\Aquarium..c1", "C:\\Savers\\Aquarium..swf", "C:\\Savers\\Aquarium..bmp",
+       "C:\\Savers\\Aquarium..c2"},
       {"", ".c1", ".swf", ".bmp", ".c2"},
   };
   for (const Case& c : cases) {

@@ -85,12 +85,13 @@ TEST(SaverConfigurationFields, TableNamesEveryFieldOnceAndEveryValueLineOnce) {
 
 TEST(SaverConfigurationDefaults, FileWithoutValuesKeepsEveryDefault) {
   const std::string_view files[] = {
-      ""sv,                      // empty file
-      "\x1A"sv,                  // end mark straight away
-      "\x1A" "3\nx\nx\nvalue\n"sv,  // end mark before line 1 hides everything behind it
-      "3"sv,                     // line 1 only, no line end
+      ""sv,      // empty file
+      "\x1A"sv,  // end mark straight away
+      "\x1A"
+      "3\nx\nx\nvalue\n"sv,  // end mark before line 1 hides everything behind it
+      "3"sv,                 // line 1 only, no line end
       "3\r\n"sv,
-      "3\nline 2\nline 3\n"sv,   // ignored lines only
+      "3\nline 2\nline 3\n"sv,  // ignored lines only
       "not a number\n\n\n"sv,
   };
   for (std::string_view file : files) {
@@ -144,9 +145,9 @@ TEST(SaverConfigurationVersion, FirstLineDecidesWhereReadingStops) {
       {"1", 1, 5},
       {"01", 1, 5},
       {"$1", 1, 5},
-      {"", 1, 5},            // empty line 1: not an integer
+      {"", 1, 5},  // empty line 1: not an integer
       {"abc", 1, 5},
-      {"2 ", 1, 5},          // a trailing blank makes the line invalid
+      {"2 ", 1, 5},  // a trailing blank makes the line invalid
       {"2\t", 1, 5},
       {"\t2", 1, 5},         // only blanks may lead
       {"2\x1A", 1, 5},       // an end mark inside a line is part of the text
@@ -160,8 +161,8 @@ TEST(SaverConfigurationVersion, FirstLineDecidesWhereReadingStops) {
       {"$2", 2, 24},
       {"0x2", 2, 24},
       {"0X02", 2, 24},
-      {"2\r", 2, 24},        // with the LF after it: a CR LF line end
-      {"\r2", 2, 24},        // a lone CR is dropped
+      {"2\r", 2, 24},  // with the LF after it: a CR LF line end
+      {"\r2", 2, 24},  // a lone CR is dropped
       {"0", 0, 40},
       {"3", 3, 40},
       {"-1", -1, 40},
@@ -238,10 +239,23 @@ TEST(SaverConfigurationTextRules, LinesAreSplitAndKeptAsWritten) {
       {"empty line between CR LF", head + "A\n\r\nB", "A", "", "B", {}},
       {"empty lines give empty values", head + "\n\nC\n", "", "", "C", {}},
       {"blanks are kept", head + "  A  \n\tB\t\n \n", "  A  ", "\tB\t", " ", {}},
-      {"end mark at a line start", head + "A\n\x1A" "B\nC\n", "A", {}, {}, {}},
+      {"end mark at a line start",
+       head + "A\n\x1A"
+              "B\nC\n",
+       "A",
+       {},
+       {},
+       {}},
       {"end mark after CR LF", "3\r\nx\r\nx\r\nA\r\n\x1A\r\nB\r\n", "A", {}, {}, {}},
       {"end mark on an ignored line", "3\n\x1A\nx\nA\n", {}, {}, {}, {}},
-      {"end mark inside a line is kept", head + "A\x1A" "B\nC\x1A\n\x1A\n", "A\x1A" "B", "C\x1A", {}, {}},
+      {"end mark inside a line is kept",
+       head + "A\x1A"
+              "B\nC\x1A\n\x1A\n",
+       "A\x1A"
+       "B",
+       "C\x1A",
+       {},
+       {}},
       {"NUL and 8-bit bytes are kept", head + "A\0B\n\xE9\xFF\x80\n"s, "A\0B"sv, "\xE9\xFF\x80", {}, {}},
       {"other control bytes are kept", head + "\f\v\x01\x7F\n", "\f\v\x01\x7F", {}, {}, {}},
   };
@@ -303,7 +317,7 @@ TEST(SaverConfigurationLongLines, LinesOfManyMegabytesAreReadWhole) {
     if (c == '\r' || c == '\n') c = 'x';
     longValue[i] = c;
   }
-  const std::string file = std::string(kMiB, ' ') + "3\r\n"   // line 1: a version after many blanks
+  const std::string file = std::string(kMiB, ' ') + "3\r\n"       // line 1: a version after many blanks
                            + std::string(5 * kMiB, 'y') + "\r\n"  // line 2, ignored
                            + "\r\n" + longValue + "\r\n"          // lines 3 and 4
                            + "after\r\n" + std::string(5, '\n')   // lines 5 to 10

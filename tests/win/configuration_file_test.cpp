@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/saver_configuration.h"
 #include "app/configuration_file.h"
+#include "app/saver_configuration.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
@@ -213,8 +213,8 @@ TEST_F(ConfigurationFileTest, MissingFileFails) { ExpectLoadFailsNaming(scratch_
 // Another handle holds an exclusive lock on the whole file: reading it fails.
 TEST_F(ConfigurationFileTest, LockedRangeFailsTheRead) {
   const std::string path = WriteConfiguration("3\r\n\r\n\r\nCaption\r\nClose\r\n");
-  HANDLE holder = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE holder = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   OVERLAPPED whole{};
   ASSERT_TRUE(::LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))

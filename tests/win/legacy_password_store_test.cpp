@@ -131,7 +131,8 @@ Bytes WithAppended(Bytes bytes, std::size_t count) {
   return bytes;
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, LegacyPasswordReadTest,
+INSTANTIATE_TEST_SUITE_P(
+    Values, LegacyPasswordReadTest,
     ::testing::Values(
         // Protection off: the stored password does not matter.
         ReadCase{"FlagAbsent", kFlagAbsent, REG_BINARY, EncodedPassword, ""},
@@ -162,10 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Values, LegacyPasswordReadTest,
         ReadCase{"BadLastReadDigit", kFlagOn, REG_BINARY, [] { return WithByte(EncodedPassword(), 11, 'x'); }, ""},
         // Sizes at and beyond the longest password.
         ReadCase{"LongestPassword", kFlagOn, REG_BINARY, [] { return Encoded(LongestPassword()); }, LongestPassword()},
-        ReadCase{"OneByteTooLong", kFlagOn, REG_BINARY, [] { return WithAppended(Encoded(LongestPassword()), 1); },
-                 ""},
-        ReadCase{"FarTooLong", kFlagOn, REG_BINARY, [] { return WithAppended(Encoded(LongestPassword()), 1000); },
-                 ""},
+        ReadCase{"OneByteTooLong", kFlagOn, REG_BINARY, [] { return WithAppended(Encoded(LongestPassword()), 1); }, ""},
+        ReadCase{"FarTooLong", kFlagOn, REG_BINARY, [] { return WithAppended(Encoded(LongestPassword()), 1000); }, ""},
         ReadCase{"ShortPasswordPaddedTooLong", kFlagOn, REG_BINARY, [] { return WithAppended(EncodedPassword(), 300); },
                  ""},
         // Text and number types are refused; other types are taken as bytes.
@@ -254,8 +253,7 @@ TEST_P(LegacyPasswordRoundTripTest, WrittenPasswordReadsBack) {
 INSTANTIATE_TEST_SUITE_P(Passwords, LegacyPasswordRoundTripTest,
                          ::testing::Values(std::string("A"), std::string(kPassword), std::string("TWO WORDS 42"),
                                            std::string("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~"),
-                                           std::string("\xC4\xD6\xDC\xC9"), std::string(127, 'Z'),
-                                           LongestPassword()));
+                                           std::string("\xC4\xD6\xDC\xC9"), std::string(127, 'Z'), LongestPassword()));
 
 TEST_F(LegacyPasswordTest, WriteReplacesLongerPasswordAndOtherTypes) {
   Store(kDataValue, REG_SZ, {'4', '1', 0});

@@ -20,9 +20,7 @@ std::string Version4Library() { return testing::WindowsPathOf(TEMPLATE_VERSION4_
 std::string Version5Library() { return testing::WindowsPathOf(TEMPLATE_VERSION5_FIXTURE); }
 std::string Version6Library() { return testing::WindowsPathOf(TEMPLATE_VERSION6_FIXTURE); }
 
-std::string ServerKeyPath(std::string_view classId) {
-  return "\\CLSID\\" + std::string(classId) + "\\InprocServer32";
-}
+std::string ServerKeyPath(std::string_view classId) { return "\\CLSID\\" + std::string(classId) + "\\InprocServer32"; }
 
 std::vector<std::uint8_t> StringBytes(std::string_view text) {
   std::vector<std::uint8_t> bytes(text.begin(), text.end());
@@ -80,14 +78,12 @@ TEST_P(FileMajorVersionTest, IsTheHighWordOfTheFixedFileVersion) {
   EXPECT_EQ(FileMajorVersion(path), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, FileMajorVersionTest,
-                         ::testing::Values(VersionCase{"Version4", Target::Version4, 4},
-                                           VersionCase{"Version5", Target::Version5, 5},
-                                           VersionCase{"Version6", Target::Version6, 6},
-                                           VersionCase{"TextFile", Target::NoVersionInfo, 0},
-                                           VersionCase{"MissingFile", Target::MissingFile, 0},
-                                           VersionCase{"Folder", Target::Folder, 0}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileMajorVersionTest,
+    ::testing::Values(VersionCase{"Version4", Target::Version4, 4}, VersionCase{"Version5", Target::Version5, 5},
+                      VersionCase{"Version6", Target::Version6, 6}, VersionCase{"TextFile", Target::NoVersionInfo, 0},
+                      VersionCase{"MissingFile", Target::MissingFile, 0}, VersionCase{"Folder", Target::Folder, 0}),
+    CaseName());
 
 // ---------------------------------------------------------------------------
 
@@ -160,7 +156,8 @@ constexpr Registration kOtherPlayer{Target::NoVersionInfo, "player10.ocx"};
 constexpr Registration kOldPlayer5{Target::Version5, "swflash.ocx"};
 constexpr Registration kOldPlayer4{Target::Version4, "swflash.ocx"};
 
-INSTANTIATE_TEST_SUITE_P(Cases, PlayerDetectionTest,
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlayerDetectionTest,
     ::testing::Values(
         DetectionCase{.name = "NothingRegistered", .found = false},
         // A server file of another name is taken whatever its version.
@@ -176,9 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PlayerDetectionTest,
         // The old player's file name is usable in version 5 only.
         DetectionCase{.name = "SecondIdOldPlayerVersion5", .second = kOldPlayer5, .found = true},
         DetectionCase{.name = "SecondIdOldPlayerVersion4", .second = kOldPlayer4, .found = false},
-        DetectionCase{.name = "SecondIdOldPlayerVersion6",
-                      .second = {Target::Version6, "swflash.ocx"},
-                      .found = false},
+        DetectionCase{.name = "SecondIdOldPlayerVersion6", .second = {Target::Version6, "swflash.ocx"}, .found = false},
         DetectionCase{.name = "SecondIdOldPlayerWithoutVersion",
                       .second = {Target::NoVersionInfo, "swflash.ocx"},
                       .found = false},
@@ -186,20 +181,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, PlayerDetectionTest,
         DetectionCase{.name = "FirstIdOldPlayerVersion4", .first = kOldPlayer4, .found = false},
         DetectionCase{.name = "CapitalOldPlayerVersion5", .second = {Target::Version5, "SWFLASH.OCX"}, .found = true},
         DetectionCase{.name = "CapitalOldPlayerVersion4", .second = {Target::Version4, "SWFLASH.OCX"}, .found = false},
-        DetectionCase{.name = "MixedCaseOldPlayerVersion4",
-                      .second = {Target::Version4, "SwFlash.Ocx"},
-                      .found = false},
+        DetectionCase{
+            .name = "MixedCaseOldPlayerVersion4", .second = {Target::Version4, "SwFlash.Ocx"}, .found = false},
         DetectionCase{.name = "NameEndingInOldPlayerNameVersion4",
                       .second = {Target::Version4, "newswflash.ocx"},
                       .found = false},
-        DetectionCase{.name = "NameEndingInOldPlayerNameVersion5",
-                      .second = {Target::Version5, "newswflash.ocx"},
-                      .found = true},
+        DetectionCase{
+            .name = "NameEndingInOldPlayerNameVersion5", .second = {Target::Version5, "newswflash.ocx"}, .found = true},
         // Paths that name no file are skipped.
         DetectionCase{.name = "FirstIdMissingFile", .first = {Target::MissingFile, "player10.ocx"}, .found = false},
-        DetectionCase{.name = "SecondIdMissingOldPlayer",
-                      .second = {Target::MissingFile, "swflash.ocx"},
-                      .found = false},
+        DetectionCase{
+            .name = "SecondIdMissingOldPlayer", .second = {Target::MissingFile, "swflash.ocx"}, .found = false},
         DetectionCase{.name = "FirstIdFolder", .first = {Target::Folder, "player10.ocx"}, .found = false},
         DetectionCase{.name = "FirstIdEmptyPath", .first = {Target::EmptyPath}, .found = false},
         // A rejected first class id does not end detection.
@@ -211,10 +203,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, PlayerDetectionTest,
                       .first = {Target::Folder, "player10.ocx"},
                       .second = kOldPlayer5,
                       .found = true},
-        DetectionCase{.name = "FirstIdOldPlayer4SecondIdOldPlayer5",
-                      .first = kOldPlayer4,
-                      .second = kOldPlayer5,
-                      .found = true},
+        DetectionCase{
+            .name = "FirstIdOldPlayer4SecondIdOldPlayer5", .first = kOldPlayer4, .second = kOldPlayer5, .found = true},
         DetectionCase{.name = "BothIdsOldPlayer4", .first = kOldPlayer4, .second = kOldPlayer4, .found = false},
         // The per-user overrides.
         DetectionCase{.name = "PathOverrideExistingFile", .pathOverride = Target::NoVersionInfo, .found = true},
@@ -231,10 +221,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, PlayerDetectionTest,
                       .pathOverride = Target::MissingFile,
                       .presentOverride = "1",
                       .found = true},
-        DetectionCase{.name = "PresentOverrideRescuesOldPlayer4",
-                      .first = kOldPlayer4,
-                      .presentOverride = "1",
-                      .found = true},
+        DetectionCase{
+            .name = "PresentOverrideRescuesOldPlayer4", .first = kOldPlayer4, .presentOverride = "1", .found = true},
         // Only the parent key of all savers counts, never a saver's own key.
         DetectionCase{.name = "PathOverrideInSaverKeyIgnored",
                       .pathOverride = Target::NoVersionInfo,

@@ -80,29 +80,30 @@ TEST_P(RegistryReadByType, ReadsTextOfStringTypesOnly) {
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kKey, "Value"), stored.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, RegistryReadByType,
-    ::testing::Values(
-        StoredValue{"String", REG_SZ, "text\0"sv, "text"},
-        StoredValue{"StringWithBlanks", REG_SZ, "  two  words \0"sv, "  two  words "},
-        StoredValue{"ExpandableStringStaysUnexpanded", REG_EXPAND_SZ, "%SystemRoot%\\player.ocx\0"sv,
-                    "%SystemRoot%\\player.ocx"},
-        StoredValue{"StringEndsAtFirstNul", REG_SZ, "before\0after\0"sv, "before"},
-        StoredValue{"ExpandableStringEndsAtFirstNul", REG_EXPAND_SZ, "%TEMP%\0%TMP%\0"sv, "%TEMP%"},
-        StoredValue{"StringStartingWithNul", REG_SZ, "\0hidden\0"sv, ""},
-        StoredValue{"StringWithoutTerminator", REG_SZ, "unterminated"sv, "unterminated"},
-        StoredValue{"LongStringWithoutTerminator", REG_SZ,
-                    "a string stored without its terminating NUL that is long enough to live on the heap"sv,
-                    "a string stored without its terminating NUL that is long enough to live on the heap"},
-        StoredValue{"ExpandableStringWithoutTerminator", REG_EXPAND_SZ, "%TEMP%"sv, "%TEMP%"},
-        StoredValue{"ZeroLengthString", REG_SZ, ""sv, ""},
-        StoredValue{"StringOfOnlyNul", REG_SZ, "\0"sv, ""},
-        // The other types hold bytes that would read as "1" or "text" if the type were not checked.
-        StoredValue{"Number", REG_DWORD, "1\0\0\0"sv, ""},
-        StoredValue{"BigEndianNumber", REG_DWORD_BIG_ENDIAN, "1\0\0\0"sv, ""},
-        StoredValue{"LongNumber", REG_QWORD, "1\0\0\0\0\0\0\0"sv, ""},
-        StoredValue{"Binary", REG_BINARY, "text\0"sv, ""},
-        StoredValue{"MultiString", REG_MULTI_SZ, "text\0more\0\0"sv, ""},
-        StoredValue{"Untyped", REG_NONE, "text\0"sv, ""}),
+INSTANTIATE_TEST_SUITE_P(
+    Types, RegistryReadByType,
+    ::testing::Values(StoredValue{"String", REG_SZ, "text\0"sv, "text"},
+                      StoredValue{"StringWithBlanks", REG_SZ, "  two  words \0"sv, "  two  words "},
+                      StoredValue{"ExpandableStringStaysUnexpanded", REG_EXPAND_SZ, "%SystemRoot%\\player.ocx\0"sv,
+                                  "%SystemRoot%\\player.ocx"},
+                      StoredValue{"StringEndsAtFirstNul", REG_SZ, "before\0after\0"sv, "before"},
+                      StoredValue{"ExpandableStringEndsAtFirstNul", REG_EXPAND_SZ, "%TEMP%\0%TMP%\0"sv, "%TEMP%"},
+                      StoredValue{"StringStartingWithNul", REG_SZ, "\0hidden\0"sv, ""},
+                      StoredValue{"StringWithoutTerminator", REG_SZ, "unterminated"sv, "unterminated"},
+                      StoredValue{
+                          "LongStringWithoutTerminator", REG_SZ,
+                          "a string stored without its terminating NUL that is long enough to live on the heap"sv,
+                          "a string stored without its terminating NUL that is long enough to live on the heap"},
+                      StoredValue{"ExpandableStringWithoutTerminator", REG_EXPAND_SZ, "%TEMP%"sv, "%TEMP%"},
+                      StoredValue{"ZeroLengthString", REG_SZ, ""sv, ""},
+                      StoredValue{"StringOfOnlyNul", REG_SZ, "\0"sv, ""},
+                      // The other types hold bytes that would read as "1" or "text" if the type were not checked.
+                      StoredValue{"Number", REG_DWORD, "1\0\0\0"sv, ""},
+                      StoredValue{"BigEndianNumber", REG_DWORD_BIG_ENDIAN, "1\0\0\0"sv, ""},
+                      StoredValue{"LongNumber", REG_QWORD, "1\0\0\0\0\0\0\0"sv, ""},
+                      StoredValue{"Binary", REG_BINARY, "text\0"sv, ""},
+                      StoredValue{"MultiString", REG_MULTI_SZ, "text\0more\0\0"sv, ""},
+                      StoredValue{"Untyped", REG_NONE, "text\0"sv, ""}),
     CaseName());
 
 // ---------------------------------------------------------------------------
@@ -276,10 +277,11 @@ const std::string kTooLongBelowNewParents = "New\\Parents\\" + kTooLongKeyName +
 const std::string kTooLongDirectly = kTooLongKeyName;
 
 INSTANTIATE_TEST_SUITE_P(Failures, RegistryFailingWrite,
-    ::testing::Values(FailingWrite{"KeyNameTooLong", "Plain", false, kTooLongDirectly.c_str()},
-                      FailingWrite{"KeyNameTooLongBelowNewParents", "Plain", false, kTooLongBelowNewParents.c_str()},
-                      FailingWrite{"NonVolatileBelowVolatile", "Volatile", true, "New\\Leaf"}),
-    CaseName());
+                         ::testing::Values(FailingWrite{"KeyNameTooLong", "Plain", false, kTooLongDirectly.c_str()},
+                                           FailingWrite{"KeyNameTooLongBelowNewParents", "Plain", false,
+                                                        kTooLongBelowNewParents.c_str()},
+                                           FailingWrite{"NonVolatileBelowVolatile", "Volatile", true, "New\\Leaf"}),
+                         CaseName());
 
 }  // namespace
 }  // namespace tpl
