@@ -1,20 +1,25 @@
 # Test registration: one ctest entry per GoogleTest suite of a test program,
-# found by reading the program's sources
-# (parameterised suites through their INSTANTIATE_TEST_SUITE_P lines). A process per suite keeps Wine's start
-# cost low while ctest still names what failed.
+# found by reading the program's sources (parameterised suites through their
+# INSTANTIATE_TEST_SUITE_P lines). A process per suite keeps Wine's start cost
+# low while ctest still names what failed.
 
 function(template_add_gtest_suites target)
   cmake_parse_arguments(ARG "" "PREFIX;LOCK;TIMEOUT" "SOURCES;ARGS" ${ARGN})
   set(suites "")
+  set(space "[ \t\r\n]*")
   foreach(source IN LISTS ARG_SOURCES)
-    file(STRINGS ${source} lines REGEX "^(TEST|TEST_F|TYPED_TEST)\\(")
-    foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^[A-Z_]+\\(([A-Za-z0-9_]+),.*" "\\1" suite "${line}")
+    file(READ ${source} content)
+    # Plain and fixture tests: the suite is the first macro argument.
+    string(REGEX MATCHALL "\n(TEST|TEST_F|TYPED_TEST)\\(${space}[A-Za-z0-9_]+" found "\n${content}")
+    foreach(match IN LISTS found)
+      string(REGEX REPLACE ".*\\(${space}" "" suite "${match}")
       list(APPEND suites ${suite})
     endforeach()
-    file(STRINGS ${source} lines REGEX "^INSTANTIATE_TEST_SUITE_P\\(")
-    foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^INSTANTIATE_TEST_SUITE_P\\(([A-Za-z0-9_]+), *([A-Za-z0-9_]+).*" "\\1/\\2" suite "${line}")
+    # Parameterised tests run as <instantiation>/<suite>.
+    string(REGEX MATCHALL "\nINSTANTIATE_TEST_SUITE_P\\(${space}[A-Za-z0-9_]+${space},${space}[A-Za-z0-9_]+" found
+           "\n${content}")
+    foreach(match IN LISTS found)
+      string(REGEX REPLACE ".*\\(${space}([A-Za-z0-9_]+)${space},${space}([A-Za-z0-9_]+)$" "\\1/\\2" suite "${match}")
       list(APPEND suites ${suite})
     endforeach()
   endforeach()
@@ -31,4 +36,13 @@ function(template_add_gtest_suites target)
       set_tests_properties(${ARG_PREFIX}.${suite} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
     endif()
   endforeach()
+  # Whatever the scan missed would never run: this entry runs all the rest and
+  # passes only when that is nothing.
+  list(TRANSFORM suites APPEND ".*" OUTPUT_VARIABLE patterns)
+  list(JOIN patterns ":" covered)
+  add_test(NAME ${ARG_PREFIX}.every_suite_registered COMMAND ${target} --gtest_filter=-${covered} ${ARG_ARGS})
+  set_tests_properties(${ARG_PREFIX}.every_suite_registered PROPERTIES PASS_REGULAR_EXPRESSION "Running 0 tests")
+  if(ARG_LOCK)
+    set_tests_properties(${ARG_PREFIX}.every_suite_registered PROPERTIES RESOURCE_LOCK ${ARG_LOCK})
+  endif()
 endfunction()
