@@ -30,13 +30,12 @@ bool PackageIsComplete(const PackagePaths& package) {
 
 // Only the windowed dialogs report a start-up failure; the saver and the
 // preview must not put a message box on a screen nobody may be watching.
-bool ModeReportsStartupErrors(const StartupArguments& arguments) {
-  const StartupMode mode = ClassifyMode(arguments.modeArgument);
+bool ModeReportsStartupErrors(StartupMode mode) {
   return mode == StartupMode::Settings || mode == StartupMode::Password;
 }
 
-int Dispatch(StartupState& state) {
-  switch (ClassifyMode(state.arguments.modeArgument)) {
+int Dispatch(StartupMode mode, StartupState& state) {
+  switch (mode) {
     case StartupMode::Preview: return RunPreviewMode(state);
     case StartupMode::Password: return RunPasswordMode(state);
     case StartupMode::Settings: return RunSettingsMode(state);
@@ -91,16 +90,19 @@ int RunStartup(const char* commandLine) {
   state.package = PackagePathsFor(state.baseName);
   if (!PackageIsComplete(state.package)) return 0;
 
+  // Classifying needs nothing but the argument; it is done here once so that a
+  // failing configuration can already be reported the way the mode wants.
+  const StartupMode mode = ClassifyMode(state.arguments.modeArgument);
   try {
     LoadSaverConfiguration(state.package.configuration, state.configuration);
   } catch (const std::exception& error) {
-    if (ModeReportsStartupErrors(state.arguments)) {
+    if (ModeReportsStartupErrors(mode)) {
       ShowStandardErrorMessage(DefaultApplicationTitle(state.programPath), error.what());
     }
     return 1;
   }
   state.playerFound = DetectPlayer();
-  return Dispatch(state);
+  return Dispatch(mode, state);
 }
 
 }  // namespace tpl
