@@ -1,0 +1,88 @@
+#pragma once
+// The movie engine as the control sees it: load a movie, run its timeline and
+// actions one frame at a time, and draw the current frame into a pixel buffer.
+// Portable: no Windows header, so it is tested and fuzzed natively.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swf {
+
+enum class ScaleMode { ShowAll, ExactFit, NoScale, NoBorder };
+
+// "ShowAll", "ExactFit", "NoScale", "NoBorder" in any letter case; nothing else.
+[[nodiscard]] std::optional<ScaleMode> ParseScaleMode(std::string_view text);
+
+// A 32-bit top-down pixel buffer as a Windows DIB section lays it out:
+// each pixel is 0xAARRGGBB in a little-endian word (bytes B, G, R, A).
+struct Surface {
+  std::uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  int stridePixels = 0;  // pixels from one row to the next
+};
+
+// A command raised by the movie: GetURL/GetURL2 with the "FSCommand:" prefix.
+// Texts are UTF-8.
+struct FsCommand {
+  std::string command;
+  std::string args;
+  friend bool operator==(const FsCommand&, const FsCommand&) = default;
+};
+
+class MoviePlayer {
+ public:
+  MoviePlayer();
+  ~MoviePlayer();
+  MoviePlayer(const MoviePlayer&) = delete;
+  MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+  // Replaces the current movie with the one in fileBytes (a whole .swf file,
+  // FWS or CWS), shows its first frame (display list, then that frame's
+  // actions) and starts playing. Returns false when the data is not a movie
+  // we can play; the player is then empty (draws white, never plays).
+  bool Load(std::span<const std::uint8_t> fileBytes);
+  void Unload();
+  [[nodiscard]] bool HasMovie() const;
+
+  void Play();
+  void Stop();
+  [[nodiscard]] bool IsPlaying() const;
+
+  // The movie's frames per second (12 when no movie is loaded or the header
+  // says 0); the control sets its timer from it.
+  [[nodiscard]] double FrameRate() const;
+  // Stage size in pixels from the header (0 x 0 when empty).
+  [[nodiscard]] int StageWidth() const;
+  [[nodiscard]] int StageHeight() const;
+  [[nodiscard]] int CurrentFrame() const;  // 1-based; 0 when empty
+  [[nodiscard]] int FrameCount() const;
+
+  // One timer tick: when playing, advances the root timeline (and every
+  // sprite's) by one frame, looping the root at its end, and runs the new
+  // frame's actions within an instruction budget. Does nothing when stopped.
+  void Advance();
+
+  // "a=1&b=x+y", URL-encoded: each pair becomes a string variable of the
+  // root timeline at once. Malformed pairs are skipped.
+  void SetFlashVars(std::string_view query);
+  [[nodiscard]] std::optional<std::string> RootVariable(std::string_view name) const;
+
+  // The commands raised since the last call, in the order raised.
+  [[nodiscard]] std::vector<FsCommand> TakeFsCommands();
+
+  // Draws the current frame, scaled into the whole surface; the background
+  // colour (white when the movie sets none or none is loaded) fills it.
+  void Render(const Surface& target, ScaleMode scale) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace swf
