@@ -65,11 +65,15 @@ class MoviePlayer {
 
   // One timer tick: when playing, advances the root timeline (and every
   // sprite's) by one frame, looping the root at its end, and runs the new
-  // frame's actions within an instruction budget. Does nothing when stopped.
+  // frame's actions within an instruction budget. When the root is stopped,
+  // it stays on its frame; sprites that play go on with their own timelines,
+  // as in the platform's player.
   void Advance();
 
   // "a=1&b=x+y", URL-encoded: each pair becomes a string variable of the
-  // root timeline at once. Malformed pairs are skipped.
+  // root timeline at once. Malformed pairs are skipped. The text is also kept
+  // and given to every movie loaded later (before its first frame runs), as
+  // the control's FlashVars property is.
   void SetFlashVars(std::string_view query);
   [[nodiscard]] std::optional<std::string> RootVariable(std::string_view name) const;
 

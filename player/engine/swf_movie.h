@@ -1,0 +1,140 @@
+#pragma once
+// A parsed movie: header values, the dictionary of characters (shapes and
+// sprites) and the root timeline as a list of control tags per frame.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace swf {
+
+struct Rgba {
+  std::uint8_t r = 0, g = 0, b = 0, a = 255;
+  friend bool operator==(const Rgba&, const Rgba&) = default;
+};
+
+// x' = a*x + c*y + tx, y' = b*x + d*y + ty (the format's scale/rotate terms:
+// a = scaleX, b = rotateSkew0, c = rotateSkew1, d = scaleY).
+struct Matrix {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+  // This matrix applied after `inner`.
+  [[nodiscard]] Matrix Then(const Matrix& inner) const;
+};
+
+// Colour transform with multiply terms as factors (1 = unchanged) and add
+// terms in colour units.
+struct ColorTransform {
+  double mr = 1, mg = 1, mb = 1, ma = 1;
+  double ar = 0, ag = 0, ab = 0, aa = 0;
+  [[nodiscard]] ColorTransform Then(const ColorTransform& inner) const;
+  [[nodiscard]] Rgba Apply(Rgba color) const;
+};
+
+struct Point {
+  double x = 0, y = 0;
+};
+
+// A straight (control unused) or quadratic edge, in twips.
+struct Segment {
+  Point from, control, to;
+  bool curved = false;
+};
+
+struct StyledSegment {
+  std::uint16_t style = 0;  // 0-based index into the layer's styles
+  Segment segment;
+};
+
+struct LineStyle {
+  std::uint16_t widthTwips = 0;
+  Rgba color;
+};
+
+// The styles of one style-array scope of a shape (a shape starts a new layer
+// each time its records bring new styles) and the edges drawn with them,
+// sorted by style.
+struct ShapeLayer {
+  std::vector<std::optional<Rgba>> fills;  // nullopt: a fill we do not draw (bitmaps)
+  std::vector<LineStyle> lines;
+  std::vector<StyledSegment> fillEdges;
+  std::vector<StyledSegment> lineEdges;
+};
+
+struct Shape {
+  std::vector<ShapeLayer> layers;
+  // Bounds of all edges in twips (empty shapes have min > max).
+  double minX = 0, minY = 0, maxX = -1, maxY = -1;
+};
+
+struct PlaceTag {
+  std::uint16_t depth = 0;
+  bool move = false;
+  std::optional<std::uint16_t> character;
+  std::optional<Matrix> matrix;
+  std::optional<ColorTransform> colorTransform;
+  std::optional<std::uint16_t> ratio;
+  std::optional<std::uint16_t> clipDepth;
+  std::optional<std::string> name;
+};
+
+struct RemoveTag {
+  std::uint16_t depth = 0;
+};
+
+struct ActionTag {
+  std::shared_ptr<const std::vector<std::uint8_t>> code;
+};
+
+using ControlTag = std::variant<PlaceTag, RemoveTag, ActionTag>;
+
+struct Timeline {
+  std::vector<ControlTag> tags;
+  // frameStarts[f] is the index in `tags` of frame f's first tag; frame f ends
+  // where frame f + 1 starts (or at the end of `tags`).
+  std::vector<std::uint32_t> frameStarts;
+  std::map<std::string, int> labels;  // lower-cased ASCII label -> 0-based frame
+
+  [[nodiscard]] int FrameCount() const { return static_cast<int>(frameStarts.size()); }
+  [[nodiscard]] std::span<const ControlTag> FrameTags(int frame) const;
+};
+
+using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>>;
+
+struct Movie {
+  int version = 0;
+  double minXTwips = 0, minYTwips = 0, maxXTwips = 0, maxYTwips = 0;
+  double frameRate = 0;
+  int headerFrameCount = 0;
+  std::optional<Rgba> background;
+  bool actionScript3 = false;
+  std::map<std::uint16_t, Character> characters;
+  Timeline root;
+};
+
+// Limits that keep hostile files from costing absurd memory.
+inline constexpr std::size_t kMaxUncompressedBytes = 64u * 1024u * 1024u;
+inline constexpr int kMaxFramesPerTimeline = 16000;
+inline constexpr std::size_t kMaxControlTags = 1u << 20;
+inline constexpr std::size_t kMaxSegments = 4u << 20;
+
+// The whole file after the 8-byte header, inflated for CWS, cut to the
+// declared length. Empty optional for anything that is not FWS or CWS data,
+// declares more than kMaxUncompressedBytes, or whose zlib stream does not even
+// start; a stream that breaks off later yields what was inflated.
+struct SwfBody {
+  int version = 0;
+  std::vector<std::uint8_t> bytes;
+};
+[[nodiscard]] std::optional<SwfBody> ReadSwfBody(std::span<const std::uint8_t> file);
+
+// Parses a whole .swf file. Tags that break off or are malformed are dropped;
+// the movie is refused only when its header cannot be read.
+[[nodiscard]] std::optional<Movie> ParseMovie(std::span<const std::uint8_t> file);
+
+}  // namespace swf

@@ -1,0 +1,581 @@
+// Reading .swf files into the Movie model: the file header (with zlib for CWS
+// files), the tag stream, shapes, placements and action blocks.
+
+#define ZLIB_CONST
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <tuple>
+#include <utility>
+
+#include "swf_movie.h"
+#include "swf_reader.h"
+#include "swf_text.h"
+
+namespace swf {
+
+Matrix Matrix::Then(const Matrix& inner) const {
+  Matrix m;
+  m.a = a * inner.a + c * inner.b;
+  m.b = b * inner.a + d * inner.b;
+  m.c = a * inner.c + c * inner.d;
+  m.d = b * inner.c + d * inner.d;
+  m.tx = a * inner.tx + c * inner.ty + tx;
+  m.ty = b * inner.tx + d * inner.ty + ty;
+  return m;
+}
+
+ColorTransform ColorTransform::Then(const ColorTransform& inner) const {
+  ColorTransform t;
+  t.mr = mr * inner.mr;
+  t.mg = mg * inner.mg;
+  t.mb = mb * inner.mb;
+  t.ma = ma * inner.ma;
+  t.ar = mr * inner.ar + ar;
+  t.ag = mg * inner.ag + ag;
+  t.ab = mb * inner.ab + ab;
+  t.aa = ma * inner.aa + aa;
+  return t;
+}
+
+namespace {
+
+std::uint8_t ClampChannel(double value) {
+  if (!(value > 0)) return 0;  // also NaN
+  if (value >= 255) return 255;
+  return static_cast<std::uint8_t>(value + 0.5);
+}
+
+}  // namespace
+
+Rgba ColorTransform::Apply(Rgba color) const {
+  return Rgba{ClampChannel(color.r * mr + ar), ClampChannel(color.g * mg + ag), ClampChannel(color.b * mb + ab),
+              ClampChannel(color.a * ma + aa)};
+}
+
+std::span<const ControlTag> Timeline::FrameTags(int frame) const {
+  if (frame < 0 || frame >= FrameCount()) return {};
+  const std::size_t begin = frameStarts[static_cast<std::size_t>(frame)];
+  const std::size_t end = frame + 1 < FrameCount() ? frameStarts[static_cast<std::size_t>(frame) + 1] : tags.size();
+  return std::span<const ControlTag>(tags).subspan(begin, end - begin);
+}
+
+namespace {
+
+enum TagCode : unsigned {
+  kEnd = 0,
+  kShowFrame = 1,
+  kDefineShape = 2,
+  kPlaceObject = 4,
+  kRemoveObject = 5,
+  kSetBackgroundColor = 9,
+  kDoAction = 12,
+  kDefineShape2 = 22,
+  kPlaceObject2 = 26,
+  kRemoveObject2 = 28,
+  kDefineShape3 = 32,
+  kDefineSprite = 39,
+  kFrameLabel = 43,
+  kFileAttributes = 69,
+  kPlaceObject3 = 70,
+  kDefineShape4 = 83,
+};
+
+struct RawTag {
+  unsigned code = 0;
+  std::span<const std::uint8_t> body;
+};
+
+// The next tag, its body cut to the data that is really there; nullopt when
+// not even a tag header is left.
+std::optional<RawTag> NextTag(ByteReader& reader) {
+  if (reader.Remaining() < 2) return std::nullopt;
+  const std::uint16_t codeAndLength = reader.U16();
+  std::size_t length = codeAndLength & 0x3Fu;
+  if (length == 0x3F) {
+    if (reader.Remaining() < 4) return std::nullopt;
+    length = reader.U32();
+  }
+  RawTag tag;
+  tag.code = codeAndLength >> 6u;
+  tag.body = reader.Bytes(std::min(length, reader.Remaining()));
+  return tag;
+}
+
+Rgba ReadRgb(ByteReader& reader) {
+  Rgba color;
+  color.r = reader.U8();
+  color.g = reader.U8();
+  color.b = reader.U8();
+  return color;
+}
+
+Rgba ReadRgba(ByteReader& reader) {
+  Rgba color = ReadRgb(reader);
+  color.a = reader.U8();
+  return color;
+}
+
+std::array<double, 4> ReadRect(ByteReader& reader) {
+  BitReader bits(reader);
+  const unsigned size = bits.UB(5);
+  std::array<double, 4> rect{};
+  for (double& value : rect) value = bits.SB(size);
+  return rect;
+}
+
+Matrix ReadMatrix(ByteReader& reader) {
+  BitReader bits(reader);
+  Matrix matrix;
+  if (bits.Flag()) {
+    const unsigned size = bits.UB(5);
+    matrix.a = bits.FB(size);
+    matrix.d = bits.FB(size);
+  }
+  if (bits.Flag()) {
+    const unsigned size = bits.UB(5);
+    matrix.b = bits.FB(size);
+    matrix.c = bits.FB(size);
+  }
+  const unsigned size = bits.UB(5);
+  matrix.tx = bits.SB(size);
+  matrix.ty = bits.SB(size);
+  return matrix;
+}
+
+ColorTransform ReadColorTransform(ByteReader& reader, bool withAlpha) {
+  BitReader bits(reader);
+  const bool hasAdd = bits.Flag();
+  const bool hasMultiply = bits.Flag();
+  const unsigned size = bits.UB(4);
+  ColorTransform transform;
+  if (hasMultiply) {
+    transform.mr = bits.SB(size) / 256.0;
+    transform.mg = bits.SB(size) / 256.0;
+    transform.mb = bits.SB(size) / 256.0;
+    if (withAlpha) transform.ma = bits.SB(size) / 256.0;
+  }
+  if (hasAdd) {
+    transform.ar = bits.SB(size);
+    transform.ag = bits.SB(size);
+    transform.ab = bits.SB(size);
+    if (withAlpha) transform.aa = bits.SB(size);
+  }
+  return transform;
+}
+
+// Shape records of DefineShape 1 to 4 (shapeVersion 1..4).
+class ShapeReader {
+ public:
+  ShapeReader(ByteReader& reader, int shapeVersion, std::size_t& segmentBudget)
+      : reader_(reader), version_(shapeVersion), segmentBudget_(segmentBudget) {}
+
+  Shape Read() {
+    ShapeLayer layer;
+    if (!ReadStyles(layer)) return std::move(shape_);
+    BitReader bits(reader_);
+    unsigned fillBits = bits.UB(4);
+    unsigned lineBits = bits.UB(4);
+    while (!bits.Failed()) {
+      if (!bits.Flag()) {
+        const unsigned flags = bits.UB(5);
+        if (flags == 0) break;
+        if (flags & 0x01u) {
+          const unsigned size = bits.UB(5);
+          pen_.x = bits.SB(size);
+          pen_.y = bits.SB(size);
+        }
+        if (flags & 0x02u) fill0_ = bits.UB(fillBits);
+        if (flags & 0x04u) fill1_ = bits.UB(fillBits);
+        if (flags & 0x08u) line_ = bits.UB(lineBits);
+        if (flags & 0x10u) {
+          FinishLayer(layer);
+          layer = ShapeLayer{};
+          bits.Align();
+          if (!ReadStyles(layer)) return std::move(shape_);
+          fillBits = bits.UB(4);
+          lineBits = bits.UB(4);
+        }
+        continue;
+      }
+      const Segment segment = ReadEdge(bits);
+      if (bits.Failed()) break;
+      pen_ = segment.to;
+      AddEdge(layer, segment);
+    }
+    FinishLayer(layer);
+    return std::move(shape_);
+  }
+
+ private:
+  Segment ReadEdge(BitReader& bits) {
+    Segment segment;
+    segment.from = pen_;
+    const bool straight = bits.Flag();
+    const unsigned size = bits.UB(4) + 2;
+    if (straight) {
+      double dx = 0, dy = 0;
+      if (bits.Flag()) {
+        dx = bits.SB(size);
+        dy = bits.SB(size);
+      } else if (bits.Flag()) {
+        dy = bits.SB(size);
+      } else {
+        dx = bits.SB(size);
+      }
+      segment.to = {pen_.x + dx, pen_.y + dy};
+      segment.control = segment.to;
+    } else {
+      segment.curved = true;
+      segment.control.x = pen_.x + bits.SB(size);
+      segment.control.y = pen_.y + bits.SB(size);
+      segment.to.x = segment.control.x + bits.SB(size);
+      segment.to.y = segment.control.y + bits.SB(size);
+    }
+    return segment;
+  }
+
+  void AddEdge(ShapeLayer& layer, const Segment& segment) {
+    if (segmentBudget_ == 0) return;
+    bool used = false;
+    // Fill style 1 lies to the right of the direction of travel, fill style 0
+    // to the left: reversed, a fill-0 edge has its fill on the right too.
+    if (fill0_ >= 1 && fill0_ <= layer.fills.size()) {
+      const Segment reversed{segment.to, segment.control, segment.from, segment.curved};
+      layer.fillEdges.push_back({static_cast<std::uint16_t>(fill0_ - 1), reversed});
+      used = true;
+    }
+    if (fill1_ >= 1 && fill1_ <= layer.fills.size()) {
+      layer.fillEdges.push_back({static_cast<std::uint16_t>(fill1_ - 1), segment});
+      used = true;
+    }
+    if (line_ >= 1 && line_ <= layer.lines.size()) {
+      layer.lineEdges.push_back({static_cast<std::uint16_t>(line_ - 1), segment});
+      used = true;
+    }
+    if (!used) return;
+    --segmentBudget_;
+    for (const Point& p : {segment.from, segment.control, segment.to}) {
+      if (shape_.minX > shape_.maxX) {
+        shape_.minX = shape_.maxX = p.x;
+        shape_.minY = shape_.maxY = p.y;
+      }
+      shape_.minX = std::min(shape_.minX, p.x);
+      shape_.maxX = std::max(shape_.maxX, p.x);
+      shape_.minY = std::min(shape_.minY, p.y);
+      shape_.maxY = std::max(shape_.maxY, p.y);
+    }
+  }
+
+  // Fills are drawn with the even-odd rule, which needs closed outlines. An
+  // outline left open (the format asks for closed ones, not every file obeys)
+  // is closed with straight lines between its loose ends.
+  static void CloseOpenFills(ShapeLayer& layer) {
+    std::map<std::tuple<std::uint16_t, double, double>, int> ends;
+    for (const StyledSegment& edge : layer.fillEdges) {
+      for (const Point& p : {edge.segment.from, edge.segment.to}) ends[{edge.style, p.x, p.y}] ^= 1;
+    }
+    bool hasLoose = false;
+    std::tuple<std::uint16_t, double, double> loose{};
+    for (const auto& [key, odd] : ends) {
+      if (!odd) continue;
+      if (hasLoose && std::get<0>(loose) == std::get<0>(key)) {
+        const Point from{std::get<1>(loose), std::get<2>(loose)};
+        const Point to{std::get<1>(key), std::get<2>(key)};
+        layer.fillEdges.push_back({std::get<0>(key), Segment{from, to, to, false}});
+        hasLoose = false;
+      } else {
+        loose = key;
+        hasLoose = true;
+      }
+    }
+  }
+
+  void FinishLayer(ShapeLayer& layer) {
+    if (layer.fillEdges.empty() && layer.lineEdges.empty()) return;
+    CloseOpenFills(layer);
+    const auto byStyle = [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; };
+    std::stable_sort(layer.fillEdges.begin(), layer.fillEdges.end(), byStyle);
+    std::stable_sort(layer.lineEdges.begin(), layer.lineEdges.end(), byStyle);
+    shape_.layers.push_back(std::move(layer));
+  }
+
+  std::size_t ReadCount() {
+    std::size_t count = reader_.U8();
+    if (count == 0xFF && version_ >= 2) count = reader_.U16();
+    return count;
+  }
+
+  // A fill as the one colour we draw it with: gradients by their first colour,
+  // bitmaps not at all. False for a fill type we do not know.
+  bool ReadFill(std::optional<Rgba>& color) {
+    const std::uint8_t type = reader_.U8();
+    const bool alpha = version_ >= 3;
+    color.reset();
+    if (type == 0x00) {
+      color = alpha ? ReadRgba(reader_) : ReadRgb(reader_);
+    } else if (type == 0x10 || type == 0x12 || type == 0x13) {
+      (void)ReadMatrix(reader_);
+      const unsigned stops = reader_.U8() & 0x0Fu;
+      for (unsigned i = 0; i < stops; ++i) {
+        (void)reader_.U8();  // ratio
+        const Rgba stop = alpha ? ReadRgba(reader_) : ReadRgb(reader_);
+        if (i == 0) color = stop;
+      }
+      if (type == 0x13) (void)reader_.S16();  // focal point
+    } else if (type >= 0x40 && type <= 0x43) {
+      (void)reader_.U16();
+      (void)ReadMatrix(reader_);
+    } else {
+      return false;
+    }
+    return !reader_.Failed();
+  }
+
+  bool ReadLine(LineStyle& line) {
+    line.widthTwips = reader_.U16();
+    if (version_ < 4) {
+      line.color = version_ >= 3 ? ReadRgba(reader_) : ReadRgb(reader_);
+      return !reader_.Failed();
+    }
+    const std::uint8_t first = reader_.U8();
+    (void)reader_.U8();  // no-close flag and end cap
+    const unsigned join = (first >> 4) & 0x03u;
+    const bool hasFill = (first & 0x08u) != 0;
+    if (join == 2) (void)reader_.U16();  // miter limit
+    if (!hasFill) {
+      line.color = ReadRgba(reader_);
+      return !reader_.Failed();
+    }
+    std::optional<Rgba> fill;
+    if (!ReadFill(fill)) return false;
+    line.color = fill.value_or(Rgba{0, 0, 0, 0});
+    return true;
+  }
+
+  bool ReadStyles(ShapeLayer& layer) {
+    const std::size_t fills = ReadCount();
+    for (std::size_t i = 0; i < fills; ++i) {
+      std::optional<Rgba> color;
+      if (!ReadFill(color)) return false;
+      layer.fills.push_back(color);
+    }
+    const std::size_t lines = ReadCount();
+    for (std::size_t i = 0; i < lines; ++i) {
+      LineStyle line;
+      if (!ReadLine(line)) return false;
+      layer.lines.push_back(line);
+    }
+    return !reader_.Failed();
+  }
+
+  ByteReader& reader_;
+  int version_;
+  std::size_t& segmentBudget_;
+  Shape shape_;
+  Point pen_;
+  std::size_t fill0_ = 0, fill1_ = 0, line_ = 0;
+};
+
+std::optional<PlaceTag> ReadPlaceObject(ByteReader& reader) {
+  PlaceTag place;
+  place.character = reader.U16();
+  place.depth = reader.U16();
+  place.matrix = ReadMatrix(reader);
+  if (!reader.AtEnd()) place.colorTransform = ReadColorTransform(reader, false);
+  if (reader.Failed()) return std::nullopt;
+  return place;
+}
+
+// PlaceObject2, and PlaceObject3 read as far as PlaceObject2 goes.
+std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int version) {
+  PlaceTag place;
+  const std::uint8_t flags = reader.U8();
+  const std::uint8_t moreFlags = third ? reader.U8() : 0;
+  place.depth = reader.U16();
+  const bool hasCharacter = (flags & 0x02u) != 0;
+  if (third && ((moreFlags & 0x08u) || ((moreFlags & 0x10u) && hasCharacter))) (void)reader.CString();  // class
+  place.move = (flags & 0x01u) != 0;
+  if (hasCharacter) place.character = reader.U16();
+  if (flags & 0x04u) place.matrix = ReadMatrix(reader);
+  if (flags & 0x08u) place.colorTransform = ReadColorTransform(reader, true);
+  if (flags & 0x10u) place.ratio = reader.U16();
+  if (flags & 0x20u) place.name = SwfTextToUtf8(reader.CString(), version);
+  if (flags & 0x40u) place.clipDepth = reader.U16();
+  if (reader.Failed()) return std::nullopt;
+  return place;
+}
+
+class MovieParser {
+ public:
+  explicit MovieParser(Movie& movie) : movie_(movie) {}
+
+  void ReadTimeline(ByteReader& reader, Timeline& timeline, bool root) {
+    std::uint32_t frameStart = 0;
+    bool full = false;
+    while (!full) {
+      const std::optional<RawTag> tag = NextTag(reader);
+      if (!tag || tag->code == kEnd) break;
+      ByteReader body(tag->body);
+      switch (tag->code) {
+        case kShowFrame:
+          timeline.frameStarts.push_back(frameStart);
+          frameStart = static_cast<std::uint32_t>(timeline.tags.size());
+          full = timeline.FrameCount() >= kMaxFramesPerTimeline;
+          break;
+        case kPlaceObject: AddPlace(timeline, ReadPlaceObject(body)); break;
+        case kPlaceObject2: AddPlace(timeline, ReadPlaceObject2(body, false, movie_.version)); break;
+        case kPlaceObject3: AddPlace(timeline, ReadPlaceObject2(body, true, movie_.version)); break;
+        case kRemoveObject: (void)body.U16(); [[fallthrough]];
+        case kRemoveObject2: {
+          const std::uint16_t depth = body.U16();
+          if (!body.Failed()) AddTag(timeline, RemoveTag{depth});
+          break;
+        }
+        case kDoAction:
+          AddTag(timeline,
+                 ActionTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end())});
+          break;
+        case kFrameLabel: {
+          const std::string label = body.CString();
+          if (!body.Failed())
+            timeline.labels.emplace(LowerAscii(SwfTextToUtf8(label, movie_.version)), timeline.FrameCount());
+          break;
+        }
+        default:
+          if (root) ReadDefinitionTag(tag->code, body);
+          break;
+      }
+    }
+    if (timeline.tags.size() > frameStart || timeline.frameStarts.empty()) {
+      if (full) {
+        timeline.tags.resize(frameStart);
+      } else {
+        timeline.frameStarts.push_back(frameStart);
+      }
+    }
+  }
+
+ private:
+  void ReadDefinitionTag(unsigned code, ByteReader& body) {
+    switch (code) {
+      case kDefineShape: ReadShape(body, 1); break;
+      case kDefineShape2: ReadShape(body, 2); break;
+      case kDefineShape3: ReadShape(body, 3); break;
+      case kDefineShape4: ReadShape(body, 4); break;
+      case kDefineSprite: ReadSprite(body); break;
+      case kSetBackgroundColor: {
+        const Rgba color = ReadRgb(body);
+        if (!body.Failed() && !movie_.background) movie_.background = color;
+        break;
+      }
+      case kFileAttributes: movie_.actionScript3 = (body.U32() & 0x08u) != 0; break;
+      default: break;
+    }
+  }
+
+  void ReadShape(ByteReader& body, int version) {
+    const std::uint16_t id = body.U16();
+    (void)ReadRect(body);
+    if (version == 4) {
+      (void)ReadRect(body);
+      (void)body.U8();
+    }
+    if (body.Failed()) return;
+    auto shape = std::make_shared<const Shape>(ShapeReader(body, version, segmentBudget_).Read());
+    movie_.characters.insert_or_assign(id, std::move(shape));
+  }
+
+  void ReadSprite(ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    (void)body.U16();  // frame count as declared; the ShowFrame tags decide
+    if (body.Failed()) return;
+    auto sprite = std::make_shared<Timeline>();
+    ReadTimeline(body, *sprite, false);
+    movie_.characters.insert_or_assign(id, std::shared_ptr<const Timeline>(std::move(sprite)));
+  }
+
+  void AddPlace(Timeline& timeline, std::optional<PlaceTag> place) {
+    if (place) AddTag(timeline, std::move(*place));
+  }
+
+  void AddTag(Timeline& timeline, ControlTag tag) {
+    if (tagBudget_ == 0) return;
+    --tagBudget_;
+    timeline.tags.push_back(std::move(tag));
+  }
+
+  Movie& movie_;
+  std::size_t tagBudget_ = kMaxControlTags;
+  std::size_t segmentBudget_ = kMaxSegments;
+};
+
+// Inflates `compressed` until `limit` bytes are out, the stream ends or breaks.
+std::optional<std::vector<std::uint8_t>> Inflate(std::span<const std::uint8_t> compressed, std::size_t limit) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return std::nullopt;
+  std::vector<std::uint8_t> output;
+  std::array<std::uint8_t, 64 * 1024> chunk{};
+  std::size_t consumed = 0;
+  int status = Z_OK;
+  while (output.size() < limit && status == Z_OK) {
+    // Feed at most 1 GiB at a time so the sizes fit zlib's 32-bit counters.
+    const std::size_t feed = std::min<std::size_t>(compressed.size() - consumed, 1u << 30);
+    stream.next_in = compressed.data() + consumed;
+    stream.avail_in = static_cast<uInt>(feed);
+    stream.next_out = chunk.data();
+    stream.avail_out = static_cast<uInt>(std::min(chunk.size(), limit - output.size()));
+    status = inflate(&stream, Z_NO_FLUSH);
+    consumed += feed - stream.avail_in;
+    const std::size_t produced = static_cast<std::size_t>(stream.next_out - chunk.data());
+    output.insert(output.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(produced));
+    if (status == Z_BUF_ERROR && produced > 0) status = Z_OK;
+  }
+  inflateEnd(&stream);
+  if (output.empty() && status != Z_STREAM_END) return std::nullopt;
+  return output;
+}
+
+}  // namespace
+
+std::optional<SwfBody> ReadSwfBody(std::span<const std::uint8_t> file) {
+  if (file.size() < 8 || file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C')) return std::nullopt;
+  ByteReader header(file.subspan(4, 4));
+  const std::size_t declared = header.U32();
+  if (declared > kMaxUncompressedBytes) return std::nullopt;
+  const std::size_t bodySize = declared > 8 ? declared - 8 : 0;
+  SwfBody body;
+  body.version = file[3];
+  const std::span<const std::uint8_t> stored = file.subspan(8);
+  if (file[0] == 'F') {
+    body.bytes.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(std::min(bodySize, stored.size())));
+    return body;
+  }
+  std::optional<std::vector<std::uint8_t>> inflated = Inflate(stored, bodySize);
+  if (!inflated) return std::nullopt;
+  body.bytes = std::move(*inflated);
+  return body;
+}
+
+std::optional<Movie> ParseMovie(std::span<const std::uint8_t> file) {
+  std::optional<SwfBody> body = ReadSwfBody(file);
+  if (!body) return std::nullopt;
+  ByteReader reader(body->bytes);
+  Movie movie;
+  movie.version = body->version;
+  const std::array<double, 4> frame = ReadRect(reader);
+  movie.minXTwips = frame[0];
+  movie.maxXTwips = frame[1];
+  movie.minYTwips = frame[2];
+  movie.maxYTwips = frame[3];
+  const std::uint16_t rate = reader.U16();
+  movie.frameRate = (rate >> 8) + (rate & 0xFFu) / 256.0;
+  movie.headerFrameCount = reader.U16();
+  if (reader.Failed()) return std::nullopt;
+  MovieParser(movie).ReadTimeline(reader, movie.root, true);
+  return movie;
+}
+
+}  // namespace swf

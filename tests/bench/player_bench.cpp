@@ -1,0 +1,105 @@
+// Cost of the stand-in player's movie engine: drawing a frame of 100
+// translucent shapes into a 1920 x 1080 surface (reported as frames per
+// second), into a preview-sized one, and stepping the timeline one frame.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "movie_player.h"
+#include "swf_writer.h"
+
+namespace {
+
+using swf::testing::Color;
+using swf::testing::MovieBuilder;
+using swf::testing::ShapeBuilder;
+using swf::testing::Transform;
+
+constexpr int kShapes = 100;
+constexpr int kFrames = 60;
+
+// Positions from a fixed linear congruential sequence, so every run draws the same frames.
+struct Sequence {
+  std::uint32_t state = 12345;
+  double Next(double low, double high) {
+    state = state * 1664525u + 1013904223u;
+    return low + (high - low) * (state >> 8) / double(1u << 24);
+  }
+};
+
+std::vector<std::uint8_t> HundredShapeMovie() {
+  MovieBuilder movie(800, 600, 30);
+  movie.SetBackground({20, 20, 40});
+  Sequence random;
+  std::vector<std::uint16_t> ids;
+  for (int i = 0; i < kShapes; ++i) {
+    ShapeBuilder shape;
+    const Color color{static_cast<std::uint8_t>(random.Next(60, 255)), static_cast<std::uint8_t>(random.Next(60, 255)),
+                      static_cast<std::uint8_t>(random.Next(60, 255)), static_cast<std::uint8_t>(random.Next(90, 230))};
+    const double size = random.Next(40, 160);
+    if (i % 2 == 0) {
+      shape.Rectangle(-size / 2, -size / 3, size, size * 2 / 3, shape.AddSolidFill(color));
+    } else {
+      shape.Ellipse(0, 0, size / 2, size / 3, shape.AddSolidFill(color), shape.AddLineStyle(2, {255, 255, 255, 120}));
+    }
+    ids.push_back(movie.DefineShape(shape));
+  }
+  std::vector<double> x(kShapes), y(kShapes), turn(kShapes);
+  for (int i = 0; i < kShapes; ++i) {
+    x[i] = random.Next(0, 800);
+    y[i] = random.Next(0, 600);
+    turn[i] = random.Next(-3, 3);
+  }
+  for (int f = 0; f < kFrames; ++f) {
+    for (int i = 0; i < kShapes; ++i) {
+      const Transform where = Transform::ScaleRotateTranslate(1, turn[i] * f, x[i] + f, y[i]);
+      const auto depth = static_cast<std::uint16_t>(i + 1);
+      if (f == 0) {
+        movie.Place(ids[static_cast<std::size_t>(i)], depth, where);
+      } else {
+        movie.Move(depth, where);
+      }
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+void RenderAt(benchmark::State& state, int width, int height) {
+  swf::MoviePlayer player;
+  if (!player.Load(HundredShapeMovie())) {
+    state.SkipWithError("the benchmark movie did not load");
+    return;
+  }
+  for (int i = 0; i < 10; ++i) player.Advance();
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  const swf::Surface surface{pixels.data(), width, height, width};
+  for (auto _ : state) {
+    player.Render(surface, swf::ScaleMode::ShowAll);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Render100Shapes1920x1080(benchmark::State& state) { RenderAt(state, 1920, 1080); }
+void BM_Render100ShapesPreview154x113(benchmark::State& state) { RenderAt(state, 154, 113); }
+
+void BM_Advance100Shapes(benchmark::State& state) {
+  swf::MoviePlayer player;
+  if (!player.Load(HundredShapeMovie())) {
+    state.SkipWithError("the benchmark movie did not load");
+    return;
+  }
+  for (auto _ : state) {
+    player.Advance();
+    benchmark::DoNotOptimize(player.CurrentFrame());
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Render100Shapes1920x1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render100ShapesPreview154x113)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Advance100Shapes)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,40 @@
+// Loads arbitrary bytes as a movie, plays a few frames and draws them. Any
+// input either is refused (and leaves the player empty) or plays with the
+// frame counter in range and draws opaque pixels only.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "movie_player.h"
+
+namespace {
+
+void DrawAndCheck(const swf::MoviePlayer& player, int width, int height, swf::ScaleMode scale) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), 0);
+  player.Render(swf::Surface{pixels.data(), width, height, width}, scale);
+  for (const std::uint32_t pixel : pixels) FUZZ_CHECK((pixel >> 24) == 0xFF);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  swf::MoviePlayer player;
+  if (!player.Load(std::span<const std::uint8_t>(data, size))) {
+    FUZZ_CHECK(!player.HasMovie());
+    FUZZ_CHECK(player.CurrentFrame() == 0);
+    return 0;
+  }
+  const auto scale = static_cast<swf::ScaleMode>(size > 0 ? data[size - 1] % 4 : 0);
+  FUZZ_CHECK(player.FrameRate() > 0);
+  for (int i = 0; i < 4; ++i) {
+    FUZZ_CHECK(player.CurrentFrame() >= 1 && player.CurrentFrame() <= player.FrameCount());
+    DrawAndCheck(player, 24, 16, scale);
+    player.Advance();
+    (void)player.TakeFsCommands();
+  }
+  DrawAndCheck(player, 1, 1, scale);
+  return 0;
+}

@@ -1,0 +1,219 @@
+#pragma once
+// A small writer of .swf files for tests, fuzz seeds and the demo movie.
+//
+//   swf::testing::MovieBuilder movie(320, 240);          // stage in pixels, 24 fps, version 6
+//   movie.SetBackground({0, 0, 64});
+//   swf::testing::ShapeBuilder square;
+//   square.Rectangle(0, 0, 100, 50, square.AddSolidFill({255, 0, 0}));
+//   const std::uint16_t id = movie.DefineShape(square);
+//   movie.Place(id, 1, swf::testing::Transform::Translate(10, 20)).ShowFrame();
+//   movie.DoAction(swf::testing::Actions().FsCommand("quit", "")).ShowFrame();
+//   std::vector<std::uint8_t> file = movie.Build();        // Build(true): CWS, zlib-compressed
+//
+// The timeline calls chain (they return the TimelineBuilder); call Build on
+// the MovieBuilder itself. Coordinates and sizes are in pixels (stored as
+// twips, 1/20 pixel, rounded).
+// Definitions are written where they are called, so define a character
+// before placing it. Each edge must stay within 3276 pixels (longer straight
+// lines are split); nothing here checks what a real authoring tool would.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swf::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Color {
+  std::uint8_t r = 0, g = 0, b = 0, a = 255;
+};
+
+// A placement matrix: x' = scaleX*x + rotateSkew1*y + translateX, y' =
+// rotateSkew0*x + scaleY*y + translateY (translation in pixels).
+struct Transform {
+  double scaleX = 1, scaleY = 1, rotateSkew0 = 0, rotateSkew1 = 0;
+  double translateX = 0, translateY = 0;
+
+  static Transform Translate(double x, double y);
+  // Scales by `scale`, turns clockwise on screen by `degrees`, then moves by (x, y).
+  static Transform ScaleRotateTranslate(double scale, double degrees, double x, double y);
+};
+
+// Multiply terms as factors (stored as 8.8), add terms in colour units.
+struct ColorTransform {
+  double multiplyR = 1, multiplyG = 1, multiplyB = 1, multiplyA = 1;
+  int addR = 0, addG = 0, addB = 0, addA = 0;
+};
+
+// The outline and styles of one DefineShape. Style indices are 1-based, 0 is
+// "no style", as in the file.
+class ShapeBuilder {
+ public:
+  int AddSolidFill(Color color);
+  int AddLineStyle(double widthPixels, Color color);
+
+  // A style-change record: fill style 0 (left of travel), fill style 1 (right
+  // of travel: inside for outlines drawn clockwise on screen) and line style.
+  ShapeBuilder& SetStyles(int fill0, int fill1, int line);
+  ShapeBuilder& MoveTo(double x, double y);
+  ShapeBuilder& LineTo(double x, double y);
+  ShapeBuilder& CurveTo(double controlX, double controlY, double x, double y);
+
+  // Closed outlines drawn clockwise with `fill` as fill style 1.
+  ShapeBuilder& Rectangle(double x, double y, double width, double height, int fill, int line = 0);
+  ShapeBuilder& Ellipse(double centreX, double centreY, double radiusX, double radiusY, int fill, int line = 0);
+
+  // The DefineShape body after id and bounds: SHAPEWITHSTYLE for the version.
+  [[nodiscard]] Bytes EncodeShapeWithStyle(int shapeVersion) const;
+  // Bounds of every point, widened by half the widest line, in twips:
+  // xmin, xmax, ymin, ymax.
+  [[nodiscard]] std::vector<std::int32_t> BoundsTwips() const;
+
+ private:
+  struct Record {
+    enum Kind { Style, Move, Line, Curve } kind;
+    int fill0 = 0, fill1 = 0, line = 0;
+    std::int32_t x = 0, y = 0, controlX = 0, controlY = 0;  // absolute twips
+  };
+  struct LineStyle {
+    std::uint16_t width;
+    Color color;
+  };
+  std::vector<Color> fills_;
+  std::vector<LineStyle> lines_;
+  std::vector<Record> records_;
+};
+
+// One DoAction block. Branches go to labels made by NewLabel and placed by Bind.
+class Actions {
+ public:
+  Actions& Stop();
+  Actions& Play();
+  Actions& NextFrame();
+  Actions& PrevFrame();
+  Actions& GotoFrame(std::uint16_t zeroBasedFrame);
+  Actions& GotoLabel(std::string_view label);
+  Actions& GetUrl(std::string_view url, std::string_view target);
+  Actions& GetUrl2();  // pops target, then url
+  // fscommand("command", "args") as compilers write it with literal texts.
+  Actions& FsCommand(std::string_view command, std::string_view args);
+  // fscommand(<cmdVariable>, <argsVariable>) as compilers write it for computed
+  // texts: "FSCommand:" + command via StringAdd, the argument, GetUrl2.
+  Actions& FsCommandFromVariables(std::string_view commandVariable, std::string_view argsVariable);
+
+  Actions& PushString(std::string_view text);
+  Actions& PushFloat(float value);    // type 1
+  Actions& PushDouble(double value);  // type 6
+  Actions& PushInt(std::int32_t value);
+  Actions& PushBool(bool value);
+  Actions& PushNull();
+  Actions& PushUndefined();
+  Actions& PushRegister(std::uint8_t index);
+  Actions& PushConstant(std::uint16_t index);  // type 8 below 256, else type 9
+  Actions& ConstantPool(const std::vector<std::string>& constants);
+  Actions& StoreRegister(std::uint8_t index);
+
+  Actions& Pop();
+  Actions& GetVariable();
+  Actions& SetVariable();
+  // Push name, push value, SetVariable.
+  Actions& SetVariable(std::string_view name, std::string_view value);
+  Actions& StringAdd();
+  Actions& Add2();
+  Actions& Equals2();
+  Actions& Not();
+
+  [[nodiscard]] int NewLabel();
+  Actions& Bind(int label);
+  Actions& If(int label);
+  Actions& Jump(int label);
+
+  // Any action: codes from 0x80 carry `payload` with its length.
+  Actions& Raw(std::uint8_t code, const Bytes& payload = {});
+
+  // The block with its terminating zero.
+  [[nodiscard]] Bytes Encode() const;
+
+ private:
+  Actions& Branch(std::uint8_t code, int label);
+  Bytes code_;
+  std::vector<std::size_t> labels_;                    // position of each label (npos: not bound)
+  std::vector<std::pair<std::size_t, int>> branches_;  // offset field position, label
+};
+
+// The control tags of a timeline: the root's (MovieBuilder) or a sprite's.
+class TimelineBuilder {
+ public:
+  // PlaceObject2: a new character at `depth`; name "" places none.
+  TimelineBuilder& Place(std::uint16_t character, std::uint16_t depth, const Transform& transform = {},
+                         const std::optional<ColorTransform>& colors = std::nullopt, std::string_view name = "");
+  // PlaceObject2 with the move flag: changes what sits at `depth`.
+  TimelineBuilder& Move(std::uint16_t depth, const Transform& transform,
+                        const std::optional<ColorTransform>& colors = std::nullopt);
+  // PlaceObject2 with move and character: another character at `depth`.
+  TimelineBuilder& Replace(std::uint16_t depth, std::uint16_t character);
+  TimelineBuilder& PlaceObject1(std::uint16_t character, std::uint16_t depth, const Transform& transform = {});
+  TimelineBuilder& Remove(std::uint16_t depth);  // RemoveObject2
+  TimelineBuilder& RemoveObject1(std::uint16_t character, std::uint16_t depth);
+  TimelineBuilder& DoAction(const Actions& actions);
+  TimelineBuilder& DoActionBytes(const Bytes& body);
+  TimelineBuilder& FrameLabel(std::string_view label);
+  TimelineBuilder& ShowFrame(int count = 1);
+  // Any tag, long header form when the body needs it.
+  TimelineBuilder& Tag(std::uint16_t code, const Bytes& body);
+
+  [[nodiscard]] int FrameCount() const { return frames_; }
+  [[nodiscard]] const Bytes& TagBytes() const { return tags_; }
+
+ protected:
+  Bytes tags_;
+  int frames_ = 0;
+};
+
+class SpriteBuilder : public TimelineBuilder {};
+
+class MovieBuilder : public TimelineBuilder {
+ public:
+  explicit MovieBuilder(double widthPixels, double heightPixels, double framesPerSecond = 24, int version = 6);
+
+  MovieBuilder& SetBackground(Color color);
+  MovieBuilder& FileAttributes(std::uint32_t flags);
+  // DefineShape (1), DefineShape2, 3 or 4; returns the new character id.
+  std::uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
+  std::uint16_t DefineSprite(const SpriteBuilder& sprite);
+
+  // The whole file: header, tags so far, End. The frame count in the header
+  // is the number of ShowFrame calls.
+  [[nodiscard]] Bytes Build(bool compress = false) const;
+
+ private:
+  double width_, height_, framesPerSecond_;
+  int version_;
+  std::uint16_t nextId_ = 1;
+};
+
+// Bit-packed fields as the file stores them, most significant bit first.
+class BitWriter {
+ public:
+  void UB(std::uint32_t value, unsigned bits);
+  void SB(std::int32_t value, unsigned bits);
+  void Align();
+  [[nodiscard]] Bytes Take();
+
+  // Bits an SB field needs for `value` (at least 1).
+  static unsigned SignedBits(std::int64_t value);
+
+ private:
+  Bytes bytes_;
+  unsigned used_ = 0;  // bits used in the last byte (0: none)
+};
+
+// RECT in twips: xmin, xmax, ymin, ymax.
+[[nodiscard]] Bytes EncodeRect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::int32_t yMax);
+[[nodiscard]] Bytes EncodeMatrix(const Transform& transform);
+[[nodiscard]] Bytes EncodeColorTransform(const ColorTransform& colors, bool withAlpha);
+
+}  // namespace swf::testing

@@ -1,0 +1,53 @@
+#pragma once
+// Helpers of the movie engine tests: a pixel buffer to draw into and short
+// names for the writer's types.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "movie_player.h"
+#include "swf_writer.h"
+
+namespace swf::testing {
+
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kRed = 0xFFFF0000;
+constexpr std::uint32_t kBlue = 0xFF0000FF;
+constexpr std::uint32_t kGreen = 0xFF00FF00;
+
+class Canvas {
+ public:
+  Canvas(int width, int height, std::uint32_t fill = 0x12345678)
+      : width_(width),
+        height_(height),
+        pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+
+  [[nodiscard]] Surface View() { return Surface{pixels_.data(), width_, height_, width_}; }
+  [[nodiscard]] std::uint32_t At(int x, int y) const {
+    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
+  }
+  [[nodiscard]] int Width() const { return width_; }
+  [[nodiscard]] int Height() const { return height_; }
+
+ private:
+  int width_, height_;
+  std::vector<std::uint32_t> pixels_;
+};
+
+inline int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFFu); }
+inline int RedOf(std::uint32_t pixel) { return Channel(pixel, 16); }
+inline int GreenOf(std::uint32_t pixel) { return Channel(pixel, 8); }
+inline int BlueOf(std::uint32_t pixel) { return Channel(pixel, 0); }
+
+// A shape of one solid rectangle at (0, 0).
+inline ShapeBuilder FilledRectangle(double width, double height, Color color) {
+  ShapeBuilder shape;
+  shape.Rectangle(0, 0, width, height, shape.AddSolidFill(color));
+  return shape;
+}
+
+inline void LoadOrFail(MoviePlayer& player, const Bytes& file) { ASSERT_TRUE(player.Load(file)); }
+
+}  // namespace swf::testing
