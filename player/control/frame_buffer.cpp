@@ -1,0 +1,59 @@
+#include "frame_buffer.h"
+
+namespace tpl::player {
+
+FrameBuffer::~FrameBuffer() { Free(); }
+
+void FrameBuffer::Free() noexcept {
+  if (dc_ != nullptr) {
+    ::SelectObject(dc_, previousBitmap_);
+    ::DeleteDC(dc_);
+  }
+  if (bitmap_ != nullptr) ::DeleteObject(bitmap_);
+  dc_ = nullptr;
+  bitmap_ = nullptr;
+  previousBitmap_ = nullptr;
+  pixels_ = nullptr;
+  width_ = height_ = 0;
+}
+
+bool FrameBuffer::Resize(int width, int height) {
+  if (bitmap_ != nullptr && width == width_ && height == height_) return true;
+  Free();
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down, as the engine's surface is laid out
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels_, nullptr, 0);
+  dc_ = ::CreateCompatibleDC(nullptr);
+  if (bitmap_ == nullptr || dc_ == nullptr || pixels_ == nullptr) {
+    Free();
+    return false;
+  }
+  previousBitmap_ = ::SelectObject(dc_, bitmap_);
+  width_ = width;
+  height_ = height;
+  return true;
+}
+
+bool FrameBuffer::Render(const swf::MoviePlayer& movie, swf::ScaleMode scale, int width, int height) {
+  if (width <= 0 || height <= 0 || !Resize(width, height)) return false;
+  ::GdiFlush();  // GDI must be done with the pixels before we write them
+  swf::Surface surface;
+  surface.pixels = static_cast<std::uint32_t*>(pixels_);
+  surface.width = width;
+  surface.height = height;
+  surface.stridePixels = width;
+  movie.Render(surface, scale);
+  return true;
+}
+
+void FrameBuffer::CopyTo(HDC target, int x, int y) const {
+  if (dc_ == nullptr) return;
+  ::BitBlt(target, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+}  // namespace tpl::player

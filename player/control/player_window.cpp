@@ -1,0 +1,335 @@
+// The control as a window: in-place activation inside the host's window, the
+// frame timer that drives the movie, painting, and drawing into other DCs.
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "control_ids.h"
+#include "module.h"
+#include "player_control.h"
+#include "trace.h"
+
+namespace tpl::player {
+namespace {
+
+constexpr wchar_t kWindowClassName[] = L"TemplatePlayerWindow";
+
+// Timer periods outside this range are clamped: the system refuses shorter
+// ones, and a movie at a very low rate still gets a tick now and then.
+constexpr double kShortestFrameMs = USER_TIMER_MINIMUM;
+constexpr double kLongestFrameMs = 10000;
+
+UINT FrameIntervalMs(double framesPerSecond) {
+  const double interval = framesPerSecond > 0 ? 1000.0 / framesPerSecond : 1000.0 / 12;
+  return static_cast<UINT>(std::lround(std::clamp(interval, kShortestFrameMs, kLongestFrameMs)));
+}
+
+template <typename Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window) { dc_ = ::BeginPaint(window_, &paint_); }
+  ~PaintScope() { ::EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  [[nodiscard]] HDC Dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+}  // namespace
+
+void UnregisterPlayerWindowClass() noexcept { ::UnregisterClassW(kWindowClassName, ModuleInstance()); }
+
+// ---------------------------------------------------------------------------
+// Activation
+
+HRESULT PlayerControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent, LPCRECT position) {
+  return Guarded([&]() -> HRESULT {
+    if (!clientSite_ && activeSite != nullptr) {
+      activeSite->AddRef();
+      clientSite_ = ComPtr<IOleClientSite>::Attach(activeSite);
+    }
+    switch (verb) {
+      case OLEIVERB_PRIMARY:
+      case OLEIVERB_INPLACEACTIVATE: return ActivateInPlace(parent, position);
+      case OLEIVERB_SHOW: {
+        const HRESULT result = ActivateInPlace(parent, position);
+        if (SUCCEEDED(result)) ::ShowWindow(window_, SW_SHOWNA);
+        return result;
+      }
+      case OLEIVERB_UIACTIVATE: {
+        const HRESULT result = ActivateInPlace(parent, position);
+        return FAILED(result) ? result : ActivateUserInterface();
+      }
+      case OLEIVERB_HIDE:
+        if (window_ != nullptr) ::ShowWindow(window_, SW_HIDE);
+        return S_OK;
+      default: return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+    }
+  });
+}
+
+HRESULT PlayerControl::ActivateInPlace(HWND parentHint, LPCRECT positionHint) {
+  if (window_ != nullptr) return S_OK;
+  if (!clientSite_) return E_UNEXPECTED;
+  ComPtr<IOleInPlaceSite> site = clientSite_.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
+  if (!site) return E_NOINTERFACE;
+  if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
+  HRESULT result = site->OnInPlaceActivate();
+  if (FAILED(result)) return result;
+
+  HWND parent = nullptr;
+  if (FAILED(site->GetWindow(&parent)) || parent == nullptr) parent = parentHint;
+  ComPtr<IOleInPlaceFrame> frame;
+  ComPtr<IOleInPlaceUIWindow> document;
+  RECT position{};
+  RECT clip{};
+  OLEINPLACEFRAMEINFO frameInfo{};
+  frameInfo.cb = sizeof frameInfo;
+  if (FAILED(site->GetWindowContext(frame.Receive(), document.Receive(), &position, &clip, &frameInfo)) &&
+      positionHint != nullptr) {
+    position = *positionHint;
+  }
+  result = parent != nullptr ? CreatePlayerWindow(parent, position) : E_FAIL;
+  if (FAILED(result)) {
+    site->OnInPlaceDeactivate();
+    return result;
+  }
+  inPlaceSite_ = site;
+  frame_ = frame;
+  Trace(L"InPlaceActivate");
+  RestartFrameTimer();
+  PostEventDelivery();
+  return S_OK;
+}
+
+HRESULT PlayerControl::ActivateUserInterface() {
+  if (uiActive_ || !inPlaceSite_) return S_OK;
+  uiActive_ = true;
+  inPlaceSite_->OnUIActivate();
+  if (frame_) frame_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), kPlayerDisplayName);
+  if (window_ != nullptr) ::SetFocus(window_);
+  return S_OK;
+}
+
+HRESULT PlayerControl::InPlaceDeactivate() {
+  return Guarded([&] {
+    if (!inPlaceSite_ && window_ == nullptr) return S_OK;
+    UIDeactivate();
+    DestroyPlayerWindow();
+    frame_.Reset();
+    const ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
+    inPlaceSite_.Reset();
+    if (site) site->OnInPlaceDeactivate();
+    Trace(L"InPlaceDeactivate");
+    return S_OK;
+  });
+}
+
+HRESULT PlayerControl::UIDeactivate() {
+  if (!uiActive_) return S_OK;
+  uiActive_ = false;
+  if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+  if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+HRESULT PlayerControl::SetObjectRects(LPCRECT position, LPCRECT) {
+  return Guarded([&] {
+    if (position == nullptr) return E_POINTER;
+    Trace(L"SetObjectRects " + std::to_wstring(position->left) + L" " + std::to_wstring(position->top) + L" " +
+          std::to_wstring(Width(*position)) + L" " + std::to_wstring(Height(*position)));
+    if (window_ != nullptr) {
+      ::SetWindowPos(window_, nullptr, position->left, position->top, Width(*position), Height(*position),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return S_OK;
+  });
+}
+
+HRESULT PlayerControl::ReactivateAndUndo() { return INPLACE_E_NOTUNDOABLE; }
+
+HRESULT PlayerControl::GetWindow(HWND* window) {
+  if (window == nullptr) return E_POINTER;
+  *window = window_;
+  return window_ != nullptr ? S_OK : E_FAIL;
+}
+
+HRESULT PlayerControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+// ---------------------------------------------------------------------------
+// The window
+
+HRESULT PlayerControl::CreatePlayerWindow(HWND parent, const RECT& position) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &PlayerControl::WindowProc;
+  windowClass.cbWndExtra = sizeof(PlayerControl*);
+  windowClass.hInstance = ModuleInstance();
+  windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kWindowClassName;
+  if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return HRESULT_FROM_WIN32(::GetLastError());
+  }
+  // The host may subclass this window: it keeps `this` in its own extra bytes, not in GWLP_USERDATA.
+  const HWND window =
+      ::CreateWindowExW(0, kWindowClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left, position.top,
+                        Width(position), Height(position), parent, nullptr, ModuleInstance(), this);
+  if (window == nullptr) return HRESULT_FROM_WIN32(::GetLastError());
+  return S_OK;
+}
+
+void PlayerControl::DestroyPlayerWindow() noexcept {
+  // WM_NCDESTROY clears window_ (OnWindowGone).
+  if (window_ != nullptr) ::DestroyWindow(window_);
+  window_ = nullptr;
+}
+
+void PlayerControl::OnWindowGone() noexcept {
+  window_ = nullptr;
+  deliveryPosted_ = false;
+  uiActive_ = false;
+}
+
+void PlayerControl::RestartFrameTimer() {
+  // The timer runs while the movie is stopped as well: hosts do their periodic work on its messages.
+  if (window_ != nullptr) ::SetTimer(window_, kFrameTimerId, FrameIntervalMs(movie_->FrameRate()), nullptr);
+}
+
+LRESULT CALLBACK PlayerControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    if (message == WM_NCCREATE) {
+      auto* control = static_cast<PlayerControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(control));
+      control->window_ = window;
+    }
+    if (auto* control = reinterpret_cast<PlayerControl*>(::GetWindowLongPtrW(window, 0))) {
+      return control->HandleMessage(window, message, wParam, lParam);
+    }
+  } catch (...) {
+    // Nothing may unwind into the system; the message gets its default handling.
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_TIMER:
+      if (wParam != kFrameTimerId) break;
+      OnFrameTimer();
+      return 0;
+    case kDeliverEventsMessage:
+      deliveryPosted_ = false;
+      DeliverEvents();
+      return 0;
+    case WM_PAINT: Paint(); return 0;
+    case WM_PRINTCLIENT: PaintInto(reinterpret_cast<HDC>(wParam)); return 0;
+    case WM_ERASEBKGND: return 1;  // the frame covers the whole window
+    case WM_SIZE: ::InvalidateRect(window, nullptr, FALSE); return 0;
+    case WM_CONTEXTMENU: return 0;  // the control has no context menu of its own
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrW(window, 0, 0);
+      OnWindowGone();
+      break;
+    default: break;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void PlayerControl::OnFrameTimer() {
+  // With Loop off the movie stops on its last frame instead of starting again.
+  const bool atLastFrame = movie_->FrameCount() > 0 && movie_->CurrentFrame() >= movie_->FrameCount();
+  if (!loop_ && movie_->IsPlaying() && atLastFrame) {
+    movie_->Stop();
+  } else {
+    movie_->Advance();
+  }
+  for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
+  ::InvalidateRect(window_, nullptr, FALSE);
+  NotifyViewChange();
+  DeliverEvents();
+}
+
+void PlayerControl::Paint() {
+  const PaintScope paint(window_);
+  PaintInto(paint.Dc());
+}
+
+// The frame at the window's client size, through the window's own DIB section.
+void PlayerControl::PaintInto(HDC target) {
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  if (target != nullptr && paintBuffer_.Render(*movie_, EffectiveScaleMode(), Width(client), Height(client))) {
+    paintBuffer_.CopyTo(target, 0, 0);
+  }
+}
+
+void PlayerControl::NotifyViewChange() {
+  if (!viewSink_ || (viewAspects_ & DVASPECT_CONTENT) == 0) return;
+  const ComPtr<IAdviseSink> sink = viewSink_;
+  sink->OnViewChange(DVASPECT_CONTENT, -1);
+  if ((viewFlags_ & ADVF_ONLYONCE) != 0) viewSink_.Reset();
+}
+
+// ---------------------------------------------------------------------------
+// IViewObject2: the current frame into any DC, whatever the window shows.
+
+HRESULT PlayerControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC target, LPCRECTL bounds, LPCRECTL,
+                            BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+  return Guarded([&] {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (target == nullptr || bounds == nullptr) return E_INVALIDARG;
+    const int width = bounds->right - bounds->left;
+    const int height = bounds->bottom - bounds->top;
+    if (width <= 0 || height <= 0) return S_OK;
+    if (!drawBuffer_.Render(*movie_, EffectiveScaleMode(), width, height)) return E_OUTOFMEMORY;
+    drawBuffer_.CopyTo(target, bounds->left, bounds->top);
+    return S_OK;
+  });
+}
+
+HRESULT PlayerControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colors) {
+  if (colors != nullptr) *colors = nullptr;
+  return S_FALSE;
+}
+
+HRESULT PlayerControl::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMPL; }
+HRESULT PlayerControl::Unfreeze(DWORD) { return E_NOTIMPL; }
+
+HRESULT PlayerControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
+  if (sink != nullptr) sink->AddRef();
+  viewSink_ = ComPtr<IAdviseSink>::Attach(sink);
+  viewAspects_ = aspects;
+  viewFlags_ = flags;
+  return S_OK;
+}
+
+HRESULT PlayerControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
+  if (aspects != nullptr) *aspects = viewAspects_;
+  if (flags != nullptr) *flags = viewFlags_;
+  if (sink != nullptr) {
+    *sink = viewSink_.Get();
+    if (*sink != nullptr) (*sink)->AddRef();
+  }
+  return S_OK;
+}
+
+HRESULT PlayerControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) { return GetExtent(aspect, size); }
+
+}  // namespace tpl::player

@@ -1,0 +1,16 @@
+#pragma once
+// The control's trace: one UTF-8 line per call, property change and event,
+// appended to the file that the environment variable TEMPLATE_PLAYER_TRACE
+// names, or else the value "Trace" of HKEY_CURRENT_USER\Software\TemplatePlayer.
+// The line format is described in tests/support/player_trace.h, which the
+// tests read it with. Without either setting nothing is written.
+
+#include <string_view>
+
+namespace tpl::player {
+
+// Appends the line; line breaks inside it are written as "\n" and "\r".
+// Never fails: a trace that cannot be written is skipped.
+void Trace(std::wstring_view line) noexcept;
+
+}  // namespace tpl::player
