@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "com_guard.h"
 #include "control_ids.h"
 #include "dispatch_call.h"
 #include "module.h"
@@ -14,18 +15,6 @@
 
 namespace tpl::player {
 namespace {
-
-// No exception leaves a COM method: each body runs inside this.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
 
 // Movie files larger than this are not movies we play.
 constexpr LONGLONG kMaxMovieFileSize = 256LL << 20;

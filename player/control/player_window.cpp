@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "com_guard.h"
 #include "control_ids.h"
 #include "module.h"
 #include "player_control.h"
@@ -22,17 +23,6 @@ constexpr double kLongestFrameMs = 10000;
 UINT FrameIntervalMs(double framesPerSecond) {
   const double interval = framesPerSecond > 0 ? 1000.0 / framesPerSecond : 1000.0 / 12;
   return static_cast<UINT>(std::lround(std::clamp(interval, kShortestFrameMs, kLongestFrameMs)));
-}
-
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
 }
 
 class PaintScope {
