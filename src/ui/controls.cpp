@@ -182,50 +182,50 @@ void Control::CaptionChanged() {
   }
 }
 
-const FontSpec& Control::Font() const noexcept {
+const FontStyle& Control::Font() const noexcept {
   if (font_) return *font_;
   if (parent_ != nullptr) return parent_->Font();
   return form_.Font();
 }
 
-void Control::SetFont(FontSpec font) {
+void Control::SetFont(FontStyle font) {
   font_ = std::move(font);
   FontChanged();
 }
 
 void Control::SetFontFace(std::string face) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.face = std::move(face);
   SetFont(std::move(font));
 }
 
 void Control::SetFontPoints(int points) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.points = points;
   font.height = 0;
   SetFont(std::move(font));
 }
 
 void Control::SetFontHeight(int pixels) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.height = pixels;
   SetFont(std::move(font));
 }
 
 void Control::SetFontBold(bool bold) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.bold = bold;
   SetFont(std::move(font));
 }
 
 void Control::SetFontCharset(int charset) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.charset = charset;
   SetFont(std::move(font));
 }
 
 void Control::SetFontColour(Colour colour) {
-  FontSpec font = Font();
+  FontStyle font = Font();
   font.colour = colour;
   SetFont(std::move(font));
 }
@@ -238,7 +238,7 @@ void Control::FontChanged() {
 
 HFONT Control::FontHandle() {
   if (!fontHandle_) {
-    FontSpec font = Font();
+    FontStyle font = Font();
     if (font.height != 0) font.height = form_.Scale(font.height);
     fontHandle_ = CreateFontFor(font, ScreenPixelsPerInch());
   }

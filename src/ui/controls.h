@@ -42,7 +42,7 @@ class Container {
   Container(const Container&) = delete;
   Container& operator=(const Container&) = delete;
   [[nodiscard]] virtual HWND ContainerWindow() const noexcept = 0;
-  [[nodiscard]] virtual const FontSpec& Font() const noexcept = 0;
+  [[nodiscard]] virtual const FontStyle& Font() const noexcept = 0;
   [[nodiscard]] virtual Colour BackgroundColour() const noexcept = 0;
   [[nodiscard]] virtual Form& OwnerForm() const noexcept = 0;
   [[nodiscard]] const std::vector<Control*>& Children() const noexcept { return children_; }
@@ -105,8 +105,8 @@ class Control {
   void SetCaption(std::string caption);
 
   // The control's font: its parent's until one of the setters gives it its own.
-  [[nodiscard]] const FontSpec& Font() const noexcept;
-  void SetFont(FontSpec font);
+  [[nodiscard]] const FontStyle& Font() const noexcept;
+  void SetFont(FontStyle font);
   void SetFontFace(std::string face);
   void SetFontPoints(int points);
   void SetFontHeight(int pixels);
@@ -168,7 +168,7 @@ class Control {
   int height_ = 0;
   bool visible_ = true;
   bool enabled_ = true;
-  std::optional<FontSpec> font_;
+  std::optional<FontStyle> font_;
   std::optional<Colour> colour_;
   UniqueGdiObject fontHandle_;
   UniqueGdiObject brush_;
@@ -305,7 +305,7 @@ class Panel : public Control, public Container {
   Panel(Form& form, std::string name);
   ~Panel() override;
   [[nodiscard]] HWND ContainerWindow() const noexcept override { return Handle(); }
-  [[nodiscard]] const FontSpec& Font() const noexcept override { return Control::Font(); }
+  [[nodiscard]] const FontStyle& Font() const noexcept override { return Control::Font(); }
   [[nodiscard]] Colour BackgroundColour() const noexcept override { return Control::BackgroundColour(); }
   [[nodiscard]] Form& OwnerForm() const noexcept override { return Control::OwnerForm(); }
   void SetBevel(Bevel bevel);

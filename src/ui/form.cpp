@@ -11,8 +11,8 @@
 namespace tpl::ui {
 namespace {
 
-FontSpec FontFromDesign(const FontDesign& design) {
-  FontSpec font;
+FontStyle FontFromDesign(const FontDesign& design) {
+  FontStyle font;
   font.face = design.face;
   font.points = design.points;
   font.bold = design.bold;
@@ -272,19 +272,19 @@ void Form::SetColour(Colour colour) {
   if (window_) ::RedrawWindow(window_.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void Form::SetFont(FontSpec font) {
+void Form::SetFont(FontStyle font) {
   font_ = std::move(font);
   FontChangedForChildren();
 }
 
 void Form::SetFontFace(std::string face) {
-  FontSpec font = font_;
+  FontStyle font = font_;
   font.face = std::move(face);
   SetFont(std::move(font));
 }
 
 void Form::SetFontCharset(int charset) {
-  FontSpec font = font_;
+  FontStyle font = font_;
   font.charset = charset;
   SetFont(std::move(font));
 }

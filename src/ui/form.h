@@ -102,8 +102,8 @@ class Form : public Container {
 
   [[nodiscard]] Colour BackgroundColour() const noexcept override { return colour_; }
   void SetColour(Colour colour);
-  [[nodiscard]] const FontSpec& Font() const noexcept override { return font_; }
-  void SetFont(FontSpec font);
+  [[nodiscard]] const FontStyle& Font() const noexcept override { return font_; }
+  void SetFont(FontStyle font);
   void SetFontFace(std::string face);
   void SetFontCharset(int charset);
 
@@ -173,7 +173,7 @@ class Form : public Container {
   std::string caption_;
   BorderStyle border_;
   Colour colour_;
-  FontSpec font_;
+  FontStyle font_;
   int pixelsPerInch_ = 96;
   bool dialogKeys_ = true;
   bool shownOnce_ = false;

@@ -110,12 +110,12 @@ COLORREF ToColorRef(Colour colour) noexcept {
   return static_cast<COLORREF>(colour);
 }
 
-UniqueGdiObject CreateFontFor(const FontSpec& spec, int pixelsPerInch) {
-  const int height = spec.height != 0 ? spec.height : FontHeightForPoints(spec.points, pixelsPerInch);
-  HFONT font = ::CreateFontA(height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, spec.face.c_str());
-  if (font == nullptr) throw WindowsError("CreateFont " + spec.face, ::GetLastError());
+UniqueGdiObject CreateFontFor(const FontStyle& style, int pixelsPerInch) {
+  const int height = style.height != 0 ? style.height : FontHeightForPoints(style.points, pixelsPerInch);
+  HFONT font = ::CreateFontA(height, 0, 0, 0, style.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             static_cast<DWORD>(style.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, style.face.c_str());
+  if (font == nullptr) throw WindowsError("CreateFont " + style.face, ::GetLastError());
   return UniqueGdiObject(font);
 }
 

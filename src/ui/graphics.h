@@ -30,7 +30,7 @@ inline constexpr Colour kWindowText = SystemColour(COLOR_WINDOWTEXT);
 
 // A font as forms and controls describe it. `height` in pixels, when not 0,
 // wins over `points` (negative: character height, as the font calls take it).
-struct FontSpec {
+struct FontStyle {
   std::string face = "MS Sans Serif";
   int points = 8;
   int height = 0;
@@ -39,8 +39,8 @@ struct FontSpec {
   Colour colour = kWindowText;
 };
 
-// The font for a spec at a pixel density.
-[[nodiscard]] UniqueGdiObject CreateFontFor(const FontSpec& spec, int pixelsPerInch);
+// The font of a style at a pixel density.
+[[nodiscard]] UniqueGdiObject CreateFontFor(const FontStyle& style, int pixelsPerInch);
 
 // The screen's logical pixels per inch.
 [[nodiscard]] int ScreenPixelsPerInch();
