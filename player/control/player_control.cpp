@@ -266,7 +266,6 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
   const std::vector<std::uint8_t> bytes = ReadMovieFile(path);
   // A file that is missing or no movie leaves the player empty: background only.
   if (bytes.empty() || !movie_->Load(bytes)) movie_->Unload();
-  if (movie_->HasMovie() && !flashVars_.empty()) movie_->SetFlashVars(Utf8FromWide(flashVars_));
   Trace(L"Loaded " + std::to_wstring(movie_->FrameCount()));
   QueueMovieCommands();
   RestartFrameTimer();
@@ -450,6 +449,9 @@ void PlayerControl::ApplyState(const ControlState& state) {
   menu_ = state.menu;
   extent_ = SIZEL{state.extentWidth, state.extentHeight};
   dirty_ = false;
+  // The engine hands these to every movie it loads from now on, before the
+  // movie's first frame runs.
+  movie_->SetFlashVars(Utf8FromWide(flashVars_));
   if (!state.movie.empty()) LoadMovieFrom(WideFromUtf8(state.movie));
 }
 
@@ -584,13 +586,18 @@ void PlayerControl::PostEventDelivery() {
   deliveryPosted_ = ::PostMessageW(window_, kDeliverEventsMessage, 0, 0) != FALSE;
 }
 
+// A handler that runs a message loop of its own (a message box) lets timer
+// ticks in; their commands wait in the queue for this loop, in order.
 void PlayerControl::DeliverEvents() {
+  if (delivering_) return;
   const KeepAlive keep(*this);
+  delivering_ = true;
   while (!pendingCommands_.empty() && eventFreezes_ == 0) {
     const swf::FsCommand command = std::move(pendingCommands_.front());
     pendingCommands_.pop_front();
     RaiseFsCommand(command);
   }
+  delivering_ = false;
 }
 
 void PlayerControl::RaiseFsCommand(const swf::FsCommand& command) {

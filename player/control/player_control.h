@@ -239,6 +239,7 @@ class PlayerControl final : public IDispatch,
   DWORD nextCookie_ = 1;
   std::deque<swf::FsCommand> pendingCommands_;
   bool deliveryPosted_ = false;
+  bool delivering_ = false;  // DeliverEvents is running further up the stack
   int eventFreezes_ = 0;
 
   FrameBuffer paintBuffer_;

@@ -243,6 +243,8 @@ LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 void PlayerControl::OnFrameTimer() {
+  // The host may release the control from inside the view-change call or an event.
+  const KeepAlive keep(*this);
   // With Loop off the movie stops on its last frame instead of starting again.
   const bool atLastFrame = movie_->FrameCount() > 0 && movie_->CurrentFrame() >= movie_->FrameCount();
   if (!loop_ && movie_->IsPlaying() && atLastFrame) {

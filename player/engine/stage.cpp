@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <variant>
 
 #include "swf_text.h"
@@ -174,6 +175,21 @@ bool ApplyPlaceTag(std::optional<Placement>& slot, const PlaceTag& tag) {
   return true;
 }
 
+// Index in the timeline's tags just past the last tag of `frame`.
+std::size_t TagsThrough(const Timeline& timeline, int frame) {
+  return frame + 1 < timeline.FrameCount() ? timeline.frameStarts[static_cast<std::size_t>(frame) + 1]
+                                           : timeline.tags.size();
+}
+
+// The tags a change from the timeline's frame to `target` visits: those of the
+// frames after the current one up to `target`, or going back, those of every
+// frame from the first.
+std::size_t TagsVisitedGoingTo(const TimelineInstance& timeline, int target) {
+  const Timeline& definition = timeline.Definition();
+  const std::size_t first = target > timeline.frame ? TagsThrough(definition, timeline.frame) : 0;
+  return TagsThrough(definition, target) - first;
+}
+
 }  // namespace
 
 Stage::Stage(Movie movie, std::size_t actionBudget) : movie_(std::move(movie)), actionBudget_(actionBudget) {
@@ -184,12 +200,14 @@ Stage::Stage(Movie movie, std::size_t actionBudget) : movie_(std::move(movie)), 
 }
 
 void Stage::Start() {
+  StartTick();
   EnterFrame(root_, 0, true);
   RunQueuedActions();
 }
 
 void Stage::Tick() {
   ++tick_;
+  StartTick();
   StepTimeline(root_);
   RunQueuedActions();
 }
@@ -200,11 +218,15 @@ void Stage::RaiseCommand(FsCommand command) {
   if (commands_.size() < kMaxPendingCommands) commands_.push_back(std::move(command));
 }
 
+void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
+
+void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
+
 void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
   if (timeline->playing && timeline->FrameCount() > 1) {
     const int next = timeline->frame + 1;
     if (next >= timeline->FrameCount()) {
-      GotoFrame(timeline, 0);  // the end of a timeline loops to its start
+      ChangeFrame(timeline, 0);  // the end of a timeline loops to its start
     } else {
       timeline->frame = next;
       EnterFrame(timeline, next, true);
@@ -216,7 +238,9 @@ void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
 }
 
 void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions) {
-  for (const ControlTag& tag : timeline->Definition().FrameTags(frame)) {
+  const std::span<const ControlTag> tags = timeline->Definition().FrameTags(frame);
+  SpendFrameWork(tags.size());
+  for (const ControlTag& tag : tags) {
     if (const auto* place = std::get_if<PlaceTag>(&tag)) {
       ApplyPlace(timeline, *place);
     } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
@@ -261,6 +285,16 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
 void Stage::GotoFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame) {
   const int target = std::clamp(frame, 0, std::max(0, timeline->FrameCount() - 1));
   if (target == timeline->frame) return;
+  if (TagsVisitedGoingTo(*timeline, target) > frameWorkLeft_) {
+    frameWorkLeft_ = 0;
+    actionsLeft_ = 0;
+    return;
+  }
+  ChangeFrame(timeline, target);
+}
+
+void Stage::ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int target) {
+  if (target == timeline->frame) return;
   if (target > timeline->frame) {
     for (int f = timeline->frame + 1; f <= target; ++f) EnterFrame(timeline, f, f == target);
   } else {
@@ -276,7 +310,9 @@ void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame
   std::map<int, std::optional<Placement>> wanted;
   const Timeline& definition = timeline->Definition();
   for (int f = 0; f <= frame; ++f) {
-    for (const ControlTag& tag : definition.FrameTags(f)) {
+    const std::span<const ControlTag> tags = definition.FrameTags(f);
+    SpendFrameWork(tags.size());
+    for (const ControlTag& tag : tags) {
       if (const auto* place = std::get_if<PlaceTag>(&tag)) {
         (void)ApplyPlaceTag(wanted[place->depth], *place);
       } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
@@ -307,16 +343,16 @@ void Stage::QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
 }
 
 void Stage::RunQueuedActions() {
-  std::size_t budget = actionBudget_;
+  actionsLeft_ = actionBudget_;
   // Gotos queue the actions of the frames they reach; those run in turn, all
   // from the one budget.
-  for (std::size_t next = 0; next < queue_.size() && budget > 0; ++next) {
+  for (std::size_t next = 0; next < queue_.size() && actionsLeft_ > 0; ++next) {
     const std::shared_ptr<TimelineInstance> timeline = queue_[next].timeline.lock();
     if (!timeline) continue;
     const std::shared_ptr<const std::vector<std::uint8_t>> code = queue_[next].code;
-    --budget;  // even an empty block costs a step, so gotos between frames end
+    --actionsLeft_;  // even an empty block costs a step, so gotos between frames end
     TimelineActions host(*this, timeline, root_);
-    (void)RunActions(*code, movie_.version, host, budget);
+    (void)RunActions(*code, movie_.version, host, actionsLeft_);
   }
   queue_.clear();
 }

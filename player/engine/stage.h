@@ -20,6 +20,10 @@
 namespace swf {
 
 inline constexpr std::size_t kActionBudgetPerFrame = 100000;
+// Tags that frame changes may visit in one tick: a goto replays the tags of
+// every frame it passes (going back, every frame from the first), far more
+// work than the one action step it costs.
+inline constexpr std::size_t kFrameWorkPerTick = 1000000;
 inline constexpr int kMaxSpriteNesting = 16;
 inline constexpr int kMaxSpriteInstances = 4096;
 inline constexpr std::size_t kMaxVariableBytes = 32u << 20;
@@ -97,12 +101,17 @@ class Stage {
   void SetRootVariable(std::string_view name, std::string value);
   [[nodiscard]] std::vector<FsCommand> TakeCommands() { return std::exchange(commands_, {}); }
 
-  // Used by the actions of `timeline`.
+  // Used by the actions of `timeline`. A goto that would visit more tags than
+  // the tick has left is ignored and stops the running actions, and every
+  // block after them, until the next tick.
   void GotoFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   void RaiseCommand(FsCommand command);
 
  private:
+  void StartTick();
   void StepTimeline(const std::shared_ptr<TimelineInstance>& timeline);
+  void ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int target);
+  void SpendFrameWork(std::size_t tags);
   void EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions);
   void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag);
   void Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame);
@@ -113,6 +122,8 @@ class Stage {
 
   Movie movie_;
   std::size_t actionBudget_;
+  std::size_t actionsLeft_ = 0;    // of the blocks running now
+  std::size_t frameWorkLeft_ = 0;  // tags frame changes may still visit this tick
   std::shared_ptr<StageCounters> counters_ = std::make_shared<StageCounters>();
   std::shared_ptr<TimelineInstance> root_;
   std::uint64_t tick_ = 0;

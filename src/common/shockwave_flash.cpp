@@ -290,7 +290,10 @@ class PlayerEventSink final : public IDispatch, public Counted<PlayerEventSink> 
     } catch (...) {
       return S_OK;
     }
+    // The handler may tear the host down, and this sink with it.
+    AddRef();
     host_->RaiseFSCommand(command, args);
+    Release();
     return S_OK;
   }
 
@@ -547,14 +550,25 @@ void TShockwaveFlash::PaintTo(HDC dc, int x, int y) {
         "Painting the movie");
 }
 
+// The handlers run from copies: a handler may replace them, or end the
+// window and this object with it (a command that quits), so nothing here
+// touches a member once the first handler has started.
 void TShockwaveFlash::RaiseFSCommand(const std::wstring& command, const std::wstring& args) noexcept {
-  if (!OnFSCommand) return;
+  std::function<void(const std::wstring&, const std::wstring&)> handler;
+  std::function<void(const std::exception&)> errorHandler;
   try {
-    OnFSCommand(command, args);
+    handler = OnFSCommand;
+    errorHandler = OnEventError;
+  } catch (...) {
+    return;
+  }
+  if (!handler) return;
+  try {
+    handler(command, args);
   } catch (const std::exception& error) {
-    if (!OnEventError) return;
+    if (!errorHandler) return;
     try {
-      OnEventError(error);
+      errorHandler(error);
     } catch (...) {
     }
   } catch (...) {

@@ -3,6 +3,7 @@
 // commands a movie raises, delivered as events through the program's host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "common/shockwave_flash.h"
@@ -58,6 +59,27 @@ Bytes RaisesTwoCommands() {
                     .FsCommandFromVariables("command", "argument")
                     .Stop())
       .ShowFrame();
+  return movie.Build();
+}
+
+// Reports its "reply" variable in frame 1, sets it in frame 1, reports it
+// again in frame 2 and stops.
+Bytes ReportsItsReplyTwice() {
+  MovieBuilder movie(100, 100);
+  movie
+      .DoAction(Actions()
+                    .SetVariable("command", "report")
+                    .FsCommandFromVariables("command", "reply")
+                    .SetVariable("reply", "set-by-movie"))
+      .ShowFrame();
+  movie.DoAction(Actions().FsCommandFromVariables("command", "reply").Stop()).ShowFrame();
+  return movie.Build();
+}
+
+// Raises "tick" with the frame's number in each of three frames, looping.
+Bytes TicksEveryFrame() {
+  MovieBuilder movie(100, 100, 30);
+  for (const char* frame : {"1", "2", "3"}) movie.DoAction(Actions().FsCommand("tick", frame)).ShowFrame();
   return movie.Build();
 }
 
@@ -271,6 +293,39 @@ TEST_F(HostedPlayerTest, DeliversBothCommandFormsInOrderOnTheWindowThreadAfterTh
   }
   EXPECT_EQ(TraceOf({"Loaded", "FSCommand"}),
             (std::vector<std::string>{"Loaded 1", "FSCommand quit|now", "FSCommand save|x=1"}));
+}
+
+TEST_F(HostedPlayerTest, HandsFlashVarsToTheFirstFrameWithoutUndoingWhatItSets) {
+  host_.SetFlashVars(L"reply=from-host");
+  LoadMovieHosted(WriteMovie("reply.swf", ReportsItsReplyTwice()));
+  for (int i = 0; i < 100 && received_.size() < 2; ++i) PumpMessagesFor(20);
+  ASSERT_EQ(received_.size(), 2u);
+  EXPECT_EQ(received_[0].args, L"from-host");
+  EXPECT_EQ(received_[1].args, L"set-by-movie");
+}
+
+// A handler that runs a message loop of its own (a message box) must not
+// receive the commands of the frames that play meanwhile inside itself.
+TEST_F(HostedPlayerTest, NeverDeliversACommandInsideTheHandlerOfAnother) {
+  int depth = 0;
+  int deepest = 0;
+  std::vector<std::wstring> frames;
+  host_.OnFSCommand = [&](const std::wstring&, const std::wstring& args) {
+    ++depth;
+    deepest = std::max(deepest, depth);
+    frames.push_back(args);
+    if (frames.size() == 1) PumpMessagesFor(300);
+    --depth;
+  };
+  LoadMovieHosted(WriteMovie("ticks.swf", TicksEveryFrame()));
+  for (int i = 0; i < 100 && frames.size() < 6; ++i) PumpMessagesFor(20);
+  host_.Stop();
+  ASSERT_GE(frames.size(), 6u);
+  EXPECT_EQ(deepest, 1);
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    const int previous = frames[i - 1][0] - L'0';
+    EXPECT_EQ(frames[i][0] - L'0', previous % 3 + 1) << "command " << i;
+  }
 }
 
 TEST_F(HostedPlayerTest, KeepsItsTimerRunningWhileTheMovieIsStopped) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -211,6 +212,25 @@ TEST_F(ShockwaveFlashTest, AnErrorEscapingTheCommandHandlerReachesTheErrorHandle
   ASSERT_TRUE(PumpMessagesUntil([&] { return received.size() >= 2; }));
   EXPECT_EQ(received, (std::vector<std::wstring>{L"first", L"second"}));
   EXPECT_EQ(errors, std::vector<std::string>{"handler failed"});
+}
+
+// A command that ends the window ends the control inside its own event.
+TEST_F(ShockwaveFlashTest, AHandlerMayDestroyTheHostInsideTheEvent) {
+  swf::testing::Actions commands;
+  commands.FsCommand("quit", "").FsCommand("after", "").Stop();
+  auto flash = std::make_unique<TShockwaveFlash>();
+  int received = 0;
+  flash->OnFSCommand = [&](const std::wstring& command, const std::wstring&) {
+    ++received;
+    if (command == L"quit") flash.reset();
+  };
+  flash->Create(parent_.Get(), RECT{0, 0, 100, 100});
+  flash->LoadMovie(0, WriteMovie("quits.swf", RedSquareOnBlue(commands)));
+
+  ASSERT_TRUE(PumpMessagesUntil([&] { return flash == nullptr; }));
+  testing::PumpMessagesFor(200);
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(TraceLinesStartingWith(trace_.Lines(), {"Destroy"}), std::vector<std::string>{"Destroy"});
 }
 
 TEST_F(ShockwaveFlashTest, PaintsTheCurrentFrameIntoAnOffScreenSurfaceAtTheGivenPlace) {
