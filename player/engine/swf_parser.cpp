@@ -6,9 +6,10 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
+#include <optional>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "swf_movie.h"
 #include "swf_reader.h"
@@ -238,25 +239,16 @@ class ShapeReader {
   }
 
   void AddEdge(ShapeLayer& layer, const Segment& segment) {
-    if (segmentBudget_ == 0) return;
     bool used = false;
     // Fill style 1 lies to the right of the direction of travel, fill style 0
     // to the left: reversed, a fill-0 edge has its fill on the right too.
     if (fill0_ >= 1 && fill0_ <= layer.fills.size()) {
       const Segment reversed{segment.to, segment.control, segment.from, segment.curved};
-      layer.fillEdges.push_back({static_cast<std::uint16_t>(fill0_ - 1), reversed});
-      used = true;
+      used |= Keep(layer.fillEdges, fill0_ - 1, reversed);
     }
-    if (fill1_ >= 1 && fill1_ <= layer.fills.size()) {
-      layer.fillEdges.push_back({static_cast<std::uint16_t>(fill1_ - 1), segment});
-      used = true;
-    }
-    if (line_ >= 1 && line_ <= layer.lines.size()) {
-      layer.lineEdges.push_back({static_cast<std::uint16_t>(line_ - 1), segment});
-      used = true;
-    }
+    if (fill1_ >= 1 && fill1_ <= layer.fills.size()) used |= Keep(layer.fillEdges, fill1_ - 1, segment);
+    if (line_ >= 1 && line_ <= layer.lines.size()) used |= Keep(layer.lineEdges, line_ - 1, segment);
     if (!used) return;
-    --segmentBudget_;
     for (const Point& p : {segment.from, segment.control, segment.to}) {
       if (shape_.minX > shape_.maxX) {
         shape_.minX = shape_.maxX = p.x;
@@ -269,26 +261,54 @@ class ShapeReader {
     }
   }
 
+  // Stores one edge while the movie's segment budget lasts.
+  bool Keep(std::vector<StyledSegment>& edges, std::size_t style, const Segment& segment) {
+    if (segmentBudget_ == 0) return false;
+    --segmentBudget_;
+    edges.push_back({static_cast<std::uint16_t>(style), segment});
+    return true;
+  }
+
+  struct OutlineEnd {
+    std::uint16_t style = 0;
+    double x = 0, y = 0;
+    friend bool operator<(const OutlineEnd& l, const OutlineEnd& r) {
+      return std::tie(l.style, l.x, l.y) < std::tie(r.style, r.x, r.y);
+    }
+  };
+
+  // Every end of every fill edge, sorted by style, then position.
+  static std::vector<OutlineEnd> SortedEnds(const std::vector<StyledSegment>& edges) {
+    std::vector<OutlineEnd> ends;
+    ends.reserve(2 * edges.size());
+    for (const StyledSegment& edge : edges) {
+      for (const Point& p : {edge.segment.from, edge.segment.to}) ends.push_back({edge.style, p.x, p.y});
+    }
+    std::sort(ends.begin(), ends.end());
+    return ends;
+  }
+
   // Fills are drawn with the even-odd rule, which needs closed outlines. An
   // outline left open (the format asks for closed ones, not every file obeys)
-  // is closed with straight lines between its loose ends.
-  static void CloseOpenFills(ShapeLayer& layer) {
-    std::map<std::tuple<std::uint16_t, double, double>, int> ends;
-    for (const StyledSegment& edge : layer.fillEdges) {
-      for (const Point& p : {edge.segment.from, edge.segment.to}) ends[{edge.style, p.x, p.y}] ^= 1;
-    }
-    bool hasLoose = false;
-    std::tuple<std::uint16_t, double, double> loose{};
-    for (const auto& [key, odd] : ends) {
+  // is closed with straight lines between its loose ends: the points an odd
+  // number of edges of one style end at, joined in pairs in sorted order.
+  void CloseOpenFills(ShapeLayer& layer) {
+    const std::vector<OutlineEnd> ends = SortedEnds(layer.fillEdges);
+    std::optional<OutlineEnd> loose;
+    for (std::size_t begin = 0; begin < ends.size();) {
+      std::size_t end = begin + 1;
+      while (end < ends.size() && !(ends[begin] < ends[end])) ++end;
+      const OutlineEnd& point = ends[begin];
+      const bool odd = (end - begin) % 2 != 0;
+      begin = end;
       if (!odd) continue;
-      if (hasLoose && std::get<0>(loose) == std::get<0>(key)) {
-        const Point from{std::get<1>(loose), std::get<2>(loose)};
-        const Point to{std::get<1>(key), std::get<2>(key)};
-        layer.fillEdges.push_back({std::get<0>(key), Segment{from, to, to, false}});
-        hasLoose = false;
+      if (loose && loose->style == point.style) {
+        const Point from{loose->x, loose->y};
+        const Point to{point.x, point.y};
+        if (!Keep(layer.fillEdges, point.style, Segment{from, to, to, false})) return;
+        loose.reset();
       } else {
-        loose = key;
-        hasLoose = true;
+        loose = point;
       }
     }
   }
@@ -296,10 +316,14 @@ class ShapeReader {
   void FinishLayer(ShapeLayer& layer) {
     if (layer.fillEdges.empty() && layer.lineEdges.empty()) return;
     CloseOpenFills(layer);
-    const auto byStyle = [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; };
-    std::stable_sort(layer.fillEdges.begin(), layer.fillEdges.end(), byStyle);
-    std::stable_sort(layer.lineEdges.begin(), layer.lineEdges.end(), byStyle);
+    for (std::vector<StyledSegment>* edges : {&layer.fillEdges, &layer.lineEdges}) SortByStyle(*edges);
     shape_.layers.push_back(std::move(layer));
+  }
+
+  static void SortByStyle(std::vector<StyledSegment>& edges) {
+    const auto byStyle = [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; };
+    if (!std::is_sorted(edges.begin(), edges.end(), byStyle)) std::stable_sort(edges.begin(), edges.end(), byStyle);
+    edges.shrink_to_fit();  // a layer keeps no room to grow: the budget counts what is stored
   }
 
   std::size_t ReadCount() {

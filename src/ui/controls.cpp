@@ -27,6 +27,36 @@ HBRUSH CachedBrush(UniqueGdiObject& brush, Colour& brushColour, Colour colour) {
   return static_cast<HBRUSH>(brush.Get());
 }
 
+// BeginPaint and EndPaint as a pair, also when painting throws: an unended
+// paint would leave the area invalid and bring WM_PAINT back at once.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+  ~PaintScope() { ::EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  [[nodiscard]] HDC Dc() const noexcept { return dc_; }
+  [[nodiscard]] const RECT& Area() const noexcept { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// The device context's state, put back on every path.
+class SavedDcState {
+ public:
+  explicit SavedDcState(HDC dc) noexcept : dc_(dc), saved_(::SaveDC(dc)) {}
+  ~SavedDcState() { ::RestoreDC(dc_, saved_); }
+  SavedDcState(const SavedDcState&) = delete;
+  SavedDcState& operator=(const SavedDcState&) = delete;
+
+ private:
+  HDC dc_;
+  int saved_;
+};
+
 }  // namespace
 
 // --- Container --------------------------------------------------------------
@@ -43,10 +73,9 @@ void Container::PaintChildren(HDC dc, const RECT* area) {
     const RECT bounds = RectOf(*child);
     RECT overlap;
     if (area != nullptr && !::IntersectRect(&overlap, &bounds, area)) continue;
-    const int saved = ::SaveDC(dc);
+    const SavedDcState saved(dc);
     ::IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
     child->Paint(dc);
-    ::RestoreDC(dc, saved);
   }
 }
 
@@ -79,10 +108,8 @@ bool Container::HandleContainerMessage(HWND window, UINT message, WPARAM wParam,
       return true;
     }
     case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(window, &paint);
-      PaintChildren(dc, &paint.rcPaint);
-      ::EndPaint(window, &paint);
+      const PaintScope paint(window);
+      PaintChildren(paint.Dc(), &paint.Area());
       result = 0;
       return true;
     }
@@ -230,9 +257,16 @@ void Control::SetFontColour(Colour colour) {
   SetFont(std::move(font));
 }
 
+// The new font is made before the old one goes: the window keeps drawing with
+// the old one until WM_SETFONT, and keeps it when the new one cannot be made.
 void Control::FontChanged() {
-  fontHandle_.Reset();
-  if (window_) Send(window_.Get(), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+  UniqueGdiObject previous = std::move(fontHandle_);
+  try {
+    if (window_) Send(window_.Get(), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+  } catch (...) {
+    fontHandle_ = std::move(previous);
+    throw;
+  }
   Invalidate();
 }
 

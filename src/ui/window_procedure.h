@@ -3,6 +3,11 @@
 // passes on what it does not handle to the procedure it replaced; the previous
 // procedure is put back when the replacement ends. Works for the framework's
 // own windows and for foreign ones (a hosted control's child window).
+//
+// The replacement procedure reaches its object through state of its own (the
+// forms keep theirs process-wide, next to the procedure). That state must
+// outlive the window whenever Restore could not unhook, since the procedure
+// stays in the chain then and goes on calling CallPrevious.
 
 #include <windows.h>
 
