@@ -121,10 +121,11 @@ struct Movie {
 inline constexpr std::size_t kMaxUncompressedBytes = 64u * 1024u * 1024u;
 inline constexpr int kMaxFramesPerTimeline = 16000;
 inline constexpr std::size_t kMaxControlTags = 1u << 20;
-// Edges stored across all the shapes of a movie, each fill or line edge of a
-// layer counted (one edge record can add three), outlines closed by the
-// parser included: 1 Mi of them take 64 MiB.
-inline constexpr std::size_t kMaxSegments = 1u << 20;
+// Edges stored across all the shapes of a movie: every fill and line edge of
+// every layer (one edge record can add three) and the edges that close open
+// outlines. 512 Ki of them take 32 MiB; growing, sorting and closing the
+// outlines of the largest shape there can be briefly takes about 70 MiB.
+inline constexpr std::size_t kMaxSegments = 512u << 10;
 
 // The whole file after the 8-byte header, inflated for CWS, cut to the
 // declared length. Empty optional for anything that is not FWS or CWS data,

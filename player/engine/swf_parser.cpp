@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <optional>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -273,7 +272,9 @@ class ShapeReader {
     std::uint16_t style = 0;
     double x = 0, y = 0;
     friend bool operator<(const OutlineEnd& l, const OutlineEnd& r) {
-      return std::tie(l.style, l.x, l.y) < std::tie(r.style, r.x, r.y);
+      if (l.style != r.style) return l.style < r.style;
+      if (l.x != r.x) return l.x < r.x;
+      return l.y < r.y;
     }
   };
 
@@ -294,19 +295,20 @@ class ShapeReader {
   // number of edges of one style end at, joined in pairs in sorted order.
   void CloseOpenFills(ShapeLayer& layer) {
     const std::vector<OutlineEnd> ends = SortedEnds(layer.fillEdges);
-    std::optional<OutlineEnd> loose;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t loose = kNone;  // index in `ends` of the loose end waiting for its pair
     for (std::size_t begin = 0; begin < ends.size();) {
       std::size_t end = begin + 1;
       while (end < ends.size() && !(ends[begin] < ends[end])) ++end;
-      const OutlineEnd& point = ends[begin];
+      const std::size_t point = begin;
       const bool odd = (end - begin) % 2 != 0;
       begin = end;
       if (!odd) continue;
-      if (loose && loose->style == point.style) {
-        const Point from{loose->x, loose->y};
-        const Point to{point.x, point.y};
-        if (!Keep(layer.fillEdges, point.style, Segment{from, to, to, false})) return;
-        loose.reset();
+      if (loose != kNone && ends[loose].style == ends[point].style) {
+        const Point from{ends[loose].x, ends[loose].y};
+        const Point to{ends[point].x, ends[point].y};
+        if (!Keep(layer.fillEdges, ends[point].style, Segment{from, to, to, false})) return;
+        loose = kNone;
       } else {
         loose = point;
       }

@@ -9,6 +9,7 @@
 #include "case_name.h"
 #include "movie_player.h"
 #include "movie_test_support.h"
+#include "stage.h"
 #include "swf_writer.h"
 
 namespace swf::testing {
@@ -144,6 +145,70 @@ TEST(ActionLimits, AnEndlessLoopEndsWithTheFrameBudget) {
   player.Advance();
   EXPECT_EQ(player.RootVariable("after"), "1");
 }
+
+struct GotoLoopCase {
+  std::string name;
+  bool backward;  // the costly goto goes back, rebuilding from frame 1
+  int frameAfterLoad;
+  int frameAfterTick;  // the next tick has its own budget
+};
+
+// Frames that each move every one of `kDepths` objects, with a block that
+// counts its rounds in `n` and loops between two gotos: forward from frame 1
+// to the last frame and back, or (reached from frame 1) back from the last
+// frame to the one before it and on again. One of the two gotos replays
+// nearly every tag of the movie.
+constexpr int kLoopFrames = 101;
+constexpr int kDepths = 50;
+
+Bytes GotoLoopMovie(bool backward) {
+  const auto last = static_cast<std::uint16_t>(kLoopFrames - 1);
+  Actions loop;
+  const int top = loop.NewLabel();
+  loop.Bind(top).PushString("n").PushString("n").GetVariable().PushInt(1).Add2().SetVariable();
+  if (backward) {
+    loop.GotoFrame(last - 1).GotoFrame(last);
+  } else {
+    loop.GotoFrame(last).GotoFrame(0);
+  }
+  loop.Jump(top);
+  MovieBuilder movie(10, 10);
+  const std::uint16_t id = movie.DefineShape(FilledRectangle(1, 1, {255, 0, 0}));
+  for (int depth = 1; depth <= kDepths; ++depth) movie.Place(id, static_cast<std::uint16_t>(depth));
+  movie.DoAction(backward ? Actions().GotoFrame(last) : loop).ShowFrame();
+  for (int frame = 1; frame < kLoopFrames; ++frame) {
+    for (int depth = 1; depth <= kDepths; ++depth) {
+      movie.Move(static_cast<std::uint16_t>(depth), Transform::Translate(frame % 9, depth % 9));
+    }
+    if (backward && frame == last) movie.DoAction(loop);
+    movie.ShowFrame();
+  }
+  return movie.Build(true);
+}
+
+class ActionGotoLoops : public ::testing::TestWithParam<GotoLoopCase> {};
+
+TEST_P(ActionGotoLoops, StopWhenTheTicksFrameChangesAreSpent) {
+  const GotoLoopCase& c = GetParam();
+  MoviePlayer player;
+  LoadOrFail(player, GotoLoopMovie(c.backward));
+  // Each round's costly goto visits the moves of all frames but one; the
+  // round that finds too few tags left stops the block after counting itself.
+  const std::size_t costlyGoto = static_cast<std::size_t>(kLoopFrames - 1) * kDepths;
+  const std::optional<std::string> rounds = player.RootVariable("n");
+  ASSERT_TRUE(rounds);
+  const auto n = static_cast<std::size_t>(std::stoul(*rounds));
+  EXPECT_LE(n, kFrameWorkPerTick / costlyGoto + 1);
+  EXPECT_GE(n, kFrameWorkPerTick / (2 * costlyGoto));
+  EXPECT_EQ(player.CurrentFrame(), c.frameAfterLoad);
+  player.Advance();
+  EXPECT_EQ(player.CurrentFrame(), c.frameAfterTick);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ActionGotoLoops,
+                         ::testing::Values(GotoLoopCase{"forward", false, 1, 2},
+                                           GotoLoopCase{"backward", true, kLoopFrames, kLoopFrames}),
+                         CaseName{});
 
 TEST(ActionLimits, AMalformedBlockStopsOnlyItself) {
   MovieBuilder movie(10, 10);

@@ -7,6 +7,7 @@
 #include "case_name.h"
 #include "movie_player.h"
 #include "movie_test_support.h"
+#include "swf_movie.h"
 #include "swf_writer.h"
 
 namespace swf::testing {
@@ -229,6 +230,45 @@ TEST(Render, AnOpenOutlineIsFilledAsIfClosed) {
   EXPECT_EQ(canvas.At(9, 5), kWhite);  // no streak to the right
   EXPECT_EQ(canvas.At(0, 5), kWhite);
 }
+
+struct EdgeBudgetCase {
+  std::string name;
+  std::size_t records;  // of the large shape defined first
+  std::uint32_t centre;
+};
+
+// A large shape whose edge records each add three edges (the fill on both
+// sides and a line), left unplaced, then a red square of four edges shown on
+// blue: within the movie's edge budget the square is drawn, past it the
+// square has no edges left.
+std::vector<EdgeBudgetCase> EdgeBudgetCases() {
+  return {
+      {"square_fits_after_the_large_shape", (kMaxSegments - 4) / 3, kRed},
+      {"large_shape_spends_the_budget", kMaxSegments / 3 + 1, kBlue},
+  };
+}
+
+class RenderEdgeBudget : public ::testing::TestWithParam<EdgeBudgetCase> {};
+
+TEST_P(RenderEdgeBudget, ShapesPastTheMoviesEdgeBudgetDrawNothing) {
+  const EdgeBudgetCase& c = GetParam();
+  ShapeBuilder large;
+  const int fill = large.AddSolidFill({0, 255, 0});
+  large.SetStyles(fill, fill, large.AddLineStyle(1, {0, 0, 0}));
+  large.MoveTo(0, 0);
+  for (std::size_t i = 1; i <= c.records; ++i) large.LineTo(static_cast<double>(i % 2), static_cast<double>(i));
+  MovieBuilder movie(10, 10);
+  movie.SetBackground({0, 0, 255});
+  (void)movie.DefineShape(large);
+  movie.Place(movie.DefineShape(FilledRectangle(10, 10, {255, 0, 0})), 1).ShowFrame();
+  MoviePlayer player;
+  LoadOrFail(player, movie.Build());
+  Canvas canvas(10, 10);
+  player.Render(canvas.View(), ScaleMode::ShowAll);
+  EXPECT_EQ(canvas.At(5, 5), c.centre);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RenderEdgeBudget, ::testing::ValuesIn(EdgeBudgetCases()), CaseName{});
 
 }  // namespace
 }  // namespace swf::testing
