@@ -18,6 +18,12 @@ struct Vec2 {
   double x = 0, y = 0;
 };
 
+// The point at t (0 to 1) of the quadratic curve from `from` to `to`.
+[[nodiscard]] inline Vec2 QuadraticPoint(Vec2 from, Vec2 control, Vec2 to, double t) {
+  const double u = 1 - t;
+  return {u * u * from.x + 2 * u * t * control.x + t * t * to.x, u * u * from.y + 2 * u * t * control.y + t * t * to.y};
+}
+
 class Rasterizer {
  public:
   // Starts a new path for a surface of this size.

@@ -130,9 +130,7 @@ class ShapePainter {
     Vec2 previous = from;
     for (int i = 1; i <= pieces; ++i) {
       const double t = static_cast<double>(i) / pieces;
-      const double u = 1 - t;
-      const Vec2 point{u * u * from.x + 2 * u * t * control.x + t * t * to.x,
-                       u * u * from.y + 2 * u * t * control.y + t * t * to.y};
+      const Vec2 point = QuadraticPoint(from, control, to, t);
       StrokeBody(previous, point, halfWidth);
       previous = point;
     }
