@@ -44,6 +44,7 @@ class MessageBoxWatcher {
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
   [[nodiscard]] int Seen() const { return seen_; }
+  [[nodiscard]] bool BoxOpen() const { return boxOpen_; }
   // Read only after Seen() > 0 (the watcher writes them before counting).
   [[nodiscard]] const std::string& Caption() const { return caption_; }
   [[nodiscard]] const std::string& Text() const { return text_; }
@@ -89,10 +90,12 @@ class MessageBoxWatcher {
         buttons_.clear();
         firstButton_ = nullptr;
         ::EnumChildWindows(found.box, ReadChild, reinterpret_cast<LPARAM>(this));
+        boxOpen_ = true;
         ++seen_;
         ::PostMessageA(found.box, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(firstButton_), BN_CLICKED),
                        reinterpret_cast<LPARAM>(firstButton_));
         while (!stop_ && ::IsWindow(found.box)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        boxOpen_ = false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -101,6 +104,7 @@ class MessageBoxWatcher {
   DWORD thread_;
   std::atomic<bool> stop_{false};
   std::atomic<int> seen_{0};
+  std::atomic<bool> boxOpen_{false};
   std::string caption_;
   std::string text_;
   std::string buttons_;
