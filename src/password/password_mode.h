@@ -1,0 +1,12 @@
+#pragma once
+// The password change dialog: TfrmPassword.
+
+#include "app/startup.h"
+
+namespace tpl {
+
+// Creates the window, hands over what start-up gathered and runs its message
+// loop; returns the exit code.
+int RunPasswordWindow(StartupState& state);
+
+}  // namespace tpl

@@ -1,0 +1,12 @@
+#pragma once
+// The settings dialog with a player: TfrmSettings.
+
+#include "app/startup.h"
+
+namespace tpl {
+
+// Creates the window, hands over what start-up gathered and runs its message
+// loop; returns the exit code.
+int RunSettingsWindow(StartupState& state);
+
+}  // namespace tpl
