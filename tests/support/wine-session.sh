@@ -19,8 +19,9 @@ wine_session_start() {
   read -r -t 20 number <"$fifo" || { echo "wine-session: Xvfb did not start" >&2; return 1; }
   export DISPLAY=":$number"
 
+  mkdir -p "$WINEPREFIX"
+  wineserver -p || true  # stay up between test processes: each start is then quick
   wineboot -i >/dev/null 2>&1 || true
-  wineserver -p  # stay up between test processes: each start is then quick
   # Xvfb runs no window manager, and Wine's X11 driver waits for one each time a
   # managed window goes away (about 2 s a window); unmanaged windows do not wait.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
