@@ -18,15 +18,9 @@
 namespace tpl {
 namespace {
 
-constexpr ui::FormDesign kSettingsDesign{"TfrmSettings",
-                                         "Screensaver settings",
-                                         400,
-                                         453,
-                                         ui::BorderStyle::Single,
-                                         ui::kWhite,
-                                         {"Tahoma", 8},
-                                         ui::FormPosition::ScreenCentre,
-                                         true};
+constexpr ui::FormDesign kSettingsDesign{
+    "TfrmSettings", "Screensaver settings",         400, 453, ui::BorderStyle::Single, ui::kWhite,
+    {"Tahoma", 8},  ui::FormPosition::ScreenCentre, true};
 
 // The optional controls' design places are replaced at activation; only the
 // places inside the two panels stay as designed.
@@ -54,10 +48,12 @@ constexpr ui::ControlLayout kSettingsLayout[] = {
 
 constexpr char kNewerWindowsFont[] = "Segoe UI";
 // The list's items: "1024x768" and "800x600" with the multiplication sign of the ANSI code page.
-constexpr char kResolution1024Item[] = "1024\xD7"
-                                       "768";
-constexpr char kResolution800Item[] = "800\xD7"
-                                      "600";
+constexpr char kResolution1024Item[] =
+    "1024\xD7"
+    "768";
+constexpr char kResolution800Item[] =
+    "800\xD7"
+    "600";
 
 // What the two replacement procedures reach: process-wide, since a procedure
 // that could not be unhooked stays in its window's chain and keeps passing
@@ -135,9 +131,8 @@ void TfrmSettings::ConnectHandlers() {
 
 void TfrmSettings::UseNewerWindowsFont() {
   SetFontFace(kNewerWindowsFont);
-  for (ui::Control* control : std::initializer_list<ui::Control*>{&lblCreated, &cmdClose, &chkMultimonitor,
-                                                                  &chkMouseQuit, &chkKeybQuit, &chkResolution,
-                                                                  &lblScale}) {
+  for (ui::Control* control : std::initializer_list<ui::Control*>{
+           &lblCreated, &cmdClose, &chkMultimonitor, &chkMouseQuit, &chkKeybQuit, &chkResolution, &lblScale}) {
     control->SetFontFace(kNewerWindowsFont);
   }
 }
@@ -145,23 +140,24 @@ void TfrmSettings::UseNewerWindowsFont() {
 // --- Creation and destruction -----------------------------------------------
 
 void TfrmSettings::FormCreate() {
-  const HINSTANCE module = ::GetModuleHandleA(nullptr);
-  imgShowAll.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_SHOW_ALL)));
-  imgExactFit.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_EXACT_FIT)));
-  imgStoProcent.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_NO_SCALE)));
-  CreatePlayer();
-
+  // The quit message first: whatever fails later, a new instance can still end this one.
   SettingsWindowState& state = WindowState();
   state.form = this;
   state.quitMessage = ::RegisterWindowMessageA(kQuitMessageName);
   state.formProcedure = ui::WindowProcedureReplacement(Handle(), SettingsFormWindowProc);
+  CreatePlayer();
   state.playerProcedure = ui::WindowProcedureReplacement(swfSettingsPlayer_.Handle(), SettingsPlayerWindowProc);
+
+  const HINSTANCE module = ::GetModuleHandleA(nullptr);
+  imgShowAll.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_SHOW_ALL)));
+  imgExactFit.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_EXACT_FIT)));
+  imgStoProcent.SetPicture(ui::Bitmap::FromBitmapResource(module, MAKEINTRESOURCEA(IDB_SCALE_NO_SCALE)));
 }
 
 void TfrmSettings::CreatePlayer() {
-  swfSettingsPlayer_.Create(Handle(), RECT{swfSettings.Left(), swfSettings.Top(),
-                                           swfSettings.Left() + swfSettings.Width(),
-                                           swfSettings.Top() + swfSettings.Height()});
+  swfSettingsPlayer_.Create(Handle(),
+                            RECT{swfSettings.Left(), swfSettings.Top(), swfSettings.Left() + swfSettings.Width(),
+                                 swfSettings.Top() + swfSettings.Height()});
   swfSettingsPlayer_.SetVisible(swfSettings.Visible());
 }
 
@@ -203,33 +199,43 @@ void TfrmSettings::FormActivate() {
                                 SwitchIsOn(ShowScaleOption), SwitchIsOn(ShowKeybQuitOption),
                                 SwitchIsOn(ShowMouseQuitOption)};
   const SettingsLayout layout = LayOutSettingsDialog(options, areaWidth, areaHeight, PixelsPerInch());
+  PlaceOptionalControls(layout, charset);
+  if (layout.widthRaised) SettingsAreaWidth = std::to_string(kMinimumSettingsAreaWidth);
+  PlaceFixedParts(layout);
+  ApplyCaptions(charset);
+  CentreOnScreen();
+  ShowStoredSettings(options);
+  ShowPictureOrMovie();
+}
 
+void TfrmSettings::PlaceOptionalControls(const SettingsLayout& layout, int charset) {
   if (layout.multimonitorTop) {
     PlaceOption(chkMultimonitor, chkMultimonitor, MultimonitorCaption, *layout.multimonitorTop, charset);
   }
-  if (layout.resolutionTop) PlaceOption(fraResolution, chkResolution, ResolutionCaption, *layout.resolutionTop, charset);
+  if (layout.resolutionTop)
+    PlaceOption(fraResolution, chkResolution, ResolutionCaption, *layout.resolutionTop, charset);
   if (layout.scaleTop) PlaceOption(fraScaleMode, lblScale, ScaleCaption, *layout.scaleTop, charset);
   if (layout.keybQuitTop) PlaceOption(chkKeybQuit, chkKeybQuit, KeybQuitCaption, *layout.keybQuitTop, charset);
   if (layout.mouseQuitTop) PlaceOption(chkMouseQuit, chkMouseQuit, MouseQuitCaption, *layout.mouseQuitTop, charset);
-  if (layout.widthRaised) SettingsAreaWidth = std::to_string(kMinimumSettingsAreaWidth);
+}
 
+// The window, the area (its size unscaled), the credit line and Close.
+void TfrmSettings::PlaceFixedParts(const SettingsLayout& layout) {
   const RECT bounds = Bounds();
   SetBounds(bounds.left, bounds.top, layout.windowWidth, layout.windowHeight);
   picSettings.SetBounds(0, 0, layout.areaWidth, layout.areaHeight);
   swfSettings.SetBounds(0, 0, layout.areaWidth, layout.areaHeight);
   lblCreated.SetTop(CreditLineTop(ClientHeight(), lblCreated.Height()));
   cmdClose.SetBounds(layout.closeLeft, layout.closeTop, cmdClose.Width(), cmdClose.Height());
+}
 
+void TfrmSettings::ApplyCaptions(int charset) {
   SetCaption(SettingsCaption);
   cmdClose.SetCaption(CloseCaption);
   cmdClose.SetFontCharset(charset);
   if (ui::Application* application = ui::Application::Current()) application->SetTitle(SaverTitle);
   lblCreated.SetCaption(CreatedWithText + " " + CreditVersion);
   lblCreated.SetFontCharset(charset);
-
-  CentreOnScreen();
-  ShowStoredSettings(options);
-  ShowPictureOrMovie();
 }
 
 void TfrmSettings::ShowStoredSettings(const SettingsOptions& options) {
@@ -273,7 +279,7 @@ void TfrmSettings::ShowResolution(const ResolutionChoice& choice) {
 }
 
 void TfrmSettings::SelectScale(ScaleChoice choice) {
-  ui::RadioButton& selected = choice == ScaleChoice::ExactFit ? optExactFit
+  ui::RadioButton& selected = choice == ScaleChoice::ExactFit  ? optExactFit
                               : choice == ScaleChoice::NoScale ? optStoProcent
                                                                : optShowAll;
   selected.SetChecked(true);
@@ -314,9 +320,7 @@ void TfrmSettings::chkResolutionClick() {
   WriteSetting(kResChangeValue, ResChangeForChoice(checked, cboResolution.ItemIndex()));
 }
 
-void TfrmSettings::cboResolutionChange() {
-  WriteSetting(kResChangeValue, ResChangeForItem(cboResolution.ItemIndex()));
-}
+void TfrmSettings::cboResolutionChange() { WriteSetting(kResChangeValue, ResChangeForItem(cboResolution.ItemIndex())); }
 
 void TfrmSettings::optShowAllClick() {
   SelectScale(ScaleChoice::ShowAll);

@@ -104,6 +104,9 @@ class TfrmSettings : public ui::Form {
   void ConnectHandlers();
   void CreatePlayer();
   void FollowPlaceOfPlayer();
+  void PlaceOptionalControls(const SettingsLayout& layout, int charset);
+  void PlaceFixedParts(const SettingsLayout& layout);
+  void ApplyCaptions(int charset);
   void PlaceOption(ui::Control& control, ui::Control& captioned, const std::string& caption, int top, int charset);
   void ShowStoredSettings(const SettingsOptions& options);
   void ShowPictureOrMovie();

@@ -31,9 +31,9 @@ bool Accepts(const SettingCommandRow& row, std::wstring_view argument) noexcept 
 SettingsCommand ClassifySettingsCommand(std::wstring_view command, std::wstring_view argument) noexcept {
   for (const SettingCommandRow& row : kSettingCommands) {
     if (command != row.command) continue;
-    return SettingsCommand{Accepts(row, argument) ? SettingsCommandAction::StoreSetting
-                                                  : SettingsCommandAction::ReplySetting,
-                           row.setting};
+    return SettingsCommand{
+        Accepts(row, argument) ? SettingsCommandAction::StoreSetting : SettingsCommandAction::ReplySetting,
+        row.setting};
   }
   if (command == L"setvalue") return SettingsCommand{SettingsCommandAction::StoreMovieValue};
   if (command == L"getvalue") return SettingsCommand{SettingsCommandAction::ReplyMovieValue};

@@ -79,9 +79,7 @@ SettingsLayout LayOutSettingsDialog(const SettingsOptions& options, int areaWidt
   return layout;
 }
 
-int CreditLineTop(int clientHeight, int labelHeight) noexcept {
-  return clientHeight - labelHeight - kCreditLineMargin;
-}
+int CreditLineTop(int clientHeight, int labelHeight) noexcept { return clientHeight - labelHeight - kCreditLineMargin; }
 
 int SettingsNumber(std::string_view text) {
   const std::optional<std::int32_t> number = ParseIntegerText(text);

@@ -33,11 +33,11 @@ struct SettingsLayout {
   std::optional<int> scaleTop;
   std::optional<int> keybQuitTop;
   std::optional<int> mouseQuitTop;
-  int offset = 0;        // y: what the optional controls add below the area
-  int areaWidth = 0;     // W, raised to the minimum
-  int areaHeight = 0;    // H
+  int offset = 0;      // y: what the optional controls add below the area
+  int areaWidth = 0;   // W, raised to the minimum
+  int areaHeight = 0;  // H
   bool widthRaised = false;
-  int windowWidth = 0;   // outer, frame included
+  int windowWidth = 0;  // outer, frame included
   int windowHeight = 0;
   int closeLeft = 0;
   int closeTop = 0;

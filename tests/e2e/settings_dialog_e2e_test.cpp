@@ -198,8 +198,11 @@ TEST_F(SettingsDialogRun, WithoutAPictureTheSettingsMovieIsLoadedIntoThePlayer) 
   ASSERT_NE(dialog, nullptr);
   const HWND player = PlayerWindowOf(dialog);
   ASSERT_NE(player, nullptr);
-  EXPECT_TRUE(::IsWindowVisible(player));
   EXPECT_TRUE(Eventually([&] { return !MovieLoads().empty(); }));
+  const std::vector<ChildWindow> children = SettledChildrenOf(dialog, 2);
+  ASSERT_EQ(children.size(), 2u) << "the movie and Close:" << Described(children);
+  EXPECT_TRUE(::IsWindowVisible(player));
+  EXPECT_EQ(testing::WindowText(dialog), "My Saver settings");
   EXPECT_EQ(MovieLoads(), std::vector<std::string>{"LoadMovie 0 " + package.SettingsMoviePath()});
   EXPECT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, kSaversKey));
   ::PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -313,8 +316,7 @@ TEST_F(SettingsDialogRun, TheSettingsMovieChangesAndAsksForSettingsButCannotEndT
   const HWND dialog = WaitForDialog(run);
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(Eventually([&] { return !testing::TraceLinesStartingWith(trace_.Lines(), {"FlashVars="}).empty(); }));
-  EXPECT_EQ(testing::TraceLinesStartingWith(trace_.Lines(), {"FlashVars="}),
-            std::vector<std::string>{"FlashVars=?=0"});
+  EXPECT_EQ(testing::TraceLinesStartingWith(trace_.Lines(), {"FlashVars="}), std::vector<std::string>{"FlashVars=?=0"});
   EXPECT_EQ(run.Finish(MessageBoxes::Leave, kQuietMs), std::nullopt) << "\"quit\" ended the dialog";
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kSettingsKey, "MouseQuit"), "0");
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, std::string(kSettingsKey) + "\\FlashVars", "seen"), "yes");

@@ -83,8 +83,8 @@ TEST(SettingsChoices, StoredTextsShowInTheControls) {
     ResolutionChoice shown;
   };
   const ResolutionCase resolutions[] = {
-      {"65536", {false, false, 0}}, {"800", {true, true, 1}},  {"1024", {true, true, 0}},
-      {"768", {true, true, 0}},     {"", {true, true, 0}},     {"0800", {true, true, 0}},
+      {"65536", {false, false, 0}}, {"800", {true, true, 1}}, {"1024", {true, true, 0}},
+      {"768", {true, true, 0}},     {"", {true, true, 0}},    {"0800", {true, true, 0}},
   };
   for (const ResolutionCase& c : resolutions) EXPECT_EQ(ResolutionChoiceFor(c.stored), c.shown) << c.stored;
 

@@ -108,9 +108,9 @@ TEST(SettingsLayout, AnAreaNarrowerThan300IsWidenedTo300) {
     bool raised;
   };
   const WidthCase cases[] = {
-      {250, 96, 300, 306, 204, true},   {250, 120, 300, 382, 255, true},  // s(306) = 382.5, to even
-      {299, 96, 300, 306, 204, true},   {300, 96, 300, 306, 204, false},  {-40, 96, 300, 306, 204, true},
-      {640, 96, 640, 646, 544, false},  {402, 120, 402, 510, 382, false},  // s(408) = 510, s(306) = 382.5
+      {250, 96, 300, 306, 204, true},  {250, 120, 300, 382, 255, true},  // s(306) = 382.5, to even
+      {299, 96, 300, 306, 204, true},  {300, 96, 300, 306, 204, false},  {-40, 96, 300, 306, 204, true},
+      {640, 96, 640, 646, 544, false}, {402, 120, 402, 510, 382, false},  // s(408) = 510, s(306) = 382.5
   };
   for (const WidthCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.pixelsPerInch));

@@ -23,11 +23,19 @@ struct OptionalControl {
 };
 
 const OptionalControl kOptionalControls[] = {
-    {"chkMultimonitor", {true, false, false, false, false}, [](TfrmSettings& f) -> ui::Control* { return &f.chkMultimonitor; }},
-    {"fraResolution", {false, true, false, false, false}, [](TfrmSettings& f) -> ui::Control* { return &f.fraResolution; }},
-    {"fraScaleMode", {false, false, true, false, false}, [](TfrmSettings& f) -> ui::Control* { return &f.fraScaleMode; }},
+    {"chkMultimonitor",
+     {true, false, false, false, false},
+     [](TfrmSettings& f) -> ui::Control* { return &f.chkMultimonitor; }},
+    {"fraResolution",
+     {false, true, false, false, false},
+     [](TfrmSettings& f) -> ui::Control* { return &f.fraResolution; }},
+    {"fraScaleMode",
+     {false, false, true, false, false},
+     [](TfrmSettings& f) -> ui::Control* { return &f.fraScaleMode; }},
     {"chkKeybQuit", {false, false, false, true, false}, [](TfrmSettings& f) -> ui::Control* { return &f.chkKeybQuit; }},
-    {"chkMouseQuit", {false, false, false, false, true}, [](TfrmSettings& f) -> ui::Control* { return &f.chkMouseQuit; }},
+    {"chkMouseQuit",
+     {false, false, false, false, true},
+     [](TfrmSettings& f) -> ui::Control* { return &f.chkMouseQuit; }},
 };
 
 RECT OuterBounds(const TfrmSettings& form) { return form.Bounds(); }
@@ -189,7 +197,7 @@ struct StoredCase {
   const char* label;
   const char* resChange;
   const char* scaleMode;
-  const char* flag;          // MouseQuit and KeybQuit
+  const char* flag;  // MouseQuit and KeybQuit
   const char* multimonitors;
   bool resolutionChecked;
   int item;
@@ -337,10 +345,9 @@ TEST_F(SettingsDialog, NewerSystemsGetSegoeUiOnTheFormAndTheCaptionedControls) {
   form.UseNewerWindowsFont();
   ASSERT_TRUE(Activate(form));
   EXPECT_EQ(form.Font().face, "Segoe UI");
-  for (const ui::Control* control : std::vector<const ui::Control*>{&form.lblCreated, &form.cmdClose,
-                                                                   &form.chkMultimonitor, &form.chkMouseQuit,
-                                                                   &form.chkKeybQuit, &form.chkResolution,
-                                                                   &form.lblScale, &form.cboResolution}) {
+  for (const ui::Control* control :
+       std::vector<const ui::Control*>{&form.lblCreated, &form.cmdClose, &form.chkMultimonitor, &form.chkMouseQuit,
+                                       &form.chkKeybQuit, &form.chkResolution, &form.lblScale, &form.cboResolution}) {
     EXPECT_EQ(control->Font().face, "Segoe UI") << control->Name();
   }
   EXPECT_EQ(form.lblCreated.Font().height, -9) << "the credit line keeps its size";

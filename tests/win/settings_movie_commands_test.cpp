@@ -69,11 +69,8 @@ TEST_F(SettingsMovieCommands, TheMovieIsLoadedOnLayerZeroAndHasTheFocus) {
 
 // Accepted arguments are stored as sent and set the controls, hidden or not.
 TEST_F(SettingsMovieCommands, EachSettingStoresItsOwnTextsAndSetsItsControls) {
-  const std::vector<std::string> replies = Send({{"mousequit", "1"},
-                                                 {"keybquit", "0"},
-                                                 {"multimonitor", "all"},
-                                                 {"scalemode", "noscale"},
-                                                 {"reschange", "800"}});
+  const std::vector<std::string> replies = Send(
+      {{"mousequit", "1"}, {"keybquit", "0"}, {"multimonitor", "all"}, {"scalemode", "noscale"}, {"reschange", "800"}});
   EXPECT_TRUE(replies.empty()) << replies.front();
   EXPECT_EQ(StoredText("MouseQuit"), "1");
   EXPECT_EQ(StoredText("KeybQuit"), "0");
@@ -115,8 +112,8 @@ TEST_F(SettingsMovieCommands, TheOtherTextsOfEachSettingAreStoredToo) {
 }
 
 TEST_F(SettingsMovieCommands, AResolutionOfNoChangeThen1024ChecksTheBoxAtTheFirstItem) {
-  const std::vector<std::string> replies = Send({{"reschange", "65536"}, {"reschange", "1024"}},
-                                                ConfigurationShowing({false, true, false, false, false}));
+  const std::vector<std::string> replies =
+      Send({{"reschange", "65536"}, {"reschange", "1024"}}, ConfigurationShowing({false, true, false, false, false}));
   EXPECT_TRUE(replies.empty());
   EXPECT_EQ(StoredText("ResChange"), "1024");
   EXPECT_TRUE(form_->chkResolution.Checked());
@@ -143,11 +140,16 @@ TEST_F(SettingsMovieCommands, OtherArgumentsAreAnsweredWithTheStoredTextAndStore
                                                  {"getsaversetting", "color"},
                                                  {"getsaversetting", "a=b&c"}});
   const std::vector<std::string> expected = {
-      "FlashVars==1",                  "FlashVars=yes=",
-      "FlashVars=All=primary",         "FlashVars=ScaleMode=ShowAll",
-      "FlashVars=768=65536",           "FlashVars=ScaleMode=ShowAll",
-      "FlashVars=scalemode=ShowAll",   "FlashVars=Custom=kept",
-      "FlashVars=color=",              "FlashVars=a=b&c=",
+      "FlashVars==1",
+      "FlashVars=yes=",
+      "FlashVars=All=primary",
+      "FlashVars=ScaleMode=ShowAll",
+      "FlashVars=768=65536",
+      "FlashVars=ScaleMode=ShowAll",
+      "FlashVars=scalemode=ShowAll",
+      "FlashVars=Custom=kept",
+      "FlashVars=color=",
+      "FlashVars=a=b&c=",
   };
   EXPECT_EQ(replies, expected);
   EXPECT_EQ(StoredText("ResChange"), "65536");
