@@ -9,6 +9,7 @@
 #include "common/store_layout.h"
 #include "common/wide_text.h"
 #include "password/legacy_password_store.h"
+#include "saver/mirror_copy.h"
 #include "saver/saver_resources.h"
 #include "saver/saver_system.h"
 
@@ -485,9 +486,7 @@ void TfrmMain::MirrorToMonitors() {
     ui::Image& image = MirrorImage(mirrorIndex_);
     ui::Surface* target = image.DrawingSurface();
     if (target == nullptr) target = &image.CreateSurface(monitor.width, monitor.height);
-    ::SetStretchBltMode(target->Dc(), COLORONCOLOR);
-    ::StretchBlt(target->Dc(), 0, 0, monitor.width, monitor.height, picture->Dc(), 0, 0, picture->Width(),
-                 picture->Height(), SRCCOPY);
+    saver::StretchPictureOnto(*picture, *target);
     image.Refresh();
     ++mirrorIndex_;
   }

@@ -8,14 +8,16 @@ namespace {
 // Read by the exception filter, which may run on a damaged heap: plain values only.
 struct {
   bool filterInstalled = false;
+  LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
   bool restoreMode = false;
   DisplayMode savedMode;
   bool runningFlagsSet = false;
 } g_changes;
 
-LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS*) noexcept {
+LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept {
   RestoreSystemChanges();
-  return EXCEPTION_CONTINUE_SEARCH;
+  // The filter that was there before (the runtime's) still decides what happens next.
+  return g_changes.previousFilter != nullptr ? g_changes.previousFilter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ void GuardSystemChanges(const SystemChanges& changes) noexcept {
   g_changes.runningFlagsSet = changes.runningFlagsSet;
   if (!g_changes.filterInstalled) {
     g_changes.filterInstalled = true;
-    ::SetUnhandledExceptionFilter(RestoreBeforeTheProcessDies);
+    g_changes.previousFilter = ::SetUnhandledExceptionFilter(RestoreBeforeTheProcessDies);
   }
 }
 

@@ -121,6 +121,7 @@ TEST_F(SaverKeys, WithTheKeyboardQuitFlag0CombinationKeysAreReleasedAtOnce) {
 using SaverPassword = SaverTest;
 
 TEST_F(SaverPassword, AWrongPasswordTurnsTheBoxRedAndEmpty) {
+  const DEVMODEA before = CurrentDisplayMode();
   StoreLegacyPassword("SECRET");
   ASSERT_TRUE(StartSaver(QuietMovie()));
   MoveCursorTo(kStartCursor.x + 20, kStartCursor.y);
@@ -139,6 +140,7 @@ TEST_F(SaverPassword, AWrongPasswordTurnsTheBoxRedAndEmpty) {
   TypeText("ecret");
   TypeKey(VK_RETURN);
   EXPECT_EQ(WaitForExit(), std::optional<DWORD>(0));
+  ExpectSystemRestored(before);
 }
 
 TEST_F(SaverPassword, EscapeEmptiesThenHidesAndAKeyReopens) {

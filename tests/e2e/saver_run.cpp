@@ -64,6 +64,17 @@ swf::testing::Bytes CommandMovie(const std::vector<MovieCommand>& commands, bool
   });
 }
 
+swf::testing::Bytes FramesMovie(const std::vector<swf::testing::Actions>& frames) {
+  return MovieWith([&](swf::testing::MovieBuilder& movie) {
+    movie.ShowFrame();
+    for (std::size_t index = 0; index < frames.size(); ++index) {
+      swf::testing::Actions actions = frames[index];
+      if (index + 1 == frames.size()) actions.Stop();
+      movie.DoAction(actions).ShowFrame();
+    }
+  });
+}
+
 std::vector<std::string> ConfigurationLines(const std::map<int, std::string>& replaced) {
   const SaverConfiguration defaults;
   const std::map<int, std::string> values{

@@ -42,6 +42,10 @@ struct MovieCommand {
 [[nodiscard]] swf::testing::Bytes CommandMovie(const std::vector<MovieCommand>& commands, bool stop = true,
                                                const swf::testing::Actions& before = {});
 
+// A movie whose frames after the first run the given actions, one block a
+// frame; the last frame stops the movie.
+[[nodiscard]] swf::testing::Bytes FramesMovie(const std::vector<swf::testing::Actions>& frames);
+
 // Configuration file lines (version 3) with the given lines replaced, by line number.
 [[nodiscard]] std::vector<std::string> ConfigurationLines(const std::map<int, std::string>& replaced = {});
 
@@ -103,6 +107,9 @@ class SaverTest : public ::testing::Test {
 
   void StoreSetting(const std::string& name, const std::string& value);
   void StoreLegacyPassword(const std::string& upperCasePassword);
+
+  // A file in the test's own scratch folder (for movies a command loads).
+  [[nodiscard]] std::string ScratchFile(const std::string& name) const { return scratch_.File(name); }
 
   [[nodiscard]] ProgramRun& Run() { return *run_; }
   [[nodiscard]] const SaverPackage& Package() const { return *package_; }
