@@ -6,7 +6,7 @@
 namespace tpl::saver {
 
 // Stretches (or squeezes) the whole picture onto the whole target without
-// keeping the aspect ratio, dropping rows and columns rather than blending
+// keeping its proportions, dropping rows and columns rather than blending
 // them (COLORONCOLOR), which keeps the copy cheap.
 void StretchPictureOnto(const ui::Surface& picture, ui::Surface& target) noexcept;
 
