@@ -108,6 +108,9 @@ class SaverTest : public ::testing::Test {
   void StoreSetting(const std::string& name, const std::string& value);
   void StoreLegacyPassword(const std::string& upperCasePassword);
 
+  // Takes the stand-in player's registration away again (for a saver whose player fails).
+  void UnregisterPlayer() { player_.reset(); }
+
   // A file in the test's own scratch folder (for movies a command loads).
   [[nodiscard]] std::string ScratchFile(const std::string& name) const { return scratch_.File(name); }
 

@@ -150,6 +150,21 @@ INSTANTIATE_TEST_SUITE_P(Errors, BrokenActivation,
                                                                 "'6OO' is not a valid integer value"}),
                          [](const auto& tested) { return std::string(tested.param.label); });
 
+TEST_F(SaverSetUp, AFailingPlayerIsReportedAndTheSaverEndsInOrder) {
+  // The player counts as present, but no control can be made: every player call fails.
+  UnregisterPlayer();
+  testing::SetRawRegistryValue(HKEY_CURRENT_USER, "Software\\GlimmerforgeSavers", "CLSIDOVER", REG_SZ, {'1', 0});
+  const DEVMODEA before = CurrentDisplayMode();
+  LaunchSaver(QuietMovie());
+  const std::optional<DWORD> exitCode = Run().Finish(MessageBoxes::Close);
+  testing::DeleteRegistryValue(HKEY_CURRENT_USER, "Software\\GlimmerforgeSavers", "CLSIDOVER");
+  EXPECT_EQ(exitCode, std::optional<DWORD>(0));
+  const std::vector<SeenWindow> boxes = Run().MessageBoxesSeen();
+  ASSERT_FALSE(boxes.empty()) << "no error message";
+  EXPECT_NE(boxes.back().text.find("scale mode"), std::string::npos) << boxes.back().text;
+  ExpectSystemRestored(before);
+}
+
 LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcA(window, message, wParam, lParam);
 }
