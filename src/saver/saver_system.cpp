@@ -1,0 +1,78 @@
+#include "saver/saver_system.h"
+
+#include <windows.h>
+
+namespace tpl::saver {
+namespace {
+
+// Read by the exception filter, which may run on a damaged heap: plain values only.
+struct {
+  bool filterInstalled = false;
+  LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
+  bool restoreMode = false;
+  DisplayMode savedMode;
+  bool runningFlagsSet = false;
+} g_changes;
+
+LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept {
+  RestoreSystemChanges();
+  // The filter that was there before (the runtime's) still decides what happens next.
+  return g_changes.previousFilter != nullptr ? g_changes.previousFilter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency) noexcept {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof(mode);
+  ::EnumDisplaySettingsA(nullptr, 0, &mode);
+  mode.dmSize = sizeof(mode);
+  mode.dmDriverExtra = 0;
+  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  mode.dmPelsWidth = static_cast<DWORD>(width);
+  mode.dmPelsHeight = static_cast<DWORD>(height);
+  mode.dmDisplayFrequency = static_cast<DWORD>(frequency);
+  ::ChangeDisplaySettingsA(&mode, 0);
+}
+
+std::int32_t GetDisplayFrequency() noexcept {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof(mode);
+  if (!::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return 0;
+  return static_cast<std::int32_t>(mode.dmDisplayFrequency);
+}
+
+DisplayMode CurrentDisplayMode() noexcept {
+  return DisplayMode{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), GetDisplayFrequency()};
+}
+
+void SetScreenSaverRunningFlags(bool running) noexcept {
+  // The buffer receives the previous state; nothing reads it.
+  static UINT previous = 0;
+  const UINT value = running ? 1 : 0;
+  ::SystemParametersInfoA(SPI_SETFASTTASKSWITCH, value, &previous, 0);
+  ::SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, value, &previous, 0);
+}
+
+void GuardSystemChanges(const SystemChanges& changes) noexcept {
+  g_changes.restoreMode = changes.savedMode.has_value();
+  if (changes.savedMode) g_changes.savedMode = *changes.savedMode;
+  g_changes.runningFlagsSet = changes.runningFlagsSet;
+  if (!g_changes.filterInstalled) {
+    g_changes.filterInstalled = true;
+    g_changes.previousFilter = ::SetUnhandledExceptionFilter(RestoreBeforeTheProcessDies);
+  }
+}
+
+void RestoreSystemChanges() noexcept {
+  if (g_changes.restoreMode) {
+    g_changes.restoreMode = false;
+    SetDisplayMode(g_changes.savedMode.width, g_changes.savedMode.height, g_changes.savedMode.frequency);
+  }
+  if (g_changes.runningFlagsSet) {
+    g_changes.runningFlagsSet = false;
+    SetScreenSaverRunningFlags(false);
+  }
+}
+
+}  // namespace tpl::saver
