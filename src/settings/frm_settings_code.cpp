@@ -47,13 +47,11 @@ constexpr ui::ControlLayout kSettingsLayout[] = {
 };
 
 constexpr char kNewerWindowsFont[] = "Segoe UI";
-// The list's items: "1024x768" and "800x600" with the multiplication sign of the ANSI code page.
-constexpr char kResolution1024Item[] =
-    "1024\xD7"
-    "768";
-constexpr char kResolution800Item[] =
-    "800\xD7"
-    "600";
+// The list's items, "1024×768" and "800×600": the multiplication sign goes
+// through the system code page, which gives its own sign or a plain "x" where
+// it has none (a raw 0xD7 byte is another letter, or a lead byte, elsewhere).
+constexpr wchar_t kResolution1024Item[] = L"1024\u00D7" L"768";
+constexpr wchar_t kResolution800Item[] = L"800\u00D7" L"600";
 
 // What the two replacement procedures reach: process-wide, since a procedure
 // that could not be unhooked stays in its window's chain and keeps passing
@@ -97,7 +95,7 @@ ui::FontStyle CloseButtonFont() {
 TfrmSettings::TfrmSettings() : Form(kSettingsDesign, kSettingsLayout) {
   lblCreated.SetFont(CreditLineFont());
   cmdClose.SetFont(CloseButtonFont());
-  cboResolution.SetItems({kResolution1024Item, kResolution800Item});
+  cboResolution.SetItems({AnsiFromWide(kResolution1024Item), AnsiFromWide(kResolution800Item)});
   ConnectHandlers();
 }
 
