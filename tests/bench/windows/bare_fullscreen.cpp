@@ -76,7 +76,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       RECT bounds{};
       ::GetClientRect(window, &bounds);
       player->Create(window, bounds);
-      player->SetScale(L"ExactFit");
+      player->SetScale(L"ShowAll");  // the demo package's scale mode, so both draw the same pixels
       player->LoadMovie(0, tpl::WideFromAnsi(movie));
       player->SetMenu(false);
       player->Play();
