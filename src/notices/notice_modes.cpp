@@ -1,9 +1,52 @@
 #include "notices/notice_modes.h"
 
-namespace tpl {
+#include "notices/frmMainBlackCode.h"
+#include "notices/frmSettingsBlackCode.h"
+#include "ui/application.h"
 
-// Not yet built: the run ends as an orderly end of the window would.
-int RunSaverNotice(StartupState&) { return 0; }
-int RunSettingsNotice(StartupState&) { return 0; }
+namespace tpl {
+namespace {
+
+constexpr char kNewerWindowsFont[] = "Segoe UI";
+
+}  // namespace
+
+int RunSaverNotice(StartupState& state) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmMainBlack>();
+  if (state.newerWindows) {
+    form.SetFontFace(kNewerWindowsFont);
+    form.lblHlaska.SetFontFace(kNewerWindowsFont);
+    form.lblURL.SetFontFace(kNewerWindowsFont);
+  }
+  form.SetIcon(application.Icon());
+  const SaverConfiguration& configuration = state.configuration;
+  form.PlayerMissingNotice = configuration.PlayerMissingNotice;
+  form.SaverTitle = configuration.SaverTitle;
+  form.InstanceMutex = state.instanceMutex;
+  form.FontCharset = configuration.FontCharset;
+  return application.Run();
+}
+
+int RunSettingsNotice(StartupState& state) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmSettingsBlack>();
+  if (state.newerWindows) {
+    form.SetFontFace(kNewerWindowsFont);
+    form.cmdClose.SetFontFace(kNewerWindowsFont);
+    form.lblURL.SetFontFace(kNewerWindowsFont);
+    form.lblHlaska.SetFontFace(kNewerWindowsFont);
+    form.lblURL.SetFontBold(false);
+    form.lblHlaska.SetFontBold(false);
+  }
+  form.SetIcon(application.Icon());
+  const SaverConfiguration& configuration = state.configuration;
+  form.CloseCaption = configuration.CloseCaption;
+  form.PlayerMissingNotice = configuration.PlayerMissingNotice;
+  form.SaverTitle = configuration.SaverTitle;
+  form.InstanceMutex = state.instanceMutex;
+  form.FontCharset = configuration.FontCharset;
+  return application.Run();
+}
 
 }  // namespace tpl
