@@ -237,6 +237,10 @@ class SettingsNotice : public ::testing::Test {
     const std::vector<HWND> buttons = ChildrenOfClass(notice_, "Button");
     ASSERT_EQ(buttons.size(), 1u);
     close_ = buttons[0];
+    // Input reaches the notice once it is the active window and its activation is done (the caption comes last).
+    ASSERT_TRUE(WaitForForeground(notice_));
+    const ULONGLONG deadline = ::GetTickCount64() + kRunTimeoutMs;
+    while (testing::WindowText(notice_) != kSaverTitle && ::GetTickCount64() < deadline) testing::PumpMessagesFor(20);
   }
 
   [[nodiscard]] std::optional<DWORD> Ends() { return run_->Finish(MessageBoxes::Leave); }
@@ -268,7 +272,6 @@ TEST_F(SettingsNotice, CloseEndsIt) {
 }
 
 TEST_F(SettingsNotice, EscapeDoesNothingTheCloseBoxEndsIt) {
-  ::SetForegroundWindow(notice_);
   TypeKey(VK_ESCAPE);
   EXPECT_TRUE(StillRunningAfter(run_->Process(), kSettleMs)) << "ended by Escape";
   ::PostMessageA(notice_, WM_SYSCOMMAND, SC_CLOSE, 0);

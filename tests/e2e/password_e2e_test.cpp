@@ -46,11 +46,8 @@ class PasswordDialog : public ::testing::Test {
     ASSERT_EQ(edits_.size(), 2u) << "the current-password box must stay hidden";
     buttons_ = VisibleChildren("Button");
     ASSERT_EQ(buttons_.size(), 2u) << "the protection check box must stay hidden";
-    ::SetForegroundWindow(dialog_);
     // Input reaches the dialog once it is the active window.
-    const ULONGLONG deadline = ::GetTickCount64() + kRunTimeoutMs;
-    while (::GetForegroundWindow() != dialog_ && ::GetTickCount64() < deadline) testing::PumpMessagesFor(20);
-    ASSERT_EQ(::GetForegroundWindow(), dialog_);
+    ASSERT_TRUE(WaitForForeground(dialog_));
   }
 
   // Visible children of a class, left to right and top to bottom.

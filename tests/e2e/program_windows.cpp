@@ -34,6 +34,16 @@ HWND WaitForVisibleWindow(testing::ChildProcess& process, const std::string& cla
   }
 }
 
+bool WaitForForeground(HWND window, DWORD timeoutMs) {
+  ::SetForegroundWindow(window);
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  while (::GetForegroundWindow() != window) {
+    if (::GetTickCount64() >= deadline) return false;
+    testing::PumpMessagesFor(kPollMs);
+  }
+  return true;
+}
+
 std::vector<std::string> VisibleWindowClassesOf(DWORD processId) {
   std::vector<std::string> classes;
   for (HWND window : testing::TopLevelWindowsOf(processId)) {
@@ -74,8 +84,16 @@ void SendMouseButton(DWORD downFlag, DWORD upFlag) {
   Send(input);
 }
 
+// The move travels in the same input stream as the button, so the button
+// cannot arrive where the cursor was before.
 void ClickLeftAt(int x, int y) {
   MoveCursorTo(x, y);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = ::MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = ::MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  Send(input);
   SendMouseButton(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
 }
 

@@ -18,6 +18,10 @@ namespace tpl::e2e {
 [[nodiscard]] HWND WaitForVisibleWindow(testing::ChildProcess& process, const std::string& className,
                                         DWORD timeoutMs = 15000);
 
+// Brings the window to the foreground and waits until it is there, with this
+// thread's messages handled meanwhile; false when the timeout passes first.
+[[nodiscard]] bool WaitForForeground(HWND window, DWORD timeoutMs = 15000);
+
 // The classes of the process's visible top-level windows.
 [[nodiscard]] std::vector<std::string> VisibleWindowClassesOf(DWORD processId);
 
