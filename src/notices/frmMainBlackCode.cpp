@@ -107,15 +107,11 @@ void TfrmMainBlack::FormActivate() {
 }
 
 void TfrmMainBlack::CoverTheScreen() {
-  if (::GetSystemMetrics(SM_CMONITORS) < 2) {
-    SetWidth(::GetSystemMetrics(SM_CXSCREEN));
-    SetHeight(::GetSystemMetrics(SM_CYSCREEN));
-    return;
-  }
-  SetTop(::GetSystemMetrics(SM_YVIRTUALSCREEN));
-  SetLeft(::GetSystemMetrics(SM_XVIRTUALSCREEN));
-  SetHeight(::GetSystemMetrics(SM_CYVIRTUALSCREEN));
-  SetWidth(::GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const ScreenArea virtualDesktop{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                  ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  const ScreenArea area = NoticeArea(::GetSystemMetrics(SM_CMONITORS), ::GetSystemMetrics(SM_CXSCREEN),
+                                     ::GetSystemMetrics(SM_CYSCREEN), virtualDesktop);
+  SetBounds(area.left, area.top, area.width, area.height);
 }
 
 void TfrmMainBlack::tmrAnimaceTimer() {

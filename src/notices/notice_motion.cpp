@@ -19,6 +19,12 @@ PanelPosition NextPanelPosition(NoticeRandom& random, int windowWidth, int windo
   return position;
 }
 
+ScreenArea NoticeArea(int monitorCount, int primaryWidth, int primaryHeight,
+                      const ScreenArea& virtualDesktop) noexcept {
+  if (monitorCount < 2) return ScreenArea{0, 0, primaryWidth, primaryHeight};
+  return virtualDesktop;
+}
+
 bool MovedBeyondSlack(int startX, int startY, int x, int y) noexcept {
   // In 64 bits: screen coordinates of a far-apart pair must not overflow.
   const long long dx = static_cast<long long>(x) - startX;

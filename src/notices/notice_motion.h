@@ -36,6 +36,20 @@ struct PanelPosition {
 [[nodiscard]] PanelPosition NextPanelPosition(NoticeRandom& random, int windowWidth, int windowHeight, int panelWidth,
                                               int panelHeight) noexcept;
 
+struct ScreenArea {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
+};
+
+// What the notice covers: the primary screen from (0, 0) with one monitor; the
+// whole virtual desktop, whose origin may lie left of or above the primary
+// monitor, with two or more.
+[[nodiscard]] ScreenArea NoticeArea(int monitorCount, int primaryWidth, int primaryHeight,
+                                    const ScreenArea& virtualDesktop) noexcept;
+
 // The mouse may wander 5 pixels each way from where it was when the notice
 // appeared; one pixel more in either direction ends the notice.
 inline constexpr int kMouseSlackPixels = 5;

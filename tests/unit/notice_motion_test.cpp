@@ -83,6 +83,22 @@ TEST(NextPanelPosition, WindowNoLargerThanThePanelKeepsItAtTheEdges) {
   }
 }
 
+TEST(NoticeArea, PrimaryScreenAloneOrTheWholeDesktop) {
+  struct Case {
+    const char* label;
+    int monitors;
+    ScreenArea covered;
+  };
+  const ScreenArea desktop{-1280, -200, 3200, 1280};
+  const Case cases[] = {
+      {"one_monitor", 1, {0, 0, 1920, 1080}},
+      {"no_count", 0, {0, 0, 1920, 1080}},
+      {"two_monitors", 2, desktop},
+      {"three_monitors", 3, desktop},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NoticeArea(c.monitors, 1920, 1080, desktop), c.covered) << c.label;
+}
+
 TEST(MovedBeyondSlack, FivePixelsStayAndSixEnd) {
   struct Case {
     int dx;
