@@ -84,6 +84,12 @@ TfrmMainBlack::TfrmMainBlack() : ui::Form(kDesign, kLayout) {
   SetDialogKeys(false);
 }
 
+void TfrmMainBlack::UseNewerWindowsFonts() {
+  SetFontFace(kNewerWindowsFont);
+  lblHlaska.SetFontFace(kNewerWindowsFont);
+  lblURL.SetFontFace(kNewerWindowsFont);
+}
+
 void TfrmMainBlack::FormCreate() {
   g_notice.quitMessage = ::RegisterWindowMessageA(kQuitMessageName);
   g_notice.procedure = ui::WindowProcedureReplacement(Handle(), NoticeFormWindowProc);

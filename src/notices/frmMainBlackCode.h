@@ -19,6 +19,9 @@ class TfrmMainBlack : public ui::Form {
  public:
   TfrmMainBlack();
 
+  // Start-up's choice on systems of version 6 and above.
+  void UseNewerWindowsFonts();
+
   ui::Panel fraHlaska{*this, "fraHlaska"};
   ui::Label lblHlaska{*this, "lblHlaska"};
   ui::Label lblURL{*this, "lblURL"};

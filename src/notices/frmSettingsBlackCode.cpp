@@ -56,6 +56,16 @@ TfrmSettingsBlack::TfrmSettingsBlack() : ui::Form(kDesign, kLayout) {
   cmdClose.OnClick = [this] { cmdCloseClick(); };
 }
 
+// The settings notice's labels also lose their bold style.
+void TfrmSettingsBlack::UseNewerWindowsFonts() {
+  SetFontFace(kNewerWindowsFont);
+  cmdClose.SetFontFace(kNewerWindowsFont);
+  lblURL.SetFontFace(kNewerWindowsFont);
+  lblHlaska.SetFontFace(kNewerWindowsFont);
+  lblURL.SetFontBold(false);
+  lblHlaska.SetFontBold(false);
+}
+
 void TfrmSettingsBlack::FormCreate() {
   g_settingsNotice.quitMessage = ::RegisterWindowMessageA(kQuitMessageName);
   g_settingsNotice.procedure = ui::WindowProcedureReplacement(Handle(), SettingsNoticeFormWindowProc);

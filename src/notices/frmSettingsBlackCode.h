@@ -18,6 +18,9 @@ class TfrmSettingsBlack : public ui::Form {
  public:
   TfrmSettingsBlack();
 
+  // Start-up's choice on systems of version 6 and above.
+  void UseNewerWindowsFonts();
+
   ui::Button cmdClose{*this, "cmdClose"};
   ui::Panel fraHlaska{*this, "fraHlaska"};
   ui::Label lblHlaska{*this, "lblHlaska"};

@@ -5,20 +5,11 @@
 #include "ui/application.h"
 
 namespace tpl {
-namespace {
-
-constexpr char kNewerWindowsFont[] = "Segoe UI";
-
-}  // namespace
 
 int RunSaverNotice(StartupState& state) {
   ui::Application application;
   auto& form = application.CreateForm<TfrmMainBlack>();
-  if (state.newerWindows) {
-    form.SetFontFace(kNewerWindowsFont);
-    form.lblHlaska.SetFontFace(kNewerWindowsFont);
-    form.lblURL.SetFontFace(kNewerWindowsFont);
-  }
+  if (state.newerWindows) form.UseNewerWindowsFonts();
   form.SetIcon(application.Icon());
   const SaverConfiguration& configuration = state.configuration;
   form.PlayerMissingNotice = configuration.PlayerMissingNotice;
@@ -31,14 +22,7 @@ int RunSaverNotice(StartupState& state) {
 int RunSettingsNotice(StartupState& state) {
   ui::Application application;
   auto& form = application.CreateForm<TfrmSettingsBlack>();
-  if (state.newerWindows) {
-    form.SetFontFace(kNewerWindowsFont);
-    form.cmdClose.SetFontFace(kNewerWindowsFont);
-    form.lblURL.SetFontFace(kNewerWindowsFont);
-    form.lblHlaska.SetFontFace(kNewerWindowsFont);
-    form.lblURL.SetFontBold(false);
-    form.lblHlaska.SetFontBold(false);
-  }
+  if (state.newerWindows) form.UseNewerWindowsFonts();
   form.SetIcon(application.Icon());
   const SaverConfiguration& configuration = state.configuration;
   form.CloseCaption = configuration.CloseCaption;

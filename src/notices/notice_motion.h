@@ -11,6 +11,9 @@ namespace tpl {
 // short enough for the label's single line of 297 pixels.
 inline constexpr char kPlayerPageAddress[] = "docs/stand-in-player.md";
 
+// The font start-up gives the notices on systems of version 6 and above.
+inline constexpr char kNewerWindowsFont[] = "Segoe UI";
+
 // The notice's pseudo-random sequence. It is never seeded, so every run draws
 // the same numbers: the seed starts at 0, each draw sets
 // seed := seed * 134775813 + 1 (mod 2^32) and yields (seed * range) div 2^32.
