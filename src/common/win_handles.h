@@ -146,3 +146,39 @@ class ComPtr {
 };
 
 }  // namespace tpl
+
+namespace tpl {
+
+// A window's device context from GetDC, given back with ReleaseDC to the same window.
+class UniqueWindowDc {
+ public:
+  UniqueWindowDc() noexcept = default;
+  explicit UniqueWindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+  ~UniqueWindowDc() { Reset(); }
+  UniqueWindowDc(UniqueWindowDc&& other) noexcept
+      : window_(std::exchange(other.window_, nullptr)), dc_(std::exchange(other.dc_, nullptr)) {}
+  UniqueWindowDc& operator=(UniqueWindowDc&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      window_ = std::exchange(other.window_, nullptr);
+      dc_ = std::exchange(other.dc_, nullptr);
+    }
+    return *this;
+  }
+  UniqueWindowDc(const UniqueWindowDc&) = delete;
+  UniqueWindowDc& operator=(const UniqueWindowDc&) = delete;
+
+  [[nodiscard]] HDC Get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+  void Reset() noexcept {
+    if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
+    dc_ = nullptr;
+    window_ = nullptr;
+  }
+
+ private:
+  HWND window_ = nullptr;
+  HDC dc_ = nullptr;
+};
+
+}  // namespace tpl

@@ -1,9 +1,36 @@
 #include "notices/notice_modes.h"
 
+#include "notices/frmMainBlackCode.h"
+#include "notices/frmSettingsBlackCode.h"
+#include "ui/application.h"
+
 namespace tpl {
 
-// Not yet built: the run ends as an orderly end of the window would.
-int RunSaverNotice(StartupState&) { return 0; }
-int RunSettingsNotice(StartupState&) { return 0; }
+int RunSaverNotice(StartupState& state) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmMainBlack>();
+  if (state.newerWindows) form.UseNewerWindowsFonts();
+  form.SetIcon(application.Icon());
+  const SaverConfiguration& configuration = state.configuration;
+  form.PlayerMissingNotice = configuration.PlayerMissingNotice;
+  form.SaverTitle = configuration.SaverTitle;
+  form.InstanceMutex = state.instanceMutex;
+  form.FontCharset = configuration.FontCharset;
+  return application.Run();
+}
+
+int RunSettingsNotice(StartupState& state) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmSettingsBlack>();
+  if (state.newerWindows) form.UseNewerWindowsFonts();
+  form.SetIcon(application.Icon());
+  const SaverConfiguration& configuration = state.configuration;
+  form.CloseCaption = configuration.CloseCaption;
+  form.PlayerMissingNotice = configuration.PlayerMissingNotice;
+  form.SaverTitle = configuration.SaverTitle;
+  form.InstanceMutex = state.instanceMutex;
+  form.FontCharset = configuration.FontCharset;
+  return application.Run();
+}
 
 }  // namespace tpl

@@ -1,8 +1,28 @@
 #include "password/password_mode.h"
 
+#include "password/frmPasswordCode.h"
+#include "ui/application.h"
+
 namespace tpl {
 
-// Not yet built: the run ends as an orderly end of the window would.
-int RunPasswordWindow(StartupState&) { return 0; }
+// Password mode keeps the dialog's design fonts on every system.
+int RunPasswordWindow(StartupState& state) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmPassword>();
+  form.SetIcon(application.Icon());
+  const SaverConfiguration& configuration = state.configuration;
+  form.InstanceMutex = state.instanceMutex;
+  form.PasswordDialogCaption = configuration.PasswordDialogCaption;
+  form.OkCaption = configuration.OkCaption;
+  form.CancelCaption = configuration.CancelCaption;
+  form.EnableProtectionCaption = configuration.EnableProtectionCaption;
+  form.CurrentPasswordPrompt = configuration.CurrentPasswordPrompt;
+  form.NewPasswordPrompt = configuration.NewPasswordPrompt;
+  form.ConfirmPasswordPrompt = configuration.ConfirmPasswordPrompt;
+  form.PasswordMismatchMessage = configuration.PasswordMismatchMessage;
+  form.SaverTitle = configuration.SaverTitle;
+  form.FontCharset = configuration.FontCharset;
+  return application.Run();
+}
 
 }  // namespace tpl

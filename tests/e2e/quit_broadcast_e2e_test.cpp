@@ -12,6 +12,7 @@
 #include <string>
 
 #include "e2e/program_run.h"
+#include "e2e/program_windows.h"
 #include "e2e/saver_package.h"
 
 namespace tpl::e2e {
@@ -113,16 +114,17 @@ struct BroadcastCase {
   const char* arguments;
   PackageLayout layout;
   bool lockConfiguration;
-  DWORD exitCode;  // what the run ends with, quit broadcast or not
+  DWORD exitCode;    // what the run ends with, quit broadcast or not
+  const char* form;  // the form the run shows (no player here), closed by the test; none: it ends by itself
 };
 
 const BroadcastCase kBroadcastCases[] = {
-    {"compile_request_without_package", "-compile", kProgramOnly, false, 0},
-    {"saver", "/s", kCompletePackage, false, 0},
-    {"settings_without_argument", "", kCompletePackage, false, 0},
+    {"compile_request_without_package", "-compile", kProgramOnly, false, 0, nullptr},
+    {"saver", "/s", kCompletePackage, false, 0, "TfrmMainBlack"},
+    {"settings_without_argument", "", kCompletePackage, false, 0, "TfrmSettingsBlack"},
     // Exit code 1 shows that the run went on into its own start-up after the broadcast.
-    {"saver_reaching_an_unreadable_configuration", "/s", kCompletePackage, true, 1},
-    {"preview_reaching_an_unreadable_configuration", "/p 123", kCompletePackage, true, 1},
+    {"saver_reaching_an_unreadable_configuration", "/s", kCompletePackage, true, 1, nullptr},
+    {"preview_reaching_an_unreadable_configuration", "/p 123", kCompletePackage, true, 1, nullptr},
 };
 
 void PrintTo(const BroadcastCase& tested, std::ostream* out) { *out << tested.label; }
@@ -134,6 +136,12 @@ class QuitBroadcast : public ::testing::TestWithParam<BroadcastCase> {
     std::optional<ExclusiveFileLock> lock;
     if (GetParam().lockConfiguration) lock.emplace(package.ConfigurationPath());
     ProgramRun run(package.ProgramPath(), GetParam().arguments);
+    if (GetParam().form != nullptr) {
+      // Told to quit on its own, not by broadcast: the listener counts only the program's messages.
+      const HWND form = WaitForVisibleWindow(run.Process(), GetParam().form);
+      ASSERT_NE(form, nullptr) << "no " << GetParam().form;
+      ::PostMessageA(form, g_quitLog.message, 0, 0);
+    }
     EXPECT_EQ(run.Finish(MessageBoxes::Close), std::optional<DWORD>(GetParam().exitCode));
   }
 };

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "e2e/program_run.h"
+#include "e2e/program_windows.h"
 #include "e2e/saver_package.h"
 
 namespace tpl::e2e {
@@ -26,6 +27,9 @@ constexpr char kSaverName[] = "MySaver";
 
 // A configuration as the authoring tool writes it: format version, two unused
 // lines, then the settings dialog's captions.
+// The hidden window that carries the program's taskbar button.
+constexpr char kApplicationWindowClass[] = "TApplication";
+
 const std::vector<std::string> kTypicalConfiguration = {"2",     "",         "",   "My Saver settings",
                                                         "Close", "Password", "OK", "Cancel"};
 
@@ -71,39 +75,69 @@ struct ModeArgumentCase {
   const char* label;
   const char* arguments;  // as they follow the program on the command line
   FailureReport report;
+  // With no player registered: the form the mode shows (none: the run ends by
+  // itself), and the exit code the run ends with once that form is told to quit.
+  const char* form;
+  DWORD exitCode;
 };
 
+constexpr char kSaverNotice[] = "TfrmMainBlack";
+constexpr char kSettingsNotice[] = "TfrmSettingsBlack";
+constexpr char kPasswordDialog[] = "TfrmPassword";
+
 const ModeArgumentCase kModeArguments[] = {
-    {"saver_slash_capital", "/S", FailureReport::Silent},
-    {"saver_slash", "/s", FailureReport::Silent},
-    {"saver_dash", "-s", FailureReport::Silent},
-    {"saver_bare", "s", FailureReport::Silent},
-    {"settings_with_handle", "/c:4711", FailureReport::MessageBox},
-    {"settings_dash", "-c", FailureReport::MessageBox},
-    {"settings_bare_capital", "C", FailureReport::MessageBox},
-    {"settings_empty_argument", "\"\"", FailureReport::MessageBox},
-    {"settings_no_argument", "", FailureReport::MessageBox},
-    {"password_with_number", "/a 4711", FailureReport::MessageBox},
-    {"password_dash_capital", "-A", FailureReport::MessageBox},
-    {"preview_with_handle", "/p 123", FailureReport::Silent},
-    {"preview_capital_colon", "/P:123", FailureReport::Silent},
-    {"unknown_letter", "x", FailureReport::Silent},
-    {"unknown_switch", "/q", FailureReport::Silent},
+    {"saver_slash_capital", "/S", FailureReport::Silent, kSaverNotice, 0},
+    {"saver_slash", "/s", FailureReport::Silent, kSaverNotice, 0},
+    {"saver_dash", "-s", FailureReport::Silent, kSaverNotice, 0},
+    {"saver_bare", "s", FailureReport::Silent, kSaverNotice, 0},
+    {"settings_with_handle", "/c:4711", FailureReport::MessageBox, kSettingsNotice, 0},
+    {"settings_dash", "-c", FailureReport::MessageBox, kSettingsNotice, 0},
+    {"settings_bare_capital", "C", FailureReport::MessageBox, kSettingsNotice, 0},
+    {"settings_empty_argument", "\"\"", FailureReport::MessageBox, kSettingsNotice, 0},
+    {"settings_no_argument", "", FailureReport::MessageBox, kSettingsNotice, 0},
+    {"password_with_number", "/a 4711", FailureReport::MessageBox, kPasswordDialog, 0},
+    {"password_dash_capital", "-A", FailureReport::MessageBox, kPasswordDialog, 0},
+    // Without a player the preview has nothing to draw and ends at once.
+    {"preview_with_handle", "/p 123", FailureReport::Silent, nullptr, 0},
+    // The handle behind the colon is no second argument: no handle at all.
+    {"preview_capital_colon", "/P:123", FailureReport::Silent, nullptr, 1},
+    {"unknown_letter", "x", FailureReport::Silent, nullptr, 0},
+    {"unknown_switch", "/q", FailureReport::Silent, nullptr, 0},
 };
 
 void PrintTo(const ModeArgumentCase& tested, std::ostream* out) { *out << tested.label; }
 
-class ModeArgument : public ::testing::TestWithParam<ModeArgumentCase> {};
+class ModeArgument : public ::testing::TestWithParam<ModeArgumentCase> {
+ protected:
+  // Waits for the mode's form, checks that it is the only window a user sees
+  // (besides the application's taskbar window), then asks it to quit the way
+  // a newly started instance does.
+  static void EndTheModesForm(ProgramRun& run) {
+    const char* form = GetParam().form;
+    if (form == nullptr) return;
+    const HWND shown = WaitForVisibleWindow(run.Process(), form);
+    ASSERT_NE(shown, nullptr) << "no " << form << "; windows seen:" << ClassesOf(run.Windows());
+    for (const std::string& visible : VisibleWindowClassesOf(run.Process().Id())) {
+      EXPECT_TRUE(visible == form || visible == kApplicationWindowClass) << "also visible: " << visible;
+    }
+    BroadcastQuit();
+  }
+};
 
-TEST_P(ModeArgument, CompletePackageEndsWithExitCodeZeroAndNoWindow) {
+TEST_P(ModeArgument, CompletePackageWithoutPlayerShowsOnlyTheModesForm) {
   const SaverPackage package(kSaverName, kCompletePackage, kTypicalConfiguration);
   ProgramRun run(package.ProgramPath(), GetParam().arguments);
-  EXPECT_EQ(run.Finish(MessageBoxes::Close), std::optional<DWORD>(0));
-  EXPECT_TRUE(run.Windows().empty()) << "windows seen:" << ClassesOf(run.Windows());
+  EndTheModesForm(run);
+  EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(GetParam().exitCode));
+  if (GetParam().form == nullptr) {
+    EXPECT_TRUE(run.Windows().empty()) << "windows seen:" << ClassesOf(run.Windows());
+  }
+  EXPECT_TRUE(run.MessageBoxesSeen().empty()) << "windows seen:" << ClassesOf(run.Windows());
 }
 
 // Start-up only reads the registry: player detection looks under the savers'
-// key and must not create it, nor touch the legacy password values.
+// key and must not create it, nor touch the legacy password values; the forms
+// shown without a player write nothing either.
 TEST_P(ModeArgument, CompletePackageLeavesTheRegistryAsItWas) {
   constexpr char kSaversKey[] = "\\Software\\GlimmerforgeSavers";
   constexpr char kDesktopKey[] = "\\Control Panel\\Desktop";
@@ -112,7 +146,8 @@ TEST_P(ModeArgument, CompletePackageLeavesTheRegistryAsItWas) {
 
   const SaverPackage package(kSaverName, kCompletePackage, kTypicalConfiguration);
   ProgramRun run(package.ProgramPath(), GetParam().arguments);
-  EXPECT_EQ(run.Finish(MessageBoxes::Close), std::optional<DWORD>(0));
+  EndTheModesForm(run);
+  EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(GetParam().exitCode));
 
   EXPECT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, kSaversKey));
   const auto passwordAfter = testing::GetRawRegistryValue(HKEY_CURRENT_USER, kDesktopKey, "ScreenSave_Data");
