@@ -1,7 +1,7 @@
 #include "notices/notice_modes.h"
 
-#include "notices/frmMainBlackCode.h"
-#include "notices/frmSettingsBlackCode.h"
+#include "notices/frm_main_black_code.h"
+#include "notices/frm_settings_black_code.h"
 #include "ui/application.h"
 
 namespace tpl {

@@ -1,6 +1,6 @@
 #include "password/password_mode.h"
 
-#include "password/frmPasswordCode.h"
+#include "password/frm_password_code.h"
 #include "ui/application.h"
 
 namespace tpl {

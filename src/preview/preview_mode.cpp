@@ -4,7 +4,7 @@
 
 #include "common/wide_text.h"
 #include "common/win_handles.h"
-#include "preview/frmPreviewCode.h"
+#include "preview/frm_preview_code.h"
 #include "preview/preview_frames.h"
 #include "ui/application.h"
 #include "ui/graphics.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "notices/frmMainBlackCode.h"
-#include "notices/frmSettingsBlackCode.h"
-#include "password/frmPasswordCode.h"
-#include "preview/frmPreviewCode.h"
+#include "notices/frm_main_black_code.h"
+#include "notices/frm_settings_black_code.h"
+#include "password/frm_password_code.h"
+#include "preview/frm_preview_code.h"
 #include "ui/application.h"
 #include "win/ui_test_support.h"
 

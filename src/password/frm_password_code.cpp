@@ -1,4 +1,4 @@
-#include "password/frmPasswordCode.h"
+#include "password/frm_password_code.h"
 
 #include <array>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "notices/frmMainBlackCode.h"
+#include "notices/frm_main_black_code.h"
 
 #include <array>
 

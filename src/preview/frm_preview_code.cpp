@@ -1,4 +1,4 @@
-#include "preview/frmPreviewCode.h"
+#include "preview/frm_preview_code.h"
 
 #include <array>
 

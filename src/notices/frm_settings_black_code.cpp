@@ -1,4 +1,4 @@
-#include "notices/frmSettingsBlackCode.h"
+#include "notices/frm_settings_black_code.h"
 
 #include <array>
 
