@@ -331,8 +331,12 @@ LRESULT CALLBACK TfrmMain::FormWindowProc(HWND window, UINT message, WPARAM wPar
 LRESULT TfrmMain::HandleSubclassed(Subclassed which, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (quitMessage_ != 0 && message == quitMessage_) QuitSaver();
   if (message == WM_TIMER && !showingError_) HandleTimer(which);
+  // Alt+F4 (or the system menu) would close the window behind the password's
+  // back; the saver ends only by its own rules.
+  if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) return 0;
   const saver::MouseMessage mouse = MouseMessageOf(message);
-  if (mouse != saver::MouseMessage::Other) {
+  // While an error message is open, the input that answers it is not the saver's.
+  if (mouse != saver::MouseMessage::Other && !showingError_) {
     const bool moved = mouse == saver::MouseMessage::Move && saver::MovedBeyondSlack(startCursor_, CursorPosition());
     switch (saver::DecideMouseMessage(mouse, moved, CurrentInput())) {
       case saver::InputAction::Quit: QuitSaver();
@@ -368,6 +372,7 @@ LRESULT CALLBACK TfrmMain::KeyboardHookProc(int code, WPARAM wParam, LPARAM lPar
 }
 
 void TfrmMain::HandleKey(int code, WPARAM wParam, LPARAM lParam) {
+  if (showingError_) return;  // the keys answer the error message
   const auto virtualKey = static_cast<unsigned>(wParam);
   const bool released = (static_cast<std::uint32_t>(lParam) & 0x80000000u) != 0;
   switch (saver::DecideKey(code, virtualKey, released, txtPassword.Text().empty(), CurrentInput())) {
@@ -387,8 +392,10 @@ void TfrmMain::HandleKey(int code, WPARAM wParam, LPARAM lParam) {
 void TfrmMain::OpenPasswordPrompt() {
   const saver::Point position =
       saver::PromptPosition(PrimaryScreenSize(), saver::Size{fraPassword.Width(), fraPassword.Height()});
-  fraPassword.SetTop(position.y);
-  fraPassword.SetLeft(position.x);
+  // Centred on the primary monitor, which sits inside the window at the
+  // player's place when the window covers monitors left of or above it.
+  fraPassword.SetTop(placement_.player.top + position.y);
+  fraPassword.SetLeft(placement_.player.left + position.x);
   txtPassword.SetText("");
   fraPassword.Show();
   // Above the player's window, which was made after the panel.

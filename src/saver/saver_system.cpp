@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <exception>
+
 namespace tpl::saver {
 namespace {
 
@@ -13,6 +16,16 @@ struct {
   DisplayMode savedMode;
   bool runningFlagsSet = false;
 } g_changes;
+
+// An exception that reaches a noexcept function ends the process through
+// std::terminate, which the exception filter never sees.
+std::terminate_handler g_previousTerminate = nullptr;
+
+[[noreturn]] void RestoreBeforeTerminating() noexcept {
+  RestoreSystemChanges();
+  if (g_previousTerminate != nullptr) g_previousTerminate();
+  std::abort();
+}
 
 LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept {
   RestoreSystemChanges();
@@ -61,6 +74,7 @@ void GuardSystemChanges(const SystemChanges& changes) noexcept {
   if (!g_changes.filterInstalled) {
     g_changes.filterInstalled = true;
     g_changes.previousFilter = ::SetUnhandledExceptionFilter(RestoreBeforeTheProcessDies);
+    g_previousTerminate = std::set_terminate(RestoreBeforeTerminating);
   }
 }
 

@@ -30,9 +30,10 @@ constexpr char kMismatchMessage[] = "Those two do not agree.";
 constexpr char kSaverTitle[] = "Night Sky";
 constexpr DWORD kSettleMs = 400;
 
-// What the store held before each test: an encoded "A" and protection off.
+// What the store held before each test: an encoded "A" and protection on, so
+// that writing the dialog's hidden, unticked protection box would show.
 const std::vector<std::uint8_t> kStoredBefore = {'4', '1', 0};
-const std::vector<std::uint8_t> kSwitchBefore = {0, 0, 0, 0};
+const std::vector<std::uint8_t> kSwitchBefore = {1, 0, 0, 0};
 
 class PasswordDialog : public ::testing::Test {
  protected:

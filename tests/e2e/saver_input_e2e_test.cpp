@@ -181,6 +181,22 @@ TEST_F(SaverPassword, AMouseMoveReopensAHiddenPrompt) {
   EXPECT_TRUE(WaitUntil([&] { return PromptVisible(); }));
 }
 
+// Alt+F4 in the open prompt asks the window to close: the password still stands.
+TEST_F(SaverPassword, AltF4InThePromptDoesNotEndIt) {
+  StoreLegacyPassword("PW");
+  ASSERT_TRUE(StartSaver(QuietMovie()));
+  TypeKey('A');
+  ASSERT_TRUE(WaitUntil([&] { return PromptVisible(); })) << "no prompt";
+  PressKey(VK_MENU);
+  TypeKey(VK_F4);
+  ReleaseKey(VK_MENU);
+  EXPECT_TRUE(StillRunningAfter(kSettleMs)) << "ended by Alt+F4 without the password";
+  EXPECT_TRUE(PromptVisible());
+  TypeText("pw");
+  TypeKey(VK_RETURN);
+  EXPECT_EQ(WaitForExit(), std::optional<DWORD>(0));
+}
+
 TEST_F(SaverPassword, TheQuitBroadcastEndsItWithoutAPrompt) {
   const DEVMODEA before = CurrentDisplayMode();
   StoreLegacyPassword("PW");

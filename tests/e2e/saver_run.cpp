@@ -195,7 +195,13 @@ void SaverTest::SetUp() {
 
 void SaverTest::TearDown() {
   if (run_) {
-    if (!run_->Process().WaitForExit(0)) run_->Process().Kill();
+    if (!run_->Process().WaitForExit(0)) {
+      run_->Process().Kill();
+      // A killed saver cannot clear its running flags; the tests after it check them.
+      UINT previous = 0;
+      ::SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, &previous, 0);
+      ::SystemParametersInfoA(SPI_SETFASTTASKSWITCH, FALSE, &previous, 0);
+    }
   }
   run_.reset();
   testing::DeleteRegistryTree(HKEY_CURRENT_USER, kSaverSettingsKey);

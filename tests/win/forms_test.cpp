@@ -227,12 +227,26 @@ TEST(PreviewForm, HiddenTransparentAndPlayerSized) {
   EXPECT_NE(flags & LWA_ALPHA, 0u);
 }
 
+// A safety net for the test below: ends the loop when activation did not.
+ui::Application* g_loopToEnd = nullptr;
+bool g_fallbackEndedTheLoop = false;
+
+void CALLBACK EndTheLoopAfterAll(HWND, UINT, UINT_PTR, DWORD) {
+  g_fallbackEndedTheLoop = true;
+  if (g_loopToEnd != nullptr) g_loopToEnd->Terminate();
+}
+
 // Its activation ends the application's loop at once.
 TEST(PreviewForm, ActivationEndsTheLoop) {
   ui::Application application;
   static_cast<void>(application.CreateForm<TfrmPreview>());
+  g_loopToEnd = &application;
+  g_fallbackEndedTheLoop = false;
+  const UINT_PTR fallback = ::SetTimer(nullptr, 0, 5000, EndTheLoopAfterAll);
   EXPECT_EQ(application.Run(), 0);
-  EXPECT_TRUE(application.Terminated());
+  ::KillTimer(nullptr, fallback);
+  g_loopToEnd = nullptr;
+  EXPECT_FALSE(g_fallbackEndedTheLoop) << "the loop ran on until the fallback timer ended it";
 }
 
 }  // namespace
