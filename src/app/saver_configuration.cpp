@@ -14,37 +14,11 @@ constexpr char kEndOfFileMark = '\x1A';
 SaverConfigurationReader::SaverConfigurationReader(SaverConfiguration& configuration) : configuration_(configuration) {}
 
 std::string* SaverConfigurationReader::FieldForLine(std::uint32_t line) {
-  SaverConfiguration& c = configuration_;
-  switch (line) {
-    case 1: return &versionLine_;
-    case 4: return &c.SettingsCaption;
-    case 5: return &c.CloseCaption;
-    case 6: return &c.PasswordDialogCaption;
-    case 7: return &c.OkCaption;
-    case 8: return &c.CancelCaption;
-    case 9: return &c.EnableProtectionCaption;
-    case 10: return &c.PasswordPrompt;
-    case 12: return &c.DefaultScaleMode;
-    case 14: return &c.LoopMovie;
-    case 15: return &c.CurrentPasswordPrompt;
-    case 16: return &c.NewPasswordPrompt;
-    case 17: return &c.ConfirmPasswordPrompt;
-    case 18: return &c.WrongPasswordMessage;
-    case 19: return &c.PasswordMismatchMessage;
-    case 20: return &c.SaverTitle;
-    case 21: return &c.CreatedWithText;
-    case 22: return &c.CreditVersion;
-    case 23: return &c.DownloadPrompt;
-    case 24: return &c.PlayerVersionLine;
-    case 25: return &c.MouseQuitDefault;
-    case 26: return &c.KeybQuitDefault;
-    case 27: return &c.MovieQuitAllowed;
-    case 28: return &c.ResChangeDefault;
-    case 29: return &c.ResChangeHeightDefault;
-    case 30: return &c.Line30Value;
-    case 31: return &c.PlayerMissingNotice;
-    default: return nullptr;  // 2, 3, 11, 13 and everything after 31 are ignored
+  if (line == 1) return &versionLine_;
+  for (const ConfigurationFileLine& entry : kConfigurationFileLines) {
+    if (entry.number == line) return &(configuration_.*entry.field);
   }
+  return nullptr;  // 2, 3, 11, 13 and everything after 31 are ignored
 }
 
 void SaverConfigurationReader::BeginLine() {

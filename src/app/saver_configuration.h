@@ -57,6 +57,45 @@ struct SaverConfiguration {
   std::string ShowResolutionOption = "0";
 };
 
+// The lines of the configuration file that carry a value, with the field each
+// fills. Lines 1 (the format version), 2, 3, 11, 13 and those after 31 carry none.
+struct ConfigurationFileLine {
+  std::uint32_t number;
+  std::string_view name;
+  std::string SaverConfiguration::*field;
+};
+
+inline constexpr std::uint32_t kLastConfigurationLine = 31;
+
+inline constexpr ConfigurationFileLine kConfigurationFileLines[] = {
+    {4, "SettingsCaption", &SaverConfiguration::SettingsCaption},
+    {5, "CloseCaption", &SaverConfiguration::CloseCaption},
+    {6, "PasswordDialogCaption", &SaverConfiguration::PasswordDialogCaption},
+    {7, "OkCaption", &SaverConfiguration::OkCaption},
+    {8, "CancelCaption", &SaverConfiguration::CancelCaption},
+    {9, "EnableProtectionCaption", &SaverConfiguration::EnableProtectionCaption},
+    {10, "PasswordPrompt", &SaverConfiguration::PasswordPrompt},
+    {12, "DefaultScaleMode", &SaverConfiguration::DefaultScaleMode},
+    {14, "LoopMovie", &SaverConfiguration::LoopMovie},
+    {15, "CurrentPasswordPrompt", &SaverConfiguration::CurrentPasswordPrompt},
+    {16, "NewPasswordPrompt", &SaverConfiguration::NewPasswordPrompt},
+    {17, "ConfirmPasswordPrompt", &SaverConfiguration::ConfirmPasswordPrompt},
+    {18, "WrongPasswordMessage", &SaverConfiguration::WrongPasswordMessage},
+    {19, "PasswordMismatchMessage", &SaverConfiguration::PasswordMismatchMessage},
+    {20, "SaverTitle", &SaverConfiguration::SaverTitle},
+    {21, "CreatedWithText", &SaverConfiguration::CreatedWithText},
+    {22, "CreditVersion", &SaverConfiguration::CreditVersion},
+    {23, "DownloadPrompt", &SaverConfiguration::DownloadPrompt},
+    {24, "PlayerVersionLine", &SaverConfiguration::PlayerVersionLine},
+    {25, "MouseQuitDefault", &SaverConfiguration::MouseQuitDefault},
+    {26, "KeybQuitDefault", &SaverConfiguration::KeybQuitDefault},
+    {27, "MovieQuitAllowed", &SaverConfiguration::MovieQuitAllowed},
+    {28, "ResChangeDefault", &SaverConfiguration::ResChangeDefault},
+    {29, "ResChangeHeightDefault", &SaverConfiguration::ResChangeHeightDefault},
+    {30, "Line30Value", &SaverConfiguration::Line30Value},
+    {31, "PlayerMissingNotice", &SaverConfiguration::PlayerMissingNotice},
+};
+
 // Reads a configuration file piece by piece, in one pass, keeping only the
 // lines that carry values. Lines end at LF or CR LF; a CR not followed by LF is
 // dropped; a Ctrl-Z where a line would begin ends the file. Line 1 is the
