@@ -23,7 +23,12 @@ fs::path WithSuffix(const fs::path& path, std::string_view suffix) {
   return result;
 }
 
-std::string Quoted(const fs::path& path) { return "'" + TextOfPath(path) + "'"; }
+std::string Quoted(const fs::path& path) {
+  std::string quoted(1, '\'');
+  quoted += TextOfPath(path);
+  quoted += '\'';
+  return quoted;
+}
 
 std::string FileStart(const fs::path& path, std::size_t length) {
   std::ifstream file(path, std::ios::binary);
