@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "make_saver/saver_request.h"
 #include "support/player_registration.h"
 #include "support/player_trace.h"
 #include "support/win_test_support.h"
@@ -60,6 +61,15 @@ void EndByQuitBroadcast(testing::ChildProcess& child) {
   if (!child.WaitForExit(10000)) child.Kill();
 }
 
+// The demo saver's own choices that matter to start-up.
+SaverConfiguration DemoConfiguration() {
+  SaverConfiguration values;
+  values.SaverTitle = "Glimmer Lights";
+  values.DefaultScaleMode = "showall";
+  values.LoopMovie = "1";
+  return values;
+}
+
 struct Package {
   testing::ScratchFolder folder;
   std::string saver = folder.File("Demo.scr");
@@ -69,7 +79,7 @@ struct Package {
   Package() {
     testing::CopyFileOrFail(testing::WindowsPathOf(TEMPLATE_EXE_UNIX_PATH), saver);
     const std::string examples = testing::WindowsPathOf(TEMPLATE_DEMO_FOLDER);
-    testing::CopyFileOrFail(examples + "\\Demo.c1", folder.File("Demo.c1"));
+    testing::WriteFileBytes(folder.File("Demo.c1"), maker::ConfigurationFileText(DemoConfiguration()));
     testing::CopyFileOrFail(examples + "\\Demo.swf", movie);
     // The gate wants a settings picture or a settings movie; the saver reads neither.
     testing::CopyFileOrFail(examples + "\\Demo.swf", folder.File("Demo.c2"));
