@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/saver_configuration.h"
@@ -37,12 +38,41 @@ void FeedInChunks(const std::string& file) {
   benchmark::DoNotOptimize(configuration.SettingsCaption.data());
 }
 
+// Baseline: the least any line reader does, finding each LF and copying the
+// line out, over the same bytes.
+void SplitLines(const std::string& file) {
+  std::string line;
+  const char* at = file.data();
+  const char* const end = at + file.size();
+  while (at < end) {
+    const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+    const char* lineEnd = found != nullptr ? static_cast<const char*>(found) : end;
+    line.assign(at, lineEnd);
+    benchmark::DoNotOptimize(line.data());
+    at = lineEnd + 1;
+  }
+}
+
 void BM_TypicalFile(benchmark::State& state) {
   const std::string file = TypicalFile();
   for (auto _ : state) FeedInChunks(file);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }
 BENCHMARK(BM_TypicalFile);
+
+void BM_BaselineSplitTypicalFile(benchmark::State& state) {
+  const std::string file = TypicalFile();
+  for (auto _ : state) SplitLines(file);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+BENCHMARK(BM_BaselineSplitTypicalFile);
+
+void BM_BaselineSplitLongLine(benchmark::State& state) {
+  const std::string file = FileWithLongLine(static_cast<std::size_t>(state.range(0)), true);
+  for (auto _ : state) SplitLines(file);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+BENCHMARK(BM_BaselineSplitLongLine)->RangeMultiplier(10)->Range(1 << 20, 100 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_LongKeptLine(benchmark::State& state) {
   const std::string file = FileWithLongLine(static_cast<std::size_t>(state.range(0)), true);

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -86,6 +87,20 @@ void RenderAt(benchmark::State& state, int width, int height) {
 void BM_Render100Shapes1920x1080(benchmark::State& state) { RenderAt(state, 1920, 1080); }
 void BM_Render100ShapesPreview154x113(benchmark::State& state) { RenderAt(state, 154, 113); }
 
+// Baseline: one plain pass of writes over the same surface, the least a frame costs.
+void FillAt(benchmark::State& state, int width, int height) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  std::uint32_t colour = 0xFF102030;
+  for (auto _ : state) {
+    std::fill(pixels.begin(), pixels.end(), colour++);
+    benchmark::DoNotOptimize(pixels.data());
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_BaselineFill1920x1080(benchmark::State& state) { FillAt(state, 1920, 1080); }
+void BM_BaselineFillPreview154x113(benchmark::State& state) { FillAt(state, 154, 113); }
+
 void BM_Advance100Shapes(benchmark::State& state) {
   swf::MoviePlayer player;
   if (!player.Load(HundredShapeMovie())) {
@@ -103,3 +118,5 @@ void BM_Advance100Shapes(benchmark::State& state) {
 BENCHMARK(BM_Render100Shapes1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render100ShapesPreview154x113)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Advance100Shapes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BaselineFill1920x1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineFillPreview154x113)->Unit(benchmark::kMicrosecond);
