@@ -96,7 +96,7 @@ set "message=%view%: %dll% is missing; skipped."
 goto :say
 
 :no_64bit_view
-set "message=%view%: this Windows has none; skipped."
+set "message=%view%: this is a 32-bit Windows; skipped."
 goto :say
 
 :register_failed

@@ -69,7 +69,7 @@ set "message=%view%: the per-user registration was not made by this folder's ins
 goto :say
 
 :no_64bit_view
-set "message=%view%: this Windows has none; skipped."
+set "message=%view%: this is a 32-bit Windows; skipped."
 goto :say
 
 :remove_failed

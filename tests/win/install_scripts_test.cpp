@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,18 +16,16 @@
 namespace tpl {
 namespace {
 
-using testing::CaseName;
-
 constexpr char kClassKey[] = "Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 
 struct View {
   REGSAM access;
   const char* arch;
-  // The per-user class key, read through the 64-bit view: the 32-bit one is where Windows keeps the per-user
-  // classes of 32-bit programs (Wine redirects 32-bit access there only once that key exists).
+  // The per-user class key, always read through the 64-bit view: for 32-bit programs Windows keeps it under
+  // Wow6432Node (Wine redirects 32-bit access there only once that key exists).
   const char* userKey;
 };
-constexpr std::array<View, 2> kViews = {{
+constexpr std::array<View, 2> kViews{{
     {KEY_WOW64_64KEY, "x64", kClassKey},
     {KEY_WOW64_32KEY, "x86", "Software\\Classes\\Wow6432Node\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}"},
 }};
@@ -38,80 +36,70 @@ std::string SystemFolder() {
   return path;
 }
 
-// Where the programs of a view find %SystemRoot%\System32, as this process names it.
-std::string SystemFolderOf(const View& view) {
-  char path[MAX_PATH] = {};
-  if (view.access == KEY_WOW64_32KEY) {
-    ::GetSystemWow64DirectoryA(path, MAX_PATH);
-    return path;
-  }
+// The folder 64-bit programs know as %SystemRoot%\System32, as this process names it.
+std::string NativeSystemFolder() {
   BOOL wow64 = FALSE;
   ::IsWow64Process(::GetCurrentProcess(), &wow64);
   if (!wow64) return SystemFolder();
+  char path[MAX_PATH] = {};
   ::GetWindowsDirectoryA(path, MAX_PATH);
   return std::string(path) + "\\Sysnative";
 }
 
 std::string SystemFileName(const View& view) { return std::string("tpl_install_test_") + view.arch + ".ocx"; }
 
-std::optional<std::string> ReadString(HKEY root, const std::string& key, const char* name, REGSAM view) {
+std::string Read(HKEY root, const std::string& key, const char* name, REGSAM view) {
   const auto value = testing::GetRawRegistryValue(root, key, name, view);
-  if (!value) return std::nullopt;
+  if (!value) return "(none)";
   std::string text(value->bytes.begin(), value->bytes.end());
   while (!text.empty() && text.back() == '\0') text.pop_back();
   return text;
 }
 
-void WriteString(HKEY root, const std::string& key, const char* name, const std::string& text, REGSAM view,
-                 DWORD type = REG_SZ) {
+void Write(HKEY root, const std::string& key, const char* name, const std::string& text, REGSAM view,
+           DWORD type = REG_SZ) {
   std::vector<std::uint8_t> bytes(text.begin(), text.end());
   bytes.push_back(0);
   testing::SetRawRegistryValue(root, key, name, type, bytes, view);
 }
 
-// A class key's server and install marker, as text for readable failures.
 std::string Describe(HKEY root, const std::string& key, REGSAM view) {
-  const auto server = ReadString(root, key + "\\InprocServer32", "", view);
-  const auto marker = ReadString(root, key, "InstalledFrom", view);
-  return "server=" + server.value_or("(none)") + " marker=" + marker.value_or("(none)");
+  const std::string server = key + "\\InprocServer32";
+  return Read(root, key, "", view) + " | " + Read(root, server, "", view) + " | " +
+         Read(root, server, "ThreadingModel", view) + " | " + Read(root, key, "InstalledFrom", view);
 }
 
-enum class Arrangement {
+enum class Before {
   kNothing,
   kMachinePlayer,          // HKLM names an existing file
   kStaleMachinePlayer,     // HKLM names a file that is gone
   kUserCopyWithoutMarker,  // HKCU names this folder's DLL, but install.cmd did not write it
   kOtherFolderInstall,     // install.cmd of another folder registered its existing DLL
-  kPlayerInSystemFolder,   // HKLM names %SystemRoot%\System32\..., the file where the view's programs look
-  kSystemFileOfOtherView,  // the same, with the file only where the other view's programs look
+  kSystemFolderPlayers,    // HKLM names %SystemRoot%\System32\<file>, each file only in 64-bit programs' System32:
+                           // a player in the 64-bit view, a missing file in the 32-bit one
   kNoX86Dll,               // the release folder lacks x86\TemplatePlayer.dll
+  kVolatileWow64Classes,   // HKCU\Software\Classes\Wow6432Node is volatile: no lasting key can be made under it
 };
-
-enum class UserKey { kAbsent, kOurs, kAsArranged };
-
+enum class UserKey { kAbsent, kOurs, kAsBefore };
 struct Step {
   const char* script;
-  UserKey x64;
-  UserKey x86;
+  std::array<UserKey, 2> expected;  // 64-bit, 32-bit view
+  DWORD exitCode = 0;
 };
-
 struct ScriptCase {
   const char* name;
-  const char* folder;
-  Arrangement arrangement;
+  Before before;
   std::vector<Step> steps;
 };
+void PrintTo(const ScriptCase& scriptCase, std::ostream* out) { *out << scriptCase.name; }
 
 class InstallScriptsTest : public ::testing::TestWithParam<ScriptCase> {
  protected:
   void SetUp() override { RemoveRegistrations(); }
   void TearDown() override {
     RemoveRegistrations();
-    for (const View& view : kViews) {
-      for (const View& place : kViews) ::DeleteFileA((SystemFolderOf(place) + "\\" + SystemFileName(view)).c_str());
-    }
+    for (const View& view : kViews) ::DeleteFileA((NativeSystemFolder() + "\\" + SystemFileName(view)).c_str());
   }
-
   static void RemoveRegistrations() {
     for (const View& view : kViews) {
       testing::DeleteRegistryTree(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY);
@@ -121,85 +109,55 @@ class InstallScriptsTest : public ::testing::TestWithParam<ScriptCase> {
     testing::DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node", KEY_WOW64_64KEY);
   }
 
-  void MakeReleaseFolder() {
+  std::string Dll(const View& view) const { return folder_ + "\\" + view.arch + "\\TemplatePlayer.dll"; }
+
+  void Arrange(Before before) {
+    if (before == Before::kVolatileWow64Classes) {
+      HKEY key = nullptr;
+      ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node", 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+                ERROR_SUCCESS);
+      ::RegCloseKey(key);
+    }
     ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
-    for (const char* script : {"install.cmd", "uninstall.cmd"}) {
-      testing::CopyFileOrFail(testing::WindowsPathOf(std::string(TEMPLATE_RELEASE_DIR) + "/" + script),
-                              folder_ + "\\" + script);
+    for (const char* script : {"\\install.cmd", "\\uninstall.cmd"}) {
+      testing::CopyFileOrFail(testing::WindowsPathOf(TEMPLATE_RELEASE_DIR) + script, folder_ + script);
     }
     for (const View& view : kViews) {
       ASSERT_TRUE(::CreateDirectoryA((folder_ + "\\" + view.arch).c_str(), nullptr));
-      testing::WriteFileBytes(DllOf(view), "the scripts register the path only");
-    }
-  }
-
-  void Arrange(Arrangement arrangement) {
-    if (arrangement == Arrangement::kNoX86Dll) {
-      ASSERT_TRUE(::DeleteFileA(DllOf(kViews[1]).c_str()));
-    }
-    for (const View& view : kViews) {
+      if (before != Before::kNoX86Dll || view.access == KEY_WOW64_64KEY) testing::WriteFileBytes(Dll(view), "dll");
+      const std::string machineServer = std::string(kClassKey) + "\\InprocServer32";
+      const std::string userServer = std::string(view.userKey) + "\\InprocServer32";
       const std::string other = scratch_.File(std::string("other_") + view.arch + ".dll");
-      switch (arrangement) {
-        case Arrangement::kMachinePlayer:
-          testing::WriteFileBytes(other, "player");
-          WriteString(HKEY_LOCAL_MACHINE, std::string(kClassKey) + "\\InprocServer32", "", other, view.access);
-          break;
-        case Arrangement::kStaleMachinePlayer:
-          WriteString(HKEY_LOCAL_MACHINE, std::string(kClassKey) + "\\InprocServer32", "", other, view.access);
-          break;
-        case Arrangement::kUserCopyWithoutMarker:
-          WriteString(HKEY_CURRENT_USER, std::string(view.userKey) + "\\InprocServer32", "", DllOf(view),
-                      KEY_WOW64_64KEY);
-          break;
-        case Arrangement::kOtherFolderInstall:
-          testing::WriteFileBytes(other, "player");
-          WriteString(HKEY_CURRENT_USER, view.userKey, "InstalledFrom", scratch_.Path(), KEY_WOW64_64KEY);
-          WriteString(HKEY_CURRENT_USER, std::string(view.userKey) + "\\InprocServer32", "", other, KEY_WOW64_64KEY);
-          break;
-        case Arrangement::kPlayerInSystemFolder:
-        case Arrangement::kSystemFileOfOtherView: {
-          const bool own = arrangement == Arrangement::kPlayerInSystemFolder;
-          const View& place = own ? view : kViews[view.access == KEY_WOW64_64KEY ? 1 : 0];
-          testing::WriteFileBytes(SystemFolderOf(place) + "\\" + SystemFileName(view), "player");
-          WriteString(HKEY_LOCAL_MACHINE, std::string(kClassKey) + "\\InprocServer32", "",
-                      "%SystemRoot%\\System32\\" + SystemFileName(view), view.access, REG_EXPAND_SZ);
-          break;
-        }
-        case Arrangement::kNoX86Dll:
-        case Arrangement::kNothing: break;
+      if (before == Before::kMachinePlayer || before == Before::kOtherFolderInstall) testing::WriteFileBytes(other, "");
+      if (before == Before::kMachinePlayer || before == Before::kStaleMachinePlayer) {
+        Write(HKEY_LOCAL_MACHINE, machineServer, "", other, view.access);
+      } else if (before == Before::kUserCopyWithoutMarker) {
+        Write(HKEY_CURRENT_USER, userServer, "", Dll(view), KEY_WOW64_64KEY);
+      } else if (before == Before::kOtherFolderInstall) {
+        Write(HKEY_CURRENT_USER, userServer, "", other, KEY_WOW64_64KEY);
+        Write(HKEY_CURRENT_USER, view.userKey, "InstalledFrom", scratch_.Path(), KEY_WOW64_64KEY);
+      } else if (before == Before::kSystemFolderPlayers) {
+        testing::WriteFileBytes(NativeSystemFolder() + "\\" + SystemFileName(view), "");
+        Write(HKEY_LOCAL_MACHINE, machineServer, "", "%SystemRoot%\\System32\\" + SystemFileName(view), view.access,
+              REG_EXPAND_SZ);
       }
     }
   }
 
-  std::optional<DWORD> Run(const char* script) const {
+  void Run(const char* script, DWORD exitCode) const {
     // The outer quotes keep cmd.exe from splitting a path with spaces, & or ( ).
     testing::ChildProcess cmd(SystemFolder() + "\\cmd.exe", "/c \"\"" + folder_ + "\\" + script + ".cmd\"\"");
-    return cmd.WaitForExit(60000);
-  }
-
-  void ExpectOurs(const View& view) const {
-    const std::string server = std::string(view.userKey) + "\\InprocServer32";
-    EXPECT_EQ(Describe(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY),
-              "server=" + DllOf(view) + " marker=" + folder_);
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, view.userKey, "", KEY_WOW64_64KEY), "Stand-in Flash player");
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, server, "ThreadingModel", KEY_WOW64_64KEY), "Apartment");
-    // And the programs of the view see it there.
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::string(kClassKey) + "\\InprocServer32", "", view.access),
-              DllOf(view));
-  }
-
-  [[nodiscard]] std::string DllOf(const View& view) const {
-    return folder_ + "\\" + view.arch + "\\TemplatePlayer.dll";
+    ASSERT_EQ(cmd.WaitForExit(60000), exitCode);
   }
 
   testing::ScratchFolder scratch_;
-  std::string folder_ = scratch_.File(GetParam().folder);
+  // Spaces, brackets, & and ! in the path must not trip the scripts.
+  std::string folder_ = scratch_.File("Template 1.0 (x86) & co!");
 };
 
 TEST_P(InstallScriptsTest, RegistersOnlyWhereNoPlayerIsAndRemovesOnlyItsOwn) {
-  MakeReleaseFolder();
-  Arrange(GetParam().arrangement);
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(Arrange(GetParam().before));
   std::array<std::string, 2> machineBefore;
   std::array<std::string, 2> userBefore;
   for (std::size_t i = 0; i < kViews.size(); ++i) {
@@ -209,17 +167,20 @@ TEST_P(InstallScriptsTest, RegistersOnlyWhereNoPlayerIsAndRemovesOnlyItsOwn) {
   int number = 0;
   for (const Step& step : GetParam().steps) {
     SCOPED_TRACE(std::to_string(++number) + ". " + step.script);
-    ASSERT_EQ(Run(step.script), DWORD{0});
+    ASSERT_NO_FATAL_FAILURE(Run(step.script, step.exitCode));
     for (std::size_t i = 0; i < kViews.size(); ++i) {
       const View& view = kViews[i];
       SCOPED_TRACE(view.arch);
       EXPECT_EQ(Describe(HKEY_LOCAL_MACHINE, kClassKey, view.access), machineBefore[i]);
-      switch (i == 0 ? step.x64 : step.x86) {
-        case UserKey::kAbsent: EXPECT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY)); break;
-        case UserKey::kAsArranged:
-          EXPECT_EQ(Describe(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY), userBefore[i]);
-          break;
-        case UserKey::kOurs: ExpectOurs(view); break;
+      const std::string user = Describe(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY);
+      if (step.expected[i] == UserKey::kAbsent) {
+        EXPECT_FALSE(testing::RegistryKeyExists(HKEY_CURRENT_USER, view.userKey, KEY_WOW64_64KEY)) << user;
+      } else if (step.expected[i] == UserKey::kAsBefore) {
+        EXPECT_EQ(user, userBefore[i]);
+      } else {
+        EXPECT_EQ(user, "Stand-in Flash player | " + Dll(view) + " | Apartment | " + folder_);
+        // And the programs of the view see it there.
+        EXPECT_EQ(Read(HKEY_CURRENT_USER, std::string(kClassKey) + "\\InprocServer32", "", view.access), Dll(view));
       }
     }
   }
@@ -227,66 +188,38 @@ TEST_P(InstallScriptsTest, RegistersOnlyWhereNoPlayerIsAndRemovesOnlyItsOwn) {
 
 constexpr UserKey kAbsent = UserKey::kAbsent;
 constexpr UserKey kOurs = UserKey::kOurs;
-constexpr UserKey kAsArranged = UserKey::kAsArranged;
+constexpr UserKey kAsBefore = UserKey::kAsBefore;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, InstallScriptsTest,
     ::testing::Values(
         ScriptCase{"NothingRegistered",
-                   "Template 1.0",
-                   Arrangement::kNothing,
-                   {{"uninstall", kAbsent, kAbsent},
-                    {"install", kOurs, kOurs},
-                    {"install", kOurs, kOurs},
-                    {"uninstall", kAbsent, kAbsent},
-                    {"uninstall", kAbsent, kAbsent}}},
+                   Before::kNothing,
+                   {{"uninstall", {kAbsent, kAbsent}},
+                    {"install", {kOurs, kOurs}},
+                    {"install", {kOurs, kOurs}},
+                    {"uninstall", {kAbsent, kAbsent}},
+                    {"uninstall", {kAbsent, kAbsent}}}},
         ScriptCase{"MachinePlayer",
-                   "Template",
-                   Arrangement::kMachinePlayer,
-                   {{"install", kAbsent, kAbsent}, {"uninstall", kAbsent, kAbsent}}},
+                   Before::kMachinePlayer,
+                   {{"install", {kAbsent, kAbsent}}, {"uninstall", {kAbsent, kAbsent}}}},
         ScriptCase{"StaleMachinePlayer",
-                   "Template (x86) & co!",
-                   Arrangement::kStaleMachinePlayer,
-                   {{"install", kOurs, kOurs}, {"uninstall", kAbsent, kAbsent}}},
+                   Before::kStaleMachinePlayer,
+                   {{"install", {kOurs, kOurs}}, {"uninstall", {kAbsent, kAbsent}}}},
         ScriptCase{"UserCopyWithoutMarker",
-                   "Template",
-                   Arrangement::kUserCopyWithoutMarker,
-                   {{"install", kAsArranged, kAsArranged}, {"uninstall", kAsArranged, kAsArranged}}},
+                   Before::kUserCopyWithoutMarker,
+                   {{"install", {kAsBefore, kAsBefore}}, {"uninstall", {kAsBefore, kAsBefore}}}},
         ScriptCase{"OtherFolderInstall",
-                   "Template",
-                   Arrangement::kOtherFolderInstall,
-                   {{"install", kAsArranged, kAsArranged}, {"uninstall", kAsArranged, kAsArranged}}},
-        ScriptCase{"PlayerInSystemFolder",
-                   "Template",
-                   Arrangement::kPlayerInSystemFolder,
-                   {{"install", kAbsent, kAbsent}}},
-        ScriptCase{"SystemFileOfOtherView",
-                   "Template",
-                   Arrangement::kSystemFileOfOtherView,
-                   {{"install", kOurs, kOurs}, {"uninstall", kAbsent, kAbsent}}},
-        ScriptCase{"NoX86Dll",
-                   "Template",
-                   Arrangement::kNoX86Dll,
-                   {{"install", kOurs, kAbsent}, {"uninstall", kAbsent, kAbsent}}}),
-    CaseName());
-
-// Batch files with bare LF line ends misplace labels on Windows.
-TEST(InstallScriptsFiles, HaveCrLfLineEnds) {
-  for (const char* script : {"install.cmd", "uninstall.cmd"}) {
-    const std::string path = testing::WindowsPathOf(std::string(TEMPLATE_RELEASE_DIR) + "/" + script);
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    std::string text(1 << 16, '\0');
-    DWORD length = 0;
-    ::ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &length, nullptr);
-    ::CloseHandle(file);
-    text.resize(length);
-    ASSERT_FALSE(text.empty()) << script;
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
-      ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << script << " has a bare LF at offset " << at;
-    }
-  }
-}
+                   Before::kOtherFolderInstall,
+                   {{"install", {kAsBefore, kAsBefore}}, {"uninstall", {kAsBefore, kAsBefore}}}},
+        ScriptCase{"SystemFolderPlayers",
+                   Before::kSystemFolderPlayers,
+                   {{"install", {kAbsent, kOurs}}, {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"NoX86Dll", Before::kNoX86Dll, {{"install", {kOurs, kAbsent}}, {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"RegistrationFails",
+                   Before::kVolatileWow64Classes,
+                   {{"install", {kOurs, kAbsent}, 1}, {"uninstall", {kAbsent, kAbsent}}}}),
+    testing::CaseName());
 
 }  // namespace
 }  // namespace tpl
