@@ -1,9 +1,13 @@
 # Sourced by the test scripts: a private Wine world for one test run. It owns a
 # throwaway WINEPREFIX, its own Xvfb display and its own wineserver, and takes
 # all three down again, also when the run fails or is interrupted. The user's
-# own ~/.wine and display are never touched.
+# own ~/.wine and display are never touched. Programs run as scripts/lib/wine-route.sh
+# decides (wine_run, wineserver_run).
+
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/lib/wine-route.sh"
 
 wine_session_start() {
+  wine_route_init || return 1
   TEMPLATE_SESSION_DIR=$(mktemp -d "${TMPDIR:-/tmp}/template-wine.XXXXXX")
   export WINEPREFIX="$TEMPLATE_SESSION_DIR/prefix"
   export WINEDEBUG=-all
@@ -20,11 +24,11 @@ wine_session_start() {
   export DISPLAY=":$number"
 
   mkdir -p "$WINEPREFIX"
-  wineserver -p || true  # stay up between test processes: each start is then quick
-  wineboot -i >/dev/null 2>&1 || true
+  wineserver_run -p || true  # stay up between test processes: each start is then quick
+  wine_run wineboot -i >/dev/null 2>&1 || true
   # Xvfb runs no window manager, and Wine's X11 driver waits for one each time a
   # managed window goes away (about 2 s a window); unmanaged windows do not wait.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   : >"$WINEPREFIX/.template-session"
   export TEMPLATE_WINE_SESSION="$TEMPLATE_SESSION_DIR"
 }
@@ -32,8 +36,8 @@ wine_session_start() {
 wine_session_stop() {
   [ -n "${TEMPLATE_SESSION_DIR:-}" ] || return 0
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+    wineserver_run -k >/dev/null 2>&1 || true
+    wineserver_run -w >/dev/null 2>&1 || true
   fi
   [ -n "${TEMPLATE_XVFB_PID:-}" ] && kill "$TEMPLATE_XVFB_PID" >/dev/null 2>&1 || true
   [ -n "${TEMPLATE_XVFB_PID:-}" ] && wait "$TEMPLATE_XVFB_PID" 2>/dev/null || true
