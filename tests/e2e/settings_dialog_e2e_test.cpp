@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -224,6 +225,57 @@ TEST_F(SettingsDialogRun, APictureThatIsNoBitmapIsReportedAndEndsTheRunWithExitC
     EXPECT_FALSE(window.className == kDialogClass && window.wasVisible) << "the dialog showed";
   }
   EXPECT_EQ(MovieLoads(), std::vector<std::string>{});
+}
+
+// ---------------------------------------------------------------------------
+// The screen and the system the dialog finds
+
+// A window's top-left corner in its parent's client coordinates.
+POINT PositionInParent(HWND child) {
+  RECT bounds{};
+  ::GetWindowRect(child, &bounds);
+  POINT corner{bounds.left, bounds.top};
+  ::ScreenToClient(::GetParent(child), &corner);
+  return corner;
+}
+
+// Programs started from now on find the screen at `pixelsPerInch`, as Windows
+// reports it after a change of the text size; the setting is put back afterwards.
+class ScreenDensity {
+ public:
+  explicit ScreenDensity(DWORD pixelsPerInch) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&pixelsPerInch);
+    testing::SetRawRegistryValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD,
+                                 std::vector<std::uint8_t>(bytes, bytes + sizeof(pixelsPerInch)));
+  }
+
+ private:
+  static constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+  testing::RegistryValueBackup backup_{HKEY_CURRENT_USER, kDesktopKey, "LogPixels"};
+};
+
+// At 120 pixels per inch with nothing optional shown: y = s(16) = 20, the window
+// is s(406) = 508 (507.5, halves to even) by s(480) + 20 = 620, and Close sits at
+// s(304) = 380, s(416) + 20 = 540 in the client area; the window is centred.
+TEST_F(SettingsDialogRun, At120PixelsPerInchTheDialogScalesItsLayout) {
+  const ScreenDensity density(120);
+  const SaverPackage package(kSaverName, kCompletePackage, kConfiguration);
+  ProgramRun run(package.ProgramPath(), "/c");
+  const HWND dialog = WaitForDialog(run);
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<ChildWindow> children = SettledChildrenOf(dialog, 1);
+  ASSERT_EQ(children.size(), 1u) << Described(children);
+  RECT outer{};
+  ::GetWindowRect(dialog, &outer);
+  EXPECT_EQ(outer.right - outer.left, 508);
+  EXPECT_EQ(outer.bottom - outer.top, 620);
+  EXPECT_EQ(outer.left, (::GetSystemMetrics(SM_CXSCREEN) - 508) / 2);
+  EXPECT_EQ(outer.top, (::GetSystemMetrics(SM_CYSCREEN) - 620) / 2);
+  const POINT close = PositionInParent(children[0].handle);
+  EXPECT_EQ(close.x, 380);
+  EXPECT_EQ(close.y, 540);
+  ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(0));
 }
 
 // ---------------------------------------------------------------------------
