@@ -4,7 +4,13 @@
 # low while ctest still names what failed.
 
 function(template_add_gtest_suites target)
-  cmake_parse_arguments(ARG "" "PREFIX;LOCK;TIMEOUT" "SOURCES;ARGS" ${ARGN})
+  # LAUNCHER: a command (a target first) that starts the test program, given the program's path and arguments.
+  cmake_parse_arguments(ARG "" "PREFIX;LOCK;TIMEOUT" "SOURCES;ARGS;LAUNCHER" ${ARGN})
+  if(ARG_LAUNCHER)
+    set(program ${ARG_LAUNCHER} $<TARGET_FILE:${target}>)
+  else()
+    set(program ${target})
+  endif()
   set(suites "")
   set(space "[ \t\r\n]*")
   foreach(source IN LISTS ARG_SOURCES)
@@ -26,7 +32,7 @@ function(template_add_gtest_suites target)
   list(REMOVE_DUPLICATES suites)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_SOURCES})
   foreach(suite IN LISTS suites)
-    add_test(NAME ${ARG_PREFIX}.${suite} COMMAND ${target} --gtest_filter=${suite}.* ${ARG_ARGS})
+    add_test(NAME ${ARG_PREFIX}.${suite} COMMAND ${program} --gtest_filter=${suite}.* ${ARG_ARGS})
     # A filter that matches nothing would pass silently.
     set_tests_properties(${ARG_PREFIX}.${suite} PROPERTIES FAIL_REGULAR_EXPRESSION "Running 0 tests")
     if(ARG_LOCK)
@@ -42,7 +48,7 @@ function(template_add_gtest_suites target)
   list(JOIN patterns ":" covered)
   # Named after the program, so that several programs can share a prefix.
   set(check ${ARG_PREFIX}.${target}.every_suite_registered)
-  add_test(NAME ${check} COMMAND ${target} --gtest_filter=-${covered} ${ARG_ARGS})
+  add_test(NAME ${check} COMMAND ${program} --gtest_filter=-${covered} ${ARG_ARGS})
   set_tests_properties(${check} PROPERTIES PASS_REGULAR_EXPRESSION "Running 0 tests")
   if(ARG_LOCK)
     set_tests_properties(${check} PROPERTIES RESOURCE_LOCK ${ARG_LOCK})
