@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "e2e/program_run.h"
 #include "e2e/program_windows.h"
 #include "e2e/saver_package.h"
+#include "support/win_test_support.h"
 
 namespace tpl::e2e {
 namespace {
@@ -281,6 +283,38 @@ TEST_F(SettingsNotice, EscapeDoesNothingTheCloseBoxEndsIt) {
 TEST_F(SettingsNotice, QuitBroadcastEndsIt) {
   BroadcastQuit();
   EXPECT_EQ(Ends(), std::optional<DWORD>(0));
+}
+
+// The system's own version answer decides the notice's look: from major version
+// 6 on its message and address are drawn plain in "Segoe UI", on version 5
+// (Windows XP) bold in the design's font. The panel's pixels tell, as fonts
+// cannot be read across processes: the same for versions 6 and 10, not for 5.
+TEST(SettingsNoticeFonts, FollowTheWindowsVersionTheSystemReports) {
+  const SaverPackage package{"MySaver", kCompletePackage,
+                             ConfigurationLines({{20, kSaverTitle}, {31, "No player here."}})};
+  const std::string appDefaults = "Software\\Wine\\AppDefaults\\MySaver.scr";
+  const testing::RegistryValueBackup backup(HKEY_CURRENT_USER, appDefaults, "Version");
+  std::map<std::string, std::vector<std::uint32_t>> panels;
+  for (const std::string version : {"winxp", "vista", "win10"}) {
+    SCOPED_TRACE(version);
+    testing::SetRawRegistryValue(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ,
+                                 std::vector<std::uint8_t>(version.begin(), version.end() + 1));
+    ProgramRun run(package.ProgramPath(), "/c");
+    const HWND notice = WaitForVisibleWindow(run.Process(), kSettingsNotice);
+    ASSERT_NE(notice, nullptr) << "no settings notice";
+    ASSERT_TRUE(WaitForForeground(notice));
+    const ULONGLONG deadline = ::GetTickCount64() + kRunTimeoutMs;
+    while (testing::WindowText(notice) != kSaverTitle && ::GetTickCount64() < deadline) testing::PumpMessagesFor(20);
+    testing::PumpMessagesFor(300);  // the paint after the activation
+    const std::vector<HWND> panel = ChildrenOfClass(notice, kPanelClass);
+    ASSERT_EQ(panel.size(), 1u);
+    panels[version] = ScreenPixelsOf(panel[0]);
+    BroadcastQuit();
+    EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(0));
+  }
+  ASSERT_FALSE(panels["winxp"].empty());
+  EXPECT_NE(panels["winxp"], panels["vista"]) << "version 5 got the newer systems' labels";
+  EXPECT_EQ(panels["vista"], panels["win10"]) << "versions 6 and 10 drew the labels differently";
 }
 
 }  // namespace

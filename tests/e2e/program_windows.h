@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ namespace tpl::e2e {
 
 // A window's bounds in screen coordinates.
 [[nodiscard]] RECT ScreenBoundsOf(HWND window);
+
+// What the screen shows where the window is, row by row (0x00RRGGBB): read from
+// the screen, since another process's window and fonts cannot be read directly.
+[[nodiscard]] std::vector<std::uint32_t> ScreenPixelsOf(HWND window);
 
 // "GlimmerforgeQuit" to every top-level window, without waiting, as a newly
 // started instance sends it.
