@@ -214,7 +214,7 @@ void TfrmMain::ChangeResolution() {
   // Known to the crash filter before the mode may change.
   saver::GuardSystemChanges({savedMode_, false});
   if (const auto change = saver::ModeChangeFor(TargetWidth, TargetHeight, savedMode_)) {
-    saver::SetDisplayMode(change->width, change->height, change->frequency);
+    saver::SetDisplayMode(change->width, change->height, change->frequency, saver::DisplayChange::Lower);
   }
 }
 
@@ -284,7 +284,10 @@ void TfrmMain::QuitSaver() noexcept {
   ::ShowCursor(TRUE);
   // Only a mode recorded at activation is set again: an activation cut short
   // before it has nothing to restore.
-  if (savedMode_) saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency);
+  if (savedMode_) {
+    saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency,
+                          saver::DisplayChange::Restore);
+  }
   saver::SetScreenSaverRunningFlags(false);
   saver::GuardSystemChanges({});
   ::ReleaseMutex(mutex_);
@@ -486,8 +489,10 @@ void TfrmMain::MirrorToMonitors() {
   if (picture == nullptr) return;
   mirrorIndex_ = 0;
   const bool copyOut = cadence_.Tick();
-  swfFlash.PaintTo(picture->Dc(), 0, 0);
-  if (!copyOut) return;
+  // A failed capture skips this tick's copy silently (the mirrors keep their
+  // last picture): no error box on every tick, and the saver stays on top.
+  const bool captured = saver::CapturePlayerPicture(swfFlash, *picture);
+  if (!copyOut || !captured) return;
   // The monitor table taken at activation, in the system's order.
   for (const saver::Rect& monitor : placement_.mirrors) {
     ui::Image& image = MirrorImage(mirrorIndex_);
