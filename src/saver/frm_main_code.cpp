@@ -8,6 +8,7 @@
 #include "common/registry.h"
 #include "common/store_layout.h"
 #include "common/wide_text.h"
+#include "password/legacy_password_codec.h"
 #include "password/legacy_password_store.h"
 #include "saver/mirror_copy.h"
 #include "saver/saver_resources.h"
@@ -139,6 +140,9 @@ void TfrmMain::FormCreate() {
   lblEnter.SetFontHeight(-9);
   lblEscape.SetFontHeight(-9);
   txtPassword.SetPasswordChar('*');
+  // The store keeps at most 128 characters: a longer password pasted whole is
+  // cut here as it was cut when stored (before the dialog refused it).
+  txtPassword.SetMaxLength(static_cast<int>(kLegacyPasswordMaxLength));
   imgKlavesy.SetPicture(
       ui::Bitmap::FromJpegResource(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_SAVER_KEY_HINT)));
 
