@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 #include "common/font_charset_text.h"
 #include "notices/notice_motion.h"
 #include "ui/window_procedure.h"

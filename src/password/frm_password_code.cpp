@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 #include "common/font_charset_text.h"
 #include "password/legacy_password_codec.h"
 #include "password/legacy_password_store.h"

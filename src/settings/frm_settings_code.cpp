@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 #include "common/movie_value_store.h"
 #include "common/movie_values.h"
 #include "common/registry.h"

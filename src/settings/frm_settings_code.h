@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 #include "common/shockwave_flash.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_layout.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 #include "fuzz_check.h"
 #include "saver_configuration_fields.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 #include "common/registry.h"
 #include "common/store_layout.h"
 #include "settings/frm_settings_code.h"

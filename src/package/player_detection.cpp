@@ -1,4 +1,4 @@
-#include "app/player_detection.h"
+#include "package/player_detection.h"
 
 #include <windows.h>
 
