@@ -492,11 +492,12 @@ void TfrmMain::MirrorToMonitors() {
   ui::Surface* picture = imgPrechodne.DrawingSurface();
   if (picture == nullptr) return;
   mirrorIndex_ = 0;
-  const bool copyOut = cadence_.Tick();
+  // The picture is captured only on the ticks that copy it out (issue 15,
+  // item 11): three captures in four were thrown away unseen.
+  if (!cadence_.Tick()) return;
   // A failed capture skips this tick's copy silently (the mirrors keep their
   // last picture): no error box on every tick, and the saver stays on top.
-  const bool captured = saver::CapturePlayerPicture(swfFlash, *picture);
-  if (!copyOut || !captured) return;
+  if (!saver::CapturePlayerPicture(swfFlash, *picture)) return;
   // The monitor table taken at activation, in the system's order.
   for (const saver::Rect& monitor : placement_.mirrors) {
     ui::Image& image = MirrorImage(mirrorIndex_);
