@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "package/mode_handover.h"
 #include "common/font_charset_text.h"
+#include "package/mode_handover.h"
 #include "password/legacy_password_codec.h"
 #include "password/legacy_password_store.h"
 #include "ui/window_procedure.h"

@@ -289,8 +289,7 @@ void TfrmMain::QuitSaver() noexcept {
   // Only a mode recorded at activation is set again: an activation cut short
   // before it has nothing to restore.
   if (savedMode_) {
-    saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency,
-                          saver::DisplayChange::Restore);
+    saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency, saver::DisplayChange::Restore);
   }
   saver::SetScreenSaverRunningFlags(false);
   saver::GuardSystemChanges({});

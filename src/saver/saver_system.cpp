@@ -35,9 +35,7 @@ LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept 
 
 }  // namespace
 
-DWORD DisplayChangeFlags(DisplayChange change) noexcept {
-  return change == DisplayChange::Lower ? CDS_FULLSCREEN : 0;
-}
+DWORD DisplayChangeFlags(DisplayChange change) noexcept { return change == DisplayChange::Lower ? CDS_FULLSCREEN : 0; }
 
 void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency, DisplayChange change) noexcept {
   DEVMODEA mode{};

@@ -111,7 +111,7 @@ struct DetectionCase {
   Registration first = {};   // the first class id's server file
   Registration second = {};  // the second class id's server file
   Target pathOverride = Target::Nothing;
-  Registration overrideAs = {};  // type and variable of the path override (target and name unused)
+  Registration overrideAs = {};           // type and variable of the path override (target and name unused)
   const char* presentOverride = nullptr;  // null: no such value
   bool overridesInSaverKey = false;       // put the overrides under the saver's own key instead
   bool found = false;

@@ -93,8 +93,8 @@ std::vector<DisplayChangeCall> g_displayChanges;
 
 LONG WINAPI RecordDisplayChange(DEVMODEA* mode, DWORD flags) {
   g_displayChanges.push_back(mode == nullptr ? DisplayChangeCall{0, 0, 0, 0, flags}
-                                             : DisplayChangeCall{mode->dmFields, mode->dmPelsWidth,
-                                                                 mode->dmPelsHeight, mode->dmDisplayFrequency, flags});
+                                             : DisplayChangeCall{mode->dmFields, mode->dmPelsWidth, mode->dmPelsHeight,
+                                                                 mode->dmDisplayFrequency, flags});
   return DISP_CHANGE_SUCCESSFUL;
 }
 
@@ -136,8 +136,8 @@ TEST_P(DisplayChangeFlagsTest, EachChangeGetsItsFlags) {
 INSTANTIATE_TEST_SUITE_P(Paths, DisplayChangeFlagsTest,
                          ::testing::Values(DisplayChangeCase{"lower", ChangePath::Lower, CDS_FULLSCREEN},
                                            DisplayChangeCase{"orderly_restore", ChangePath::OrderlyRestore, 0},
-                                           DisplayChangeCase{"crash_filter_restore",
-                                                             ChangePath::CrashFilterRestore, 0}),
+                                           DisplayChangeCase{"crash_filter_restore", ChangePath::CrashFilterRestore,
+                                                             0}),
                          [](const auto& tested) { return std::string(tested.param.label); });
 
 // A picture whose left half is red and right half blue, with a green top row.

@@ -345,8 +345,8 @@ class TabThroughTheDialog : public UserActions, public ::testing::WithParamInter
 TEST_P(TabThroughTheDialog, ReachesTheCheckedScaleModeOnlyAndStoresNothingNew) {
   TfrmSettings& form = ShowAll();
   const std::pair<ui::RadioButton*, ScaleChoice> group[] = {{&form.optShowAll, ScaleChoice::ShowAll},
-                                                             {&form.optExactFit, ScaleChoice::ExactFit},
-                                                             {&form.optStoProcent, ScaleChoice::NoScale}};
+                                                            {&form.optExactFit, ScaleChoice::ExactFit},
+                                                            {&form.optStoProcent, ScaleChoice::NoScale}};
   ui::RadioButton* start = nullptr;
   for (const auto& [radio, choice] : group) {
     if (choice == GetParam().start) start = radio;
