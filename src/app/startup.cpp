@@ -3,8 +3,8 @@
 #include <exception>
 #include <vector>
 
-#include "app/configuration_file.h"
-#include "app/player_detection.h"
+#include "package/configuration_file.h"
+#include "package/player_detection.h"
 #include "ui/standard_error_message.h"
 
 namespace tpl {
@@ -82,8 +82,9 @@ int RunStartup(const char* commandLine) {
   state.newerWindows = IsNewerWindows();
   if (anotherInstanceRuns) BroadcastQuitMessage();
 
-  state.arguments = ReadStartupArguments(commandLine != nullptr ? commandLine : "");
-  if (IsCompileRequest(state.arguments.modeArgument)) return 0;
+  const StartupArguments arguments = ReadStartupArguments(commandLine != nullptr ? commandLine : "");
+  if (IsCompileRequest(arguments.modeArgument)) return 0;
+  state.previewHandleText = arguments.previewHandleText;
 
   state.programPath = ProgramFilePath();
   state.baseName = ExeBaseName(state.programPath);
@@ -92,7 +93,7 @@ int RunStartup(const char* commandLine) {
 
   // Classifying needs nothing but the argument; it is done here once so that a
   // failing configuration can already be reported the way the mode wants.
-  const StartupMode mode = ClassifyMode(state.arguments.modeArgument);
+  const StartupMode mode = ClassifyMode(arguments.modeArgument);
   try {
     LoadSaverConfiguration(state.package.configuration, state.configuration);
   } catch (const std::exception& error) {

@@ -7,26 +7,9 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/package_files.h"
-#include "app/saver_configuration.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
-
-inline constexpr char kInstanceMutexName[] = "GlimmerforgeScreensaver";
-inline constexpr char kQuitMessageName[] = "GlimmerforgeQuit";
-
-// What start-up has gathered by the time it hands over to a mode.
-struct StartupState {
-  HANDLE instanceMutex = nullptr;  // never closed: the mutex lives as long as the process
-  bool newerWindows = false;
-  StartupArguments arguments;
-  std::string programPath;
-  std::string baseName;
-  PackagePaths package;
-  SaverConfiguration configuration;
-  bool playerFound = false;
-  std::string saverMoviePath;  // set in saver mode only
-};
 
 // Major version 6 or above.
 [[nodiscard]] bool IsNewerWindows();

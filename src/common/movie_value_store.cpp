@@ -10,7 +10,8 @@
 namespace tpl {
 
 void StoreMovieValue(std::string_view saverId, std::wstring_view argument) {
-  const MovieValue split = SplitMovieValueArgument(argument, AnsiFromWide(argument));
+  const MovieValue split =
+      SplitMovieValueArgument(argument, [](std::wstring_view piece) { return AnsiFromWide(piece); });
   WriteRegistryString(HKEY_CURRENT_USER, MovieValuesKeyPath(saverId), split.name, split.value);
 }
 

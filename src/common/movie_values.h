@@ -2,6 +2,7 @@
 // The argument of a movie's "setvalue" command: a name, a colon, a value. The
 // saver movie and the settings movie share the rule and the values they keep.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,14 +13,18 @@ struct MovieValue {
   std::string value;
 };
 
-// Splits at the first colon of the argument as the movie sent it (`wide`),
-// taking the name and the value from its 8-bit conversion (`ansi`) by the
-// character counts of the wide text: the name is the first p - 1 characters and
-// the value the last n - p, where p is the colon's 1-based position (0 when there
-// is none) and n the wide length. Further colons belong to the value; without a
-// colon the whole argument is the value. A conversion of another length (a
-// double-byte code page) is cut by the same counts, never beyond its ends.
-[[nodiscard]] MovieValue SplitMovieValueArgument(std::wstring_view wide, std::string_view ansi);
+// Converts a piece of the movie's wide text to the program's 8-bit text
+// (AnsiFromWide in the program; tests pass a code page of their own).
+using AnsiConversion = std::function<std::string(std::wstring_view)>;
+
+// Splits the argument as the movie sent it (`wide`) at its first colon and
+// converts the name and the value separately: the name is the wide text before
+// the colon, the value the wide text after it (further colons belong to the
+// value); without a colon the whole argument is the value. Converting the two
+// pieces apart keeps a double-byte code page's characters whole (issue 15,
+// item 1: cutting the converted text by wide-character counts split them);
+// with a single-byte code page the result is the one of Part 3.3's counts.
+[[nodiscard]] MovieValue SplitMovieValueArgument(std::wstring_view wide, const AnsiConversion& toAnsi);
 
 // The reply a movie reads back: the name as asked, "=", the stored text.
 [[nodiscard]] std::wstring MovieValueReply(std::wstring_view name, std::wstring_view storedText);

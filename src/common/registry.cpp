@@ -22,6 +22,22 @@ std::string RelativeKeyPath(std::string_view keyPath) {
 }
 
 std::string ReadRegistryString(HKEY root, std::string_view keyPath, std::string_view valueName) {
+  return ReadRegistryText(root, keyPath, valueName).text;
+}
+
+std::string ExpandEnvironmentText(const std::string& text) {
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::vector<char> buffer(needed + 1, '\0');
+    const DWORD written = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (written == 0) return text;
+    if (written <= buffer.size()) return std::string(buffer.data(), ::strnlen(buffer.data(), buffer.size()));
+  }
+  return text;
+}
+
+RegistryText ReadRegistryText(HKEY root, std::string_view keyPath, std::string_view valueName) {
   UniqueRegistryKey key;
   if (::RegOpenKeyExA(root, RelativeKeyPath(keyPath).c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
     return {};
@@ -40,7 +56,7 @@ std::string ReadRegistryString(HKEY root, std::string_view keyPath, std::string_
     if (result == ERROR_MORE_DATA) continue;
     if (result != ERROR_SUCCESS || !IsStringType(type)) return {};
     const std::size_t length = received < size ? received : size;
-    return std::string(buffer.data(), ::strnlen(buffer.data(), length));
+    return {std::string(buffer.data(), ::strnlen(buffer.data(), length)), type == REG_EXPAND_SZ};
   }
   return {};
 }

@@ -15,6 +15,18 @@ namespace tpl {
 // empty value name reads the key's default value. Never creates anything.
 [[nodiscard]] std::string ReadRegistryString(HKEY root, std::string_view keyPath, std::string_view valueName);
 
+// The same read, telling whether the value is REG_EXPAND_SZ.
+struct RegistryText {
+  std::string text;
+  bool expandable = false;
+};
+[[nodiscard]] RegistryText ReadRegistryText(HKEY root, std::string_view keyPath, std::string_view valueName);
+
+// The text with its %VARIABLE% references expanded from the environment
+// (ExpandEnvironmentStringsA); unknown references stay as written, and the
+// text is returned unchanged if the expansion fails.
+[[nodiscard]] std::string ExpandEnvironmentText(const std::string& text);
+
 // Stores the text as REG_SZ, creating the key and its missing parents first.
 void WriteRegistryString(HKEY root, std::string_view keyPath, std::string_view valueName, std::string_view text);
 

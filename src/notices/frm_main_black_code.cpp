@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "app/startup.h"
 #include "common/font_charset_text.h"
 #include "common/win_handles.h"
+#include "package/mode_handover.h"
 #include "ui/window_procedure.h"
 
 namespace tpl {

@@ -1,7 +1,7 @@
 #pragma once
 // The notices shown when no player is installed: TfrmMainBlack and TfrmSettingsBlack.
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
 

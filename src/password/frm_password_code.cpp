@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "app/startup.h"
 #include "common/font_charset_text.h"
+#include "package/mode_handover.h"
 #include "password/legacy_password_codec.h"
 #include "password/legacy_password_store.h"
 #include "ui/window_procedure.h"
@@ -51,6 +51,14 @@ LRESULT CALLBACK PasswordFormWindowProc(HWND window, UINT message, WPARAM wParam
   return g_passwordDialog.procedure.CallPrevious(window, message, wParam, lParam);
 }
 
+}  // namespace
+
+// Not one of the configuration file's texts (Part 1.2 has no line for it).
+const std::string kPasswordTooLongMessage =
+    "Your new password is longer than 128 characters and cannot be stored. Please choose a shorter one.";
+
+namespace {
+
 // Upper case by the rules of the system's ANSI code page.
 std::string UpperCaseAnsi(std::string text) {
   if (!text.empty()) ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
@@ -65,11 +73,12 @@ TfrmPassword::TfrmPassword() : ui::Form(kDesign, kLayout) {
                                static_cast<ui::Control*>(&btnSave), static_cast<ui::Control*>(&btnCancel)}) {
     control->SetFont(kControlFont);
   }
-  // A stored password holds at most 128 characters, so no longer one can be typed.
+  // No length limit (Part 6.2): a box capped at 128 characters cut a longer
+  // pasted password without a word, and the cut one was stored. A new password
+  // longer than the store holds is refused at Save instead.
   for (ui::Edit* edit : {&txtOldPass, &txtNewPass, &txtConfPass}) {
     edit->SetFont(kEditFont);
     edit->SetPasswordChar('*');
-    edit->SetMaxLength(static_cast<int>(kLegacyPasswordMaxLength));
   }
   btnSave.OnClick = [this] { btnSaveClick(); };
   btnCancel.OnClick = [this] { btnCancelClick(); };
@@ -100,15 +109,21 @@ void TfrmPassword::FormActivate() {
 
 void TfrmPassword::btnSaveClick() {
   // Compared before the conversion: entries that differ only in case differ.
-  if (txtNewPass.Text() != txtConfPass.Text()) {
-    const ui::Application* application = ui::Application::Current();
-    const std::string title = application != nullptr ? application->Title() : SaverTitle;
-    ::MessageBoxA(Handle(), PasswordMismatchMessage.c_str(), title.c_str(), MB_OK);
-    return;
+  switch (CheckNewPassword(txtNewPass.Text(), txtConfPass.Text())) {
+    case NewPasswordCheck::Mismatch: ShowRefusal(PasswordMismatchMessage); return;
+    case NewPasswordCheck::TooLong: ShowRefusal(kPasswordTooLongMessage); return;
+    case NewPasswordCheck::Store: break;
   }
   txtNewPass.SetText(UpperCaseAnsi(txtNewPass.Text()));
   WriteLegacyPassword(txtNewPass.Text());
   if (ui::Application* application = ui::Application::Current()) application->Terminate();
+}
+
+// A message with one OK button under the application title; the dialog stays open.
+void TfrmPassword::ShowRefusal(const std::string& message) {
+  const ui::Application* application = ui::Application::Current();
+  const std::string title = application != nullptr ? application->Title() : SaverTitle;
+  ::MessageBoxA(Handle(), message.c_str(), title.c_str(), MB_OK);
 }
 
 void TfrmPassword::btnCancelClick() {

@@ -14,6 +14,10 @@
 
 namespace tpl {
 
+// Shown when the two entries agree but are longer than the store holds
+// (128 characters); nothing is stored and the dialog stays open.
+extern const std::string kPasswordTooLongMessage;
+
 class TfrmPassword : public ui::Form {
  public:
   TfrmPassword();
@@ -50,6 +54,7 @@ class TfrmPassword : public ui::Form {
  private:
   void btnSaveClick();
   void btnCancelClick();
+  void ShowRefusal(const std::string& message);
 };
 
 }  // namespace tpl

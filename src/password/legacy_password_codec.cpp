@@ -55,4 +55,10 @@ std::optional<std::string> DecodeLegacyPassword(std::span<const std::uint8_t> st
   return password;
 }
 
+NewPasswordCheck CheckNewPassword(std::string_view entry, std::string_view confirmation) noexcept {
+  if (entry != confirmation) return NewPasswordCheck::Mismatch;
+  if (entry.size() > kLegacyPasswordMaxLength) return NewPasswordCheck::TooLong;
+  return NewPasswordCheck::Store;
+}
+
 }  // namespace tpl

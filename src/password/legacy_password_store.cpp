@@ -16,9 +16,12 @@ constexpr char kDesktopKeyPath[] = "Control Panel\\Desktop";
 constexpr char kPasswordDataValue[] = "ScreenSave_Data";
 constexpr char kUsePasswordValue[] = "ScreenSaveUsePassword";
 
-UniqueRegistryKey OpenDesktopKey() {
+// Reading asks for query access only (issue 15, item 6): where full access to
+// the key is denied, a read through a key opened with it failed and the saver
+// ran without its password. Writing keeps the full access of Part 6.1.
+UniqueRegistryKey OpenDesktopKey(REGSAM access) {
   UniqueRegistryKey key;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKeyPath, 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKeyPath, 0, access, key.Receive()) != ERROR_SUCCESS) {
     key.Reset();
   }
   return key;
@@ -29,7 +32,7 @@ bool IsTextOrNumberType(DWORD type) { return type == REG_SZ || type == REG_EXPAN
 }  // namespace
 
 std::string ReadLegacyPassword() {
-  const UniqueRegistryKey key = OpenDesktopKey();
+  const UniqueRegistryKey key = OpenDesktopKey(KEY_QUERY_VALUE);
   if (!key) return {};
 
   std::array<std::uint8_t, kLegacyPasswordMaxStoredSize> data{};
@@ -54,7 +57,7 @@ std::string ReadLegacyPassword() {
 }
 
 void WriteLegacyPassword(std::string_view password) {
-  const UniqueRegistryKey key = OpenDesktopKey();
+  const UniqueRegistryKey key = OpenDesktopKey(KEY_ALL_ACCESS);
   if (!key) return;
   const std::vector<std::uint8_t> stored = EncodeLegacyPassword(password);
   ::RegSetValueExA(key.Get(), kPasswordDataValue, 0, REG_BINARY, stored.data(), static_cast<DWORD>(stored.size()));

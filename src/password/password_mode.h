@@ -1,7 +1,7 @@
 #pragma once
 // The password change dialog: TfrmPassword.
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
 

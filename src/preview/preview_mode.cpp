@@ -81,7 +81,7 @@ void StopPlayer(TShockwaveFlash& player) noexcept {
 }  // namespace
 
 int RunPreviewWindow(StartupState& state) {
-  const std::optional<std::int32_t> handle = ParsePreviewHandle(state.arguments.previewHandleText);
+  const std::optional<std::int32_t> handle = ParsePreviewHandle(state.previewHandleText);
   if (!handle) return kNoPreviewWindowExitCode;
   if (IsWindows40()) return 0;
   if (!state.playerFound) return 0;

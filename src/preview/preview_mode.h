@@ -1,7 +1,7 @@
 #pragma once
 // The preview thumbnail: TfrmPreview.
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
 

@@ -8,6 +8,7 @@
 #include "common/registry.h"
 #include "common/store_layout.h"
 #include "common/wide_text.h"
+#include "password/legacy_password_codec.h"
 #include "password/legacy_password_store.h"
 #include "saver/mirror_copy.h"
 #include "saver/saver_resources.h"
@@ -139,6 +140,9 @@ void TfrmMain::FormCreate() {
   lblEnter.SetFontHeight(-9);
   lblEscape.SetFontHeight(-9);
   txtPassword.SetPasswordChar('*');
+  // The store keeps at most 128 characters: a longer password pasted whole is
+  // cut here as it was cut when stored (before the dialog refused it).
+  txtPassword.SetMaxLength(static_cast<int>(kLegacyPasswordMaxLength));
   imgKlavesy.SetPicture(
       ui::Bitmap::FromJpegResource(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_SAVER_KEY_HINT)));
 
@@ -214,7 +218,7 @@ void TfrmMain::ChangeResolution() {
   // Known to the crash filter before the mode may change.
   saver::GuardSystemChanges({savedMode_, false});
   if (const auto change = saver::ModeChangeFor(TargetWidth, TargetHeight, savedMode_)) {
-    saver::SetDisplayMode(change->width, change->height, change->frequency);
+    saver::SetDisplayMode(change->width, change->height, change->frequency, saver::DisplayChange::Lower);
   }
 }
 
@@ -284,7 +288,9 @@ void TfrmMain::QuitSaver() noexcept {
   ::ShowCursor(TRUE);
   // Only a mode recorded at activation is set again: an activation cut short
   // before it has nothing to restore.
-  if (savedMode_) saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency);
+  if (savedMode_) {
+    saver::SetDisplayMode(savedMode_->width, savedMode_->height, savedMode_->frequency, saver::DisplayChange::Restore);
+  }
   saver::SetScreenSaverRunningFlags(false);
   saver::GuardSystemChanges({});
   ::ReleaseMutex(mutex_);
@@ -485,9 +491,12 @@ void TfrmMain::MirrorToMonitors() {
   ui::Surface* picture = imgPrechodne.DrawingSurface();
   if (picture == nullptr) return;
   mirrorIndex_ = 0;
-  const bool copyOut = cadence_.Tick();
-  swfFlash.PaintTo(picture->Dc(), 0, 0);
-  if (!copyOut) return;
+  // The picture is captured only on the ticks that copy it out (issue 15,
+  // item 11): three captures in four were thrown away unseen.
+  if (!cadence_.Tick()) return;
+  // A failed capture skips this tick's copy silently (the mirrors keep their
+  // last picture): no error box on every tick, and the saver stays on top.
+  if (!saver::CapturePlayerPicture(swfFlash, *picture)) return;
   // The monitor table taken at activation, in the system's order.
   for (const saver::Rect& monitor : placement_.mirrors) {
     ui::Image& image = MirrorImage(mirrorIndex_);

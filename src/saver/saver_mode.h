@@ -1,7 +1,7 @@
 #pragma once
 // The full-screen saver with a player: TfrmMain.
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
 

@@ -35,7 +35,9 @@ LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept 
 
 }  // namespace
 
-void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency) noexcept {
+DWORD DisplayChangeFlags(DisplayChange change) noexcept { return change == DisplayChange::Lower ? CDS_FULLSCREEN : 0; }
+
+void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency, DisplayChange change) noexcept {
   DEVMODEA mode{};
   mode.dmSize = sizeof(mode);
   ::EnumDisplaySettingsA(nullptr, 0, &mode);
@@ -45,7 +47,7 @@ void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t freque
   mode.dmPelsWidth = static_cast<DWORD>(width);
   mode.dmPelsHeight = static_cast<DWORD>(height);
   mode.dmDisplayFrequency = static_cast<DWORD>(frequency);
-  ::ChangeDisplaySettingsA(&mode, 0);
+  ::ChangeDisplaySettingsA(&mode, DisplayChangeFlags(change));
 }
 
 std::int32_t GetDisplayFrequency() noexcept {
@@ -81,7 +83,8 @@ void GuardSystemChanges(const SystemChanges& changes) noexcept {
 void RestoreSystemChanges() noexcept {
   if (g_changes.restoreMode) {
     g_changes.restoreMode = false;
-    SetDisplayMode(g_changes.savedMode.width, g_changes.savedMode.height, g_changes.savedMode.frequency);
+    SetDisplayMode(g_changes.savedMode.width, g_changes.savedMode.height, g_changes.savedMode.frequency,
+                   DisplayChange::Restore);
   }
   if (g_changes.runningFlagsSet) {
     g_changes.runningFlagsSet = false;

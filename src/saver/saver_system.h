@@ -5,13 +5,25 @@
 
 #include "saver/saver_rules.h"
 
+#include <windows.h>
+
 #include <optional>
 
 namespace tpl::saver {
 
+// How a display-mode change is made. The saver lowers the resolution with a
+// temporary full-screen change (CDS_FULLSCREEN): with flags 0 Windows fits
+// other programs' windows and the desktop icons to the lowered size and leaves
+// them there after the restore (issue 15, item 3). The restore is a dynamic
+// change with flags 0, which also ends the temporary one.
+enum class DisplayChange { Lower, Restore };
+
+// The flags ChangeDisplaySettingsA gets for each kind of change.
+[[nodiscard]] DWORD DisplayChangeFlags(DisplayChange change) noexcept;
+
 // Switches the primary display (mode 0 of the display as the base record,
 // then width, height and frequency); the result is not examined.
-void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency) noexcept;
+void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t frequency, DisplayChange change) noexcept;
 
 // The refresh frequency of the primary display's current mode.
 [[nodiscard]] std::int32_t GetDisplayFrequency() noexcept;

@@ -4,12 +4,12 @@
 #include <string>
 #include <utility>
 
-#include "app/startup.h"
 #include "common/movie_value_store.h"
 #include "common/movie_values.h"
 #include "common/registry.h"
 #include "common/store_layout.h"
 #include "common/wide_text.h"
+#include "package/mode_handover.h"
 #include "settings/settings_commands.h"
 #include "settings/settings_resources.h"
 #include "ui/application.h"

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <utility>
 
-#include "app/saver_configuration.h"
 #include "common/shockwave_flash.h"
+#include "package/saver_configuration.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_layout.h"
 #include "ui/form.h"

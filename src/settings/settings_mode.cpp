@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/player_detection.h"
+#include "package/player_detection.h"
 #include "settings/frm_settings_code.h"
 #include "ui/application.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The settings dialog with a player: TfrmSettings.
 
-#include "app/startup.h"
+#include "package/mode_handover.h"
 
 namespace tpl {
 

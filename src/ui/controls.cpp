@@ -481,8 +481,12 @@ void CheckBox::Notified(WORD code) {
 
 // --- RadioButton ------------------------------------------------------------
 
+// No WS_TABSTOP of its own: BM_SETCHECK makes a checked radio button its
+// group's tab stop and takes the stop from an unchecked one (the standard
+// dialog behaviour). An unchecked radio button that gets the focus by Tab is
+// clicked, so a stop on every button would select each mode in turn.
 void RadioButton::CreateWindowIn(Container& parent) {
-  CreateChildWindow(parent, "BUTTON", WS_TABSTOP | BS_RADIOBUTTON);
+  CreateChildWindow(parent, "BUTTON", BS_RADIOBUTTON);
   ApplyCheck();
 }
 

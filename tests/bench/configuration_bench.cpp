@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 
 namespace {
 

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "e2e/saver_run.h"
+#include "password/legacy_password_codec.h"
 
 namespace tpl::e2e {
 namespace {
@@ -196,6 +198,33 @@ TEST_F(SaverPassword, AltF4InThePromptDoesNotEndIt) {
   TypeKey(VK_RETURN);
   EXPECT_EQ(WaitForExit(), std::optional<DWORD>(0));
 }
+
+// Issue 15, item 4: the store keeps at most 128 characters, and before the
+// dialog refused longer ones a longer password was stored cut. The prompt's box
+// holds 128 characters too, so that password pasted whole still ends the saver.
+struct PastedCase {
+  const char* label;
+  std::size_t length;
+};
+
+class SaverPastedPassword : public SaverTest, public ::testing::WithParamInterface<PastedCase> {};
+
+TEST_P(SaverPastedPassword, IsCutAtTheStoresLengthAndEndsIt) {
+  StoreLegacyPassword(std::string(kLegacyPasswordMaxLength, 'Q'));
+  ASSERT_TRUE(StartSaver(QuietMovie()));
+  TypeKey('A');
+  ASSERT_TRUE(WaitUntil([&] { return PromptVisible(); })) << "no prompt";
+  EXPECT_EQ(::SendMessageA(PasswordBox(), EM_GETLIMITTEXT, 0, 0), static_cast<LRESULT>(kLegacyPasswordMaxLength));
+  ASSERT_TRUE(testing::PutTextOnClipboard(std::string(GetParam().length, 'q')));
+  ::PostMessageA(PasswordBox(), WM_PASTE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return PasswordText().size() == kLegacyPasswordMaxLength; })) << PasswordText().size();
+  TypeKey(VK_RETURN);
+  EXPECT_EQ(WaitForExit(), std::optional<DWORD>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SaverPastedPassword,
+                         ::testing::Values(PastedCase{"exactly_128", 128}, PastedCase{"pasted_150", 150}),
+                         [](const auto& tested) { return std::string(tested.param.label); });
 
 TEST_F(SaverPassword, TheQuitBroadcastEndsItWithoutAPrompt) {
   const DEVMODEA before = CurrentDisplayMode();

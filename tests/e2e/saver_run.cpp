@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 #include "password/legacy_password_store.h"
 
 namespace tpl::e2e {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/saver_configuration.h"
 #include "fuzz_check.h"
+#include "package/saver_configuration.h"
 #include "saver_configuration_fields.h"
 
 namespace {

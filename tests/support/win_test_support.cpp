@@ -1,5 +1,6 @@
 #include "support/win_test_support.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace tpl::testing {
@@ -281,6 +282,27 @@ std::string WindowClassName(HWND window) {
   char name[256] = {};
   ::GetClassNameA(window, name, sizeof(name));
   return name;
+}
+
+bool PutTextOnClipboard(const std::string& text) {
+  bool opened = false;
+  for (int attempt = 0; attempt < 50 && !opened; ++attempt) {
+    opened = ::OpenClipboard(nullptr) != FALSE;
+    if (!opened) ::Sleep(20);
+  }
+  if (!opened) return false;
+  bool placed = false;
+  if (::EmptyClipboard()) {
+    if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+      char* bytes = static_cast<char*>(::GlobalLock(memory));
+      std::memcpy(bytes, text.c_str(), text.size() + 1);
+      ::GlobalUnlock(memory);
+      placed = ::SetClipboardData(CF_TEXT, memory) != nullptr;
+      if (!placed) ::GlobalFree(memory);
+    }
+  }
+  ::CloseClipboard();
+  return placed;
 }
 
 }  // namespace tpl::testing

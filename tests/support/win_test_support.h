@@ -105,6 +105,10 @@ class ChildProcess {
 // Handles this thread's messages for the given time.
 void PumpMessagesFor(DWORD milliseconds);
 
+// Puts the text on the clipboard (CF_TEXT), as a user copies a password
+// before pasting it; false when the clipboard could not be taken.
+[[nodiscard]] bool PutTextOnClipboard(const std::string& text);
+
 [[nodiscard]] std::string WindowText(HWND window);
 [[nodiscard]] std::string WindowClassName(HWND window);
 

@@ -169,3 +169,36 @@ TEST(LegacyPasswordDecode, AcceptsOnlyHexadecimalDigitsInThePairs) {
 
 }  // namespace
 }  // namespace tpl
+
+namespace tpl {
+namespace {
+
+struct NewPasswordCase {
+  const char* label;
+  std::string entry;
+  std::string confirmation;
+  NewPasswordCheck expected;
+};
+
+class NewPasswordEntries : public ::testing::TestWithParam<NewPasswordCase> {};
+
+// Issue 15, item 4: agreeing entries longer than the store holds are refused,
+// never stored cut; a mismatch is reported first, whatever the length.
+TEST_P(NewPasswordEntries, AreStoredRefusedAsTooLongOrAMismatch) {
+  EXPECT_EQ(CheckNewPassword(GetParam().entry, GetParam().confirmation), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, NewPasswordEntries,
+    ::testing::Values(
+        NewPasswordCase{"empty", "", "", NewPasswordCheck::Store},
+        NewPasswordCase{"short", "secret", "secret", NewPasswordCheck::Store},
+        NewPasswordCase{"exactly_128", std::string(128, 'q'), std::string(128, 'q'), NewPasswordCheck::Store},
+        NewPasswordCase{"129", std::string(129, 'q'), std::string(129, 'q'), NewPasswordCheck::TooLong},
+        NewPasswordCase{"300", std::string(300, 'q'), std::string(300, 'q'), NewPasswordCheck::TooLong},
+        NewPasswordCase{"case_only", "abc", "ABC", NewPasswordCheck::Mismatch},
+        NewPasswordCase{"long_mismatch", std::string(200, 'q'), std::string(199, 'q'), NewPasswordCheck::Mismatch}),
+    [](const auto& tested) { return std::string(tested.param.label); });
+
+}  // namespace
+}  // namespace tpl

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 
 namespace tpl::test {
 

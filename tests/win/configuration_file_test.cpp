@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/configuration_file.h"
-#include "app/saver_configuration.h"
+#include "package/configuration_file.h"
+#include "package/saver_configuration.h"
 #include "support/win_test_support.h"
 
 namespace tpl {

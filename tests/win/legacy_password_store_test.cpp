@@ -11,6 +11,7 @@
 
 #include "password/legacy_password_codec.h"
 #include "support/case_name.h"
+#include "support/import_patch.h"
 #include "support/win_test_support.h"
 
 namespace tpl {
@@ -174,6 +175,31 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"DataUntyped", kFlagOn, REG_NONE, EncodedPassword, kPassword},
         ReadCase{"DataAsMultiString", kFlagOn, REG_MULTI_SZ, EncodedPassword, kPassword}),
     CaseName());
+
+// A key whose permissions grant this user reading only: RegOpenKeyExA of the
+// desktop key fails with ERROR_ACCESS_DENIED for any access beyond KEY_READ.
+const testing::ImportPatch* g_readOnlyPatch = nullptr;
+
+LONG WINAPI OpenGrantingReadOnly(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+  const REGSAM asked = access & ~static_cast<REGSAM>(KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+  const bool desktop = path != nullptr && ::lstrcmpiA(path, kDesktopKey + 1) == 0;
+  if (desktop && (asked & ~static_cast<REGSAM>(KEY_READ)) != 0) return ERROR_ACCESS_DENIED;
+  return g_readOnlyPatch->Original<decltype(&::RegOpenKeyExA)>()(root, path, options, access, key);
+}
+
+// Issue 15, item 6: the password is read through a key opened for querying,
+// so a desktop key that grants reading only still yields it.
+TEST_F(LegacyPasswordTest, ReadsThroughAKeyThatGrantsReadingOnly) {
+  StoreFlag(kFlagOn);
+  Store(kDataValue, REG_BINARY, EncodedPassword());
+  const testing::ImportPatch readOnly("advapi32.dll", "RegOpenKeyExA",
+                                      reinterpret_cast<const void*>(&OpenGrantingReadOnly));
+  ASSERT_TRUE(readOnly.Installed()) << "RegOpenKeyExA not found in the import table";
+  g_readOnlyPatch = &readOnly;
+  const std::string read = ReadLegacyPassword();
+  g_readOnlyPatch = nullptr;
+  EXPECT_EQ(read, kPassword);
+}
 
 TEST_F(LegacyPasswordTest, LowerCaseDigitsReadLikeUpperCase) {
   const std::string password = LongestPassword();

@@ -1,4 +1,4 @@
-#include "app/player_detection.h"
+#include "package/player_detection.h"
 
 #include <gtest/gtest.h>
 
@@ -87,17 +87,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------------------
 
+// The variable that stands for the scratch folder in paths written with one,
+// as an installer writes "%SystemRoot%\..." into a REG_EXPAND_SZ value.
+constexpr char kFolderVariable[] = "TEMPLATE_DETECTION_FOLDER";
+
 struct Registration {
   Target target = Target::Nothing;
   const char* fileName = "";
   DWORD type = REG_SZ;
+  bool viaVariable = false;  // the path starts with %TEMPLATE_DETECTION_FOLDER% instead of the folder
 };
+
+// The path as stored: the scratch folder written as the variable when asked.
+std::string StoredPath(const std::string& path, const std::string& scratchFolder, bool viaVariable) {
+  if (!viaVariable || path.rfind(scratchFolder, 0) != 0) return path;
+  std::string stored;
+  stored.append(1, '%').append(kFolderVariable).append(1, '%').append(path, scratchFolder.size());
+  return stored;
+}
 
 struct DetectionCase {
   const char* name;
   Registration first = {};   // the first class id's server file
   Registration second = {};  // the second class id's server file
   Target pathOverride = Target::Nothing;
+  Registration overrideAs = {};           // type and variable of the path override (target and name unused)
   const char* presentOverride = nullptr;  // null: no such value
   bool overridesInSaverKey = false;       // put the overrides under the saver's own key instead
   bool found = false;
@@ -116,10 +130,12 @@ class PlayerRegistrationTest : public ::testing::Test {
   }
   void TearDown() override { backups_.clear(); }
 
-  void Register(std::string_view classId, const Registration& registration, const std::string& folder) {
+  void Register(std::string_view classId, const Registration& registration, const std::string& folder,
+                const std::string& scratchFolder) {
     if (registration.target == Target::Nothing) return;
     const std::string path = PlaceTarget(registration.target, folder, registration.fileName);
-    testing::SetRawRegistryValue(HKEY_CLASSES_ROOT, ServerKeyPath(classId), "", registration.type, StringBytes(path));
+    testing::SetRawRegistryValue(HKEY_CLASSES_ROOT, ServerKeyPath(classId), "", registration.type,
+                                 StringBytes(StoredPath(path, scratchFolder, registration.viaVariable)));
   }
 
  private:
@@ -136,20 +152,24 @@ class PlayerDetectionTest : public PlayerRegistrationTest, public ::testing::Wit
 TEST_P(PlayerDetectionTest, FindsOnlyAUsablePlayer) {
   const DetectionCase& c = GetParam();
   const testing::ScratchFolder scratch;
-  Register(kPlayerClassIds[0], c.first, scratch.File("first"));
-  Register(kPlayerClassIds[1], c.second, scratch.File("second"));
+  ASSERT_TRUE(::SetEnvironmentVariableA(kFolderVariable, scratch.Path().c_str()));
+  Register(kPlayerClassIds[0], c.first, scratch.File("first"), scratch.Path());
+  Register(kPlayerClassIds[1], c.second, scratch.File("second"), scratch.Path());
 
   const std::string overrideKey = c.overridesInSaverKey ? SettingsKeyPath("65536") : std::string(kSaversKeyPath);
   if (c.pathOverride != Target::Nothing) {
     const std::string path = PlaceTarget(c.pathOverride, scratch.File("override"), "player.bin");
-    testing::SetRawRegistryValue(HKEY_CURRENT_USER, overrideKey, kPlayerPathOverrideValue, REG_SZ, StringBytes(path));
+    testing::SetRawRegistryValue(HKEY_CURRENT_USER, overrideKey, kPlayerPathOverrideValue, c.overrideAs.type,
+                                 StringBytes(StoredPath(path, scratch.Path(), c.overrideAs.viaVariable)));
   }
   if (c.presentOverride != nullptr) {
     testing::SetRawRegistryValue(HKEY_CURRENT_USER, overrideKey, kPlayerPresentOverrideValue, REG_SZ,
                                  StringBytes(c.presentOverride));
   }
 
-  EXPECT_EQ(DetectPlayer(), c.found);
+  const bool found = DetectPlayer();
+  ::SetEnvironmentVariableA(kFolderVariable, nullptr);
+  EXPECT_EQ(found, c.found);
 }
 
 constexpr Registration kOtherPlayer{Target::NoVersionInfo, "player10.ocx"};
@@ -166,6 +186,27 @@ INSTANTIATE_TEST_SUITE_P(
         DetectionCase{.name = "SecondIdOtherFile", .second = kOtherPlayer, .found = true},
         DetectionCase{.name = "FirstIdExpandableString",
                       .first = {Target::NoVersionInfo, "player10.ocx", REG_EXPAND_SZ},
+                      .found = true},
+        // Issue 15, item 7: a REG_EXPAND_SZ path is expanded for the file
+        // check (and the version check); a REG_SZ one is taken as written.
+        DetectionCase{.name = "FirstIdExpandableStringWithVariable",
+                      .first = {Target::NoVersionInfo, "player10.ocx", REG_EXPAND_SZ, true},
+                      .found = true},
+        DetectionCase{.name = "SecondIdExpandableOldPlayerVersion5",
+                      .second = {Target::Version5, "swflash.ocx", REG_EXPAND_SZ, true},
+                      .found = true},
+        DetectionCase{.name = "SecondIdExpandableOldPlayerVersion4",
+                      .second = {Target::Version4, "swflash.ocx", REG_EXPAND_SZ, true},
+                      .found = false},
+        DetectionCase{.name = "ExpandableStringWithVariableMissingFile",
+                      .first = {Target::MissingFile, "player10.ocx", REG_EXPAND_SZ, true},
+                      .found = false},
+        DetectionCase{.name = "PlainStringWithVariableIsNotExpanded",
+                      .first = {Target::NoVersionInfo, "player10.ocx", REG_SZ, true},
+                      .found = false},
+        DetectionCase{.name = "PathOverrideExpandableWithVariable",
+                      .pathOverride = Target::NoVersionInfo,
+                      .overrideAs = {Target::Nothing, "", REG_EXPAND_SZ, true},
                       .found = true},
         DetectionCase{.name = "OtherFileNamedLikeOldPlayerWithSuffix",
                       .first = {Target::Version4, "swflash.ocx.old"},

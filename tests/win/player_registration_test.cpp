@@ -3,9 +3,9 @@
 // forced, and unregisters only its own registration.
 #include <gtest/gtest.h>
 
-#include "app/player_detection.h"
 #include "common/registry.h"
 #include "common/store_layout.h"
+#include "package/player_detection.h"
 #include "player_control_fixture.h"
 #include "support/case_name.h"
 

@@ -4,12 +4,18 @@
 
 #include "saver/saver_system.h"
 
+#include "common/shockwave_flash.h"
 #include "saver/mirror_copy.h"
+#include "support/import_patch.h"
 #include "ui/graphics.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <exception>
+#include <string>
+#include <vector>
 
 namespace tpl::saver {
 namespace {
@@ -77,6 +83,63 @@ TEST_F(SaverSystemChanges, TheCurrentModeIsWhatTheSystemReports) {
   EXPECT_EQ(GetDisplayFrequency(), static_cast<std::int32_t>(current.dmDisplayFrequency));
 }
 
+// Records each ChangeDisplaySettingsA call instead of changing the display:
+// the flags the saver passes are visible only at this call (under Xvfb no mode
+// changes anyway).
+struct DisplayChangeCall {
+  DWORD fields, width, height, frequency, flags;
+};
+std::vector<DisplayChangeCall> g_displayChanges;
+
+LONG WINAPI RecordDisplayChange(DEVMODEA* mode, DWORD flags) {
+  g_displayChanges.push_back(mode == nullptr ? DisplayChangeCall{0, 0, 0, 0, flags}
+                                             : DisplayChangeCall{mode->dmFields, mode->dmPelsWidth, mode->dmPelsHeight,
+                                                                 mode->dmDisplayFrequency, flags});
+  return DISP_CHANGE_SUCCESSFUL;
+}
+
+enum class ChangePath { Lower, OrderlyRestore, CrashFilterRestore };
+
+struct DisplayChangeCase {
+  const char* label;
+  ChangePath path;
+  DWORD flags;
+};
+
+class DisplayChangeFlagsTest : public SaverSystemChanges, public ::testing::WithParamInterface<DisplayChangeCase> {};
+
+// Issue 15, item 3: lowering is a temporary full-screen change; the restore,
+// by the orderly exit or by the crash filter, a dynamic change with flags 0.
+TEST_P(DisplayChangeFlagsTest, EachChangeGetsItsFlags) {
+  const DisplayChangeCase& tested = GetParam();
+  g_displayChanges.clear();
+  const testing::ImportPatch recorder("user32.dll", "ChangeDisplaySettingsA",
+                                      reinterpret_cast<const void*>(&RecordDisplayChange));
+  ASSERT_TRUE(recorder.Installed()) << "ChangeDisplaySettingsA not found in the import table";
+  switch (tested.path) {
+    case ChangePath::Lower: SetDisplayMode(640, 480, 60, DisplayChange::Lower); break;
+    case ChangePath::OrderlyRestore: SetDisplayMode(640, 480, 60, DisplayChange::Restore); break;
+    case ChangePath::CrashFilterRestore:
+      GuardSystemChanges({DisplayMode{640, 480, 60}, false});
+      RestoreSystemChanges();
+      break;
+  }
+  ASSERT_EQ(g_displayChanges.size(), 1u);
+  const DisplayChangeCall& call = g_displayChanges.front();
+  EXPECT_EQ(call.flags, tested.flags);
+  EXPECT_EQ(call.fields, static_cast<DWORD>(DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY));
+  EXPECT_EQ(call.width, 640u);
+  EXPECT_EQ(call.height, 480u);
+  EXPECT_EQ(call.frequency, 60u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DisplayChangeFlagsTest,
+                         ::testing::Values(DisplayChangeCase{"lower", ChangePath::Lower, CDS_FULLSCREEN},
+                                           DisplayChangeCase{"orderly_restore", ChangePath::OrderlyRestore, 0},
+                                           DisplayChangeCase{"crash_filter_restore", ChangePath::CrashFilterRestore,
+                                                             0}),
+                         [](const auto& tested) { return std::string(tested.param.label); });
+
 // A picture whose left half is red and right half blue, with a green top row.
 void PaintHalves(ui::Surface& picture) {
   for (int y = 0; y < picture.Height(); ++y) {
@@ -114,6 +177,23 @@ TEST_P(MirrorCopy, FillsTheWholeTargetWithTheWholePicture) {
 INSTANTIATE_TEST_SUITE_P(Sizes, MirrorCopy,
                          ::testing::Values(StretchCase{1024, 768, 1280, 1024}, StretchCase{1920, 1080, 800, 600},
                                            StretchCase{640, 480, 640, 480}, StretchCase{1280, 1024, 1024, 768}));
+
+// Issue 15, item 2: a player that cannot paint its picture (PaintTo throws, as
+// it does for a control that is not there) is no error: the capture reports
+// false, throws nothing, and leaves the last picture as it was.
+TEST(MirrorCapture, APlayerThatCannotPaintSkipsTheCopySilently) {
+  TShockwaveFlash player;
+  ASSERT_THROW(player.PaintTo(nullptr, 0, 0), std::exception);
+  ui::Surface picture(64, 48);
+  PaintHalves(picture);
+  bool captured = true;
+  EXPECT_NO_THROW(captured = CapturePlayerPicture(player, picture));
+  EXPECT_FALSE(captured);
+  ::GdiFlush();
+  EXPECT_EQ(picture.Pixels()[0] & 0xFFFFFFu, 0x00FF00u);
+  EXPECT_EQ(picture.Pixels()[10 * 64 + 5] & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(picture.Pixels()[10 * 64 + 60] & 0xFFFFFFu, 0x0000FFu);
+}
 
 }  // namespace
 }  // namespace tpl::saver

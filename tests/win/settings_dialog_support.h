@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/saver_configuration.h"
 #include "common/registry.h"
 #include "common/store_layout.h"
+#include "package/saver_configuration.h"
 #include "settings/frm_settings_code.h"
 #include "support/player_registration.h"
 #include "support/player_trace.h"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/frm_settings_code.h"
@@ -327,6 +328,58 @@ TEST_F(UserActions, RadioButtonsAndThePicturesBesideThemSelectAndStoreTheirMode)
   EXPECT_TRUE(form.optStoProcent.Checked());
   EXPECT_TRUE(ClickUntilStored(CentreOnScreen(form.optShowAll.Handle()), "ScaleMode", "showall"));
 }
+
+bool HasTabStop(HWND window) { return (::GetWindowLongPtrA(window, GWL_STYLE) & WS_TABSTOP) != 0; }
+
+struct TabCase {
+  const char* label;
+  ScaleChoice start;
+  const char* stored;
+};
+
+class TabThroughTheDialog : public UserActions, public ::testing::WithParamInterface<TabCase> {};
+
+// Issue 15, item 5: an unchecked radio button that gets the focus by Tab is
+// clicked, so with every button of the group a tab stop, tabbing through the
+// dialog stored each scale mode in turn. Only the checked one is a tab stop.
+TEST_P(TabThroughTheDialog, ReachesTheCheckedScaleModeOnlyAndStoresNothingNew) {
+  TfrmSettings& form = ShowAll();
+  const std::pair<ui::RadioButton*, ScaleChoice> group[] = {{&form.optShowAll, ScaleChoice::ShowAll},
+                                                            {&form.optExactFit, ScaleChoice::ExactFit},
+                                                            {&form.optStoProcent, ScaleChoice::NoScale}};
+  ui::RadioButton* start = nullptr;
+  for (const auto& [radio, choice] : group) {
+    if (choice == GetParam().start) start = radio;
+  }
+  ASSERT_NE(start, nullptr);
+  if (StoredText("ScaleMode") != GetParam().stored) {
+    ASSERT_TRUE(ClickUntilStored(CentreOnScreen(start->Handle()), "ScaleMode", GetParam().stored));
+  }
+  for (const auto& [radio, choice] : group) {
+    EXPECT_EQ(HasTabStop(radio->Handle()), radio == start) << ::testing::PrintToString(static_cast<int>(choice));
+  }
+  form.chkMouseQuit.SetFocus();
+  bool reachedTheChecked = false;
+  for (int press = 0; press < 24; ++press) {
+    PressKey(VK_TAB);
+    WaitUntil([] { return false; }, 40);
+    for (const auto& [radio, choice] : group) {
+      if (radio != start) {
+        EXPECT_FALSE(radio->Focused()) << "Tab reached an unchecked scale mode";
+      }
+    }
+    reachedTheChecked = reachedTheChecked || start->Focused();
+  }
+  EXPECT_TRUE(reachedTheChecked) << "the checked scale mode is no tab stop";
+  EXPECT_EQ(StoredText("ScaleMode"), GetParam().stored);
+  EXPECT_TRUE(start->Checked());
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, TabThroughTheDialog,
+                         ::testing::Values(TabCase{"exact_fit", ScaleChoice::ExactFit, "exactfit"},
+                                           TabCase{"show_all", ScaleChoice::ShowAll, "showall"},
+                                           TabCase{"no_scale", ScaleChoice::NoScale, "noscale"}),
+                         [](const auto& tested) { return std::string(tested.param.label); });
 
 // The scale pictures are the program's own 22 x 15 resources.
 TEST_F(SettingsDialog, TheScalePicturesAreLoaded) {

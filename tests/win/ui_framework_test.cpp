@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -458,6 +459,37 @@ TEST(UiControls, StateSetFromCodeFiresNothingAndUserActionsFireTheirEvents) {
   EXPECT_TRUE(form.optFirst.Checked());
   EXPECT_FALSE(form.optSecond.Checked());
   EXPECT_EQ(form.cboChoice.ItemIndex(), 0);
+}
+
+// Issue 15, item 5: only the checked radio button of a group is a tab stop
+// (none while none is checked), however the check came about.
+TEST(UiControls, OnlyTheCheckedRadioButtonOfAGroupIsATabStop) {
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmUiTest>();
+  form.Show();
+  const auto tabStops = [&] {
+    std::vector<bool> stops;
+    for (const ui::RadioButton* radio : {&form.optFirst, &form.optSecond}) {
+      stops.push_back((::GetWindowLongPtrA(radio->Handle(), GWL_STYLE) & WS_TABSTOP) != 0);
+    }
+    return stops;
+  };
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    std::vector<bool> expected;
+  } steps[] = {
+      {"none checked", [] {}, {false, false}},
+      {"second checked from code", [&] { form.optSecond.SetChecked(true); }, {false, true}},
+      {"first clicked", [&] { ::SendMessageA(form.optFirst.Handle(), BM_CLICK, 0, 0); }, {true, false}},
+      {"second clicked", [&] { ::SendMessageA(form.optSecond.Handle(), BM_CLICK, 0, 0); }, {false, true}},
+      {"first checked from code", [&] { form.optFirst.SetChecked(true); }, {true, false}},
+      {"first unchecked", [&] { form.optFirst.SetChecked(false); }, {false, false}},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    EXPECT_EQ(tabStops(), step.expected) << step.step;
+  }
 }
 
 LOGFONTA FontOf(HWND window) {

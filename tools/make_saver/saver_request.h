@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 
 namespace tpl::maker {
 

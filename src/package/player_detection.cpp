@@ -1,7 +1,8 @@
-#include "app/player_detection.h"
+#include "package/player_detection.h"
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/registry.h"
@@ -25,6 +26,14 @@ bool IsUsableServer(const std::string& serverPath) {
   if (serverPath.empty() || !FileExists(serverPath)) return false;
   if (!EndsInOldPlayerFileName(serverPath)) return true;
   return FileMajorVersion(serverPath) == kUsableOldPlayerMajorVersion;
+}
+
+// A player path as stored: a REG_EXPAND_SZ value (such as
+// "%SystemRoot%\System32\Macromed\Flash\Flash.ocx", as installers register
+// it) is expanded before the file is looked for (issue 15, item 7).
+std::string PlayerPath(HKEY root, std::string_view keyPath, std::string_view valueName) {
+  RegistryText stored = ReadRegistryText(root, keyPath, valueName);
+  return stored.expandable ? ExpandEnvironmentText(stored.text) : std::move(stored.text);
 }
 
 }  // namespace
@@ -55,9 +64,9 @@ int FileMajorVersion(const std::string& path) {
 bool DetectPlayer() {
   for (std::string_view classId : kPlayerClassIds) {
     const std::string key = "\\CLSID\\" + std::string(classId) + "\\InprocServer32";
-    if (IsUsableServer(ReadRegistryString(HKEY_CLASSES_ROOT, key, ""))) return true;
+    if (IsUsableServer(PlayerPath(HKEY_CLASSES_ROOT, key, ""))) return true;
   }
-  const std::string overridePath = ReadRegistryString(HKEY_CURRENT_USER, kSaversKeyPath, kPlayerPathOverrideValue);
+  const std::string overridePath = PlayerPath(HKEY_CURRENT_USER, kSaversKeyPath, kPlayerPathOverrideValue);
   if (!overridePath.empty() && FileExists(overridePath)) return true;
   return !ReadRegistryString(HKEY_CURRENT_USER, kSaversKeyPath, kPlayerPresentOverrideValue).empty();
 }

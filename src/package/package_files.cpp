@@ -1,4 +1,4 @@
-#include "app/package_files.h"
+#include "package/package_files.h"
 
 namespace tpl {
 

@@ -1,4 +1,4 @@
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 
 #include "common/integer_text.h"
 

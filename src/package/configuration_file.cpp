@@ -1,4 +1,4 @@
-#include "app/configuration_file.h"
+#include "package/configuration_file.h"
 
 #include <windows.h>
 

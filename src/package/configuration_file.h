@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/saver_configuration.h"
+#include "package/saver_configuration.h"
 
 namespace tpl {
 

@@ -1,0 +1,26 @@
+cmake_minimum_required(VERSION 3.25)
+# The include arrows between the program's folders run one way (issue 15,
+# item 13): src/app (the entry) includes the mode folders and src/package; the
+# mode folders include src/package but never src/app; src/package includes
+# neither. Run with -DSOURCE_DIR=<the src folder>.
+set(modes saver settings preview password notices)
+set(failures "")
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+foreach(file IN LISTS files)
+  string(REGEX MATCH "^[^/]+" folder "${file}")
+  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^#include \"[^/\"]+/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^/\"]+)/.*$" "\\1" target "${line}")
+    if(NOT folder STREQUAL "app" AND target STREQUAL "app")
+      list(APPEND failures "${file}: ${line} (only src/app includes src/app)")
+    endif()
+    if(folder STREQUAL "package" AND (target IN_LIST modes))
+      list(APPEND failures "${file}: ${line} (src/package lies below the mode folders)")
+    endif()
+  endforeach()
+endforeach()
+if(failures)
+  list(JOIN failures "\n" text)
+  message(FATAL_ERROR "Include arrows against the layout:\n${text}")
+endif()
+message(STATUS "${CMAKE_CURRENT_LIST_FILE}: ${SOURCE_DIR}: the include arrows run one way")
