@@ -21,9 +21,9 @@ using AnsiConversion = std::function<std::string(std::wstring_view)>;
 // converts the name and the value separately: the name is the wide text before
 // the colon, the value the wide text after it (further colons belong to the
 // value); without a colon the whole argument is the value. Converting the two
-// pieces apart keeps a double-byte code page's characters whole (issue 15,
-// item 1: cutting the converted text by wide-character counts split them);
-// with a single-byte code page the result is the one of Part 3.3's counts.
+// pieces apart keeps a double-byte code page's characters whole (cutting the
+// converted text by wide-character counts split them); with a single-byte code
+// page the result is the same as cutting by counts.
 [[nodiscard]] MovieValue SplitMovieValueArgument(std::wstring_view wide, const AnsiConversion& toAnsi);
 
 // The reply a movie reads back: the name as asked, "=", the stored text.

@@ -30,7 +30,7 @@ bool IsUsableServer(const std::string& serverPath) {
 
 // A player path as stored: a REG_EXPAND_SZ value (such as
 // "%SystemRoot%\System32\Macromed\Flash\Flash.ocx", as installers register
-// it) is expanded before the file is looked for (issue 15, item 7).
+// it) is expanded before the file is looked for.
 std::string PlayerPath(HKEY root, std::string_view keyPath, std::string_view valueName) {
   RegistryText stored = ReadRegistryText(root, keyPath, valueName);
   return stored.expandable ? ExpandEnvironmentText(stored.text) : std::move(stored.text);

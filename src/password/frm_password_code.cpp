@@ -53,7 +53,7 @@ LRESULT CALLBACK PasswordFormWindowProc(HWND window, UINT message, WPARAM wParam
 
 }  // namespace
 
-// Not one of the configuration file's texts (Part 1.2 has no line for it).
+// Not one of the configuration file's texts: the file has no line for it.
 const std::string kPasswordTooLongMessage =
     "Your new password is longer than 128 characters and cannot be stored. Please choose a shorter one.";
 
@@ -73,7 +73,7 @@ TfrmPassword::TfrmPassword() : ui::Form(kDesign, kLayout) {
                                static_cast<ui::Control*>(&btnSave), static_cast<ui::Control*>(&btnCancel)}) {
     control->SetFont(kControlFont);
   }
-  // No length limit (Part 6.2): a box capped at 128 characters cut a longer
+  // No length limit: a box capped at 128 characters cut a longer
   // pasted password without a word, and the cut one was stored. A new password
   // longer than the store holds is refused at Save instead.
   for (ui::Edit* edit : {&txtOldPass, &txtNewPass, &txtConfPass}) {

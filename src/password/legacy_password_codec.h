@@ -28,7 +28,7 @@ enum class NewPasswordCheck {
 
 // Entries that differ are a mismatch whatever their length; agreeing entries
 // longer than the store holds are refused rather than stored cut, since a cut
-// password could never be typed back whole (issue 15, item 4).
+// password could never be typed back whole.
 [[nodiscard]] NewPasswordCheck CheckNewPassword(std::string_view entry, std::string_view confirmation) noexcept;
 
 // The password of a stored value: (size - 1) / 2 characters, the byte after the

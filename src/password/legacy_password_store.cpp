@@ -16,9 +16,9 @@ constexpr char kDesktopKeyPath[] = "Control Panel\\Desktop";
 constexpr char kPasswordDataValue[] = "ScreenSave_Data";
 constexpr char kUsePasswordValue[] = "ScreenSaveUsePassword";
 
-// Reading asks for query access only (issue 15, item 6): where full access to
-// the key is denied, a read through a key opened with it failed and the saver
-// ran without its password. Writing keeps the full access of Part 6.1.
+// Reading asks for query access only: where full access to the key is denied,
+// a read through a key opened with it failed and the saver ran without its
+// password. Writing keeps full access.
 UniqueRegistryKey OpenDesktopKey(REGSAM access) {
   UniqueRegistryKey key;
   if (::RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKeyPath, 0, access, key.Receive()) != ERROR_SUCCESS) {

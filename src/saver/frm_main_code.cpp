@@ -491,8 +491,8 @@ void TfrmMain::MirrorToMonitors() {
   ui::Surface* picture = imgPrechodne.DrawingSurface();
   if (picture == nullptr) return;
   mirrorIndex_ = 0;
-  // The picture is captured only on the ticks that copy it out (issue 15,
-  // item 11): three captures in four were thrown away unseen.
+  // The picture is captured only on the ticks that copy it out: capturing on
+  // every tick threw three captures in four away unseen.
   if (!cadence_.Tick()) return;
   // A failed capture skips this tick's copy silently (the mirrors keep their
   // last picture): no error box on every tick, and the saver stays on top.

@@ -12,7 +12,7 @@ namespace tpl::saver {
 // Paints the player's current picture into the whole of `picture`; false when
 // the player cannot paint (PaintTo throws). The copy to a secondary monitor is
 // cosmetic, so the caller skips that tick's copy without a message instead of
-// showing the standard error box on every tick (issue 15, item 2).
+// showing the standard error box on every tick.
 [[nodiscard]] bool CapturePlayerPicture(TShockwaveFlash& player, ui::Surface& picture) noexcept;
 
 // Stretches (or squeezes) the whole picture onto the whole target without

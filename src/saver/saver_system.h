@@ -14,7 +14,7 @@ namespace tpl::saver {
 // How a display-mode change is made. The saver lowers the resolution with a
 // temporary full-screen change (CDS_FULLSCREEN): with flags 0 Windows fits
 // other programs' windows and the desktop icons to the lowered size and leaves
-// them there after the restore (issue 15, item 3). The restore is a dynamic
+// them there after the restore. The restore is a dynamic
 // change with flags 0, which also ends the temporary one.
 enum class DisplayChange { Lower, Restore };
 

@@ -167,7 +167,7 @@ TEST(PasswordForm, LaidOutAsDesigned) {
   }
 }
 
-// No cap on the entries (Part 6.2; issue 15, item 4): a capped box cut a longer
+// No cap on the entries: a capped box cut a longer
 // pasted password without a word. Over-long ones are refused at Save instead.
 TEST(PasswordForm, EditBoxesHideTheirTextAndLimitNoLength) {
   ui::Application application;

@@ -4,8 +4,8 @@
 //   capture     the player's current frame painted into the off-screen picture
 //   copy out    the picture stretched onto the four mirror images, done on one
 //               timer message in four
-//   copy tick   capture + copy out: since issue 15 (item 11) the picture is
-//               captured only on the message that copies it out
+//   copy tick   capture + copy out: the picture is captured only on the
+//               message that copies it out
 //   other tick  the three messages in four that copy nothing: the cadence's
 //               count and nothing else
 //   before      the baseline of the same run: capture on every message, so
