@@ -1,6 +1,5 @@
 cmake_minimum_required(VERSION 3.25)
-# The include arrows between the program's folders run one way (issue 15,
-# item 13): src/app (the entry) includes the mode folders and src/package; the
+# The include arrows between the program's folders run one way: src/app (the entry) includes the mode folders and src/package; the
 # mode folders include src/package but never src/app; src/package includes
 # neither. Run with -DSOURCE_DIR=<the src folder>.
 set(modes saver settings preview password notices)
