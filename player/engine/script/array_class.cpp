@@ -15,6 +15,11 @@ constexpr int kUniqueSort = 4;
 constexpr int kReturnIndexedArray = 8;
 constexpr int kNumeric = 16;
 
+std::size_t TextSize(const Value& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return text ? text->size() : 0;
+}
+
 Object* AsObject(const Value& value) {
   auto* const* object = std::get_if<Object*>(&value);
   return object ? *object : nullptr;
@@ -160,10 +165,12 @@ void InstallArrayClass(Vm& vm) {
   vm.Define(array, "NUMERIC", 16.0, kDontEnum);
 
   const auto isArray = [](Object* self) { return self && self->kind == ObjectKind::Array; };
-  vm.DefineMethod(proto, "push", [isArray](Vm&, Object* self, std::span<const Value> args) -> Value {
+  vm.DefineMethod(proto, "push", [isArray](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!isArray(self)) return Undefined{};
     for (const Value& value : args) {
-      if (self->elements.size() < kMaxArrayLength) self->elements.push_back(value);
+      if (self->elements.size() < kMaxArrayLength && v.Charge(sizeof(Value) + TextSize(value))) {
+        self->elements.push_back(value);
+      }
     }
     return static_cast<double>(self->elements.size());
   });
@@ -179,9 +186,9 @@ void InstallArrayClass(Vm& vm) {
     self->elements.erase(self->elements.begin());
     return first;
   });
-  vm.DefineMethod(proto, "unshift", [isArray](Vm&, Object* self, std::span<const Value> args) -> Value {
+  vm.DefineMethod(proto, "unshift", [isArray](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!isArray(self)) return Undefined{};
-    if (self->elements.size() + args.size() <= kMaxArrayLength) {
+    if (self->elements.size() + args.size() <= kMaxArrayLength && v.Charge(args.size() * sizeof(Value))) {
       self->elements.insert(self->elements.begin(), args.begin(), args.end());
     }
     return static_cast<double>(self->elements.size());

@@ -215,20 +215,40 @@ class Interpreter {
     --*vm_.budget;
   }
 
+  static std::size_t TextBytes(const Value& value) {
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? text->size() : 0;
+  }
+
   Value Pop() {
     if (stack_.empty()) return Undefined{};
     Value value = std::move(stack_.back());
     stack_.pop_back();
+    vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
     return value;
   }
+  // Texts on the stacks of every running block count against one limit, so
+  // duplicating a long text cannot fill the memory.
   void Push(Value value) {
     if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
-    if (const auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
-      text->size();  // over-long texts are cut to the limit
-      std::get<std::string>(value).resize(kMaxStringBytes);
+    if (auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
+      text->resize(kMaxStringBytes);
     }
+    const std::size_t bytes = TextBytes(value);
+    if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
+    // Making a long text costs an action step per KiB, so a tick's budget
+    // also bounds the text a script can copy around in it.
+    for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
+    vm_.stackTextBytes += bytes;
     stack_.push_back(std::move(value));
   }
+
+ public:
+  ~Interpreter() {
+    for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+  }
+
+ private:
   double PopNumber() { return vm_.ToNum(Pop()); }
   std::string PopString() { return vm_.ToStr(Pop()); }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
@@ -348,8 +368,41 @@ class Interpreter {
 
   static bool HasPath(std::string_view name) { return name.find_first_of(":./") != std::string_view::npos; }
 
+  // "a.b.c": the first scope whose `a` leads through `b` to an object gives c.
+  std::optional<Value> GetDottedVariable(std::string_view name) {
+    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') {
+      return std::nullopt;
+    }
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0; start <= name.size();) {
+      const std::size_t dot = name.find('.', start);
+      parts.push_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+      if (dot == std::string_view::npos) break;
+      start = dot + 1;
+    }
+    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") return std::nullopt;
+    for (std::size_t i = f_.scope.size(); i-- > 0;) {
+      Object* scope = f_.scope[i];
+      if (!HasProperty(scope, parts[0])) continue;
+      Value at = vm_.GetMember(scope, parts[0]);
+      bool reached = true;
+      for (std::size_t k = 1; k + 1 < parts.size() && reached; ++k) {
+        auto* const* object = std::get_if<Object*>(&at);
+        if (!object) {
+          reached = false;
+          break;
+        }
+        at = vm_.GetMember(*object, parts[k]);
+      }
+      auto* const* holder = std::get_if<Object*>(&at);
+      if (reached && holder) return vm_.GetMember(*holder, parts.back());
+    }
+    return Value{Undefined{}};
+  }
+
   Value GetVariable(std::string_view name) {
     if (!HasPath(name)) return GetPlainVariable(name, f_.target);
+    if (std::optional<Value> dotted = GetDottedVariable(name)) return *dotted;
     auto [holder, own] = SplitPath(name);
     if (!holder) return Undefined{};
     if (own.empty()) return holder;
@@ -379,7 +432,7 @@ class Interpreter {
         return;
       }
     }
-    vm_.SetMember(TimelineOfScope(), name, std::move(value));
+    vm_.SetMember(f_.target ? f_.target : TimelineOfScope(), name, std::move(value));
   }
 
   Object* Activation() const { return f_.activation; }
@@ -655,8 +708,10 @@ class Interpreter {
     return l < r;
   }
 
+  // NaN equals NaN here, as the player compares numbers.
   static bool StrictlyEqual(const Value& a, const Value& b) {
     if (a.index() != b.index()) return false;
+    if (const auto* x = std::get_if<double>(&a); x && std::isnan(*x)) return std::isnan(std::get<double>(b));
     return a == b;
   }
 
@@ -793,8 +848,7 @@ class Interpreter {
       case kPop: (void)Pop(); break;
       case kTrace: vm_.Trace(Pop()); break;
       case kToInteger: {
-        const double number = PopNumber();
-        Push(std::isfinite(number) ? std::trunc(number) : (std::isnan(number) ? 0.0 : number));
+        Push(static_cast<double>(ToInt32(PopNumber())));
         break;
       }
       case kGetVariable: Push(GetVariable(PopString())); break;
@@ -923,7 +977,7 @@ class Interpreter {
         const std::string name = PopString();
         Object* activation = f_.callee ? Activation() : nullptr;
         Object* holder = activation ? activation : f_.target;
-        if (holder && !vm_.FindOwn(holder, name)) DefineLocal(name, Undefined{});
+        if (holder && !vm_.FindInChain(holder, name)) DefineLocal(name, Undefined{});
         break;
       }
       case kCallFunction: {
@@ -933,7 +987,8 @@ class Interpreter {
         if (auto* const* fn = std::get_if<Object*>(&function); fn && (*fn)->superThis) {
           Push(CallNamed(function, "", args));
         } else {
-          Push(vm_.Call(function, Undefined{}, args));
+          // A plain call runs with the calling timeline as `this`.
+          Push(vm_.Call(function, f_.target ? Value{f_.target} : Value{Undefined{}}, args));
         }
         break;
       }
@@ -983,15 +1038,19 @@ class Interpreter {
       case kEnumerate: Enumerate(GetVariable(PopString())); break;
       case kEnumerate2: Enumerate(Pop()); break;
       case kAdd2: {
-        const Value right = vm_.ToPrimitive(Pop());
-        const Value left = vm_.ToPrimitive(Pop());
+        // The right operand converts first, as the player does.
+        const Value rightRaw = Pop();
+        const Value leftRaw = Pop();
+        const Value right = vm_.ToPrimitive(rightRaw);
+        const Value left = vm_.ToPrimitive(leftRaw);
         if (std::holds_alternative<std::string>(left) || std::holds_alternative<std::string>(right)) {
           std::string text = vm_.ToStr(left);
           const std::string tail = vm_.ToStr(right);
           if (text.size() + tail.size() <= kMaxStringBytes) text += tail;
           Push(std::move(text));
         } else {
-          Push(ToNumber(left, Version()) + ToNumber(right, Version()));
+          const double l = vm_.ToNum(left);
+          Push(l + vm_.ToNum(right));
         }
         break;
       }
@@ -1093,19 +1152,13 @@ class Interpreter {
       case kGotoFrame: {
         const std::uint16_t frame = reader.U16();
         if (reader.Failed()) throw Malformed{};
-        if (Object* clip = TargetClip()) {
-          host.GotoFrame(clip, frame);
-          host.Play(clip, false);
-        }
+        if (Object* clip = TargetClip()) host.GotoFrame(clip, frame);
         break;
       }
       case kGotoLabel: {
         const std::string label = reader.CString();
         if (reader.Failed()) throw Malformed{};
-        if (Object* clip = TargetClip()) {
-          host.GotoLabel(clip, Text(label));
-          host.Play(clip, false);
-        }
+        if (Object* clip = TargetClip()) host.GotoLabel(clip, Text(label));
         break;
       }
       case kGetUrl: {

@@ -33,7 +33,13 @@ void InstallMathClass(Vm& vm) {
       {"round", [](double x) { return std::floor(x + 0.5); }}};
   for (const auto& [name, function] : unary) {
     vm.DefineMethod(math, name, [function](Vm& v, Object*, std::span<const Value> args) -> Value {
-      return function(args.empty() ? std::nan("") : v.ToNum(args[0]));
+      // Every argument converts, though only the first counts.
+      double first = std::nan("");
+      for (std::size_t i = 0; i < args.size(); ++i) {
+        const double number = v.ToNum(args[i]);
+        if (i == 0) first = number;
+      }
+      return function(first);
     });
   }
   vm.DefineMethod(math, "atan2", [](Vm& v, Object*, std::span<const Value> args) -> Value {

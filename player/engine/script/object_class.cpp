@@ -116,7 +116,12 @@ void InstallFunctionClass(Vm& vm) {
   vm.Define(proto, "constructor", Value{function}, kDontEnum);
   vm.Define(vm.Global(), "Function", Value{function});
   vm.DefineMethod(proto, "call", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    const Value receiver = Arg(args, 0);
+    Value receiver = Arg(args, 0);
+    // No receiver (undefined or null) means the global object.
+    if (!std::holds_alternative<Object*>(receiver) && !std::holds_alternative<double>(receiver) &&
+        !std::holds_alternative<std::string>(receiver) && !std::holds_alternative<bool>(receiver)) {
+      receiver = v.Global();
+    }
     const std::span<const Value> rest = args.empty() ? args : args.subspan(1);
     return v.Call(Value{self}, receiver, rest);
   });
@@ -130,7 +135,9 @@ void InstallFunctionClass(Vm& vm) {
         for (int i = 0; i < length && i < 65536; ++i) list.push_back(v.GetMember(array, std::to_string(i)));
       }
     }
-    return v.Call(Value{self}, Arg(args, 0), list);
+    Value receiver = Arg(args, 0);
+    if (std::holds_alternative<Undefined>(receiver) || std::holds_alternative<Null>(receiver)) receiver = v.Global();
+    return v.Call(Value{self}, receiver, list);
   });
 }
 

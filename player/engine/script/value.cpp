@@ -34,11 +34,40 @@ namespace {
 
 bool IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
 
+// Version 4 reads the decimal number a text starts with, and 0 when there is none.
+double LeadingNumber(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && IsBlank(text[start])) ++start;
+  std::size_t end = start;
+  if (end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
+  bool digits = false;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') digits = ++end;
+  if (end < text.size() && text[end] == '.') {
+    ++end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') digits = ++end;
+  }
+  if (!digits) return 0;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '-' || text[exponent] == '+')) ++exponent;
+    if (exponent < text.size() && text[exponent] >= '0' && text[exponent] <= '9') {
+      end = exponent;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    }
+  }
+  std::string_view number = text.substr(start, end - start);
+  const bool negative = !number.empty() && number[0] == '-';
+  if (!number.empty() && (number[0] == '-' || number[0] == '+')) number.remove_prefix(1);
+  double value = 0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 double StringToNumber(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   if (text.empty()) return kNaN;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -84,7 +113,7 @@ double ToNumber(const Value& value, int version) {
     double operator()(Null) const { return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0; }
     double operator()(bool b) const { return b ? 1.0 : 0.0; }
     double operator()(double d) const { return d; }
-    double operator()(const std::string& s) const { return StringToNumber(s); }
+    double operator()(const std::string& s) const { return version < 5 ? LeadingNumber(s) : StringToNumber(s); }
     double operator()(Object*) const { return std::numeric_limits<double>::quiet_NaN(); }
   };
   return std::visit(Visitor{version}, value);

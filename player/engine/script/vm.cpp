@@ -53,9 +53,27 @@ Object* Vm::NewObject(ObjectKind kind, Object* proto) {
   return object;
 }
 
+namespace {
+
+std::size_t StoredBytes(const Value& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return sizeof(Value) + (text ? text->size() : 0);
+}
+
+}  // namespace
+
+bool Vm::Charge(std::size_t bytes) {
+  if (storedBytes + bytes > kMaxStoredBytes) return false;
+  storedBytes += bytes;
+  return true;
+}
+
 Object* Vm::NewArray(std::vector<Value> elements) {
   Object* array = NewObject(ObjectKind::Array, arrayProto_);
   if (elements.size() > kMaxArrayLength) elements.resize(kMaxArrayLength);
+  std::size_t bytes = 0;
+  for (const Value& value : elements) bytes += StoredBytes(value);
+  if (!Charge(bytes)) elements.clear();
   array->elements = std::move(elements);
   return array;
 }
@@ -172,14 +190,19 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
     if (NameIs(*this, name, "length")) {
       const double length = ToNum(value);
       if (length >= 0 && length <= static_cast<double>(kMaxArrayLength)) {
-        object->elements.resize(static_cast<std::size_t>(length));
+        const auto wanted = static_cast<std::size_t>(length);
+        if (wanted > object->elements.size() && !Charge((wanted - object->elements.size()) * sizeof(Value))) return;
+        object->elements.resize(wanted);
       }
       return;
     }
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
       if (static_cast<std::size_t>(index) >= kMaxArrayLength) return;
-      if (static_cast<std::size_t>(index) >= object->elements.size()) object->elements.resize(index + 1);
+      const auto slots = static_cast<std::size_t>(index) + 1;
+      const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
+      if (!Charge(grow + StoredBytes(value))) return;
+      if (slots > object->elements.size()) object->elements.resize(slots);
       object->elements[index] = std::move(value);
       return;
     }
@@ -190,13 +213,13 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
     (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
     return;
   }
+  if (!Charge(StoredBytes(value) + name.size())) return;
   if (Property* own = FindOwn(object, name)) {
     if (own->flags & kReadOnly) return;
     if (own->getter && !own->setter) return;
     own->value = std::move(value);
     return;
   }
-  if (const auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) return;
   Property property;
   property.name = std::string(name);
   property.value = std::move(value);
@@ -254,28 +277,31 @@ std::vector<std::string> Vm::EnumerableNames(Object* object) {
   return names;
 }
 
+// Without a hint (numbers, +, <) an object gives what its valueOf returns,
+// even another object; with the string hint, what toString returns.
 Value Vm::ToPrimitive(const Value& value, bool preferString) {
   auto* const* object = std::get_if<Object*>(&value);
   if (!object) return value;
   Object* self = *object;
-  const bool stringFirst = preferString || self->kind == ObjectKind::Date;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const bool useString = (attempt == 0) == stringFirst;
-    const Value method = GetMember(self, useString ? "toString" : "valueOf");
-    if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
-      Value result = Call(method, Value{self}, {});
-      if (!std::holds_alternative<Object*>(result)) return result;
-    }
+  const bool useString = preferString || self->kind == ObjectKind::Date;
+  const Value method = GetMember(self, useString ? "toString" : "valueOf");
+  if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
+    return Call(method, Value{self}, {});
   }
+  if (!useString) return value;
   if (self->kind == ObjectKind::Function) return std::string("[type Function]");
-  return std::string("[object Object]");
+  return std::string("[type Object]");
 }
 
 std::string Vm::ToStr(const Value& value) {
   if (std::holds_alternative<Object*>(value)) {
     Object* object = std::get<Object*>(value);
     if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
-    return ToString(ToPrimitive(value, true), version_);
+    const Value primitive = ToPrimitive(value, true);
+    if (std::holds_alternative<Object*>(primitive)) {
+      return std::get<Object*>(primitive)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
+    }
+    return ToString(primitive, version_);
   }
   return ToString(value, version_);
 }
@@ -319,8 +345,17 @@ bool Vm::Equals(const Value& a, const Value& b) {
     return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
   };
   if (isNothing(a) || isNothing(b)) return isNothing(a) && isNothing(b);
-  if (aObject) return Equals(ToPrimitive(a), b);
-  if (bObject) return Equals(a, ToPrimitive(b));
+  if (aObject) {
+    const Value primitive = ToPrimitive(a);
+    return !std::holds_alternative<Object*>(primitive) && Equals(primitive, b);
+  }
+  if (bObject) {
+    const Value primitive = ToPrimitive(b);
+    return !std::holds_alternative<Object*>(primitive) && Equals(a, primitive);
+  }
+  const double* x = std::get_if<double>(&a);
+  const double* y = std::get_if<double>(&b);
+  if (x && y && std::isnan(*x) && std::isnan(*y)) return true;
   return LooselyEqual(a, b, version_);
 }
 
@@ -379,10 +414,15 @@ void Vm::Trace(const Value& value) {
     trace_("undefined");
     return;
   }
-  // The log breaks lines at CR as well as LF.
-  std::string text = ToStr(value);
-  for (char& ch : text) ch = ch == '\r' ? '\n' : ch;
-  trace_(text);
+  // The log breaks lines at CR as well as LF: each piece is a line.
+  const std::string text = ToStr(value);
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    trace_(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
 }
 
 Value Vm::Construct(const Value& constructor, std::span<const Value> args) {

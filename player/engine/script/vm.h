@@ -23,7 +23,8 @@ class TimelineInstance;
 class Vm;
 
 inline constexpr std::size_t kMaxObjects = 1u << 20;
-inline constexpr std::size_t kMaxArrayLength = 1u << 22;
+inline constexpr std::size_t kMaxArrayLength = 1u << 20;
+inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
 inline constexpr int kMaxCallDepth = 256;
 
 // Property flags as ASSetPropFlags sets them.
@@ -176,6 +177,11 @@ class Vm {
   int callDepth = 0;
   bool constructing = false;  // a native runs as the constructor of `new`
   std::size_t liveObjects = 0;
+  std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
+  // Texts and element slots stored in objects; past kMaxStoredBytes a store
+  // is refused (the old value stays).
+  std::size_t storedBytes = 0;
+  [[nodiscard]] bool Charge(std::size_t bytes);
 
  private:
   friend class Interpreter;
