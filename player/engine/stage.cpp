@@ -392,6 +392,15 @@ double RoundTo(double value, double step) { return std::round(value / step) * st
 
 double ScaleOf(double a, double b) { return std::sqrt(a * a + b * b) * 100; }
 
+// "_level0.a.b" as "/a/b", "_level0" as "/".
+std::string SlashPath(std::string_view dotted) {
+  constexpr std::string_view kLevel = "_level0";
+  std::string slashed(1, '/');
+  if (dotted.size() > kLevel.size() + 1) slashed.append(dotted.substr(kLevel.size() + 1));
+  for (char& ch : slashed) ch = ch == '.' ? '/' : ch;
+  return slashed;
+}
+
 }  // namespace
 
 bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) {
@@ -424,14 +433,7 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_name") {
     out = entry ? placement.name : std::string();
   } else if (name == "_target") {
-    std::string path = TargetPath(clip);
-    if (path == "_level0") {
-      path = "/";
-    } else {
-      path = path.substr(7);
-      for (char& ch : path) ch = ch == '.' ? '/' : ch;
-    }
-    out = path;
+    out = SlashPath(TargetPath(clip));
   } else if (name == "_width" || name == "_height") {
     out = 0.0;
   } else if (name == "_url") {
