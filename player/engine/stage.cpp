@@ -505,9 +505,9 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   } else if (name == "_name") {
     if (entry) placement.name = vm_->ToStr(value);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
-             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
-             name == "_width" || name == "_height" || name == "_highquality" || name == "_quality" ||
-             name == "_focusrect" || name == "_soundbuftime") {
+             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" || name == "_width" ||
+             name == "_height" || name == "_highquality" || name == "_quality" || name == "_focusrect" ||
+             name == "_soundbuftime") {
     // read-only here, or not drawn by the stand-in
   } else {
     return false;

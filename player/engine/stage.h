@@ -137,8 +137,7 @@ class Stage final : private DisplayHost {
   void RunQueuedActions();
   void RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
                       const std::shared_ptr<const std::vector<std::uint8_t>>& code);
-  void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent,
-                       const char* method);
+  void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
   std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
                                                std::shared_ptr<const Timeline> definition, Placement& placement,
                                                std::uint16_t character);

@@ -484,14 +484,16 @@ class MovieParser {
           break;
         }
         case kDoAction:
-          AddTag(timeline,
-                 ActionTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end()), false});
+          AddTag(
+              timeline,
+              ActionTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end()), false});
           break;
         case kDoInitAction: {
           (void)body.U16();  // the sprite it initialises; every sprite's init runs once anyway
           if (body.Failed()) break;
           const std::span<const std::uint8_t> rest = tag->body.subspan(2);
-          AddTag(timeline, ActionTag{std::make_shared<const std::vector<std::uint8_t>>(rest.begin(), rest.end()), true});
+          AddTag(timeline,
+                 ActionTag{std::make_shared<const std::vector<std::uint8_t>>(rest.begin(), rest.end()), true});
           break;
         }
         case kExportAssets: {

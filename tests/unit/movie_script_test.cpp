@@ -60,7 +60,8 @@ std::vector<ScriptCase> ScriptCases() {
   return {
       {"trace_prints_undefined_by_name", 6, [](Actions& a) { a.PushUndefined().Trace(); }, {"undefined"}},
       {"trace_breaks_lines_at_carriage_returns", 6, [](Actions& a) { a.PushString("a\rb").Trace(); }, {"a", "b"}},
-      {"function_with_arguments_returns", 6,
+      {"function_with_arguments_returns",
+       6,
        [](Actions& a) {
          Actions body;
          body.PushString("a").GetVariable().PushString("b").GetVariable().Add2().Raw(kReturn);
@@ -68,7 +69,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushInt(2).PushInt(3).PushInt(2).PushString("add").Raw(kCallFunction).Trace();
        },
        {"5"}},
-      {"function2_parameters_in_registers", 7,
+      {"function2_parameters_in_registers",
+       7,
        [](Actions& a) {
          Actions body;
          body.PushRegister(1).PushInt(10).Raw(kMultiply).Raw(kReturn);
@@ -76,7 +78,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushInt(4).PushInt(1).PushString("tenfold").Raw(kCallFunction).Trace();
        },
        {"40"}},
-      {"closure_keeps_its_scope", 6,
+      {"closure_keeps_its_scope",
+       6,
        [](Actions& a) {
          Actions inner;
          inner.PushString("secret").GetVariable().Raw(kReturn);
@@ -89,7 +92,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("secret").GetVariable().Trace();
        },
        {"kept", "undefined"}},
-      {"object_members", 6,
+      {"object_members",
+       6,
        [](Actions& a) {
          a.PushString("o").PushString("x").PushInt(1).PushInt(1).Raw(kInitObject).SetVariable();
          a.PushString("o").GetVariable().PushString("y").PushString("two").Raw(kSetMember);
@@ -97,7 +101,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("o").GetVariable().PushString("y").Raw(kGetMember).Trace();
        },
        {"1", "two"}},
-      {"array_join_and_length", 6,
+      {"array_join_and_length",
+       6,
        [](Actions& a) {
          a.PushString("-").PushInt(1);
          PushArray(a, {1, 2, 3});
@@ -106,7 +111,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("length").Raw(kGetMember).Trace();
        },
        {"1-2-3", "2"}},
-      {"array_sort_as_text_and_numbers", 6,
+      {"array_sort_as_text_and_numbers",
+       6,
        [](Actions& a) {
          PushArray(a, {10, 9, 1});
          a.PushInt(0).Raw(0x4D).PushString("sort").Raw(kCallMethod).Trace();
@@ -116,7 +122,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("sort").Raw(kCallMethod).Trace();
        },
        {"1,10,9", "1,9,10"}},
-      {"prototype_chain_and_instanceof", 6,
+      {"prototype_chain_and_instanceof",
+       6,
        [](Actions& a) {
          a.DefineFunction("F", {}, Actions());
          a.PushString("F").GetVariable().PushString("prototype").Raw(kGetMember);
@@ -127,14 +134,16 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("F").GetVariable().Raw(kTypeOf).Trace();
        },
        {"hi", "true", "function"}},
-      {"string_methods_on_primitives", 6,
+      {"string_methods_on_primitives",
+       6,
        [](Actions& a) {
          a.PushInt(0).PushString("abc").PushString("toUpperCase").Raw(kCallMethod).Trace();
          a.PushInt(1).PushInt(1).PushString("abc").PushString("charAt").Raw(kCallMethod).Trace();
          a.PushString("h\xC3\xA9llo").PushString("length").Raw(kGetMember).Trace();
        },
        {"ABC", "b", "5"}},
-      {"try_catch_finally", 6,
+      {"try_catch_finally",
+       6,
        [](Actions& a) {
          Actions tryBody;
          tryBody.PushString("boom").Raw(kThrow).PushString("not reached").Trace();
@@ -146,13 +155,16 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("after").Trace();
        },
        {"boom", "done", "after"}},
-      {"names_ignore_case_before_7", 6,
+      {"names_ignore_case_before_7",
+       6,
        [](Actions& a) { a.SetVariable("Foo", "1").PushString("foo").GetVariable().Trace(); },
        {"1"}},
-      {"names_keep_case_from_7", 7,
+      {"names_keep_case_from_7",
+       7,
        [](Actions& a) { a.SetVariable("Foo", "1").PushString("foo").GetVariable().Trace(); },
        {"undefined"}},
-      {"with_finds_members_first", 6,
+      {"with_finds_members_first",
+       6,
        [](Actions& a) {
          a.SetVariable("x", "timeline");
          a.PushString("x").PushString("member").PushInt(1).Raw(kInitObject);
@@ -161,7 +173,8 @@ std::vector<ScriptCase> ScriptCases() {
          a.With(body).PushString("x").GetVariable().Trace();
        },
        {"member", "timeline"}},
-      {"enumeration_lists_newest_first", 6,
+      {"enumeration_lists_newest_first",
+       6,
        [](Actions& a) {
          a.PushString("a").PushInt(1).PushString("b").PushInt(2).PushInt(2).Raw(kInitObject).Raw(kEnumerate2);
          const int loop = a.NewLabel(), done = a.NewLabel();

@@ -240,8 +240,7 @@ void InstallArrayClass(Vm& vm) {
     std::vector<Value> removed(first, first + static_cast<std::ptrdiff_t>(count));
     self->elements.erase(first, first + static_cast<std::ptrdiff_t>(count));
     if (args.size() > 2 && self->elements.size() + args.size() <= kMaxArrayLength) {
-      self->elements.insert(self->elements.begin() + static_cast<std::ptrdiff_t>(start), args.begin() + 2,
-                            args.end());
+      self->elements.insert(self->elements.begin() + static_cast<std::ptrdiff_t>(start), args.begin() + 2, args.end());
     }
     return v.NewArray(std::move(removed));
   });

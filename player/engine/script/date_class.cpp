@@ -42,7 +42,8 @@ Fields Split(double time) {
   const double z = days + 719468;
   const double era = std::floor(z / 146097);
   const double doe = z - era * 146097;
-  const double yoe = std::floor((doe - std::floor(doe / 1460) + std::floor(doe / 36524) - std::floor(doe / 146096)) / 365);
+  const double yoe =
+      std::floor((doe - std::floor(doe / 1460) + std::floor(doe / 36524) - std::floor(doe / 146096)) / 365);
   const double doy = doe - (365 * yoe + std::floor(yoe / 4) - std::floor(yoe / 100));
   const double mp = std::floor((5 * doy + 2) / 153);
   f.day = doy - std::floor((153 * mp + 2) / 5) + 1;
@@ -117,12 +118,13 @@ void InstallDateClass(Vm& vm) {
 
   using Getter = double (*)(const Fields&);
   const std::pair<const char*, Getter> getters[] = {
-      {"FullYear", [](const Fields& f) { return f.year; }},    {"Month", [](const Fields& f) { return f.month; }},
-      {"Date", [](const Fields& f) { return f.day; }},         {"Day", [](const Fields& f) { return f.weekday; }},
-      {"Hours", [](const Fields& f) { return f.hours; }},      {"Minutes", [](const Fields& f) { return f.minutes; }},
-      {"Seconds", [](const Fields& f) { return f.seconds; }},  {"Milliseconds", [](const Fields& f) { return f.ms; }},
+      {"FullYear", [](const Fields& f) { return f.year; }},   {"Month", [](const Fields& f) { return f.month; }},
+      {"Date", [](const Fields& f) { return f.day; }},        {"Day", [](const Fields& f) { return f.weekday; }},
+      {"Hours", [](const Fields& f) { return f.hours; }},     {"Minutes", [](const Fields& f) { return f.minutes; }},
+      {"Seconds", [](const Fields& f) { return f.seconds; }}, {"Milliseconds", [](const Fields& f) { return f.ms; }},
       {"Year", [](const Fields& f) { return f.year - 1900; }}};
-  for (const auto& [name, getter] : getters) {
+  for (const auto& [name, field] : getters) {
+    const Getter getter = field;
     const auto method = [getter](Vm&, Object* self, std::span<const Value>) -> Value {
       const double time = TimeOf(self);
       if (std::isnan(time)) return time;
@@ -142,7 +144,7 @@ void InstallDateClass(Vm& vm) {
   });
   // setX(value...) replaces fields from X on, as many as given.
   const char* const fieldNames[] = {"FullYear", "Month", "Date", "Hours", "Minutes", "Seconds", "Milliseconds"};
-  for (int first = 0; first < 7; ++first) {
+  for (std::size_t first = 0; first < 7; ++first) {
     const auto method = [first](Vm& v, Object* self, std::span<const Value> args) -> Value {
       double& time = TimeOf(self);
       if (!self || self->kind != ObjectKind::Date) return Undefined{};

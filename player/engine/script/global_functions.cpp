@@ -171,26 +171,80 @@ void Vm::RunTimers(std::size_t& budgetLeft) {
   budget = savedBudget;
 }
 
+// AsBroadcaster: initialize(object) gives it a _listeners array and the
+// methods that keep it and send every listener a message.
+void InstallAsBroadcaster(Vm& vm) {
+  Object* broadcaster = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; }, true);
+  const auto listeners = [](Vm& v, Object* self) -> Object* {
+    const Value list = self ? v.GetMember(self, "_listeners") : Value{Undefined{}};
+    auto* const* array = std::get_if<Object*>(&list);
+    return array && (*array)->kind == ObjectKind::Array ? *array : nullptr;
+  };
+  vm.DefineMethod(broadcaster, "addListener", [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    Object* list = listeners(v, self);
+    if (!list) return true;
+    const Value listener = Arg(args, 0);
+    for (const Value& existing : list->elements) {
+      if (v.Equals(existing, listener) && existing.index() == listener.index()) return true;
+    }
+    if (list->elements.size() < kMaxArrayLength && v.Charge(sizeof(Value))) list->elements.push_back(listener);
+    return true;
+  });
+  vm.DefineMethod(broadcaster, "removeListener",
+                  [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {
+                    Object* list = listeners(v, self);
+                    if (!list) return false;
+                    const Value listener = Arg(args, 0);
+                    for (auto it = list->elements.begin(); it != list->elements.end(); ++it) {
+                      if (it->index() == listener.index() && v.Equals(*it, listener)) {
+                        list->elements.erase(it);
+                        return true;
+                      }
+                    }
+                    return false;
+                  });
+  vm.DefineMethod(broadcaster, "broadcastMessage",
+                  [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {
+                    Object* list = listeners(v, self);
+                    if (!list || args.empty()) return Undefined{};
+                    const std::string message = v.ToStr(args[0]);
+                    const std::vector<Value> copy = list->elements;  // listeners may change the list
+                    for (const Value& listener : copy) {
+                      const Value method = v.Get(listener, message);
+                      (void)v.Call(method, listener, args.subspan(1));
+                    }
+                    return copy.empty() ? Value{Undefined{}} : Value{true};
+                  });
+  vm.DefineMethod(broadcaster, "initialize", [broadcaster](Vm& v, Object*, std::span<const Value> args) -> Value {
+    const Value target = Arg(args, 0);
+    auto* const* object = std::get_if<Object*>(&target);
+    if (!object) return Undefined{};
+    for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+      v.Define(*object, name, v.GetMember(broadcaster, name), kDontEnum);
+    }
+    v.Define(*object, "_listeners", Value{v.NewArray()}, kDontEnum);
+    return Undefined{};
+  });
+  vm.Define(vm.Global(), "AsBroadcaster", Value{broadcaster});
+}
+
 void InstallGlobalFunctions(Vm& vm) {
+  InstallAsBroadcaster(vm);
   Object* global = vm.Global();
-  vm.DefineMethod(global, "parseInt", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return ParseInt(v, args);
-  });
-  vm.DefineMethod(global, "parseFloat", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return ParseFloat(v, args);
-  });
+  vm.DefineMethod(global, "parseInt",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return ParseInt(v, args); });
+  vm.DefineMethod(global, "parseFloat",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return ParseFloat(v, args); });
   vm.DefineMethod(global, "isNaN", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     return std::isnan(v.ToNum(Arg(args, 0)));
   });
   vm.DefineMethod(global, "isFinite", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     return std::isfinite(v.ToNum(Arg(args, 0)));
   });
-  vm.DefineMethod(global, "escape", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return Escape(v.ToStr(Arg(args, 0)));
-  });
-  vm.DefineMethod(global, "unescape", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return Unescape(v.ToStr(Arg(args, 0)));
-  });
+  vm.DefineMethod(global, "escape",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return Escape(v.ToStr(Arg(args, 0))); });
+  vm.DefineMethod(global, "unescape",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return Unescape(v.ToStr(Arg(args, 0))); });
   vm.DefineMethod(global, "getTimer",
                   [](Vm& v, Object*, std::span<const Value>) -> Value { return std::floor(v.nowMillis); });
   vm.DefineMethod(global, "setInterval", [](Vm& v, Object*, std::span<const Value> args) -> Value {

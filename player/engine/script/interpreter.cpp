@@ -127,9 +127,10 @@ enum ActionCode : std::uint8_t {
 };
 
 constexpr const char* kClipPropertyNames[] = {
-    "_x",       "_y",          "_xscale",   "_yscale",     "_currentframe", "_totalframes", "_alpha",    "_visible",
-    "_width",   "_height",     "_rotation", "_target",     "_framesloaded", "_name",        "_droptarget", "_url",
-    "_highquality", "_focusrect", "_soundbuftime", "_quality", "_xmouse",     "_ymouse"};
+    "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
+    "_visible",    "_width", "_height",      "_rotation",  "_target",       "_framesloaded", "_name",
+    "_droptarget", "_url",   "_highquality", "_focusrect", "_soundbuftime", "_quality",      "_xmouse",
+    "_ymouse"};
 
 int FrameNumber(double number) {
   if (std::isnan(number)) return -1;
@@ -992,9 +993,7 @@ class Interpreter {
         }
         break;
       }
-      case kReturn:
-        f_.result = Pop();
-        return Exit::Returned;
+      case kReturn: f_.result = Pop(); return Exit::Returned;
       case kModulo: {
         const double right = PopNumber();
         Push(std::fmod(PopNumber(), right));
@@ -1020,7 +1019,8 @@ class Interpreter {
           Value value = Pop();
           pairs.emplace_back(PopString(), std::move(value));
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) vm_.SetMember(object, it->first, std::move(it->second));
+        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+          vm_.SetMember(object, it->first, std::move(it->second));
         Push(object);
         break;
       }
@@ -1107,8 +1107,7 @@ class Interpreter {
         const Value nameValue = Pop();
         const Value object = Pop();
         std::vector<Value> args = PopArgs();
-        const std::string name =
-            std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
+        const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         Push(CallNamed(object, name, args));
         break;
       }
@@ -1116,8 +1115,7 @@ class Interpreter {
         const Value nameValue = Pop();
         const Value object = Pop();
         std::vector<Value> args = PopArgs();
-        const std::string name =
-            std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
+        const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         const Value constructor = name.empty() ? object : vm_.Get(object, name);
         Push(vm_.Construct(constructor, args));
         break;

@@ -18,20 +18,22 @@ void InstallMathClass(Vm& vm) {
   Object* math = vm.NewPlain();
   vm.Define(vm.Global(), "Math", Value{math});
   const std::pair<const char*, double> constants[] = {
-      {"PI", std::numbers::pi},         {"E", std::numbers::e},           {"LN2", std::numbers::ln2},
-      {"LN10", std::numbers::ln10},     {"LOG2E", std::numbers::log2e},   {"LOG10E", std::numbers::log10e},
-      {"SQRT2", std::numbers::sqrt2},   {"SQRT1_2", std::numbers::sqrt2 / 2}};
+      {"PI", std::numbers::pi},       {"E", std::numbers::e},
+      {"LN2", std::numbers::ln2},     {"LN10", std::numbers::ln10},
+      {"LOG2E", std::numbers::log2e}, {"LOG10E", std::numbers::log10e},
+      {"SQRT2", std::numbers::sqrt2}, {"SQRT1_2", std::numbers::sqrt2 / 2}};
   for (const auto& [name, value] : constants) vm.Define(math, name, value, kDontEnum | kDontDelete | kReadOnly);
 
   const std::pair<const char*, Unary> unary[] = {
-      {"abs", [](double x) { return std::fabs(x); }},   {"acos", [](double x) { return std::acos(x); }},
-      {"asin", [](double x) { return std::asin(x); }},  {"atan", [](double x) { return std::atan(x); }},
-      {"ceil", [](double x) { return std::ceil(x); }},  {"cos", [](double x) { return std::cos(x); }},
-      {"exp", [](double x) { return std::exp(x); }},    {"floor", [](double x) { return std::floor(x); }},
-      {"log", [](double x) { return std::log(x); }},    {"sin", [](double x) { return std::sin(x); }},
-      {"sqrt", [](double x) { return std::sqrt(x); }},  {"tan", [](double x) { return std::tan(x); }},
+      {"abs", [](double x) { return std::fabs(x); }},         {"acos", [](double x) { return std::acos(x); }},
+      {"asin", [](double x) { return std::asin(x); }},        {"atan", [](double x) { return std::atan(x); }},
+      {"ceil", [](double x) { return std::ceil(x); }},        {"cos", [](double x) { return std::cos(x); }},
+      {"exp", [](double x) { return std::exp(x); }},          {"floor", [](double x) { return std::floor(x); }},
+      {"log", [](double x) { return std::log(x); }},          {"sin", [](double x) { return std::sin(x); }},
+      {"sqrt", [](double x) { return std::sqrt(x); }},        {"tan", [](double x) { return std::tan(x); }},
       {"round", [](double x) { return std::floor(x + 0.5); }}};
-  for (const auto& [name, function] : unary) {
+  for (const auto& [name, entry] : unary) {
+    const Unary function = entry;
     vm.DefineMethod(math, name, [function](Vm& v, Object*, std::span<const Value> args) -> Value {
       // Every argument converts, though only the first counts.
       double first = std::nan("");

@@ -48,8 +48,7 @@ void InstallNumberAndBoolean(Vm& vm) {
   vm.Define(number, "MIN_VALUE", std::numeric_limits<double>::denorm_min(), kDontEnum | kDontDelete | kReadOnly);
   vm.Define(number, "NaN", std::numeric_limits<double>::quiet_NaN(), kDontEnum | kDontDelete | kReadOnly);
   vm.Define(number, "POSITIVE_INFINITY", std::numeric_limits<double>::infinity(), kDontEnum | kDontDelete | kReadOnly);
-  vm.Define(number, "NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity(),
-            kDontEnum | kDontDelete | kReadOnly);
+  vm.Define(number, "NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity(), kDontEnum | kDontDelete | kReadOnly);
   vm.DefineMethod(numberProto, "toString", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     const double value = SelfNumber(v, self);
     const double radix = args.empty() ? 10 : v.ToNum(args[0]);

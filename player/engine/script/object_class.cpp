@@ -59,9 +59,8 @@ void InstallObjectClass(Vm& vm) {
     if (self && self->kind == ObjectKind::Function) return std::string("[type Function]");
     return std::string("[object Object]");
   });
-  vm.DefineMethod(proto, "toLocaleString", [](Vm&, Object*, std::span<const Value>) -> Value {
-    return std::string("[object Object]");
-  });
+  vm.DefineMethod(proto, "toLocaleString",
+                  [](Vm&, Object*, std::span<const Value>) -> Value { return std::string("[object Object]"); });
   vm.DefineMethod(proto, "valueOf", [](Vm&, Object* self, std::span<const Value>) -> Value {
     return self ? Value{self} : Value{Undefined{}};
   });

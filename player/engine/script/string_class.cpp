@@ -121,12 +121,10 @@ void InstallStringClass(Vm& vm) {
     for (const Value& code : args) out += CodePointText(static_cast<std::uint32_t>(ToInt32(v.ToNum(code))) & 0xFFFFu);
     return out;
   });
-  vm.DefineMethod(proto, "toString", [](Vm& v, Object* self, std::span<const Value>) -> Value {
-    return SelfText(v, self);
-  });
-  vm.DefineMethod(proto, "valueOf", [](Vm& v, Object* self, std::span<const Value>) -> Value {
-    return SelfText(v, self);
-  });
+  vm.DefineMethod(proto, "toString",
+                  [](Vm& v, Object* self, std::span<const Value>) -> Value { return SelfText(v, self); });
+  vm.DefineMethod(proto, "valueOf",
+                  [](Vm& v, Object* self, std::span<const Value>) -> Value { return SelfText(v, self); });
   vm.DefineMethod(proto, "toUpperCase", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     return CaseMapped(SelfText(v, self), true);
   });
@@ -157,8 +155,8 @@ void InstallStringClass(Vm& vm) {
     const std::vector<std::uint32_t> codes = Decode(SelfText(v, self));
     const std::vector<std::uint32_t> wanted = Decode(v.ToStr(Arg(args, 0)));
     const std::size_t from = Clamp(Integer(v, Arg(args, 1)), codes.size());
-    const auto found = std::search(codes.begin() + static_cast<std::ptrdiff_t>(from), codes.end(), wanted.begin(),
-                                   wanted.end());
+    const auto found =
+        std::search(codes.begin() + static_cast<std::ptrdiff_t>(from), codes.end(), wanted.begin(), wanted.end());
     if (found == codes.end() && !(wanted.empty() && from <= codes.size())) return -1.0;
     return static_cast<double>(found - codes.begin());
   });
@@ -169,7 +167,8 @@ void InstallStringClass(Vm& vm) {
     if (args.size() > 1) from = Integer(v, args[1]);
     if (from < 0) return -1.0;
     for (std::size_t i = std::min(static_cast<std::size_t>(std::min(from, 1e9)), codes.size()) + 1; i-- > 0;) {
-      if (i + wanted.size() <= codes.size() && std::equal(wanted.begin(), wanted.end(), codes.begin() + i)) {
+      if (i + wanted.size() <= codes.size() &&
+          std::equal(wanted.begin(), wanted.end(), codes.begin() + static_cast<std::ptrdiff_t>(i))) {
         return static_cast<double>(i);
       }
     }
@@ -206,7 +205,8 @@ void InstallStringClass(Vm& vm) {
     if (end <= start) return std::string();
     return Encode(codes, Clamp(start, codes.size()), Clamp(end, codes.size()));
   });
-  vm.DefineMethod(proto, "split", [](Vm& v, Object* self, std::span<const Value> args) { return Split(v, self, args); });
+  vm.DefineMethod(proto, "split",
+                  [](Vm& v, Object* self, std::span<const Value> args) { return Split(v, self, args); });
 }
 
 }  // namespace swf

@@ -41,5 +41,4 @@ inline constexpr std::size_t kMaxStackTextBytes = 16u << 20;
 
 enum class ActionResult { Finished, Malformed, OutOfBudget, OverLimit };
 
-
 }  // namespace swf

@@ -91,9 +91,7 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
   return object;
 }
 
-std::string Vm::Key(std::string_view name) const {
-  return version_ < 7 ? LowerAscii(name) : std::string(name);
-}
+std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
 
 Property* Vm::FindOwn(Object* object, std::string_view name) {
   const auto found = object->properties.find(Key(name));
@@ -130,12 +128,15 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
 
 Value Vm::GetMember(Object* object, std::string_view name) {
   if (!object) return Undefined{};
+  // super.x reads x from above the method's home.
+  if (object->superThis) return object->superHome ? GetMember(object->superHome, name) : Value{Undefined{}};
   if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) < object->elements.size()) return object->elements[index];
+      if (static_cast<std::size_t>(index) < object->elements.size())
+        return object->elements[static_cast<std::size_t>(index)];
       return Undefined{};
     }
   }
@@ -203,7 +204,7 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
       if (!Charge(grow + StoredBytes(value))) return;
       if (slots > object->elements.size()) object->elements.resize(slots);
-      object->elements[index] = std::move(value);
+      object->elements[static_cast<std::size_t>(index)] = std::move(value);
       return;
     }
   }
@@ -232,7 +233,7 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
   if (object->kind == ObjectKind::Array) {
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0 && static_cast<std::size_t>(index) < object->elements.size()) {
-      object->elements[index] = Undefined{};
+      object->elements[static_cast<std::size_t>(index)] = Undefined{};
       return true;
     }
   }

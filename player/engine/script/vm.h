@@ -59,10 +59,10 @@ class Object {
   // Functions: native or compiled from a DefineFunction.
   NativeFunction native;
   std::shared_ptr<const FunctionCode> code;
-  std::vector<Object*> scope;  // the scope chain the function closes over
-  Object* constructorOf = nullptr;  // for natives that construct (Array, Date): unused by plain calls
-  bool isConstructor = false;       // natives that act differently when called with new
-  std::vector<Object*> interfaces;  // implements
+  std::vector<Object*> scope;            // the scope chain the function closes over
+  Object* constructorOf = nullptr;       // for natives that construct (Array, Date): unused by plain calls
+  bool isConstructor = false;            // natives that act differently when called with new
+  std::vector<Object*> interfaces;       // implements
   std::weak_ptr<TimelineInstance> clip;  // Clip objects
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
