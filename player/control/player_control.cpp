@@ -264,6 +264,14 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
   movieUrl_ = url;
   const std::wstring path = WideFromUtf8(MoviePathFromUrl(Utf8FromWide(url)));
   const std::vector<std::uint8_t> bytes = ReadMovieFile(path);
+  // The movie's trace() output goes to a file only when one is configured;
+  // otherwise the engine has no sink and trace costs nothing.
+  const std::wstring output = MovieOutputFile();
+  if (output.empty()) {
+    movie_->SetTraceSink(nullptr);
+  } else {
+    movie_->SetTraceSink([output](std::string_view line) { AppendMovieOutput(output, line); });
+  }
   // A file that is missing or no movie leaves the player empty: background only.
   if (bytes.empty() || !movie_->Load(bytes)) movie_->Unload();
   Trace(L"Loaded " + std::to_wstring(movie_->FrameCount()));

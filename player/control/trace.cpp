@@ -13,25 +13,26 @@ namespace {
 constexpr wchar_t kTraceVariable[] = L"TEMPLATE_PLAYER_TRACE";
 constexpr wchar_t kTraceKey[] = L"Software\\TemplatePlayer";
 constexpr wchar_t kTraceValue[] = L"Trace";
+constexpr wchar_t kOutputVariable[] = L"TEMPLATE_PLAYER_OUTPUT";
+constexpr wchar_t kOutputValue[] = L"Output";
 
-std::wstring TraceFileFromEnvironment() {
-  const DWORD size = ::GetEnvironmentVariableW(kTraceVariable, nullptr, 0);
+std::wstring FileFromEnvironment(const wchar_t* variable) {
+  const DWORD size = ::GetEnvironmentVariableW(variable, nullptr, 0);
   if (size == 0) return {};
   std::wstring path(size, L'\0');
-  const DWORD length = ::GetEnvironmentVariableW(kTraceVariable, path.data(), size);
+  const DWORD length = ::GetEnvironmentVariableW(variable, path.data(), size);
   path.resize(length < size ? length : 0);
   return path;
 }
 
-std::wstring TraceFileFromRegistry() {
+std::wstring FileFromRegistry(const wchar_t* value) {
   DWORD bytes = 0;
-  if (::RegGetValueW(HKEY_CURRENT_USER, kTraceKey, kTraceValue, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
-          ERROR_SUCCESS ||
+  if (::RegGetValueW(HKEY_CURRENT_USER, kTraceKey, value, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
       bytes < sizeof(wchar_t)) {
     return {};
   }
   std::wstring path(bytes / sizeof(wchar_t), L'\0');
-  if (::RegGetValueW(HKEY_CURRENT_USER, kTraceKey, kTraceValue, RRF_RT_REG_SZ, nullptr, path.data(), &bytes) !=
+  if (::RegGetValueW(HKEY_CURRENT_USER, kTraceKey, value, RRF_RT_REG_SZ, nullptr, path.data(), &bytes) !=
       ERROR_SUCCESS) {
     return {};
   }
@@ -41,8 +42,17 @@ std::wstring TraceFileFromRegistry() {
 
 // Looked up for every line: a test may point the trace elsewhere between calls.
 std::wstring TraceFile() {
-  std::wstring path = TraceFileFromEnvironment();
-  return path.empty() ? TraceFileFromRegistry() : path;
+  std::wstring path = FileFromEnvironment(kTraceVariable);
+  return path.empty() ? FileFromRegistry(kTraceValue) : path;
+}
+
+// Opened per line for appending only, so that several processes can share one file.
+void AppendToFile(const std::wstring& path, const std::string& bytes) {
+  UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::string EncodedLine(std::wstring_view line) {
@@ -66,16 +76,28 @@ void Trace(std::wstring_view line) noexcept {
   try {
     const std::wstring path = TraceFile();
     if (path.empty()) return;
-    // Opened per line for appending only, so that several processes can share one file.
-    UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    const std::string bytes = EncodedLine(line);
-    DWORD written = 0;
-    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    AppendToFile(path, EncodedLine(line));
   } catch (...) {
     // Tracing is a diagnostic; it must never change what the control does.
+  }
+}
+
+std::wstring MovieOutputFile() noexcept {
+  try {
+    std::wstring path = FileFromEnvironment(kOutputVariable);
+    return path.empty() ? FileFromRegistry(kOutputValue) : path;
+  } catch (...) {
+    return {};
+  }
+}
+
+void AppendMovieOutput(const std::wstring& path, std::string_view utf8Line) noexcept {
+  try {
+    std::string bytes(utf8Line);
+    bytes += '\n';
+    AppendToFile(path, bytes);
+  } catch (...) {
+    // The movie's output is a diagnostic too.
   }
 }
 

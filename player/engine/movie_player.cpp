@@ -24,6 +24,7 @@ struct MoviePlayer::State {
   // The last FlashVars text: it also reaches every movie loaded later, as the
   // FlashVars property of the control does.
   std::string flashVars;
+  std::function<void(std::string_view)> traceSink;
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
@@ -52,6 +53,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   std::optional<Movie> movie = ParseMovie(fileBytes);
   if (!movie) return false;
   state_->stage = std::make_unique<Stage>(std::move(*movie));
+  if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
   ApplyFlashVars(*state_->stage, state_->flashVars);
   state_->stage->Start();
   return true;
@@ -106,6 +108,11 @@ std::optional<std::string> MoviePlayer::RootVariable(std::string_view name) cons
   const Value* value = state_->stage->Root().FindVariable(name);
   if (!value) return std::nullopt;
   return ToString(*value, state_->stage->GetMovie().version);
+}
+
+void MoviePlayer::SetTraceSink(std::function<void(std::string_view)> sink) {
+  state_->traceSink = std::move(sink);
+  if (state_->stage) state_->stage->SetTraceSink(state_->traceSink);
 }
 
 std::vector<FsCommand> MoviePlayer::TakeFsCommands() {

@@ -4,6 +4,7 @@
 // Portable: no Windows header, so it is tested and fuzzed natively.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -76,6 +77,10 @@ class MoviePlayer {
   // the control's FlashVars property is.
   void SetFlashVars(std::string_view query);
   [[nodiscard]] std::optional<std::string> RootVariable(std::string_view name) const;
+
+  // Where the movie's trace() lines go (UTF-8, one call per line); none by
+  // default, and then trace costs nothing. Kept for movies loaded later.
+  void SetTraceSink(std::function<void(std::string_view)> sink);
 
   // The commands raised since the last call, in the order raised.
   [[nodiscard]] std::vector<FsCommand> TakeFsCommands();

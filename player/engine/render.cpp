@@ -178,7 +178,7 @@ void PaintList(const Stage& stage, const DisplayList& list, const Matrix& m, con
   if (nesting > kMaxRenderNesting) return;
   for (const auto& [depth, object] : list) {
     // Masks are not drawn (and, in this player, do not mask either).
-    if (object.placement.clipDepth) continue;
+    if (object.placement.clipDepth || !object.placement.visible) continue;
     const Matrix objectMatrix = m.Then(object.placement.matrix);
     const ColorTransform objectColors = colors.Then(object.placement.colorTransform);
     if (object.shape) painter.Paint(*object.shape, objectMatrix, objectColors);

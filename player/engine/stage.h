@@ -5,16 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "avm1.h"
 #include "movie_player.h"
+#include "script/vm.h"
 #include "swf_movie.h"
 
 namespace swf {
@@ -37,6 +39,8 @@ struct Placement {
   ColorTransform colorTransform;
   std::optional<std::uint16_t> clipDepth;
   std::string name;
+  std::vector<ClipAction> clipActions;
+  bool visible = true;
 };
 
 class TimelineInstance;
@@ -53,8 +57,11 @@ using DisplayList = std::map<int, DisplayObject>;
 // Counters the whole stage shares, kept by every instance it made.
 struct StageCounters {
   int liveInstances = 0;
-  std::size_t variableBytes = 0;
 };
+
+// Depths scripts give (attachMovie, createEmptyMovieClip) sit above the
+// timeline's own: script depth d is display-list depth d + kScriptDepthBase.
+inline constexpr int kScriptDepthBase = 16384;
 
 class TimelineInstance {
  public:
@@ -65,6 +72,7 @@ class TimelineInstance {
   TimelineInstance& operator=(const TimelineInstance&) = delete;
 
   [[nodiscard]] const Timeline& Definition() const { return *definition_; }
+  [[nodiscard]] const std::shared_ptr<const Timeline>& SharedDefinition() const { return definition_; }
   [[nodiscard]] int FrameCount() const { return definition_->FrameCount(); }
 
   int frame = 0;  // 0-based
@@ -73,20 +81,28 @@ class TimelineInstance {
   std::weak_ptr<TimelineInstance> parent;
   int nesting = 0;
 
+  // The clip object scripts see; its properties are the timeline's variables.
+  Object* object = nullptr;
+  std::vector<ClipAction> clipActions;
+
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
   void SetVariable(std::string_view name, Value value);
 
  private:
   std::shared_ptr<const Timeline> definition_;
   std::shared_ptr<StageCounters> counters_;
-  std::map<std::string, Value, std::less<>> variables_;
-  std::size_t variableBytes_ = 0;
 };
 
-class Stage {
+class Stage final : private DisplayHost {
  public:
   // `actionBudget`: action steps per tick for all the blocks it runs.
   explicit Stage(Movie movie, std::size_t actionBudget = kActionBudgetPerFrame);
+  ~Stage() override;
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+
+  // Each trace() of the movie's scripts, as one line of UTF-8 text.
+  void SetTraceSink(std::function<void(std::string_view)> sink);
 
   // Shows frame 1: its display list, then its actions.
   void Start();
@@ -119,8 +135,39 @@ class Stage {
   void QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
                     const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void RunQueuedActions();
+  void RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
+                      const std::shared_ptr<const std::vector<std::uint8_t>>& code);
+  void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
+  std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
+                                               std::shared_ptr<const Timeline> definition, Placement& placement,
+                                               std::uint16_t character);
+  DisplayObject* EntryOf(Object* clip, int* depth = nullptr);
+  static std::shared_ptr<TimelineInstance> TimelineOf(Object* clip);
+
+  // What scripts reach through clip objects.
+  Object* RootClip() override;
+  Object* ParentClip(Object* clip) override;
+  Object* ChildClip(Object* clip, std::string_view name) override;
+  void Play(Object* clip, bool play) override;
+  void GotoFrame(Object* clip, int zeroBasedFrame) override;
+  bool GotoLabel(Object* clip, std::string_view label) override;
+  int CurrentFrame(Object* clip) override;
+  int FrameCount(Object* clip) override;
+  bool GetClipProperty(Object* clip, std::string_view name, Value& out) override;
+  bool SetClipProperty(Object* clip, std::string_view name, const Value& value) override;
+  void GetUrl(std::string_view url, std::string_view target) override;
+  std::string TargetPath(Object* clip) override;
+  Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) override;
+  Object* DuplicateClip(Object* clip, std::string_view name, int depth) override;
+  void RemoveClip(Object* clip) override;
+  int Depth(Object* clip) override;
+  int NextHighestDepth(Object* clip) override;
+  void SwapDepths(Object* clip, int depth) override;
 
   Movie movie_;
+  std::unique_ptr<Vm> vm_;  // before the timelines, which point into it
+  Placement rootPlacement_;
+  std::shared_ptr<const Timeline> emptyTimeline_;
   std::size_t actionBudget_;
   std::size_t actionsLeft_ = 0;    // of the blocks running now
   std::size_t frameWorkLeft_ = 0;  // tags frame changes may still visit this tick
@@ -130,9 +177,11 @@ class Stage {
   struct QueuedActions {
     std::weak_ptr<TimelineInstance> timeline;
     std::shared_ptr<const std::vector<std::uint8_t>> code;
+    std::string method;  // an event handler to call instead of code (onEnterFrame, ...)
   };
   std::vector<QueuedActions> queue_;
   std::vector<FsCommand> commands_;
+  std::set<const void*> initDone_;
 };
 
 }  // namespace swf

@@ -72,6 +72,14 @@ struct Shape {
   double minX = 0, minY = 0, maxX = -1, maxY = -1;
 };
 
+// onClipEvent handlers of a placement: the events as flag bits (load 0x01,
+// enterFrame 0x02, unload 0x04, mouse and key events above, construct
+// 0x40000) and the actions they run.
+struct ClipAction {
+  std::uint32_t events = 0;
+  std::shared_ptr<const std::vector<std::uint8_t>> code;
+};
+
 struct PlaceTag {
   std::uint16_t depth = 0;
   bool move = false;
@@ -81,6 +89,7 @@ struct PlaceTag {
   std::optional<std::uint16_t> ratio;
   std::optional<std::uint16_t> clipDepth;
   std::optional<std::string> name;
+  std::vector<ClipAction> clipActions;
 };
 
 struct RemoveTag {
@@ -89,6 +98,7 @@ struct RemoveTag {
 
 struct ActionTag {
   std::shared_ptr<const std::vector<std::uint8_t>> code;
+  bool init = false;  // DoInitAction: runs once, before the frame's other actions
 };
 
 using ControlTag = std::variant<PlaceTag, RemoveTag, ActionTag>;
@@ -114,6 +124,7 @@ struct Movie {
   std::optional<Rgba> background;
   bool actionScript3 = false;
   std::map<std::uint16_t, Character> characters;
+  std::map<std::string, std::uint16_t> exports;  // lower-cased linkage name -> character
   Timeline root;
 };
 

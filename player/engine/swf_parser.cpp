@@ -72,6 +72,8 @@ enum TagCode : unsigned {
   kRemoveObject = 5,
   kSetBackgroundColor = 9,
   kDoAction = 12,
+  kExportAssets = 56,
+  kDoInitAction = 59,
   kDefineShape2 = 22,
   kPlaceObject2 = 26,
   kRemoveObject2 = 28,
@@ -415,6 +417,24 @@ std::optional<PlaceTag> ReadPlaceObject(ByteReader& reader) {
   return place;
 }
 
+void ReadClipActions(ByteReader& reader, int version, std::vector<ClipAction>& actions) {
+  const auto eventFlags = [&]() -> std::uint32_t { return version >= 6 ? reader.U32() : reader.U16(); };
+  (void)reader.U16();
+  (void)eventFlags();
+  while (!reader.Failed() && actions.size() < 64) {
+    const std::uint32_t events = eventFlags();
+    if (events == 0 || reader.Failed()) break;
+    std::uint32_t size = reader.U32();
+    if (events & 0x00020000u) {
+      (void)reader.U8();  // the key of a keyPress event
+      size = size > 0 ? size - 1 : 0;
+    }
+    const std::span<const std::uint8_t> code = reader.Bytes(std::min<std::size_t>(size, reader.Remaining()));
+    if (reader.Failed()) break;
+    actions.push_back({events, std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end())});
+  }
+}
+
 // PlaceObject2, and PlaceObject3 read as far as PlaceObject2 goes.
 std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int version) {
   PlaceTag place;
@@ -431,6 +451,9 @@ std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int ver
   if (flags & 0x20u) place.name = SwfTextToUtf8(reader.CString(), version);
   if (flags & 0x40u) place.clipDepth = reader.U16();
   if (reader.Failed()) return std::nullopt;
+  // Clip actions follow; PlaceObject3's filters, blend mode and caching come
+  // before them, which we do not read, so its clip actions are dropped then.
+  if ((flags & 0x80u) && !(third && (moreFlags & 0x07u))) ReadClipActions(reader, version, place.clipActions);
   return place;
 }
 
@@ -461,9 +484,27 @@ class MovieParser {
           break;
         }
         case kDoAction:
-          AddTag(timeline,
-                 ActionTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end())});
+          AddTag(
+              timeline,
+              ActionTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end()), false});
           break;
+        case kDoInitAction: {
+          (void)body.U16();  // the sprite it initialises; every sprite's init runs once anyway
+          if (body.Failed()) break;
+          const std::span<const std::uint8_t> rest = tag->body.subspan(2);
+          AddTag(timeline,
+                 ActionTag{std::make_shared<const std::vector<std::uint8_t>>(rest.begin(), rest.end()), true});
+          break;
+        }
+        case kExportAssets: {
+          const std::uint16_t count = body.U16();
+          for (std::uint16_t i = 0; i < count && !body.Failed(); ++i) {
+            const std::uint16_t id = body.U16();
+            const std::string name = body.CString();
+            if (!body.Failed()) movie_.exports.insert_or_assign(LowerAscii(SwfTextToUtf8(name, movie_.version)), id);
+          }
+          break;
+        }
         case kFrameLabel: {
           const std::string label = body.CString();
           if (!body.Failed())

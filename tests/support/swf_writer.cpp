@@ -387,6 +387,77 @@ Actions& Actions::Raw(std::uint8_t code, const Bytes& payload) {
   return *this;
 }
 
+Actions& Actions::Trace() { return Raw(0x26); }
+
+namespace {
+
+// A body's code without the End that Encode adds.
+Bytes BodyCode(const Actions& body) {
+  Bytes code = body.Encode();
+  code.pop_back();
+  return code;
+}
+
+}  // namespace
+
+Actions& Actions::DefineFunction(std::string_view name, const std::vector<std::string>& params, const Actions& body) {
+  const Bytes code = BodyCode(body);
+  Bytes payload;
+  AppendString(payload, name);
+  AppendU16(payload, static_cast<unsigned>(params.size()));
+  for (const std::string& param : params) AppendString(payload, param);
+  AppendU16(payload, static_cast<unsigned>(code.size()));
+  Raw(0x9B, payload);
+  AppendBytes(code_, code);
+  return *this;
+}
+
+Actions& Actions::DefineFunction2(std::string_view name, std::uint8_t registerCount, std::uint16_t flags,
+                                  const std::vector<std::pair<std::uint8_t, std::string>>& params,
+                                  const Actions& body) {
+  const Bytes code = BodyCode(body);
+  Bytes payload;
+  AppendString(payload, name);
+  AppendU16(payload, static_cast<unsigned>(params.size()));
+  AppendU8(payload, registerCount);
+  AppendU16(payload, flags);
+  for (const auto& [reg, param] : params) {
+    AppendU8(payload, reg);
+    AppendString(payload, param);
+  }
+  AppendU16(payload, static_cast<unsigned>(code.size()));
+  Raw(0x8E, payload);
+  AppendBytes(code_, code);
+  return *this;
+}
+
+Actions& Actions::Try(const Actions& tryBody, std::string_view catchName, const Actions& catchBody, bool hasFinally,
+                      const Actions& finallyBody) {
+  const Bytes tryCode = BodyCode(tryBody);
+  const Bytes catchCode = catchName.empty() ? Bytes{} : BodyCode(catchBody);
+  const Bytes finallyCode = hasFinally ? BodyCode(finallyBody) : Bytes{};
+  Bytes payload;
+  AppendU8(payload, static_cast<std::uint8_t>((catchName.empty() ? 0 : 1) | (hasFinally ? 2 : 0)));
+  AppendU16(payload, static_cast<unsigned>(tryCode.size()));
+  AppendU16(payload, static_cast<unsigned>(catchCode.size()));
+  AppendU16(payload, static_cast<unsigned>(finallyCode.size()));
+  AppendString(payload, catchName);
+  Raw(0x8F, payload);
+  AppendBytes(code_, tryCode);
+  AppendBytes(code_, catchCode);
+  AppendBytes(code_, finallyCode);
+  return *this;
+}
+
+Actions& Actions::With(const Actions& body) {
+  const Bytes code = BodyCode(body);
+  Bytes payload;
+  AppendU16(payload, static_cast<unsigned>(code.size()));
+  Raw(0x94, payload);
+  AppendBytes(code_, code);
+  return *this;
+}
+
 Actions& Actions::Stop() { return Raw(0x07); }
 Actions& Actions::Play() { return Raw(0x06); }
 Actions& Actions::NextFrame() { return Raw(0x04); }

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace swf::testing {
@@ -130,6 +131,21 @@ class Actions {
   Actions& Bind(int label);
   Actions& If(int label);
   Actions& Jump(int label);
+
+  Actions& Trace();
+  // DefineFunction: `body`'s actions (without their End) follow as the
+  // function's code. An empty name pushes the function instead of naming it.
+  Actions& DefineFunction(std::string_view name, const std::vector<std::string>& params, const Actions& body);
+  // DefineFunction2: params as (register, name); register 0 keeps the name.
+  Actions& DefineFunction2(std::string_view name, std::uint8_t registerCount, std::uint16_t flags,
+                           const std::vector<std::pair<std::uint8_t, std::string>>& params, const Actions& body);
+  // try { tryBody } catch (name) { catchBody } finally { finallyBody }: an
+  // empty catch name leaves out the catch block, `hasFinally` false the finally.
+  Actions& Try(const Actions& tryBody, std::string_view catchName, const Actions& catchBody, bool hasFinally,
+               const Actions& finallyBody);
+
+  // with (object on the stack) { body }
+  Actions& With(const Actions& body);
 
   // Any action: codes from 0x80 carry `payload` with its length.
   Actions& Raw(std::uint8_t code, const Bytes& payload = {});

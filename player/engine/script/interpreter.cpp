@@ -1,0 +1,1432 @@
+// The action interpreter: runs action blocks and script functions on the Vm.
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "swf_reader.h"
+#include "swf_text.h"
+#include "vm.h"
+
+namespace swf {
+
+struct FunctionCode {
+  std::vector<std::uint8_t> body;
+  std::string name;
+  std::vector<std::pair<std::uint8_t, std::string>> params;  // register (0: none), name
+  bool second = false;                                       // DefineFunction2
+  std::uint8_t registerCount = 0;
+  std::uint16_t flags = 0;
+  std::shared_ptr<const std::vector<Value>> constants;
+};
+
+namespace {
+
+enum ActionCode : std::uint8_t {
+  kEnd = 0x00,
+  kNextFrame = 0x04,
+  kPrevFrame = 0x05,
+  kPlay = 0x06,
+  kStop = 0x07,
+  kToggleQuality = 0x08,
+  kStopSounds = 0x09,
+  kAdd = 0x0A,
+  kSubtract = 0x0B,
+  kMultiply = 0x0C,
+  kDivide = 0x0D,
+  kEquals = 0x0E,
+  kLess = 0x0F,
+  kAnd = 0x10,
+  kOr = 0x11,
+  kNot = 0x12,
+  kStringEquals = 0x13,
+  kStringLength = 0x14,
+  kStringExtract = 0x15,
+  kPop = 0x17,
+  kToInteger = 0x18,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kSetTarget2 = 0x20,
+  kStringAdd = 0x21,
+  kGetProperty = 0x22,
+  kSetProperty = 0x23,
+  kCloneSprite = 0x24,
+  kRemoveSprite = 0x25,
+  kTrace = 0x26,
+  kStartDrag = 0x27,
+  kEndDrag = 0x28,
+  kStringLess = 0x29,
+  kThrow = 0x2A,
+  kCastOp = 0x2B,
+  kImplementsOp = 0x2C,
+  kRandomNumber = 0x30,
+  kMbStringLength = 0x31,
+  kCharToAscii = 0x32,
+  kAsciiToChar = 0x33,
+  kGetTime = 0x34,
+  kMbStringExtract = 0x35,
+  kMbCharToAscii = 0x36,
+  kMbAsciiToChar = 0x37,
+  kDelete = 0x3A,
+  kDelete2 = 0x3B,
+  kDefineLocal = 0x3C,
+  kCallFunction = 0x3D,
+  kReturn = 0x3E,
+  kModulo = 0x3F,
+  kNewObject = 0x40,
+  kDefineLocal2 = 0x41,
+  kInitArray = 0x42,
+  kInitObject = 0x43,
+  kTypeOf = 0x44,
+  kTargetPath = 0x45,
+  kEnumerate = 0x46,
+  kAdd2 = 0x47,
+  kLess2 = 0x48,
+  kEquals2 = 0x49,
+  kToNumber = 0x4A,
+  kToString = 0x4B,
+  kPushDuplicate = 0x4C,
+  kStackSwap = 0x4D,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kIncrement = 0x50,
+  kDecrement = 0x51,
+  kCallMethod = 0x52,
+  kNewMethod = 0x53,
+  kInstanceOf = 0x54,
+  kEnumerate2 = 0x55,
+  kBitAnd = 0x60,
+  kBitOr = 0x61,
+  kBitXor = 0x62,
+  kBitLShift = 0x63,
+  kBitRShift = 0x64,
+  kBitURShift = 0x65,
+  kStrictEquals = 0x66,
+  kGreater = 0x67,
+  kStringGreater = 0x68,
+  kExtends = 0x69,
+  kGotoFrame = 0x81,
+  kGetUrl = 0x83,
+  kStoreRegister = 0x87,
+  kConstantPool = 0x88,
+  kWaitForFrame = 0x8A,
+  kSetTarget = 0x8B,
+  kGotoLabel = 0x8C,
+  kWaitForFrame2 = 0x8D,
+  kDefineFunction2 = 0x8E,
+  kTry = 0x8F,
+  kWith = 0x94,
+  kPush = 0x96,
+  kJump = 0x99,
+  kGetUrl2 = 0x9A,
+  kDefineFunction = 0x9B,
+  kIf = 0x9D,
+  kCall = 0x9E,
+  kGotoFrame2 = 0x9F,
+};
+
+constexpr const char* kClipPropertyNames[] = {
+    "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
+    "_visible",    "_width", "_height",      "_rotation",  "_target",       "_framesloaded", "_name",
+    "_droptarget", "_url",   "_highquality", "_focusrect", "_soundbuftime", "_quality",      "_xmouse",
+    "_ymouse"};
+
+int FrameNumber(double number) {
+  if (std::isnan(number)) return -1;
+  if (number < -1e9) return -1;
+  if (number > 1e9) return 1000000000;
+  return static_cast<int>(std::trunc(number));
+}
+
+enum class Exit { Fell, Returned, Left };
+
+struct Frame {
+  std::span<const std::uint8_t> code;
+  std::vector<Object*> scope;  // global first, innermost last
+  Object* self = nullptr;
+  Object* target = nullptr;  // the timeline the actions act on
+  Object* home = nullptr;
+  Object* callee = nullptr;
+  Object* activation = nullptr;  // a function's locals
+  std::vector<Value> registers;
+  std::shared_ptr<const std::vector<Value>> constants;
+  Value result;
+};
+
+class Interpreter {
+ public:
+  Interpreter(Vm& vm, Frame& frame) : vm_(vm), f_(frame) {}
+
+  // Runs [start, end); a branch out of it ends the run with `next` at the target.
+  Exit Run(std::size_t start, std::size_t end, std::size_t& next) {
+    std::size_t position = start;
+    while (position < end) {
+      Spend();
+      const std::uint8_t action = f_.code[position++];
+      if (action == kEnd) {
+        next = f_.code.size();
+        return Exit::Left;
+      }
+      std::span<const std::uint8_t> payload;
+      if (action >= 0x80) {
+        if (f_.code.size() - position < 2) throw Malformed{};
+        const std::size_t length = f_.code[position] | (std::size_t{f_.code[position + 1]} << 8u);
+        position += 2;
+        if (f_.code.size() - position < length) throw Malformed{};
+        payload = f_.code.subspan(position, length);
+        position += length;
+      }
+      std::optional<std::ptrdiff_t> branch;
+      const std::optional<Exit> exit = Execute(action, payload, position, end, branch);
+      if (exit) {
+        next = position;
+        return *exit;
+      }
+      if (branch) {
+        const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + *branch;
+        if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) throw Malformed{};
+        position = static_cast<std::size_t>(target);
+        if (position < start || position > end) {
+          next = position;
+          return Exit::Left;
+        }
+      }
+    }
+    next = position;
+    return Exit::Fell;
+  }
+
+  // Runs the whole code, following branches that leave nested regions.
+  void RunAll() {
+    std::size_t position = 0;
+    while (position < f_.code.size()) {
+      std::size_t next = 0;
+      const Exit exit = Run(position, f_.code.size(), next);
+      if (exit != Exit::Left || next >= f_.code.size()) return;
+      position = next;
+    }
+  }
+
+  struct Malformed {};
+
+ private:
+  void Spend() {
+    if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
+    --*vm_.budget;
+  }
+
+  static std::size_t TextBytes(const Value& value) {
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? text->size() : 0;
+  }
+
+  Value Pop() {
+    if (stack_.empty()) return Undefined{};
+    Value value = std::move(stack_.back());
+    stack_.pop_back();
+    vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+    return value;
+  }
+  // Texts on the stacks of every running block count against one limit, so
+  // duplicating a long text cannot fill the memory.
+  void Push(Value value) {
+    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
+    if (auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
+      text->resize(kMaxStringBytes);
+    }
+    const std::size_t bytes = TextBytes(value);
+    if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
+    // Making a long text costs an action step per KiB, so a tick's budget
+    // also bounds the text a script can copy around in it.
+    for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
+    vm_.stackTextBytes += bytes;
+    stack_.push_back(std::move(value));
+  }
+
+ public:
+  ~Interpreter() {
+    for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+  }
+
+ private:
+  double PopNumber() { return vm_.ToNum(Pop()); }
+  std::string PopString() { return vm_.ToStr(Pop()); }
+  std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
+  int Version() const { return vm_.Version(); }
+
+  std::vector<Value> PopArgs() {
+    const double count = PopNumber();
+    std::vector<Value> args;
+    const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
+    for (std::size_t i = 0; i < n && !stack_.empty(); ++i) args.push_back(Pop());
+    return args;
+  }
+
+  // Variables -----------------------------------------------------------
+
+  bool HasProperty(Object* object, std::string_view name) {
+    if (object->kind == ObjectKind::Clip) {
+      Value ignored;
+      if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
+      if (vm_.Host().ChildClip(object, name)) return true;
+    }
+    if (object->kind == ObjectKind::Array && vm_.Key(name) == "length") return true;
+    return vm_.FindInChain(object, name) != nullptr;
+  }
+
+  Object* SuperObject() {
+    Object* super = vm_.NewObject(ObjectKind::Plain, nullptr);
+    super->superHome = f_.home ? f_.home->proto : nullptr;
+    super->superThis = f_.self;
+    super->proto = super->superHome;
+    return super;
+  }
+
+  std::optional<Value> SpecialName(std::string_view name) {
+    const std::string key = LowerAscii(name);
+    if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
+    if (key == "_global" && Version() >= 6) return vm_.Global();
+    if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
+    if (key == "super" && Version() >= 6) return SuperObject();
+    return std::nullopt;
+  }
+
+  // A target path: "/", "/a/b", "../c", "_root.a", "a.b", "this".
+  Object* ResolveTarget(std::string_view path, Object* base) {
+    Object* at = base;
+    if (path.empty()) return at;
+    if (path.front() == '/') {
+      at = vm_.Host().RootClip();
+      path.remove_prefix(1);
+    }
+    bool first = true;
+    while (!path.empty() && at) {
+      std::string_view name;
+      if (path.starts_with("..")) {
+        name = "..";
+        path.remove_prefix(2);
+        if (!path.empty() && (path.front() == '/' || path.front() == ':')) path.remove_prefix(1);
+      } else {
+        const std::size_t end = path.find_first_of("/.:");
+        name = path.substr(0, end);
+        path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
+      }
+      if (name.empty()) continue;
+      if (name == "..") {
+        at = at->kind == ObjectKind::Clip ? vm_.Host().ParentClip(at) : nullptr;
+      } else if (first) {
+        const Value value = GetPlainVariable(name, at);
+        auto* const* object = std::get_if<Object*>(&value);
+        at = object ? *object : nullptr;
+      } else {
+        const Value value = vm_.GetMember(at, name);
+        auto* const* object = std::get_if<Object*>(&value);
+        at = object ? *object : nullptr;
+      }
+      first = false;
+    }
+    return at;
+  }
+
+  // A name without a path, through the scope chain.
+  Value GetPlainVariable(std::string_view name, Object* base) {
+    if (std::optional<Value> special = SpecialName(name)) return *special;
+    if (base != f_.target) {
+      if (LowerAscii(name) == "_parent" && base->kind == ObjectKind::Clip) {
+        Object* parent = vm_.Host().ParentClip(base);
+        return parent ? Value{parent} : Value{Undefined{}};
+      }
+      return vm_.GetMember(base, name);
+    }
+    for (std::size_t i = f_.scope.size(); i-- > 0;) {
+      Object* object = f_.scope[i];
+      if (object == f_.target || object->kind == ObjectKind::Clip) {
+        if (LowerAscii(name) == "_parent") {
+          Object* parent = vm_.Host().ParentClip(object);
+          return parent ? Value{parent} : Value{Undefined{}};
+        }
+      }
+      if (HasProperty(object, name)) return vm_.GetMember(object, name);
+    }
+    if (f_.target && HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+    return Undefined{};
+  }
+
+  // Splits "path:name" or "a.b.name" into the object that holds the name.
+  std::pair<Object*, std::string> SplitPath(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    if (colon != std::string_view::npos) {
+      return {ResolveTarget(name.substr(0, colon), f_.target), std::string(name.substr(colon + 1))};
+    }
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
+      return {ResolveTarget(name.substr(0, dot), f_.target), std::string(name.substr(dot + 1))};
+    }
+    if (name.find('/') != std::string_view::npos) return {ResolveTarget(name, f_.target), ""};
+    return {nullptr, std::string(name)};
+  }
+
+  static bool HasPath(std::string_view name) { return name.find_first_of(":./") != std::string_view::npos; }
+
+  // "a.b.c": the first scope whose `a` leads through `b` to an object gives c.
+  std::optional<Value> GetDottedVariable(std::string_view name) {
+    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') {
+      return std::nullopt;
+    }
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0; start <= name.size();) {
+      const std::size_t dot = name.find('.', start);
+      parts.push_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+      if (dot == std::string_view::npos) break;
+      start = dot + 1;
+    }
+    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") return std::nullopt;
+    for (std::size_t i = f_.scope.size(); i-- > 0;) {
+      Object* scope = f_.scope[i];
+      if (!HasProperty(scope, parts[0])) continue;
+      Value at = vm_.GetMember(scope, parts[0]);
+      bool reached = true;
+      for (std::size_t k = 1; k + 1 < parts.size() && reached; ++k) {
+        auto* const* object = std::get_if<Object*>(&at);
+        if (!object) {
+          reached = false;
+          break;
+        }
+        at = vm_.GetMember(*object, parts[k]);
+      }
+      auto* const* holder = std::get_if<Object*>(&at);
+      if (reached && holder) return vm_.GetMember(*holder, parts.back());
+    }
+    return Value{Undefined{}};
+  }
+
+  Value GetVariable(std::string_view name) {
+    if (!HasPath(name)) return GetPlainVariable(name, f_.target);
+    if (std::optional<Value> dotted = GetDottedVariable(name)) return *dotted;
+    auto [holder, own] = SplitPath(name);
+    if (!holder) return Undefined{};
+    if (own.empty()) return holder;
+    if (LowerAscii(own) == "_parent" && holder->kind == ObjectKind::Clip) {
+      Object* parent = vm_.Host().ParentClip(holder);
+      return parent ? Value{parent} : Value{Undefined{}};
+    }
+    return vm_.GetMember(holder, own);
+  }
+
+  Object* TimelineOfScope() {
+    for (std::size_t i = f_.scope.size(); i-- > 0;) {
+      if (f_.scope[i]->kind == ObjectKind::Clip) return f_.scope[i];
+    }
+    return f_.target;
+  }
+
+  void SetVariable(std::string_view name, Value value) {
+    if (HasPath(name)) {
+      auto [holder, own] = SplitPath(name);
+      if (holder && !own.empty()) vm_.SetMember(holder, own, std::move(value));
+      return;
+    }
+    for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
+      if (HasProperty(f_.scope[i], name)) {
+        vm_.SetMember(f_.scope[i], name, std::move(value));
+        return;
+      }
+    }
+    vm_.SetMember(f_.target ? f_.target : TimelineOfScope(), name, std::move(value));
+  }
+
+  Object* Activation() const { return f_.activation; }
+
+  void DefineLocal(std::string_view name, Value value) {
+    Object* activation = f_.callee ? Activation() : nullptr;
+    if (activation) {
+      vm_.Define(activation, name, std::move(value), 0);
+    } else {
+      vm_.SetMember(f_.target, name, std::move(value));
+    }
+  }
+
+  // Calls ----------------------------------------------------------------
+
+  Value CallNamed(const Value& object, std::string_view method, std::vector<Value>& args) {
+    auto* const* self = std::get_if<Object*>(&object);
+    if (self && (*self)->superThis) {
+      // super.method(...) or super(...): start above the method's home.
+      Object* home = (*self)->superHome;
+      if (method.empty()) {
+        const Value constructor = home ? vm_.GetMember(home, "__constructor__") : Value{Undefined{}};
+        return vm_.Call(constructor, Value{(*self)->superThis}, args, home);
+      }
+      Object* holder = home;
+      while (holder && !vm_.FindOwn(holder, method)) holder = holder->proto;
+      const Value function = home ? vm_.GetMember(home, method) : Value{Undefined{}};
+      return vm_.Call(function, Value{(*self)->superThis}, args, holder);
+    }
+    if (method.empty()) return vm_.Call(object, Undefined{}, args);
+    const Value function = vm_.Get(object, method);
+    Object* holder = nullptr;
+    if (self) {
+      holder = *self;
+      int hops = 0;
+      while (holder && !vm_.FindOwn(holder, method) && hops++ < 256) holder = holder->proto;
+    }
+    if (!std::holds_alternative<Object*>(function)) return Undefined{};
+    Value receiver = object;
+    if (!self) receiver = Value{vm_.ToObject(object)};
+    return vm_.Call(function, receiver, args, holder);
+  }
+
+  Object* MakeFunction(std::shared_ptr<const FunctionCode> code) {
+    Object* function = vm_.NewObject(ObjectKind::Function, vm_.functionProto_);
+    function->code = std::move(code);
+    function->scope = f_.scope;
+    if (function->scope.empty() || function->scope.back() != f_.target) {
+      bool hasTarget = false;
+      for (Object* object : function->scope) hasTarget |= object == f_.target;
+      if (!hasTarget && f_.target) function->scope.push_back(f_.target);
+    }
+    Object* prototype = vm_.NewPlain();
+    vm_.Define(prototype, "constructor", Value{function}, kDontEnum);
+    vm_.Define(function, "prototype", Value{prototype}, kDontEnum);
+    return function;
+  }
+
+  void DefineFunction(std::span<const std::uint8_t> payload, bool second, std::size_t& position) {
+    ByteReader reader(payload);
+    auto code = std::make_shared<FunctionCode>();
+    code->second = second;
+    code->name = Text(reader.CString());
+    const std::uint16_t count = reader.U16();
+    if (second) {
+      code->registerCount = reader.U8();
+      code->flags = reader.U16();
+    }
+    for (std::uint16_t i = 0; i < count && !reader.Failed(); ++i) {
+      const std::uint8_t reg = second ? reader.U8() : 0;
+      code->params.emplace_back(reg, Text(reader.CString()));
+    }
+    const std::uint16_t size = reader.U16();
+    if (reader.Failed() || f_.code.size() - position < size) throw Malformed{};
+    code->body.assign(f_.code.begin() + static_cast<std::ptrdiff_t>(position),
+                      f_.code.begin() + static_cast<std::ptrdiff_t>(position + size));
+    position += size;
+    code->constants = f_.constants;
+    Object* function = MakeFunction(std::move(code));
+    const std::string& name = function->code->name;
+    if (name.empty()) {
+      Push(function);
+    } else {
+      SetVariable(name, Value{function});
+    }
+  }
+
+  // Objects --------------------------------------------------------------
+
+  void Enumerate(const Value& value) {
+    Push(Null{});
+    auto* const* object = std::get_if<Object*>(&value);
+    if (!object) return;
+    std::vector<std::string> names = vm_.EnumerableNames(*object);
+    if ((*object)->kind == ObjectKind::Clip) {
+      // Named children enumerate as well.
+      for (std::string& name : ClipChildNames(*object)) names.push_back(std::move(name));
+    }
+    for (auto it = names.rbegin(); it != names.rend(); ++it) Push(*it);
+  }
+
+  std::vector<std::string> ClipChildNames(Object*) { return {}; }
+
+  // Flow -----------------------------------------------------------------
+
+  std::optional<Exit> Try(std::span<const std::uint8_t> payload, std::size_t& position) {
+    ByteReader reader(payload);
+    const std::uint8_t flags = reader.U8();
+    const std::uint16_t trySize = reader.U16();
+    const std::uint16_t catchSize = reader.U16();
+    const std::uint16_t finallySize = reader.U16();
+    std::string catchName;
+    std::uint8_t catchRegister = 0;
+    const bool inRegister = flags & 0x04u;
+    if (inRegister) {
+      catchRegister = reader.U8();
+    } else {
+      catchName = Text(reader.CString());
+    }
+    if (reader.Failed()) throw Malformed{};
+    const std::size_t tryStart = position;
+    const std::size_t catchStart = tryStart + trySize;
+    const std::size_t finallyStart = catchStart + catchSize;
+    const std::size_t after = finallyStart + finallySize;
+    if (after > f_.code.size()) throw Malformed{};
+
+    std::optional<ScriptThrow> pending;
+    std::size_t next = after;
+    Exit exit = Exit::Fell;
+    const std::size_t depth = stack_.size();
+    try {
+      exit = Run(tryStart, catchStart, next);
+    } catch (ScriptThrow& thrown) {
+      stack_.resize(std::min(stack_.size(), depth));
+      if (flags & 0x01u) {
+        if (inRegister) {
+          if (catchRegister < f_.registers.size()) f_.registers[catchRegister] = thrown.value;
+        } else {
+          DefineLocal(catchName, thrown.value);
+        }
+        try {
+          exit = Run(catchStart, finallyStart, next);
+        } catch (ScriptThrow& again) {
+          pending = std::move(again);
+        }
+      } else {
+        pending = std::move(thrown);
+      }
+    }
+    if (exit == Exit::Fell) next = finallyStart;
+    if (flags & 0x02u) {
+      std::size_t afterFinally = after;
+      const Value savedResult = f_.result;
+      const Exit finallyExit = Run(finallyStart, after, afterFinally);
+      if (finallyExit == Exit::Returned) return Exit::Returned;
+      if (finallyExit == Exit::Left) {
+        position = afterFinally;
+        return Exit::Left;
+      }
+      f_.result = savedResult;
+    }
+    if (pending) throw std::move(*pending);
+    if (exit == Exit::Returned) return Exit::Returned;
+    if (exit == Exit::Left && (next < tryStart || next > after)) {
+      position = next;
+      return Exit::Left;
+    }
+    position = after;
+    return std::nullopt;
+  }
+
+  std::optional<Exit> With(std::span<const std::uint8_t> payload, std::size_t& position) {
+    ByteReader reader(payload);
+    const std::uint16_t size = reader.U16();
+    if (reader.Failed() || f_.code.size() - position < size) throw Malformed{};
+    const Value value = Pop();
+    Object* object = vm_.ToObject(value);
+    const std::size_t start = position;
+    const std::size_t end = position + size;
+    if (!object) {
+      position = end;
+      return std::nullopt;
+    }
+    if (f_.scope.size() > 64) throw ScriptAbort{};
+    f_.scope.push_back(object);
+    std::size_t next = end;
+    Exit exit = Exit::Fell;
+    try {
+      exit = Run(start, end, next);
+    } catch (...) {
+      f_.scope.pop_back();
+      throw;
+    }
+    f_.scope.pop_back();
+    if (exit == Exit::Returned) return Exit::Returned;
+    if (exit == Exit::Left) {
+      position = next;
+      if (next < start || next > end) return Exit::Left;
+      return std::nullopt;
+    }
+    position = end;
+    return std::nullopt;
+  }
+
+  void PushValues(std::span<const std::uint8_t> payload) {
+    ByteReader reader(payload);
+    while (!reader.AtEnd()) {
+      Value value;
+      switch (reader.U8()) {
+        case 0: value = Text(reader.CString()); break;
+        case 1: value = static_cast<double>(reader.F32()); break;
+        case 2: value = Null{}; break;
+        case 3: value = Undefined{}; break;
+        case 4: {
+          const std::uint8_t index = reader.U8();
+          value = index < f_.registers.size() ? f_.registers[index] : Value{Undefined{}};
+          break;
+        }
+        case 5: value = reader.U8() != 0; break;
+        case 6: value = reader.F64Swapped(); break;
+        case 7: value = static_cast<double>(reader.S32()); break;
+        case 8: value = Constant(reader.U8()); break;
+        case 9: value = Constant(reader.U16()); break;
+        default: throw Malformed{};
+      }
+      if (reader.Failed()) throw Malformed{};
+      Push(std::move(value));
+    }
+  }
+
+  Value Constant(std::size_t index) const {
+    if (f_.constants && index < f_.constants->size()) return (*f_.constants)[index];
+    return Undefined{};
+  }
+
+  void GotoFrame2(std::span<const std::uint8_t> payload) {
+    ByteReader reader(payload);
+    const std::uint8_t flags = reader.U8();
+    const int bias = (flags & 0x02u) ? reader.U16() : 0;
+    if (reader.Failed()) throw Malformed{};
+    const Value frame = Pop();
+    Object* target = f_.target;
+    std::string label;
+    if (const auto* text = std::get_if<std::string>(&frame)) {
+      label = *text;
+      const std::size_t colon = label.rfind(':');
+      if (colon != std::string::npos) {
+        target = ResolveTarget(label.substr(0, colon), f_.target);
+        label = label.substr(colon + 1);
+      }
+    }
+    if (!target || target->kind != ObjectKind::Clip) return;
+    if (!label.empty() && std::isnan(StringToNumber(label))) {
+      vm_.Host().GotoLabel(target, label);
+    } else {
+      const double number = label.empty() ? vm_.ToNum(frame) : StringToNumber(label);
+      vm_.Host().GotoFrame(target, FrameNumber(number) - 1 + bias);
+    }
+    vm_.Host().Play(target, flags & 0x01u);
+  }
+
+  Object* TargetClip() { return f_.target && f_.target->kind == ObjectKind::Clip ? f_.target : nullptr; }
+
+  Value Less(const Value& leftIn, const Value& rightIn) {
+    const Value left = vm_.ToPrimitive(leftIn);
+    const Value right = vm_.ToPrimitive(rightIn);
+    if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
+      return std::get<std::string>(left) < std::get<std::string>(right);
+    }
+    const double l = ToNumber(left, Version());
+    const double r = ToNumber(right, Version());
+    if (std::isnan(l) || std::isnan(r)) return Undefined{};
+    return l < r;
+  }
+
+  // NaN equals NaN here, as the player compares numbers.
+  static bool StrictlyEqual(const Value& a, const Value& b) {
+    if (a.index() != b.index()) return false;
+    if (const auto* x = std::get_if<double>(&a); x && std::isnan(*x)) return std::isnan(std::get<double>(b));
+    return a == b;
+  }
+
+  std::string Substring(const std::string& text, double start, double count) {
+    // Positions count characters from 1.
+    std::size_t begin = start < 1 || std::isnan(start) ? 0 : static_cast<std::size_t>(start - 1);
+    std::size_t length = count < 0 || std::isnan(count) ? text.size() : static_cast<std::size_t>(std::min(count, 1e9));
+    std::size_t byteStart = 0;
+    std::size_t chars = 0;
+    while (byteStart < text.size() && chars < begin) {
+      ++byteStart;
+      while (byteStart < text.size() && (static_cast<unsigned char>(text[byteStart]) & 0xC0u) == 0x80u) ++byteStart;
+      ++chars;
+    }
+    std::size_t byteEnd = byteStart;
+    chars = 0;
+    while (byteEnd < text.size() && chars < length) {
+      ++byteEnd;
+      while (byteEnd < text.size() && (static_cast<unsigned char>(text[byteEnd]) & 0xC0u) == 0x80u) ++byteEnd;
+      ++chars;
+    }
+    return text.substr(byteStart, byteEnd - byteStart);
+  }
+
+  std::optional<Exit> Execute(std::uint8_t action, std::span<const std::uint8_t> payload, std::size_t& position,
+                              std::size_t end, std::optional<std::ptrdiff_t>& branch) {
+    (void)end;
+    ByteReader reader(payload);
+    DisplayHost& host = vm_.Host();
+    switch (action) {
+      case kNextFrame:
+        if (Object* clip = TargetClip()) {
+          host.GotoFrame(clip, host.CurrentFrame(clip) + 1);
+          host.Play(clip, false);
+        }
+        break;
+      case kPrevFrame:
+        if (Object* clip = TargetClip()) {
+          host.GotoFrame(clip, std::max(0, host.CurrentFrame(clip) - 1));
+          host.Play(clip, false);
+        }
+        break;
+      case kPlay:
+        if (Object* clip = TargetClip()) host.Play(clip, true);
+        break;
+      case kStop:
+        if (Object* clip = TargetClip()) host.Play(clip, false);
+        break;
+      case kAdd: {
+        const double right = PopNumber();
+        Push(PopNumber() + right);
+        break;
+      }
+      case kSubtract: {
+        const double right = PopNumber();
+        Push(PopNumber() - right);
+        break;
+      }
+      case kMultiply: {
+        const double right = PopNumber();
+        Push(PopNumber() * right);
+        break;
+      }
+      case kDivide: {
+        const double right = PopNumber();
+        const double left = PopNumber();
+        if (right == 0 && Version() < 5) {
+          Push(std::string("#ERROR#"));
+        } else {
+          Push(left / right);
+        }
+        break;
+      }
+      case kEquals: {
+        const double right = PopNumber();
+        const double left = PopNumber();
+        Push(Version() < 5 ? Value{left == right ? 1.0 : 0.0} : Value{left == right});
+        break;
+      }
+      case kLess: {
+        const double right = PopNumber();
+        const double left = PopNumber();
+        Push(Version() < 5 ? Value{left < right ? 1.0 : 0.0} : Value{left < right});
+        break;
+      }
+      case kAnd: {
+        const bool right = vm_.ToBool(Pop());
+        const bool left = vm_.ToBool(Pop());
+        Push(Version() < 5 ? Value{left && right ? 1.0 : 0.0} : Value{left && right});
+        break;
+      }
+      case kOr: {
+        const bool right = vm_.ToBool(Pop());
+        const bool left = vm_.ToBool(Pop());
+        Push(Version() < 5 ? Value{left || right ? 1.0 : 0.0} : Value{left || right});
+        break;
+      }
+      case kNot: {
+        const bool value = !vm_.ToBool(Pop());
+        Push(Version() < 5 ? Value{value ? 1.0 : 0.0} : Value{value});
+        break;
+      }
+      case kStringEquals: {
+        const std::string right = PopString();
+        const bool equal = PopString() == right;
+        Push(Version() < 5 ? Value{equal ? 1.0 : 0.0} : Value{equal});
+        break;
+      }
+      case kStringLess:
+      case kStringGreater: {
+        const std::string right = PopString();
+        const std::string left = PopString();
+        const bool result = action == kStringLess ? left < right : left > right;
+        Push(Version() < 5 ? Value{result ? 1.0 : 0.0} : Value{result});
+        break;
+      }
+      case kStringLength:
+      case kMbStringLength: Push(static_cast<double>(Utf8Length(PopString()))); break;
+      case kStringExtract:
+      case kMbStringExtract: {
+        const double count = PopNumber();
+        const double index = PopNumber();
+        Push(Substring(PopString(), index, count));
+        break;
+      }
+      case kCharToAscii:
+      case kMbCharToAscii: {
+        const std::string text = PopString();
+        Push(text.empty() ? 0.0 : static_cast<double>(FirstCodePoint(text)));
+        break;
+      }
+      case kAsciiToChar:
+      case kMbAsciiToChar: Push(CodePointToUtf8(static_cast<std::uint32_t>(ToInt32(PopNumber())) & 0x1FFFFFu)); break;
+      case kPop: (void)Pop(); break;
+      case kTrace: vm_.Trace(Pop()); break;
+      case kToInteger: {
+        Push(static_cast<double>(ToInt32(PopNumber())));
+        break;
+      }
+      case kGetVariable: Push(GetVariable(PopString())); break;
+      case kSetVariable: {
+        Value value = Pop();
+        SetVariable(PopString(), std::move(value));
+        break;
+      }
+      case kStringAdd: {
+        const std::string right = PopString();
+        std::string left = PopString();
+        if (left.size() + right.size() <= kMaxStringBytes) left += right;
+        Push(std::move(left));
+        break;
+      }
+      case kGetProperty: {
+        const double index = PopNumber();
+        const std::string path = PopString();
+        Object* clip = path.empty() ? f_.target : ResolveTarget(path, f_.target);
+        const int i = FrameNumber(index);
+        if (clip && i >= 0 && i < static_cast<int>(std::size(kClipPropertyNames))) {
+          Value value;
+          if (host.GetClipProperty(clip, kClipPropertyNames[i], value)) {
+            Push(std::move(value));
+            break;
+          }
+        }
+        Push(Undefined{});
+        break;
+      }
+      case kSetProperty: {
+        Value value = Pop();
+        const double index = PopNumber();
+        const std::string path = PopString();
+        Object* clip = path.empty() ? f_.target : ResolveTarget(path, f_.target);
+        const int i = FrameNumber(index);
+        if (clip && i >= 0 && i < static_cast<int>(std::size(kClipPropertyNames))) {
+          (void)host.SetClipProperty(clip, kClipPropertyNames[i], value);
+        }
+        break;
+      }
+      case kCloneSprite: {
+        const Value depth = Pop();
+        const Value name = Pop();
+        const Value source = Pop();
+        Object* clip = ResolveTarget(vm_.ToStr(source), f_.target);
+        if (clip) {
+          std::vector<Value> args{name, Value{vm_.ToNum(depth) - 16384}};
+          (void)CallNamed(Value{clip}, "duplicateMovieClip", args);
+        }
+        break;
+      }
+      case kRemoveSprite: {
+        Object* clip = ResolveTarget(PopString(), f_.target);
+        if (clip) {
+          std::vector<Value> none;
+          (void)CallNamed(Value{clip}, "removeMovieClip", none);
+        }
+        break;
+      }
+      case kStartDrag: {
+        (void)Pop();
+        const bool constrain = vm_.ToBool(Pop());
+        if (constrain) {
+          for (int i = 0; i < 4; ++i) (void)Pop();
+        }
+        (void)Pop();
+        break;
+      }
+      case kEndDrag:
+      case kToggleQuality:
+      case kStopSounds: break;
+      case kThrow: vm_.Throw(Pop());
+      case kCastOp: {
+        const Value object = Pop();
+        const Value constructor = Pop();
+        auto* const* c = std::get_if<Object*>(&constructor);
+        Push(c && vm_.InstanceOf(object, *c) ? object : Value{Null{}});
+        break;
+      }
+      case kImplementsOp: {
+        const Value constructor = Pop();
+        std::vector<Value> interfaces = PopArgs();
+        auto* const* c = std::get_if<Object*>(&constructor);
+        if (!c) break;
+        const Value prototype = vm_.GetMember(*c, "prototype");
+        auto* const* p = std::get_if<Object*>(&prototype);
+        if (!p) break;
+        for (const Value& iface : interfaces) {
+          if (auto* const* i = std::get_if<Object*>(&iface)) (*p)->interfaces.push_back(*i);
+        }
+        break;
+      }
+      case kRandomNumber: {
+        const double limit = PopNumber();
+        const std::int32_t max = ToInt32(limit);
+        Push(max <= 0 ? 0.0 : static_cast<double>(NextRandom() % static_cast<std::uint32_t>(max)));
+        break;
+      }
+      case kGetTime: Push(std::floor(vm_.nowMillis)); break;
+      case kDelete: {
+        const std::string name = PopString();
+        const Value object = Pop();
+        auto* const* o = std::get_if<Object*>(&object);
+        Push(o ? vm_.DeleteMember(*o, name) : false);
+        break;
+      }
+      case kDelete2: {
+        const std::string name = PopString();
+        bool deleted = false;
+        for (std::size_t i = f_.scope.size(); i-- > 0;) {
+          if (vm_.FindOwn(f_.scope[i], name)) {
+            deleted = vm_.DeleteMember(f_.scope[i], name);
+            break;
+          }
+        }
+        Push(deleted);
+        break;
+      }
+      case kDefineLocal: {
+        Value value = Pop();
+        DefineLocal(PopString(), std::move(value));
+        break;
+      }
+      case kDefineLocal2: {
+        const std::string name = PopString();
+        Object* activation = f_.callee ? Activation() : nullptr;
+        Object* holder = activation ? activation : f_.target;
+        if (holder && !vm_.FindInChain(holder, name)) DefineLocal(name, Undefined{});
+        break;
+      }
+      case kCallFunction: {
+        const std::string name = PopString();
+        std::vector<Value> args = PopArgs();
+        const Value function = GetVariable(name);
+        if (auto* const* fn = std::get_if<Object*>(&function); fn && (*fn)->superThis) {
+          Push(CallNamed(function, "", args));
+        } else {
+          // A plain call runs with the calling timeline as `this`.
+          Push(vm_.Call(function, f_.target ? Value{f_.target} : Value{Undefined{}}, args));
+        }
+        break;
+      }
+      case kReturn: f_.result = Pop(); return Exit::Returned;
+      case kModulo: {
+        const double right = PopNumber();
+        Push(std::fmod(PopNumber(), right));
+        break;
+      }
+      case kNewObject: {
+        const std::string name = PopString();
+        std::vector<Value> args = PopArgs();
+        Push(vm_.Construct(GetVariable(name), args));
+        break;
+      }
+      case kInitArray: {
+        std::vector<Value> elements = PopArgs();
+        Push(vm_.NewArray(std::move(elements)));
+        break;
+      }
+      case kInitObject: {
+        const double count = PopNumber();
+        Object* object = vm_.NewPlain();
+        const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
+        std::vector<std::pair<std::string, Value>> pairs;
+        for (std::size_t i = 0; i < n && !stack_.empty(); ++i) {
+          Value value = Pop();
+          pairs.emplace_back(PopString(), std::move(value));
+        }
+        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+          vm_.SetMember(object, it->first, std::move(it->second));
+        Push(object);
+        break;
+      }
+      case kTypeOf: Push(vm_.TypeOf(Pop())); break;
+      case kTargetPath: {
+        const Value value = Pop();
+        auto* const* o = std::get_if<Object*>(&value);
+        if (o && (*o)->kind == ObjectKind::Clip) {
+          Push(host.TargetPath(*o));
+        } else {
+          Push(Undefined{});
+        }
+        break;
+      }
+      case kEnumerate: Enumerate(GetVariable(PopString())); break;
+      case kEnumerate2: Enumerate(Pop()); break;
+      case kAdd2: {
+        // The right operand converts first, as the player does.
+        const Value rightRaw = Pop();
+        const Value leftRaw = Pop();
+        const Value right = vm_.ToPrimitive(rightRaw);
+        const Value left = vm_.ToPrimitive(leftRaw);
+        if (std::holds_alternative<std::string>(left) || std::holds_alternative<std::string>(right)) {
+          std::string text = vm_.ToStr(left);
+          const std::string tail = vm_.ToStr(right);
+          if (text.size() + tail.size() <= kMaxStringBytes) text += tail;
+          Push(std::move(text));
+        } else {
+          const double l = vm_.ToNum(left);
+          Push(l + vm_.ToNum(right));
+        }
+        break;
+      }
+      case kLess2: {
+        const Value right = Pop();
+        Push(Less(Pop(), right));
+        break;
+      }
+      case kGreater: {
+        const Value right = Pop();
+        Push(Less(right, Pop()));
+        break;
+      }
+      case kEquals2: {
+        const Value right = Pop();
+        Push(vm_.Equals(Pop(), right));
+        break;
+      }
+      case kStrictEquals: {
+        const Value right = Pop();
+        Push(StrictlyEqual(Pop(), right));
+        break;
+      }
+      case kToNumber: Push(PopNumber()); break;
+      case kToString: Push(PopString()); break;
+      case kPushDuplicate: {
+        Value top = stack_.empty() ? Value{Undefined{}} : stack_.back();
+        Push(std::move(top));
+        break;
+      }
+      case kStackSwap: {
+        Value top = Pop();
+        Value below = Pop();
+        Push(std::move(top));
+        Push(std::move(below));
+        break;
+      }
+      case kGetMember: {
+        const Value name = Pop();
+        const Value object = Pop();
+        Push(vm_.Get(object, vm_.ToStr(name)));
+        break;
+      }
+      case kSetMember: {
+        Value value = Pop();
+        const std::string name = PopString();
+        const Value object = Pop();
+        if (auto* const* o = std::get_if<Object*>(&object)) vm_.SetMember(*o, name, std::move(value));
+        break;
+      }
+      case kIncrement: Push(PopNumber() + 1); break;
+      case kDecrement: Push(PopNumber() - 1); break;
+      case kCallMethod: {
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        std::vector<Value> args = PopArgs();
+        const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
+        Push(CallNamed(object, name, args));
+        break;
+      }
+      case kNewMethod: {
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        std::vector<Value> args = PopArgs();
+        const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
+        const Value constructor = name.empty() ? object : vm_.Get(object, name);
+        Push(vm_.Construct(constructor, args));
+        break;
+      }
+      case kInstanceOf: {
+        const Value constructor = Pop();
+        const Value object = Pop();
+        auto* const* c = std::get_if<Object*>(&constructor);
+        Push(c && vm_.InstanceOf(object, *c));
+        break;
+      }
+      case kBitAnd:
+      case kBitOr:
+      case kBitXor:
+      case kBitLShift:
+      case kBitRShift:
+      case kBitURShift: Push(BitOperation(action)); break;
+      case kExtends: {
+        const Value superclass = Pop();
+        const Value subclass = Pop();
+        auto* const* sub = std::get_if<Object*>(&subclass);
+        auto* const* super = std::get_if<Object*>(&superclass);
+        if (!sub || !super) break;
+        Object* prototype = vm_.NewPlain();
+        const Value superPrototype = vm_.GetMember(*super, "prototype");
+        auto* const* sp = std::get_if<Object*>(&superPrototype);
+        prototype->proto = sp ? *sp : nullptr;
+        vm_.Define(prototype, "__constructor__", superclass, kDontEnum);
+        vm_.Define(*sub, "prototype", Value{prototype}, kDontEnum);
+        break;
+      }
+      case kGotoFrame: {
+        const std::uint16_t frame = reader.U16();
+        if (reader.Failed()) throw Malformed{};
+        if (Object* clip = TargetClip()) host.GotoFrame(clip, frame);
+        break;
+      }
+      case kGotoLabel: {
+        const std::string label = reader.CString();
+        if (reader.Failed()) throw Malformed{};
+        if (Object* clip = TargetClip()) host.GotoLabel(clip, Text(label));
+        break;
+      }
+      case kGetUrl: {
+        const std::string url = Text(reader.CString());
+        const std::string target = Text(reader.CString());
+        if (reader.Failed()) throw Malformed{};
+        host.GetUrl(url, target);
+        break;
+      }
+      case kGetUrl2: {
+        const std::string target = PopString();
+        const std::string url = PopString();
+        host.GetUrl(url, target);
+        break;
+      }
+      case kStoreRegister: {
+        const std::uint8_t index = reader.U8();
+        if (reader.Failed()) throw Malformed{};
+        if (index < f_.registers.size()) f_.registers[index] = stack_.empty() ? Value{Undefined{}} : stack_.back();
+        break;
+      }
+      case kConstantPool: {
+        const std::uint16_t count = reader.U16();
+        auto constants = std::make_shared<std::vector<Value>>();
+        for (std::uint16_t i = 0; i < count && !reader.Failed(); ++i) constants->push_back(Text(reader.CString()));
+        if (reader.Failed()) throw Malformed{};
+        f_.constants = std::move(constants);
+        break;
+      }
+      case kWaitForFrame: {
+        (void)reader.U16();
+        const std::uint8_t skip = reader.U8();
+        if (reader.Failed()) throw Malformed{};
+        (void)skip;  // every frame of a movie in memory is loaded
+        break;
+      }
+      case kWaitForFrame2: {
+        (void)reader.U8();
+        (void)Pop();
+        break;
+      }
+      case kSetTarget: {
+        const std::string target = Text(reader.CString());
+        if (reader.Failed()) throw Malformed{};
+        SetTarget(target);
+        break;
+      }
+      case kSetTarget2: {
+        const Value target = Pop();
+        if (auto* const* o = std::get_if<Object*>(&target)) {
+          f_.target = *o;
+        } else {
+          SetTarget(vm_.ToStr(target));
+        }
+        break;
+      }
+      case kDefineFunction: DefineFunction(payload, false, position); break;
+      case kDefineFunction2: DefineFunction(payload, true, position); break;
+      case kTry: return Try(payload, position);
+      case kWith: return With(payload, position);
+      case kPush: PushValues(payload); break;
+      case kJump:
+      case kIf: {
+        const std::int16_t offset = reader.S16();
+        if (reader.Failed()) throw Malformed{};
+        if (action == kJump || vm_.ToBool(Pop())) branch = offset;
+        break;
+      }
+      case kCall: {
+        const Value frame = Pop();
+        (void)frame;  // frame scripts are run where the timeline enters them
+        break;
+      }
+      case kGotoFrame2: GotoFrame2(payload); break;
+      default: break;  // unknown actions are skipped
+    }
+    return std::nullopt;
+  }
+
+  void SetTarget(const std::string& path) {
+    if (path.empty()) {
+      f_.target = original_ ? original_ : f_.target;
+      return;
+    }
+    Object* target = ResolveTarget(path, original_ ? original_ : f_.target);
+    if (target) f_.target = target;
+  }
+
+  Value BitOperation(std::uint8_t action) {
+    const std::int32_t right = ToInt32(PopNumber());
+    const std::int32_t left = ToInt32(PopNumber());
+    const auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(v); };
+    switch (action) {
+      case kBitAnd: return static_cast<double>(left & right);
+      case kBitOr: return static_cast<double>(left | right);
+      case kBitXor: return static_cast<double>(left ^ right);
+      case kBitLShift: return static_cast<double>(static_cast<std::int32_t>(u(left) << (u(right) & 31u)));
+      case kBitRShift: return static_cast<double>(left >> (u(right) & 31u));
+      default: return static_cast<double>(u(left) >> (u(right) & 31u));
+    }
+  }
+
+  static std::uint32_t FirstCodePoint(const std::string& text) {
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned first = byte(0);
+    if (first < 0x80) return first;
+    if ((first & 0xE0u) == 0xC0u) return ((first & 0x1Fu) << 6u) | (byte(1) & 0x3Fu);
+    if ((first & 0xF0u) == 0xE0u) return ((first & 0x0Fu) << 12u) | ((byte(1) & 0x3Fu) << 6u) | (byte(2) & 0x3Fu);
+    return ((first & 0x07u) << 18u) | ((byte(1) & 0x3Fu) << 12u) | ((byte(2) & 0x3Fu) << 6u) | (byte(3) & 0x3Fu);
+  }
+
+ public:
+  static std::string CodePointToUtf8(std::uint32_t cp) {
+    std::string out;
+    if (cp == 0) return out;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0u | (cp >> 6u));
+      out += static_cast<char>(0x80u | (cp & 0x3Fu));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0u | (cp >> 12u));
+      out += static_cast<char>(0x80u | ((cp >> 6u) & 0x3Fu));
+      out += static_cast<char>(0x80u | (cp & 0x3Fu));
+    } else {
+      out += static_cast<char>(0xF0u | ((cp >> 18u) & 0x07u));
+      out += static_cast<char>(0x80u | ((cp >> 12u) & 0x3Fu));
+      out += static_cast<char>(0x80u | ((cp >> 6u) & 0x3Fu));
+      out += static_cast<char>(0x80u | (cp & 0x3Fu));
+    }
+    return out;
+  }
+  Object* original_ = nullptr;
+
+ private:
+  std::uint32_t NextRandom() {
+    static std::uint32_t state = 0x2545F491u;
+    state ^= state << 13u;
+    state ^= state >> 17u;
+    state ^= state << 5u;
+    return state;
+  }
+
+  Vm& vm_;
+  Frame& f_;
+  std::vector<Value> stack_;
+};
+
+}  // namespace
+
+std::string CodePointText(std::uint32_t codePoint) { return Interpreter::CodePointToUtf8(codePoint); }
+
+ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std::size_t& budgetLeft) {
+  std::size_t* const savedBudget = budget;
+  budget = &budgetLeft;
+  Frame frame;
+  frame.code = code;
+  frame.scope = {global_, clip};
+  frame.self = clip;
+  frame.target = clip;
+  frame.registers.resize(4);
+  ActionResult result = ActionResult::Finished;
+  try {
+    Interpreter interpreter(*this, frame);
+    interpreter.original_ = clip;
+    interpreter.RunAll();
+  } catch (const ScriptThrow&) {
+    // An uncaught exception ends the block.
+  } catch (const ScriptAbort&) {
+    result = ActionResult::OutOfBudget;
+  } catch (const Interpreter::Malformed&) {
+    result = ActionResult::Malformed;
+  }
+  budget = savedBudget;
+  return result;
+}
+
+Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> args, Object* home) {
+  auto* const* function = std::get_if<Object*>(&functionValue);
+  if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
+  Object* callee = *function;
+  auto* const* selfObject = std::get_if<Object*>(&self);
+  if (callDepth >= kMaxCallDepth) throw ScriptAbort{};
+  ++callDepth;
+  struct DepthGuard {
+    int& depth;
+    ~DepthGuard() { --depth; }
+  } guard{callDepth};
+  if (callee->native) return callee->native(*this, selfObject ? *selfObject : nullptr, args);
+  if (!callee->code) return Undefined{};
+  const FunctionCode& code = *callee->code;
+
+  Frame frame;
+  frame.code = code.body;
+  frame.scope = callee->scope;
+  Object* activation = NewObject(ObjectKind::Plain, nullptr);
+  frame.scope.push_back(activation);
+  frame.self = selfObject ? *selfObject : nullptr;
+  frame.home = home;
+  frame.callee = callee;
+  frame.activation = activation;
+  frame.constants = code.constants;
+  frame.target = nullptr;
+  for (std::size_t i = frame.scope.size(); i-- > 0;) {
+    if (frame.scope[i]->kind == ObjectKind::Clip) {
+      frame.target = frame.scope[i];
+      break;
+    }
+  }
+  if (!frame.target) frame.target = host_.RootClip();
+
+  Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
+  Define(arguments, "callee", Value{callee}, kDontEnum);
+  if (code.second) {
+    frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
+    std::size_t next = 1;
+    const auto preload = [&](std::uint16_t flag, Value value) {
+      if ((code.flags & flag) && next < frame.registers.size()) frame.registers[next++] = std::move(value);
+    };
+    preload(0x01, frame.self ? Value{frame.self} : Value{Undefined{}});
+    preload(0x04, Value{arguments});
+    if (code.flags & 0x10) {
+      Object* super = NewObject(ObjectKind::Plain, nullptr);
+      super->superHome = home ? home->proto : nullptr;
+      super->superThis = frame.self;
+      super->proto = super->superHome;
+      preload(0x10, Value{super});
+    }
+    preload(0x40, Value{host_.RootClip()});
+    if (code.flags & 0x80) {
+      Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr;
+      preload(0x80, parent ? Value{parent} : Value{Undefined{}});
+    }
+    preload(0x100, Value{global_});
+    if (!(code.flags & 0x08)) Define(activation, "arguments", Value{arguments}, 0);
+    for (std::size_t i = 0; i < code.params.size(); ++i) {
+      const auto& [reg, name] = code.params[i];
+      if (reg != 0 && reg < frame.registers.size()) {
+        frame.registers[reg] = Arg(args, i);
+      } else {
+        Define(activation, name, Arg(args, i), 0);
+      }
+    }
+  } else {
+    frame.registers.resize(4);
+    Define(activation, "arguments", Value{arguments}, 0);
+    for (std::size_t i = 0; i < code.params.size(); ++i) Define(activation, code.params[i].second, Arg(args, i), 0);
+  }
+  Interpreter interpreter(*this, frame);
+  interpreter.original_ = frame.target;
+  try {
+    interpreter.RunAll();
+  } catch (const Interpreter::Malformed&) {
+    return Undefined{};
+  }
+  return frame.result;
+}
+
+void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft) {
+  std::size_t* const savedBudget = budget;
+  budget = &budgetLeft;
+  try {
+    const Value method = GetMember(self, name);
+    if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
+      (void)Call(method, Value{self}, {});
+    }
+  } catch (const ScriptThrow&) {
+  } catch (const ScriptAbort&) {
+  }
+  budget = savedBudget;
+}
+
+}  // namespace swf

@@ -1,0 +1,143 @@
+#include "value.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "swf_reader.h"
+#include "swf_text.h"
+
+namespace swf {
+
+std::string NumberToString(double number) {
+  if (std::isnan(number)) return "NaN";
+  if (std::isinf(number)) return number > 0 ? "Infinity" : "-Infinity";
+  if (number == 0) return "0";  // also -0
+  std::array<char, 64> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::general, 15);
+  std::string text(buffer.data(), result.ptr);
+  // "1e+07" is written "1e+7", "1e-07" "1e-7".
+  const std::size_t e = text.find('e');
+  if (e != std::string::npos) {
+    std::size_t digits = e + 2;
+    while (digits + 1 < text.size() && text[digits] == '0') text.erase(digits, 1);
+  }
+  return text;
+}
+
+namespace {
+
+bool IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
+
+// Version 4 reads the decimal number a text starts with, and 0 when there is none.
+double LeadingNumber(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && IsBlank(text[start])) ++start;
+  std::size_t end = start;
+  if (end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
+  bool digits = false;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') digits = ++end;
+  if (end < text.size() && text[end] == '.') {
+    ++end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') digits = ++end;
+  }
+  if (!digits) return 0;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '-' || text[exponent] == '+')) ++exponent;
+    if (exponent < text.size() && text[exponent] >= '0' && text[exponent] <= '9') {
+      end = exponent;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    }
+  }
+  std::string_view number = text.substr(start, end - start);
+  const bool negative = !number.empty() && number[0] == '-';
+  if (!number.empty() && (number[0] == '-' || number[0] == '+')) number.remove_prefix(1);
+  double value = 0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+double StringToNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  if (text.empty()) return kNaN;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return kNaN;
+    return static_cast<double>(value);
+  }
+  bool negative = false;
+  if (text[0] == '+' || text[0] == '-') {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  // from_chars would also take "inf" and "nan": numbers start with a digit or a point.
+  if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.')) return kNaN;
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    value = std::numeric_limits<double>::infinity();
+  } else if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+    return kNaN;
+  }
+  return negative ? -value : value;
+}
+
+std::string ToString(const Value& value, int version) {
+  struct Visitor {
+    int version;
+    std::string operator()(Undefined) const { return version >= 7 ? "undefined" : ""; }
+    std::string operator()(Null) const { return "null"; }
+    std::string operator()(bool b) const { return b ? "true" : "false"; }
+    std::string operator()(double d) const { return NumberToString(d); }
+    std::string operator()(const std::string& s) const { return s; }
+    std::string operator()(Object*) const { return "[object Object]"; }
+  };
+  return std::visit(Visitor{version}, value);
+}
+
+double ToNumber(const Value& value, int version) {
+  struct Visitor {
+    int version;
+    double operator()(Undefined) const { return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0; }
+    double operator()(Null) const { return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0; }
+    double operator()(bool b) const { return b ? 1.0 : 0.0; }
+    double operator()(double d) const { return d; }
+    double operator()(const std::string& s) const { return version < 5 ? LeadingNumber(s) : StringToNumber(s); }
+    double operator()(Object*) const { return std::numeric_limits<double>::quiet_NaN(); }
+  };
+  return std::visit(Visitor{version}, value);
+}
+
+bool ToBoolean(const Value& value, int version) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    if (version >= 7) return !text->empty();
+  }
+  if (const auto* b = std::get_if<bool>(&value)) return *b;
+  if (std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value)) return false;
+  if (std::holds_alternative<Object*>(value)) return true;
+  const double number = ToNumber(value, version);
+  return number != 0 && !std::isnan(number);
+}
+
+bool LooselyEqual(const Value& left, const Value& right, int version) {
+  const auto isNothing = [](const Value& v) {
+    return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
+  };
+  if (isNothing(left) || isNothing(right)) return isNothing(left) && isNothing(right);
+  if (left.index() == right.index()) return left == right;  // doubles: NaN != NaN
+  // Mixed kinds (bool, number, string) compare as numbers.
+  return ToNumber(left, version) == ToNumber(right, version);
+}
+
+}  // namespace swf

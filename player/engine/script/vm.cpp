@@ -1,0 +1,446 @@
+#include "vm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "swf_text.h"
+
+namespace swf {
+
+Value Arg(std::span<const Value> args, std::size_t index) {
+  return index < args.size() ? args[index] : Value{Undefined{}};
+}
+
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t count = 0;
+  for (const char ch : text) count += (static_cast<unsigned char>(ch) & 0xC0u) != 0x80u;
+  return count;
+}
+
+std::int32_t ToInt32(double number) {
+  if (!std::isfinite(number)) return 0;
+  const double wrapped = std::fmod(std::trunc(number), 4294967296.0);
+  const double positive = wrapped < 0 ? wrapped + 4294967296.0 : wrapped;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(positive));
+}
+
+Vm::Vm(int version, DisplayHost& host) : version_(version), host_(host) { InstallBuiltins(); }
+
+Vm::~Vm() = default;
+
+void Vm::InstallBuiltins() {
+  objectProto_ = NewObject(ObjectKind::Plain, nullptr);
+  functionProto_ = NewObject(ObjectKind::Plain, objectProto_);
+  global_ = NewObject(ObjectKind::Plain, objectProto_);
+  InstallObjectClass(*this);
+  InstallFunctionClass(*this);
+  InstallArrayClass(*this);
+  InstallStringClass(*this);
+  InstallNumberAndBoolean(*this);
+  InstallMathClass(*this);
+  InstallDateClass(*this);
+  InstallGlobalFunctions(*this);
+  InstallMovieClipClass(*this);
+}
+
+Object* Vm::NewObject(ObjectKind kind, Object* proto) {
+  if (heap_.size() >= kMaxObjects) Throw(std::string("Too many objects"));
+  heap_.push_back(std::make_unique<Object>(*this, kind));
+  Object* object = heap_.back().get();
+  object->proto = proto;
+  liveObjects = heap_.size();
+  return object;
+}
+
+namespace {
+
+std::size_t StoredBytes(const Value& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return sizeof(Value) + (text ? text->size() : 0);
+}
+
+}  // namespace
+
+bool Vm::Charge(std::size_t bytes) {
+  if (storedBytes + bytes > kMaxStoredBytes) return false;
+  storedBytes += bytes;
+  return true;
+}
+
+Object* Vm::NewArray(std::vector<Value> elements) {
+  Object* array = NewObject(ObjectKind::Array, arrayProto_);
+  if (elements.size() > kMaxArrayLength) elements.resize(kMaxArrayLength);
+  std::size_t bytes = 0;
+  for (const Value& value : elements) bytes += StoredBytes(value);
+  if (!Charge(bytes)) elements.clear();
+  array->elements = std::move(elements);
+  return array;
+}
+
+Object* Vm::NewNative(NativeFunction fn, bool constructor) {
+  Object* function = NewObject(ObjectKind::Function, functionProto_);
+  function->native = std::move(fn);
+  function->isConstructor = constructor;
+  return function;
+}
+
+Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
+  Object* object = NewObject(ObjectKind::Clip, clipProto_);
+  object->clip = std::move(clip);
+  return object;
+}
+
+std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
+
+Property* Vm::FindOwn(Object* object, std::string_view name) {
+  const auto found = object->properties.find(Key(name));
+  return found == object->properties.end() ? nullptr : &found->second;
+}
+
+Property* Vm::FindInChain(Object* object, std::string_view name) {
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = FindOwn(at, name)) return property;
+  }
+  return nullptr;
+}
+
+namespace {
+
+// "12" -> 12; anything that is not a plain array index -> -1.
+std::int64_t ArrayIndex(std::string_view name) {
+  if (name.empty() || name.size() > 10) return -1;
+  std::int64_t index = 0;
+  for (const char ch : name) {
+    if (ch < '0' || ch > '9') return -1;
+    index = index * 10 + (ch - '0');
+  }
+  if (name.size() > 1 && name[0] == '0') return -1;
+  return index;
+}
+
+bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
+  return vm.Version() < 7 ? LowerAscii(name) == builtin : name == builtin;
+}
+
+}  // namespace
+
+Value Vm::GetMember(Object* object, std::string_view name) {
+  if (!object) return Undefined{};
+  // super.x reads x from above the method's home.
+  if (object->superThis) return object->superHome ? GetMember(object->superHome, name) : Value{Undefined{}};
+  if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
+  if (object->kind == ObjectKind::Array) {
+    if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
+    const std::int64_t index = ArrayIndex(name);
+    if (index >= 0) {
+      if (static_cast<std::size_t>(index) < object->elements.size())
+        return object->elements[static_cast<std::size_t>(index)];
+      return Undefined{};
+    }
+  }
+  if (object->kind == ObjectKind::String && NameIs(*this, name, "length")) {
+    return static_cast<double>(Utf8Length(ToString(object->primitive, version_)));
+  }
+  if (object->kind == ObjectKind::Clip) {
+    Value special;
+    if (host_.GetClipProperty(object, name, special)) return special;
+    if (Property* own = FindOwn(object, name)) {
+      if (own->getter) return Call(Value{own->getter}, Value{object}, {});
+      return own->value;
+    }
+    if (Object* child = host_.ChildClip(object, name)) return child;
+    for (Object* at = object->proto; at; at = at->proto) {
+      if (Property* property = FindOwn(at, name)) {
+        if (property->getter) return Call(Value{property->getter}, Value{object}, {});
+        return property->value;
+      }
+    }
+    return Undefined{};
+  }
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = FindOwn(at, name)) {
+      if (property->getter) return Call(Value{property->getter}, Value{object}, {});
+      return property->value;
+    }
+  }
+  return Undefined{};
+}
+
+Value Vm::Get(const Value& target, std::string_view name) {
+  if (const auto* text = std::get_if<std::string>(&target)) {
+    if (NameIs(*this, name, "length")) return static_cast<double>(Utf8Length(*text));
+    return GetMember(stringProto_, name);
+  }
+  if (std::holds_alternative<double>(target)) return GetMember(numberProto_, name);
+  if (std::holds_alternative<bool>(target)) return GetMember(booleanProto_, name);
+  if (auto* const* object = std::get_if<Object*>(&target)) return GetMember(*object, name);
+  return Undefined{};
+}
+
+void Vm::SetMember(Object* object, std::string_view name, Value value) {
+  if (!object) return;
+  if (NameIs(*this, name, "__proto__")) {
+    auto* const* proto = std::get_if<Object*>(&value);
+    object->proto = proto ? *proto : nullptr;
+    return;
+  }
+  if (object->kind == ObjectKind::Array) {
+    if (NameIs(*this, name, "length")) {
+      const double length = ToNum(value);
+      if (length >= 0 && length <= static_cast<double>(kMaxArrayLength)) {
+        const auto wanted = static_cast<std::size_t>(length);
+        if (wanted > object->elements.size() && !Charge((wanted - object->elements.size()) * sizeof(Value))) return;
+        object->elements.resize(wanted);
+      }
+      return;
+    }
+    const std::int64_t index = ArrayIndex(name);
+    if (index >= 0) {
+      if (static_cast<std::size_t>(index) >= kMaxArrayLength) return;
+      const auto slots = static_cast<std::size_t>(index) + 1;
+      const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
+      if (!Charge(grow + StoredBytes(value))) return;
+      if (slots > object->elements.size()) object->elements.resize(slots);
+      object->elements[static_cast<std::size_t>(index)] = std::move(value);
+      return;
+    }
+  }
+  if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
+  // A setter anywhere on the chain takes the write.
+  if (Property* inherited = FindInChain(object, name); inherited && inherited->setter) {
+    (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
+    return;
+  }
+  if (!Charge(StoredBytes(value) + name.size())) return;
+  if (Property* own = FindOwn(object, name)) {
+    if (own->flags & kReadOnly) return;
+    if (own->getter && !own->setter) return;
+    own->value = std::move(value);
+    return;
+  }
+  Property property;
+  property.name = std::string(name);
+  property.value = std::move(value);
+  property.order = nextOrder_++;
+  object->properties.emplace(Key(name), std::move(property));
+}
+
+bool Vm::DeleteMember(Object* object, std::string_view name) {
+  if (!object) return false;
+  if (object->kind == ObjectKind::Array) {
+    const std::int64_t index = ArrayIndex(name);
+    if (index >= 0 && static_cast<std::size_t>(index) < object->elements.size()) {
+      object->elements[static_cast<std::size_t>(index)] = Undefined{};
+      return true;
+    }
+  }
+  const auto found = object->properties.find(Key(name));
+  if (found == object->properties.end() || (found->second.flags & kDontDelete)) return false;
+  object->properties.erase(found);
+  return true;
+}
+
+void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t flags) {
+  Property property;
+  property.name = std::string(name);
+  property.value = std::move(value);
+  property.flags = flags;
+  property.order = nextOrder_++;
+  object->properties.insert_or_assign(Key(name), std::move(property));
+}
+
+void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) {
+  Define(object, name, Value{NewNative(std::move(fn))}, kDontEnum);
+}
+
+std::vector<std::string> Vm::EnumerableNames(Object* object) {
+  std::vector<std::string> names;
+  std::vector<std::string> seen;
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    std::vector<const Property*> own;
+    for (const auto& [key, property] : at->properties) own.push_back(&property);
+    // The newest property comes first, as the player lists them.
+    std::sort(own.begin(), own.end(), [](const Property* a, const Property* b) { return a->order > b->order; });
+    for (const Property* property : own) {
+      const std::string key = Key(property->name);
+      if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+      seen.push_back(key);
+      if (!(property->flags & kDontEnum)) names.push_back(property->name);
+    }
+    if (at->kind == ObjectKind::Array) {
+      for (std::size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+    }
+  }
+  return names;
+}
+
+// Without a hint (numbers, +, <) an object gives what its valueOf returns,
+// even another object; with the string hint, what toString returns.
+Value Vm::ToPrimitive(const Value& value, bool preferString) {
+  auto* const* object = std::get_if<Object*>(&value);
+  if (!object) return value;
+  Object* self = *object;
+  const bool useString = preferString || self->kind == ObjectKind::Date;
+  const Value method = GetMember(self, useString ? "toString" : "valueOf");
+  if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
+    return Call(method, Value{self}, {});
+  }
+  if (!useString) return value;
+  if (self->kind == ObjectKind::Function) return std::string("[type Function]");
+  return std::string("[type Object]");
+}
+
+std::string Vm::ToStr(const Value& value) {
+  if (std::holds_alternative<Object*>(value)) {
+    Object* object = std::get<Object*>(value);
+    if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
+    const Value primitive = ToPrimitive(value, true);
+    if (std::holds_alternative<Object*>(primitive)) {
+      return std::get<Object*>(primitive)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
+    }
+    return ToString(primitive, version_);
+  }
+  return ToString(value, version_);
+}
+
+double Vm::ToNum(const Value& value) {
+  if (std::holds_alternative<Object*>(value)) {
+    const Value primitive = ToPrimitive(value, false);
+    if (std::holds_alternative<Object*>(primitive)) return std::numeric_limits<double>::quiet_NaN();
+    return ToNumber(primitive, version_);
+  }
+  return ToNumber(value, version_);
+}
+
+bool Vm::ToBool(const Value& value) const { return ToBoolean(value, version_); }
+
+Object* Vm::ToObject(const Value& value) {
+  if (auto* const* object = std::get_if<Object*>(&value)) return *object;
+  if (std::holds_alternative<std::string>(value)) {
+    Object* wrapper = NewObject(ObjectKind::String, stringProto_);
+    wrapper->primitive = value;
+    return wrapper;
+  }
+  if (std::holds_alternative<double>(value)) {
+    Object* wrapper = NewObject(ObjectKind::Number, numberProto_);
+    wrapper->primitive = value;
+    return wrapper;
+  }
+  if (std::holds_alternative<bool>(value)) {
+    Object* wrapper = NewObject(ObjectKind::Boolean, booleanProto_);
+    wrapper->primitive = value;
+    return wrapper;
+  }
+  return nullptr;
+}
+
+bool Vm::Equals(const Value& a, const Value& b) {
+  const bool aObject = std::holds_alternative<Object*>(a);
+  const bool bObject = std::holds_alternative<Object*>(b);
+  if (aObject && bObject) return std::get<Object*>(a) == std::get<Object*>(b);
+  const auto isNothing = [](const Value& v) {
+    return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
+  };
+  if (isNothing(a) || isNothing(b)) return isNothing(a) && isNothing(b);
+  if (aObject) {
+    const Value primitive = ToPrimitive(a);
+    return !std::holds_alternative<Object*>(primitive) && Equals(primitive, b);
+  }
+  if (bObject) {
+    const Value primitive = ToPrimitive(b);
+    return !std::holds_alternative<Object*>(primitive) && Equals(a, primitive);
+  }
+  const double* x = std::get_if<double>(&a);
+  const double* y = std::get_if<double>(&b);
+  if (x && y && std::isnan(*x) && std::isnan(*y)) return true;
+  return LooselyEqual(a, b, version_);
+}
+
+std::string Vm::TypeOf(const Value& value) {
+  struct Visitor {
+    std::string operator()(Undefined) const { return "undefined"; }
+    std::string operator()(Null) const { return "null"; }
+    std::string operator()(bool) const { return "boolean"; }
+    std::string operator()(double) const { return "number"; }
+    std::string operator()(const std::string&) const { return "string"; }
+    std::string operator()(Object* object) const {
+      if (object->kind == ObjectKind::Function) return "function";
+      if (object->kind == ObjectKind::Clip) return "movieclip";
+      return "object";
+    }
+  };
+  return std::visit(Visitor{}, value);
+}
+
+namespace {
+
+bool PrototypeImplements(Vm& vm, Object* proto, Object* target, int depth) {
+  if (!proto || depth > 32) return false;
+  for (Object* iface : proto->interfaces) {
+    const Value ifaceProto = vm.GetMember(iface, "prototype");
+    auto* const* p = std::get_if<Object*>(&ifaceProto);
+    if (!p) continue;
+    if (*p == target) return true;
+    if (PrototypeImplements(vm, *p, target, depth + 1)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Vm::InstanceOf(const Value& value, Object* constructor) {
+  auto* const* object = std::get_if<Object*>(&value);
+  if (!object || !constructor) return false;
+  const Value prototype = GetMember(constructor, "prototype");
+  auto* const* target = std::get_if<Object*>(&prototype);
+  if (!target) return false;
+  int hops = 0;
+  for (Object* at = (*object)->proto; at && hops < 256; at = at->proto, ++hops) {
+    if (at == *target) return true;
+    if (PrototypeImplements(*this, at, *target, 0)) return true;
+  }
+  return false;
+}
+
+void Vm::Throw(Value value) { throw ScriptThrow{std::move(value)}; }
+
+void Vm::Trace(const Value& value) {
+  if (!trace_) return;
+  // trace prints undefined by name in every version.
+  if (std::holds_alternative<Undefined>(value)) {
+    trace_("undefined");
+    return;
+  }
+  // The log breaks lines at CR as well as LF: each piece is a line.
+  const std::string text = ToStr(value);
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    trace_(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+}
+
+Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
+  auto* const* function = std::get_if<Object*>(&constructor);
+  if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
+  Object* object = NewPlain();
+  const Value prototype = GetMember(*function, "prototype");
+  if (auto* const* p = std::get_if<Object*>(&prototype)) object->proto = *p;
+  Define(object, "__constructor__", constructor, kDontEnum);
+  if (version_ < 7) Define(object, "constructor", constructor, kDontEnum);
+  constructing = (*function)->native != nullptr;
+  Value result = Call(constructor, Value{object}, args, object->proto);
+  constructing = false;
+  if ((*function)->native) {
+    if (auto* const* made = std::get_if<Object*>(&result)) return *made;
+  }
+  return object;
+}
+
+}  // namespace swf

@@ -1,0 +1,221 @@
+#pragma once
+// The ActionScript 1/2 machine: objects with prototype chains, functions and
+// closures, the scope chain, the built-in classes and the interpreter of
+// action blocks. One Vm belongs to one playing movie; every object it makes
+// lives until the Vm ends (the count of objects is bounded instead of
+// collected), so values may hold plain object pointers.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "value.h"
+
+namespace swf {
+
+class TimelineInstance;
+class Vm;
+
+inline constexpr std::size_t kMaxObjects = 1u << 20;
+inline constexpr std::size_t kMaxArrayLength = 1u << 20;
+inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
+inline constexpr int kMaxCallDepth = 256;
+
+// Property flags as ASSetPropFlags sets them.
+inline constexpr std::uint8_t kDontEnum = 1;
+inline constexpr std::uint8_t kDontDelete = 2;
+inline constexpr std::uint8_t kReadOnly = 4;
+
+struct Property {
+  std::string name;  // as first written; the map key may be lower-cased
+  Value value;
+  std::uint8_t flags = 0;
+  std::uint64_t order = 0;
+  Object* getter = nullptr;  // addProperty
+  Object* setter = nullptr;
+};
+
+using NativeFunction = std::function<Value(Vm& vm, Object* self, std::span<const Value> args)>;
+
+struct FunctionCode;
+
+enum class ObjectKind : std::uint8_t { Plain, Function, Array, String, Number, Boolean, Date, Clip, Error };
+
+class Object {
+ public:
+  Object(Vm& owner, ObjectKind objectKind) : vm(owner), kind(objectKind) {}
+  Vm& vm;
+  ObjectKind kind;
+  Object* proto = nullptr;
+  std::map<std::string, Property, std::less<>> properties;
+  std::vector<Value> elements;  // arrays
+  Value primitive;              // String, Number, Boolean, Date wrappers
+  // Functions: native or compiled from a DefineFunction.
+  NativeFunction native;
+  std::shared_ptr<const FunctionCode> code;
+  std::vector<Object*> scope;            // the scope chain the function closes over
+  Object* constructorOf = nullptr;       // for natives that construct (Array, Date): unused by plain calls
+  bool isConstructor = false;            // natives that act differently when called with new
+  std::vector<Object*> interfaces;       // implements
+  std::weak_ptr<TimelineInstance> clip;  // Clip objects
+  // A `super` object: the prototype it starts above and the `this` it calls with.
+  Object* superHome = nullptr;
+  Object* superThis = nullptr;
+};
+
+// The display side, as scripts reach it through clip objects.
+class DisplayHost {
+ public:
+  virtual ~DisplayHost() = default;
+  virtual Object* RootClip() = 0;
+  virtual Object* ParentClip(Object* clip) = 0;
+  virtual Object* ChildClip(Object* clip, std::string_view name) = 0;
+  virtual void Play(Object* clip, bool play) = 0;
+  virtual void GotoFrame(Object* clip, int zeroBasedFrame) = 0;
+  virtual bool GotoLabel(Object* clip, std::string_view label) = 0;
+  virtual int CurrentFrame(Object* clip) = 0;  // 0-based
+  virtual int FrameCount(Object* clip) = 0;
+  // _x, _y, _name, ...: false when `name` is none of them.
+  virtual bool GetClipProperty(Object* clip, std::string_view name, Value& out) = 0;
+  virtual bool SetClipProperty(Object* clip, std::string_view name, const Value& value) = 0;
+  virtual void GetUrl(std::string_view url, std::string_view target) = 0;
+  virtual std::string TargetPath(Object* clip) = 0;
+  // Display list changes by script; null when the clip cannot be made.
+  // `exportName` "" makes an empty clip.
+  virtual Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) = 0;
+  virtual Object* DuplicateClip(Object* clip, std::string_view name, int depth) = 0;
+  virtual void RemoveClip(Object* clip) = 0;
+  virtual int Depth(Object* clip) = 0;
+  virtual int NextHighestDepth(Object* clip) = 0;
+  virtual void SwapDepths(Object* clip, int depth) = 0;
+};
+
+class Vm {
+ public:
+  Vm(int version, DisplayHost& host);
+  ~Vm();
+  Vm(const Vm&) = delete;
+  Vm& operator=(const Vm&) = delete;
+
+  [[nodiscard]] int Version() const { return version_; }
+  void SetTraceSink(std::function<void(std::string_view)> sink) { trace_ = std::move(sink); }
+
+  // Runs an action block on `clip`'s timeline, within `budget` actions
+  // (shared by every block of a tick).
+  ActionResult RunBlock(std::span<const std::uint8_t> code, Object* clip, std::size_t& budget);
+  // Calls a method of `self` by name when it is a function (onEnterFrame, ...).
+  void CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budget);
+
+  // Objects.
+  Object* NewObject(ObjectKind kind = ObjectKind::Plain, Object* proto = nullptr);
+  Object* NewPlain() { return NewObject(ObjectKind::Plain, objectProto_); }
+  Object* NewArray(std::vector<Value> elements = {});
+  Object* NewNative(NativeFunction fn, bool constructor = false);
+  Object* NewClip(std::weak_ptr<TimelineInstance> clip);
+  Object* Global() { return global_; }
+
+  [[nodiscard]] std::string Key(std::string_view name) const;
+  Value Get(const Value& target, std::string_view name);
+  Value GetMember(Object* object, std::string_view name);
+  void SetMember(Object* object, std::string_view name, Value value);
+  Property* FindOwn(Object* object, std::string_view name);
+  Property* FindInChain(Object* object, std::string_view name);
+  bool DeleteMember(Object* object, std::string_view name);
+  void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
+  void DefineMethod(Object* object, std::string_view name, NativeFunction fn);
+  std::vector<std::string> EnumerableNames(Object* object);
+
+  // Conversions by the movie's version, objects through valueOf/toString.
+  std::string ToStr(const Value& value);
+  double ToNum(const Value& value);
+  bool ToBool(const Value& value) const;
+  Value ToPrimitive(const Value& value, bool preferString = false);
+  Object* ToObject(const Value& value);
+  bool Equals(const Value& a, const Value& b);
+  std::string TypeOf(const Value& value);
+  bool InstanceOf(const Value& value, Object* constructor);
+
+  // `home`: the prototype the function was found on, which `super` starts above.
+  Value Call(const Value& function, Value self, std::span<const Value> args, Object* home = nullptr);
+  Value Construct(const Value& constructor, std::span<const Value> args);
+  [[noreturn]] void Throw(Value value);
+  void Trace(const Value& value);
+
+  DisplayHost& Host() { return host_; }
+  Object* objectProto_ = nullptr;
+  Object* functionProto_ = nullptr;
+  Object* arrayProto_ = nullptr;
+  Object* stringProto_ = nullptr;
+  Object* numberProto_ = nullptr;
+  Object* booleanProto_ = nullptr;
+  Object* dateProto_ = nullptr;
+  Object* clipProto_ = nullptr;
+  Object* errorProto_ = nullptr;
+  // Milliseconds since the movie started, as the stage's clock says.
+  double nowMillis = 0;
+  struct Timer {
+    int id = 0;
+    Value function;
+    Value self;
+    std::string method;
+    std::vector<Value> args;
+    double interval = 0;
+    double due = 0;
+    bool repeat = true;
+  };
+  std::vector<Timer> timers;
+  int nextTimerId = 1;
+  // Calls the timers due by nowMillis.
+  void RunTimers(std::size_t& budget);
+  std::size_t* budget = nullptr;  // the running blocks' budget
+  int callDepth = 0;
+  bool constructing = false;  // a native runs as the constructor of `new`
+  std::size_t liveObjects = 0;
+  std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
+  // Texts and element slots stored in objects; past kMaxStoredBytes a store
+  // is refused (the old value stays).
+  std::size_t storedBytes = 0;
+  [[nodiscard]] bool Charge(std::size_t bytes);
+
+ private:
+  friend class Interpreter;
+  void InstallBuiltins();
+  int version_;
+  DisplayHost& host_;
+  std::function<void(std::string_view)> trace_;
+  std::vector<std::unique_ptr<Object>> heap_;
+  Object* global_ = nullptr;
+  std::uint64_t nextOrder_ = 1;
+};
+
+// Built-in classes, one file each.
+void InstallObjectClass(Vm& vm);
+void InstallFunctionClass(Vm& vm);
+void InstallArrayClass(Vm& vm);
+void InstallStringClass(Vm& vm);
+void InstallNumberAndBoolean(Vm& vm);
+void InstallMathClass(Vm& vm);
+void InstallDateClass(Vm& vm);
+void InstallGlobalFunctions(Vm& vm);
+void InstallMovieClipClass(Vm& vm);
+
+// Helpers the built-ins share.
+Value Arg(std::span<const Value> args, std::size_t index);
+// Characters (code points) of a UTF-8 text.
+std::size_t Utf8Length(std::string_view text);
+std::int32_t ToInt32(double number);
+
+// Thrown through C++ frames for a script `throw`; caught by Try blocks.
+struct ScriptThrow {
+  Value value;
+};
+// Ends every running block of the tick (budget spent, recursion too deep).
+struct ScriptAbort {};
+
+}  // namespace swf

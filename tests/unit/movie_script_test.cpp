@@ -1,0 +1,277 @@
+// The script machine as movies see it: each case is a frame script whose
+// trace lines must come out as the player prints them.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "case_name.h"
+#include "movie_player.h"
+#include "movie_test_support.h"
+#include "swf_writer.h"
+
+namespace swf::testing {
+namespace {
+
+constexpr std::uint8_t kGetMember = 0x4E;
+constexpr std::uint8_t kSetMember = 0x4F;
+constexpr std::uint8_t kCallFunction = 0x3D;
+constexpr std::uint8_t kCallMethod = 0x52;
+constexpr std::uint8_t kNewObject = 0x40;
+constexpr std::uint8_t kInitArray = 0x42;
+constexpr std::uint8_t kInitObject = 0x43;
+constexpr std::uint8_t kReturn = 0x3E;
+constexpr std::uint8_t kThrow = 0x2A;
+constexpr std::uint8_t kTypeOf = 0x44;
+constexpr std::uint8_t kInstanceOf = 0x54;
+constexpr std::uint8_t kMultiply = 0x0C;
+constexpr std::uint8_t kEnumerate2 = 0x55;
+
+std::vector<std::string> TracesOf(const std::vector<Actions>& frames, int version, int ticks = 0) {
+  MovieBuilder movie(10, 10, 24, version);
+  for (const Actions& actions : frames) movie.DoAction(actions).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  for (int i = 0; i < ticks; ++i) player.Advance();
+  return lines;
+}
+
+// [1, 2, 3] built the way compilers write array literals: elements pushed last first.
+void PushArray(Actions& a, const std::vector<int>& elements) {
+  for (auto it = elements.rbegin(); it != elements.rend(); ++it) a.PushInt(*it);
+  a.PushInt(static_cast<std::int32_t>(elements.size())).Raw(kInitArray);
+}
+
+struct ScriptCase {
+  std::string name;
+  int version;
+  std::function<void(Actions&)> script;
+  std::vector<std::string> expected;
+};
+
+std::vector<ScriptCase> ScriptCases() {
+  return {
+      {"trace_prints_undefined_by_name", 6, [](Actions& a) { a.PushUndefined().Trace(); }, {"undefined"}},
+      {"trace_breaks_lines_at_carriage_returns", 6, [](Actions& a) { a.PushString("a\rb").Trace(); }, {"a", "b"}},
+      {"function_with_arguments_returns",
+       6,
+       [](Actions& a) {
+         Actions body;
+         body.PushString("a").GetVariable().PushString("b").GetVariable().Add2().Raw(kReturn);
+         a.DefineFunction("add", {"a", "b"}, body);
+         a.PushInt(2).PushInt(3).PushInt(2).PushString("add").Raw(kCallFunction).Trace();
+       },
+       {"5"}},
+      {"function2_parameters_in_registers",
+       7,
+       [](Actions& a) {
+         Actions body;
+         body.PushRegister(1).PushInt(10).Raw(kMultiply).Raw(kReturn);
+         a.DefineFunction2("tenfold", 2, 0, {{1, "x"}}, body);
+         a.PushInt(4).PushInt(1).PushString("tenfold").Raw(kCallFunction).Trace();
+       },
+       {"40"}},
+      {"closure_keeps_its_scope",
+       6,
+       [](Actions& a) {
+         Actions inner;
+         inner.PushString("secret").GetVariable().Raw(kReturn);
+         Actions outer;
+         outer.PushString("secret").PushString("kept").Raw(0x3C);  // DefineLocal
+         outer.DefineFunction("", {}, inner).Raw(kReturn);
+         a.DefineFunction("make", {}, outer);
+         a.PushInt(0).PushString("make").Raw(kCallFunction).PushString("got").Raw(0x4D).SetVariable();
+         a.PushInt(0).PushString("got").Raw(kCallFunction).Trace();
+         a.PushString("secret").GetVariable().Trace();
+       },
+       {"kept", "undefined"}},
+      {"object_members",
+       6,
+       [](Actions& a) {
+         a.PushString("o").PushString("x").PushInt(1).PushInt(1).Raw(kInitObject).SetVariable();
+         a.PushString("o").GetVariable().PushString("y").PushString("two").Raw(kSetMember);
+         a.PushString("o").GetVariable().PushString("x").Raw(kGetMember).Trace();
+         a.PushString("o").GetVariable().PushString("y").Raw(kGetMember).Trace();
+       },
+       {"1", "two"}},
+      {"array_join_and_length",
+       6,
+       [](Actions& a) {
+         a.PushString("-").PushInt(1);
+         PushArray(a, {1, 2, 3});
+         a.PushString("join").Raw(kCallMethod).Trace();
+         PushArray(a, {4, 5});
+         a.PushString("length").Raw(kGetMember).Trace();
+       },
+       {"1-2-3", "2"}},
+      {"array_sort_as_text_and_numbers",
+       6,
+       [](Actions& a) {
+         PushArray(a, {10, 9, 1});
+         a.PushInt(0).Raw(0x4D).PushString("sort").Raw(kCallMethod).Trace();
+         a.PushInt(16);
+         a.PushInt(1);
+         PushArray(a, {10, 9, 1});
+         a.PushString("sort").Raw(kCallMethod).Trace();
+       },
+       {"1,10,9", "1,9,10"}},
+      {"prototype_chain_and_instanceof",
+       6,
+       [](Actions& a) {
+         a.DefineFunction("F", {}, Actions());
+         a.PushString("F").GetVariable().PushString("prototype").Raw(kGetMember);
+         a.PushString("greeting").PushString("hi").Raw(kSetMember);
+         a.PushString("made").PushInt(0).PushString("F").Raw(kNewObject).SetVariable();
+         a.PushString("made").GetVariable().PushString("greeting").Raw(kGetMember).Trace();
+         a.PushString("made").GetVariable().PushString("F").GetVariable().Raw(kInstanceOf).Trace();
+         a.PushString("F").GetVariable().Raw(kTypeOf).Trace();
+       },
+       {"hi", "true", "function"}},
+      {"string_methods_on_primitives",
+       6,
+       [](Actions& a) {
+         a.PushInt(0).PushString("abc").PushString("toUpperCase").Raw(kCallMethod).Trace();
+         a.PushInt(1).PushInt(1).PushString("abc").PushString("charAt").Raw(kCallMethod).Trace();
+         a.PushString("h\xC3\xA9llo").PushString("length").Raw(kGetMember).Trace();
+       },
+       {"ABC", "b", "5"}},
+      {"try_catch_finally",
+       6,
+       [](Actions& a) {
+         Actions tryBody;
+         tryBody.PushString("boom").Raw(kThrow).PushString("not reached").Trace();
+         Actions catchBody;
+         catchBody.PushString("e").GetVariable().Trace();
+         Actions finallyBody;
+         finallyBody.PushString("done").Trace();
+         a.Try(tryBody, "e", catchBody, true, finallyBody);
+         a.PushString("after").Trace();
+       },
+       {"boom", "done", "after"}},
+      {"names_ignore_case_before_7",
+       6,
+       [](Actions& a) { a.SetVariable("Foo", "1").PushString("foo").GetVariable().Trace(); },
+       {"1"}},
+      {"names_keep_case_from_7",
+       7,
+       [](Actions& a) { a.SetVariable("Foo", "1").PushString("foo").GetVariable().Trace(); },
+       {"undefined"}},
+      {"with_finds_members_first",
+       6,
+       [](Actions& a) {
+         a.SetVariable("x", "timeline");
+         a.PushString("x").PushString("member").PushInt(1).Raw(kInitObject);
+         Actions body;
+         body.PushString("x").GetVariable().Trace();
+         a.With(body).PushString("x").GetVariable().Trace();
+       },
+       {"member", "timeline"}},
+      {"enumeration_lists_newest_first",
+       6,
+       [](Actions& a) {
+         a.PushString("a").PushInt(1).PushString("b").PushInt(2).PushInt(2).Raw(kInitObject).Raw(kEnumerate2);
+         const int loop = a.NewLabel(), done = a.NewLabel();
+         a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
+       },
+       {"b", "a"}},
+  };
+}
+
+class ScriptMachine : public ::testing::TestWithParam<ScriptCase> {};
+
+TEST_P(ScriptMachine, TracesWhatThePlayerPrints) {
+  const ScriptCase& c = GetParam();
+  Actions actions;
+  c.script(actions);
+  EXPECT_EQ(TracesOf({actions}, c.version), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScriptMachine, ::testing::ValuesIn(ScriptCases()),
+                         [](const auto& tested) { return tested.param.name; });
+
+// Runaway scripts end without ending the movie: the next frame's script runs.
+struct RunawayCase {
+  std::string name;
+  std::function<void(Actions&)> script;
+};
+
+class RunawayScripts : public ::testing::TestWithParam<RunawayCase> {};
+
+TEST_P(RunawayScripts, StopTheBlockAndTheMoviePlaysOn) {
+  Actions first;
+  GetParam().script(first);
+  first.PushString("after the runaway").Trace();
+  Actions second;
+  second.PushString("next frame").Trace();
+  EXPECT_EQ(TracesOf({first, second}, 7, 1), std::vector<std::string>{"next frame"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunawayScripts,
+    ::testing::Values(RunawayCase{"endless_loop",
+                                  [](Actions& a) {
+                                    const int top = a.NewLabel();
+                                    a.Bind(top).Jump(top);
+                                  }},
+                      RunawayCase{"endless_recursion",
+                                  [](Actions& a) {
+                                    Actions body;
+                                    body.PushInt(0).PushString("f").Raw(kCallFunction).Raw(kReturn);
+                                    a.DefineFunction("f", {}, body);
+                                    a.PushInt(0).PushString("f").Raw(kCallFunction);
+                                  }},
+                      RunawayCase{"doubling_text",
+                                  [](Actions& a) {
+                                    const int top = a.NewLabel();
+                                    a.PushString("xxxxxxxxxxxxxxxx").Bind(top).Raw(0x4C).Raw(0x4C).Add2().Jump(top);
+                                  }}),
+    [](const auto& tested) { return tested.param.name; });
+
+// Peak resident memory since the last reset, in KiB (Linux).
+long PeakKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+long ResidentKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+// A 540-byte movie found by fuzzing once drove the engine past 2 GB in four
+// frames; every movie must play them within a small, fixed amount of memory.
+TEST(ScriptMemory, FuzzFoundMoviePlaysFourFramesInBoundedMemory) {
+  std::ifstream file(std::string(FUZZ_MOVIE_SEEDS) + "/movie_2gb_in_3s", std::ios::binary);
+  const Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(bytes.size(), 540u);
+  std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak to the current size
+  const long before = ResidentKib();
+  {
+    MoviePlayer player;
+    std::size_t traced = 0;
+    player.SetTraceSink([&traced](std::string_view line) { traced += line.size(); });
+    ASSERT_TRUE(player.Load(bytes));
+    for (int i = 0; i < 4; ++i) player.Advance();
+  }
+  const long peak = PeakKib();
+  ASSERT_GT(before, 0);
+  EXPECT_LT(peak - before, 256 * 1024) << "peak " << peak << " KiB, before " << before << " KiB";
+}
+
+}  // namespace
+}  // namespace swf::testing
