@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -195,6 +197,32 @@ TEST_P(ScriptMachine, TracesWhatThePlayerPrints) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ScriptMachine, ::testing::ValuesIn(ScriptCases()),
                          [](const auto& tested) { return tested.param.name; });
+
+// Dates read and write the system's local time; getUTC* and Date.UTC stay in UTC.
+// The zone is set for the test process: five hours behind UTC in January.
+TEST(ScriptDates, FieldsFollowTheSystemsLocalTime) {
+  const char* previous = std::getenv("TZ");
+  const std::string saved = previous != nullptr ? previous : "";
+  ::setenv("TZ", "EST5EDT", 1);
+  ::tzset();
+  Actions a;
+  // d = new Date(2020, 0, 15, 10, 30): local fields, arguments pushed last first.
+  a.PushString("d").PushInt(30).PushInt(10).PushInt(15).PushInt(0).PushInt(2020).PushInt(5).PushString("Date");
+  a.Raw(kNewObject).SetVariable();
+  for (const char* method : {"getHours", "getUTCHours", "getTimezoneOffset", "getDate"}) {
+    a.PushInt(0).PushString("d").GetVariable().PushString(method).Raw(kCallMethod).Trace();
+  }
+  // Midsummer: daylight saving time, four hours behind.
+  a.PushString("s").PushInt(0).PushInt(12).PushInt(1).PushInt(6).PushInt(2020).PushInt(5);
+  a.PushString("Date").GetVariable().PushString("UTC").Raw(kCallMethod).PushInt(1).PushString("Date").Raw(kNewObject).SetVariable();
+  for (const char* method : {"getHours", "getUTCHours", "getTimezoneOffset"}) {
+    a.PushInt(0).PushString("s").GetVariable().PushString(method).Raw(kCallMethod).Trace();
+  }
+  const std::vector<std::string> lines = TracesOf({a}, 7);
+  if (previous != nullptr) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  ::tzset();
+  EXPECT_EQ(lines, (std::vector<std::string>{"10", "15", "300", "15", "8", "12", "240"}));
+}
 
 // Runaway scripts end without ending the movie: the next frame's script runs.
 struct RunawayCase {

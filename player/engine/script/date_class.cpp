@@ -1,9 +1,10 @@
-// Date: milliseconds since 1970 in a wrapper, with fields in local time
-// (the stand-in keeps local time equal to UTC) and in UTC.
+// Date: milliseconds since 1970 (UTC) in a wrapper, with fields in the
+// system's local time and in UTC.
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 
 #include "vm.h"
@@ -66,6 +67,38 @@ double& TimeOf(Object* self) {
   return std::get<double>(self->primitive);
 }
 
+// How far the system's local time is ahead of UTC at that moment, daylight
+// saving included, in milliseconds; 0 where the system cannot tell.
+double LocalOffsetMillis(double utcMillis) {
+  if (!std::isfinite(utcMillis)) return 0;
+  const double seconds = std::floor(utcMillis / 1000);
+  if (seconds < -2e11 || seconds > 2e11) return 0;
+  const auto moment = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  std::tm universal{};
+#if defined(_WIN32)
+  if (localtime_s(&local, &moment) != 0 || gmtime_s(&universal, &moment) != 0) return 0;
+#else
+  if (localtime_r(&moment, &local) == nullptr || gmtime_r(&moment, &universal) == nullptr) return 0;
+#endif
+  // The same moment's calendar fields in both zones, compared as if both were UTC.
+  const double localDays = DaysFromCivil(local.tm_year + 1900.0, local.tm_mon + 1.0, local.tm_mday);
+  const double universalDays = DaysFromCivil(universal.tm_year + 1900.0, universal.tm_mon + 1.0, universal.tm_mday);
+  const double localSeconds = localDays * 86400 + local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+  const double universalSeconds =
+      universalDays * 86400 + universal.tm_hour * 3600.0 + universal.tm_min * 60.0 + universal.tm_sec;
+  return (localSeconds - universalSeconds) * 1000;
+}
+
+Fields LocalFields(double utcMillis) { return Split(utcMillis + LocalOffsetMillis(utcMillis)); }
+
+// Local calendar fields back to UTC: the offset is the one in force at the
+// result, found from a first guess.
+double LocalToUtc(double localMillis) {
+  const double guess = localMillis - LocalOffsetMillis(localMillis);
+  return localMillis - LocalOffsetMillis(guess);
+}
+
 double NowMillis() {
   using namespace std::chrono;
   return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
@@ -73,14 +106,17 @@ double NowMillis() {
 
 std::string DateText(double time) {
   if (std::isnan(time)) return "Invalid Date";
-  const Fields f = Split(time);
+  const Fields f = LocalFields(time);
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const int offsetMinutes = static_cast<int>(LocalOffsetMillis(time) / 60000);
+  const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
   char text[96];
-  std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT+0000 %d", kDays[static_cast<int>(f.weekday)],
+  std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT%c%02d%02d %d", kDays[static_cast<int>(f.weekday)],
                 kMonths[static_cast<int>(f.month)], static_cast<int>(f.day), static_cast<int>(f.hours),
-                static_cast<int>(f.minutes), static_cast<int>(f.seconds), static_cast<int>(f.year));
+                static_cast<int>(f.minutes), static_cast<int>(f.seconds), offsetMinutes < 0 ? '-' : '+', offset / 60,
+                offset % 60, static_cast<int>(f.year));
   return text;
 }
 
@@ -98,7 +134,7 @@ void InstallDateClass(Vm& vm) {
           double parts[7] = {0, 0, 1, 0, 0, 0, 0};
           for (std::size_t i = 0; i < args.size() && i < 7; ++i) parts[i] = v.ToNum(args[i]);
           if (parts[0] >= 0 && parts[0] < 100) parts[0] += 1900;
-          time = Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+          time = LocalToUtc(Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]));
         }
         if (!v.constructing || !self) return DateText(NowMillis());
         self->kind = ObjectKind::Date;
@@ -125,17 +161,23 @@ void InstallDateClass(Vm& vm) {
       {"Year", [](const Fields& f) { return f.year - 1900; }}};
   for (const auto& [name, field] : getters) {
     const Getter getter = field;
-    const auto method = [getter](Vm&, Object* self, std::span<const Value>) -> Value {
+    vm.DefineMethod(proto, std::string("get") + name, [getter](Vm&, Object* self, std::span<const Value>) -> Value {
       const double time = TimeOf(self);
-      if (std::isnan(time)) return time;
-      return getter(Split(time));
-    };
-    vm.DefineMethod(proto, std::string("get") + name, method);
-    vm.DefineMethod(proto, std::string("getUTC") + name, method);
+      return std::isnan(time) ? time : getter(LocalFields(time));
+    });
+    vm.DefineMethod(proto, std::string("getUTC") + name,
+                    [getter](Vm&, Object* self, std::span<const Value>) -> Value {
+                      const double time = TimeOf(self);
+                      return std::isnan(time) ? time : getter(Split(time));
+                    });
   }
   vm.DefineMethod(proto, "getTime", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });
   vm.DefineMethod(proto, "valueOf", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });
-  vm.DefineMethod(proto, "getTimezoneOffset", [](Vm&, Object*, std::span<const Value>) -> Value { return 0.0; });
+  // Minutes that UTC is ahead of local time (negative east of Greenwich).
+  vm.DefineMethod(proto, "getTimezoneOffset", [](Vm&, Object* self, std::span<const Value>) -> Value {
+    const double time = TimeOf(self);
+    return std::isnan(time) ? time : -LocalOffsetMillis(time) / 60000;
+  });
   vm.DefineMethod(proto, "toString",
                   [](Vm&, Object* self, std::span<const Value>) -> Value { return DateText(TimeOf(self)); });
   vm.DefineMethod(proto, "setTime", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
@@ -145,17 +187,20 @@ void InstallDateClass(Vm& vm) {
   // setX(value...) replaces fields from X on, as many as given.
   const char* const fieldNames[] = {"FullYear", "Month", "Date", "Hours", "Minutes", "Seconds", "Milliseconds"};
   for (std::size_t first = 0; first < 7; ++first) {
-    const auto method = [first](Vm& v, Object* self, std::span<const Value> args) -> Value {
-      double& time = TimeOf(self);
-      if (!self || self->kind != ObjectKind::Date) return Undefined{};
-      const Fields f = Split(std::isnan(time) ? 0 : time);
-      double parts[7] = {f.year, f.month, f.day, f.hours, f.minutes, f.seconds, f.ms};
-      for (std::size_t i = 0; i < args.size() && first + i < 7; ++i) parts[first + i] = v.ToNum(args[i]);
-      time = Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
-      return time;
-    };
-    vm.DefineMethod(proto, std::string("set") + fieldNames[first], method);
-    vm.DefineMethod(proto, std::string("setUTC") + fieldNames[first], method);
+    for (const bool utc : {false, true}) {
+      const auto method = [first, utc](Vm& v, Object* self, std::span<const Value> args) -> Value {
+        double& time = TimeOf(self);
+        if (!self || self->kind != ObjectKind::Date) return Undefined{};
+        const double now = std::isnan(time) ? 0 : time;
+        const Fields f = utc ? Split(now) : LocalFields(now);
+        double parts[7] = {f.year, f.month, f.day, f.hours, f.minutes, f.seconds, f.ms};
+        for (std::size_t i = 0; i < args.size() && first + i < 7; ++i) parts[first + i] = v.ToNum(args[i]);
+        const double composed = Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+        time = utc ? composed : LocalToUtc(composed);
+        return time;
+      };
+      vm.DefineMethod(proto, std::string(utc ? "setUTC" : "set") + fieldNames[first], method);
+    }
   }
 }
 

@@ -65,7 +65,8 @@ void InstallMathClass(Vm& vm) {
     return a < b ? a : b;
   });
   vm.DefineMethod(math, "random", [](Vm&, Object*, std::span<const Value>) -> Value {
-    static std::mt19937 engine(12345);
+    // Seeded once per process from the system, so each run of a saver moves differently.
+    static std::mt19937 engine(std::random_device{}());
     return std::uniform_real_distribution<double>(0.0, 1.0)(engine);
   });
 }
