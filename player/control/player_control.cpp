@@ -2,6 +2,7 @@
 // and events. Activation, the window and drawing are in player_window.cpp.
 #include "player_control.h"
 
+#include <chrono>
 #include <new>
 #include <string_view>
 
@@ -68,6 +69,11 @@ std::vector<std::uint8_t> ReadStream(IStream& stream, std::size_t size) {
 // Life and identity
 
 PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
+  // Scripts read the real time (getTimer, intervals), whatever the frame rate achieved.
+  movie_->SetClock([] {
+    using namespace std::chrono;
+    return static_cast<double>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  });
   AddModuleReference();
   Trace(L"Create");
 }

@@ -25,6 +25,7 @@ struct MoviePlayer::State {
   // FlashVars property of the control does.
   std::string flashVars;
   std::function<void(std::string_view)> traceSink;
+  std::function<double()> clock;
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
@@ -54,6 +55,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   if (!movie) return false;
   state_->stage = std::make_unique<Stage>(std::move(*movie));
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
+  if (state_->clock) state_->stage->SetClock(state_->clock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
   state_->stage->Start();
   return true;
@@ -113,6 +115,11 @@ std::optional<std::string> MoviePlayer::RootVariable(std::string_view name) cons
 void MoviePlayer::SetTraceSink(std::function<void(std::string_view)> sink) {
   state_->traceSink = std::move(sink);
   if (state_->stage) state_->stage->SetTraceSink(state_->traceSink);
+}
+
+void MoviePlayer::SetClock(std::function<double()> millis) {
+  state_->clock = std::move(millis);
+  if (state_->stage) state_->stage->SetClock(state_->clock);
 }
 
 std::vector<FsCommand> MoviePlayer::TakeFsCommands() {

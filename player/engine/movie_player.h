@@ -82,6 +82,12 @@ class MoviePlayer {
   // default, and then trace costs nothing. Kept for movies loaded later.
   void SetTraceSink(std::function<void(std::string_view)> sink);
 
+  // The clock that getTimer, the intervals and the timeouts of scripts read:
+  // milliseconds since some fixed moment, read once a frame. Without one the
+  // clock is the frame count at the movie's frame rate, so a headless run
+  // repeats exactly; the control gives the real time. Kept for movies loaded later.
+  void SetClock(std::function<double()> millis);
+
   // The commands raised since the last call, in the order raised.
   [[nodiscard]] std::vector<FsCommand> TakeFsCommands();
 

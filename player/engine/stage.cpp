@@ -89,6 +89,11 @@ Stage::~Stage() {
 
 void Stage::SetTraceSink(std::function<void(std::string_view)> sink) { vm_->SetTraceSink(std::move(sink)); }
 
+void Stage::SetClock(std::function<double()> millis) {
+  clock_ = std::move(millis);
+  if (clock_) clockStart_ = clock_();
+}
+
 void Stage::Start() {
   StartTick();
   EnterFrame(root_, 0, true);
@@ -98,8 +103,12 @@ void Stage::Start() {
 void Stage::Tick() {
   ++tick_;
   StartTick();
-  const double frameRate = movie_.frameRate > 0 ? movie_.frameRate : 12;
-  vm_->nowMillis = static_cast<double>(tick_) * 1000.0 / frameRate;
+  if (clock_) {
+    vm_->nowMillis = std::max(0.0, clock_() - clockStart_);
+  } else {
+    const double frameRate = movie_.frameRate > 0 ? movie_.frameRate : 12;
+    vm_->nowMillis = static_cast<double>(tick_) * 1000.0 / frameRate;
+  }
   StepTimeline(root_);
   RunQueuedActions();
   std::size_t budget = actionBudget_;

@@ -103,6 +103,9 @@ class Stage final : private DisplayHost {
 
   // Each trace() of the movie's scripts, as one line of UTF-8 text.
   void SetTraceSink(std::function<void(std::string_view)> sink);
+  // Where script time comes from (see MoviePlayer::SetClock); the movie's
+  // clock starts at 0 when this is set.
+  void SetClock(std::function<double()> millis);
 
   // Shows frame 1: its display list, then its actions.
   void Start();
@@ -174,6 +177,8 @@ class Stage final : private DisplayHost {
   std::shared_ptr<StageCounters> counters_ = std::make_shared<StageCounters>();
   std::shared_ptr<TimelineInstance> root_;
   std::uint64_t tick_ = 0;
+  std::function<double()> clock_;
+  double clockStart_ = 0;
   struct QueuedActions {
     std::weak_ptr<TimelineInstance> timeline;
     std::shared_ptr<const std::vector<std::uint8_t>> code;

@@ -224,6 +224,31 @@ TEST(ScriptDates, FieldsFollowTheSystemsLocalTime) {
   EXPECT_EQ(lines, (std::vector<std::string>{"10", "15", "300", "15", "8", "12", "240"}));
 }
 
+// getTimer reads the clock the host gives, counted from the movie's start; without
+// one, the frame count at the movie's rate (24 fps here: 2 frames are 83 ms).
+TEST(ScriptClock, GetTimerCountsFromTheMoviesStart) {
+  MovieBuilder movie(10, 10, 24, 7);
+  movie.DoAction(Actions()).ShowFrame();
+  movie.DoAction(Actions().PushInt(0).PushString("getTimer").Raw(kCallFunction).Trace()).ShowFrame();
+  movie.DoAction(Actions().PushInt(0).PushString("getTimer").Raw(kCallFunction).Trace().Stop()).ShowFrame();
+  for (const bool hostClock : {true, false}) {
+    SCOPED_TRACE(hostClock ? "the host's clock" : "the frame clock");
+    std::vector<std::string> lines;
+    double now = 5000;
+    MoviePlayer player;
+    if (hostClock) player.SetClock([&now] { return now; });
+    player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    LoadOrFail(player, movie.Build());
+    now += 250;
+    player.Advance();
+    now += 1000;
+    player.Advance();
+    const std::vector<std::string> expected =
+        hostClock ? std::vector<std::string>{"250", "1250"} : std::vector<std::string>{"41", "83"};
+    EXPECT_EQ(lines, expected);
+  }
+}
+
 // Runaway scripts end without ending the movie: the next frame's script runs.
 struct RunawayCase {
   std::string name;
