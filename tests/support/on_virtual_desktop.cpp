@@ -4,6 +4,9 @@
 // size is a virtual desktop: a window on the real screen whose display modes
 // programs really change, which the real screen of a test run (Xvfb) refuses.
 // The program inherits the standard handles; its exit code is returned.
+// Each run gets a desktop of its own (the name with this process's id): a
+// desktop outlives the programs on it, and whatever a crashed or killed
+// program left in its mode must not become the next run's starting mode.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,7 +36,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: on_virtual_desktop NAME WIDTHxHEIGHT PROGRAM [ARGUMENTS...]\n");
     return 2;
   }
-  const std::string name = argv[1];
+  const std::string name = std::string(argv[1]) + "-" + std::to_string(::GetCurrentProcessId());
   const std::string size = argv[2];
   HKEY desktops = nullptr;
   if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
