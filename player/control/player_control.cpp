@@ -74,6 +74,7 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
     using namespace std::chrono;
     return static_cast<double>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   });
+  movie_->SetMp3Decoder(DecodeMp3ThroughAcm);
   AddModuleReference();
   Trace(L"Create");
 }
@@ -194,6 +195,7 @@ HRESULT PlayerControl::InvokeMethod(MemberId member, DispatchCall& call) {
     case MemberId::Stop:
       Trace(L"Stop");
       movie_->Stop();
+      movie_->StopSounds();
       return S_OK;
     case MemberId::IsPlaying: {
       const bool playing = movie_->IsPlaying();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_output.h"
 #include "common/win_handles.h"
 #include "control_members.h"
 #include "control_state.h"
@@ -201,6 +202,7 @@ class PlayerControl final : public IDispatch,
   void Paint();
   void PaintInto(HDC target);
   void OnWindowGone() noexcept;
+  void StartSoundOutputWhenNeeded();
 
   // Events.
   HRESULT AdviseSink(IUnknown* sink, DWORD* cookie);
@@ -213,6 +215,10 @@ class PlayerControl final : public IDispatch,
 
   ULONG references_ = 1;
   std::unique_ptr<swf::MoviePlayer> movie_;
+  // Opened when the movie first plays a sound (never, in a foreign window's
+  // thumbnail); after movie_, so it stops before the mixer it reads goes.
+  std::unique_ptr<AudioOutput> audio_;
+  bool soundOutputChosen_ = false;
 
   std::wstring movieUrl_;
   std::wstring scale_ = L"ShowAll";

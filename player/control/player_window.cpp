@@ -5,6 +5,7 @@
 #include <new>
 
 #include "com_guard.h"
+#include "engine/sound/sound_mixer.h"
 #include "control_ids.h"
 #include "module.h"
 #include "player_control.h"
@@ -192,6 +193,9 @@ void PlayerControl::DestroyPlayerWindow() noexcept {
 }
 
 void PlayerControl::OnWindowGone() noexcept {
+  audio_.reset();
+  soundOutputChosen_ = false;
+  movie_->StopSounds();
   window_ = nullptr;
   deliveryPosted_ = false;
   uiActive_ = false;
@@ -252,10 +256,29 @@ void PlayerControl::OnFrameTimer() {
   } else {
     movie_->Advance();
   }
+  StartSoundOutputWhenNeeded();
   for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
   ::InvalidateRect(window_, nullptr, FALSE);
   NotifyViewChange();
   DeliverEvents();
+}
+
+// The wave device opens with the first sound, so that a silent movie never
+// costs its start-up or a thread. A thumbnail inside another program's window
+// (a display settings dialog's preview) stays silent.
+void PlayerControl::StartSoundOutputWhenNeeded() {
+  swf::SoundMixer& sound = movie_->Sound();
+  if (sound.VoiceCount() == 0 && sound.StreamFramesQueued() == 0) return;
+  if (!soundOutputChosen_) {
+    soundOutputChosen_ = true;
+    if (IsEmbeddedInForeignWindow(window_)) {
+      Trace(L"Sound silent");
+    } else {
+      audio_ = std::make_unique<AudioOutput>(sound);
+      Trace(audio_->Opened() ? L"Sound output" : L"Sound no device");
+    }
+  }
+  if (!audio_ || !audio_->Opened()) movie_->StopSounds();
 }
 
 void PlayerControl::Paint() {

@@ -1,9 +1,11 @@
 #include "movie_player.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include "rasterizer.h"
+#include "sound/sound_mixer.h"
 #include "render.h"
 #include "stage.h"
 #include "swf_text.h"
@@ -29,7 +31,63 @@ struct MoviePlayer::State {
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
+  std::shared_ptr<SoundMixer> mixer = std::make_shared<SoundMixer>();
+  Mp3Decoder mp3;
+  // Each DefineSound decoded once, when it first plays; dropped with the movie.
+  std::map<std::uint16_t, std::shared_ptr<const DecodedSound>> decoded;
+  std::size_t decodedFrames = 0;
+  // The timeline whose stream plays; another one's blocks wait until it has played out.
+  const Timeline* streamOwner = nullptr;
+
+  void StartSound(const StartSoundTag& start);
+  void QueueStreamBlock(const Timeline& timeline, const StreamBlockTag& block);
+  void PlayFrameSounds();
+  void DropSounds();
 };
+
+// All decoded event sounds of a movie together hold at most this many frames
+// (about 24 minutes at 44.1 kHz, 256 MiB in stereo); sounds beyond it stay silent.
+constexpr std::size_t kMaxDecodedFramesPerMovie = 64u << 20;
+
+void MoviePlayer::State::StartSound(const StartSoundTag& start) {
+  const Movie& movie = stage->GetMovie();
+  auto cached = decoded.find(start.sound);
+  if (cached == decoded.end()) {
+    const auto defined = movie.sounds.find(start.sound);
+    if (defined == movie.sounds.end()) return;
+    auto sound = std::make_shared<const DecodedSound>(DecodeSound(*defined->second, mp3));
+    if (decodedFrames + sound->Frames() > kMaxDecodedFramesPerMovie) sound = std::make_shared<const DecodedSound>();
+    decodedFrames += sound->Frames();
+    cached = decoded.emplace(start.sound, std::move(sound)).first;
+  }
+  mixer->Start(start.sound, cached->second, start.info);
+}
+
+void MoviePlayer::State::QueueStreamBlock(const Timeline& timeline, const StreamBlockTag& block) {
+  if (!timeline.streamHead || !block.data) return;
+  if (streamOwner != &timeline) {
+    if (streamOwner != nullptr && mixer->StreamFramesQueued() > 0) return;
+    streamOwner = &timeline;
+  }
+  mixer->QueueStream(DecodeStreamBlock(*timeline.streamHead, *block.data, mp3));
+}
+
+void MoviePlayer::State::PlayFrameSounds() {
+  for (const Stage::SoundEvent& event : stage->TakeSoundEvents()) {
+    if (event.start) {
+      StartSound(*event.start);
+    } else if (event.stream && event.block) {
+      QueueStreamBlock(*event.stream, *event.block);
+    }
+  }
+}
+
+void MoviePlayer::State::DropSounds() {
+  mixer->StopAll();
+  decoded.clear();
+  decodedFrames = 0;
+  streamOwner = nullptr;
+}
 
 namespace {
 
@@ -50,6 +108,7 @@ MoviePlayer::MoviePlayer() : state_(std::make_unique<State>()) {}
 MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
+  state_->DropSounds();
   state_->stage.reset();
   std::optional<Movie> movie = ParseMovie(fileBytes);
   if (!movie) return false;
@@ -58,10 +117,14 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   if (state_->clock) state_->stage->SetClock(state_->clock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
   state_->stage->Start();
+  state_->PlayFrameSounds();
   return true;
 }
 
-void MoviePlayer::Unload() { state_->stage.reset(); }
+void MoviePlayer::Unload() {
+  state_->DropSounds();
+  state_->stage.reset();
+}
 
 bool MoviePlayer::HasMovie() const { return state_->stage != nullptr; }
 
@@ -72,6 +135,8 @@ void MoviePlayer::Play() {
 void MoviePlayer::Stop() {
   if (state_->stage) state_->stage->Root().playing = false;
 }
+
+void MoviePlayer::StopSounds() { state_->mixer->StopAll(); }
 
 bool MoviePlayer::IsPlaying() const { return state_->stage && state_->stage->Root().playing; }
 
@@ -97,8 +162,14 @@ int MoviePlayer::CurrentFrame() const { return state_->stage ? state_->stage->Ro
 int MoviePlayer::FrameCount() const { return state_->stage ? state_->stage->Root().FrameCount() : 0; }
 
 void MoviePlayer::Advance() {
-  if (state_->stage) state_->stage->Tick();
+  if (!state_->stage) return;
+  state_->stage->Tick();
+  state_->PlayFrameSounds();
 }
+
+SoundMixer& MoviePlayer::Sound() { return *state_->mixer; }
+
+void MoviePlayer::SetMp3Decoder(Mp3Decoder decoder) { state_->mp3 = std::move(decoder); }
 
 void MoviePlayer::SetFlashVars(std::string_view query) {
   state_->flashVars = std::string(query);

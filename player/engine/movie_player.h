@@ -12,7 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "sound/sound_data.h"
+
 namespace swf {
+
+class SoundMixer;
 
 enum class ScaleMode { ShowAll, ExactFit, NoScale, NoBorder };
 
@@ -87,6 +91,14 @@ class MoviePlayer {
   // clock is the frame count at the movie's frame rate, so a headless run
   // repeats exactly; the control gives the real time. Kept for movies loaded later.
   void SetClock(std::function<double()> millis);
+
+  // The movie's sounds are mixed here; an audio output pulls the mix from it
+  // on a thread of its own. The mixer outlives movies loaded and unloaded.
+  [[nodiscard]] SoundMixer& Sound();
+  // Decodes the movie's MP3 sounds; without one they stay silent. Kept for movies loaded later.
+  void SetMp3Decoder(Mp3Decoder decoder);
+  // Silences every sound at once (the control's Stop, the end of the saver).
+  void StopSounds();
 
   // The commands raised since the last call, in the order raised.
   [[nodiscard]] std::vector<FsCommand> TakeFsCommands();

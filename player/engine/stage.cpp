@@ -157,7 +157,19 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
       } else {
         QueueActions(timeline, action->code);
       }
+    } else if (queueActions) {
+      NoteSound(timeline, tag);
     }
+  }
+}
+
+// Sounds start only with frames really entered, not with those a goto passes over.
+void Stage::NoteSound(const std::shared_ptr<TimelineInstance>& timeline, const ControlTag& tag) {
+  if (soundEvents_.size() >= kMaxPendingSoundEvents) return;
+  if (const auto* start = std::get_if<StartSoundTag>(&tag)) {
+    soundEvents_.push_back(SoundEvent{start, nullptr, nullptr});
+  } else if (const auto* block = std::get_if<StreamBlockTag>(&tag)) {
+    soundEvents_.push_back(SoundEvent{nullptr, &timeline->Definition(), block});
   }
 }
 
@@ -273,6 +285,8 @@ void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame
         wanted.erase(remove->depth);
       } else if (const auto* action = std::get_if<ActionTag>(&tag); action && f == frame) {
         QueueActions(timeline, action->code);
+      } else if (f == frame) {
+        NoteSound(timeline, tag);
       }
     }
   }

@@ -120,6 +120,18 @@ class Stage final : private DisplayHost {
   void SetRootVariable(std::string_view name, std::string value);
   [[nodiscard]] std::vector<FsCommand> TakeCommands() { return std::exchange(commands_, {}); }
 
+  // A sound tag of a frame that was entered: an event sound's start, or the
+  // stream block of `stream` (whose head gives its format). Pointers into the
+  // movie, valid while it is loaded.
+  struct SoundEvent {
+    const StartSoundTag* start = nullptr;
+    const Timeline* stream = nullptr;
+    const StreamBlockTag* block = nullptr;
+  };
+  // Events nobody takes stop piling up at this many.
+  static constexpr std::size_t kMaxPendingSoundEvents = 4096;
+  [[nodiscard]] std::vector<SoundEvent> TakeSoundEvents() { return std::exchange(soundEvents_, {}); }
+
   // Used by the actions of `timeline`. A goto that would visit more tags than
   // the tick has left is ignored and stops the running actions, and every
   // block after them, until the next tick.
@@ -138,6 +150,7 @@ class Stage final : private DisplayHost {
   void QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
                     const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void RunQueuedActions();
+  void NoteSound(const std::shared_ptr<TimelineInstance>& timeline, const ControlTag& tag);
   void RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
                       const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
@@ -187,6 +200,7 @@ class Stage final : private DisplayHost {
   std::vector<QueuedActions> queue_;
   std::vector<FsCommand> commands_;
   std::set<const void*> initDone_;
+  std::vector<SoundEvent> soundEvents_;
 };
 
 }  // namespace swf

@@ -12,6 +12,8 @@
 #include <variant>
 #include <vector>
 
+#include "sound/sound_data.h"
+
 namespace swf {
 
 struct Rgba {
@@ -101,7 +103,18 @@ struct ActionTag {
   bool init = false;  // DoInitAction: runs once, before the frame's other actions
 };
 
-using ControlTag = std::variant<PlaceTag, RemoveTag, ActionTag>;
+// StartSound: an event sound of the dictionary starts (or stops) with the frame.
+struct StartSoundTag {
+  std::uint16_t sound = 0;
+  SoundInfo info;
+};
+
+// SoundStreamBlock: the timeline's stream sound for this frame.
+struct StreamBlockTag {
+  std::shared_ptr<const std::vector<std::uint8_t>> data;
+};
+
+using ControlTag = std::variant<PlaceTag, RemoveTag, ActionTag, StartSoundTag, StreamBlockTag>;
 
 struct Timeline {
   std::vector<ControlTag> tags;
@@ -109,6 +122,7 @@ struct Timeline {
   // where frame f + 1 starts (or at the end of `tags`).
   std::vector<std::uint32_t> frameStarts;
   std::map<std::string, int> labels;  // lower-cased ASCII label -> 0-based frame
+  std::optional<StreamHead> streamHead;  // the format of its StreamBlockTags
 
   [[nodiscard]] int FrameCount() const { return static_cast<int>(frameStarts.size()); }
   [[nodiscard]] std::span<const ControlTag> FrameTags(int frame) const;
@@ -125,6 +139,7 @@ struct Movie {
   bool actionScript3 = false;
   std::map<std::uint16_t, Character> characters;
   std::map<std::string, std::uint16_t> exports;  // lower-cased linkage name -> character
+  std::map<std::uint16_t, std::shared_ptr<const SoundDef>> sounds;
   Timeline root;
 };
 

@@ -72,6 +72,12 @@ enum TagCode : unsigned {
   kRemoveObject = 5,
   kSetBackgroundColor = 9,
   kDoAction = 12,
+  kDefineSound = 14,
+  kStartSound = 15,
+  kSoundStreamHead = 18,
+  kSoundStreamBlock = 19,
+  kSoundStreamHead2 = 45,
+  kStartSound2 = 89,
   kExportAssets = 56,
   kDoInitAction = 59,
   kDefineShape2 = 22,
@@ -505,6 +511,35 @@ class MovieParser {
           }
           break;
         }
+        case kStartSound: {
+          StartSoundTag start;
+          start.sound = body.U16();
+          start.info = ReadSoundInfo(body);
+          if (!body.Failed()) AddTag(timeline, std::move(start));
+          break;
+        }
+        case kStartSound2: {
+          // Names the sound by its linkage class instead of its id.
+          const std::string name = LowerAscii(SwfTextToUtf8(body.CString(), movie_.version));
+          StartSoundTag start;
+          start.info = ReadSoundInfo(body);
+          const auto exported = movie_.exports.find(name);
+          if (!body.Failed() && exported != movie_.exports.end()) {
+            start.sound = exported->second;
+            AddTag(timeline, std::move(start));
+          }
+          break;
+        }
+        case kSoundStreamHead:
+        case kSoundStreamHead2:
+          if (std::optional<StreamHead> head = ReadStreamHead(body)) timeline.streamHead = *head;
+          break;
+        case kSoundStreamBlock:
+          if (timeline.streamHead) {
+            AddTag(timeline,
+                   StreamBlockTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end())});
+          }
+          break;
         case kFrameLabel: {
           const std::string label = body.CString();
           if (!body.Failed())
@@ -536,6 +571,13 @@ class MovieParser {
       case kSetBackgroundColor: {
         const Rgba color = ReadRgb(body);
         if (!body.Failed() && !movie_.background) movie_.background = color;
+        break;
+      }
+      case kDefineSound: {
+        std::uint16_t id = 0;
+        if (std::optional<SoundDef> sound = ReadDefineSound(body, id)) {
+          movie_.sounds.insert_or_assign(id, std::make_shared<const SoundDef>(std::move(*sound)));
+        }
         break;
       }
       case kFileAttributes: movie_.actionScript3 = (body.U32() & 0x08u) != 0; break;
