@@ -1,5 +1,6 @@
 #include "demo_movie.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -88,6 +89,36 @@ constexpr Light kLights[] = {
     {{163, 230, 53}, 180, 430, 110, 120, 2, 1, 5.1},
 };
 
+// A soft two-note chime, 0.8 s of 8-bit samples at 11 kHz: the saver greets
+// the user once when it starts, so its sound can be heard working.
+std::vector<std::uint8_t> ChimeSound(std::uint16_t id) {
+  constexpr int kRate = 11025;
+  constexpr int kSamples = kRate * 8 / 10;
+  std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(id & 0xFF), static_cast<std::uint8_t>(id >> 8),
+                                    0x34};  // uncompressed little-endian, 11 kHz, 8-bit, mono
+  for (int shift = 0; shift < 32; shift += 8) body.push_back(static_cast<std::uint8_t>(kSamples >> shift));
+  for (int i = 0; i < kSamples; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double attack = std::min(1.0, t / 0.01);
+    const double tone = std::sin(kTau * 660 * t) * std::exp(-4 * t) + 0.6 * std::sin(kTau * 990 * t) * std::exp(-6 * t);
+    body.push_back(static_cast<std::uint8_t>(std::lround(128 + 36 * attack * tone)));
+  }
+  return body;
+}
+
+// A one-frame sprite that starts the chime and stops: placed once and never
+// replaced, it does not sound again when the movie loops.
+SpriteBuilder ChimeOnce(std::uint16_t sound) {
+  SpriteBuilder sprite;
+  sprite.Tag(15, {static_cast<std::uint8_t>(sound & 0xFF), static_cast<std::uint8_t>(sound >> 8), 0x10});
+  swf::testing::Actions stop;
+  stop.Stop();
+  sprite.DoAction(stop).ShowFrame();
+  return sprite;
+}
+
+constexpr std::uint16_t kChimeId = 900;  // far above the ids the builder hands out
+
 }  // namespace
 
 std::vector<std::uint8_t> MakeDemoMovie() {
@@ -111,7 +142,11 @@ std::vector<std::uint8_t> MakeDemoMovie() {
   std::vector<std::uint16_t> glows;
   for (const Light& light : kLights) glows.push_back(movie.DefineShape(Glow(light.color), 3));
 
+  movie.Tag(14, ChimeSound(kChimeId));
+  const std::uint16_t chime = movie.DefineSprite(ChimeOnce(kChimeId));
+
   movie.Place(sky, 1);
+  movie.Place(chime, 2);
   for (int f = 0; f < kLoopFrames; ++f) {
     const double t = kTau * f / kLoopFrames;
     for (std::size_t i = 0; i < glows.size(); ++i) {

@@ -78,6 +78,8 @@ void MoviePlayer::State::PlayFrameSounds() {
       StartSound(*event.start);
     } else if (event.stream && event.block) {
       QueueStreamBlock(*event.stream, *event.block);
+    } else {
+      mixer->StopAll();
     }
   }
 }

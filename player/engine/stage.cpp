@@ -173,6 +173,10 @@ void Stage::NoteSound(const std::shared_ptr<TimelineInstance>& timeline, const C
   }
 }
 
+void Stage::StopAllSounds() {
+  if (soundEvents_.size() < kMaxPendingSoundEvents) soundEvents_.push_back(SoundEvent{});
+}
+
 void Stage::RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
                            const std::shared_ptr<const std::vector<std::uint8_t>>& code) {
   // Each DoInitAction block runs once, before the actions of its frame.

@@ -121,8 +121,8 @@ class Stage final : private DisplayHost {
   [[nodiscard]] std::vector<FsCommand> TakeCommands() { return std::exchange(commands_, {}); }
 
   // A sound tag of a frame that was entered: an event sound's start, or the
-  // stream block of `stream` (whose head gives its format). Pointers into the
-  // movie, valid while it is loaded.
+  // stream block of `stream` (whose head gives its format); neither is a
+  // script's stopAllSounds(). Pointers into the movie, valid while it is loaded.
   struct SoundEvent {
     const StartSoundTag* start = nullptr;
     const Timeline* stream = nullptr;
@@ -179,6 +179,7 @@ class Stage final : private DisplayHost {
   int Depth(Object* clip) override;
   int NextHighestDepth(Object* clip) override;
   void SwapDepths(Object* clip, int depth) override;
+  void StopAllSounds() override;
 
   Movie movie_;
   std::unique_ptr<Vm> vm_;  // before the timelines, which point into it

@@ -17,6 +17,7 @@ BASELINES = [
     (r"BM_Advance100Shapes$", "BM_BaselineFillPreview154x113"),
     (r"BM_(PlacementForFiveMonitors|MirrorTickDecisions)$", "BM_BaselineCopyToFourMonitors"),
     (r"BM_PreviewFrame(Replaying)?$", "BM_BaselinePreviewCopy"),
+    (r"BM_MixFourEventsAndAStreamOneSecond$", "BM_BaselineCopyOneSecondOfSound"),
 ]
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -9,6 +11,7 @@
 
 #include "movie_player.h"
 #include "movie_test_support.h"
+#include "sound/sound_mixer.h"
 
 namespace swf::testing {
 namespace {
@@ -36,6 +39,18 @@ TEST(DemoMovie, PlaysAMovingLoop) {
   }
   EXPECT_GT(centres.size(), 3u);  // the picture changes
   EXPECT_TRUE(player.IsPlaying());
+}
+
+TEST(DemoMovie, ChimesOnceNotOnEveryLoop) {
+  MoviePlayer player;
+  LoadOrFail(player, demo::MakeDemoMovie());
+  EXPECT_EQ(player.Sound().VoiceCount(), 1u);
+  std::vector<std::int16_t> mix(2 * 44100);
+  player.Sound().Mix(mix);
+  EXPECT_GT(*std::max_element(mix.begin(), mix.end()), 1000) << "the chime is silent";
+  EXPECT_EQ(player.Sound().VoiceCount(), 0u);
+  for (int f = 0; f < 2 * player.FrameCount(); ++f) player.Advance();
+  EXPECT_EQ(player.Sound().VoiceCount(), 0u) << "the chime sounded again as the movie looped";
 }
 
 }  // namespace

@@ -278,6 +278,22 @@ TEST(MovieSounds, AFramesSoundStartsWithItAndStopsWhenTold) {
   EXPECT_EQ(MixFrames(player.Sound(), 1).left, (Samples{0}));
 }
 
+TEST(MovieSounds, StopAllSoundsSilencesEventsAndTheStream) {
+  MovieBuilder movie(10, 10);
+  movie.Tag(14, DefineSoundTag(Le16({1, 2, 3, 4})));
+  movie.Tag(45, {0, kRaw16Mono44k, 2, 0});
+  movie.Tag(15, StartSoundTag(0)).Tag(19, Le16({5, 6})).ShowFrame();
+  Actions stopAll;
+  stopAll.Raw(0x09);
+  movie.DoAction(stopAll).ShowFrame();
+  MoviePlayer player;
+  ASSERT_TRUE(player.Load(movie.Build()));
+  ASSERT_EQ(player.Sound().VoiceCount(), 1u);
+  player.Advance();
+  EXPECT_EQ(player.Sound().VoiceCount(), 0u);
+  EXPECT_EQ(player.Sound().StreamFramesQueued(), 0u);
+}
+
 TEST(MovieSounds, TheStreamFollowsTheFramesEntered) {
   MovieBuilder movie(10, 10);
   movie.Tag(45, {0, kRaw16Mono44k, 2, 0});  // SoundStreamHead2, 2 samples a frame

@@ -920,8 +920,8 @@ class Interpreter {
         break;
       }
       case kEndDrag:
-      case kToggleQuality:
-      case kStopSounds: break;
+      case kToggleQuality: break;
+      case kStopSounds: vm_.Host().StopAllSounds(); break;
       case kThrow: vm_.Throw(Pop());
       case kCastOp: {
         const Value object = Pop();

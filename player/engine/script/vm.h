@@ -94,6 +94,8 @@ class DisplayHost {
   virtual int Depth(Object* clip) = 0;
   virtual int NextHighestDepth(Object* clip) = 0;
   virtual void SwapDepths(Object* clip, int depth) = 0;
+  // stopAllSounds(): silences every sound playing now.
+  virtual void StopAllSounds() {}
 };
 
 class Vm {
