@@ -254,7 +254,9 @@ void PlayerControl::OnFrameTimer() {
   if (!loop_ && movie_->IsPlaying() && atLastFrame) {
     movie_->Stop();
   } else {
-    movie_->Advance();
+    // With a stream sound on the device the timeline follows the sound: it may skip frames or wait.
+    const int frames = audio_ && audio_->Opened() ? movie_->FramesDue() : 1;
+    for (int i = 0; i < frames; ++i) movie_->Advance();
   }
   StartSoundOutputWhenNeeded();
   for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));

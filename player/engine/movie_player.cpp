@@ -38,6 +38,10 @@ struct MoviePlayer::State {
   std::size_t decodedFrames = 0;
   // The timeline whose stream plays; another one's blocks wait until it has played out.
   const Timeline* streamOwner = nullptr;
+  // Stream blocks queued since the stream began, and the output's clock then.
+  std::uint64_t streamBlocks = 0;
+  std::uint64_t streamStartMixed = 0;
+  int ticksWaited = 0;
 
   void StartSound(const StartSoundTag& start);
   void QueueStreamBlock(const Timeline& timeline, const StreamBlockTag& block);
@@ -69,6 +73,8 @@ void MoviePlayer::State::QueueStreamBlock(const Timeline& timeline, const Stream
     if (streamOwner != nullptr && mixer->StreamFramesQueued() > 0) return;
     streamOwner = &timeline;
   }
+  if (streamBlocks == 0) streamStartMixed = mixer->FramesMixed();
+  ++streamBlocks;
   mixer->QueueStream(DecodeStreamBlock(*timeline.streamHead, *block.data, mp3));
 }
 
@@ -80,6 +86,7 @@ void MoviePlayer::State::PlayFrameSounds() {
       QueueStreamBlock(*event.stream, *event.block);
     } else {
       mixer->StopAll();
+      streamBlocks = 0;
     }
   }
 }
@@ -89,6 +96,7 @@ void MoviePlayer::State::DropSounds() {
   decoded.clear();
   decodedFrames = 0;
   streamOwner = nullptr;
+  streamBlocks = 0;
 }
 
 namespace {
@@ -138,7 +146,27 @@ void MoviePlayer::Stop() {
   if (state_->stage) state_->stage->Root().playing = false;
 }
 
-void MoviePlayer::StopSounds() { state_->mixer->StopAll(); }
+void MoviePlayer::StopSounds() {
+  state_->mixer->StopAll();
+  state_->streamBlocks = 0;
+}
+
+int MoviePlayer::FramesDue() {
+  constexpr int kMostExtraFrames = 3;
+  constexpr std::int64_t kMostFramesAhead = 6;  // about the output's buffering
+  constexpr int kMostTicksWaited = 3;
+  State& s = *state_;
+  if (!s.stage || !IsPlaying() || s.streamBlocks == 0) return 1;
+  const double elapsed = static_cast<double>(s.mixer->FramesMixed() - s.streamStartMixed);
+  const auto due = static_cast<std::int64_t>(elapsed * FrameRate() / kMixRate);
+  const std::int64_t behind = due - static_cast<std::int64_t>(s.streamBlocks);
+  if (behind < -kMostFramesAhead && s.ticksWaited < kMostTicksWaited) {
+    ++s.ticksWaited;
+    return 0;
+  }
+  s.ticksWaited = 0;
+  return behind > 0 ? 1 + static_cast<int>(std::min<std::int64_t>(behind, kMostExtraFrames)) : 1;
+}
 
 bool MoviePlayer::IsPlaying() const { return state_->stage && state_->stage->Root().playing; }
 

@@ -99,6 +99,12 @@ class MoviePlayer {
   void SetMp3Decoder(Mp3Decoder decoder);
   // Silences every sound at once (the control's Stop, the end of the saver).
   void StopSounds();
+  // How many frames to advance on this tick so that the timeline keeps in
+  // step with a stream sound an output is playing in real time: 1 without a
+  // stream; more when the timeline lags the sound (those frames are not
+  // drawn), 0 when it runs ahead (never more than a few ticks in a row, so
+  // a stalled output cannot freeze the movie).
+  [[nodiscard]] int FramesDue();
 
   // The commands raised since the last call, in the order raised.
   [[nodiscard]] std::vector<FsCommand> TakeFsCommands();

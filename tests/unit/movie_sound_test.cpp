@@ -307,6 +307,27 @@ TEST(MovieSounds, TheStreamFollowsTheFramesEntered) {
   EXPECT_EQ(player.Sound().StreamFramesQueued(), 0u);
 }
 
+// A 10 fps movie whose stream gives 4410 samples a frame: the output's clock
+// decides how many frames each tick advances.
+TEST(MovieSounds, TheTimelineKeepsInStepWithTheStream) {
+  MovieBuilder movie(10, 10, 10);
+  movie.Tag(45, {0, kRaw16Mono44k, 0x3A, 0x11});  // 4410 samples a frame
+  for (int f = 0; f < 40; ++f) movie.Tag(19, Bytes(2 * 4410, 1)).ShowFrame();
+  MoviePlayer player;
+  ASSERT_TRUE(player.Load(movie.Build()));
+  EXPECT_EQ(player.FramesDue(), 1) << "in step at the start";
+  Samples out(2 * 44100);
+  player.Sound().Mix(out);  // the output played a second: ten frames of sound
+  EXPECT_EQ(player.FramesDue(), 4) << "a lagging timeline catches up a few frames a tick";
+  for (int i = 0; i < 20; ++i) player.Advance();  // now far ahead of the sound
+  EXPECT_EQ(player.FramesDue(), 0);
+  EXPECT_EQ(player.FramesDue(), 0);
+  EXPECT_EQ(player.FramesDue(), 0);
+  EXPECT_EQ(player.FramesDue(), 1) << "a stalled output froze the timeline";
+  player.StopSounds();
+  EXPECT_EQ(player.FramesDue(), 1);
+}
+
 TEST(MovieSounds, BrokenSoundTagsAreDropped) {
   MovieBuilder movie(10, 10);
   movie.Tag(14, {1, 0, kRaw16Mono44k});         // DefineSound cut before its count

@@ -129,6 +129,11 @@ std::uint64_t SoundMixer::StreamFramesPlayed() const {
   return streamPlayed_;
 }
 
+std::uint64_t SoundMixer::FramesMixed() const {
+  const std::lock_guard guard(lock_);
+  return mixed_;
+}
+
 std::size_t SoundMixer::StreamFramesQueued() const {
   const std::lock_guard guard(lock_);
   return streamCount_;
@@ -209,6 +214,7 @@ void SoundMixer::Mix(std::span<std::int16_t> out) {
     }
     done += frames;
   }
+  mixed_ += out.size() / 2;
 }
 
 }  // namespace swf

@@ -46,6 +46,8 @@ class SoundMixer {
   // Frames of stream sound played since the stream last started.
   [[nodiscard]] std::uint64_t StreamFramesPlayed() const;
   [[nodiscard]] std::size_t StreamFramesQueued() const;
+  // Every frame Mix has produced, silence included: the output device's clock.
+  [[nodiscard]] std::uint64_t FramesMixed() const;
 
   // Volume 0 to 100 (more amplifies, as the platform allows) and pan -100 (left) to 100 (right).
   void SetOwnerVolume(const void* owner, int volume, int pan);
@@ -83,6 +85,7 @@ class SoundMixer {
   std::vector<std::int16_t> stream_;  // ring of stereo frames
   std::size_t streamRead_ = 0, streamCount_ = 0;
   std::uint64_t streamPlayed_ = 0;
+  std::uint64_t mixed_ = 0;
   double streamCarry_ = 0;  // resampling phase between blocks
   int masterVolume_ = 100;
   std::vector<std::int32_t> sum_;  // the mix before clipping, kept between calls
