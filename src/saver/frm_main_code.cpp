@@ -2,7 +2,6 @@
 
 #include <array>
 #include <stdexcept>
-#include <vector>
 
 #include "common/movie_value_store.h"
 #include "common/registry.h"
@@ -65,27 +64,6 @@ saver::Point CursorPosition() {
   ::GetCursorPos(&position);
   return saver::Point{position.x, position.y};
 }
-
-BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (::GetMonitorInfoA(monitor, &info)) {
-    auto& monitors = *reinterpret_cast<std::vector<saver::Monitor>*>(data);
-    const RECT& r = info.rcMonitor;
-    monitors.push_back(saver::Monitor{{r.left, r.top, r.right - r.left, r.bottom - r.top},
-                                      (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
-  }
-  return TRUE;
-}
-
-// The monitors in the system's order.
-std::vector<saver::Monitor> SystemMonitors() {
-  std::vector<saver::Monitor> monitors;
-  ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
-  return monitors;
-}
-
-saver::Size PrimaryScreenSize() { return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
 
 bool FileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -178,8 +156,9 @@ void TfrmMain::SetUpSaver() {
   swfFlash.SetScale(WideFromAnsi(ScaleMode));
   swfFlash.LoadMovie(0, WideFromAnsi(MoviePath));
   swfFlash.SetMenu(false);
-  const saver::Size screen = PrimaryScreenSize();
-  swfFlashArea.SetBounds(0, 0, screen.width, screen.height);
+  // Asked after any display-mode change, which the sizes must reflect.
+  monitors_ = MonitorLayoutSource ? MonitorLayoutSource() : saver::SystemMonitorLayout();
+  swfFlashArea.SetBounds(0, 0, monitors_.primaryScreen.width, monitors_.primaryScreen.height);
   swfFlash.SetFocus();
   PlaceWindow();
   if (MouseQuitFlag == "1") HideCursor();
@@ -223,18 +202,14 @@ void TfrmMain::ChangeResolution() {
 }
 
 void TfrmMain::PlaceWindow() {
-  const saver::Size screen = PrimaryScreenSize();
-  std::vector<saver::Monitor> monitors;
-  const saver::Rect desktop{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
-                            ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  if (::GetSystemMetrics(SM_CMONITORS) >= 2) {
+  const bool severalMonitors = monitors_.monitors.size() >= 2;
+  if (severalMonitors) {
     MonitorMode = saver::MonitorModeAfterStore(
         MonitorMode, ReadRegistryString(HKEY_CURRENT_USER, SettingsKeyPath(SaverId), kMultimonitorsValue));
-    monitors = SystemMonitors();
   }
-  placement_ = saver::PlanPlacement(screen, desktop, monitors);
+  placement_ = saver::PlanPlacement(monitors_);
   const saver::Rect& window = placement_.window;
-  if (monitors.size() < 2) {
+  if (!severalMonitors) {
     SetBounds(window.left, window.top, window.width, window.height);
     return;
   }
@@ -358,7 +333,7 @@ LRESULT TfrmMain::HandleSubclassed(Subclassed which, HWND window, UINT message, 
 void TfrmMain::HandleTimer(Subclassed which) {
   if (LoopFlag == "1" && !swfFlash.IsPlaying()) swfFlash.Play();
   if (which != Subclassed::Player) return;
-  if (::GetSystemMetrics(SM_CMONITORS) > 1) MirrorToMonitors();
+  if (!placement_.mirrors.empty()) MirrorToMonitors();
   KeepOnTop();
 }
 
@@ -397,7 +372,7 @@ void TfrmMain::HandleKey(int code, WPARAM wParam, LPARAM lParam) {
 
 void TfrmMain::OpenPasswordPrompt() {
   const saver::Point position =
-      saver::PromptPosition(PrimaryScreenSize(), saver::Size{fraPassword.Width(), fraPassword.Height()});
+      saver::PromptPosition(monitors_.primaryScreen, saver::Size{fraPassword.Width(), fraPassword.Height()});
   // Centred on the primary monitor, which sits inside the window at the
   // player's place when the window covers monitors left of or above it.
   fraPassword.SetTop(placement_.player.top + position.y);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,9 @@ class TfrmMain : public ui::Form {
   HANDLE MutexHandle = nullptr;
   std::string SaverId;
   std::string LabelCharset;
+  // Where the screens are, asked once at activation. Unset, the system's
+  // monitors; a test program gives the window monitors the machine has not.
+  std::function<saver::MonitorLayout()> MonitorLayoutSource;
 
   // Controls, in the order of the layout table.
   ui::HostedControl swfFlashArea{*this, "swfFlash"};
@@ -116,6 +120,7 @@ class TfrmMain : public ui::Form {
   int playerCursor_ = 0;       // 0: the default cursor; 1: the saver's own, which resolves to the arrow
   HCURSOR saverCursor_ = nullptr;
   saver::Point startCursor_;
+  saver::MonitorLayout monitors_;
   saver::SaverPlacement placement_;
   saver::MirrorCadence cadence_;
   std::size_t mirrorIndex_ = 0;
