@@ -5,6 +5,7 @@
 
 #include "common/movie_value_store.h"
 #include "common/registry.h"
+#include "common/startup_times.h"
 #include "common/store_layout.h"
 #include "common/wide_text.h"
 #include "password/legacy_password_codec.h"
@@ -142,29 +143,36 @@ void TfrmMain::FormActivate() {
 }
 
 void TfrmMain::SetUpSaver() {
+  MarkStartupStep("activation");
   mutex_ = MutexHandle;
   if (ui::Application* application = ui::Application::Current()) application->SetTitle(Title);
   SetCaption(Title);
-  ApplyLabelTexts();
+  // A character set that is no number stops the saver now; the labels
+  // themselves are only seen in the prompt and get their texts when it opens.
+  labelCharset_ = saver::IntegerOrThrow(LabelCharset);
   mirrorIndex_ = 0;
   cadence_ = saver::MirrorCadence{};
   password_ = ReadLegacyPassword();
   MergeSettingsStore();
+  MarkStartupStep("password and stored settings");
   ChangeResolution();
+  MarkStartupStep("display mode");
   saver::SetScreenSaverRunningFlags(true);
   saver::GuardSystemChanges({savedMode_, true});
   swfFlash.SetScale(WideFromAnsi(ScaleMode));
   swfFlash.LoadMovie(0, WideFromAnsi(MoviePath));
+  MarkStartupStep("movie loaded");
   swfFlash.SetMenu(false);
   // Asked after any display-mode change, which the sizes must reflect.
   monitors_ = MonitorLayoutSource ? MonitorLayoutSource() : saver::SystemMonitorLayout();
   swfFlashArea.SetBounds(0, 0, monitors_.primaryScreen.width, monitors_.primaryScreen.height);
   swfFlash.SetFocus();
-  PlaceWindow();
+  PlaceWindow();  // also topmost
   if (MouseQuitFlag == "1") HideCursor();
-  KeepOnTop();
   startCursor_ = CursorPosition();
+  MarkStartupStep("placement");
   swfFlash.Play();
+  MarkStartupStep("play");
   SubclassAndHook();
 }
 
@@ -173,7 +181,7 @@ void TfrmMain::ApplyLabelTexts() {
       {{&lblPassword, &PasswordLabel}, {&lblEnter, &EnterLabel}, {&lblEscape, &EscapeLabel}}};
   for (const auto& [label, text] : labels) {
     label->SetCaption(*text);
-    label->SetFontCharset(saver::IntegerOrThrow(LabelCharset));
+    label->SetFontCharset(labelCharset_);
   }
 }
 
@@ -193,7 +201,10 @@ void TfrmMain::MergeSettingsStore() {
 }
 
 void TfrmMain::ChangeResolution() {
-  savedMode_ = saver::SavedModeFor(TargetWidth, saver::CurrentDisplayMode());
+  // Asking the display for its mode costs a round trip to the display driver
+  // (tens of milliseconds under Wine on a busy machine): only asked when it may change.
+  savedMode_ = saver::KeepsDisplayMode(TargetWidth) ? std::nullopt
+                                                    : saver::SavedModeFor(TargetWidth, saver::CurrentDisplayMode());
   // Known to the crash filter before the mode may change.
   saver::GuardSystemChanges({savedMode_, false});
   if (const auto change = saver::ModeChangeFor(TargetWidth, TargetHeight, savedMode_)) {
@@ -208,12 +219,11 @@ void TfrmMain::PlaceWindow() {
         MonitorMode, ReadRegistryString(HKEY_CURRENT_USER, SettingsKeyPath(SaverId), kMultimonitorsValue));
   }
   placement_ = saver::PlanPlacement(monitors_);
+  // Placed and made topmost in one call: each change of a shown window is a
+  // round trip to the display server under Wine.
   const saver::Rect& window = placement_.window;
-  if (!severalMonitors) {
-    SetBounds(window.left, window.top, window.width, window.height);
-    return;
-  }
-  ::MoveWindow(Handle(), window.left, window.top, window.width, window.height, TRUE);
+  ::SetWindowPos(Handle(), HWND_TOPMOST, window.left, window.top, window.width, window.height, SWP_NOACTIVATE);
+  if (!severalMonitors) return;
   const saver::Rect& player = placement_.player;
   swfFlashArea.SetBounds(player.left, player.top, player.width, player.height);
   imgPrechodne.SetBounds(0, 0, placement_.offscreen.width, placement_.offscreen.height);
@@ -377,6 +387,12 @@ void TfrmMain::OpenPasswordPrompt() {
   // player's place when the window covers monitors left of or above it.
   fraPassword.SetTop(placement_.player.top + position.y);
   fraPassword.SetLeft(placement_.player.left + position.x);
+  // Measuring and drawing text is slow the first time in a process (the
+  // system loads its fonts): done here, not while the saver starts.
+  if (!labelsApplied_) {
+    ApplyLabelTexts();
+    labelsApplied_ = true;
+  }
   txtPassword.SetText("");
   fraPassword.Show();
   // Above the player's window, which was made after the panel.

@@ -115,6 +115,8 @@ class TfrmMain : public ui::Form {
   bool showingError_ = false;
   HANDLE mutex_ = nullptr;
   std::string password_;
+  int labelCharset_ = DEFAULT_CHARSET;
+  bool labelsApplied_ = false;
   std::optional<saver::DisplayMode> savedMode_;
   int hiddenCursorCount_ = 0;  // ShowCursor(FALSE) calls not yet undone
   int playerCursor_ = 0;       // 0: the default cursor; 1: the saver's own, which resolves to the arrow

@@ -76,6 +76,9 @@ struct DisplayMode {
   friend bool operator==(const DisplayMode&, const DisplayMode&) = default;
 };
 
+// "65536": the display mode stays as it is, so the saver need not even ask for it.
+[[nodiscard]] bool KeepsDisplayMode(std::string_view targetWidth) noexcept;
+
 // The mode the exit restores: the current one, recorded whenever a target
 // width other than "65536" is in force (also when no change follows).
 [[nodiscard]] std::optional<DisplayMode> SavedModeFor(std::string_view targetWidth, const DisplayMode& current);

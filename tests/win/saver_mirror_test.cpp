@@ -155,7 +155,7 @@ class SaverMirroring : public ::testing::TestWithParam<LayoutCase> {
     form.MonitorMode = "all";
     form.TargetWidth = "65536";
     form.TargetHeight = "65536";
-    form.PasswordLabel = "Password:";
+    form.PasswordLabel = "Kennwort:";  // not the layout's own text
     form.EnterLabel = "OK";
     form.EscapeLabel = "Cancel";
     form.SaverId = kSaverId;
@@ -237,6 +237,7 @@ TEST_P(SaverMirroring, CoversEveryMonitorAndMirrorsThePlayer) {
   ::SendMessageA(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
   ASSERT_TRUE(::IsWindowVisible(form.fraPassword.Handle())) << "no password prompt";
   const saver::Rect prompt = ScreenRectOf(form.fraPassword.Handle());
+  EXPECT_EQ(form.lblPassword.Caption(), "Kennwort:") << "the configured label text";
   EXPECT_EQ(prompt.width, 177);
   EXPECT_EQ(prompt.height, 113);
   EXPECT_NEAR(prompt.left + prompt.width / 2.0, tested.primary.left + tested.primary.width / 2.0, 1.0);
