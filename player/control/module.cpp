@@ -9,6 +9,7 @@
 #include <atomic>
 #include <new>
 
+#include "common/startup_times.h"
 #include "control_ids.h"
 #include "player_control.h"
 
@@ -98,6 +99,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* out) {
+  tpl::MarkStartupStep("player: class object");
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (!IsEqualCLSID(classId, tpl::player::kPlayerClassId)) return CLASS_E_CLASSNOTAVAILABLE;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "com_guard.h"
+#include "common/startup_times.h"
 #include "control_ids.h"
 #include "dispatch_call.h"
 #include "module.h"
@@ -77,6 +78,7 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
   movie_->SetMp3Decoder(DecodeMp3ThroughAcm);
   AddModuleReference();
   Trace(L"Create");
+  MarkStartupStep("player: constructed");
 }
 
 PlayerControl::~PlayerControl() {
@@ -281,7 +283,9 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
     movie_->SetTraceSink([output](std::string_view line) { AppendMovieOutput(output, line); });
   }
   // A file that is missing or no movie leaves the player empty: background only.
+  MarkStartupStep("player: file read");
   if (bytes.empty() || !movie_->Load(bytes)) movie_->Unload();
+  MarkStartupStep("player: movie parsed");
   Trace(L"Loaded " + std::to_wstring(movie_->FrameCount()));
   QueueMovieCommands();
   RestartFrameTimer();

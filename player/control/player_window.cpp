@@ -5,6 +5,7 @@
 #include <new>
 
 #include "com_guard.h"
+#include "common/startup_times.h"
 #include "engine/sound/sound_mixer.h"
 #include "control_ids.h"
 #include "module.h"
@@ -97,7 +98,9 @@ HRESULT PlayerControl::ActivateInPlace(HWND parentHint, LPCRECT positionHint) {
       positionHint != nullptr) {
     position = *positionHint;
   }
+  MarkStartupStep("player: activating");
   result = parent != nullptr ? CreatePlayerWindow(parent, position) : E_FAIL;
+  MarkStartupStep("player: window created");
   if (FAILED(result)) {
     site->OnInPlaceDeactivate();
     return result;

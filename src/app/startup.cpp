@@ -3,6 +3,7 @@
 #include <exception>
 #include <vector>
 
+#include "common/startup_times.h"
 #include "package/configuration_file.h"
 #include "package/player_detection.h"
 #include "ui/standard_error_message.h"
@@ -74,6 +75,7 @@ std::string ProgramFilePath() {
 }
 
 int RunStartup(const char* commandLine) {
+  MarkStartupStep("start-up");
   StartupState state;
   // Created unowned and never closed: its mere existence tells later instances
   // that this one runs, for as long as the process lives.
@@ -81,6 +83,7 @@ int RunStartup(const char* commandLine) {
   const bool anotherInstanceRuns = state.instanceMutex != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS;
   state.newerWindows = IsNewerWindows();
   if (anotherInstanceRuns) BroadcastQuitMessage();
+  MarkStartupStep("mutex");
 
   const StartupArguments arguments = ReadStartupArguments(commandLine != nullptr ? commandLine : "");
   if (IsCompileRequest(arguments.modeArgument)) return 0;
@@ -90,6 +93,7 @@ int RunStartup(const char* commandLine) {
   state.baseName = ExeBaseName(state.programPath);
   state.package = PackagePathsFor(state.baseName);
   if (!PackageIsComplete(state.package)) return 0;
+  MarkStartupStep("package gate");
 
   // Classifying needs nothing but the argument; it is done here once so that a
   // failing configuration can already be reported the way the mode wants.
@@ -102,7 +106,9 @@ int RunStartup(const char* commandLine) {
     }
     return 1;
   }
+  MarkStartupStep("configuration");
   state.playerFound = DetectPlayer();
+  MarkStartupStep("player detection");
   return Dispatch(mode, state);
 }
 

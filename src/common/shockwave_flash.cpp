@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/startup_times.h"
 #include "common/system_error.h"
 
 namespace tpl {
@@ -317,10 +318,13 @@ void TShockwaveFlash::Create(HWND parent, const RECT& bounds) {
   parent_ = parent;
   bounds_ = bounds;
   try {
+    MarkStartupStep("host: creating the player");
     CreateObject();
+    MarkStartupStep("host: player object made");
     InitialiseState();
     Advise();
     Activate(parent);
+    MarkStartupStep("host: player active");
   } catch (...) {
     Destroy();
     throw;

@@ -2,10 +2,10 @@
 
 #include <array>
 #include <stdexcept>
-#include <vector>
 
 #include "common/movie_value_store.h"
 #include "common/registry.h"
+#include "common/startup_times.h"
 #include "common/store_layout.h"
 #include "common/wide_text.h"
 #include "password/legacy_password_codec.h"
@@ -65,27 +65,6 @@ saver::Point CursorPosition() {
   ::GetCursorPos(&position);
   return saver::Point{position.x, position.y};
 }
-
-BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (::GetMonitorInfoA(monitor, &info)) {
-    auto& monitors = *reinterpret_cast<std::vector<saver::Monitor>*>(data);
-    const RECT& r = info.rcMonitor;
-    monitors.push_back(saver::Monitor{{r.left, r.top, r.right - r.left, r.bottom - r.top},
-                                      (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
-  }
-  return TRUE;
-}
-
-// The monitors in the system's order.
-std::vector<saver::Monitor> SystemMonitors() {
-  std::vector<saver::Monitor> monitors;
-  ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
-  return monitors;
-}
-
-saver::Size PrimaryScreenSize() { return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
 
 bool FileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -164,28 +143,36 @@ void TfrmMain::FormActivate() {
 }
 
 void TfrmMain::SetUpSaver() {
+  MarkStartupStep("activation");
   mutex_ = MutexHandle;
   if (ui::Application* application = ui::Application::Current()) application->SetTitle(Title);
   SetCaption(Title);
-  ApplyLabelTexts();
+  // A character set that is no number stops the saver now; the labels
+  // themselves are only seen in the prompt and get their texts when it opens.
+  labelCharset_ = saver::IntegerOrThrow(LabelCharset);
   mirrorIndex_ = 0;
   cadence_ = saver::MirrorCadence{};
   password_ = ReadLegacyPassword();
   MergeSettingsStore();
+  MarkStartupStep("password and stored settings");
   ChangeResolution();
+  MarkStartupStep("display mode");
   saver::SetScreenSaverRunningFlags(true);
   saver::GuardSystemChanges({savedMode_, true});
   swfFlash.SetScale(WideFromAnsi(ScaleMode));
   swfFlash.LoadMovie(0, WideFromAnsi(MoviePath));
+  MarkStartupStep("movie loaded");
   swfFlash.SetMenu(false);
-  const saver::Size screen = PrimaryScreenSize();
-  swfFlashArea.SetBounds(0, 0, screen.width, screen.height);
+  // Asked after any display-mode change, which the sizes must reflect.
+  monitors_ = MonitorLayoutSource ? MonitorLayoutSource() : saver::SystemMonitorLayout();
+  swfFlashArea.SetBounds(0, 0, monitors_.primaryScreen.width, monitors_.primaryScreen.height);
   swfFlash.SetFocus();
-  PlaceWindow();
+  PlaceWindow();  // also topmost
   if (MouseQuitFlag == "1") HideCursor();
-  KeepOnTop();
   startCursor_ = CursorPosition();
+  MarkStartupStep("placement");
   swfFlash.Play();
+  MarkStartupStep("play");
   SubclassAndHook();
 }
 
@@ -194,7 +181,7 @@ void TfrmMain::ApplyLabelTexts() {
       {{&lblPassword, &PasswordLabel}, {&lblEnter, &EnterLabel}, {&lblEscape, &EscapeLabel}}};
   for (const auto& [label, text] : labels) {
     label->SetCaption(*text);
-    label->SetFontCharset(saver::IntegerOrThrow(LabelCharset));
+    label->SetFontCharset(labelCharset_);
   }
 }
 
@@ -214,7 +201,10 @@ void TfrmMain::MergeSettingsStore() {
 }
 
 void TfrmMain::ChangeResolution() {
-  savedMode_ = saver::SavedModeFor(TargetWidth, saver::CurrentDisplayMode());
+  // Asking the display for its mode costs a round trip to the display driver
+  // (tens of milliseconds under Wine on a busy machine): only asked when it may change.
+  savedMode_ = saver::KeepsDisplayMode(TargetWidth) ? std::nullopt
+                                                    : saver::SavedModeFor(TargetWidth, saver::CurrentDisplayMode());
   // Known to the crash filter before the mode may change.
   saver::GuardSystemChanges({savedMode_, false});
   if (const auto change = saver::ModeChangeFor(TargetWidth, TargetHeight, savedMode_)) {
@@ -223,22 +213,17 @@ void TfrmMain::ChangeResolution() {
 }
 
 void TfrmMain::PlaceWindow() {
-  const saver::Size screen = PrimaryScreenSize();
-  std::vector<saver::Monitor> monitors;
-  const saver::Rect desktop{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
-                            ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  if (::GetSystemMetrics(SM_CMONITORS) >= 2) {
+  const bool severalMonitors = monitors_.monitors.size() >= 2;
+  if (severalMonitors) {
     MonitorMode = saver::MonitorModeAfterStore(
         MonitorMode, ReadRegistryString(HKEY_CURRENT_USER, SettingsKeyPath(SaverId), kMultimonitorsValue));
-    monitors = SystemMonitors();
   }
-  placement_ = saver::PlanPlacement(screen, desktop, monitors);
+  placement_ = saver::PlanPlacement(monitors_);
+  // Placed and made topmost in one call: each change of a shown window is a
+  // round trip to the display server under Wine.
   const saver::Rect& window = placement_.window;
-  if (monitors.size() < 2) {
-    SetBounds(window.left, window.top, window.width, window.height);
-    return;
-  }
-  ::MoveWindow(Handle(), window.left, window.top, window.width, window.height, TRUE);
+  ::SetWindowPos(Handle(), HWND_TOPMOST, window.left, window.top, window.width, window.height, SWP_NOACTIVATE);
+  if (!severalMonitors) return;
   const saver::Rect& player = placement_.player;
   swfFlashArea.SetBounds(player.left, player.top, player.width, player.height);
   imgPrechodne.SetBounds(0, 0, placement_.offscreen.width, placement_.offscreen.height);
@@ -358,7 +343,7 @@ LRESULT TfrmMain::HandleSubclassed(Subclassed which, HWND window, UINT message, 
 void TfrmMain::HandleTimer(Subclassed which) {
   if (LoopFlag == "1" && !swfFlash.IsPlaying()) swfFlash.Play();
   if (which != Subclassed::Player) return;
-  if (::GetSystemMetrics(SM_CMONITORS) > 1) MirrorToMonitors();
+  if (!placement_.mirrors.empty()) MirrorToMonitors();
   KeepOnTop();
 }
 
@@ -397,11 +382,17 @@ void TfrmMain::HandleKey(int code, WPARAM wParam, LPARAM lParam) {
 
 void TfrmMain::OpenPasswordPrompt() {
   const saver::Point position =
-      saver::PromptPosition(PrimaryScreenSize(), saver::Size{fraPassword.Width(), fraPassword.Height()});
+      saver::PromptPosition(monitors_.primaryScreen, saver::Size{fraPassword.Width(), fraPassword.Height()});
   // Centred on the primary monitor, which sits inside the window at the
   // player's place when the window covers monitors left of or above it.
   fraPassword.SetTop(placement_.player.top + position.y);
   fraPassword.SetLeft(placement_.player.left + position.x);
+  // Measuring and drawing text is slow the first time in a process (the
+  // system loads its fonts): done here, not while the saver starts.
+  if (!labelsApplied_) {
+    ApplyLabelTexts();
+    labelsApplied_ = true;
+  }
   txtPassword.SetText("");
   fraPassword.Show();
   // Above the player's window, which was made after the panel.

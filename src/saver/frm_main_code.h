@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,9 @@ class TfrmMain : public ui::Form {
   HANDLE MutexHandle = nullptr;
   std::string SaverId;
   std::string LabelCharset;
+  // Where the screens are, asked once at activation. Unset, the system's
+  // monitors; a test program gives the window monitors the machine has not.
+  std::function<saver::MonitorLayout()> MonitorLayoutSource;
 
   // Controls, in the order of the layout table.
   ui::HostedControl swfFlashArea{*this, "swfFlash"};
@@ -111,11 +115,14 @@ class TfrmMain : public ui::Form {
   bool showingError_ = false;
   HANDLE mutex_ = nullptr;
   std::string password_;
+  int labelCharset_ = DEFAULT_CHARSET;
+  bool labelsApplied_ = false;
   std::optional<saver::DisplayMode> savedMode_;
   int hiddenCursorCount_ = 0;  // ShowCursor(FALSE) calls not yet undone
   int playerCursor_ = 0;       // 0: the default cursor; 1: the saver's own, which resolves to the arrow
   HCURSOR saverCursor_ = nullptr;
   saver::Point startCursor_;
+  saver::MonitorLayout monitors_;
   saver::SaverPlacement placement_;
   saver::MirrorCadence cadence_;
   std::size_t mirrorIndex_ = 0;

@@ -1,5 +1,6 @@
 #include "saver/saver_mode.h"
 
+#include "common/startup_times.h"
 #include "saver/frm_main_code.h"
 #include "ui/application.h"
 
@@ -7,7 +8,9 @@ namespace tpl {
 
 int RunSaverWindow(StartupState& state) {
   ui::Application application;
+  MarkStartupStep("application");
   TfrmMain& form = application.CreateForm<TfrmMain>();
+  MarkStartupStep("form created");
   // The window sizes itself on activation.
   form.SetWidth(0);
   form.SetHeight(0);

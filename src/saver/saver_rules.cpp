@@ -46,8 +46,10 @@ std::int32_t IntegerOrThrow(std::string_view text) {
   return *value;
 }
 
+bool KeepsDisplayMode(std::string_view targetWidth) noexcept { return targetWidth == kNoResolutionChange; }
+
 std::optional<DisplayMode> SavedModeFor(std::string_view targetWidth, const DisplayMode& current) {
-  if (targetWidth == kNoResolutionChange) return std::nullopt;
+  if (KeepsDisplayMode(targetWidth)) return std::nullopt;
   return current;
 }
 

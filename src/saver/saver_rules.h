@@ -76,6 +76,9 @@ struct DisplayMode {
   friend bool operator==(const DisplayMode&, const DisplayMode&) = default;
 };
 
+// "65536": the display mode stays as it is, so the saver need not even ask for it.
+[[nodiscard]] bool KeepsDisplayMode(std::string_view targetWidth) noexcept;
+
 // The mode the exit restores: the current one, recorded whenever a target
 // width other than "65536" is in force (also when no change follows).
 [[nodiscard]] std::optional<DisplayMode> SavedModeFor(std::string_view targetWidth, const DisplayMode& current);
@@ -99,6 +102,13 @@ struct Monitor {
   bool primary = false;
 };
 
+// The screens as the saver finds them at activation.
+struct MonitorLayout {
+  Size primaryScreen;
+  Rect virtualDesktop;
+  std::vector<Monitor> monitors;  // in the system's order; empty when there is only one
+};
+
 struct SaverPlacement {
   Rect window;                // screen coordinates
   Rect player;                // in the window
@@ -114,6 +124,9 @@ inline constexpr int kMirrorImageCount = 4;
 // order each get a mirror image.
 [[nodiscard]] SaverPlacement PlanPlacement(Size primaryScreen, const Rect& virtualDesktop,
                                            const std::vector<Monitor>& monitors);
+[[nodiscard]] inline SaverPlacement PlanPlacement(const MonitorLayout& layout) {
+  return PlanPlacement(layout.primaryScreen, layout.virtualDesktop, layout.monitors);
+}
 
 // The picture is taken at every timer message of the player and copied out to
 // the secondary monitors on the second message after activation and then on

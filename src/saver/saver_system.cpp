@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <vector>
 
 namespace tpl::saver {
 namespace {
@@ -33,7 +34,31 @@ LONG WINAPI RestoreBeforeTheProcessDies(EXCEPTION_POINTERS* exception) noexcept 
   return g_changes.previousFilter != nullptr ? g_changes.previousFilter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (::GetMonitorInfoA(monitor, &info)) {
+    auto& monitors = *reinterpret_cast<std::vector<Monitor>*>(data);
+    const RECT& r = info.rcMonitor;
+    monitors.push_back(
+        Monitor{{r.left, r.top, r.right - r.left, r.bottom - r.top}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+  }
+  return TRUE;
+}
+
 }  // namespace
+
+MonitorLayout SystemMonitorLayout() {
+  MonitorLayout layout;
+  layout.primaryScreen = Size{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  layout.virtualDesktop = Rect{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
+                               ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  // One monitor is the common case: no enumeration for it.
+  if (::GetSystemMetrics(SM_CMONITORS) >= 2) {
+    ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&layout.monitors));
+  }
+  return layout;
+}
 
 DWORD DisplayChangeFlags(DisplayChange change) noexcept { return change == DisplayChange::Lower ? CDS_FULLSCREEN : 0; }
 

@@ -31,6 +31,10 @@ void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t freque
 // The current mode of the primary display as the saver records it.
 [[nodiscard]] DisplayMode CurrentDisplayMode() noexcept;
 
+// The primary screen's size, the virtual desktop and, with two or more
+// monitors, every monitor in the system's order.
+[[nodiscard]] MonitorLayout SystemMonitorLayout();
+
 // SPI_SETFASTTASKSWITCH, then SPI_SETSCREENSAVERRUNNING, with 1 or 0.
 void SetScreenSaverRunningFlags(bool running) noexcept;
 

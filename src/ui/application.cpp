@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "common/startup_times.h"
 #include "common/system_error.h"
 #include "resources/resource_ids.h"
 #include "ui/standard_error_message.h"
@@ -51,10 +52,12 @@ Application::Application() : title_(ProgramFileTitle()) {
   const HRESULT ole = ::OleInitialize(nullptr);
   if (FAILED(ole)) throw WindowsError("OleInitialize", static_cast<DWORD>(ole));
   oleInitialised_ = true;
+  MarkStartupStep("application: ole");
   current_ = this;
   try {
     INITCOMMONCONTROLSEX commonControls{sizeof(commonControls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&commonControls);
+    MarkStartupStep("application: common controls");
     HINSTANCE module = ::GetModuleHandleA(nullptr);
     icon_ = ::LoadIconA(module, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
     if (icon_ == nullptr) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);

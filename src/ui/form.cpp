@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "common/startup_times.h"
 #include "common/system_error.h"
 #include "ui/application.h"
 #include "ui/layout_scaling.h"
@@ -80,7 +81,9 @@ void Form::CreateWindowAndControls(Application& application) {
                         designed ? Scale(design_.left) : 0, designed ? Scale(design_.top) : 0, outer.right - outer.left,
                         outer.bottom - outer.top, application.Handle(), nullptr, ::GetModuleHandleA(nullptr), this);
   if (window == nullptr) throw WindowsError(std::string("Creating the form ") + design_.className, ::GetLastError());
+  MarkStartupStep("form: window");
   CreateControls();
+  MarkStartupStep("form: controls");
   for (Timer* timer : timers_) timer->Start();
   RunEvent(&Form::FormCreate);
 }
@@ -317,6 +320,7 @@ void Form::Show() {
                      0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (application_ != nullptr && application_->MainForm() == this) application_->ShowOwnerWindow();
+    MarkStartupStep("form: owner shown");
   }
   ::ShowWindow(window_.Get(), SW_SHOWNORMAL);
   if (window_ && ::GetActiveWindow() != window_.Get()) ::SetForegroundWindow(window_.Get());

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/shockwave_flash.h"
+#include "common/startup_times.h"
 #include "common/wide_text.h"
 
 namespace {
@@ -37,8 +38,8 @@ HWND CreateTopmostFullScreenWindow(HINSTANCE instance) {
   windowClass.lpszClassName = "BareFullScreen";
   ::RegisterClassA(&windowClass);
   return ::CreateWindowExA(WS_EX_TOPMOST, "BareFullScreen", "Bare", WS_POPUP | WS_VISIBLE, 0, 0,
-                           ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                           instance, nullptr);
+                           ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
+                           nullptr);
 }
 
 // The movie path after "--player", or empty.
@@ -65,11 +66,14 @@ int RunMessageLoop() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   try {
+    tpl::MarkStartupStep("bare: start");
     g_quitMessage = ::RegisterWindowMessageA("GlimmerforgeQuit");
     ::CreateMutexA(nullptr, FALSE, "GlimmerforgeScreensaver");  // lives as long as the process
     const std::string movie = MovieArgument(commandLine);
     if (!movie.empty() && FAILED(::OleInitialize(nullptr))) return 1;
+    tpl::MarkStartupStep("bare: ole");
     HWND window = CreateTopmostFullScreenWindow(instance);
+    tpl::MarkStartupStep("bare: window");
     if (window == nullptr) return 1;
     auto player = std::make_unique<tpl::TShockwaveFlash>();
     if (!movie.empty()) {
@@ -80,6 +84,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       player->LoadMovie(0, tpl::WideFromAnsi(movie));
       player->SetMenu(false);
       player->Play();
+      tpl::MarkStartupStep("bare: play");
     }
     const int code = RunMessageLoop();
     player.reset();

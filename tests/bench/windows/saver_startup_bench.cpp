@@ -3,16 +3,19 @@
 // Play for the saver (read from the stand-in player's trace), against the bare
 // program's topmost full-screen window becoming visible, and against the bare
 // program hosting the player (to its first Play). Each start ends through the
-// quit broadcast before the next.
-// Usage: bench_saver_startup [rounds]
+// quit broadcast before the next. Given another build of the program, the
+// rounds start it as well (a saver package of its own), so that two builds
+// compare under the same load.
+// Usage: bench_saver_startup [rounds [other Template.exe]]
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,8 +79,8 @@ struct Package {
   std::string movie = folder.File("Demo.swf");
   std::string trace = folder.File("trace.txt");
 
-  Package() {
-    testing::CopyFileOrFail(testing::WindowsPathOf(TEMPLATE_EXE_UNIX_PATH), saver);
+  explicit Package(const std::string& program) {
+    testing::CopyFileOrFail(program, saver);
     const std::string examples = testing::WindowsPathOf(TEMPLATE_DEMO_FOLDER);
     testing::WriteFileBytes(folder.File("Demo.c1"), maker::ConfigurationFileText(DemoConfiguration()));
     testing::CopyFileOrFail(examples + "\\Demo.swf", movie);
@@ -111,9 +114,11 @@ void ReportStartUp(const char* what, const std::vector<double>& times, double ba
               baseline > 0 ? median / baseline : 0.0);
 }
 
-int Run(int rounds) {
+int Run(int rounds, const std::string& otherProgram) {
   if (FAILED(::OleInitialize(nullptr))) return 1;
-  Package package;
+  Package package(testing::WindowsPathOf(TEMPLATE_EXE_UNIX_PATH));
+  const std::unique_ptr<Package> other =
+      otherProgram.empty() ? nullptr : std::make_unique<Package>(testing::WindowsPathOf(otherProgram));
   testing::PlayerRegistration registration(testing::WindowsPathOf(TEMPLATE_PLAYER_DLL));
   if (FAILED(registration.Result())) {
     std::fprintf(stderr, "cannot register the stand-in player (0x%08lX)\n", registration.Result());
@@ -123,8 +128,14 @@ int Run(int rounds) {
   const std::string bareWithPlayer = "--player \"" + package.movie + "\"";
 
   ::SetEnvironmentVariableA(testing::kPlayerTraceVariable, package.trace.c_str());
-  std::vector<double> saverTimes, bareTimes, bareHostTimes;
+  std::vector<double> saverTimes, bareTimes, bareHostTimes, otherTimes;
   for (int round = 0; round < rounds; ++round) {
+    if (other) {
+      ::SetEnvironmentVariableA(testing::kPlayerTraceVariable, other->trace.c_str());
+      ::DeleteFileA(other->trace.c_str());
+      otherTimes.push_back(TimeStart(other->saver, "/s", [&](DWORD) { return TraceHasPlay(other->trace); }));
+      ::SetEnvironmentVariableA(testing::kPlayerTraceVariable, package.trace.c_str());
+    }
     ::DeleteFileA(package.trace.c_str());
     saverTimes.push_back(TimeStart(package.saver, "/s", [&](DWORD) { return TraceHasPlay(package.trace); }));
     bareTimes.push_back(TimeStart(bare, "", HasVisibleWindow));
@@ -138,6 +149,13 @@ int Run(int rounds) {
   ReportStartUp("bare topmost full-screen window, visible", bareTimes, baseline);
   ReportStartUp("bare window hosting the player, first Play", bareHostTimes, baseline);
   ReportStartUp("saver /s on the demo package, first Play", saverTimes, baseline);
+  if (other) ReportStartUp("the other build, the same way", otherTimes, baseline);
+  const double host = Median(bareHostTimes);
+  if (host > 0) {
+    std::printf("saver against the bare host %.2fx", Median(saverTimes) / host);
+    if (other) std::printf(", the other build %.2fx", Median(otherTimes) / host);
+    std::printf("; the bare host against the bare window %.2fx\n", baseline > 0 ? host / baseline : 0.0);
+  }
 
   ::OleUninitialize();
   return 0;
@@ -148,8 +166,9 @@ int Run(int rounds) {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  const std::string other = argc > 2 ? argv[2] : "";
   try {
-    return tpl::bench::Run(rounds);
+    return tpl::bench::Run(rounds, other);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 1;
