@@ -29,6 +29,7 @@ struct MoviePlayer::State {
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
+  mutable FrameRenderer renderer;
 };
 
 namespace {
@@ -50,6 +51,7 @@ MoviePlayer::MoviePlayer() : state_(std::make_unique<State>()) {}
 MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
+  state_->renderer.Forget();
   state_->stage.reset();
   std::optional<Movie> movie = ParseMovie(fileBytes);
   if (!movie) return false;
@@ -61,7 +63,10 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   return true;
 }
 
-void MoviePlayer::Unload() { state_->stage.reset(); }
+void MoviePlayer::Unload() {
+  state_->renderer.Forget();
+  state_->stage.reset();
+}
 
 bool MoviePlayer::HasMovie() const { return state_->stage != nullptr; }
 
@@ -127,11 +132,13 @@ std::vector<FsCommand> MoviePlayer::TakeFsCommands() {
 }
 
 void MoviePlayer::Render(const Surface& target, ScaleMode scale) const {
-  if (!state_->stage) {
-    FillSurface(target, Rgba{255, 255, 255, 255});
-    return;
-  }
-  RenderStage(*state_->stage, target, scale, state_->rasterizer);
+  state_->renderer.RenderWhole(state_->stage.get(), target, scale, state_->rasterizer);
 }
+
+std::span<const PixelRect> MoviePlayer::RenderChanges(const Surface& target, ScaleMode scale) {
+  return state_->renderer.RenderChanges(state_->stage.get(), target, scale, state_->rasterizer);
+}
+
+void MoviePlayer::ForgetRenderedFrame() { state_->renderer.Forget(); }
 
 }  // namespace swf
