@@ -4,6 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SWF_BLEND_SSE2 1
+#endif
+
 namespace swf {
 
 namespace {
@@ -28,12 +33,15 @@ std::uint32_t WeightOf(int fullSubScanlines, float partial, float alphaScale) {
 
 // Blends one colour over pixels with a weight (1..255 of 256). Red and blue
 // blend together in one multiply, as do alpha and green: no field can carry
-// into the next. Two pixels at a time in a 64-bit word, the same arithmetic
-// per field as one at a time.
+// into the next. Runs go four pixels at a time in 16-bit lanes where the
+// processor has them, else two at a time in a 64-bit word: the same
+// arithmetic per field as one at a time.
 class ColorBlend {
  public:
   ColorBlend(Rgba color, std::uint32_t weight)
-      : keep_(256 - weight),
+      : color_(color),
+        weight_(weight),
+        keep_(256 - weight),
         redBlue_(((std::uint32_t{color.r} << 16) | color.b) * weight),
         green_(std::uint32_t{color.g} * weight) {}
 
@@ -44,10 +52,10 @@ class ColorBlend {
   }
 
   void Over(std::uint32_t* pixels, int count) const {
+    int i = OverInLanes(pixels, count);
     constexpr std::uint64_t kFields = 0x00FF00FF00FF00FFull;
     const std::uint64_t redBlue = (std::uint64_t{redBlue_} << 32) | redBlue_;
     const std::uint64_t green = (std::uint64_t{green_} << 32) | green_;
-    int i = 0;
     for (; i + 1 < count; i += 2) {
       std::uint64_t back;
       std::memcpy(&back, pixels + i, sizeof back);
@@ -60,6 +68,35 @@ class ColorBlend {
   }
 
  private:
+  // The pixels it blended, four at a time from the first.
+  int OverInLanes(std::uint32_t* pixels, int count) const {
+#if defined(SWF_BLEND_SSE2)
+    const auto lane = [this](std::uint8_t channel) { return static_cast<short>(channel * weight_); };
+    const __m128i source = _mm_setr_epi16(lane(color_.b), lane(color_.g), lane(color_.r), 0, lane(color_.b),
+                                          lane(color_.g), lane(color_.r), 0);
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(keep_));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+      auto* at = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i back = _mm_loadu_si128(at);
+      const __m128i low =
+          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(back, zero), keep), source), 8);
+      const __m128i high =
+          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(back, zero), keep), source), 8);
+      _mm_storeu_si128(at, _mm_or_si128(_mm_packus_epi16(low, high), opaque));
+    }
+    return i;
+#else
+    (void)pixels;
+    (void)count;
+    return 0;
+#endif
+  }
+
+  Rgba color_;
+  std::uint32_t weight_;
   std::uint32_t keep_;
   std::uint32_t redBlue_;
   std::uint32_t green_;
