@@ -212,12 +212,37 @@ void Rasterizer::AddSpan(double from, double to) {
   AddPartial(last, static_cast<float>(to - last) * kSubScanlineWeight);
 }
 
-// Walks the marked columns left to right: each marked pixel on its own, each
-// stretch between two marks with the one weight all its pixels share.
+void Rasterizer::BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color) {
+  if (weight >= 256) {
+    pixel = Pack(color);
+  } else if (weight > 0) {
+    pixel = ColorBlend(color, weight).Over(pixel);
+  }
+}
+
+// Where the row's marks lie dense (thin lines, small shapes), one pass over
+// every pixel between the first and the last costs less than sorting them.
+// Either way each pixel gets the weight of its own coverage.
 void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
+  const auto [lowest, highest] = std::minmax_element(marks_.begin(), marks_.end());
+  const int first = *lowest, last = *highest;
+  const float alphaScale = color.a * (256.0f / 255.0f);
+  constexpr std::size_t kPixelsPerMarkWorthSorting = 6;
+  if (static_cast<std::size_t>(last - first) < marks_.size() * kPixelsPerMarkWorthSorting) {
+    int full = 0;
+    for (int x = first; x <= last; ++x) {
+      const auto i = static_cast<std::size_t>(x);
+      full += runs_[i];
+      runs_[i] = 0;
+      const float partial = cover_[i];
+      cover_[i] = 0;
+      if (x < clip_.right) BlendPixel(row[x], WeightOf(full, partial, alphaScale), color);
+    }
+    marks_.clear();
+    return;
+  }
   std::sort(marks_.begin(), marks_.end());
   marks_.erase(std::unique(marks_.begin(), marks_.end()), marks_.end());
-  const float alphaScale = color.a * (256.0f / 255.0f);
   const std::uint32_t solid = Pack(color);
   int full = 0;  // sub-scanlines that wholly cover the current stretch
   int x = marks_.front();
@@ -237,12 +262,7 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
     cover_[i] = 0;
     x = mark + 1;
     if (mark >= clip_.right) break;  // where the last runs end, outside the clip
-    const std::uint32_t weight = WeightOf(full, partial, alphaScale);
-    if (weight >= 256) {
-      row[mark] = solid;
-    } else if (weight > 0) {
-      row[mark] = ColorBlend(color, weight).Over(row[mark]);
-    }
+    BlendPixel(row[mark], WeightOf(full, partial, alphaScale), color);
   }
   marks_.clear();
 }

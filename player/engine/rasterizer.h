@@ -55,6 +55,7 @@ class Rasterizer {
   void AddPartial(int x, float amount);
   void AddRun(int from, int to);
   void BlendRow(std::uint32_t* row, Rgba color);
+  static void BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color);
 
   PixelRect clip_;
   std::vector<Edge> edges_;
