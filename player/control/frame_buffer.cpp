@@ -1,5 +1,7 @@
 #include "frame_buffer.h"
 
+#include <algorithm>
+
 namespace tpl::player {
 
 FrameBuffer::~FrameBuffer() { Free(); }
@@ -39,21 +41,50 @@ bool FrameBuffer::Resize(int width, int height) {
   return true;
 }
 
+swf::Surface FrameBuffer::Surface() const {
+  swf::Surface surface;
+  surface.pixels = static_cast<std::uint32_t*>(pixels_);
+  surface.width = width_;
+  surface.height = height_;
+  surface.stridePixels = width_;
+  return surface;
+}
+
 bool FrameBuffer::Render(const swf::MoviePlayer& movie, swf::ScaleMode scale, int width, int height) {
   if (width <= 0 || height <= 0 || !Resize(width, height)) return false;
   ::GdiFlush();  // GDI must be done with the pixels before we write them
-  swf::Surface surface;
-  surface.pixels = static_cast<std::uint32_t*>(pixels_);
-  surface.width = width;
-  surface.height = height;
-  surface.stridePixels = width;
-  movie.Render(surface, scale);
+  movie.Render(Surface(), scale);
+  return true;
+}
+
+bool FrameBuffer::Update(swf::MoviePlayer& movie, swf::ScaleMode scale, int width, int height,
+                         std::vector<RECT>& changed) {
+  changed.clear();
+  if (width <= 0 || height <= 0) return false;
+  if (!Holds(width, height)) {
+    // A new bitmap: whatever the movie drew last went elsewhere.
+    movie.ForgetRenderedFrame();
+    if (!Resize(width, height)) return false;
+  }
+  ::GdiFlush();
+  for (const swf::PixelRect& area : movie.RenderChanges(Surface(), scale)) {
+    changed.push_back(RECT{area.left, area.top, area.right, area.bottom});
+  }
   return true;
 }
 
 void FrameBuffer::CopyTo(HDC target, int x, int y) const {
   if (dc_ == nullptr) return;
   ::BitBlt(target, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+void FrameBuffer::CopyAreaTo(HDC target, const RECT& area) const {
+  if (dc_ == nullptr) return;
+  const LONG left = std::max(area.left, 0L), top = std::max(area.top, 0L);
+  const LONG right = std::min(area.right, static_cast<LONG>(width_)),
+             bottom = std::min(area.bottom, static_cast<LONG>(height_));
+  if (right <= left || bottom <= top) return;
+  ::BitBlt(target, left, top, right - left, bottom - top, dc_, left, top, SRCCOPY);
 }
 
 }  // namespace tpl::player

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "engine/movie_player.h"
 
 namespace tpl::player {
@@ -18,11 +20,23 @@ class FrameBuffer {
   // Draws the movie's current frame at this size; false when no bitmap of
   // that size could be made. The bitmap is kept while the size stays.
   [[nodiscard]] bool Render(const swf::MoviePlayer& movie, swf::ScaleMode scale, int width, int height);
+  // Brings the bitmap to the movie's current frame at this size, redrawing
+  // only what changed since the last update while the size stays (the movie
+  // keeps one such bitmap up to date). `changed` receives the areas drawn,
+  // none when nothing changed; false when no bitmap of that size could be made.
+  [[nodiscard]] bool Update(swf::MoviePlayer& movie, swf::ScaleMode scale, int width, int height,
+                            std::vector<RECT>& changed);
   // Copies the last rendered frame to (x, y) of the target.
   void CopyTo(HDC target, int x, int y) const;
+  // Copies one area of the last rendered frame to the same place of the target.
+  void CopyAreaTo(HDC target, const RECT& area) const;
+  [[nodiscard]] bool Holds(int width, int height) const {
+    return dc_ != nullptr && width == width_ && height == height_;
+  }
 
  private:
   [[nodiscard]] bool Resize(int width, int height);
+  [[nodiscard]] swf::Surface Surface() const;
   void Free() noexcept;
 
   HDC dc_ = nullptr;

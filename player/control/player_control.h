@@ -199,6 +199,8 @@ class PlayerControl final : public IDispatch,
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnFrameTimer();
+  bool UpdatePaintBuffer();
+  bool UpdatePaintBuffer(int width, int height);
   void Paint();
   void PaintInto(HDC target);
   void OnWindowGone() noexcept;
@@ -248,8 +250,9 @@ class PlayerControl final : public IDispatch,
   bool delivering_ = false;  // DeliverEvents is running further up the stack
   int eventFreezes_ = 0;
 
-  FrameBuffer paintBuffer_;
-  FrameBuffer drawBuffer_;
+  FrameBuffer paintBuffer_;  // what the window shows, kept up to date area by area
+  FrameBuffer drawBuffer_;   // IViewObject::Draw at other sizes
+  std::vector<RECT> changedAreas_;
 };
 
 #if defined(__GNUC__)

@@ -34,6 +34,7 @@ class PaintScope {
   PaintScope(const PaintScope&) = delete;
   PaintScope& operator=(const PaintScope&) = delete;
   [[nodiscard]] HDC Dc() const { return dc_; }
+  [[nodiscard]] const RECT& Area() const { return paint_.rcPaint; }
 
  private:
   HWND window_;
@@ -263,7 +264,7 @@ void PlayerControl::OnFrameTimer() {
   }
   StartSoundOutputWhenNeeded();
   for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
-  ::InvalidateRect(window_, nullptr, FALSE);
+  (void)UpdatePaintBuffer();
   NotifyViewChange();
   DeliverEvents();
 }
@@ -286,18 +287,35 @@ void PlayerControl::StartSoundOutputWhenNeeded() {
   if (!audio_ || !audio_->Opened()) movie_->StopSounds();
 }
 
+// Brings the window's frame to the movie's current frame at the client size
+// and marks the areas that changed for painting. False when there is no frame
+// at that size (an empty window, or no memory for the bitmap).
+bool PlayerControl::UpdatePaintBuffer() {
+  RECT client{};
+  if (window_ == nullptr || !::GetClientRect(window_, &client)) return false;
+  return UpdatePaintBuffer(Width(client), Height(client));
+}
+
+bool PlayerControl::UpdatePaintBuffer(int width, int height) {
+  if (!paintBuffer_.Update(*movie_, EffectiveScaleMode(), width, height, changedAreas_)) {
+    if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
+    return false;
+  }
+  if (window_ != nullptr) {
+    for (const RECT& area : changedAreas_) ::InvalidateRect(window_, &area, FALSE);
+  }
+  return true;
+}
+
+// Copies only what needs painting: the frame was drawn when the movie moved on.
 void PlayerControl::Paint() {
   const PaintScope paint(window_);
-  PaintInto(paint.Dc());
+  if (paint.Dc() != nullptr && UpdatePaintBuffer()) paintBuffer_.CopyAreaTo(paint.Dc(), paint.Area());
 }
 
 // The frame at the window's client size, through the window's own DIB section.
 void PlayerControl::PaintInto(HDC target) {
-  RECT client{};
-  ::GetClientRect(window_, &client);
-  if (target != nullptr && paintBuffer_.Render(*movie_, EffectiveScaleMode(), Width(client), Height(client))) {
-    paintBuffer_.CopyTo(target, 0, 0);
-  }
+  if (target != nullptr && UpdatePaintBuffer()) paintBuffer_.CopyTo(target, 0, 0);
 }
 
 void PlayerControl::NotifyViewChange() {
@@ -318,6 +336,14 @@ HRESULT PlayerControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC
     const int width = bounds->right - bounds->left;
     const int height = bounds->bottom - bounds->top;
     if (width <= 0 || height <= 0) return S_OK;
+    // At the window's size (or with no window at all), the window's frame is
+    // the picture: brought up to date, it costs only what changed since it
+    // was last drawn. Other sizes are drawn afresh.
+    if (paintBuffer_.Holds(width, height) || window_ == nullptr) {
+      if (!UpdatePaintBuffer(width, height)) return E_OUTOFMEMORY;
+      paintBuffer_.CopyTo(target, bounds->left, bounds->top);
+      return S_OK;
+    }
     if (!drawBuffer_.Render(*movie_, EffectiveScaleMode(), width, height)) return E_OUTOFMEMORY;
     drawBuffer_.CopyTo(target, bounds->left, bounds->top);
     return S_OK;

@@ -31,6 +31,7 @@ struct MoviePlayer::State {
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
+  mutable FrameRenderer renderer;
   std::shared_ptr<SoundMixer> mixer = std::make_shared<SoundMixer>();
   Mp3Decoder mp3;
   // Each DefineSound decoded once, when it first plays; dropped with the movie.
@@ -119,6 +120,7 @@ MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   state_->DropSounds();
+  state_->renderer.Forget();
   state_->stage.reset();
   std::optional<Movie> movie = ParseMovie(fileBytes);
   if (!movie) return false;
@@ -133,6 +135,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
 
 void MoviePlayer::Unload() {
   state_->DropSounds();
+  state_->renderer.Forget();
   state_->stage.reset();
 }
 
@@ -228,11 +231,13 @@ std::vector<FsCommand> MoviePlayer::TakeFsCommands() {
 }
 
 void MoviePlayer::Render(const Surface& target, ScaleMode scale) const {
-  if (!state_->stage) {
-    FillSurface(target, Rgba{255, 255, 255, 255});
-    return;
-  }
-  RenderStage(*state_->stage, target, scale, state_->rasterizer);
+  state_->renderer.RenderWhole(state_->stage.get(), target, scale, state_->rasterizer);
 }
+
+std::span<const PixelRect> MoviePlayer::RenderChanges(const Surface& target, ScaleMode scale) {
+  return state_->renderer.RenderChanges(state_->stage.get(), target, scale, state_->rasterizer);
+}
+
+void MoviePlayer::ForgetRenderedFrame() { state_->renderer.Forget(); }
 
 }  // namespace swf

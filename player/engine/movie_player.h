@@ -32,6 +32,16 @@ struct Surface {
   int stridePixels = 0;  // pixels from one row to the next
 };
 
+// A rectangle of pixels: columns left..right - 1, rows top..bottom - 1.
+struct PixelRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  [[nodiscard]] bool Empty() const { return right <= left || bottom <= top; }
+  [[nodiscard]] long long Area() const {
+    return Empty() ? 0 : static_cast<long long>(right - left) * static_cast<long long>(bottom - top);
+  }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 // A command raised by the movie: GetURL/GetURL2 with the "FSCommand:" prefix.
 // Texts are UTF-8.
 struct FsCommand {
@@ -112,6 +122,17 @@ class MoviePlayer {
   // Draws the current frame, scaled into the whole surface; the background
   // colour (white when the movie sets none or none is loaded) fills it.
   void Render(const Surface& target, ScaleMode scale) const;
+
+  // Brings a surface that keeps its pixels between calls to the current
+  // frame, as Render would draw it, redrawing only the areas that changed
+  // since the last call when it is the same surface (pixels, size) at the same
+  // scale; the whole surface otherwise, and after a load. Returns the areas
+  // drawn, none when nothing changed. One surface at a time is kept up to date
+  // so: Render into other surfaces does not disturb it.
+  std::span<const PixelRect> RenderChanges(const Surface& target, ScaleMode scale);
+  // The surface last given to RenderChanges was changed by someone else: the
+  // next call draws it whole.
+  void ForgetRenderedFrame();
 
  private:
   struct State;

@@ -2,12 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SWF_BLEND_SSE2 1
+#endif
 
 namespace swf {
 
 namespace {
 
 constexpr int kSubScanlines = 5;
+constexpr float kSubScanlineWeight = 1.0f / kSubScanlines;
 constexpr std::size_t kMaxEdges = 4u << 20;
 constexpr double kFlatness = 0.2;  // pixels a flattened curve may stray from the true one
 constexpr int kMaxCurvePieces = 64;
@@ -16,20 +23,113 @@ std::uint32_t Pack(Rgba color) {
   return 0xFF000000u | (std::uint32_t{color.r} << 16) | (std::uint32_t{color.g} << 8) | color.b;
 }
 
+// The blend weight (0..256) of a pixel covered this much by a colour of this
+// alpha. Partly and wholly covered pixels go through this one function, so
+// where a pixel lies in its row's runs never changes its value.
+std::uint32_t WeightOf(int fullSubScanlines, float partial, float alphaScale) {
+  const float coverage = std::min(1.0f, std::fabs(static_cast<float>(fullSubScanlines) * kSubScanlineWeight + partial));
+  return static_cast<std::uint32_t>(coverage * alphaScale + 0.5f);
+}
+
+// Blends one colour over pixels with a weight (1..255 of 256). Red and blue
+// blend together in one multiply, as do alpha and green: no field can carry
+// into the next. Runs go four pixels at a time in 16-bit lanes where the
+// processor has them, else two at a time in a 64-bit word: the same
+// arithmetic per field as one at a time.
+class ColorBlend {
+ public:
+  ColorBlend(Rgba color, std::uint32_t weight)
+      : color_(color),
+        weight_(weight),
+        keep_(256 - weight),
+        redBlue_(((std::uint32_t{color.r} << 16) | color.b) * weight),
+        green_(std::uint32_t{color.g} * weight) {}
+
+  [[nodiscard]] std::uint32_t Over(std::uint32_t back) const {
+    const std::uint32_t redBlue = (((back & 0xFF00FFu) * keep_ + redBlue_) >> 8) & 0xFF00FFu;
+    const std::uint32_t green = (((back >> 8 & 0xFFu) * keep_ + green_) >> 8) & 0xFFu;
+    return 0xFF000000u | redBlue | green << 8;
+  }
+
+  void Over(std::uint32_t* pixels, int count) const {
+    int i = OverInLanes(pixels, count);
+    constexpr std::uint64_t kFields = 0x00FF00FF00FF00FFull;
+    const std::uint64_t redBlue = (std::uint64_t{redBlue_} << 32) | redBlue_;
+    const std::uint64_t green = (std::uint64_t{green_} << 32) | green_;
+    for (; i + 1 < count; i += 2) {
+      std::uint64_t back;
+      std::memcpy(&back, pixels + i, sizeof back);
+      const std::uint64_t rb = ((back & kFields) * keep_ + redBlue) >> 8 & kFields;
+      const std::uint64_t ag = ((back >> 8 & kFields) * keep_ + green) >> 8 & kFields;
+      const std::uint64_t blended = 0xFF000000FF000000ull | rb | ag << 8;
+      std::memcpy(pixels + i, &blended, sizeof blended);
+    }
+    if (i < count) pixels[i] = Over(pixels[i]);
+  }
+
+ private:
+  // The pixels it blended, four at a time from the first.
+  int OverInLanes(std::uint32_t* pixels, int count) const {
+#if defined(SWF_BLEND_SSE2)
+    const auto lane = [this](std::uint8_t channel) { return static_cast<short>(channel * weight_); };
+    const __m128i source = _mm_setr_epi16(lane(color_.b), lane(color_.g), lane(color_.r), 0, lane(color_.b),
+                                          lane(color_.g), lane(color_.r), 0);
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(keep_));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+      auto* at = reinterpret_cast<__m128i*>(pixels + i);
+      const __m128i back = _mm_loadu_si128(at);
+      const __m128i low =
+          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(back, zero), keep), source), 8);
+      const __m128i high =
+          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(back, zero), keep), source), 8);
+      _mm_storeu_si128(at, _mm_or_si128(_mm_packus_epi16(low, high), opaque));
+    }
+    return i;
+#else
+    (void)pixels;
+    (void)count;
+    return 0;
+#endif
+  }
+
+  Rgba color_;
+  std::uint32_t weight_;
+  std::uint32_t keep_;
+  std::uint32_t redBlue_;
+  std::uint32_t green_;
+};
+
+void FillPixels(std::uint32_t* pixels, int count, std::uint32_t value) { std::fill_n(pixels, count, value); }
+
 }  // namespace
 
-void FillSurface(const Surface& target, Rgba color) {
-  if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
+PixelRect ClipToSurface(const PixelRect& area, const Surface& target) {
+  if (target.pixels == nullptr) return {};
+  return PixelRect{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, target.width),
+                   std::min(area.bottom, target.height)};
+}
+
+void FillArea(const Surface& target, const PixelRect& area, Rgba color) {
+  const PixelRect clipped = ClipToSurface(area, target);
+  if (clipped.Empty()) return;
   const std::uint32_t value = Pack(color);
-  for (int y = 0; y < target.height; ++y) {
+  for (int y = clipped.top; y < clipped.bottom; ++y) {
     std::uint32_t* row = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
-    std::fill(row, row + target.width, value);
+    FillPixels(row + clipped.left, clipped.right - clipped.left, value);
   }
 }
 
-void Rasterizer::Begin(int width, int height) {
-  width_ = std::max(0, width);
-  height_ = std::max(0, height);
+void FillSurface(const Surface& target, Rgba color) {
+  FillArea(target, PixelRect{0, 0, target.width, target.height}, color);
+}
+
+void Rasterizer::Begin(const PixelRect& clip) {
+  clip_ = clip;
+  clip_.left = std::max(0, clip_.left);
+  clip_.top = std::max(0, clip_.top);
   edges_.clear();
 }
 
@@ -41,33 +141,23 @@ void Rasterizer::Line(Vec2 from, Vec2 to) {
     std::swap(from, to);
     winding = -1;
   }
-  // Rows outside the surface are never drawn: keep only the part of the edge
-  // that crosses the surface's height.
-  const double top = 0, bottom = height_;
-  if (to.y <= top || from.y >= bottom) return;
+  // An edge that misses the clip's rows adds nothing to them. The others keep
+  // their own ends: cutting them would move their crossings by rounding.
+  if (to.y <= clip_.top || from.y >= clip_.bottom) return;
   const double slope = (to.x - from.x) / (to.y - from.y);
   if (!std::isfinite(slope)) return;
-  if (from.y < top) {
-    from.x += (top - from.y) * slope;
-    from.y = top;
-  }
-  if (to.y > bottom) {
-    to.x -= (to.y - bottom) * slope;
-    to.y = bottom;
-  }
-  if (from.y >= to.y || !std::isfinite(from.x) || !std::isfinite(to.x)) return;
   edges_.push_back(Edge{from.x, from.y, to.x, to.y, slope, winding});
 }
 
 void Rasterizer::Quad(Vec2 from, Vec2 control, Vec2 to) {
   const double minY = std::min({from.y, control.y, to.y});
   const double maxY = std::max({from.y, control.y, to.y});
-  if (maxY <= 0 || minY >= height_) return;  // adds nothing to any row
+  if (maxY <= clip_.top || minY >= clip_.bottom) return;  // adds nothing to any row
   const double maxX = std::max({from.x, control.x, to.x});
   const double minX = std::min({from.x, control.x, to.x});
-  if (maxX < 0 || minX > width_) {
-    // Wholly left or right of the surface, only its rise and fall count.
-    const double x = maxX < 0 ? -1.0 : width_ + 1.0;
+  if (maxX < clip_.left || minX > clip_.right) {
+    // Wholly left or right of the clip, only its rise and fall count.
+    const double x = maxX < clip_.left ? clip_.left - 1.0 : clip_.right + 1.0;
     Line({x, from.y}, {x, to.y});
     return;
   }
@@ -86,88 +176,121 @@ void Rasterizer::Quad(Vec2 from, Vec2 control, Vec2 to) {
   }
 }
 
-void Rasterizer::AddSpan(double from, double to, float weight) {
-  from = std::clamp(from, 0.0, static_cast<double>(width_));
-  to = std::clamp(to, 0.0, static_cast<double>(width_));
-  if (!(from < to)) return;  // also NaN
-  const int first = static_cast<int>(from);
-  const int last = static_cast<int>(to);
-  const auto f = static_cast<std::size_t>(first);
-  const auto l = static_cast<std::size_t>(last);
-  if (first == last) {
-    cover_[f] += static_cast<float>(to - from) * weight;
-  } else {
-    cover_[f] += static_cast<float>(first + 1 - from) * weight;
-    runs_[f + 1] += weight;
-    runs_[l] -= weight;
-    cover_[l] += static_cast<float>(to - last) * weight;
-  }
-  rowMin_ = std::min(rowMin_, first);
-  rowMax_ = std::max(rowMax_, last);
+void Rasterizer::AddPartial(int x, float amount) {
+  if (x < clip_.left || x >= clip_.right || amount == 0) return;
+  const auto i = static_cast<std::size_t>(x);
+  cover_[i] += amount;
+  marks_.push_back(x);
 }
 
-void Rasterizer::BlendRow(const Surface& target, int y, Rgba color) {
-  std::uint32_t* row = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
-  const int last = std::min(rowMax_, width_ - 1);
-  // Coverage to blend weights (0..256) in one pass, then the blend in a
-  // second, each simple enough for the compiler to keep tight.
-  const float scale = color.a * (256.0f / 255.0f);
-  float run = 0;
-  for (int x = rowMin_; x <= last; ++x) {
-    const auto i = static_cast<std::size_t>(x);
-    run += runs_[i];
-    const float coverage = std::min(1.0f, std::fabs(run + cover_[i]));
-    weights_[i] = static_cast<std::uint16_t>(coverage * scale + 0.5f);
-  }
-  const auto first = static_cast<std::size_t>(rowMin_);
-  const auto count = static_cast<std::size_t>(rowMax_ - rowMin_ + 2);
-  std::fill_n(cover_.begin() + static_cast<std::ptrdiff_t>(first), count, 0.0f);
-  std::fill_n(runs_.begin() + static_cast<std::ptrdiff_t>(first), count, 0.0f);
+void Rasterizer::AddRun(int from, int to) {
+  from = std::max(from, clip_.left);
+  to = std::min(to, clip_.right);
+  if (from >= to) return;
+  ++runs_[static_cast<std::size_t>(from)];
+  --runs_[static_cast<std::size_t>(to)];
+  marks_.push_back(from);
+  marks_.push_back(to);
+}
 
-  const std::uint32_t solid = Pack(color);
-  const std::uint32_t sourceRedBlue = (std::uint32_t{color.r} << 16) | color.b;
-  const std::uint32_t sourceGreen = std::uint32_t{color.g} << 8;
-  for (int x = rowMin_; x <= last; ++x) {
-    const std::uint32_t weight = weights_[static_cast<std::size_t>(x)];
-    if (weight == 0) continue;
-    if (weight >= 256) {
-      row[x] = solid;
-      continue;
-    }
-    // Red and blue blend together in one multiply: neither field can carry into the other.
-    const std::uint32_t back = row[x];
-    const std::uint32_t keep = 256 - weight;
-    const std::uint32_t redBlue = (((back & 0xFF00FFu) * keep + sourceRedBlue * weight) >> 8) & 0xFF00FFu;
-    const std::uint32_t green = (((back & 0x00FF00u) * keep + sourceGreen * weight) >> 8) & 0x00FF00u;
-    row[x] = 0xFF000000u | redBlue | green;
+// One sub-scanline's covered stretch from x `from` to x `to`: a partly covered
+// pixel at each end and the whole pixels between.
+void Rasterizer::AddSpan(double from, double to) {
+  // Anything more than a pixel outside the clip counts as that pixel: it
+  // changes no pixel inside, and keeps the conversions below in range.
+  from = std::clamp(from, clip_.left - 1.0, clip_.right + 1.0);
+  to = std::clamp(to, clip_.left - 1.0, clip_.right + 1.0);
+  if (!(from < to)) return;  // also NaN
+  const int first = static_cast<int>(std::floor(from));
+  const int last = static_cast<int>(std::floor(to));
+  if (first == last) {
+    AddPartial(first, static_cast<float>(to - from) * kSubScanlineWeight);
+    return;
   }
+  AddPartial(first, static_cast<float>(first + 1 - from) * kSubScanlineWeight);
+  AddRun(first + 1, last);
+  AddPartial(last, static_cast<float>(to - last) * kSubScanlineWeight);
+}
+
+void Rasterizer::BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color) {
+  if (weight >= 256) {
+    pixel = Pack(color);
+  } else if (weight > 0) {
+    pixel = ColorBlend(color, weight).Over(pixel);
+  }
+}
+
+// Where the row's marks lie dense (thin lines, small shapes), one pass over
+// every pixel between the first and the last costs less than sorting them.
+// Either way each pixel gets the weight of its own coverage.
+void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
+  const auto [lowest, highest] = std::minmax_element(marks_.begin(), marks_.end());
+  const int first = *lowest, last = *highest;
+  const float alphaScale = color.a * (256.0f / 255.0f);
+  constexpr std::size_t kPixelsPerMarkWorthSorting = 6;
+  if (static_cast<std::size_t>(last - first) < marks_.size() * kPixelsPerMarkWorthSorting) {
+    int full = 0;
+    for (int x = first; x <= last; ++x) {
+      const auto i = static_cast<std::size_t>(x);
+      full += runs_[i];
+      runs_[i] = 0;
+      const float partial = cover_[i];
+      cover_[i] = 0;
+      if (x < clip_.right) BlendPixel(row[x], WeightOf(full, partial, alphaScale), color);
+    }
+    marks_.clear();
+    return;
+  }
+  std::sort(marks_.begin(), marks_.end());
+  marks_.erase(std::unique(marks_.begin(), marks_.end()), marks_.end());
+  const std::uint32_t solid = Pack(color);
+  int full = 0;  // sub-scanlines that wholly cover the current stretch
+  int x = marks_.front();
+  for (const int mark : marks_) {
+    if (x < mark && full != 0) {
+      const std::uint32_t weight = WeightOf(full, 0.0f, alphaScale);
+      if (weight >= 256) {
+        FillPixels(row + x, mark - x, solid);
+      } else if (weight > 0) {
+        ColorBlend(color, weight).Over(row + x, mark - x);
+      }
+    }
+    const auto i = static_cast<std::size_t>(mark);
+    full += runs_[i];
+    runs_[i] = 0;
+    const float partial = cover_[i];
+    cover_[i] = 0;
+    x = mark + 1;
+    if (mark >= clip_.right) break;  // where the last runs end, outside the clip
+    BlendPixel(row[mark], WeightOf(full, partial, alphaScale), color);
+  }
+  marks_.clear();
 }
 
 void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
-  if (target.pixels == nullptr || edges_.empty() || color.a == 0 || width_ <= 0) {
+  clip_ = ClipToSurface(clip_, target);
+  if (target.pixels == nullptr || edges_.empty() || color.a == 0 || clip_.Empty()) {
     edges_.clear();
     return;
   }
-  const int height = std::min(height_, target.height);
-  width_ = std::min(width_, target.width);
   std::sort(edges_.begin(), edges_.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
-  cover_.assign(static_cast<std::size_t>(width_) + 2, 0.0f);
-  runs_.assign(static_cast<std::size_t>(width_) + 2, 0.0f);
-  weights_.resize(static_cast<std::size_t>(width_) + 2);
+  const auto columns = static_cast<std::size_t>(clip_.right) + 1;
+  if (cover_.size() < columns) {
+    cover_.resize(columns, 0.0f);
+    runs_.resize(columns, 0);
+  }
   active_.clear();
   std::size_t nextEdge = 0;
-  const float weight = 1.0f / kSubScanlines;
-  int y = std::max(0, static_cast<int>(edges_.front().y0));
-  for (; y < height; ++y) {
+  for (int y = std::max(clip_.top, static_cast<int>(std::max(edges_.front().y0, -1.0))); y < clip_.bottom; ++y) {
     const double rowTop = y, rowBottom = y + 1.0;
     while (nextEdge < edges_.size() && edges_[nextEdge].y0 < rowBottom) active_.push_back(&edges_[nextEdge++]);
     std::erase_if(active_, [rowTop](const Edge* e) { return e->y1 <= rowTop; });
     if (active_.empty()) {
       if (nextEdge >= edges_.size()) break;
+      // Nothing until the next edge starts: go straight to its row.
+      y = std::max(y, static_cast<int>(std::min(edges_[nextEdge].y0, static_cast<double>(clip_.bottom)))) - 1;
       continue;
     }
-    rowMin_ = width_;
-    rowMax_ = -1;
     for (int s = 0; s < kSubScanlines; ++s) {
       const double sampleY = rowTop + (s + 0.5) / kSubScanlines;
       crossings_.clear();
@@ -180,10 +303,10 @@ void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
       for (std::size_t i = 0; i + 1 < crossings_.size(); ++i) {
         winding += rule == FillRule::EvenOdd ? 1 : crossings_[i].winding;
         const bool inside = rule == FillRule::EvenOdd ? (winding & 1) != 0 : winding != 0;
-        if (inside) AddSpan(crossings_[i].x, crossings_[i + 1].x, weight);
+        if (inside) AddSpan(crossings_[i].x, crossings_[i + 1].x);
       }
     }
-    if (rowMax_ >= rowMin_) BlendRow(target, y, color);
+    if (!marks_.empty()) BlendRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, color);
   }
   edges_.clear();
 }

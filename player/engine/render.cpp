@@ -31,15 +31,65 @@ std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, 
 namespace {
 
 constexpr int kMaxRenderNesting = kMaxSpriteNesting + 1;
+constexpr Rgba kWhite{255, 255, 255, 255};
 
 Vec2 Transform(const Matrix& m, const Point& p) { return {m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty}; }
+
+double LineHalfWidth(const LineStyle& line, const Matrix& m) {
+  const double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+  const double width = line.widthTwips * scale;
+  return std::isfinite(width) ? std::max(width, 1.0) / 2 : 0.5;
+}
+
+PixelRect Intersection(const PixelRect& a, const PixelRect& b) {
+  return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+}
+
+PixelRect Union(const PixelRect& a, const PixelRect& b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                   std::max(a.bottom, b.bottom)};
+}
+
+// Every pixel the shape can touch through `m`: its edges' bounds (curves stay
+// within their control points), widened by its widest line and a pixel of
+// anti-aliasing, cut to the surface. The whole surface when the numbers are
+// out of range.
+PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height) {
+  double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+  for (const Point& corner : {Point{shape.minX, shape.minY}, Point{shape.maxX, shape.minY},
+                              Point{shape.minX, shape.maxY}, Point{shape.maxX, shape.maxY}}) {
+    const Vec2 p = Transform(m, corner);
+    minX = std::min(minX, p.x);
+    maxX = std::max(maxX, p.x);
+    minY = std::min(minY, p.y);
+    maxY = std::max(maxY, p.y);
+  }
+  double margin = 1;
+  for (const ShapeLayer& layer : shape.layers) {
+    for (const LineStyle& line : layer.lines) margin = std::max(margin, LineHalfWidth(line, m) + 1);
+  }
+  const PixelRect surface{0, 0, width, height};
+  if (std::isnan(minX) || std::isnan(maxX) || std::isnan(minY) || std::isnan(maxY) || std::isnan(margin)) {
+    return surface;
+  }
+  // Far outside the surface is as good as just outside, and fits an int.
+  const auto pixel = [](double v) { return static_cast<int>(std::clamp(v, -1e7, 1e7)); };
+  const PixelRect bounds{pixel(std::floor(minX - margin)), pixel(std::floor(minY - margin)),
+                         pixel(std::ceil(maxX + margin)) + 1, pixel(std::ceil(maxY + margin)) + 1};
+  return Intersection(bounds, surface);
+}
 
 class ShapePainter {
  public:
   ShapePainter(const Surface& target, Rasterizer& rasterizer) : target_(target), rasterizer_(rasterizer) {}
 
-  void Paint(const Shape& shape, const Matrix& m, const ColorTransform& colors) {
-    if (shape.minX > shape.maxX || !IsVisible(shape, m)) return;
+  // Draws the shape's pixels that lie in `clip`; the others stay as they are.
+  void Paint(const Shape& shape, const Matrix& m, const ColorTransform& colors, const PixelRect& clip) {
+    clip_ = clip;
+    if (shape.minX > shape.maxX || clip_.Empty()) return;
     for (const ShapeLayer& layer : shape.layers) {
       PaintFills(layer, m, colors);
       PaintLines(layer, m, colors);
@@ -47,43 +97,18 @@ class ShapePainter {
   }
 
  private:
-  // Whether the shape's bounds, with room for its widest line, touch the surface.
-  bool IsVisible(const Shape& shape, const Matrix& m) const {
-    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-    for (const Point& corner : {Point{shape.minX, shape.minY}, Point{shape.maxX, shape.minY},
-                                Point{shape.minX, shape.maxY}, Point{shape.maxX, shape.maxY}}) {
-      const Vec2 p = Transform(m, corner);
-      minX = std::min(minX, p.x);
-      maxX = std::max(maxX, p.x);
-      minY = std::min(minY, p.y);
-      maxY = std::max(maxY, p.y);
-    }
-    double margin = 1;
-    for (const ShapeLayer& layer : shape.layers) {
-      for (const LineStyle& line : layer.lines) margin = std::max(margin, LineHalfWidth(line, m) + 1);
-    }
-    return maxX + margin >= 0 && minX - margin <= target_.width && maxY + margin >= 0 &&
-           minY - margin <= target_.height;
-  }
-
-  static double LineHalfWidth(const LineStyle& line, const Matrix& m) {
-    const double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-    const double width = line.widthTwips * scale;
-    return std::isfinite(width) ? std::max(width, 1.0) / 2 : 0.5;
-  }
-
   void PaintFills(const ShapeLayer& layer, const Matrix& m, const ColorTransform& colors) {
     const auto& edges = layer.fillEdges;
     for (std::size_t begin = 0; begin < edges.size();) {
       const std::uint16_t style = edges[begin].style;
       std::size_t end = begin;
-      rasterizer_.Begin(target_.width, target_.height);
+      rasterizer_.Begin(clip_);
       for (; end < edges.size() && edges[end].style == style; ++end) AddSegment(edges[end].segment, m);
       const std::optional<Rgba>& fill = layer.fills[style];
       if (fill) {
         rasterizer_.Fill(target_, colors.Apply(*fill), FillRule::EvenOdd);
       } else {
-        rasterizer_.Begin(target_.width, target_.height);
+        rasterizer_.Begin(clip_);
       }
       begin = end;
     }
@@ -105,7 +130,7 @@ class ShapePainter {
       const std::uint16_t style = edges[begin].style;
       const double halfWidth = LineHalfWidth(layer.lines[style], m);
       std::size_t end = begin;
-      rasterizer_.Begin(target_.width, target_.height);
+      rasterizer_.Begin(clip_);
       for (; end < edges.size() && edges[end].style == style; ++end) StrokeSegment(edges[end].segment, m, halfWidth);
       rasterizer_.Fill(target_, colors.Apply(layer.lines[style].color), FillRule::NonZero);
       begin = end;
@@ -151,7 +176,7 @@ class ShapePainter {
     const double length = std::sqrt(dx * dx + dy * dy);
     if (!std::isfinite(length) || length == 0) return;
     const double top = std::min(from.y, to.y) - halfWidth, bottom = std::max(from.y, to.y) + halfWidth;
-    if (bottom < 0 || top > target_.height) return;
+    if (bottom < clip_.top || top > clip_.bottom) return;
     const double nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
     const Vec2 corners[] = {
         {from.x + nx, from.y + ny}, {to.x + nx, to.y + ny}, {to.x - nx, to.y - ny}, {from.x - nx, from.y - ny}};
@@ -159,7 +184,7 @@ class ShapePainter {
   }
 
   void Cap(Vec2 centre, double radius) {
-    if (centre.y + radius < 0 || centre.y - radius > target_.height) return;
+    if (centre.y + radius < clip_.top || centre.y - radius > clip_.bottom) return;
     constexpr int kSides = 8;
     Vec2 points[kSides];
     for (int i = 0; i < kSides; ++i) {
@@ -171,31 +196,193 @@ class ShapePainter {
 
   const Surface& target_;
   Rasterizer& rasterizer_;
+  PixelRect clip_;
 };
 
-void PaintList(const Stage& stage, const DisplayList& list, const Matrix& m, const ColorTransform& colors,
-               ShapePainter& painter, int nesting) {
+// Appends the objects of `list` that paint, children after their parent's
+// earlier siblings, as the drawing order is.
+void CollectList(const DisplayList& list, const Matrix& m, const ColorTransform& colors, int width, int height,
+                 DrawList& out, int nesting) {
   if (nesting > kMaxRenderNesting) return;
   for (const auto& [depth, object] : list) {
     // Masks are not drawn (and, in this player, do not mask either).
     if (object.placement.clipDepth || !object.placement.visible) continue;
+    out.path.push_back(depth);
     const Matrix objectMatrix = m.Then(object.placement.matrix);
     const ColorTransform objectColors = colors.Then(object.placement.colorTransform);
-    if (object.shape) painter.Paint(*object.shape, objectMatrix, objectColors);
-    if (object.sprite) PaintList(stage, object.sprite->displayList, objectMatrix, objectColors, painter, nesting + 1);
+    if (object.shape && object.shape->minX <= object.shape->maxX) {
+      const PixelRect bounds = ShapeBounds(*object.shape, objectMatrix, width, height);
+      if (!bounds.Empty()) {
+        out.items.push_back(DrawItem{static_cast<std::uint32_t>(out.depths.size()),
+                                     static_cast<std::uint32_t>(out.path.size()), &object, object.look, objectMatrix,
+                                     objectColors, bounds});
+        out.depths.insert(out.depths.end(), out.path.begin(), out.path.end());
+      }
+    }
+    if (object.sprite) {
+      CollectList(object.sprite->displayList, objectMatrix, objectColors, width, height, out, nesting + 1);
+    }
+    out.path.pop_back();
   }
+}
+
+void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, Rgba background,
+                Rasterizer& rasterizer) {
+  const PixelRect clip = ClipToSurface(area, target);
+  FillArea(target, clip, background);
+  ShapePainter painter(target, rasterizer);
+  for (const DrawItem& item : list.items) {
+    const PixelRect itemClip = Intersection(clip, item.bounds);
+    if (itemClip.Empty()) continue;
+    if (item.object->shape) painter.Paint(*item.object->shape, item.matrix, item.colors, itemClip);
+  }
+}
+
+std::span<const int> PathOf(const DrawList& list, const DrawItem& item) {
+  return std::span<const int>(list.depths).subspan(item.pathBegin, item.pathLength);
+}
+
+bool LooksAlike(const DrawItem& a, const DrawItem& b) {
+  return a.object == b.object && a.look == b.look && a.matrix == b.matrix && a.colors == b.colors &&
+         a.bounds == b.bounds;
+}
+
+bool WorthJoining(const PixelRect& a, const PixelRect& b) {
+  // Joined, they cost no more to draw than apart (overlap drawn twice), give
+  // or take a small strip.
+  constexpr long long kSlack = 64 * 64;
+  return Union(a, b).Area() <= a.Area() + b.Area() + kSlack;
 }
 
 }  // namespace
 
-void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
-  const Movie& movie = stage.GetMovie();
-  FillSurface(target, movie.background.value_or(Rgba{255, 255, 255, 255}));
+void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
+  out.Clear();
+  CollectList(stage.Root().displayList, toSurface, ColorTransform{}, width, height, out, 0);
+}
+
+void AddChangedAreas(const DrawList& before, const DrawList& after, std::vector<PixelRect>& areas) {
+  // Both lists are in drawing order, which is the order of their paths: walk
+  // them side by side, pairing the items at the same path.
+  std::size_t i = 0, j = 0;
+  while (i < before.items.size() || j < after.items.size()) {
+    if (j == after.items.size()) {
+      areas.push_back(before.items[i++].bounds);
+      continue;
+    }
+    if (i == before.items.size()) {
+      areas.push_back(after.items[j++].bounds);
+      continue;
+    }
+    const DrawItem& old = before.items[i];
+    const DrawItem& now = after.items[j];
+    const auto oldPath = PathOf(before, old), newPath = PathOf(after, now);
+    if (std::lexicographical_compare(oldPath.begin(), oldPath.end(), newPath.begin(), newPath.end())) {
+      areas.push_back(old.bounds);
+      ++i;
+    } else if (std::lexicographical_compare(newPath.begin(), newPath.end(), oldPath.begin(), oldPath.end())) {
+      areas.push_back(now.bounds);
+      ++j;
+    } else {
+      if (!LooksAlike(old, now)) {
+        areas.push_back(old.bounds);
+        areas.push_back(now.bounds);
+      }
+      ++i;
+      ++j;
+    }
+  }
+}
+
+void MergeChangedAreas(std::vector<PixelRect>& areas, int width, int height) {
+  std::erase_if(areas, [](const PixelRect& r) { return r.Empty(); });
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (std::size_t a = 0; a < areas.size() && !joined; ++a) {
+      for (std::size_t b = a + 1; b < areas.size(); ++b) {
+        if (!WorthJoining(areas[a], areas[b])) continue;
+        areas[a] = Union(areas[a], areas[b]);
+        areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(b));
+        joined = true;
+        break;
+      }
+    }
+  }
+  while (areas.size() > kMaxChangedAreas) {
+    std::size_t bestA = 0, bestB = 1;
+    long long bestCost = -1;
+    for (std::size_t a = 0; a < areas.size(); ++a) {
+      for (std::size_t b = a + 1; b < areas.size(); ++b) {
+        const long long cost = Union(areas[a], areas[b]).Area() - areas[a].Area() - areas[b].Area();
+        if (bestCost < 0 || cost < bestCost) {
+          bestCost = cost;
+          bestA = a;
+          bestB = b;
+        }
+      }
+    }
+    areas[bestA] = Union(areas[bestA], areas[bestB]);
+    areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(bestB));
+  }
+  // Past this share of the surface, one rectangle is as cheap to draw and to show.
+  constexpr double kWholeShare = 0.75;
+  long long total = 0;
+  for (const PixelRect& r : areas) total += r.Area();
+  const PixelRect whole{0, 0, width, height};
+  if (static_cast<double>(total) >= kWholeShare * static_cast<double>(whole.Area())) areas.assign(1, whole);
+}
+
+FrameRenderer::Frame FrameRenderer::FrameFor(const Stage* stage, const Surface& target, ScaleMode scale) {
+  Frame frame;
+  frame.pixels = target.pixels;
+  frame.width = target.width;
+  frame.height = target.height;
+  frame.stride = target.stridePixels;
+  frame.background = kWhite;
+  if (stage) {
+    frame.background = stage->GetMovie().background.value_or(kWhite);
+    frame.toSurface = StageToSurface(stage->GetMovie(), target.width, target.height, scale);
+  }
+  return frame;
+}
+
+void FrameRenderer::Collect(const Stage* stage, const Frame& frame, DrawList& list) const {
+  list.Clear();
+  if (stage && frame.toSurface) CollectDrawItems(*stage, *frame.toSurface, frame.width, frame.height, list);
+}
+
+void FrameRenderer::RenderWhole(const Stage* stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
   if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
-  const std::optional<Matrix> toSurface = StageToSurface(movie, target.width, target.height, scale);
-  if (!toSurface) return;
-  ShapePainter painter(target, rasterizer);
-  PaintList(stage, stage.Root().displayList, *toSurface, ColorTransform{}, painter, 0);
+  const Frame frame = FrameFor(stage, target, scale);
+  Collect(stage, frame, nextList_);
+  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer);
+}
+
+std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, const Surface& target, ScaleMode scale,
+                                                        Rasterizer& rasterizer) {
+  changed_.clear();
+  if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) {
+    kept_ = false;
+    return changed_;
+  }
+  const Frame frame = FrameFor(stage, target, scale);
+  Collect(stage, frame, nextList_);
+  if (kept_ && frame == drawn_) {
+    AddChangedAreas(drawnList_, nextList_, changed_);
+    MergeChangedAreas(changed_, target.width, target.height);
+  } else {
+    changed_.assign(1, PixelRect{0, 0, target.width, target.height});
+  }
+  for (const PixelRect& area : changed_) PaintItems(nextList_, target, area, frame.background, rasterizer);
+  std::swap(drawnList_, nextList_);
+  drawn_ = frame;
+  kept_ = true;
+  return changed_;
+}
+
+void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
+  FrameRenderer renderer;
+  renderer.RenderWhole(&stage, target, scale, rasterizer);
 }
 
 }  // namespace swf

@@ -1,5 +1,10 @@
 #pragma once
-// Drawing a stage's display lists into a surface at a scale mode.
+// Drawing a stage's display lists into a surface at a scale mode: the whole
+// frame, or only the areas that changed since the frame drawn before.
+
+#include <cstdint>
+#include <span>
+#include <vector>
 
 #include "movie_player.h"
 #include "rasterizer.h"
@@ -11,6 +16,78 @@ namespace swf {
 // nullopt when the movie's stage is empty.
 [[nodiscard]] std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale);
 
+// What one frame draws, in drawing order: each object that paints, where it
+// sits in the display lists and how it looks there.
+struct DrawItem {
+  std::uint32_t pathBegin = 0;  // its depths from the root down, in DrawList::depths
+  std::uint32_t pathLength = 0;
+  const DisplayObject* object = nullptr;
+  std::uint64_t look = 0;
+  Matrix matrix;  // the movie's twips to pixels
+  ColorTransform colors;
+  PixelRect bounds;  // every pixel it can touch, within the surface
+};
+
+struct DrawList {
+  std::vector<DrawItem> items;
+  std::vector<int> depths;
+  std::vector<int> path;  // the depths of the list being walked
+  void Clear() {
+    items.clear();
+    depths.clear();
+    path.clear();
+  }
+};
+
+// The objects of the stage that paint into a surface of this size through
+// `toSurface`, in drawing order.
+void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out);
+
+// The areas that differ between two frames drawn from these lists: the old
+// and the new bounds of every object that came, went, moved or changed its
+// look, and of every object whose place in the drawing order changed.
+void AddChangedAreas(const DrawList& before, const DrawList& after, std::vector<PixelRect>& areas);
+
+// Cuts a list of changed areas down to a few rectangles: those that overlap
+// much are joined, and past kMaxChangedAreas the cheapest joins are made.
+// The whole surface when they cover most of it.
+inline constexpr std::size_t kMaxChangedAreas = 8;
+void MergeChangedAreas(std::vector<PixelRect>& areas, int width, int height);
+
+// Draws the whole frame.
 void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer);
+
+// Keeps what it drew last, so that the next frame into the same surface
+// redraws only what changed.
+class FrameRenderer {
+ public:
+  // Brings `target` to the stage's current frame (a white surface for no
+  // stage) and returns the areas it drew: none when nothing changed, the
+  // whole surface when it has nothing to compare with (another surface,
+  // size, scale or background, or Forget was called).
+  std::span<const PixelRect> RenderChanges(const Stage* stage, const Surface& target, ScaleMode scale,
+                                           Rasterizer& rasterizer);
+  // Draws the whole frame into `target` and keeps nothing of it.
+  void RenderWhole(const Stage* stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer);
+  // The surface no longer holds what was drawn last (or the stage is new).
+  void Forget() { kept_ = false; }
+
+ private:
+  struct Frame {
+    const std::uint32_t* pixels = nullptr;
+    int width = 0, height = 0, stride = 0;
+    std::optional<Matrix> toSurface;
+    Rgba background;
+    friend bool operator==(const Frame&, const Frame&) = default;
+  };
+  static Frame FrameFor(const Stage* stage, const Surface& target, ScaleMode scale);
+  void Collect(const Stage* stage, const Frame& frame, DrawList& list) const;
+
+  bool kept_ = false;
+  Frame drawn_;
+  DrawList drawnList_;
+  DrawList nextList_;
+  std::vector<PixelRect> changed_;
+};
 
 }  // namespace swf

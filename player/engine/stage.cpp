@@ -1,6 +1,7 @@
 #include "stage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -9,6 +10,11 @@
 #include "swf_text.h"
 
 namespace swf {
+
+std::uint64_t NewLookStamp() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 TimelineInstance::TimelineInstance(std::shared_ptr<const Timeline> definition,
                                    std::weak_ptr<TimelineInstance> parentTimeline, int nestingLevel,

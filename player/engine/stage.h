@@ -45,11 +45,22 @@ struct Placement {
 
 class TimelineInstance;
 
+// A number no display object had before: see DisplayObject::look.
+[[nodiscard]] std::uint64_t NewLookStamp();
+
 struct DisplayObject {
   Placement placement;
   std::shared_ptr<const Shape> shape;
   std::shared_ptr<TimelineInstance> sprite;
   std::uint64_t bornTick = 0;  // sprites start stepping on the tick after the one that placed them
+  // The renderer redraws an object whose stamp changed since the last frame,
+  // as it does one whose place, matrix or colours changed. Each new object
+  // gets a stamp of its own; whatever changes how an object looks other than
+  // through its placement (what it draws, its text, a morph's ratio) calls
+  // Touch. Drawing an object the renderer cannot compare costs a redraw, never
+  // a stale picture.
+  std::uint64_t look = NewLookStamp();
+  void Touch() { look = NewLookStamp(); }
 };
 
 using DisplayList = std::map<int, DisplayObject>;

@@ -27,6 +27,7 @@ struct Matrix {
   double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
   // This matrix applied after `inner`.
   [[nodiscard]] Matrix Then(const Matrix& inner) const;
+  friend bool operator==(const Matrix&, const Matrix&) = default;
 };
 
 // Colour transform with multiply terms as factors (1 = unchanged) and add
@@ -36,6 +37,7 @@ struct ColorTransform {
   double ar = 0, ag = 0, ab = 0, aa = 0;
   [[nodiscard]] ColorTransform Then(const ColorTransform& inner) const;
   [[nodiscard]] Rgba Apply(Rgba color) const;
+  friend bool operator==(const ColorTransform&, const ColorTransform&) = default;
 };
 
 struct Point {

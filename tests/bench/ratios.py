@@ -15,6 +15,8 @@ BASELINES = [
     (r"BM_Render100Shapes1920x1080$", "BM_BaselineFill1920x1080"),
     (r"BM_Render100ShapesPreview154x113$", "BM_BaselineFillPreview154x113"),
     (r"BM_Advance100Shapes$", "BM_BaselineFillPreview154x113"),
+    (r"BM_DemoWholeFrame1920x1080$", "BM_BaselineFill1920x1080"),
+    (r"BM_DemoChangedAreas1920x1080$", "BM_DemoWholeFrame1920x1080"),
     (r"BM_(PlacementForFiveMonitors|MirrorTickDecisions)$", "BM_BaselineCopyToFourMonitors"),
     (r"BM_PreviewFrame(Replaying)?$", "BM_BaselinePreviewCopy"),
     (r"BM_MixFourEventsAndAStreamOneSecond$", "BM_BaselineCopyOneSecondOfSound"),

@@ -17,7 +17,7 @@ wine_session_start() {
 
   local fifo="$TEMPLATE_SESSION_DIR/display"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${TEMPLATE_WINE_SCREEN:-1280x1024}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   TEMPLATE_XVFB_PID=$!
   local number
   read -r -t 20 number <"$fifo" || { echo "wine-session: Xvfb did not start" >&2; return 1; }

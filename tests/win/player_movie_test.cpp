@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "common/shockwave_flash.h"
+#include "movie_player.h"
 #include "player_control_fixture.h"
 #include "support/case_name.h"
 #include "swf_writer.h"
@@ -32,6 +35,45 @@ Bytes RedLeftHalfOnBlue() {
   const std::uint16_t id = movie.DefineShape(half);
   movie.Place(id, 1).ShowFrame();
   movie.ShowFrame();
+  return movie.Build();
+}
+
+// Objects moving over each other and a clip turning inside them for six
+// frames, on a 100 x 50 stage; everything stops on the last frame.
+Bytes MovesForSixFramesThenStops() {
+  MovieBuilder movie(100, 50);
+  movie.SetBackground({20, 30, 80});
+  ShapeBuilder box;
+  box.Rectangle(0, 0, 30, 20, box.AddSolidFill({250, 200, 0}));
+  ShapeBuilder ball;
+  ball.Ellipse(0, 0, 14, 9, ball.AddSolidFill({0, 220, 120, 150}), ball.AddLineStyle(2, {255, 255, 255, 200}));
+  const std::uint16_t boxId = movie.DefineShape(box);
+  const std::uint16_t ballId = movie.DefineShape(ball);
+  swf::testing::SpriteBuilder turning;
+  for (int f = 0; f < 6; ++f) {
+    const auto at = swf::testing::Transform::ScaleRotateTranslate(0.6, 25.0 * f, 0, 0);
+    if (f == 0) {
+      turning.Place(ballId, 1, at);
+    } else {
+      turning.Move(1, at);
+    }
+    if (f == 5) turning.DoAction(Actions().Stop());
+    turning.ShowFrame();
+  }
+  const std::uint16_t clipId = movie.DefineSprite(turning);
+  for (int f = 0; f < 6; ++f) {
+    const auto boxAt = swf::testing::Transform::Translate(5 + 11.5 * f, 5 + 3.5 * f);
+    const auto ballAt = swf::testing::Transform::ScaleRotateTranslate(1 + 0.1 * f, 9.0 * f, 85 - 12.25 * f, 25);
+    if (f == 0) {
+      movie.Place(boxId, 1, boxAt)
+          .Place(ballId, 2, ballAt)
+          .Place(clipId, 3, swf::testing::Transform::Translate(50, 25));
+    } else {
+      movie.Move(1, boxAt).Move(2, ballAt);
+    }
+    if (f == 5) movie.DoAction(Actions().Stop());
+    movie.ShowFrame();
+  }
   return movie.Build();
 }
 
@@ -353,6 +395,42 @@ TEST_F(HostedPlayerTest, PaintsTheMovieIntoItsWindow) {
   ::ReleaseDC(host_.Handle(), windowDc);
   EXPECT_EQ(ColorText(canvas.Pixel(50, 50)), ColorText(kRed));
   EXPECT_EQ(ColorText(canvas.Pixel(150, 50)), ColorText(kBlue));
+}
+
+// The window and IViewObject::Draw show what the control drew frame after
+// frame, area by area: the pixels of the last frame drawn whole.
+TEST_F(HostedPlayerTest, ShowsAndDrawsTheLastFrameAsAWholeRedrawGivesIt) {
+  const Bytes movie = MovesForSixFramesThenStops();
+  host_.SetScale(L"ShowAll");
+  LoadMovieHosted(WriteMovie("moves.swf", movie));
+  for (int i = 0; i < 100 && host_.IsPlaying(); ++i) PumpMessagesFor(20);
+  ASSERT_FALSE(host_.IsPlaying());
+  PumpMessagesFor(200);  // the last frame's paints
+
+  swf::MoviePlayer reference;
+  ASSERT_TRUE(reference.Load(movie));
+  for (int frame = 0; frame < 8; ++frame) reference.Advance();
+  std::vector<std::uint32_t> expected(200 * 100);
+  reference.Render(swf::Surface{expected.data(), 200, 100, 200}, swf::ScaleMode::ShowAll);
+
+  MemoryCanvas shown(200, 100, kGreen);
+  const HDC windowDc = ::GetDC(host_.Handle());
+  ::BitBlt(shown.Dc(), 0, 0, 200, 100, windowDc, 0, 0, SRCCOPY);
+  ::ReleaseDC(host_.Handle(), windowDc);
+  MemoryCanvas drawn(200, 100, kGreen);
+  host_.PaintTo(drawn.Dc(), 0, 0);
+
+  int shownDiffer = 0, drawnDiffer = 0;
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      const std::uint32_t want = expected[static_cast<std::size_t>(y * 200 + x)];
+      const COLORREF wanted = RGB((want >> 16) & 0xFF, (want >> 8) & 0xFF, want & 0xFF);
+      shownDiffer += shown.Pixel(x, y) != wanted;
+      drawnDiffer += drawn.Pixel(x, y) != wanted;
+    }
+  }
+  EXPECT_EQ(shownDiffer, 0) << "pixels of the window";
+  EXPECT_EQ(drawnDiffer, 0) << "pixels drawn through IViewObject::Draw";
 }
 
 TEST_F(HostedPlayerTest, PaintsItsFrameElsewhereWhileItsWindowIsHidden) {

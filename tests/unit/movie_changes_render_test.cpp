@@ -1,0 +1,356 @@
+// Drawing only what changed: frame after frame, a surface kept up to date by
+// RenderChanges holds exactly the pixels a whole redraw of the same frame
+// gives, whatever the movie does between frames.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "case_name.h"
+#include "movie_player.h"
+#include "movie_test_support.h"
+#include "render.h"
+#include "swf_writer.h"
+
+namespace swf::testing {
+namespace {
+
+using tpl::testing::CaseName;
+
+constexpr std::uint8_t kSetMember = 0x4F;
+
+// Sets a property of the clip named `clip` on the timeline running the actions.
+Actions SetClipProperty(const std::string& clip, const std::string& property, double value) {
+  Actions a;
+  a.PushString(clip).GetVariable().PushString(property).PushDouble(value).Raw(kSetMember);
+  return a;
+}
+
+ShapeBuilder OutlinedEllipse(double radiusX, double radiusY, Color fill, Color line) {
+  ShapeBuilder shape;
+  shape.Ellipse(0, 0, radiusX, radiusY, shape.AddSolidFill(fill), shape.AddLineStyle(3, line));
+  return shape;
+}
+
+Bytes MovingObjects() {
+  MovieBuilder movie(200, 120);
+  movie.SetBackground({10, 20, 60});
+  const auto box = movie.DefineShape(FilledRectangle(40, 30, {200, 40, 40}));
+  const auto ball = movie.DefineShape(OutlinedEllipse(18, 12, {40, 200, 90, 180}, {255, 255, 255, 200}));
+  for (int f = 0; f < 8; ++f) {
+    const Transform boxAt = Transform::Translate(10 + 17.3 * f, 20 + 3.7 * f);
+    const Transform ballAt = Transform::ScaleRotateTranslate(1 + 0.1 * f, 11.0 * f, 170 - 19.1 * f, 60);
+    if (f == 0) {
+      movie.Place(box, 1, boxAt).Place(ball, 2, ballAt);
+    } else {
+      movie.Move(1, boxAt).Move(2, ballAt);
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// Objects placed, removed and replaced by another character at their depth.
+Bytes AppearingAndDisappearing() {
+  MovieBuilder movie(200, 120);
+  const auto red = movie.DefineShape(FilledRectangle(50, 40, {255, 0, 0}));
+  const auto green = movie.DefineShape(OutlinedEllipse(30, 20, {0, 255, 0, 140}, {0, 0, 0}));
+  movie.Place(red, 1, Transform::Translate(20, 20)).ShowFrame();
+  movie.Place(green, 2, Transform::Translate(60, 50)).ShowFrame();
+  movie.Remove(1).ShowFrame();
+  movie.Replace(2, red).ShowFrame();
+  movie.Place(green, 5, Transform::Translate(150, 90)).Remove(2).ShowFrame();
+  movie.ShowFrame();
+  return movie.Build();
+}
+
+Bytes ChangingColourTransforms() {
+  MovieBuilder movie(160, 100);
+  movie.SetBackground({255, 255, 255});
+  const auto box = movie.DefineShape(FilledRectangle(60, 50, {30, 90, 200}));
+  movie.Place(box, 1, Transform::Translate(20, 20)).Place(box, 2, Transform::Translate(60, 40)).ShowFrame();
+  for (int f = 1; f < 6; ++f) {
+    ColorTransform colors;
+    colors.multiplyA = 1 - 0.15 * f;
+    colors.multiplyR = 0.5 + 0.1 * f;
+    colors.addG = 20 * f;
+    movie.Move(2, Transform::Translate(60, 40), colors).ShowFrame();
+  }
+  return movie.Build();
+}
+
+// A still translucent object over one that moves beneath it, and a still one
+// beneath an object that moves over it.
+Bytes OverlappingDepths() {
+  MovieBuilder movie(200, 120);
+  const auto opaque = movie.DefineShape(FilledRectangle(50, 50, {250, 200, 0}));
+  const auto glass = movie.DefineShape(OutlinedEllipse(45, 35, {0, 0, 255, 110}, {0, 0, 0, 90}));
+  movie.Place(opaque, 1, Transform::Translate(0, 10))
+      .Place(glass, 2, Transform::Translate(100, 60))
+      .Place(opaque, 3, Transform::Translate(150, 70))
+      .ShowFrame();
+  for (int f = 1; f < 8; ++f) {
+    movie.Move(1, Transform::Translate(15.5 * f, 10 + 4.25 * f));
+    movie.Move(3, Transform::Translate(150 - 13.5 * f, 70 - 6 * f));
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// A clip that turns inside a parent clip that never moves.
+Bytes NestedClipInAStillParent() {
+  MovieBuilder movie(200, 120);
+  movie.SetBackground({0, 0, 0});
+  const auto petal = movie.DefineShape(OutlinedEllipse(30, 8, {255, 120, 200, 200}, {255, 255, 255}));
+  const auto frame = movie.DefineShape(FilledRectangle(120, 90, {40, 40, 40}));
+  SpriteBuilder turning;
+  for (int f = 0; f < 6; ++f) {
+    const Transform at = Transform::ScaleRotateTranslate(1, 17.0 * f, 30, 0);
+    if (f == 0) {
+      turning.Place(petal, 1, at);
+    } else {
+      turning.Move(1, at);
+    }
+    turning.ShowFrame();
+  }
+  const auto inner = movie.DefineSprite(turning);
+  SpriteBuilder parent;
+  parent.Place(frame, 1, Transform::Translate(-60, -45)).Place(inner, 2).ShowFrame();
+  const auto outer = movie.DefineSprite(parent);
+  movie.Place(outer, 1, Transform::ScaleRotateTranslate(1.2, 10, 100, 60)).ShowFrame(3);
+  return movie.Build();
+}
+
+// Properties set by the movie's scripts: place, turn, alpha, visibility.
+Bytes ScriptSetProperties() {
+  MovieBuilder movie(200, 120);
+  const auto ball = movie.DefineShape(OutlinedEllipse(20, 14, {250, 80, 0}, {0, 0, 0}));
+  SpriteBuilder holder;
+  holder.Place(ball, 1).ShowFrame();
+  const auto clip = movie.DefineSprite(holder);
+  movie.Place(clip, 1, Transform::Translate(40, 40), std::nullopt, "a").ShowFrame();
+  movie.Place(clip, 2, Transform::Translate(150, 80), std::nullopt, "b").ShowFrame();
+  movie.DoAction(SetClipProperty("a", "_x", 90)).ShowFrame();
+  movie.DoAction(SetClipProperty("b", "_rotation", 45)).DoAction(SetClipProperty("a", "_alpha", 40)).ShowFrame();
+  movie.DoAction(SetClipProperty("b", "_visible", 0)).DoAction(SetClipProperty("a", "_y", 100)).ShowFrame();
+  movie.DoAction(SetClipProperty("b", "_visible", 1)).DoAction(SetClipProperty("b", "_xscale", 180)).ShowFrame();
+  movie.DoAction(Actions().Stop()).ShowFrame();
+  return movie.Build();
+}
+
+// Objects crossing every edge of the surface, and going wholly out of it.
+Bytes CrossingTheEdges() {
+  MovieBuilder movie(160, 100);
+  const auto wide = movie.DefineShape(OutlinedEllipse(50, 30, {90, 200, 255, 200}, {255, 0, 0}));
+  for (int f = 0; f < 8; ++f) {
+    const Transform left = Transform::Translate(-40 + 9.5 * f, 50);
+    const Transform corner = Transform::ScaleRotateTranslate(1.5, 20.0 * f, 160 - 3.0 * f, 100 + 25.0 * (f - 3));
+    if (f == 0) {
+      movie.Place(wide, 1, left).Place(wide, 2, corner);
+    } else {
+      movie.Move(1, left).Move(2, corner);
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// The root goes back to its first frame: its display list is built again.
+Bytes LoopingRoot() {
+  MovieBuilder movie(160, 100);
+  const auto box = movie.DefineShape(FilledRectangle(30, 30, {255, 0, 255}));
+  const auto other = movie.DefineShape(FilledRectangle(20, 60, {0, 128, 0}));
+  movie.Place(box, 1, Transform::Translate(10, 10)).ShowFrame();
+  movie.Move(1, Transform::Translate(60, 30)).Place(other, 2, Transform::Translate(100, 20)).ShowFrame();
+  movie.Move(1, Transform::Translate(110, 60)).ShowFrame();
+  return movie.Build();
+}
+
+// Depths swapped by script: the same objects, drawn in the other order.
+Bytes SwappedDepths() {
+  MovieBuilder movie(160, 100);
+  const auto blue = movie.DefineShape(FilledRectangle(70, 60, {0, 0, 255}));
+  const auto red = movie.DefineShape(FilledRectangle(70, 60, {255, 0, 0, 200}));
+  SpriteBuilder holdsBlue, holdsRed;
+  holdsBlue.Place(blue, 1).ShowFrame();
+  holdsRed.Place(red, 1).ShowFrame();
+  const auto blueClip = movie.DefineSprite(holdsBlue);
+  const auto redClip = movie.DefineSprite(holdsRed);
+  movie.Place(blueClip, 1, Transform::Translate(20, 10), std::nullopt, "under")
+      .Place(redClip, 2, Transform::Translate(60, 30), std::nullopt, "over")
+      .ShowFrame();
+  Actions swap;
+  constexpr std::uint8_t kCallMethod = 0x52;
+  swap.PushInt(50).PushInt(1).PushString("under").GetVariable().PushString("swapDepths").Raw(kCallMethod).Pop();
+  movie.DoAction(swap).ShowFrame();
+  movie.DoAction(Actions().Stop()).ShowFrame();
+  return movie.Build();
+}
+
+Bytes StillPicture() {
+  MovieBuilder movie(160, 100);
+  movie.Place(movie.DefineShape(OutlinedEllipse(40, 30, {0, 100, 0}, {0, 0, 0})), 1, Transform::Translate(80, 50));
+  movie.ShowFrame(4);
+  return movie.Build();
+}
+
+struct ChangesCase {
+  std::string name;
+  std::function<Bytes()> movie;
+  int frames;
+  ScaleMode scale;
+  int width, height;
+  double mostChangedShare;  // of the surface, in any frame after the first
+};
+
+std::vector<ChangesCase> ChangesCases() {
+  return {
+      {"moving_objects", MovingObjects, 8, ScaleMode::ShowAll, 400, 240, 0.7},
+      {"moving_objects_stretched", MovingObjects, 8, ScaleMode::ExactFit, 333, 301, 0.75},
+      {"appearing_and_disappearing", AppearingAndDisappearing, 7, ScaleMode::ShowAll, 300, 180, 0.75},
+      {"changing_colour_transforms", ChangingColourTransforms, 6, ScaleMode::ShowAll, 320, 200, 0.3},
+      {"overlapping_depths", OverlappingDepths, 8, ScaleMode::NoBorder, 300, 300, 0.75},
+      {"nested_clip_in_a_still_parent", NestedClipInAStillParent, 8, ScaleMode::ShowAll, 400, 240, 0.3},
+      {"script_set_properties", ScriptSetProperties, 8, ScaleMode::ShowAll, 400, 240, 0.6},
+      {"crossing_the_edges", CrossingTheEdges, 8, ScaleMode::NoScale, 150, 90, 1.0},
+      {"looping_root", LoopingRoot, 7, ScaleMode::ShowAll, 320, 200, 0.5},
+      {"swapped_depths", SwappedDepths, 4, ScaleMode::ShowAll, 320, 200, 0.5},
+      {"still_picture", StillPicture, 4, ScaleMode::ShowAll, 320, 200, 0.0},
+  };
+}
+
+// The first pixel where two canvases differ, as text; empty when none does.
+std::string FirstDifference(const Canvas& a, const Canvas& b) {
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (a.At(x, y) != b.At(x, y)) {
+        return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + std::to_string(a.At(x, y)) + " against " +
+               std::to_string(b.At(x, y));
+      }
+    }
+  }
+  return {};
+}
+
+class ChangesRender : public ::testing::TestWithParam<ChangesCase> {};
+
+TEST_P(ChangesRender, GivesThePixelsOfAWholeRedrawEveryFrame) {
+  const ChangesCase& c = GetParam();
+  MoviePlayer player;
+  LoadOrFail(player, c.movie());
+  Canvas kept(c.width, c.height), whole(c.width, c.height), first(c.width, c.height);
+  const double surfaceArea = static_cast<double>(c.width) * c.height;
+  player.Render(first.View(), c.scale);
+  bool changedSinceFirst = false;
+  for (int frame = 0; frame < c.frames; ++frame) {
+    long long changedArea = 0;
+    for (const PixelRect& area : player.RenderChanges(kept.View(), c.scale)) changedArea += area.Area();
+    player.Render(whole.View(), c.scale);
+    ASSERT_EQ(FirstDifference(kept, whole), "") << "frame " << frame;
+    if (frame == 0) {
+      EXPECT_EQ(changedArea, static_cast<long long>(surfaceArea)) << "the first frame is drawn whole";
+    } else {
+      EXPECT_LE(changedArea, c.mostChangedShare * surfaceArea) << "frame " << frame;
+    }
+    changedSinceFirst |= !FirstDifference(whole, first).empty();
+    player.Advance();
+  }
+  EXPECT_EQ(changedSinceFirst, c.mostChangedShare > 0) << "the movie's frames differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, ChangesRender, ::testing::ValuesIn(ChangesCases()), CaseName());
+
+// What else makes the kept picture useless: another movie, size or scale,
+// or someone else drawing into it. Each draws the surface whole again.
+struct StartOverCase {
+  std::string name;
+  std::function<void(MoviePlayer&, Canvas&, Canvas&, ScaleMode&)> change;
+};
+
+std::vector<StartOverCase> StartOverCases() {
+  const auto onRed = [] {
+    MovieBuilder movie(160, 100);
+    movie.SetBackground({255, 0, 0});
+    movie.Place(movie.DefineShape(FilledRectangle(20, 20, {0, 0, 255})), 1, Transform::Translate(70, 40)).ShowFrame();
+    return movie.Build();
+  };
+  return {
+      {"another_movie_and_background",
+       [onRed](MoviePlayer& player, Canvas&, Canvas&, ScaleMode&) { ASSERT_TRUE(player.Load(onRed())); }},
+      {"movie_unloaded", [](MoviePlayer& player, Canvas&, Canvas&, ScaleMode&) { player.Unload(); }},
+      {"another_scale", [](MoviePlayer&, Canvas&, Canvas&, ScaleMode& scale) { scale = ScaleMode::NoScale; }},
+      {"another_surface", [](MoviePlayer&, Canvas& kept, Canvas& other, ScaleMode&) { std::swap(kept, other); }},
+      {"surface_drawn_over",
+       [](MoviePlayer& player, Canvas& kept, Canvas&, ScaleMode&) {
+         FillSurface(kept.View(), Rgba{1, 2, 3, 255});
+         player.ForgetRenderedFrame();
+       }},
+  };
+}
+
+class ChangesRenderStartOver : public ::testing::TestWithParam<StartOverCase> {};
+
+TEST_P(ChangesRenderStartOver, DrawsTheWholeSurfaceAgain) {
+  MoviePlayer player;
+  LoadOrFail(player, StillPicture());
+  Canvas kept(320, 200), other(320, 200, 0xFF000000), whole(320, 200);
+  ScaleMode scale = ScaleMode::ShowAll;
+  (void)player.RenderChanges(kept.View(), scale);
+  ASSERT_TRUE(player.RenderChanges(kept.View(), scale).empty()) << "nothing changed";
+  GetParam().change(player, kept, other, scale);
+  const std::span<const PixelRect> changed = player.RenderChanges(kept.View(), scale);
+  ASSERT_EQ(changed.size(), 1u);
+  EXPECT_EQ(changed[0], (PixelRect{0, 0, 320, 200}));
+  player.Render(whole.View(), scale);
+  EXPECT_EQ(FirstDifference(kept, whole), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ChangesRenderStartOver, ::testing::ValuesIn(StartOverCases()), CaseName());
+
+struct MergeCase {
+  std::string name;
+  std::vector<PixelRect> areas;
+  std::vector<PixelRect> merged;
+};
+
+std::vector<MergeCase> MergeCases() {
+  return {
+      {"far_apart_stay_apart", {{0, 0, 100, 100}, {500, 500, 600, 600}}, {{0, 0, 100, 100}, {500, 500, 600, 600}}},
+      {"much_overlap_joins", {{0, 0, 200, 200}, {20, 20, 220, 220}}, {{0, 0, 220, 220}}},
+      {"joined_chain", {{0, 0, 200, 200}, {150, 0, 350, 200}, {300, 0, 500, 200}}, {{0, 0, 500, 200}}},
+      {"empty_dropped", {{10, 10, 10, 50}, {0, 0, 50, 50}}, {{0, 0, 50, 50}}},
+      {"most_of_the_surface_is_the_whole", {{0, 0, 1500, 1000}, {1600, 0, 1920, 1000}}, {{0, 0, 1920, 1080}}},
+  };
+}
+
+class MergeChangedAreasTest : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(MergeChangedAreasTest, JoinsWhatCostsNoMoreJoined) {
+  std::vector<PixelRect> areas = GetParam().areas;
+  MergeChangedAreas(areas, 1920, 1080);
+  EXPECT_EQ(areas, GetParam().merged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Areas, MergeChangedAreasTest, ::testing::ValuesIn(MergeCases()), CaseName());
+
+TEST(MergeChangedAreasTest, KeepsAFewRectanglesCoveringEveryArea) {
+  std::vector<PixelRect> areas;
+  for (int i = 0; i < 30; ++i)
+    areas.push_back({(i * 211) % 1800, (i * 97) % 1000, (i * 211) % 1800 + 30, (i * 97) % 1000 + 30});
+  std::vector<PixelRect> merged = areas;
+  MergeChangedAreas(merged, 1920, 1080);
+  EXPECT_LE(merged.size(), kMaxChangedAreas);
+  for (const PixelRect& a : areas) {
+    bool covered = false;
+    for (const PixelRect& m : merged) {
+      covered |= m.left <= a.left && m.top <= a.top && m.right >= a.right && m.bottom >= a.bottom;
+    }
+    EXPECT_TRUE(covered) << a.left << "," << a.top;
+  }
+}
+
+}  // namespace
+}  // namespace swf::testing
