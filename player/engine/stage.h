@@ -118,6 +118,7 @@ class Stage final : private DisplayHost {
   [[nodiscard]] const TimelineInstance& Root() const { return *root_; }
 
   void SetRootVariable(std::string_view name, std::string value);
+  [[nodiscard]] std::size_t LiveScriptObjects() const { return vm_->liveObjects; }
   [[nodiscard]] std::vector<FsCommand> TakeCommands() { return std::exchange(commands_, {}); }
 
   // Used by the actions of `timeline`. A goto that would visit more tags than

@@ -141,6 +141,7 @@ Value ClearTimer(Vm& vm, std::span<const Value> args) {
 }  // namespace
 
 void Vm::RunTimers(std::size_t& budgetLeft) {
+  const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
   std::vector<int> due;
