@@ -43,7 +43,8 @@ Vm::~Vm() = default;
 void Vm::InstallBuiltins() {
   objectProto_ = NewObject(ObjectKind::Plain, nullptr);
   functionProto_ = NewObject(ObjectKind::Plain, objectProto_);
-  global_ = NewObject(ObjectKind::Plain, objectProto_);
+  // _global is bare: no prototype, so no toString or valueOf of its own.
+  global_ = NewObject(ObjectKind::Plain, nullptr);
   InstallObjectClass(*this);
   InstallFunctionClass(*this);
   InstallArrayClass(*this);
@@ -53,6 +54,7 @@ void Vm::InstallBuiltins() {
   InstallDateClass(*this);
   InstallGlobalFunctions(*this);
   InstallMovieClipClass(*this);
+  InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
 }
@@ -394,7 +396,8 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
   if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
     return Call(method, Value{self}, {});
   }
-  if (!useString) return value;
+  // An object without a valueOf to call (a bare one) converts as undefined.
+  if (!useString) return method.index() == 0 && !self->proto ? Value{Undefined{}} : value;
   if (self->kind == ObjectKind::Function) return std::string("[type Function]");
   return std::string("[type Object]");
 }

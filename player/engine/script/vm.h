@@ -251,6 +251,8 @@ void InstallMathClass(Vm& vm);
 void InstallDateClass(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
+// Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
+void InstallPlatformObjects(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
