@@ -33,6 +33,7 @@ constexpr std::uint8_t kTypeOf = 0x44;
 constexpr std::uint8_t kInstanceOf = 0x54;
 constexpr std::uint8_t kMultiply = 0x0C;
 constexpr std::uint8_t kEnumerate2 = 0x55;
+constexpr std::uint8_t kGreater = 0x67;
 
 std::vector<std::string> TracesOf(const std::vector<Actions>& frames, int version, int ticks = 0) {
   MovieBuilder movie(10, 10, 24, version);
@@ -183,6 +184,35 @@ std::vector<ScriptCase> ScriptCases() {
          a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
        },
        {"b", "a"}},
+      {"key_has_codes_and_takes_listeners",
+       6,
+       [](Actions& a) {
+         a.PushString("Key").GetVariable().PushString("LEFT").Raw(kGetMember).Trace();
+         a.PushInt(0).Raw(kInitObject).PushInt(1).PushString("Key").GetVariable().PushString("addListener");
+         a.Raw(kCallMethod).Trace();
+         a.PushString("Key").GetVariable().PushString("_listeners").Raw(kGetMember).PushString("length");
+         a.Raw(kGetMember).Trace();
+         a.PushInt(0).PushString("Key").GetVariable().PushString("isDown").Raw(kCallMethod).Trace();
+       },
+       {"37", "true", "1", "false"}},
+      {"platform_classes_are_constructors_with_prototypes",
+       7,
+       [](Actions& a) {
+         a.PushString("XMLSocket").GetVariable().PushString("prototype").Raw(kGetMember).Raw(kTypeOf).Trace();
+         a.PushInt(0).PushString("Sound").Raw(kNewObject).PushString("Sound").GetVariable().Raw(kInstanceOf).Trace();
+         a.PushString("flash").GetVariable().PushString("net").Raw(kGetMember).PushString("FileReference");
+         a.Raw(kGetMember).Raw(kTypeOf).Trace();
+         a.PushString("System").GetVariable().PushString("capabilities").Raw(kGetMember).Raw(kTypeOf).Trace();
+       },
+       {"object", "true", "function", "object"}},
+      {"global_is_bare_and_converts_as_undefined",
+       6,
+       [](Actions& a) {
+         a.PushString("_global").GetVariable().PushString("toString").Raw(kGetMember).Trace();
+         // true > _global: undefined reads as 0 before version 7.
+         a.PushBool(true).PushString("_global").GetVariable().Raw(kGreater).Trace();
+       },
+       {"undefined", "true"}},
   };
 }
 
