@@ -213,6 +213,40 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushBool(true).PushString("_global").GetVariable().Raw(kGreater).Trace();
        },
        {"undefined", "true"}},
+      {"an_equal_listener_gives_way_and_removal_goes_by_equality",
+       6,
+       [](Actions& a) {
+         // Mouse.addListener(null); Mouse.addListener(undefined); Mouse.removeListener(false)
+         for (const bool useNull : {true, false}) {
+           (useNull ? a.PushNull() : a.PushUndefined()).PushInt(1).PushString("Mouse").GetVariable();
+           a.PushString("addListener").Raw(kCallMethod).Pop();
+         }
+         a.PushString("Mouse").GetVariable().PushString("_listeners").Raw(kGetMember).Trace();
+         a.PushBool(false).PushInt(1).PushString("Mouse").GetVariable().PushString("removeListener");
+         a.Raw(kCallMethod).Trace();
+       },
+       {"undefined", "false"}},
+      {"has_own_property_needs_a_name",
+       6,
+       [](Actions& a) {
+         a.PushInt(0).Raw(kInitObject).StoreRegister(0).Pop();
+         a.PushInt(0).PushRegister(0).PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+         a.PushString("__proto__").PushInt(1).PushRegister(0).PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+       },
+       {"false", "true"}},
+      {"arguments_caller_is_the_calling_function",
+       6,
+       [](Actions& a) {
+         Actions inner;
+         inner.PushString("arguments").GetVariable().PushString("caller").Raw(kGetMember).Raw(kReturn);
+         Actions outer;
+         outer.PushInt(0).PushString("inner").Raw(kCallFunction).PushString("outer").GetVariable();
+         outer.Raw(0x66).Raw(kReturn);  // inner() === outer
+         a.DefineFunction("inner", {}, inner).DefineFunction("outer", {}, outer);
+         a.PushInt(0).PushString("outer").Raw(kCallFunction).Trace();
+         a.PushInt(0).PushString("inner").Raw(kCallFunction).Trace();
+       },
+       {"true", "null"}},
   };
 }
 

@@ -1393,6 +1393,14 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
 
   Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
   Define(arguments, "callee", Value{callee}, kDontEnum);
+  // The script function that made this call; null from a frame script.
+  Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  struct RunningFunction {
+    Object*& slot;
+    Object* saved;
+    ~RunningFunction() { slot = saved; }
+  } running{runningFunction_, runningFunction_};
+  runningFunction_ = callee;
   if (code.second) {
     frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t next = 1;

@@ -212,6 +212,7 @@ class Vm {
   // script is running.
   void CollectIfDue();
   void Mark(Object* root, std::vector<Object*>& pending);
+  Object* runningFunction_ = nullptr;  // the script function running now
   int runDepth_ = 0;  // action blocks, handler calls and timer runs in progress
   friend struct RunScope;
   std::size_t permanentObjects_ = 0;  // the built-ins, which natives may capture
