@@ -170,7 +170,8 @@ void BM_ScriptLoopMillionIterations(benchmark::State& state) {
     stage.Start();
     const swf::Value* count = stage.Root().FindVariable("i");
     if (!count || swf::ToNumber(*count, 7) != kLoopIterations) {
-      state.SkipWithError(("the loop did not finish: i = " + (count ? swf::ToString(*count, 7) : std::string("none"))).c_str());
+      state.SkipWithError(
+          ("the loop did not finish: i = " + (count ? swf::ToString(*count, 7) : std::string("none"))).c_str());
       return;
     }
   }

@@ -278,12 +278,22 @@ TEST(ScriptDates, FieldsFollowTheSystemsLocalTime) {
   }
   // Midsummer: daylight saving time, four hours behind.
   a.PushString("s").PushInt(0).PushInt(12).PushInt(1).PushInt(6).PushInt(2020).PushInt(5);
-  a.PushString("Date").GetVariable().PushString("UTC").Raw(kCallMethod).PushInt(1).PushString("Date").Raw(kNewObject).SetVariable();
+  a.PushString("Date")
+      .GetVariable()
+      .PushString("UTC")
+      .Raw(kCallMethod)
+      .PushInt(1)
+      .PushString("Date")
+      .Raw(kNewObject)
+      .SetVariable();
   for (const char* method : {"getHours", "getUTCHours", "getTimezoneOffset"}) {
     a.PushInt(0).PushString("s").GetVariable().PushString(method).Raw(kCallMethod).Trace();
   }
   const std::vector<std::string> lines = TracesOf({a}, 7);
-  if (previous != nullptr) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  if (previous != nullptr)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
   ::tzset();
   EXPECT_EQ(lines, (std::vector<std::string>{"10", "15", "300", "15", "8", "12", "240"}));
 }

@@ -56,12 +56,12 @@ void InstallKey(Vm& vm) {
   Object* key = DefineSingleton(vm, vm.Global(), "Key");
   MakeBroadcaster(vm, key);
   constexpr std::array<std::pair<std::string_view, int>, 19> kCodes{{
-      {"ALT", 18},   {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46},
-      {"DOWN", 40},  {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},
-      {"INSERT", 45}, {"LEFT", 37},    {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},
-      {"SHIFT", 16}, {"SPACE", 32},    {"TAB", 9},       {"UP", 38},
+      {"ALT", 18},   {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40}, {"END", 35},
+      {"ENTER", 13}, {"ESCAPE", 27},   {"HOME", 36},     {"INSERT", 45},  {"LEFT", 37},      {"PGDN", 34}, {"PGUP", 33},
+      {"RIGHT", 39}, {"SHIFT", 16},    {"SPACE", 32},    {"TAB", 9},      {"UP", 38},
   }};
-  for (const auto& [name, code] : kCodes) vm.Define(key, name, static_cast<double>(code), kDontEnum | kDontDelete | kReadOnly);
+  for (const auto& [name, code] : kCodes)
+    vm.Define(key, name, static_cast<double>(code), kDontEnum | kDontDelete | kReadOnly);
   // No key is down while a saver plays: any key ends it.
   vm.DefineMethod(key, "isDown", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
   vm.DefineMethod(key, "isToggled", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
@@ -90,7 +90,8 @@ void InstallPackaged(Vm& vm, std::string_view path) {
   std::size_t start = 0;
   while (holder) {
     const std::size_t dot = path.find('.', start);
-    const std::string_view part = path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    const std::string_view part =
+        path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
     if (dot == std::string_view::npos) {
       (void)DefineClass(vm, holder, part);
       return;

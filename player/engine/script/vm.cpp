@@ -128,7 +128,8 @@ std::size_t Vm::Collect() {
   storedBytes = 0;
   for (const auto& object : heap_) {
     object->marked = false;
-    for (const auto& [key, property] : object->properties) storedBytes += property.name.size() + StoredBytes(property.value);
+    for (const auto& [key, property] : object->properties)
+      storedBytes += property.name.size() + StoredBytes(property.value);
     for (const Value& element : object->elements) storedBytes += StoredBytes(element);
   }
   liveObjects = heap_.size();

@@ -213,7 +213,7 @@ class Vm {
   void CollectIfDue();
   void Mark(Object* root, std::vector<Object*>& pending);
   Object* runningFunction_ = nullptr;  // the script function running now
-  int runDepth_ = 0;  // action blocks, handler calls and timer runs in progress
+  int runDepth_ = 0;                   // action blocks, handler calls and timer runs in progress
   friend struct RunScope;
   std::size_t permanentObjects_ = 0;  // the built-ins, which natives may capture
   std::size_t nextCollection_ = 0;
