@@ -216,6 +216,8 @@ std::optional<std::string> MoviePlayer::RootVariable(std::string_view name) cons
   return ToString(*value, state_->stage->GetMovie().version);
 }
 
+std::size_t MoviePlayer::LiveScriptObjects() const { return state_->stage ? state_->stage->LiveScriptObjects() : 0; }
+
 void MoviePlayer::SetTraceSink(std::function<void(std::string_view)> sink) {
   state_->traceSink = std::move(sink);
   if (state_->stage) state_->stage->SetTraceSink(state_->traceSink);

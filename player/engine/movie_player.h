@@ -3,6 +3,7 @@
 // actions one frame at a time, and draw the current frame into a pixel buffer.
 // Portable: no Windows header, so it is tested and fuzzed natively.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -91,6 +92,8 @@ class MoviePlayer {
   // the control's FlashVars property is.
   void SetFlashVars(std::string_view query);
   [[nodiscard]] std::optional<std::string> RootVariable(std::string_view name) const;
+  // Script objects alive now (the built-ins included); 0 when empty.
+  [[nodiscard]] std::size_t LiveScriptObjects() const;
 
   // Where the movie's trace() lines go (UTF-8, one call per line); none by
   // default, and then trace costs nothing. Kept for movies loaded later.

@@ -129,6 +129,7 @@ class Stage final : private DisplayHost {
   [[nodiscard]] const TimelineInstance& Root() const { return *root_; }
 
   void SetRootVariable(std::string_view name, std::string value);
+  [[nodiscard]] std::size_t LiveScriptObjects() const { return vm_->liveObjects; }
   [[nodiscard]] std::vector<FsCommand> TakeCommands() { return std::exchange(commands_, {}); }
 
   // A sound tag of a frame that was entered: an event sound's start, or the

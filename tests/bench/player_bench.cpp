@@ -2,7 +2,8 @@
 // translucent shapes into a 1920 x 1080 surface (reported as frames per
 // second), into a preview-sized one, and stepping the timeline one frame; the
 // demo movie frame after frame at 1920 x 1080, each frame drawn whole against
-// only the areas that changed since the frame before.
+// only the areas that changed since the frame before; the script interpreter
+// running a frame script's long loop (actions per second).
 
 #include <benchmark/benchmark.h>
 
@@ -10,9 +11,12 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "movie_player.h"
+#include "stage.h"
+#include "swf_movie.h"
 #include "swf_writer.h"
 
 namespace {
@@ -158,12 +162,72 @@ void BM_DemoChangedAreas1920x1080(benchmark::State& state) {
     for (const swf::PixelRect& area : player.RenderChanges(surface, swf::ScaleMode::ShowAll)) drawn += area.Area();
     return static_cast<double>(drawn) / (static_cast<double>(surface.width) * surface.height);
   });
+// for (i = 0; i < 1000000; i = i + 1) { s = s * 3 % 1000 + i; o.v = s; s = f(s); }
+// with function f(x) { return x + 1; }, written as a compiler writes a frame
+// script: variables by name, one action per push.
+constexpr int kLoopIterations = 1000000;
+// Actions one iteration runs, counted from the code below: the test (6), the
+// arithmetic (11), the member set (6), the call (7) and f's body (5), the
+// increment (5) and the jump back (1).
+constexpr double kActionsPerIteration = 41;
+
+std::vector<std::uint8_t> ScriptLoopMovie() {
+  constexpr std::uint8_t kMultiply = 0x0C;
+  constexpr std::uint8_t kLess2 = 0x48;
+  constexpr std::uint8_t kModulo = 0x3F;
+  constexpr std::uint8_t kSetMember = 0x4F;
+  constexpr std::uint8_t kCallFunction = 0x3D;
+  constexpr std::uint8_t kReturn = 0x3E;
+  constexpr std::uint8_t kIncrement = 0x50;
+  constexpr std::uint8_t kInitObject = 0x43;
+  swf::testing::Actions body;
+  body.PushString("x").GetVariable().PushInt(1).Add2().Raw(kReturn);
+  swf::testing::Actions a;
+  a.DefineFunction("f", {"x"}, body);
+  a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+  a.PushString("i").PushInt(0).SetVariable();
+  a.PushString("s").PushInt(0).SetVariable();
+  const int loop = a.NewLabel();
+  const int done = a.NewLabel();
+  a.Bind(loop).PushString("i").GetVariable().PushInt(kLoopIterations).Raw(kLess2).Not().If(done);
+  a.PushString("s").PushString("s").GetVariable().PushInt(3).Raw(kMultiply).PushInt(1000).Raw(kModulo);
+  a.PushString("i").GetVariable().Add2().SetVariable();
+  a.PushString("o").GetVariable().PushString("v").PushString("s").GetVariable().Raw(kSetMember);
+  a.PushString("s").PushString("s").GetVariable().PushInt(1).PushString("f").Raw(kCallFunction).SetVariable();
+  a.PushString("i").PushString("i").GetVariable().Raw(kIncrement).SetVariable();
+  a.Jump(loop).Bind(done);
+  MovieBuilder movie(100, 100, 30, 7);
+  movie.DoAction(a).ShowFrame();
+  return movie.Build();
+}
+
+// The whole loop runs in the first frame, on a stage whose action budget
+// lets it finish (the player's own budget would stop it part of the way).
+void BM_ScriptLoopMillionIterations(benchmark::State& state) {
+  const std::optional<swf::Movie> movie = swf::ParseMovie(ScriptLoopMovie());
+  if (!movie) {
+    state.SkipWithError("the benchmark movie did not parse");
+    return;
+  }
+  for (auto _ : state) {
+    swf::Stage stage(*movie, 1000u * 1000u * 1000u);
+    stage.Start();
+    const swf::Value* count = stage.Root().FindVariable("i");
+    if (!count || swf::ToNumber(*count, 7) != kLoopIterations) {
+      state.SkipWithError(
+          ("the loop did not finish: i = " + (count ? swf::ToString(*count, 7) : std::string("none"))).c_str());
+      return;
+    }
+  }
+  state.counters["actions_per_second"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kLoopIterations * kActionsPerIteration, benchmark::Counter::kIsRate);
 }
 
 }  // namespace
 
 BENCHMARK(BM_DemoWholeFrame1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DemoChangedAreas1920x1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptLoopMillionIterations)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render100Shapes1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render100ShapesPreview154x113)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Advance100Shapes)->Unit(benchmark::kMicrosecond);

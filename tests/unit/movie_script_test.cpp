@@ -33,6 +33,7 @@ constexpr std::uint8_t kTypeOf = 0x44;
 constexpr std::uint8_t kInstanceOf = 0x54;
 constexpr std::uint8_t kMultiply = 0x0C;
 constexpr std::uint8_t kEnumerate2 = 0x55;
+constexpr std::uint8_t kGreater = 0x67;
 
 std::vector<std::string> TracesOf(const std::vector<Actions>& frames, int version, int ticks = 0) {
   MovieBuilder movie(10, 10, 24, version);
@@ -183,6 +184,69 @@ std::vector<ScriptCase> ScriptCases() {
          a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
        },
        {"b", "a"}},
+      {"key_has_codes_and_takes_listeners",
+       6,
+       [](Actions& a) {
+         a.PushString("Key").GetVariable().PushString("LEFT").Raw(kGetMember).Trace();
+         a.PushInt(0).Raw(kInitObject).PushInt(1).PushString("Key").GetVariable().PushString("addListener");
+         a.Raw(kCallMethod).Trace();
+         a.PushString("Key").GetVariable().PushString("_listeners").Raw(kGetMember).PushString("length");
+         a.Raw(kGetMember).Trace();
+         a.PushInt(0).PushString("Key").GetVariable().PushString("isDown").Raw(kCallMethod).Trace();
+       },
+       {"37", "true", "1", "false"}},
+      {"platform_classes_are_constructors_with_prototypes",
+       7,
+       [](Actions& a) {
+         a.PushString("XMLSocket").GetVariable().PushString("prototype").Raw(kGetMember).Raw(kTypeOf).Trace();
+         a.PushInt(0).PushString("Sound").Raw(kNewObject).PushString("Sound").GetVariable().Raw(kInstanceOf).Trace();
+         a.PushString("flash").GetVariable().PushString("net").Raw(kGetMember).PushString("FileReference");
+         a.Raw(kGetMember).Raw(kTypeOf).Trace();
+         a.PushString("System").GetVariable().PushString("capabilities").Raw(kGetMember).Raw(kTypeOf).Trace();
+       },
+       {"object", "true", "function", "object"}},
+      {"global_is_bare_and_converts_as_undefined",
+       6,
+       [](Actions& a) {
+         a.PushString("_global").GetVariable().PushString("toString").Raw(kGetMember).Trace();
+         // true > _global: undefined reads as 0 before version 7.
+         a.PushBool(true).PushString("_global").GetVariable().Raw(kGreater).Trace();
+       },
+       {"undefined", "true"}},
+      {"an_equal_listener_gives_way_and_removal_goes_by_equality",
+       6,
+       [](Actions& a) {
+         // Mouse.addListener(null); Mouse.addListener(undefined); Mouse.removeListener(false)
+         for (const bool useNull : {true, false}) {
+           (useNull ? a.PushNull() : a.PushUndefined()).PushInt(1).PushString("Mouse").GetVariable();
+           a.PushString("addListener").Raw(kCallMethod).Pop();
+         }
+         a.PushString("Mouse").GetVariable().PushString("_listeners").Raw(kGetMember).Trace();
+         a.PushBool(false).PushInt(1).PushString("Mouse").GetVariable().PushString("removeListener");
+         a.Raw(kCallMethod).Trace();
+       },
+       {"undefined", "false"}},
+      {"has_own_property_needs_a_name",
+       6,
+       [](Actions& a) {
+         a.PushInt(0).Raw(kInitObject).StoreRegister(0).Pop();
+         a.PushInt(0).PushRegister(0).PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+         a.PushString("__proto__").PushInt(1).PushRegister(0).PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+       },
+       {"false", "true"}},
+      {"arguments_caller_is_the_calling_function",
+       6,
+       [](Actions& a) {
+         Actions inner;
+         inner.PushString("arguments").GetVariable().PushString("caller").Raw(kGetMember).Raw(kReturn);
+         Actions outer;
+         outer.PushInt(0).PushString("inner").Raw(kCallFunction).PushString("outer").GetVariable();
+         outer.Raw(0x66).Raw(kReturn);  // inner() === outer
+         a.DefineFunction("inner", {}, inner).DefineFunction("outer", {}, outer);
+         a.PushInt(0).PushString("outer").Raw(kCallFunction).Trace();
+         a.PushInt(0).PushString("inner").Raw(kCallFunction).Trace();
+       },
+       {"true", "null"}},
   };
 }
 
@@ -214,12 +278,22 @@ TEST(ScriptDates, FieldsFollowTheSystemsLocalTime) {
   }
   // Midsummer: daylight saving time, four hours behind.
   a.PushString("s").PushInt(0).PushInt(12).PushInt(1).PushInt(6).PushInt(2020).PushInt(5);
-  a.PushString("Date").GetVariable().PushString("UTC").Raw(kCallMethod).PushInt(1).PushString("Date").Raw(kNewObject).SetVariable();
+  a.PushString("Date")
+      .GetVariable()
+      .PushString("UTC")
+      .Raw(kCallMethod)
+      .PushInt(1)
+      .PushString("Date")
+      .Raw(kNewObject)
+      .SetVariable();
   for (const char* method : {"getHours", "getUTCHours", "getTimezoneOffset"}) {
     a.PushInt(0).PushString("s").GetVariable().PushString(method).Raw(kCallMethod).Trace();
   }
   const std::vector<std::string> lines = TracesOf({a}, 7);
-  if (previous != nullptr) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  if (previous != nullptr)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
   ::tzset();
   EXPECT_EQ(lines, (std::vector<std::string>{"10", "15", "300", "15", "8", "12", "240"}));
 }

@@ -141,6 +141,7 @@ Value ClearTimer(Vm& vm, std::span<const Value> args) {
 }  // namespace
 
 void Vm::RunTimers(std::size_t& budgetLeft) {
+  const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
   std::vector<int> due;
@@ -171,6 +172,21 @@ void Vm::RunTimers(std::size_t& budgetLeft) {
   budget = savedBudget;
 }
 
+namespace {
+
+// Takes the first element that is == `value` out of `list`.
+bool RemoveFirstEqual(Vm& vm, Object& list, const Value& value) {
+  for (auto it = list.elements.begin(); it != list.elements.end(); ++it) {
+    if (vm.Equals(*it, value)) {
+      list.elements.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 // AsBroadcaster: initialize(object) gives it a _listeners array and the
 // methods that keep it and send every listener a message.
 void InstallAsBroadcaster(Vm& vm) {
@@ -183,25 +199,17 @@ void InstallAsBroadcaster(Vm& vm) {
   vm.DefineMethod(broadcaster, "addListener", [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {
     Object* list = listeners(v, self);
     if (!list) return true;
+    // A listener equal to the new one (by ==) gives way to it at the end.
     const Value listener = Arg(args, 0);
-    for (const Value& existing : list->elements) {
-      if (v.Equals(existing, listener) && existing.index() == listener.index()) return true;
-    }
-    if (list->elements.size() < kMaxArrayLength && v.Charge(sizeof(Value))) list->elements.push_back(listener);
+    if (!RemoveFirstEqual(v, *list, listener) && !v.Charge(sizeof(Value))) return true;
+    if (list->elements.size() < kMaxArrayLength) list->elements.push_back(listener);
     return true;
   });
   vm.DefineMethod(broadcaster, "removeListener",
                   [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {
                     Object* list = listeners(v, self);
                     if (!list) return false;
-                    const Value listener = Arg(args, 0);
-                    for (auto it = list->elements.begin(); it != list->elements.end(); ++it) {
-                      if (it->index() == listener.index() && v.Equals(*it, listener)) {
-                        list->elements.erase(it);
-                        return true;
-                      }
-                    }
-                    return false;
+                    return RemoveFirstEqual(v, *list, Arg(args, 0));
                   });
   vm.DefineMethod(broadcaster, "broadcastMessage",
                   [listeners](Vm& v, Object* self, std::span<const Value> args) -> Value {

@@ -154,15 +154,34 @@ struct Frame {
   Value result;
 };
 
-class Interpreter {
+class Interpreter final : public ScriptRoots {
  public:
-  Interpreter(Vm& vm, Frame& frame) : vm_(vm), f_(frame) {}
+  Interpreter(Vm& vm, Frame& frame) : vm_(vm), f_(frame) { vm_.runningInterpreters.push_back(this); }
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
+
+  void AddRoots(std::vector<Object*>& out) const override {
+    const auto add = [&out](const Value& value) {
+      if (auto* const* object = std::get_if<Object*>(&value); object && *object) out.push_back(*object);
+    };
+    for (Object* link : f_.scope) out.push_back(link);
+    for (Object* object : {f_.self, f_.target, f_.home, f_.callee, f_.activation, original_}) {
+      if (object) out.push_back(object);
+    }
+    for (const Value& value : f_.registers) add(value);
+    for (const Value& value : stack_) add(value);
+    add(f_.result);
+  }
 
   // Runs [start, end); a branch out of it ends the run with `next` at the target.
   Exit Run(std::size_t start, std::size_t end, std::size_t& next) {
     std::size_t position = start;
     while (position < end) {
       Spend();
+      // Between two actions of the only running interpreter every object in
+      // use is on its stack, registers or scope chain, so a long frame loop
+      // can free its garbage as it goes.
+      if (vm_.runningInterpreters.size() == 1 && vm_.CollectionDue()) CollectBetweenActions();
       const std::uint8_t action = f_.code[position++];
       if (action == kEnd) {
         next = f_.code.size();
@@ -211,6 +230,8 @@ class Interpreter {
   struct Malformed {};
 
  private:
+  void CollectBetweenActions() { (void)vm_.Collect(); }
+
   void Spend() {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
@@ -247,6 +268,7 @@ class Interpreter {
  public:
   ~Interpreter() {
     for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+    vm_.runningInterpreters.pop_back();
   }
 
  private:
@@ -1310,6 +1332,7 @@ class Interpreter {
 std::string CodePointText(std::uint32_t codePoint) { return Interpreter::CodePointToUtf8(codePoint); }
 
 ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std::size_t& budgetLeft) {
+  const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
   Frame frame;
@@ -1370,6 +1393,14 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
 
   Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
   Define(arguments, "callee", Value{callee}, kDontEnum);
+  // The script function that made this call; null from a frame script.
+  Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  struct RunningFunction {
+    Object*& slot;
+    Object* saved;
+    ~RunningFunction() { slot = saved; }
+  } running{runningFunction_, runningFunction_};
+  runningFunction_ = callee;
   if (code.second) {
     frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t next = 1;
@@ -1416,6 +1447,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
 }
 
 void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft) {
+  const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
   try {

@@ -65,8 +65,11 @@ void InstallObjectClass(Vm& vm) {
     return self ? Value{self} : Value{Undefined{}};
   });
   vm.DefineMethod(proto, "hasOwnProperty", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!self) return false;
-    const std::string name = v.ToStr(Arg(args, 0));
+    if (!self || args.empty()) return false;
+    const std::string name = v.ToStr(args[0]);
+    if (name.empty()) return false;
+    // __proto__ is every object's own slot once it has a prototype.
+    if (v.Key(name) == "__proto__") return self->proto != nullptr;
     return v.FindOwn(self, name) != nullptr;
   });
   vm.DefineMethod(proto, "isPropertyEnumerable", [](Vm& v, Object* self, std::span<const Value> args) -> Value {

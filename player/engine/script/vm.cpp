@@ -8,6 +8,17 @@
 
 namespace swf {
 
+namespace {
+// New objects between two collections; the next one is due when the heap has
+// doubled or grown by this much, whichever is more.
+constexpr std::size_t kCollectionStep = 20000;
+
+std::size_t StoredBytes(const Value& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return sizeof(Value) + (text ? text->size() : 0);
+}
+}  // namespace
+
 Value Arg(std::span<const Value> args, std::size_t index) {
   return index < args.size() ? args[index] : Value{Undefined{}};
 }
@@ -32,7 +43,8 @@ Vm::~Vm() = default;
 void Vm::InstallBuiltins() {
   objectProto_ = NewObject(ObjectKind::Plain, nullptr);
   functionProto_ = NewObject(ObjectKind::Plain, objectProto_);
-  global_ = NewObject(ObjectKind::Plain, objectProto_);
+  // _global is bare: no prototype, so no toString or valueOf of its own.
+  global_ = NewObject(ObjectKind::Plain, nullptr);
   InstallObjectClass(*this);
   InstallFunctionClass(*this);
   InstallArrayClass(*this);
@@ -42,6 +54,97 @@ void Vm::InstallBuiltins() {
   InstallDateClass(*this);
   InstallGlobalFunctions(*this);
   InstallMovieClipClass(*this);
+  InstallPlatformObjects(*this);
+  permanentObjects_ = heap_.size();
+  nextCollection_ = permanentObjects_ + kCollectionStep;
+}
+
+namespace {
+
+void PushObject(const Value& value, std::vector<Object*>& pending) {
+  if (auto* const* object = std::get_if<Object*>(&value); object && *object && !(*object)->marked) {
+    pending.push_back(*object);
+  }
+}
+
+void PushObject(Object* object, std::vector<Object*>& pending) {
+  if (object && !object->marked) pending.push_back(object);
+}
+
+}  // namespace
+
+void Vm::Mark(Object* root, std::vector<Object*>& pending) {
+  PushObject(root, pending);
+  while (!pending.empty()) {
+    Object* object = pending.back();
+    pending.pop_back();
+    if (object->marked) continue;
+    object->marked = true;
+    PushObject(object->proto, pending);
+    for (const auto& [key, property] : object->properties) {
+      PushObject(property.value, pending);
+      PushObject(property.getter, pending);
+      PushObject(property.setter, pending);
+    }
+    for (const Value& element : object->elements) PushObject(element, pending);
+    for (Object* link : object->scope) PushObject(link, pending);
+    for (Object* link : object->interfaces) PushObject(link, pending);
+    PushObject(object->constructorOf, pending);
+    PushObject(object->superHome, pending);
+    PushObject(object->superThis, pending);
+  }
+}
+
+std::size_t Vm::Collect() {
+  std::vector<Object*> pending;
+  for (const ScriptRoots* running : runningInterpreters) {
+    std::vector<Object*> held;
+    running->AddRoots(held);
+    for (Object* object : held) Mark(object, pending);
+  }
+  for (std::size_t i = 0; i < permanentObjects_ && i < heap_.size(); ++i) Mark(heap_[i].get(), pending);
+  for (Object* root : {global_, objectProto_, functionProto_, arrayProto_, stringProto_, numberProto_, booleanProto_,
+                       dateProto_, clipProto_, errorProto_}) {
+    Mark(root, pending);
+  }
+  for (const Timer& timer : timers) {
+    PushObject(timer.function, pending);
+    PushObject(timer.self, pending);
+    for (const Value& arg : timer.args) PushObject(arg, pending);
+    while (!pending.empty()) {
+      Object* next = pending.back();
+      pending.pop_back();
+      Mark(next, pending);
+    }
+  }
+  // A clip on the display list (or still held by the stage) stays with its
+  // variables.
+  for (const auto& object : heap_) {
+    if (object->kind == ObjectKind::Clip && !object->clip.expired()) Mark(object.get(), pending);
+  }
+  const std::size_t before = heap_.size();
+  std::erase_if(heap_, [](const std::unique_ptr<Object>& object) { return !object->marked; });
+  // What the survivors store is counted again, so freed texts free their charge.
+  storedBytes = 0;
+  for (const auto& object : heap_) {
+    object->marked = false;
+    for (const auto& [key, property] : object->properties)
+      storedBytes += property.name.size() + StoredBytes(property.value);
+    for (const Value& element : object->elements) storedBytes += StoredBytes(element);
+  }
+  liveObjects = heap_.size();
+  storedAfterCollection_ = storedBytes;
+  nextCollection_ = std::max(heap_.size() * 2, heap_.size() + kCollectionStep);
+  return before - heap_.size();
+}
+
+bool Vm::CollectionDue() const {
+  return heap_.size() >= nextCollection_ || storedBytes >= storedAfterCollection_ + kMaxStoredBytes / 4;
+}
+
+void Vm::CollectIfDue() {
+  if (runDepth_ != 0 || callDepth != 0 || !CollectionDue()) return;
+  (void)Collect();
 }
 
 Object* Vm::NewObject(ObjectKind kind, Object* proto) {
@@ -53,14 +156,13 @@ Object* Vm::NewObject(ObjectKind kind, Object* proto) {
   return object;
 }
 
-namespace {
-
-std::size_t StoredBytes(const Value& value) {
-  const auto* text = std::get_if<std::string>(&value);
-  return sizeof(Value) + (text ? text->size() : 0);
+bool Vm::ChargeReplacing(std::size_t oldBytes, std::size_t newBytes) {
+  if (newBytes <= oldBytes) {
+    storedBytes -= std::min(storedBytes, oldBytes - newBytes);
+    return true;
+  }
+  return Charge(newBytes - oldBytes);
 }
-
-}  // namespace
 
 bool Vm::Charge(std::size_t bytes) {
   if (storedBytes + bytes > kMaxStoredBytes) return false;
@@ -202,7 +304,12 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       if (static_cast<std::size_t>(index) >= kMaxArrayLength) return;
       const auto slots = static_cast<std::size_t>(index) + 1;
       const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
-      if (!Charge(grow + StoredBytes(value))) return;
+      if (!ChargeReplacing(index < static_cast<std::int64_t>(object->elements.size())
+                               ? StoredBytes(object->elements[static_cast<std::size_t>(index)])
+                               : 0,
+                           grow + StoredBytes(value))) {
+        return;
+      }
       if (slots > object->elements.size()) object->elements.resize(slots);
       object->elements[static_cast<std::size_t>(index)] = std::move(value);
       return;
@@ -214,13 +321,14 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
     (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
     return;
   }
-  if (!Charge(StoredBytes(value) + name.size())) return;
   if (Property* own = FindOwn(object, name)) {
     if (own->flags & kReadOnly) return;
     if (own->getter && !own->setter) return;
+    if (!ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) return;
     own->value = std::move(value);
     return;
   }
+  if (!Charge(StoredBytes(value) + name.size())) return;
   Property property;
   property.name = std::string(name);
   property.value = std::move(value);
@@ -289,7 +397,8 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
   if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
     return Call(method, Value{self}, {});
   }
-  if (!useString) return value;
+  // An object without a valueOf to call (a bare one) converts as undefined.
+  if (!useString) return method.index() == 0 && !self->proto ? Value{Undefined{}} : value;
   if (self->kind == ObjectKind::Function) return std::string("[type Function]");
   return std::string("[type Object]");
 }

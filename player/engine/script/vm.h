@@ -1,9 +1,10 @@
 #pragma once
 // The ActionScript 1/2 machine: objects with prototype chains, functions and
 // closures, the scope chain, the built-in classes and the interpreter of
-// action blocks. One Vm belongs to one playing movie; every object it makes
-// lives until the Vm ends (the count of objects is bounded instead of
-// collected), so values may hold plain object pointers.
+// action blocks. One Vm belongs to one playing movie. Values hold plain
+// object pointers; objects nothing reaches are freed by a mark-and-sweep
+// collection that runs only between scripts (no action block, call or timer
+// running), so pointers held by running C++ frames are never swept.
 
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +68,7 @@ class Object {
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
+  bool marked = false;  // reached by the running collection
 };
 
 // The display side, as scripts reach it through clip objects.
@@ -96,6 +98,16 @@ class DisplayHost {
   virtual void SwapDepths(Object* clip, int depth) = 0;
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
+};
+
+// What a running interpreter holds (stack, registers, scope chain): roots of
+// a collection made while it runs.
+class ScriptRoots {
+ public:
+  virtual void AddRoots(std::vector<Object*>& out) const = 0;
+
+ protected:
+  ~ScriptRoots() = default;
 };
 
 class Vm {
@@ -179,21 +191,57 @@ class Vm {
   int callDepth = 0;
   bool constructing = false;  // a native runs as the constructor of `new`
   std::size_t liveObjects = 0;
+  // Frees every object nothing reaches from the roots (globals, the built-ins,
+  // live clips, timers, the running interpreters); returns how many it freed.
+  // Only call it while no script runs, or between two actions of the only
+  // running interpreter (nothing else then holds objects on the C++ stack).
+  std::size_t Collect();
+  // The interpreters running now, outermost first.
+  std::vector<const ScriptRoots*> runningInterpreters;
+  [[nodiscard]] bool CollectionDue() const;
   std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
   // Texts and element slots stored in objects; past kMaxStoredBytes a store
   // is refused (the old value stays).
   std::size_t storedBytes = 0;
   [[nodiscard]] bool Charge(std::size_t bytes);
+  // A stored value replaced by one of `newBytes`.
+  [[nodiscard]] bool ChargeReplacing(std::size_t oldBytes, std::size_t newBytes);
 
  private:
   friend class Interpreter;
   void InstallBuiltins();
+  // Collects when the heap has grown enough since the last collection and no
+  // script is running.
+  void CollectIfDue();
+  void Mark(Object* root, std::vector<Object*>& pending);
+  Object* runningFunction_ = nullptr;  // the script function running now
+  int runDepth_ = 0;                   // action blocks, handler calls and timer runs in progress
+  friend struct RunScope;
+  std::size_t permanentObjects_ = 0;  // the built-ins, which natives may capture
+  std::size_t nextCollection_ = 0;
+  std::size_t storedAfterCollection_ = 0;
   int version_;
   DisplayHost& host_;
   std::function<void(std::string_view)> trace_;
   std::vector<std::unique_ptr<Object>> heap_;
   Object* global_ = nullptr;
   std::uint64_t nextOrder_ = 1;
+};
+
+// Marks a block, handler call or timer run as running; the outermost one
+// first collects when a collection is due, since nothing but the roots holds
+// objects then.
+struct RunScope {
+  explicit RunScope(Vm& vm) : vm_(vm) {
+    if (vm_.runDepth_ == 0) vm_.CollectIfDue();
+    ++vm_.runDepth_;
+  }
+  ~RunScope() { --vm_.runDepth_; }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  Vm& vm_;
 };
 
 // Built-in classes, one file each.
@@ -206,6 +254,8 @@ void InstallMathClass(Vm& vm);
 void InstallDateClass(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
+// Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
+void InstallPlatformObjects(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
