@@ -162,6 +162,8 @@ void BM_DemoChangedAreas1920x1080(benchmark::State& state) {
     for (const swf::PixelRect& area : player.RenderChanges(surface, swf::ScaleMode::ShowAll)) drawn += area.Area();
     return static_cast<double>(drawn) / (static_cast<double>(surface.width) * surface.height);
   });
+}
+
 // for (i = 0; i < 1000000; i = i + 1) { s = s * 3 % 1000 + i; o.v = s; s = f(s); }
 // with function f(x) { return x + 1; }, written as a compiler writes a frame
 // script: variables by name, one action per push.
