@@ -98,6 +98,7 @@ void Stage::Start() {
   StartTick();
   EnterFrame(root_, 0, true);
   RunQueuedActions();
+  SyncBoundFields();
 }
 
 void Stage::Tick() {
@@ -113,6 +114,7 @@ void Stage::Tick() {
   RunQueuedActions();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
+  SyncBoundFields();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }
@@ -126,7 +128,8 @@ void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
 void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
 
 void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
-  QueueClipEvents(timeline, 0x02u, "onEnterFrame");
+  if (timeline->kind == DisplayKind::Text) return;
+  if (timeline->kind == DisplayKind::Clip) QueueClipEvents(timeline, 0x02u, "onEnterFrame");
   if (timeline->playing && timeline->FrameCount() > 1) {
     const int next = timeline->frame + 1;
     if (next >= timeline->FrameCount()) {
@@ -194,8 +197,57 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
     object.shape = *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
     object.sprite = MakeSprite(parent, *sprite, object.placement, character->first);
+  } else if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&character->second)) {
+    object.sprite = MakeTextField(parent, **text);
+  } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
+    object.sprite = MakeButton(parent, *button);
   }
   return object;
+}
+
+std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
+                                                       const EditTextDefinition& definition) {
+  if (counters_->liveInstances >= kMaxSpriteInstances || vm_->liveObjects >= kMaxObjects - 16) return nullptr;
+  auto field = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
+  field->kind = DisplayKind::Text;
+  field->object = vm_->NewClip(field);
+  field->object->proto = vm_->textFieldProto_;
+  field->text = std::make_unique<TextField>();
+  field->text->Define(definition, movie_);
+  if (!field->text->variable.empty()) {
+    boundFields_.push_back(field);
+    // A defined variable sets the field's text; else the field's own text,
+    // when it has any, sets the variable.
+    std::string name;
+    Object* holder = VariableHolder(*field, name);
+    if (holder && !std::holds_alternative<Undefined>(vm_->GetMember(holder, name))) {
+      PullVariable(*field);
+    } else if (!field->text->text.empty()) {
+      PushVariable(*field);
+    }
+  }
+  return field;
+}
+
+std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<TimelineInstance>& parent,
+                                                    std::shared_ptr<const ButtonDefinition> definition) {
+  if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
+  if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
+  auto button = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
+  button->kind = DisplayKind::Button;
+  button->object = vm_->NewClip(button);
+  button->object->proto = vm_->buttonProto_;
+  button->button = std::move(definition);
+  // The up state shows until the pointer comes; the headless stage has none.
+  for (const ButtonRecord& record : button->button->records) {
+    if (!(record.states & 0x01u)) continue;
+    Placement placement;
+    placement.character = record.character;
+    placement.matrix = record.matrix;
+    placement.colorTransform = record.colorTransform;
+    button->displayList.insert_or_assign(record.depth, MakeObject(button, std::move(placement)));
+  }
+  return button;
 }
 
 std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
@@ -360,9 +412,12 @@ Object* Stage::ChildClip(Object* clip, std::string_view name) {
   if (!timeline || name.empty()) return nullptr;
   const bool caseless = movie_.version < 7;
   for (const auto& [depth, object] : timeline->displayList) {
-    if (!object.sprite) continue;
+    if (object.placement.name.empty()) continue;
     const bool same = caseless ? LowerAscii(object.placement.name) == LowerAscii(name) : object.placement.name == name;
-    if (same) return object.sprite->object;
+    if (!same) continue;
+    // A named shape is no script object: its name stands for the clip that shows it.
+    if (!object.sprite) return object.shape ? timeline->object : nullptr;
+    return object.sprite->object;
   }
   return nullptr;
 }
@@ -413,10 +468,11 @@ std::string SlashPath(std::string_view dotted) {
 }  // namespace
 
 bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) {
-  if (rawName.empty() || rawName[0] != '_') return false;
-  const std::string name = LowerAscii(rawName);
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
+  if (timeline->kind == DisplayKind::Text && GetTextProperty(*timeline, rawName, out)) return true;
+  if (rawName.empty() || rawName[0] != '_') return false;
+  const std::string name = LowerAscii(rawName);
   int depth = 0;
   DisplayObject* entry = EntryOf(clip, &depth);
   const Placement& placement = entry ? entry->placement : rootPlacement_;
@@ -444,7 +500,10 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_target") {
     out = SlashPath(TargetPath(clip));
   } else if (name == "_width" || name == "_height") {
-    out = 0.0;
+    double bounds[4];
+    const bool shows = entry ? ObjectBounds(*entry, bounds, 0) : LocalBounds(*timeline, bounds);
+    const double twips = !shows ? 0 : name == "_width" ? bounds[2] - bounds[0] : bounds[3] - bounds[1];
+    out = RoundTo(twips / 20, 0.05);
   } else if (name == "_url") {
     out = std::string();
   } else if (name == "_droptarget") {
@@ -472,10 +531,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
 }
 
 bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value& value) {
-  if (rawName.empty() || rawName[0] != '_') return false;
-  const std::string name = LowerAscii(rawName);
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
+  if (timeline->kind == DisplayKind::Text && SetTextProperty(timeline, rawName, value)) return true;
+  if (rawName.empty() || rawName[0] != '_') return false;
+  const std::string name = LowerAscii(rawName);
   DisplayObject* entry = EntryOf(clip);
   Placement& placement = entry ? entry->placement : rootPlacement_;
   Matrix& m = placement.matrix;
@@ -513,9 +573,11 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     placement.visible = vm_->ToBool(value);
   } else if (name == "_name") {
     if (entry) placement.name = vm_->ToStr(value);
+  } else if (name == "_width" || name == "_height") {
+    if (valid && number >= 0) SetSize(timeline, placement, name == "_width", number);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
-             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" || name == "_width" ||
-             name == "_height" || name == "_highquality" || name == "_quality" || name == "_focusrect" ||
+             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
+             name == "_highquality" || name == "_quality" || name == "_focusrect" ||
              name == "_soundbuftime") {
     // read-only here, or not drawn by the stand-in
   } else {
@@ -620,6 +682,454 @@ void Stage::SwapDepths(Object* clip, int depth) {
     list.erase(oldDepth);
   }
   list[newDepth] = std::move(moving);
+}
+
+}  // namespace swf
+
+namespace swf {
+
+namespace {
+
+Matrix Inverse(const Matrix& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return Matrix{0, 0, 0, 0, -m.tx, -m.ty};
+  Matrix r;
+  r.a = m.d / det;
+  r.b = -m.b / det;
+  r.c = -m.c / det;
+  r.d = m.a / det;
+  r.tx = -(r.a * m.tx + r.c * m.ty);
+  r.ty = -(r.b * m.tx + r.d * m.ty);
+  return r;
+}
+
+Point Apply(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
+
+// The box around a rectangle after a matrix, added to `bounds` (min x, min y,
+// max x, max y); `any` says whether bounds held something before.
+void AddTransformed(const Matrix& m, const double rect[4], double bounds[4], bool& any) {
+  for (const Point corner : {Apply(m, rect[0], rect[1]), Apply(m, rect[2], rect[1]), Apply(m, rect[0], rect[3]),
+                             Apply(m, rect[2], rect[3])}) {
+    if (!any) {
+      bounds[0] = bounds[2] = corner.x;
+      bounds[1] = bounds[3] = corner.y;
+      any = true;
+      continue;
+    }
+    bounds[0] = std::min(bounds[0], corner.x);
+    bounds[1] = std::min(bounds[1], corner.y);
+    bounds[2] = std::max(bounds[2], corner.x);
+    bounds[3] = std::max(bounds[3], corner.y);
+  }
+}
+
+// Whether a property name matches: without regard to case before version 7.
+bool NameIs(std::string_view name, std::string_view wanted, int version) {
+  return version >= 7 ? name == wanted : LowerAscii(name) == LowerAscii(wanted);
+}
+
+std::string AutoSizeName(AutoSize size) {
+  switch (size) {
+    case AutoSize::Left: return "left";
+    case AutoSize::Center: return "center";
+    case AutoSize::Right: return "right";
+    case AutoSize::None: break;
+  }
+  return "none";
+}
+
+}  // namespace
+
+bool Stage::IsMovieClip(Object* clip) {
+  const auto timeline = TimelineOf(clip);
+  return !timeline || timeline->kind == DisplayKind::Clip;
+}
+
+TextField* Stage::TextFieldOf(Object* object) {
+  const auto timeline = TimelineOf(object);
+  return timeline ? timeline->text.get() : nullptr;
+}
+
+void Stage::TextChanged(Object* field) {
+  if (const auto timeline = TimelineOf(field); timeline && timeline->text) PushVariable(*timeline);
+}
+
+Object* Stage::CreateTextField(Object* parentClip, std::string_view name, int depth, double x, double y, double width,
+                               double height) {
+  const auto parent = TimelineOf(parentClip);
+  if (!parent || parent->kind != DisplayKind::Clip) return nullptr;
+  EditTextDefinition definition;
+  definition.maxX = std::round(std::abs(width) * 20);
+  definition.maxY = std::round(std::abs(height) * 20);
+  definition.readOnly = true;
+  DisplayObject object;
+  object.bornTick = tick_;
+  object.placement.name = std::string(name);
+  object.placement.matrix.tx = std::round(x * 20);
+  object.placement.matrix.ty = std::round(y * 20);
+  object.sprite = MakeTextField(parent, definition);
+  if (!object.sprite) return nullptr;
+  object.sprite->text->format.size = 12;
+  object.sprite->text->newFormat = object.sprite->text->format;
+  Object* made = object.sprite->object;
+  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
+  return made;
+}
+
+Object* Stage::InstanceAtDepth(Object* clip, int depth) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return nullptr;
+  const auto found = timeline->displayList.find(depth + kScriptDepthBase);
+  if (found == timeline->displayList.end()) return nullptr;
+  if (found->second.sprite) return found->second.sprite->object;
+  return found->second.shape ? timeline->object : nullptr;
+}
+
+Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
+  Matrix global = rootPlacement_.matrix;
+  std::vector<const Matrix*> chain;
+  for (const TimelineInstance* at = &timeline; at && chain.size() <= kMaxSpriteNesting + 1;) {
+    const DisplayObject* entry = EntryOf(at->object);
+    if (!entry) break;
+    chain.push_back(&entry->placement.matrix);
+    const auto parent = at->parent.lock();
+    at = parent.get();
+  }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) global = global.Then(**it);
+  return global;
+}
+
+bool Stage::ObjectBounds(const DisplayObject& object, double bounds[4], int nesting) {
+  double inner[4];
+  bool any = false;
+  if (object.shape) {
+    const Shape& shape = *object.shape;
+    const double rect[4] = {shape.declaredMinX, shape.declaredMinY, shape.declaredMaxX, shape.declaredMaxY};
+    if (rect[0] > rect[2] || rect[1] > rect[3]) return false;
+    AddTransformed(object.placement.matrix, rect, bounds, any);
+    return any;
+  }
+  if (!object.sprite || !LocalBounds(*object.sprite, inner, nesting + 1)) return false;
+  AddTransformed(object.placement.matrix, inner, bounds, any);
+  return any;
+}
+
+bool Stage::LocalBounds(const TimelineInstance& timeline, double bounds[4], int nesting) {
+  if (nesting > kMaxSpriteNesting + 1) return false;
+  bool any = false;
+  if (timeline.text) {
+    const TextField& field = *timeline.text;
+    bounds[0] = field.minX;
+    bounds[1] = field.minY;
+    bounds[2] = field.maxX;
+    bounds[3] = field.maxY;
+    return true;
+  }
+  for (const auto& [depth, object] : timeline.displayList) {
+    double one[4];
+    if (!ObjectBounds(object, one, nesting)) continue;
+    const Matrix identity;
+    AddTransformed(identity, one, bounds, any);
+  }
+  return any;
+}
+
+bool Stage::Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return false;
+  double local[4];
+  if (!LocalBounds(*timeline, local)) return false;
+  Matrix toSpace;
+  const auto target = TimelineOf(space);
+  if (target && target != timeline) toSpace = Inverse(GlobalMatrix(*target)).Then(GlobalMatrix(*timeline));
+  double result[4];
+  bool any = false;
+  AddTransformed(toSpace, local, result, any);
+  xMin = result[0] / 20;
+  yMin = result[1] / 20;
+  xMax = result[2] / 20;
+  yMax = result[3] / 20;
+  return true;
+}
+
+void Stage::ToGlobal(Object* clip, double& x, double& y, bool inverse) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return;
+  Matrix m = GlobalMatrix(*timeline);
+  if (inverse) m = Inverse(m);
+  const Point p = Apply(m, x * 20, y * 20);
+  x = p.x / 20;
+  y = p.y / 20;
+}
+
+bool Stage::HitTestPoint(Object* clip, double x, double y, bool) {
+  double bounds[4];
+  if (!Bounds(clip, root_->object, bounds[0], bounds[1], bounds[2], bounds[3])) return false;
+  // The stage point in the root's space.
+  double rx = x, ry = y;
+  ToGlobal(root_->object, rx, ry, true);
+  return rx >= bounds[0] && rx <= bounds[2] && ry >= bounds[1] && ry <= bounds[3];
+}
+
+void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width, double pixels) {
+  Matrix& m = placement.matrix;
+  if (timeline->text) {
+    const double scale = width ? std::sqrt(m.a * m.a + m.b * m.b) : std::sqrt(m.c * m.c + m.d * m.d);
+    if (scale <= 0) return;
+    if (width) {
+      timeline->text->SetWidth(pixels / scale);
+    } else {
+      timeline->text->SetHeight(pixels / scale);
+    }
+    return;
+  }
+  double local[4];
+  if (!LocalBounds(*timeline, local)) return;
+  const double extent = width ? local[2] - local[0] : local[3] - local[1];
+  if (extent <= 0) return;
+  const double wanted = pixels * 20 / extent;
+  double& a = width ? m.a : m.d;
+  double& b = width ? m.b : m.c;
+  const double old = std::sqrt(a * a + b * b);
+  if (old > 0) {
+    a = a / old * wanted;
+    b = b / old * wanted;
+  } else {
+    a = wanted;
+  }
+}
+
+Object* Stage::VariableHolder(const TimelineInstance& field, std::string& name) {
+  const std::string& path = field.text->variable;
+  const auto parent = field.parent.lock();
+  if (!parent || path.empty()) return nullptr;
+  const std::size_t split = path.find_last_of(".:");
+  name = split == std::string::npos ? path : path.substr(split + 1);
+  Object* at = parent->object;
+  if (split == std::string::npos) return at;
+  std::string_view rest = std::string_view(path).substr(0, split);
+  if (!rest.empty() && rest[0] == '/') {
+    at = root_->object;
+    rest.remove_prefix(1);
+  }
+  while (!rest.empty() && at) {
+    const std::size_t end = std::min(rest.find_first_of("./"), rest.size());
+    const std::string part(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (part.empty()) continue;
+    if (NameIs(part, "_root", 6) || NameIs(part, "_level0", 6)) {
+      at = root_->object;
+    } else if (part == "..") {
+      at = ParentClip(at);
+    } else {
+      const Value next = vm_->GetMember(at, part);
+      auto* const* object = std::get_if<Object*>(&next);
+      at = object ? *object : nullptr;
+    }
+  }
+  return at;
+}
+
+void Stage::PullVariable(TimelineInstance& field) {
+  std::string name;
+  Object* holder = VariableHolder(field, name);
+  if (!holder) return;
+  const Value value = vm_->GetMember(holder, name);
+  if (std::holds_alternative<Undefined>(value)) return;
+  const std::string text = vm_->ToStr(value);
+  if (field.text->html) {
+    field.text->SetHtmlText(text, movie_.version);
+  } else if (field.text->text != text) {
+    field.text->SetText(text);
+  }
+}
+
+void Stage::PushVariable(TimelineInstance& field) {
+  std::string name;
+  if (Object* holder = VariableHolder(field, name)) {
+    vm_->SetMember(holder, name, field.text->html ? field.text->HtmlText(movie_.version) : field.text->text);
+  }
+}
+
+// Bound fields show what their variables hold, as each frame ends.
+void Stage::SyncBoundFields() {
+  std::erase_if(boundFields_, [](const std::weak_ptr<TimelineInstance>& field) { return field.expired(); });
+  for (const auto& weak : boundFields_) {
+    if (const auto field = weak.lock(); field && field->text && !field->text->variable.empty()) PullVariable(*field);
+  }
+}
+
+bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, Value& out) {
+  TextField& f = *timeline.text;
+  const int v = movie_.version;
+  const auto is = [&](std::string_view wanted) { return NameIs(name, wanted, v); };
+  if (is("text")) {
+    out = f.text;
+  } else if (is("htmlText")) {
+    out = f.HtmlText(v);
+  } else if (is("html")) {
+    out = f.html;
+  } else if (is("length")) {
+    out = static_cast<double>(Utf8Length(f.text));
+  } else if (is("textWidth")) {
+    out = f.TextWidth();
+  } else if (is("textHeight")) {
+    out = f.TextHeight();
+  } else if (is("variable")) {
+    out = f.variable.empty() ? Value{Null{}} : Value{f.variable};
+  } else if (is("maxChars")) {
+    out = f.maxChars ? Value{static_cast<double>(*f.maxChars)} : Value{Null{}};
+  } else if (is("restrict")) {
+    out = f.restrict ? Value{*f.restrict} : Value{Null{}};
+  } else if (is("border")) {
+    out = f.border;
+  } else if (is("borderColor")) {
+    out = static_cast<double>(f.borderColor);
+  } else if (is("background")) {
+    out = f.background;
+  } else if (is("backgroundColor")) {
+    out = static_cast<double>(f.backgroundColor);
+  } else if (is("textColor")) {
+    out = static_cast<double>(f.format.color.value_or(0));
+  } else if (is("multiline")) {
+    out = f.multiline;
+  } else if (is("wordWrap")) {
+    out = f.wordWrap;
+  } else if (is("password")) {
+    out = f.password;
+  } else if (is("selectable")) {
+    out = f.selectable;
+  } else if (is("type")) {
+    out = std::string(f.editable ? "input" : "dynamic");
+  } else if (is("autoSize")) {
+    out = AutoSizeName(f.autoSize);
+  } else if (is("embedFonts")) {
+    out = f.embedFonts;
+  } else if (is("condenseWhite")) {
+    out = f.condenseWhite;
+  } else if (is("mouseWheelEnabled")) {
+    out = f.mouseWheelEnabled;
+  } else if (is("scroll")) {
+    out = static_cast<double>(f.scroll);
+  } else if (is("maxscroll")) {
+    out = static_cast<double>(f.MaxScroll());
+  } else if (is("bottomScroll")) {
+    out = static_cast<double>(f.BottomScroll());
+  } else if (is("hscroll")) {
+    out = static_cast<double>(f.hscroll);
+  } else if (is("maxhscroll")) {
+    out = std::max(0.0, f.TextWidth() + 4 - f.Width());
+  } else if (v >= 8 && is("antiAliasType")) {
+    out = f.antiAliasType;
+  } else if (v >= 8 && is("gridFitType")) {
+    out = f.gridFitType;
+  } else if (v >= 8 && is("sharpness")) {
+    out = f.sharpness;
+  } else if (v >= 8 && is("thickness")) {
+    out = f.thickness;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, std::string_view name,
+                            const Value& value) {
+  TextField& f = *timeline->text;
+  const int v = movie_.version;
+  const auto is = [&](std::string_view wanted) { return NameIs(name, wanted, v); };
+  const auto number = [&]() { return vm_->ToNum(value); };
+  const auto color = [&]() { return static_cast<std::uint32_t>(ToInt32(number())) & 0xFFFFFFu; };
+  if (is("text")) {
+    f.SetText(vm_->ToStr(value));
+    PushVariable(*timeline);
+  } else if (is("htmlText")) {
+    f.SetHtmlText(vm_->ToStr(value), v);
+    PushVariable(*timeline);
+  } else if (is("html")) {
+    f.html = vm_->ToBool(value);
+  } else if (is("variable")) {
+    const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
+    f.variable = none ? std::string() : vm_->ToStr(value);
+    if (!f.variable.empty()) {
+      boundFields_.push_back(timeline);
+      PullVariable(*timeline);
+    }
+  } else if (is("maxChars")) {
+    const double n = number();
+    if (std::isfinite(n) && n > 0) {
+      f.maxChars = static_cast<int>(n);
+    } else {
+      f.maxChars.reset();
+    }
+  } else if (is("restrict")) {
+    const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
+    if (none || vm_->ToStr(value).empty()) {
+      f.restrict.reset();
+    } else {
+      f.restrict = vm_->ToStr(value);
+    }
+  } else if (is("border")) {
+    f.border = vm_->ToBool(value);
+  } else if (is("borderColor")) {
+    f.borderColor = color();
+  } else if (is("background")) {
+    f.background = vm_->ToBool(value);
+  } else if (is("backgroundColor")) {
+    f.backgroundColor = color();
+  } else if (is("textColor")) {
+    f.format.color = color();
+  } else if (is("multiline")) {
+    f.multiline = vm_->ToBool(value);
+  } else if (is("wordWrap")) {
+    f.wordWrap = vm_->ToBool(value);
+    f.FitToText();
+  } else if (is("password")) {
+    f.password = vm_->ToBool(value);
+  } else if (is("selectable")) {
+    f.selectable = vm_->ToBool(value);
+  } else if (is("type")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "input" || type == "dynamic") f.editable = type == "input";
+  } else if (is("autoSize")) {
+    if (const auto* flag = std::get_if<bool>(&value)) {
+      f.autoSize = *flag ? AutoSize::Left : AutoSize::None;
+    } else {
+      const std::string size = LowerAscii(vm_->ToStr(value));
+      f.autoSize = size == "left" ? AutoSize::Left : size == "center" ? AutoSize::Center
+                                                 : size == "right"  ? AutoSize::Right
+                                                                    : AutoSize::None;
+    }
+    f.FitToText();
+  } else if (is("embedFonts")) {
+    f.embedFonts = vm_->ToBool(value);
+  } else if (is("condenseWhite")) {
+    f.condenseWhite = vm_->ToBool(value);
+  } else if (is("mouseWheelEnabled")) {
+    f.mouseWheelEnabled = vm_->ToBool(value);
+  } else if (is("scroll")) {
+    const double n = number();
+    if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, f.MaxScroll());
+  } else if (is("hscroll")) {
+    const double n = number();
+    if (std::isfinite(n)) f.hscroll = std::max(0, static_cast<int>(n));
+  } else if (is("length") || is("textWidth") || is("textHeight") || is("maxscroll") || is("bottomScroll") ||
+             is("maxhscroll")) {
+    // read-only
+  } else if (v >= 8 && is("antiAliasType")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "normal" || type == "advanced") f.antiAliasType = type;
+  } else if (v >= 8 && is("gridFitType")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "none" || type == "pixel" || type == "subpixel") f.gridFitType = type;
+  } else if (v >= 8 && is("sharpness")) {
+    if (std::isfinite(number())) f.sharpness = std::clamp(number(), -400.0, 400.0);
+  } else if (v >= 8 && is("thickness")) {
+    if (std::isfinite(number())) f.thickness = std::clamp(number(), -200.0, 200.0);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace swf

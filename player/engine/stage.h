@@ -18,6 +18,7 @@
 #include "movie_player.h"
 #include "script/vm.h"
 #include "swf_movie.h"
+#include "text/text_field.h"
 
 namespace swf {
 
@@ -63,6 +64,10 @@ struct StageCounters {
 // timeline's own: script depth d is display-list depth d + kScriptDepthBase.
 inline constexpr int kScriptDepthBase = 16384;
 
+// What kind of script object a display-list entry is: clips have timelines;
+// buttons and text fields are instances with an empty one.
+enum class DisplayKind : std::uint8_t { Clip, Button, Text };
+
 class TimelineInstance {
  public:
   TimelineInstance(std::shared_ptr<const Timeline> definition, std::weak_ptr<TimelineInstance> parent, int nesting,
@@ -84,6 +89,9 @@ class TimelineInstance {
   // The clip object scripts see; its properties are the timeline's variables.
   Object* object = nullptr;
   std::vector<ClipAction> clipActions;
+  DisplayKind kind = DisplayKind::Clip;
+  std::unique_ptr<TextField> text;                 // text fields
+  std::shared_ptr<const ButtonDefinition> button;  // buttons
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
   void SetVariable(std::string_view name, Value value);
@@ -166,6 +174,35 @@ class Stage final : private DisplayHost {
   int Depth(Object* clip) override;
   int NextHighestDepth(Object* clip) override;
   void SwapDepths(Object* clip, int depth) override;
+  bool IsMovieClip(Object* clip) override;
+  TextField* TextFieldOf(Object* object) override;
+  void TextChanged(Object* field) override;
+  Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
+                          double height) override;
+  Object* InstanceAtDepth(Object* clip, int depth) override;
+  bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
+  void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
+  bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
+
+  // Text fields and buttons.
+  std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
+                                                  const EditTextDefinition& definition);
+  std::shared_ptr<TimelineInstance> MakeButton(const std::shared_ptr<TimelineInstance>& parent,
+                                               std::shared_ptr<const ButtonDefinition> definition);
+  bool GetTextProperty(TimelineInstance& field, std::string_view name, Value& out);
+  bool SetTextProperty(const std::shared_ptr<TimelineInstance>& field, std::string_view name, const Value& value);
+  // A bound field's variable: the object holding it and its name; null when
+  // the path leads nowhere.
+  Object* VariableHolder(const TimelineInstance& field, std::string& name);
+  void PullVariable(TimelineInstance& field);
+  void PushVariable(TimelineInstance& field);
+  void SyncBoundFields();
+  // Geometry: the matrix from a timeline's space to the stage's, and bounds
+  // in twips of what a timeline shows in its own space.
+  Matrix GlobalMatrix(const TimelineInstance& timeline);
+  bool LocalBounds(const TimelineInstance& timeline, double bounds[4], int nesting = 0);
+  bool ObjectBounds(const DisplayObject& object, double bounds[4], int nesting);
+  void SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width, double pixels);
 
   Movie movie_;
   std::unique_ptr<Vm> vm_;  // before the timelines, which point into it
@@ -187,6 +224,7 @@ class Stage final : private DisplayHost {
   std::vector<QueuedActions> queue_;
   std::vector<FsCommand> commands_;
   std::set<const void*> initDone_;
+  std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
 };
 
 }  // namespace swf

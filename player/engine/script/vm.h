@@ -21,6 +21,7 @@ namespace swf {
 
 class TimelineInstance;
 class Vm;
+struct TextField;
 
 inline constexpr std::size_t kMaxObjects = 1u << 20;
 inline constexpr std::size_t kMaxArrayLength = 1u << 20;
@@ -94,6 +95,23 @@ class DisplayHost {
   virtual int Depth(Object* clip) = 0;
   virtual int NextHighestDepth(Object* clip) = 0;
   virtual void SwapDepths(Object* clip, int depth) = 0;
+  // Display objects that are no movie clips (text fields, buttons) are Clip
+  // objects too; these tell them apart and reach their parts.
+  virtual bool IsMovieClip(Object* clip) = 0;
+  virtual TextField* TextFieldOf(Object* object) = 0;
+  // The field's text changed by script: its bound variable follows.
+  virtual void TextChanged(Object* field) = 0;
+  virtual Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
+                                  double height) = 0;
+  virtual Object* InstanceAtDepth(Object* clip, int depth) = 0;
+  // Bounds in pixels of what `clip` shows, in the space of `space` (the clip
+  // itself when null); false when it shows nothing.
+  virtual bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
+  // A point in pixels from the clip's space to the stage's (or back).
+  virtual void ToGlobal(Object* clip, double& x, double& y, bool inverse) = 0;
+  // Whether a stage point in pixels falls on the clip's bounds (or, with
+  // `shape`, on one of its filled shapes).
+  virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
 };
 
 class Vm {
@@ -156,6 +174,9 @@ class Vm {
   Object* booleanProto_ = nullptr;
   Object* dateProto_ = nullptr;
   Object* clipProto_ = nullptr;
+  Object* textFieldProto_ = nullptr;
+  Object* buttonProto_ = nullptr;
+  Object* textFormatProto_ = nullptr;
   Object* errorProto_ = nullptr;
   // Milliseconds since the movie started, as the stage's clock says.
   double nowMillis = 0;
@@ -204,6 +225,8 @@ void InstallMathClass(Vm& vm);
 void InstallDateClass(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
+void InstallTextFieldClass(Vm& vm);
+void InstallButtonClass(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);

@@ -1,0 +1,312 @@
+// TextField, TextFormat and Button: the display objects that are no movie
+// clips, and MovieClip's createTextField, getInstanceAtDepth and geometry
+// methods that need the display side.
+
+#include <cmath>
+
+#include "text/text_field.h"
+#include "vm.h"
+
+namespace swf {
+
+namespace {
+
+bool IsDisplayObject(Object* self) { return self && self->kind == ObjectKind::Clip; }
+
+Value OptionalNumber(const std::optional<double>& value) { return value ? Value{*value} : Value{Null{}}; }
+Value OptionalText(const std::optional<std::string>& value) { return value ? Value{*value} : Value{Null{}}; }
+Value OptionalBool(const std::optional<bool>& value) { return value ? Value{*value} : Value{Null{}}; }
+
+// A TextFormat object's members as the format data (null or undefined
+// leaves a member unset).
+TextFormatData FormatFromObject(Vm& vm, Object* object) {
+  TextFormatData f;
+  if (!object) return f;
+  const auto member = [&](std::string_view name) -> std::optional<Value> {
+    Value value = vm.GetMember(object, name);
+    if (std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value)) return std::nullopt;
+    return value;
+  };
+  const auto text = [&](std::string_view name, std::optional<std::string>& into) {
+    if (auto v = member(name)) into = vm.ToStr(*v);
+  };
+  const auto number = [&](std::string_view name, std::optional<double>& into) {
+    if (auto v = member(name)) {
+      const double n = vm.ToNum(*v);
+      if (std::isfinite(n)) into = n;
+    }
+  };
+  const auto flag = [&](std::string_view name, std::optional<bool>& into) {
+    if (auto v = member(name)) into = vm.ToBool(*v);
+  };
+  text("font", f.font);
+  text("url", f.url);
+  text("target", f.target);
+  if (auto v = member("align")) {
+    const std::string align = vm.ToStr(*v);
+    if (align == "left" || align == "right" || align == "center" || align == "justify") f.align = align;
+  }
+  text("display", f.display);
+  number("size", f.size);
+  number("leftMargin", f.leftMargin);
+  number("rightMargin", f.rightMargin);
+  number("indent", f.indent);
+  number("leading", f.leading);
+  number("blockIndent", f.blockIndent);
+  number("letterSpacing", f.letterSpacing);
+  if (auto v = member("color")) {
+    const double n = vm.ToNum(*v);
+    if (std::isfinite(n)) f.color = static_cast<std::uint32_t>(ToInt32(n)) & 0xFFFFFFu;
+  }
+  flag("bold", f.bold);
+  flag("italic", f.italic);
+  flag("underline", f.underline);
+  flag("bullet", f.bullet);
+  flag("kerning", f.kerning);
+  return f;
+}
+
+void WriteFormat(Vm& vm, Object* object, const TextFormatData& f) {
+  vm.SetMember(object, "font", OptionalText(f.font));
+  vm.SetMember(object, "size", OptionalNumber(f.size));
+  vm.SetMember(object, "color", f.color ? Value{static_cast<double>(*f.color)} : Value{Null{}});
+  vm.SetMember(object, "bold", OptionalBool(f.bold));
+  vm.SetMember(object, "italic", OptionalBool(f.italic));
+  vm.SetMember(object, "underline", OptionalBool(f.underline));
+  vm.SetMember(object, "url", OptionalText(f.url));
+  vm.SetMember(object, "target", OptionalText(f.target));
+  vm.SetMember(object, "align", OptionalText(f.align));
+  vm.SetMember(object, "leftMargin", OptionalNumber(f.leftMargin));
+  vm.SetMember(object, "rightMargin", OptionalNumber(f.rightMargin));
+  vm.SetMember(object, "indent", OptionalNumber(f.indent));
+  vm.SetMember(object, "leading", OptionalNumber(f.leading));
+  vm.SetMember(object, "blockIndent", OptionalNumber(f.blockIndent));
+  if (f.tabStops) {
+    std::vector<Value> stops(f.tabStops->begin(), f.tabStops->end());
+    vm.SetMember(object, "tabStops", Value{vm.NewArray(std::move(stops))});
+  } else {
+    vm.SetMember(object, "tabStops", Null{});
+  }
+  vm.SetMember(object, "bullet", OptionalBool(f.bullet));
+  if (vm.Version() >= 8) {
+    vm.SetMember(object, "kerning", OptionalBool(f.kerning));
+    vm.SetMember(object, "letterSpacing", OptionalNumber(f.letterSpacing));
+  }
+  vm.SetMember(object, "display", OptionalText(f.display));
+}
+
+Object* NewTextFormat(Vm& vm, const TextFormatData& f) {
+  Object* object = vm.NewObject(ObjectKind::Plain, vm.textFormatProto_);
+  WriteFormat(vm, object, f);
+  return object;
+}
+
+// new TextFormat(font, size, color, bold, italic, underline, url, target,
+// align, leftMargin, rightMargin, indent, leading)
+Value ConstructTextFormat(Vm& vm, Object* self, std::span<const Value> args) {
+  if (!self || self->kind != ObjectKind::Plain) return Undefined{};
+  TextFormatData f;
+  static constexpr const char* kOrder[] = {"font",   "size",  "color",      "bold",        "italic", "underline", "url",
+                                           "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
+  WriteFormat(vm, self, f);
+  for (std::size_t i = 0; i < args.size() && i < std::size(kOrder); ++i) {
+    if (std::holds_alternative<Undefined>(args[i]) || std::holds_alternative<Null>(args[i])) continue;
+    Object* one = vm.NewPlain();
+    vm.SetMember(one, kOrder[i], args[i]);
+    TextFormatData parsed = FormatFromObject(vm, one);
+    f.Merge(parsed);
+  }
+  WriteFormat(vm, self, f);
+  return Undefined{};
+}
+
+TextField* FieldOf(Vm& vm, Object* self) { return IsDisplayObject(self) ? vm.Host().TextFieldOf(self) : nullptr; }
+
+void InstallTextFormat(Vm& vm) {
+  Object* proto = vm.NewPlain();
+  vm.textFormatProto_ = proto;
+  Object* constructor = vm.NewNative(ConstructTextFormat, true);
+  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
+  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), "TextFormat", Value{constructor});
+  vm.DefineMethod(proto, "getTextExtent", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    TextField probe;
+    probe.format.Merge(FormatFromObject(v, self));
+    probe.text = v.ToStr(Arg(args, 0));
+    Object* extent = v.NewPlain();
+    v.SetMember(extent, "width", probe.TextWidth());
+    v.SetMember(extent, "height", probe.TextHeight());
+    v.SetMember(extent, "textFieldWidth", probe.TextWidth() + 4);
+    v.SetMember(extent, "textFieldHeight", probe.TextHeight() + 4);
+    return Value{extent};
+  });
+}
+
+void InstallTextFieldMethods(Vm& vm, Object* proto) {
+  vm.DefineMethod(proto, "getTextFormat", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    TextField* field = FieldOf(v, self);
+    return field ? Value{NewTextFormat(v, field->format)} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "getNewTextFormat", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    TextField* field = FieldOf(v, self);
+    return field ? Value{NewTextFormat(v, field->newFormat)} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "setTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    TextField* field = FieldOf(v, self);
+    if (!field || args.empty()) return Undefined{};
+    // setTextFormat([begin, [end,]] format): the format is the last argument.
+    auto* const* format = std::get_if<Object*>(&args.back());
+    if (!format) return Undefined{};
+    field->format.Merge(FormatFromObject(v, *format));
+    field->FitToText();
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "setNewTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    TextField* field = FieldOf(v, self);
+    auto* const* format = args.empty() ? nullptr : std::get_if<Object*>(&args[0]);
+    if (field && format) field->newFormat.Merge(FormatFromObject(v, *format));
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "replaceSel", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (TextField* field = FieldOf(v, self)) {
+      field->ReplaceSelection(v.ToStr(Arg(args, 0)));
+      v.Host().TextChanged(self);
+    }
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "replaceText", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    TextField* field = FieldOf(v, self);
+    if (!field || args.size() < 3) return Undefined{};
+    const double begin = v.ToNum(args[0]);
+    const double end = v.ToNum(args[1]);
+    if (!(begin >= 0) || !(end >= begin)) return Undefined{};
+    // Indexes count bytes of the UTF-8 text here: exact for ASCII text.
+    const auto from = static_cast<std::size_t>(std::min(begin, static_cast<double>(field->text.size())));
+    const auto to = static_cast<std::size_t>(std::min(end, static_cast<double>(field->text.size())));
+    field->text.replace(from, to - from, v.ToStr(args[2]));
+    field->FitToText();
+    v.Host().TextChanged(self);
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "getDepth", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    return IsDisplayObject(self) ? Value{static_cast<double>(v.Host().Depth(self))} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "removeTextField", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (FieldOf(v, self)) v.Host().RemoveClip(self);
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "swapDepths", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self)) return Undefined{};
+    const double depth = v.ToNum(Arg(args, 0));
+    if (std::isfinite(depth)) v.Host().SwapDepths(self, static_cast<int>(depth));
+    return Undefined{};
+  });
+}
+
+Value BoundsObject(Vm& vm, Object* self, const Value& space) {
+  if (!IsDisplayObject(self)) return Undefined{};
+  Object* target = nullptr;
+  if (auto* const* o = std::get_if<Object*>(&space); o && IsDisplayObject(*o)) target = *o;
+  if (!target && !std::holds_alternative<Undefined>(space)) return Undefined{};
+  double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+  Object* bounds = vm.NewPlain();
+  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax)) xMin = yMin = xMax = yMax = 6710886.35;
+  vm.SetMember(bounds, "xMin", xMin);
+  vm.SetMember(bounds, "xMax", xMax);
+  vm.SetMember(bounds, "yMin", yMin);
+  vm.SetMember(bounds, "yMax", yMax);
+  return Value{bounds};
+}
+
+void ConvertPoint(Vm& vm, Object* self, const Value& point, bool inverse) {
+  auto* const* object = std::get_if<Object*>(&point);
+  if (!IsDisplayObject(self) || !object) return;
+  const Value xValue = vm.GetMember(*object, "x");
+  const Value yValue = vm.GetMember(*object, "y");
+  if (std::holds_alternative<Undefined>(xValue) || std::holds_alternative<Undefined>(yValue)) return;
+  double x = vm.ToNum(xValue);
+  double y = vm.ToNum(yValue);
+  vm.Host().ToGlobal(self, x, y, inverse);
+  vm.SetMember(*object, "x", x);
+  vm.SetMember(*object, "y", y);
+}
+
+void InstallClipGeometry(Vm& vm) {
+  Object* proto = vm.clipProto_;
+  vm.DefineMethod(proto, "createTextField", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self) || args.size() < 6) return Undefined{};
+    double numbers[5];
+    for (std::size_t i = 0; i < 5; ++i) {
+      numbers[i] = v.ToNum(args[i + 1]);
+      if (!std::isfinite(numbers[i])) numbers[i] = 0;
+    }
+    Object* made = v.Host().CreateTextField(self, v.ToStr(args[0]), static_cast<int>(numbers[0]), numbers[1],
+                                            numbers[2], numbers[3], numbers[4]);
+    return made && v.Version() >= 8 ? Value{made} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "getInstanceAtDepth", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self) || args.empty()) return Undefined{};
+    const double depth = v.ToNum(args[0]);
+    if (!std::isfinite(depth)) return Undefined{};
+    Object* found = v.Host().InstanceAtDepth(self, static_cast<int>(std::floor(depth)));
+    return found ? Value{found} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "getBounds", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    return BoundsObject(v, self, Arg(args, 0));
+  });
+  vm.DefineMethod(proto, "getRect", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    return BoundsObject(v, self, Arg(args, 0));
+  });
+  vm.DefineMethod(proto, "localToGlobal", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    ConvertPoint(v, self, Arg(args, 0), false);
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "globalToLocal", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    ConvertPoint(v, self, Arg(args, 0), true);
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "hitTest", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self) || args.empty()) return false;
+    if (auto* const* other = std::get_if<Object*>(&args[0]); other && args.size() == 1) {
+      if (!IsDisplayObject(*other)) return false;
+      double a[4], b[4];
+      if (!v.Host().Bounds(self, v.Host().RootClip(), a[0], a[1], a[2], a[3])) return false;
+      if (!v.Host().Bounds(*other, v.Host().RootClip(), b[0], b[1], b[2], b[3])) return false;
+      return a[0] <= b[2] && b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3];
+    }
+    const double x = v.ToNum(Arg(args, 0));
+    const double y = v.ToNum(Arg(args, 1));
+    if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    return v.Host().HitTestPoint(self, x, y, v.ToBool(Arg(args, 2)));
+  });
+}
+
+}  // namespace
+
+void InstallTextFieldClass(Vm& vm) {
+  Object* proto = vm.NewPlain();
+  vm.textFieldProto_ = proto;
+  Object* constructor = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
+  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), "TextField", Value{constructor});
+  InstallTextFieldMethods(vm, proto);
+  InstallTextFormat(vm);
+  InstallClipGeometry(vm);
+}
+
+void InstallButtonClass(Vm& vm) {
+  Object* proto = vm.NewPlain();
+  vm.buttonProto_ = proto;
+  Object* constructor = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
+  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), "Button", Value{constructor});
+  vm.DefineMethod(proto, "getDepth", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    return IsDisplayObject(self) ? Value{static_cast<double>(v.Host().Depth(self))} : Value{Undefined{}};
+  });
+  vm.Define(proto, "enabled", true, 0);
+  vm.Define(proto, "useHandCursor", true, 0);
+}
+
+}  // namespace swf
