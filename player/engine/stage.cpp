@@ -18,6 +18,7 @@ TimelineInstance::TimelineInstance(std::shared_ptr<const Timeline> definition,
       definition_(std::move(definition)),
       counters_(std::move(counters)) {
   ++counters_->liveInstances;
+  serial = ++counters_->made;
 }
 
 TimelineInstance::~TimelineInstance() { --counters_->liveInstances; }
@@ -110,7 +111,7 @@ void Stage::Tick() {
     const double frameRate = movie_.frameRate > 0 ? movie_.frameRate : 12;
     vm_->nowMillis = static_cast<double>(tick_) * 1000.0 / frameRate;
   }
-  StepTimeline(root_);
+  StepTimelines();
   RunQueuedActions();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
@@ -127,8 +128,39 @@ void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
 
 void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
 
+// Every clip on the stage steps once a tick, the newest first: a child made
+// after its parent runs its frame's actions before the parent's.
+void Stage::StepTimelines() {
+  std::vector<std::shared_ptr<TimelineInstance>> clips;
+  CollectSteppers(root_, clips);
+  std::stable_sort(clips.begin(), clips.end(),
+                   [](const auto& left, const auto& right) { return left->serial > right->serial; });
+  for (const auto& clip : clips) {
+    if (IsOnStage(*clip)) StepTimeline(clip);
+  }
+}
+
+void Stage::CollectSteppers(const std::shared_ptr<TimelineInstance>& timeline,
+                            std::vector<std::shared_ptr<TimelineInstance>>& into) {
+  if (timeline->kind != DisplayKind::Text) into.push_back(timeline);
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.sprite && object.bornTick < tick_) CollectSteppers(object.sprite, into);
+  }
+}
+
+// Still in its parent's display list, and the parent on the stage.
+bool Stage::IsOnStage(const TimelineInstance& timeline) {
+  const TimelineInstance* at = &timeline;
+  for (int hops = 0; at != root_.get(); ++hops) {
+    if (hops > kMaxSpriteNesting + 1 || !EntryOf(at->object)) return false;
+    const auto parent = at->parent.lock();
+    at = parent.get();
+    if (!at) return false;
+  }
+  return true;
+}
+
 void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
-  if (timeline->kind == DisplayKind::Text) return;
   if (timeline->kind == DisplayKind::Clip) QueueClipEvents(timeline, 0x02u, "onEnterFrame");
   if (timeline->playing && timeline->FrameCount() > 1) {
     const int next = timeline->frame + 1;
@@ -139,11 +171,6 @@ void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
       EnterFrame(timeline, next, true);
     }
   }
-  std::vector<std::shared_ptr<TimelineInstance>> children;
-  for (auto& [depth, object] : timeline->displayList) {
-    if (object.sprite && object.bornTick < tick_) children.push_back(object.sprite);
-  }
-  for (const auto& child : children) StepTimeline(child);
 }
 
 void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions) {
@@ -151,7 +178,7 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
   SpendFrameWork(tags.size());
   for (const ControlTag& tag : tags) {
     if (const auto* place = std::get_if<PlaceTag>(&tag)) {
-      ApplyPlace(timeline, *place);
+      ApplyPlace(timeline, *place, frame);
     } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
       timeline->displayList.erase(remove->depth);
     } else if (const auto* action = std::get_if<ActionTag>(&tag); action && queueActions) {
@@ -172,7 +199,7 @@ void Stage::RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
   (void)vm_->RunBlock(*code, timeline->object, budget);
 }
 
-void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag) {
+void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame) {
   DisplayList& list = timeline->displayList;
   const auto found = list.find(tag.depth);
   std::optional<Placement> slot;
@@ -184,7 +211,9 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
     found->second.placement = std::move(*slot);
     return;
   }
-  list.insert_or_assign(tag.depth, MakeObject(timeline, std::move(*slot)));
+  DisplayObject made = MakeObject(timeline, std::move(*slot));
+  made.placedFrame = frame;
+  list.insert_or_assign(tag.depth, std::move(made));
 }
 
 DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement) {
@@ -201,6 +230,10 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
     object.sprite = MakeTextField(parent, **text);
   } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
     object.sprite = MakeButton(parent, *button);
+  }
+  // Script objects placed without a name get one.
+  if (object.sprite && object.placement.name.empty()) {
+    object.placement.name = "instance" + std::to_string(++unnamedInstances_);
   }
   return object;
 }
@@ -314,13 +347,17 @@ void Stage::ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int t
 // kept (a sprite there keeps playing); the others are made anew.
 void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame) {
   std::map<int, std::optional<Placement>> wanted;
+  std::map<int, int> madeAt;  // the frame whose tag made what each depth shows
   const Timeline& definition = timeline->Definition();
   for (int f = 0; f <= frame; ++f) {
     const std::span<const ControlTag> tags = definition.FrameTags(f);
     SpendFrameWork(tags.size());
     for (const ControlTag& tag : tags) {
       if (const auto* place = std::get_if<PlaceTag>(&tag)) {
-        (void)ApplyPlaceTag(wanted[place->depth], *place);
+        std::optional<Placement>& slot = wanted[place->depth];
+        const std::optional<std::uint16_t> before = slot ? std::optional<std::uint16_t>(slot->character) : std::nullopt;
+        (void)ApplyPlaceTag(slot, *place);
+        if (slot && (before != slot->character || (place->character && !place->move))) madeAt[place->depth] = f;
       } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
         wanted.erase(remove->depth);
       } else if (const auto* action = std::get_if<ActionTag>(&tag); action && f == frame) {
@@ -329,15 +366,25 @@ void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame
     }
   }
   DisplayList rebuilt;
+  // What scripts placed stays where it is.
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.placedFrame < 0 && depth >= kScriptDepthBase) rebuilt.emplace(depth, std::move(object));
+  }
   for (auto& [depth, slot] : wanted) {
-    if (!slot) continue;
+    if (!slot || rebuilt.count(depth)) continue;
     const auto old = timeline->displayList.find(depth);
-    if (old != timeline->displayList.end() && old->second.placement.character == slot->character) {
+    // An object the same tag made is kept (a sprite there keeps playing);
+    // one a later frame's tag made is made anew.
+    if (old != timeline->displayList.end() && old->second.placement.character == slot->character &&
+        old->second.placedFrame >= 0 && old->second.placedFrame == madeAt[depth]) {
       DisplayObject kept = std::move(old->second);
+      if (slot->name.empty()) slot->name = kept.placement.name;  // keeps a given "instanceN" name
       kept.placement = std::move(*slot);
       rebuilt.emplace(depth, std::move(kept));
     } else {
-      rebuilt.emplace(depth, MakeObject(timeline, std::move(*slot)));
+      DisplayObject made = MakeObject(timeline, std::move(*slot));
+      made.placedFrame = madeAt[depth];
+      rebuilt.emplace(depth, std::move(made));
     }
   }
   timeline->displayList = std::move(rebuilt);
@@ -776,6 +823,16 @@ Object* Stage::CreateTextField(Object* parentClip, std::string_view name, int de
   return made;
 }
 
+std::vector<std::string> Stage::ChildNames(Object* clip) {
+  std::vector<std::string> names;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return names;
+  for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
+    if (!it->second.placement.name.empty()) names.push_back(it->second.placement.name);
+  }
+  return names;
+}
+
 Object* Stage::InstanceAtDepth(Object* clip, int depth) {
   const auto timeline = TimelineOf(clip);
   if (!timeline) return nullptr;
@@ -857,9 +914,10 @@ void Stage::ToGlobal(Object* clip, double& x, double& y, bool inverse) {
   if (!timeline) return;
   Matrix m = GlobalMatrix(*timeline);
   if (inverse) m = Inverse(m);
+  // Positions are whole twips.
   const Point p = Apply(m, x * 20, y * 20);
-  x = p.x / 20;
-  y = p.y / 20;
+  x = std::round(p.x) / 20;
+  y = std::round(p.y) / 20;
 }
 
 bool Stage::HitTestPoint(Object* clip, double x, double y, bool) {
@@ -963,6 +1021,13 @@ bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, V
   TextField& f = *timeline.text;
   const int v = movie_.version;
   const auto is = [&](std::string_view wanted) { return NameIs(name, wanted, v); };
+  if ((is("text") || is("htmlText")) && !f.variable.empty()) {
+    // A variable of a timeline shows at once; one of another object when the frame ends.
+    std::string variable;
+    if (Object* holder = VariableHolder(timeline, variable); holder && holder->kind == ObjectKind::Clip) {
+      PullVariable(timeline);
+    }
+  }
   if (is("text")) {
     out = f.text;
   } else if (is("htmlText")) {

@@ -51,6 +51,7 @@ struct DisplayObject {
   std::shared_ptr<const Shape> shape;
   std::shared_ptr<TimelineInstance> sprite;
   std::uint64_t bornTick = 0;  // sprites start stepping on the tick after the one that placed them
+  int placedFrame = -1;        // the timeline frame whose tag made it; -1 when a script did
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -58,6 +59,7 @@ using DisplayList = std::map<int, DisplayObject>;
 // Counters the whole stage shares, kept by every instance it made.
 struct StageCounters {
   int liveInstances = 0;
+  std::uint64_t made = 0;
 };
 
 // Depths scripts give (attachMovie, createEmptyMovieClip) sit above the
@@ -85,6 +87,7 @@ class TimelineInstance {
   DisplayList displayList;
   std::weak_ptr<TimelineInstance> parent;
   int nesting = 0;
+  std::uint64_t serial = 0;  // order of making: frames step newest first
 
   // The clip object scripts see; its properties are the timeline's variables.
   Object* object = nullptr;
@@ -136,11 +139,15 @@ class Stage final : private DisplayHost {
 
  private:
   void StartTick();
+  void StepTimelines();
   void StepTimeline(const std::shared_ptr<TimelineInstance>& timeline);
+  void CollectSteppers(const std::shared_ptr<TimelineInstance>& timeline,
+                       std::vector<std::shared_ptr<TimelineInstance>>& into);
+  [[nodiscard]] bool IsOnStage(const TimelineInstance& timeline);
   void ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int target);
   void SpendFrameWork(std::size_t tags);
   void EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions);
-  void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag);
+  void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame);
   void Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   DisplayObject MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement);
   void QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
@@ -180,6 +187,7 @@ class Stage final : private DisplayHost {
   Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
                           double height) override;
   Object* InstanceAtDepth(Object* clip, int depth) override;
+  std::vector<std::string> ChildNames(Object* clip) override;
   bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
   void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
   bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
@@ -225,6 +233,7 @@ class Stage final : private DisplayHost {
   std::vector<FsCommand> commands_;
   std::set<const void*> initDone_;
   std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
+  int unnamedInstances_ = 0;  // "instanceN" names given so far
 };
 
 }  // namespace swf

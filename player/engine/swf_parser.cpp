@@ -84,6 +84,10 @@ enum TagCode : unsigned {
   kPlaceObject3 = 70,
   kDefineShape4 = 83,
   kDefineButton = 7,
+  kDefineText = 11,
+  kDefineText2 = 33,
+  kDefineMorphShape = 46,
+  kDefineMorphShape2 = 84,
   kDefineFont2 = 48,
   kDefineFont3 = 75,
   kDefineButton2 = 34,
@@ -670,6 +674,10 @@ class MovieParser {
       case kDefineShape3: ReadShape(body, 3); break;
       case kDefineShape4: ReadShape(body, 4); break;
       case kDefineSprite: ReadSprite(body); break;
+      case kDefineText:
+      case kDefineText2:
+      case kDefineMorphShape:
+      case kDefineMorphShape2: ReadBoundsOnly(body); break;
       case kDefineEditText: {
         const std::uint16_t id = body.U16();
         if (auto text = ReadEditText(body, movie_.version)) {
@@ -714,6 +722,20 @@ class MovieParser {
     }
     if (body.Failed()) return;
     Shape shape = ShapeReader(body, version, segmentBudget_).Read();
+    shape.declaredMinX = bounds[0];
+    shape.declaredMaxX = bounds[1];
+    shape.declaredMinY = bounds[2];
+    shape.declaredMaxY = bounds[3];
+    movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+  }
+
+  // Static text and morph shapes: drawn by no one yet, but they have bounds
+  // and are shape-like to scripts (their names stand for their parent).
+  void ReadBoundsOnly(ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    const std::array<double, 4> bounds = ReadRect(body);
+    if (body.Failed()) return;
+    Shape shape;
     shape.declaredMinX = bounds[0];
     shape.declaredMaxX = bounds[1];
     shape.declaredMinY = bounds[2];

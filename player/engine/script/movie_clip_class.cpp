@@ -1,6 +1,8 @@
 // MovieClip: the methods scripts call on timelines.
 
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 #include "vm.h"
 
@@ -10,23 +12,71 @@ namespace {
 
 bool IsClip(Object* self) { return self && self->kind == ObjectKind::Clip; }
 
-void Goto(Vm& vm, Object* self, const Value& frame, bool play) {
+std::string LowerText(std::string_view text) {
+  std::string lower(text);
+  for (char& ch : lower) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return lower;
+}
+
+// The clip a slash or dot path names, from `from` ("/a/b", "../c", "_root.a").
+Object* ClipAtPath(Vm& vm, Object* from, std::string_view path) {
+  DisplayHost& host = vm.Host();
+  Object* at = from;
+  if (!path.empty() && path[0] == '/') {
+    at = host.RootClip();
+    path.remove_prefix(1);
+  }
+  while (!path.empty() && at) {
+    const std::size_t end = std::min(path.find_first_of("./"), path.size());
+    const std::string part(path.substr(0, end));
+    path.remove_prefix(std::min(end + 1, path.size()));
+    if (part.empty()) continue;
+    const std::string lower = LowerText(part);
+    if (lower == "..") {
+      at = host.ParentClip(at);
+    } else if (lower == "_root" || lower == "_level0") {
+      at = host.RootClip();
+    } else if (lower == "_parent") {
+      at = host.ParentClip(at);
+    } else {
+      at = host.ChildClip(at, part);
+    }
+  }
+  return at;
+}
+
+void Goto(Vm& vm, Object* self, Value frame, bool play) {
   if (!IsClip(self)) return;
+  // "path:frame" names the frame of another clip.
+  if (const auto* text = std::get_if<std::string>(&frame)) {
+    if (const std::size_t colon = text->rfind(':'); colon != std::string::npos) {
+      self = ClipAtPath(vm, self, std::string_view(*text).substr(0, colon));
+      if (!IsClip(self)) return;
+      frame = text->substr(colon + 1);
+    }
+  }
   DisplayHost& host = vm.Host();
   if (const auto* label = std::get_if<std::string>(&frame); label && std::isnan(StringToNumber(*label))) {
     if (!host.GotoLabel(self, *label)) return;
   } else {
     const double number = vm.ToNum(frame);
     if (std::isnan(number)) return;
-    host.GotoFrame(self, static_cast<int>(std::max(-1.0, std::min(std::trunc(number), 1e9))) - 1);
+    // Frame numbers are 32-bit integers, 1-based: the step to 0-based wraps,
+    // and a frame before the first is no frame at all.
+    const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(number)) - 1u);
+    if (zeroBased >= 0) host.GotoFrame(self, zeroBased);
   }
   host.Play(self, play);
 }
 
 int DepthArg(Vm& vm, const Value& value) {
   const double depth = vm.ToNum(value);
-  if (std::isnan(depth)) return 0;
-  return static_cast<int>(std::max(-16384.0, std::min(std::trunc(depth), 2130690045.0)));
+  if (!std::isfinite(depth)) return 0;
+  // Depths wrap to 32 bits as integers do; the top of the range is kept clear
+  // of the offset the display list adds.
+  return std::max(-16384, std::min(ToInt32(depth), 2130690045));
 }
 
 Value ClipOrUndefined(Object* clip) { return clip ? Value{clip} : Value{Undefined{}}; }

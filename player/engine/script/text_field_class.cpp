@@ -56,7 +56,7 @@ TextFormatData FormatFromObject(Vm& vm, Object* object) {
   number("letterSpacing", f.letterSpacing);
   if (auto v = member("color")) {
     const double n = vm.ToNum(*v);
-    if (std::isfinite(n)) f.color = static_cast<std::uint32_t>(ToInt32(n)) & 0xFFFFFFu;
+    if (std::isfinite(n)) f.color = static_cast<std::uint32_t>(ToInt32(n));
   }
   flag("bold", f.bold);
   flag("italic", f.italic);
@@ -106,6 +106,7 @@ Object* NewTextFormat(Vm& vm, const TextFormatData& f) {
 Value ConstructTextFormat(Vm& vm, Object* self, std::span<const Value> args) {
   if (!self || self->kind != ObjectKind::Plain) return Undefined{};
   TextFormatData f;
+  f.display = "block";
   static constexpr const char* kOrder[] = {"font",   "size",  "color",      "bold",        "italic", "underline", "url",
                                            "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
   WriteFormat(vm, self, f);
@@ -210,7 +211,7 @@ Value BoundsObject(Vm& vm, Object* self, const Value& space) {
   if (!target && !std::holds_alternative<Undefined>(space)) return Undefined{};
   double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
   Object* bounds = vm.NewPlain();
-  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax)) xMin = yMin = xMax = yMax = 6710886.35;
+  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax)) xMin = yMin = xMax = yMax = 134217728.0 / 20;  // what an empty clip reports
   vm.SetMember(bounds, "xMin", xMin);
   vm.SetMember(bounds, "xMax", xMax);
   vm.SetMember(bounds, "yMin", yMin);
@@ -243,6 +244,11 @@ void InstallClipGeometry(Vm& vm) {
     Object* made = v.Host().CreateTextField(self, v.ToStr(args[0]), static_cast<int>(numbers[0]), numbers[1],
                                             numbers[2], numbers[3], numbers[4]);
     return made && v.Version() >= 8 ? Value{made} : Value{Undefined{}};
+  });
+  vm.Define(proto, "enabled", true);
+  vm.Define(proto, "useHandCursor", true);
+  vm.DefineMethod(proto, "getSWFVersion", [](Vm& v, Object*, std::span<const Value>) -> Value {
+    return static_cast<double>(v.Version());
   });
   vm.DefineMethod(proto, "getInstanceAtDepth", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsDisplayObject(self) || args.empty()) return Undefined{};
@@ -305,8 +311,8 @@ void InstallButtonClass(Vm& vm) {
   vm.DefineMethod(proto, "getDepth", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     return IsDisplayObject(self) ? Value{static_cast<double>(v.Host().Depth(self))} : Value{Undefined{}};
   });
-  vm.Define(proto, "enabled", true, 0);
-  vm.Define(proto, "useHandCursor", true, 0);
+  vm.Define(proto, "enabled", true);
+  vm.Define(proto, "useHandCursor", true);
 }
 
 }  // namespace swf

@@ -104,6 +104,8 @@ class DisplayHost {
   virtual Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
                                   double height) = 0;
   virtual Object* InstanceAtDepth(Object* clip, int depth) = 0;
+  // Names of the clip's named display objects, as for..in lists them.
+  virtual std::vector<std::string> ChildNames(Object* clip) = 0;
   // Bounds in pixels of what `clip` shows, in the space of `space` (the clip
   // itself when null); false when it shows nothing.
   virtual bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
