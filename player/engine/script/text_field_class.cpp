@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "swf_text.h"
 #include "text/text_field.h"
 #include "vm.h"
 
@@ -30,11 +31,9 @@ TextFormatData FormatFromObject(Vm& vm, Object* object) {
   const auto text = [&](std::string_view name, std::optional<std::string>& into) {
     if (auto v = member(name)) into = vm.ToStr(*v);
   };
+  // Sizes, margins and the like are whole numbers, cut toward zero.
   const auto number = [&](std::string_view name, std::optional<double>& into) {
-    if (auto v = member(name)) {
-      const double n = vm.ToNum(*v);
-      if (std::isfinite(n)) into = n;
-    }
+    if (auto v = member(name)) into = static_cast<double>(ToInt32(vm.ToNum(*v)));
   };
   const auto flag = [&](std::string_view name, std::optional<bool>& into) {
     if (auto v = member(name)) into = vm.ToBool(*v);
@@ -44,19 +43,26 @@ TextFormatData FormatFromObject(Vm& vm, Object* object) {
   text("target", f.target);
   if (auto v = member("align")) {
     const std::string align = vm.ToStr(*v);
-    if (align == "left" || align == "right" || align == "center" || align == "justify") f.align = align;
+    const std::string lower = LowerAscii(align);
+    if (lower == "left" || lower == "right" || lower == "center" || lower == "justify") f.align = lower;
   }
-  text("display", f.display);
+  if (auto v = member("display")) {
+    const std::string display = vm.ToStr(*v);
+    f.display = display == "inline" || display == "none" ? display : "block";
+  }
   number("size", f.size);
   number("leftMargin", f.leftMargin);
   number("rightMargin", f.rightMargin);
   number("indent", f.indent);
   number("leading", f.leading);
   number("blockIndent", f.blockIndent);
-  number("letterSpacing", f.letterSpacing);
+  if (auto v = member("letterSpacing")) {
+    const double n = vm.ToNum(*v);
+    if (std::isfinite(n)) f.letterSpacing = n;
+  }
   if (auto v = member("color")) {
     const double n = vm.ToNum(*v);
-    if (std::isfinite(n)) f.color = static_cast<std::uint32_t>(ToInt32(n));
+    f.color = static_cast<std::uint32_t>(ToInt32(n));
   }
   flag("bold", f.bold);
   flag("italic", f.italic);
@@ -101,30 +107,106 @@ Object* NewTextFormat(Vm& vm, const TextFormatData& f) {
   return object;
 }
 
-// new TextFormat(font, size, color, bold, italic, underline, url, target,
-// align, leftMargin, rightMargin, indent, leading)
-Value ConstructTextFormat(Vm& vm, Object* self, std::span<const Value> args) {
-  if (!self || self->kind != ObjectKind::Plain) return Undefined{};
-  TextFormatData f;
-  f.display = "block";
-  static constexpr const char* kOrder[] = {"font",   "size",  "color",      "bold",        "italic", "underline", "url",
-                                           "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
-  WriteFormat(vm, self, f);
-  for (std::size_t i = 0; i < args.size() && i < std::size(kOrder); ++i) {
-    if (std::holds_alternative<Undefined>(args[i]) || std::holds_alternative<Null>(args[i])) continue;
-    Object* one = vm.NewPlain();
-    vm.SetMember(one, kOrder[i], args[i]);
-    TextFormatData parsed = FormatFromObject(vm, one);
-    f.Merge(parsed);
+// What a field keeps of a format: no negative margins, indents or spacing.
+TextFormatData FieldFormat(TextFormatData f) {
+  for (std::optional<double>* member : {&f.leftMargin, &f.rightMargin, &f.indent, &f.leading, &f.blockIndent}) {
+    if (*member) **member = std::max(0.0, **member);
   }
-  WriteFormat(vm, self, f);
-  return Undefined{};
+  return f;
 }
 
 TextField* FieldOf(Vm& vm, Object* self) { return IsDisplayObject(self) ? vm.Host().TextFieldOf(self) : nullptr; }
 
+enum class FormatKind { Text, Integer, Margin, Color, Flag, Align, Display, Spacing, List };
+
+struct FormatMember {
+  const char* name;
+  FormatKind kind;
+};
+
+constexpr FormatMember kFormatMembers[] = {
+    {"font", FormatKind::Text},         {"size", FormatKind::Integer},        {"color", FormatKind::Color},
+    {"bold", FormatKind::Flag},         {"italic", FormatKind::Flag},         {"underline", FormatKind::Flag},
+    {"url", FormatKind::Text},          {"target", FormatKind::Text},         {"align", FormatKind::Align},
+    {"leftMargin", FormatKind::Margin}, {"rightMargin", FormatKind::Margin}, {"indent", FormatKind::Margin},
+    {"leading", FormatKind::Margin},    {"blockIndent", FormatKind::Margin}, {"tabStops", FormatKind::List},
+    {"bullet", FormatKind::Flag},       {"kerning", FormatKind::Flag},        {"letterSpacing", FormatKind::Spacing},
+    {"display", FormatKind::Display},
+};
+
+// A value written to a TextFormat member as the member keeps it; nullopt
+// leaves the member as it was.
+std::optional<Value> NormalizeFormatValue(Vm& vm, FormatKind kind, const Value& value) {
+  const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
+  if (none) return kind == FormatKind::Display ? std::nullopt : std::optional<Value>(Value{Null{}});
+  switch (kind) {
+    case FormatKind::Text: return Value{vm.ToStr(value)};
+    case FormatKind::Integer: return Value{static_cast<double>(ToInt32(vm.ToNum(value)))};
+    case FormatKind::Margin: return Value{static_cast<double>(std::max(0, ToInt32(vm.ToNum(value))))};
+    case FormatKind::Color: return Value{static_cast<double>(static_cast<std::uint32_t>(ToInt32(vm.ToNum(value))))};
+    case FormatKind::Flag: return Value{vm.ToBool(value)};
+    case FormatKind::Spacing: return Value{vm.ToNum(value)};
+    case FormatKind::List: return value;
+    case FormatKind::Align: {
+      const std::string align = LowerAscii(vm.ToStr(value));
+      if (align == "left" || align == "right" || align == "center" || align == "justify") return Value{align};
+      return std::nullopt;
+    }
+    case FormatKind::Display: {
+      const std::string display = vm.ToStr(value);
+      return Value{display == "inline" || display == "none" ? display : std::string("block")};
+    }
+  }
+  return std::nullopt;
+}
+
+// TextFormat members are properties of the prototype that keep each value in
+// the form the format holds it (whole sizes, 32-bit colours, known aligns).
+void DefineFormatMembers(Vm& vm, Object* proto) {
+  for (const FormatMember& member : kFormatMembers) {
+    const std::string slot = std::string("__format_") + member.name;
+    const FormatKind kind = member.kind;
+    Property property;
+    property.name = member.name;
+    property.flags = kDontEnum;
+    property.getter = vm.NewNative([slot](Vm& v, Object* self, std::span<const Value>) -> Value {
+      if (!self) return Undefined{};
+      const Property* stored = v.FindOwn(self, slot);
+      return stored ? stored->value : Value{Null{}};
+    });
+    property.setter = vm.NewNative([slot, kind](Vm& v, Object* self, std::span<const Value> args) -> Value {
+      if (!self) return Undefined{};
+      if (std::optional<Value> kept = NormalizeFormatValue(v, kind, Arg(args, 0))) {
+        v.Define(self, slot, std::move(*kept), kDontEnum);
+      }
+      return Undefined{};
+    });
+    proto->properties.insert_or_assign(vm.Key(member.name), std::move(property));
+  }
+}
+
+// new TextFormat(font, size, color, bold, italic, underline, url, target,
+// align, leftMargin, rightMargin, indent, leading): unlike a later write,
+// the constructor keeps negative margins.
+Value ConstructTextFormat(Vm& vm, Object* self, std::span<const Value> args) {
+  if (!self || self->kind != ObjectKind::Plain) return Undefined{};
+  for (std::size_t i = 0; i < std::size(kFormatMembers); ++i) {
+    const FormatMember& member = kFormatMembers[i];
+    const std::string slot = std::string("__format_") + member.name;
+    const FormatKind kind = member.kind == FormatKind::Margin ? FormatKind::Integer : member.kind;
+    if (member.kind == FormatKind::Display) {
+      vm.Define(self, slot, Value{std::string("block")}, kDontEnum);
+      continue;
+    }
+    const Value given = i < 13 ? Arg(args, i) : Value{Null{}};
+    vm.Define(self, slot, NormalizeFormatValue(vm, kind, given).value_or(Value{Null{}}), kDontEnum);
+  }
+  return Undefined{};
+}
+
 void InstallTextFormat(Vm& vm) {
   Object* proto = vm.NewPlain();
+  DefineFormatMembers(vm, proto);
   vm.textFormatProto_ = proto;
   Object* constructor = vm.NewNative(ConstructTextFormat, true);
   vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
@@ -158,14 +240,14 @@ void InstallTextFieldMethods(Vm& vm, Object* proto) {
     // setTextFormat([begin, [end,]] format): the format is the last argument.
     auto* const* format = std::get_if<Object*>(&args.back());
     if (!format) return Undefined{};
-    field->format.Merge(FormatFromObject(v, *format));
+    field->format.Merge(FieldFormat(FormatFromObject(v, *format)));
     field->FitToText();
     return Undefined{};
   });
   vm.DefineMethod(proto, "setNewTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     TextField* field = FieldOf(v, self);
     auto* const* format = args.empty() ? nullptr : std::get_if<Object*>(&args[0]);
-    if (field && format) field->newFormat.Merge(FormatFromObject(v, *format));
+    if (field && format) field->newFormat.Merge(FieldFormat(FormatFromObject(v, *format)));
     return Undefined{};
   });
   vm.DefineMethod(proto, "replaceSel", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
