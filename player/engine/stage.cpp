@@ -787,6 +787,13 @@ std::string AutoSizeName(AutoSize size) {
 
 }  // namespace
 
+Object* Stage::FocusedObject() {
+  const auto focused = focus_.lock();
+  return focused && IsOnStage(*focused) ? focused->object : nullptr;
+}
+
+void Stage::SetFocusedObject(Object* object) { focus_ = TimelineOf(object); }
+
 bool Stage::IsMovieClip(Object* clip) {
   const auto timeline = TimelineOf(clip);
   return !timeline || timeline->kind == DisplayKind::Clip;

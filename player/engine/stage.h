@@ -191,6 +191,8 @@ class Stage final : private DisplayHost {
   bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
   void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
   bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
+  Object* FocusedObject() override;
+  void SetFocusedObject(Object* object) override;
 
   // Text fields and buttons.
   std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
@@ -233,7 +235,8 @@ class Stage final : private DisplayHost {
   std::vector<FsCommand> commands_;
   std::set<const void*> initDone_;
   std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
-  int unnamedInstances_ = 0;  // "instanceN" names given so far
+  int unnamedInstances_ = 0;
+  std::weak_ptr<TimelineInstance> focus_;  // "instanceN" names given so far
 };
 
 }  // namespace swf

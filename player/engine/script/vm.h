@@ -114,6 +114,9 @@ class DisplayHost {
   // Whether a stage point in pixels falls on the clip's bounds (or, with
   // `shape`, on one of its filled shapes).
   virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
+  // The display object that has the keyboard focus (null when none or gone).
+  virtual Object* FocusedObject() = 0;
+  virtual void SetFocusedObject(Object* object) = 0;
 };
 
 class Vm {
