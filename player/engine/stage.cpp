@@ -624,8 +624,7 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     if (valid && number >= 0) SetSize(timeline, placement, name == "_width", number);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
              name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
-             name == "_highquality" || name == "_quality" || name == "_focusrect" ||
-             name == "_soundbuftime") {
+             name == "_highquality" || name == "_quality" || name == "_focusrect" || name == "_soundbuftime") {
     // read-only here, or not drawn by the stand-in
   } else {
     return false;
@@ -936,7 +935,8 @@ bool Stage::HitTestPoint(Object* clip, double x, double y, bool) {
   return rx >= bounds[0] && rx <= bounds[2] && ry >= bounds[1] && ry <= bounds[3];
 }
 
-void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width, double pixels) {
+void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width,
+                    double pixels) {
   Matrix& m = placement.matrix;
   if (timeline->text) {
     const double scale = width ? std::sqrt(m.a * m.a + m.b * m.b) : std::sqrt(m.c * m.c + m.d * m.d);
@@ -1168,9 +1168,10 @@ bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, s
       f.autoSize = *flag ? AutoSize::Left : AutoSize::None;
     } else {
       const std::string size = LowerAscii(vm_->ToStr(value));
-      f.autoSize = size == "left" ? AutoSize::Left : size == "center" ? AutoSize::Center
-                                                 : size == "right"  ? AutoSize::Right
-                                                                    : AutoSize::None;
+      f.autoSize = size == "left"     ? AutoSize::Left
+                   : size == "center" ? AutoSize::Center
+                   : size == "right"  ? AutoSize::Right
+                                      : AutoSize::None;
     }
     f.FitToText();
   } else if (is("embedFonts")) {

@@ -586,7 +586,8 @@ std::optional<FontDefinition> ReadFont(ByteReader& reader, bool third, int versi
   ByteReader codes(reader.Whole());
   codes.Skip(tableAt + offsets.back());
   std::vector<std::uint16_t> codeUnits;
-  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i) codeUnits.push_back(wideCodes ? codes.U16() : codes.U8());
+  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i)
+    codeUnits.push_back(wideCodes ? codes.U16() : codes.U8());
   if (codes.Failed() || !(flags & 0x80u)) return font;
   font.ascent = codes.U16();
   font.descent = codes.U16();

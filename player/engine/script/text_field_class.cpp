@@ -125,12 +125,12 @@ struct FormatMember {
 };
 
 constexpr FormatMember kFormatMembers[] = {
-    {"font", FormatKind::Text},         {"size", FormatKind::Integer},        {"color", FormatKind::Color},
-    {"bold", FormatKind::Flag},         {"italic", FormatKind::Flag},         {"underline", FormatKind::Flag},
-    {"url", FormatKind::Text},          {"target", FormatKind::Text},         {"align", FormatKind::Align},
+    {"font", FormatKind::Text},         {"size", FormatKind::Integer},       {"color", FormatKind::Color},
+    {"bold", FormatKind::Flag},         {"italic", FormatKind::Flag},        {"underline", FormatKind::Flag},
+    {"url", FormatKind::Text},          {"target", FormatKind::Text},        {"align", FormatKind::Align},
     {"leftMargin", FormatKind::Margin}, {"rightMargin", FormatKind::Margin}, {"indent", FormatKind::Margin},
     {"leading", FormatKind::Margin},    {"blockIndent", FormatKind::Margin}, {"tabStops", FormatKind::List},
-    {"bullet", FormatKind::Flag},       {"kerning", FormatKind::Flag},        {"letterSpacing", FormatKind::Spacing},
+    {"bullet", FormatKind::Flag},       {"kerning", FormatKind::Flag},       {"letterSpacing", FormatKind::Spacing},
     {"display", FormatKind::Display},
 };
 
@@ -293,7 +293,8 @@ Value BoundsObject(Vm& vm, Object* self, const Value& space) {
   if (!target && !std::holds_alternative<Undefined>(space)) return Undefined{};
   double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
   Object* bounds = vm.NewPlain();
-  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax)) xMin = yMin = xMax = yMax = 134217728.0 / 20;  // what an empty clip reports
+  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax))
+    xMin = yMin = xMax = yMax = 134217728.0 / 20;  // what an empty clip reports
   vm.SetMember(bounds, "xMin", xMin);
   vm.SetMember(bounds, "xMax", xMax);
   vm.SetMember(bounds, "yMin", yMin);
@@ -329,9 +330,8 @@ void InstallClipGeometry(Vm& vm) {
   });
   vm.Define(proto, "enabled", true);
   vm.Define(proto, "useHandCursor", true);
-  vm.DefineMethod(proto, "getSWFVersion", [](Vm& v, Object*, std::span<const Value>) -> Value {
-    return static_cast<double>(v.Version());
-  });
+  vm.DefineMethod(proto, "getSWFVersion",
+                  [](Vm& v, Object*, std::span<const Value>) -> Value { return static_cast<double>(v.Version()); });
   vm.DefineMethod(proto, "getInstanceAtDepth", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsDisplayObject(self) || args.empty()) return Undefined{};
     const double depth = v.ToNum(args[0]);
