@@ -182,7 +182,11 @@ void PaintList(const Stage& stage, const DisplayList& list, const Matrix& m, con
     const Matrix objectMatrix = m.Then(object.placement.matrix);
     const ColorTransform objectColors = colors.Then(object.placement.colorTransform);
     if (object.shape) painter.Paint(*object.shape, objectMatrix, objectColors);
-    if (object.sprite) PaintList(stage, object.sprite->displayList, objectMatrix, objectColors, painter, nesting + 1);
+    if (object.sprite) {
+      // What a clip's drawing methods made lies beneath its children.
+      if (const auto drawn = object.sprite->drawing.GetShape()) painter.Paint(*drawn, objectMatrix, objectColors);
+      PaintList(stage, object.sprite->displayList, objectMatrix, objectColors, painter, nesting + 1);
+    }
   }
 }
 
@@ -195,6 +199,7 @@ void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Ras
   const std::optional<Matrix> toSurface = StageToSurface(movie, target.width, target.height, scale);
   if (!toSurface) return;
   ShapePainter painter(target, rasterizer);
+  if (const auto drawn = stage.Root().drawing.GetShape()) painter.Paint(*drawn, *toSurface, ColorTransform{});
   PaintList(stage, stage.Root().displayList, *toSurface, ColorTransform{}, painter, 0);
 }
 

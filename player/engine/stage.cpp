@@ -689,6 +689,7 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth) {
   object.placement.name = std::string(name);
   object.sprite = MakeSprite(parent, timeline->SharedDefinition(), object.placement, object.placement.character);
   if (!object.sprite) return nullptr;
+  object.sprite->drawing = timeline->drawing;  // a duplicate starts with what the original drew
   Object* made = object.sprite->object;
   parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
   return made;
@@ -793,6 +794,34 @@ Object* Stage::FocusedObject() {
 
 void Stage::SetFocusedObject(Object* object) { focus_ = TimelineOf(object); }
 
+void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline || timeline->kind != DisplayKind::Clip) return;
+  const auto arg = [&](std::size_t i, double fallback) { return i < args.size() ? args[i] : fallback; };
+  const auto color = [&](std::size_t rgb, std::size_t alpha) {
+    const auto value = static_cast<std::uint32_t>(ToInt32(arg(rgb, 0)));
+    const double percent = std::clamp(arg(alpha, 100), 0.0, 100.0);
+    return Rgba{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(std::lround(percent * 2.55))};
+  };
+  Drawing& drawing = timeline->drawing;
+  switch (op) {
+    case DrawOp::Clear: drawing.Clear(); break;
+    case DrawOp::MoveTo: drawing.MoveTo(arg(0, 0), arg(1, 0)); break;
+    case DrawOp::LineTo: drawing.LineTo(arg(0, 0), arg(1, 0)); break;
+    case DrawOp::CurveTo: drawing.CurveTo(arg(0, 0), arg(1, 0), arg(2, 0), arg(3, 0)); break;
+    case DrawOp::BeginFill: drawing.BeginFill(color(0, 1)); break;
+    case DrawOp::EndFill: drawing.EndFill(); break;
+    case DrawOp::NoLine: drawing.SetLineStyle(std::nullopt); break;
+    case DrawOp::LineStyle: {
+      // Widths are whole pixels up to 255; 0 is a hairline.
+      const double width = std::clamp(std::round(arg(0, 0)), 0.0, 255.0);
+      drawing.SetLineStyle(LineStyle{static_cast<std::uint16_t>(width * 20), color(1, 2)});
+      break;
+    }
+  }
+}
+
 bool Stage::IsMovieClip(Object* clip) {
   const auto timeline = TimelineOf(clip);
   return !timeline || timeline->kind == DisplayKind::Clip;
@@ -888,10 +917,14 @@ bool Stage::LocalBounds(const TimelineInstance& timeline, double bounds[4], int 
     bounds[3] = field.maxY;
     return true;
   }
+  const Matrix identity;
+  if (const std::shared_ptr<const Shape> drawn = timeline.drawing.GetShape()) {
+    const double rect[4] = {drawn->declaredMinX, drawn->declaredMinY, drawn->declaredMaxX, drawn->declaredMaxY};
+    AddTransformed(identity, rect, bounds, any);
+  }
   for (const auto& [depth, object] : timeline.displayList) {
     double one[4];
     if (!ObjectBounds(object, one, nesting)) continue;
-    const Matrix identity;
     AddTransformed(identity, one, bounds, any);
   }
   return any;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "drawing.h"
 #include "movie_player.h"
 #include "script/vm.h"
 #include "swf_movie.h"
@@ -95,6 +96,7 @@ class TimelineInstance {
   DisplayKind kind = DisplayKind::Clip;
   std::unique_ptr<TextField> text;                 // text fields
   std::shared_ptr<const ButtonDefinition> button;  // buttons
+  Drawing drawing;                                 // what the drawing methods made
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
   void SetVariable(std::string_view name, Value value);
@@ -193,6 +195,7 @@ class Stage final : private DisplayHost {
   bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
   Object* FocusedObject() override;
   void SetFocusedObject(Object* object) override;
+  void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
 
   // Text fields and buttons.
   std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,

@@ -281,6 +281,25 @@ std::vector<DisplayCase> ClipCases() {
          CallWithNumbers(a, "_root", "getInstanceAtDepth", {-16381}).Trace();
        },
        {"_level0", "_level0.instance1", "undefined"}},
+      {"drawn_outline_sizes_the_clip_lines_included",
+       8,
+       [](MovieBuilder&) {},
+       [](Actions& a) {
+         a.PushInt(1).PushString("d").PushInt(2).PushString("_root").GetVariable();
+         a.PushString("createEmptyMovieClip").Raw(kCallMethod).Pop();
+         CallWithNumbers(a, "d", "beginFill", {0xFF0000}).Pop();
+         CallWithNumbers(a, "d", "lineTo", {30, 0}).Pop();
+         CallWithNumbers(a, "d", "lineTo", {30, 10}).Pop();
+         CallWithNumbers(a, "d", "endFill", {}).Pop();
+         TraceOf(a, "d._width");
+         TraceOf(a, "d._height");
+         CallWithNumbers(a, "d", "lineStyle", {4, 0}).Pop();
+         CallWithNumbers(a, "d", "lineTo", {0, 10}).Pop();
+         TraceOf(a, "d._width");
+         CallWithNumbers(a, "d", "clear", {}).Pop();
+         TraceOf(a, "d._width");
+       },
+       {"30", "10", "34", "0"}},
       {"goto_frame_numbers_wrap_to_32_bits",
        8,
        [](MovieBuilder& m) {
@@ -350,6 +369,28 @@ TEST(DisplayFrameOrder, RewindRemakesWhatALaterTagPlaced) {
   LoadOrFail(player, movie.Build());
   for (int i = 0; i < 4; ++i) player.Advance();
   EXPECT_EQ(lines, (std::vector<std::string>{"made", "made", "made"}));
+}
+
+// What the drawing methods make is drawn: a filled square in a clip of the
+// root, and nothing outside it.
+TEST(DisplayDrawing, FilledOutlineIsPainted) {
+  MovieBuilder movie(100, 100, 24, 8);
+  Actions a;
+  a.PushInt(1).PushString("d").PushInt(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Raw(kCallMethod).Pop();
+  CallWithNumbers(a, "d", "beginFill", {0x0000FF}).Pop();
+  CallWithNumbers(a, "d", "moveTo", {10, 10}).Pop();
+  CallWithNumbers(a, "d", "lineTo", {60, 10}).Pop();
+  CallWithNumbers(a, "d", "lineTo", {60, 60}).Pop();
+  CallWithNumbers(a, "d", "lineTo", {10, 60}).Pop();
+  CallWithNumbers(a, "d", "endFill", {}).Pop();
+  movie.DoAction(a).ShowFrame();
+  MoviePlayer player;
+  LoadOrFail(player, movie.Build());
+  Canvas canvas(100, 100);
+  player.Render(canvas.View(), ScaleMode::ShowAll);
+  EXPECT_EQ(canvas.At(35, 35), kBlue);
+  EXPECT_EQ(canvas.At(80, 80), kWhite);
 }
 
 class DisplayScripts : public ::testing::TestWithParam<DisplayCase> {};

@@ -3,6 +3,8 @@
 // methods that need the display side.
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "swf_text.h"
 #include "text/text_field.h"
@@ -315,8 +317,53 @@ void ConvertPoint(Vm& vm, Object* self, const Value& point, bool inverse) {
   vm.SetMember(*object, "y", y);
 }
 
+void DefineDrawMethod(Vm& vm, Object* proto, const char* name, DrawOp op, std::size_t arguments) {
+  vm.DefineMethod(proto, name, [op, arguments](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self)) return Undefined{};
+    DrawOp what = op;
+    // lineStyle() without a width ends the line style; a fill without a
+    // colour fills nothing.
+    if (op == DrawOp::LineStyle && (args.empty() || std::holds_alternative<Undefined>(args[0]))) what = DrawOp::NoLine;
+    if (op == DrawOp::BeginFill && (args.empty() || std::holds_alternative<Undefined>(args[0]))) what = DrawOp::EndFill;
+    std::vector<double> numbers;
+    for (std::size_t i = 0; i < arguments && i < args.size(); ++i) {
+      if (std::holds_alternative<Undefined>(args[i])) break;
+      const double number = v.ToNum(args[i]);
+      if (!std::isfinite(number)) return Undefined{};
+      numbers.push_back(number);
+    }
+    if ((op == DrawOp::MoveTo || op == DrawOp::LineTo) && numbers.size() < 2) return Undefined{};
+    if (op == DrawOp::CurveTo && numbers.size() < 4) return Undefined{};
+    v.Host().Draw(self, what, numbers);
+    return Undefined{};
+  });
+}
+
 void InstallClipGeometry(Vm& vm) {
   Object* proto = vm.clipProto_;
+  DefineDrawMethod(vm, proto, "clear", DrawOp::Clear, 0);
+  DefineDrawMethod(vm, proto, "moveTo", DrawOp::MoveTo, 2);
+  DefineDrawMethod(vm, proto, "lineTo", DrawOp::LineTo, 2);
+  DefineDrawMethod(vm, proto, "curveTo", DrawOp::CurveTo, 4);
+  DefineDrawMethod(vm, proto, "beginFill", DrawOp::BeginFill, 2);
+  // Gradients fill with their first colour here.
+  vm.DefineMethod(proto, "beginGradientFill", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self) || args.size() < 3) return Undefined{};
+    const auto first = [&](const Value& list) -> std::optional<double> {
+      auto* const* array = std::get_if<Object*>(&list);
+      if (!array || (*array)->kind != ObjectKind::Array || (*array)->elements.empty()) return std::nullopt;
+      const double number = v.ToNum((*array)->elements[0]);
+      return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+    };
+    const std::optional<double> color = first(args[1]);
+    const std::optional<double> alpha = first(args[2]);
+    if (!color || !alpha) return Undefined{};
+    const double numbers[] = {*color, *alpha};
+    v.Host().Draw(self, DrawOp::BeginFill, numbers);
+    return Undefined{};
+  });
+  DefineDrawMethod(vm, proto, "endFill", DrawOp::EndFill, 0);
+  DefineDrawMethod(vm, proto, "lineStyle", DrawOp::LineStyle, 3);
   vm.DefineMethod(proto, "createTextField", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsDisplayObject(self) || args.size() < 6) return Undefined{};
     double numbers[5];

@@ -70,6 +70,10 @@ class Object {
   Object* superThis = nullptr;
 };
 
+// The drawing methods of clips, with their arguments in pixels (colours as
+// 0xRRGGBB numbers, alpha in percent).
+enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
+
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
  public:
@@ -117,6 +121,7 @@ class DisplayHost {
   // The display object that has the keyboard focus (null when none or gone).
   virtual Object* FocusedObject() = 0;
   virtual void SetFocusedObject(Object* object) = 0;
+  virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
 };
 
 class Vm {

@@ -237,10 +237,15 @@ void TextField::SetHtmlText(std::string_view value, int) {
   // The first <font> and <p align> of the markup set the field's format.
   const std::string lower = LowerAscii(value);
   const auto attribute = [&](std::string_view tag, std::string_view name) -> std::optional<std::string> {
-    const std::size_t at = lower.find(std::string("<") + std::string(tag) + " ");
+    std::string opening = "<";
+    opening.append(tag);
+    opening.push_back(' ');
+    const std::size_t at = lower.find(opening);
     if (at == std::string::npos) return std::nullopt;
     const std::size_t close = lower.find('>', at);
-    const std::size_t key = lower.find(std::string(name) + "=", at);
+    std::string assignment(name);
+    assignment.push_back('=');
+    const std::size_t key = lower.find(assignment, at);
     if (key == std::string::npos || key > close) return std::nullopt;
     std::size_t start = key + name.size() + 1;
     const char quote = start < value.size() ? value[start] : 0;
