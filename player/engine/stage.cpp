@@ -285,7 +285,9 @@ std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<Timeli
 
 std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
                                                     std::shared_ptr<const Timeline> definition, Placement& placement,
-                                                    std::uint16_t character) {
+                                                    std::uint16_t character, Object* init,
+                                                    const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
+                                                        attach) {
   if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
   if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
   auto sprite = std::make_shared<TimelineInstance>(std::move(definition), parent, parent->nesting + 1, counters_);
@@ -305,7 +307,15 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<Timeli
     const Value prototype = vm_->GetMember(constructor, "prototype");
     if (auto* const* p = std::get_if<Object*>(&prototype)) sprite->object->proto = *p;
   }
+  // Scripts placing a clip put it in the display list first, so its
+  // constructor and init members reach its own placement.
+  if (attach) attach(sprite);
   EnterFrame(sprite, 0, true);
+  if (init) {
+    for (const std::string& name : vm_->EnumerableNames(init)) {
+      vm_->SetMember(sprite->object, name, vm_->GetMember(init, name));
+    }
+  }
   if (constructor) {
     std::size_t budget = actionBudget_;
     std::size_t* saved = vm_->budget;
@@ -584,7 +594,8 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   if (rawName.empty() || rawName[0] != '_') return false;
   const std::string name = LowerAscii(rawName);
   DisplayObject* entry = EntryOf(clip);
-  Placement& placement = entry ? entry->placement : rootPlacement_;
+  Placement offStage;  // a clip off the stage keeps no placement
+  Placement& placement = entry ? entry->placement : timeline == root_ ? rootPlacement_ : offStage;
   Matrix& m = placement.matrix;
   const double number = vm_->ToNum(value);
   const bool valid = std::isfinite(number);
@@ -651,7 +662,8 @@ std::string Stage::TargetPath(Object* clip) {
   return path;
 }
 
-Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::string_view name, int depth) {
+Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::string_view name, int depth,
+                          Object* init) {
   const auto parent = TimelineOf(parentClip);
   if (!parent) return nullptr;
   std::shared_ptr<const Timeline> definition = emptyTimeline_;
@@ -670,14 +682,16 @@ Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::
   object.bornTick = tick_;
   object.placement.character = character;
   object.placement.name = std::string(name);
-  object.sprite = MakeSprite(parent, definition, object.placement, character);
-  if (!object.sprite) return nullptr;
-  Object* made = object.sprite->object;
-  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
-  return made;
+  const int at = depth + kScriptDepthBase;
+  Placement placement = object.placement;
+  const auto sprite = MakeSprite(parent, definition, placement, character, init, [&](const auto& made) {
+    object.sprite = made;
+    parent->displayList.insert_or_assign(at, std::move(object));
+  });
+  return sprite ? sprite->object : nullptr;
 }
 
-Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth) {
+Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) {
   int oldDepth = 0;
   DisplayObject* entry = EntryOf(clip, &oldDepth);
   const auto timeline = TimelineOf(clip);
@@ -687,12 +701,16 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth) {
   object.bornTick = tick_;
   object.placement = entry->placement;
   object.placement.name = std::string(name);
-  object.sprite = MakeSprite(parent, timeline->SharedDefinition(), object.placement, object.placement.character);
-  if (!object.sprite) return nullptr;
-  object.sprite->drawing = timeline->drawing;  // a duplicate starts with what the original drew
-  Object* made = object.sprite->object;
-  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
-  return made;
+  const int at = depth + kScriptDepthBase;
+  Placement placement = object.placement;
+  const Drawing drawn = timeline->drawing;
+  const auto sprite =
+      MakeSprite(parent, timeline->SharedDefinition(), placement, placement.character, init, [&](const auto& made) {
+        made->drawing = drawn;  // a duplicate starts with what the original drew
+        object.sprite = made;
+        parent->displayList.insert_or_assign(at, std::move(object));
+      });
+  return sprite ? sprite->object : nullptr;
 }
 
 void Stage::RemoveClip(Object* clip) {

@@ -160,7 +160,9 @@ class Stage final : private DisplayHost {
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
   std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
                                                std::shared_ptr<const Timeline> definition, Placement& placement,
-                                               std::uint16_t character);
+                                               std::uint16_t character, Object* init = nullptr,
+                                               const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
+                                                   attach = {});
   DisplayObject* EntryOf(Object* clip, int* depth = nullptr);
   static std::shared_ptr<TimelineInstance> TimelineOf(Object* clip);
 
@@ -177,8 +179,9 @@ class Stage final : private DisplayHost {
   bool SetClipProperty(Object* clip, std::string_view name, const Value& value) override;
   void GetUrl(std::string_view url, std::string_view target) override;
   std::string TargetPath(Object* clip) override;
-  Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) override;
-  Object* DuplicateClip(Object* clip, std::string_view name, int depth) override;
+  Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
+                     Object* init) override;
+  Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) override;
   void RemoveClip(Object* clip) override;
   int Depth(Object* clip) override;
   int NextHighestDepth(Object* clip) override;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "vm.h"
@@ -79,6 +80,21 @@ int DepthArg(Vm& vm, const Value& value) {
   return std::max(-16384, std::min(ToInt32(depth), 2130690045));
 }
 
+// The depth a new clip may take: a 32-bit integer from the lowest timeline
+// depth up to the last one scripts may use; nothing beyond.
+std::optional<int> NewClipDepth(Vm& vm, const Value& value) {
+  const double number = vm.ToNum(value);
+  const std::int32_t depth = std::isfinite(number) ? ToInt32(number) : 0;
+  if (depth < -16384 || depth > 2130690044) return std::nullopt;
+  return depth;
+}
+
+Object* InitObject(std::span<const Value> args, std::size_t index) {
+  if (index >= args.size()) return nullptr;
+  auto* const* init = std::get_if<Object*>(&args[index]);
+  return init ? *init : nullptr;
+}
+
 Value ClipOrUndefined(Object* clip) { return clip ? Value{clip} : Value{Undefined{}}; }
 
 }  // namespace
@@ -136,28 +152,19 @@ void InstallMovieClipClass(Vm& vm) {
     return Undefined{};
   });
   vm.DefineMethod(proto, "createEmptyMovieClip", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self)) return Undefined{};
-    return ClipOrUndefined(v.Host().CreateClip(self, "", v.ToStr(Arg(args, 0)), DepthArg(v, Arg(args, 1))));
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 1));
+    if (!IsClip(self) || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().CreateClip(self, "", v.ToStr(Arg(args, 0)), *depth, nullptr));
   });
   vm.DefineMethod(proto, "attachMovie", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self) || args.size() < 3) return Undefined{};
-    Object* made = v.Host().CreateClip(self, v.ToStr(args[0]), v.ToStr(args[1]), DepthArg(v, args[2]));
-    if (made && args.size() > 3) {
-      if (auto* const* init = std::get_if<Object*>(&args[3])) {
-        for (const std::string& name : v.EnumerableNames(*init)) v.SetMember(made, name, v.GetMember(*init, name));
-      }
-    }
-    return ClipOrUndefined(made);
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 2));
+    if (!IsClip(self) || args.size() < 3 || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().CreateClip(self, v.ToStr(args[0]), v.ToStr(args[1]), *depth, InitObject(args, 3)));
   });
   vm.DefineMethod(proto, "duplicateMovieClip", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self) || args.size() < 2) return Undefined{};
-    Object* made = v.Host().DuplicateClip(self, v.ToStr(args[0]), DepthArg(v, args[1]));
-    if (made && args.size() > 2) {
-      if (auto* const* init = std::get_if<Object*>(&args[2])) {
-        for (const std::string& name : v.EnumerableNames(*init)) v.SetMember(made, name, v.GetMember(*init, name));
-      }
-    }
-    return ClipOrUndefined(made);
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 1));
+    if (!IsClip(self) || args.size() < 2 || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().DuplicateClip(self, v.ToStr(args[0]), *depth, InitObject(args, 2)));
   });
   vm.DefineMethod(proto, "removeMovieClip", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     if (IsClip(self)) v.Host().RemoveClip(self);

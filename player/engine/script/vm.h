@@ -92,9 +92,11 @@ class DisplayHost {
   virtual void GetUrl(std::string_view url, std::string_view target) = 0;
   virtual std::string TargetPath(Object* clip) = 0;
   // Display list changes by script; null when the clip cannot be made.
-  // `exportName` "" makes an empty clip.
-  virtual Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) = 0;
-  virtual Object* DuplicateClip(Object* clip, std::string_view name, int depth) = 0;
+  // `exportName` "" makes an empty clip. The members of `init` (when not
+  // null) are copied onto the new clip before its class constructor runs.
+  virtual Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
+                             Object* init) = 0;
+  virtual Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) = 0;
   virtual void RemoveClip(Object* clip) = 0;
   virtual int Depth(Object* clip) = 0;
   virtual int NextHighestDepth(Object* clip) = 0;

@@ -190,7 +190,9 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   if (d.maxLength && *d.maxLength > 0) maxChars = *d.maxLength;
   variable = d.variableName;
   format.size = std::round(d.fontHeightTwips / 20.0);
-  if (d.textColor) format.color = (std::uint32_t{d.textColor->r} << 16) | (d.textColor->g << 8) | d.textColor->b;
+  if (d.textColor) {
+    format.color = (std::uint32_t{d.textColor->r} << 16) | (std::uint32_t{d.textColor->g} << 8) | d.textColor->b;
+  }
   if (d.fontId) {
     if (const auto found = movie.fonts.find(*d.fontId); found != movie.fonts.end()) {
       font = found->second.get();
