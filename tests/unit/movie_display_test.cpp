@@ -15,6 +15,7 @@
 #include "movie_test_support.h"
 #include "swf_movie.h"
 #include "swf_writer.h"
+#include "text/text_field.h"
 
 namespace swf::testing {
 namespace {
@@ -439,6 +440,48 @@ TEST(DisplayParsing, CutMoviesParseAndTheWholeKeepsEveryDefinition) {
   ASSERT_EQ((*buttonDefinition)->actions.size(), 1u);
   EXPECT_EQ((*buttonDefinition)->actions[0].conditions, 0x0008);
   EXPECT_EQ(*(*buttonDefinition)->actions[0].code, press.Encode());
+}
+
+struct HtmlCase {
+  std::string name;
+  std::string html;
+  bool condenseWhite;
+  std::string text;
+};
+
+class HtmlText : public ::testing::TestWithParam<HtmlCase> {};
+
+TEST_P(HtmlText, ReadsTheCharactersBetweenTheTags) {
+  EXPECT_EQ(HtmlToPlainText(GetParam().html, GetParam().condenseWhite), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HtmlText,
+                         ::testing::Values(HtmlCase{"entities", "&lt;a&gt; &amp; &quot;&apos; &#65;&#x42;", false,
+                                                    "<a> & \"' AB"},
+                                           HtmlCase{"unknown_entity_stays", "&bogus; &", false, "&bogus; &"},
+                                           HtmlCase{"paragraphs_and_breaks_end_lines", "<p>one</p><p>two<br>three</p>",
+                                                    false, "one\rtwo\rthree"},
+                                           HtmlCase{"list_items_end_lines", "<li>a</li><li>b</li>", false, "a\rb"},
+                                           HtmlCase{"condensed_white_space", "  a \n\t b  ", true, "a b "},
+                                           HtmlCase{"kept_white_space", " a\nb", false, " a\rb"},
+                                           HtmlCase{"unclosed_tag_ends_the_text", "ab<font", false, "ab"}),
+                         [](const auto& tested) { return tested.param.name; });
+
+// Word wrap breaks at the last space that fits, and a word alone too wide
+// for the field is broken inside.
+TEST(TextFieldLayout, WordWrapBreaksAtSpacesAndInsideLongWords) {
+  TextField field;
+  field.maxX = 20 * (4 + 12 * 6 * 0.55);  // the gutters and six device-font characters of 12 pixels
+  field.wordWrap = true;
+  field.SetText("aaa bbb cc");
+  EXPECT_EQ(field.LineCount(), 2);
+  field.SetText("abcdefghijklmnop");
+  EXPECT_EQ(field.LineCount(), 3);
+  field.wordWrap = false;
+  EXPECT_EQ(field.LineCount(), 1);
+  field.SetText("a\nb\r\nc");
+  EXPECT_EQ(field.text, "a\rb\rc");
+  EXPECT_EQ(field.LineCount(), 3);
 }
 
 }  // namespace
