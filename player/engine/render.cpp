@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace swf {
@@ -199,6 +200,21 @@ class ShapePainter {
   PixelRect clip_;
 };
 
+// Below the lowest depth a display object can have.
+constexpr int kDrawingDepth = std::numeric_limits<int>::min();
+
+void AddItem(DrawList& out, const DisplayObject* object, std::uint64_t look, const Shape* shape,
+             std::shared_ptr<const Shape> drawn, const Matrix& matrix, const ColorTransform& colors, int width,
+             int height) {
+  if (shape->minX > shape->maxX) return;
+  const PixelRect bounds = ShapeBounds(*shape, matrix, width, height);
+  if (bounds.Empty()) return;
+  out.items.push_back(DrawItem{static_cast<std::uint32_t>(out.depths.size()),
+                               static_cast<std::uint32_t>(out.path.size()), object, look, shape, std::move(drawn),
+                               matrix, colors, bounds});
+  out.depths.insert(out.depths.end(), out.path.begin(), out.path.end());
+}
+
 // Appends the objects of `list` that paint, children after their parent's
 // earlier siblings, as the drawing order is.
 void CollectList(const DisplayList& list, const Matrix& m, const ColorTransform& colors, int width, int height,
@@ -210,16 +226,15 @@ void CollectList(const DisplayList& list, const Matrix& m, const ColorTransform&
     out.path.push_back(depth);
     const Matrix objectMatrix = m.Then(object.placement.matrix);
     const ColorTransform objectColors = colors.Then(object.placement.colorTransform);
-    if (object.shape && object.shape->minX <= object.shape->maxX) {
-      const PixelRect bounds = ShapeBounds(*object.shape, objectMatrix, width, height);
-      if (!bounds.Empty()) {
-        out.items.push_back(DrawItem{static_cast<std::uint32_t>(out.depths.size()),
-                                     static_cast<std::uint32_t>(out.path.size()), &object, object.look, objectMatrix,
-                                     objectColors, bounds});
-        out.depths.insert(out.depths.end(), out.path.begin(), out.path.end());
-      }
-    }
+    if (object.shape) AddItem(out, &object, object.look, object.shape.get(), nullptr, objectMatrix, objectColors, width, height);
     if (object.sprite) {
+      // What a clip's drawing methods made lies beneath its children: it sits
+      // below every depth a child can have.
+      if (auto drawn = object.sprite->drawing.GetShape()) {
+        out.path.push_back(kDrawingDepth);
+        AddItem(out, &object, object.look, drawn.get(), drawn, objectMatrix, objectColors, width, height);
+        out.path.pop_back();
+      }
       CollectList(object.sprite->displayList, objectMatrix, objectColors, width, height, out, nesting + 1);
     }
     out.path.pop_back();
@@ -234,7 +249,7 @@ void PaintItems(const DrawList& list, const Surface& target, const PixelRect& ar
   for (const DrawItem& item : list.items) {
     const PixelRect itemClip = Intersection(clip, item.bounds);
     if (itemClip.Empty()) continue;
-    if (item.object->shape) painter.Paint(*item.object->shape, item.matrix, item.colors, itemClip);
+    painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
   }
 }
 
@@ -243,8 +258,8 @@ std::span<const int> PathOf(const DrawList& list, const DrawItem& item) {
 }
 
 bool LooksAlike(const DrawItem& a, const DrawItem& b) {
-  return a.object == b.object && a.look == b.look && a.matrix == b.matrix && a.colors == b.colors &&
-         a.bounds == b.bounds;
+  return a.object == b.object && a.look == b.look && a.shape == b.shape && a.matrix == b.matrix &&
+         a.colors == b.colors && a.bounds == b.bounds;
 }
 
 bool WorthJoining(const PixelRect& a, const PixelRect& b) {
@@ -258,6 +273,11 @@ bool WorthJoining(const PixelRect& a, const PixelRect& b) {
 
 void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
   out.Clear();
+  if (auto drawn = stage.Root().drawing.GetShape()) {
+    out.path.push_back(kDrawingDepth);
+    AddItem(out, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);
+    out.path.pop_back();
+  }
   CollectList(stage.Root().displayList, toSurface, ColorTransform{}, width, height, out, 0);
 }
 

@@ -2,6 +2,7 @@
 // Drawing a stage's display lists into a surface at a scale mode: the whole
 // frame, or only the areas that changed since the frame drawn before.
 
+#include <memory>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -21,8 +22,12 @@ namespace swf {
 struct DrawItem {
   std::uint32_t pathBegin = 0;  // its depths from the root down, in DrawList::depths
   std::uint32_t pathLength = 0;
-  const DisplayObject* object = nullptr;
+  const DisplayObject* object = nullptr;  // null for what the root's drawing methods made
   std::uint64_t look = 0;
+  // What it paints: the object's shape, or the shape a clip's drawing methods
+  // made (held here, so a redrawn drawing never shares its address with the old one).
+  const Shape* shape = nullptr;
+  std::shared_ptr<const Shape> drawn;
   Matrix matrix;  // the movie's twips to pixels
   ColorTransform colors;
   PixelRect bounds;  // every pixel it can touch, within the surface

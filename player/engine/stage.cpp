@@ -24,6 +24,7 @@ TimelineInstance::TimelineInstance(std::shared_ptr<const Timeline> definition,
       definition_(std::move(definition)),
       counters_(std::move(counters)) {
   ++counters_->liveInstances;
+  serial = ++counters_->made;
 }
 
 TimelineInstance::~TimelineInstance() { --counters_->liveInstances; }
@@ -104,6 +105,7 @@ void Stage::Start() {
   StartTick();
   EnterFrame(root_, 0, true);
   RunQueuedActions();
+  SyncBoundFields();
 }
 
 void Stage::Tick() {
@@ -115,10 +117,11 @@ void Stage::Tick() {
     const double frameRate = movie_.frameRate > 0 ? movie_.frameRate : 12;
     vm_->nowMillis = static_cast<double>(tick_) * 1000.0 / frameRate;
   }
-  StepTimeline(root_);
+  StepTimelines();
   RunQueuedActions();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
+  SyncBoundFields();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }
@@ -131,8 +134,40 @@ void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
 
 void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
 
+// Every clip on the stage steps once a tick, the newest first: a child made
+// after its parent runs its frame's actions before the parent's.
+void Stage::StepTimelines() {
+  std::vector<std::shared_ptr<TimelineInstance>> clips;
+  CollectSteppers(root_, clips);
+  std::stable_sort(clips.begin(), clips.end(),
+                   [](const auto& left, const auto& right) { return left->serial > right->serial; });
+  for (const auto& clip : clips) {
+    if (IsOnStage(*clip)) StepTimeline(clip);
+  }
+}
+
+void Stage::CollectSteppers(const std::shared_ptr<TimelineInstance>& timeline,
+                            std::vector<std::shared_ptr<TimelineInstance>>& into) {
+  if (timeline->kind != DisplayKind::Text) into.push_back(timeline);
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.sprite && object.bornTick < tick_) CollectSteppers(object.sprite, into);
+  }
+}
+
+// Still in its parent's display list, and the parent on the stage.
+bool Stage::IsOnStage(const TimelineInstance& timeline) {
+  const TimelineInstance* at = &timeline;
+  for (int hops = 0; at != root_.get(); ++hops) {
+    if (hops > kMaxSpriteNesting + 1 || !EntryOf(at->object)) return false;
+    const auto parent = at->parent.lock();
+    at = parent.get();
+    if (!at) return false;
+  }
+  return true;
+}
+
 void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
-  QueueClipEvents(timeline, 0x02u, "onEnterFrame");
+  if (timeline->kind == DisplayKind::Clip) QueueClipEvents(timeline, 0x02u, "onEnterFrame");
   if (timeline->playing && timeline->FrameCount() > 1) {
     const int next = timeline->frame + 1;
     if (next >= timeline->FrameCount()) {
@@ -142,11 +177,6 @@ void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
       EnterFrame(timeline, next, true);
     }
   }
-  std::vector<std::shared_ptr<TimelineInstance>> children;
-  for (auto& [depth, object] : timeline->displayList) {
-    if (object.sprite && object.bornTick < tick_) children.push_back(object.sprite);
-  }
-  for (const auto& child : children) StepTimeline(child);
 }
 
 void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions) {
@@ -154,7 +184,7 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
   SpendFrameWork(tags.size());
   for (const ControlTag& tag : tags) {
     if (const auto* place = std::get_if<PlaceTag>(&tag)) {
-      ApplyPlace(timeline, *place);
+      ApplyPlace(timeline, *place, frame);
     } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
       timeline->displayList.erase(remove->depth);
     } else if (const auto* action = std::get_if<ActionTag>(&tag); action && queueActions) {
@@ -191,7 +221,7 @@ void Stage::RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
   (void)vm_->RunBlock(*code, timeline->object, budget);
 }
 
-void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag) {
+void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame) {
   DisplayList& list = timeline->displayList;
   const auto found = list.find(tag.depth);
   std::optional<Placement> slot;
@@ -203,7 +233,9 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
     found->second.placement = std::move(*slot);
     return;
   }
-  list.insert_or_assign(tag.depth, MakeObject(timeline, std::move(*slot)));
+  DisplayObject made = MakeObject(timeline, std::move(*slot));
+  made.placedFrame = frame;
+  list.insert_or_assign(tag.depth, std::move(made));
 }
 
 DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement) {
@@ -216,13 +248,68 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
     object.shape = *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
     object.sprite = MakeSprite(parent, *sprite, object.placement, character->first);
+  } else if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&character->second)) {
+    object.sprite = MakeTextField(parent, **text);
+  } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
+    object.sprite = MakeButton(parent, *button);
+  }
+  // Script objects placed without a name get one.
+  if (object.sprite && object.placement.name.empty()) {
+    object.placement.name = "instance" + std::to_string(++unnamedInstances_);
   }
   return object;
 }
 
+std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
+                                                       const EditTextDefinition& definition) {
+  if (counters_->liveInstances >= kMaxSpriteInstances || vm_->liveObjects >= kMaxObjects - 16) return nullptr;
+  auto field = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
+  field->kind = DisplayKind::Text;
+  field->object = vm_->NewClip(field);
+  field->object->proto = vm_->textFieldProto_;
+  field->text = std::make_unique<TextField>();
+  field->text->Define(definition, movie_);
+  if (!field->text->variable.empty()) {
+    boundFields_.push_back(field);
+    // A defined variable sets the field's text; else the field's own text,
+    // when it has any, sets the variable.
+    std::string name;
+    Object* holder = VariableHolder(*field, name);
+    if (holder && !std::holds_alternative<Undefined>(vm_->GetMember(holder, name))) {
+      PullVariable(*field);
+    } else if (!field->text->text.empty()) {
+      PushVariable(*field);
+    }
+  }
+  return field;
+}
+
+std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<TimelineInstance>& parent,
+                                                    std::shared_ptr<const ButtonDefinition> definition) {
+  if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
+  if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
+  auto button = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
+  button->kind = DisplayKind::Button;
+  button->object = vm_->NewClip(button);
+  button->object->proto = vm_->buttonProto_;
+  button->button = std::move(definition);
+  // The up state shows until the pointer comes; the headless stage has none.
+  for (const ButtonRecord& record : button->button->records) {
+    if (!(record.states & 0x01u)) continue;
+    Placement placement;
+    placement.character = record.character;
+    placement.matrix = record.matrix;
+    placement.colorTransform = record.colorTransform;
+    button->displayList.insert_or_assign(record.depth, MakeObject(button, std::move(placement)));
+  }
+  return button;
+}
+
 std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
                                                     std::shared_ptr<const Timeline> definition, Placement& placement,
-                                                    std::uint16_t character) {
+                                                    std::uint16_t character, Object* init,
+                                                    const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
+                                                        attach) {
   if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
   if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
   auto sprite = std::make_shared<TimelineInstance>(std::move(definition), parent, parent->nesting + 1, counters_);
@@ -242,7 +329,15 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<Timeli
     const Value prototype = vm_->GetMember(constructor, "prototype");
     if (auto* const* p = std::get_if<Object*>(&prototype)) sprite->object->proto = *p;
   }
+  // Scripts placing a clip put it in the display list first, so its
+  // constructor and init members reach its own placement.
+  if (attach) attach(sprite);
   EnterFrame(sprite, 0, true);
+  if (init) {
+    for (const std::string& name : vm_->EnumerableNames(init)) {
+      vm_->SetMember(sprite->object, name, vm_->GetMember(init, name));
+    }
+  }
   if (constructor) {
     std::size_t budget = actionBudget_;
     std::size_t* saved = vm_->budget;
@@ -284,13 +379,17 @@ void Stage::ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int t
 // kept (a sprite there keeps playing); the others are made anew.
 void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame) {
   std::map<int, std::optional<Placement>> wanted;
+  std::map<int, int> madeAt;  // the frame whose tag made what each depth shows
   const Timeline& definition = timeline->Definition();
   for (int f = 0; f <= frame; ++f) {
     const std::span<const ControlTag> tags = definition.FrameTags(f);
     SpendFrameWork(tags.size());
     for (const ControlTag& tag : tags) {
       if (const auto* place = std::get_if<PlaceTag>(&tag)) {
-        (void)ApplyPlaceTag(wanted[place->depth], *place);
+        std::optional<Placement>& slot = wanted[place->depth];
+        const std::optional<std::uint16_t> before = slot ? std::optional<std::uint16_t>(slot->character) : std::nullopt;
+        (void)ApplyPlaceTag(slot, *place);
+        if (slot && (before != slot->character || (place->character && !place->move))) madeAt[place->depth] = f;
       } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
         wanted.erase(remove->depth);
       } else if (const auto* action = std::get_if<ActionTag>(&tag); action && f == frame) {
@@ -301,15 +400,25 @@ void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame
     }
   }
   DisplayList rebuilt;
+  // What scripts placed stays where it is.
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.placedFrame < 0 && depth >= kScriptDepthBase) rebuilt.emplace(depth, std::move(object));
+  }
   for (auto& [depth, slot] : wanted) {
-    if (!slot) continue;
+    if (!slot || rebuilt.count(depth)) continue;
     const auto old = timeline->displayList.find(depth);
-    if (old != timeline->displayList.end() && old->second.placement.character == slot->character) {
+    // An object the same tag made is kept (a sprite there keeps playing);
+    // one a later frame's tag made is made anew.
+    if (old != timeline->displayList.end() && old->second.placement.character == slot->character &&
+        old->second.placedFrame >= 0 && old->second.placedFrame == madeAt[depth]) {
       DisplayObject kept = std::move(old->second);
+      if (slot->name.empty()) slot->name = kept.placement.name;  // keeps a given "instanceN" name
       kept.placement = std::move(*slot);
       rebuilt.emplace(depth, std::move(kept));
     } else {
-      rebuilt.emplace(depth, MakeObject(timeline, std::move(*slot)));
+      DisplayObject made = MakeObject(timeline, std::move(*slot));
+      made.placedFrame = madeAt[depth];
+      rebuilt.emplace(depth, std::move(made));
     }
   }
   timeline->displayList = std::move(rebuilt);
@@ -384,9 +493,12 @@ Object* Stage::ChildClip(Object* clip, std::string_view name) {
   if (!timeline || name.empty()) return nullptr;
   const bool caseless = movie_.version < 7;
   for (const auto& [depth, object] : timeline->displayList) {
-    if (!object.sprite) continue;
+    if (object.placement.name.empty()) continue;
     const bool same = caseless ? LowerAscii(object.placement.name) == LowerAscii(name) : object.placement.name == name;
-    if (same) return object.sprite->object;
+    if (!same) continue;
+    // A named shape is no script object: its name stands for the clip that shows it.
+    if (!object.sprite) return object.shape ? timeline->object : nullptr;
+    return object.sprite->object;
   }
   return nullptr;
 }
@@ -437,10 +549,11 @@ std::string SlashPath(std::string_view dotted) {
 }  // namespace
 
 bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) {
-  if (rawName.empty() || rawName[0] != '_') return false;
-  const std::string name = LowerAscii(rawName);
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
+  if (timeline->kind == DisplayKind::Text && GetTextProperty(*timeline, rawName, out)) return true;
+  if (rawName.empty() || rawName[0] != '_') return false;
+  const std::string name = LowerAscii(rawName);
   int depth = 0;
   DisplayObject* entry = EntryOf(clip, &depth);
   const Placement& placement = entry ? entry->placement : rootPlacement_;
@@ -468,7 +581,10 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_target") {
     out = SlashPath(TargetPath(clip));
   } else if (name == "_width" || name == "_height") {
-    out = 0.0;
+    double bounds[4];
+    const bool shows = entry ? ObjectBounds(*entry, bounds, 0) : LocalBounds(*timeline, bounds);
+    const double twips = !shows ? 0 : name == "_width" ? bounds[2] - bounds[0] : bounds[3] - bounds[1];
+    out = RoundTo(twips / 20, 0.05);
   } else if (name == "_url") {
     out = std::string();
   } else if (name == "_droptarget") {
@@ -496,12 +612,14 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
 }
 
 bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value& value) {
-  if (rawName.empty() || rawName[0] != '_') return false;
-  const std::string name = LowerAscii(rawName);
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
+  if (timeline->kind == DisplayKind::Text && SetTextProperty(timeline, rawName, value)) return true;
+  if (rawName.empty() || rawName[0] != '_') return false;
+  const std::string name = LowerAscii(rawName);
   DisplayObject* entry = EntryOf(clip);
-  Placement& placement = entry ? entry->placement : rootPlacement_;
+  Placement offStage;  // a clip off the stage keeps no placement
+  Placement& placement = entry ? entry->placement : timeline == root_ ? rootPlacement_ : offStage;
   Matrix& m = placement.matrix;
   const double number = vm_->ToNum(value);
   const bool valid = std::isfinite(number);
@@ -537,10 +655,11 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     placement.visible = vm_->ToBool(value);
   } else if (name == "_name") {
     if (entry) placement.name = vm_->ToStr(value);
+  } else if (name == "_width" || name == "_height") {
+    if (valid && number >= 0) SetSize(timeline, placement, name == "_width", number);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
-             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" || name == "_width" ||
-             name == "_height" || name == "_highquality" || name == "_quality" || name == "_focusrect" ||
-             name == "_soundbuftime") {
+             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
+             name == "_highquality" || name == "_quality" || name == "_focusrect" || name == "_soundbuftime") {
     // read-only here, or not drawn by the stand-in
   } else {
     return false;
@@ -567,7 +686,8 @@ std::string Stage::TargetPath(Object* clip) {
   return path;
 }
 
-Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::string_view name, int depth) {
+Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::string_view name, int depth,
+                          Object* init) {
   const auto parent = TimelineOf(parentClip);
   if (!parent) return nullptr;
   std::shared_ptr<const Timeline> definition = emptyTimeline_;
@@ -586,14 +706,16 @@ Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::
   object.bornTick = tick_;
   object.placement.character = character;
   object.placement.name = std::string(name);
-  object.sprite = MakeSprite(parent, definition, object.placement, character);
-  if (!object.sprite) return nullptr;
-  Object* made = object.sprite->object;
-  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
-  return made;
+  const int at = depth + kScriptDepthBase;
+  Placement placement = object.placement;
+  const auto sprite = MakeSprite(parent, definition, placement, character, init, [&](const auto& made) {
+    object.sprite = made;
+    parent->displayList.insert_or_assign(at, std::move(object));
+  });
+  return sprite ? sprite->object : nullptr;
 }
 
-Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth) {
+Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) {
   int oldDepth = 0;
   DisplayObject* entry = EntryOf(clip, &oldDepth);
   const auto timeline = TimelineOf(clip);
@@ -603,11 +725,16 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth) {
   object.bornTick = tick_;
   object.placement = entry->placement;
   object.placement.name = std::string(name);
-  object.sprite = MakeSprite(parent, timeline->SharedDefinition(), object.placement, object.placement.character);
-  if (!object.sprite) return nullptr;
-  Object* made = object.sprite->object;
-  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
-  return made;
+  const int at = depth + kScriptDepthBase;
+  Placement placement = object.placement;
+  const Drawing drawn = timeline->drawing;
+  const auto sprite =
+      MakeSprite(parent, timeline->SharedDefinition(), placement, placement.character, init, [&](const auto& made) {
+        made->drawing = drawn;  // a duplicate starts with what the original drew
+        object.sprite = made;
+        parent->displayList.insert_or_assign(at, std::move(object));
+      });
+  return sprite ? sprite->object : nullptr;
 }
 
 void Stage::RemoveClip(Object* clip) {
@@ -644,6 +771,513 @@ void Stage::SwapDepths(Object* clip, int depth) {
     list.erase(oldDepth);
   }
   list[newDepth] = std::move(moving);
+}
+
+}  // namespace swf
+
+namespace swf {
+
+namespace {
+
+Matrix Inverse(const Matrix& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return Matrix{0, 0, 0, 0, -m.tx, -m.ty};
+  Matrix r;
+  r.a = m.d / det;
+  r.b = -m.b / det;
+  r.c = -m.c / det;
+  r.d = m.a / det;
+  r.tx = -(r.a * m.tx + r.c * m.ty);
+  r.ty = -(r.b * m.tx + r.d * m.ty);
+  return r;
+}
+
+Point Apply(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
+
+// The box around a rectangle after a matrix, added to `bounds` (min x, min y,
+// max x, max y); `any` says whether bounds held something before.
+void AddTransformed(const Matrix& m, const double rect[4], double bounds[4], bool& any) {
+  for (const Point corner : {Apply(m, rect[0], rect[1]), Apply(m, rect[2], rect[1]), Apply(m, rect[0], rect[3]),
+                             Apply(m, rect[2], rect[3])}) {
+    if (!any) {
+      bounds[0] = bounds[2] = corner.x;
+      bounds[1] = bounds[3] = corner.y;
+      any = true;
+      continue;
+    }
+    bounds[0] = std::min(bounds[0], corner.x);
+    bounds[1] = std::min(bounds[1], corner.y);
+    bounds[2] = std::max(bounds[2], corner.x);
+    bounds[3] = std::max(bounds[3], corner.y);
+  }
+}
+
+// Whether a property name matches: without regard to case before version 7.
+bool NameIs(std::string_view name, std::string_view wanted, int version) {
+  return version >= 7 ? name == wanted : LowerAscii(name) == LowerAscii(wanted);
+}
+
+std::string AutoSizeName(AutoSize size) {
+  switch (size) {
+    case AutoSize::Left: return "left";
+    case AutoSize::Center: return "center";
+    case AutoSize::Right: return "right";
+    case AutoSize::None: break;
+  }
+  return "none";
+}
+
+}  // namespace
+
+Object* Stage::FocusedObject() {
+  const auto focused = focus_.lock();
+  return focused && IsOnStage(*focused) ? focused->object : nullptr;
+}
+
+void Stage::SetFocusedObject(Object* object) { focus_ = TimelineOf(object); }
+
+void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline || timeline->kind != DisplayKind::Clip) return;
+  const auto arg = [&](std::size_t i, double fallback) { return i < args.size() ? args[i] : fallback; };
+  const auto color = [&](std::size_t rgb, std::size_t alpha) {
+    const auto value = static_cast<std::uint32_t>(ToInt32(arg(rgb, 0)));
+    const double percent = std::clamp(arg(alpha, 100), 0.0, 100.0);
+    return Rgba{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(std::lround(percent * 2.55))};
+  };
+  Drawing& drawing = timeline->drawing;
+  switch (op) {
+    case DrawOp::Clear: drawing.Clear(); break;
+    case DrawOp::MoveTo: drawing.MoveTo(arg(0, 0), arg(1, 0)); break;
+    case DrawOp::LineTo: drawing.LineTo(arg(0, 0), arg(1, 0)); break;
+    case DrawOp::CurveTo: drawing.CurveTo(arg(0, 0), arg(1, 0), arg(2, 0), arg(3, 0)); break;
+    case DrawOp::BeginFill: drawing.BeginFill(color(0, 1)); break;
+    case DrawOp::EndFill: drawing.EndFill(); break;
+    case DrawOp::NoLine: drawing.SetLineStyle(std::nullopt); break;
+    case DrawOp::LineStyle: {
+      // Widths are whole pixels up to 255; 0 is a hairline.
+      const double width = std::clamp(std::round(arg(0, 0)), 0.0, 255.0);
+      drawing.SetLineStyle(LineStyle{static_cast<std::uint16_t>(width * 20), color(1, 2)});
+      break;
+    }
+  }
+}
+
+bool Stage::IsMovieClip(Object* clip) {
+  const auto timeline = TimelineOf(clip);
+  return !timeline || timeline->kind == DisplayKind::Clip;
+}
+
+TextField* Stage::TextFieldOf(Object* object) {
+  const auto timeline = TimelineOf(object);
+  return timeline ? timeline->text.get() : nullptr;
+}
+
+void Stage::TextChanged(Object* field) {
+  if (const auto timeline = TimelineOf(field); timeline && timeline->text) PushVariable(*timeline);
+}
+
+Object* Stage::CreateTextField(Object* parentClip, std::string_view name, int depth, double x, double y, double width,
+                               double height) {
+  const auto parent = TimelineOf(parentClip);
+  if (!parent || parent->kind != DisplayKind::Clip) return nullptr;
+  EditTextDefinition definition;
+  definition.maxX = std::round(std::abs(width) * 20);
+  definition.maxY = std::round(std::abs(height) * 20);
+  definition.readOnly = true;
+  DisplayObject object;
+  object.bornTick = tick_;
+  object.placement.name = std::string(name);
+  object.placement.matrix.tx = std::round(x * 20);
+  object.placement.matrix.ty = std::round(y * 20);
+  object.sprite = MakeTextField(parent, definition);
+  if (!object.sprite) return nullptr;
+  object.sprite->text->format.size = 12;
+  object.sprite->text->newFormat = object.sprite->text->format;
+  Object* made = object.sprite->object;
+  parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
+  return made;
+}
+
+std::vector<std::string> Stage::ChildNames(Object* clip) {
+  std::vector<std::string> names;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return names;
+  for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
+    if (!it->second.placement.name.empty()) names.push_back(it->second.placement.name);
+  }
+  return names;
+}
+
+Object* Stage::InstanceAtDepth(Object* clip, int depth) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return nullptr;
+  const auto found = timeline->displayList.find(depth + kScriptDepthBase);
+  if (found == timeline->displayList.end()) return nullptr;
+  if (found->second.sprite) return found->second.sprite->object;
+  return found->second.shape ? timeline->object : nullptr;
+}
+
+Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
+  Matrix global = rootPlacement_.matrix;
+  std::vector<const Matrix*> chain;
+  for (const TimelineInstance* at = &timeline; at && chain.size() <= kMaxSpriteNesting + 1;) {
+    const DisplayObject* entry = EntryOf(at->object);
+    if (!entry) break;
+    chain.push_back(&entry->placement.matrix);
+    const auto parent = at->parent.lock();
+    at = parent.get();
+  }
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) global = global.Then(**it);
+  return global;
+}
+
+bool Stage::ObjectBounds(const DisplayObject& object, double bounds[4], int nesting) {
+  double inner[4];
+  bool any = false;
+  if (object.shape) {
+    const Shape& shape = *object.shape;
+    const double rect[4] = {shape.declaredMinX, shape.declaredMinY, shape.declaredMaxX, shape.declaredMaxY};
+    if (rect[0] > rect[2] || rect[1] > rect[3]) return false;
+    AddTransformed(object.placement.matrix, rect, bounds, any);
+    return any;
+  }
+  if (!object.sprite || !LocalBounds(*object.sprite, inner, nesting + 1)) return false;
+  AddTransformed(object.placement.matrix, inner, bounds, any);
+  return any;
+}
+
+bool Stage::LocalBounds(const TimelineInstance& timeline, double bounds[4], int nesting) {
+  if (nesting > kMaxSpriteNesting + 1) return false;
+  bool any = false;
+  if (timeline.text) {
+    const TextField& field = *timeline.text;
+    bounds[0] = field.minX;
+    bounds[1] = field.minY;
+    bounds[2] = field.maxX;
+    bounds[3] = field.maxY;
+    return true;
+  }
+  const Matrix identity;
+  if (const std::shared_ptr<const Shape> drawn = timeline.drawing.GetShape()) {
+    const double rect[4] = {drawn->declaredMinX, drawn->declaredMinY, drawn->declaredMaxX, drawn->declaredMaxY};
+    AddTransformed(identity, rect, bounds, any);
+  }
+  for (const auto& [depth, object] : timeline.displayList) {
+    double one[4];
+    if (!ObjectBounds(object, one, nesting)) continue;
+    AddTransformed(identity, one, bounds, any);
+  }
+  return any;
+}
+
+bool Stage::Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return false;
+  double local[4];
+  if (!LocalBounds(*timeline, local)) return false;
+  Matrix toSpace;
+  const auto target = TimelineOf(space);
+  if (target && target != timeline) toSpace = Inverse(GlobalMatrix(*target)).Then(GlobalMatrix(*timeline));
+  double result[4];
+  bool any = false;
+  AddTransformed(toSpace, local, result, any);
+  xMin = result[0] / 20;
+  yMin = result[1] / 20;
+  xMax = result[2] / 20;
+  yMax = result[3] / 20;
+  return true;
+}
+
+void Stage::ToGlobal(Object* clip, double& x, double& y, bool inverse) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return;
+  Matrix m = GlobalMatrix(*timeline);
+  if (inverse) m = Inverse(m);
+  // Positions are whole twips.
+  const Point p = Apply(m, x * 20, y * 20);
+  x = std::round(p.x) / 20;
+  y = std::round(p.y) / 20;
+}
+
+bool Stage::HitTestPoint(Object* clip, double x, double y, bool) {
+  double bounds[4];
+  if (!Bounds(clip, root_->object, bounds[0], bounds[1], bounds[2], bounds[3])) return false;
+  // The stage point in the root's space.
+  double rx = x, ry = y;
+  ToGlobal(root_->object, rx, ry, true);
+  return rx >= bounds[0] && rx <= bounds[2] && ry >= bounds[1] && ry <= bounds[3];
+}
+
+void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width,
+                    double pixels) {
+  Matrix& m = placement.matrix;
+  if (timeline->text) {
+    const double scale = width ? std::sqrt(m.a * m.a + m.b * m.b) : std::sqrt(m.c * m.c + m.d * m.d);
+    if (scale <= 0) return;
+    if (width) {
+      timeline->text->SetWidth(pixels / scale);
+    } else {
+      timeline->text->SetHeight(pixels / scale);
+    }
+    return;
+  }
+  double local[4];
+  if (!LocalBounds(*timeline, local)) return;
+  const double extent = width ? local[2] - local[0] : local[3] - local[1];
+  if (extent <= 0) return;
+  const double wanted = pixels * 20 / extent;
+  double& a = width ? m.a : m.d;
+  double& b = width ? m.b : m.c;
+  const double old = std::sqrt(a * a + b * b);
+  if (old > 0) {
+    a = a / old * wanted;
+    b = b / old * wanted;
+  } else {
+    a = wanted;
+  }
+}
+
+Object* Stage::VariableHolder(const TimelineInstance& field, std::string& name) {
+  const std::string& path = field.text->variable;
+  const auto parent = field.parent.lock();
+  if (!parent || path.empty()) return nullptr;
+  const std::size_t split = path.find_last_of(".:");
+  name = split == std::string::npos ? path : path.substr(split + 1);
+  Object* at = parent->object;
+  if (split == std::string::npos) return at;
+  std::string_view rest = std::string_view(path).substr(0, split);
+  if (!rest.empty() && rest[0] == '/') {
+    at = root_->object;
+    rest.remove_prefix(1);
+  }
+  while (!rest.empty() && at) {
+    const std::size_t end = std::min(rest.find_first_of("./"), rest.size());
+    const std::string part(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (part.empty()) continue;
+    if (NameIs(part, "_root", 6) || NameIs(part, "_level0", 6)) {
+      at = root_->object;
+    } else if (part == "..") {
+      at = ParentClip(at);
+    } else {
+      const Value next = vm_->GetMember(at, part);
+      auto* const* object = std::get_if<Object*>(&next);
+      at = object ? *object : nullptr;
+    }
+  }
+  return at;
+}
+
+void Stage::PullVariable(TimelineInstance& field) {
+  std::string name;
+  Object* holder = VariableHolder(field, name);
+  if (!holder) return;
+  const Value value = vm_->GetMember(holder, name);
+  if (std::holds_alternative<Undefined>(value)) return;
+  const std::string text = vm_->ToStr(value);
+  if (field.text->html) {
+    field.text->SetHtmlText(text, movie_.version);
+  } else if (field.text->text != text) {
+    field.text->SetText(text);
+  }
+}
+
+void Stage::PushVariable(TimelineInstance& field) {
+  std::string name;
+  if (Object* holder = VariableHolder(field, name)) {
+    vm_->SetMember(holder, name, field.text->html ? field.text->HtmlText(movie_.version) : field.text->text);
+  }
+}
+
+// Bound fields show what their variables hold, as each frame ends.
+void Stage::SyncBoundFields() {
+  std::erase_if(boundFields_, [](const std::weak_ptr<TimelineInstance>& field) { return field.expired(); });
+  for (const auto& weak : boundFields_) {
+    if (const auto field = weak.lock(); field && field->text && !field->text->variable.empty()) PullVariable(*field);
+  }
+}
+
+bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, Value& out) {
+  TextField& f = *timeline.text;
+  const int v = movie_.version;
+  const auto is = [&](std::string_view wanted) { return NameIs(name, wanted, v); };
+  if ((is("text") || is("htmlText")) && !f.variable.empty()) {
+    // A variable of a timeline shows at once; one of another object when the frame ends.
+    std::string variable;
+    if (Object* holder = VariableHolder(timeline, variable); holder && holder->kind == ObjectKind::Clip) {
+      PullVariable(timeline);
+    }
+  }
+  if (is("text")) {
+    out = f.text;
+  } else if (is("htmlText")) {
+    out = f.HtmlText(v);
+  } else if (is("html")) {
+    out = f.html;
+  } else if (is("length")) {
+    out = static_cast<double>(Utf8Length(f.text));
+  } else if (is("textWidth")) {
+    out = f.TextWidth();
+  } else if (is("textHeight")) {
+    out = f.TextHeight();
+  } else if (is("variable")) {
+    out = f.variable.empty() ? Value{Null{}} : Value{f.variable};
+  } else if (is("maxChars")) {
+    out = f.maxChars ? Value{static_cast<double>(*f.maxChars)} : Value{Null{}};
+  } else if (is("restrict")) {
+    out = f.restrict ? Value{*f.restrict} : Value{Null{}};
+  } else if (is("border")) {
+    out = f.border;
+  } else if (is("borderColor")) {
+    out = static_cast<double>(f.borderColor);
+  } else if (is("background")) {
+    out = f.background;
+  } else if (is("backgroundColor")) {
+    out = static_cast<double>(f.backgroundColor);
+  } else if (is("textColor")) {
+    out = static_cast<double>(f.format.color.value_or(0));
+  } else if (is("multiline")) {
+    out = f.multiline;
+  } else if (is("wordWrap")) {
+    out = f.wordWrap;
+  } else if (is("password")) {
+    out = f.password;
+  } else if (is("selectable")) {
+    out = f.selectable;
+  } else if (is("type")) {
+    out = std::string(f.editable ? "input" : "dynamic");
+  } else if (is("autoSize")) {
+    out = AutoSizeName(f.autoSize);
+  } else if (is("embedFonts")) {
+    out = f.embedFonts;
+  } else if (is("condenseWhite")) {
+    out = f.condenseWhite;
+  } else if (is("mouseWheelEnabled")) {
+    out = f.mouseWheelEnabled;
+  } else if (is("scroll")) {
+    out = static_cast<double>(f.scroll);
+  } else if (is("maxscroll")) {
+    out = static_cast<double>(f.MaxScroll());
+  } else if (is("bottomScroll")) {
+    out = static_cast<double>(f.BottomScroll());
+  } else if (is("hscroll")) {
+    out = static_cast<double>(f.hscroll);
+  } else if (is("maxhscroll")) {
+    out = std::max(0.0, f.TextWidth() + 4 - f.Width());
+  } else if (v >= 8 && is("antiAliasType")) {
+    out = f.antiAliasType;
+  } else if (v >= 8 && is("gridFitType")) {
+    out = f.gridFitType;
+  } else if (v >= 8 && is("sharpness")) {
+    out = f.sharpness;
+  } else if (v >= 8 && is("thickness")) {
+    out = f.thickness;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, std::string_view name,
+                            const Value& value) {
+  TextField& f = *timeline->text;
+  const int v = movie_.version;
+  const auto is = [&](std::string_view wanted) { return NameIs(name, wanted, v); };
+  const auto number = [&]() { return vm_->ToNum(value); };
+  const auto color = [&]() { return static_cast<std::uint32_t>(ToInt32(number())) & 0xFFFFFFu; };
+  if (is("text")) {
+    f.SetText(vm_->ToStr(value));
+    PushVariable(*timeline);
+  } else if (is("htmlText")) {
+    f.SetHtmlText(vm_->ToStr(value), v);
+    PushVariable(*timeline);
+  } else if (is("html")) {
+    f.html = vm_->ToBool(value);
+  } else if (is("variable")) {
+    const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
+    f.variable = none ? std::string() : vm_->ToStr(value);
+    if (!f.variable.empty()) {
+      boundFields_.push_back(timeline);
+      PullVariable(*timeline);
+    }
+  } else if (is("maxChars")) {
+    const double n = number();
+    if (std::isfinite(n) && n > 0) {
+      f.maxChars = static_cast<int>(n);
+    } else {
+      f.maxChars.reset();
+    }
+  } else if (is("restrict")) {
+    const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
+    if (none || vm_->ToStr(value).empty()) {
+      f.restrict.reset();
+    } else {
+      f.restrict = vm_->ToStr(value);
+    }
+  } else if (is("border")) {
+    f.border = vm_->ToBool(value);
+  } else if (is("borderColor")) {
+    f.borderColor = color();
+  } else if (is("background")) {
+    f.background = vm_->ToBool(value);
+  } else if (is("backgroundColor")) {
+    f.backgroundColor = color();
+  } else if (is("textColor")) {
+    f.format.color = color();
+  } else if (is("multiline")) {
+    f.multiline = vm_->ToBool(value);
+  } else if (is("wordWrap")) {
+    f.wordWrap = vm_->ToBool(value);
+    f.FitToText();
+  } else if (is("password")) {
+    f.password = vm_->ToBool(value);
+  } else if (is("selectable")) {
+    f.selectable = vm_->ToBool(value);
+  } else if (is("type")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "input" || type == "dynamic") f.editable = type == "input";
+  } else if (is("autoSize")) {
+    if (const auto* flag = std::get_if<bool>(&value)) {
+      f.autoSize = *flag ? AutoSize::Left : AutoSize::None;
+    } else {
+      const std::string size = LowerAscii(vm_->ToStr(value));
+      f.autoSize = size == "left"     ? AutoSize::Left
+                   : size == "center" ? AutoSize::Center
+                   : size == "right"  ? AutoSize::Right
+                                      : AutoSize::None;
+    }
+    f.FitToText();
+  } else if (is("embedFonts")) {
+    f.embedFonts = vm_->ToBool(value);
+  } else if (is("condenseWhite")) {
+    f.condenseWhite = vm_->ToBool(value);
+  } else if (is("mouseWheelEnabled")) {
+    f.mouseWheelEnabled = vm_->ToBool(value);
+  } else if (is("scroll")) {
+    const double n = number();
+    if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, f.MaxScroll());
+  } else if (is("hscroll")) {
+    const double n = number();
+    if (std::isfinite(n)) f.hscroll = std::max(0, static_cast<int>(n));
+  } else if (is("length") || is("textWidth") || is("textHeight") || is("maxscroll") || is("bottomScroll") ||
+             is("maxhscroll")) {
+    // read-only
+  } else if (v >= 8 && is("antiAliasType")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "normal" || type == "advanced") f.antiAliasType = type;
+  } else if (v >= 8 && is("gridFitType")) {
+    const std::string type = vm_->ToStr(value);
+    if (type == "none" || type == "pixel" || type == "subpixel") f.gridFitType = type;
+  } else if (v >= 8 && is("sharpness")) {
+    if (std::isfinite(number())) f.sharpness = std::clamp(number(), -400.0, 400.0);
+  } else if (v >= 8 && is("thickness")) {
+    if (std::isfinite(number())) f.thickness = std::clamp(number(), -200.0, 200.0);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace swf

@@ -15,9 +15,11 @@
 #include <utility>
 #include <vector>
 
+#include "drawing.h"
 #include "movie_player.h"
 #include "script/vm.h"
 #include "swf_movie.h"
+#include "text/text_field.h"
 
 namespace swf {
 
@@ -61,6 +63,7 @@ struct DisplayObject {
   // a stale picture.
   std::uint64_t look = NewLookStamp();
   void Touch() { look = NewLookStamp(); }
+  int placedFrame = -1;        // the timeline frame whose tag made it; -1 when a script did
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -68,11 +71,16 @@ using DisplayList = std::map<int, DisplayObject>;
 // Counters the whole stage shares, kept by every instance it made.
 struct StageCounters {
   int liveInstances = 0;
+  std::uint64_t made = 0;
 };
 
 // Depths scripts give (attachMovie, createEmptyMovieClip) sit above the
 // timeline's own: script depth d is display-list depth d + kScriptDepthBase.
 inline constexpr int kScriptDepthBase = 16384;
+
+// What kind of script object a display-list entry is: clips have timelines;
+// buttons and text fields are instances with an empty one.
+enum class DisplayKind : std::uint8_t { Clip, Button, Text };
 
 class TimelineInstance {
  public:
@@ -91,10 +99,15 @@ class TimelineInstance {
   DisplayList displayList;
   std::weak_ptr<TimelineInstance> parent;
   int nesting = 0;
+  std::uint64_t serial = 0;  // order of making: frames step newest first
 
   // The clip object scripts see; its properties are the timeline's variables.
   Object* object = nullptr;
   std::vector<ClipAction> clipActions;
+  DisplayKind kind = DisplayKind::Clip;
+  std::unique_ptr<TextField> text;                 // text fields
+  std::shared_ptr<const ButtonDefinition> button;  // buttons
+  Drawing drawing;                                 // what the drawing methods made
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
   void SetVariable(std::string_view name, Value value);
@@ -152,11 +165,15 @@ class Stage final : private DisplayHost {
 
  private:
   void StartTick();
+  void StepTimelines();
   void StepTimeline(const std::shared_ptr<TimelineInstance>& timeline);
+  void CollectSteppers(const std::shared_ptr<TimelineInstance>& timeline,
+                       std::vector<std::shared_ptr<TimelineInstance>>& into);
+  [[nodiscard]] bool IsOnStage(const TimelineInstance& timeline);
   void ChangeFrame(const std::shared_ptr<TimelineInstance>& timeline, int target);
   void SpendFrameWork(std::size_t tags);
   void EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions);
-  void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag);
+  void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame);
   void Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   DisplayObject MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement);
   void QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
@@ -168,7 +185,9 @@ class Stage final : private DisplayHost {
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
   std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
                                                std::shared_ptr<const Timeline> definition, Placement& placement,
-                                               std::uint16_t character);
+                                               std::uint16_t character, Object* init = nullptr,
+                                               const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
+                                                   attach = {});
   DisplayObject* EntryOf(Object* clip, int* depth = nullptr);
   static std::shared_ptr<TimelineInstance> TimelineOf(Object* clip);
 
@@ -185,13 +204,47 @@ class Stage final : private DisplayHost {
   bool SetClipProperty(Object* clip, std::string_view name, const Value& value) override;
   void GetUrl(std::string_view url, std::string_view target) override;
   std::string TargetPath(Object* clip) override;
-  Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) override;
-  Object* DuplicateClip(Object* clip, std::string_view name, int depth) override;
+  Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
+                     Object* init) override;
+  Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) override;
   void RemoveClip(Object* clip) override;
   int Depth(Object* clip) override;
   int NextHighestDepth(Object* clip) override;
   void SwapDepths(Object* clip, int depth) override;
   void StopAllSounds() override;
+  bool IsMovieClip(Object* clip) override;
+  TextField* TextFieldOf(Object* object) override;
+  void TextChanged(Object* field) override;
+  Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
+                          double height) override;
+  Object* InstanceAtDepth(Object* clip, int depth) override;
+  std::vector<std::string> ChildNames(Object* clip) override;
+  bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
+  void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
+  bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
+  Object* FocusedObject() override;
+  void SetFocusedObject(Object* object) override;
+  void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
+
+  // Text fields and buttons.
+  std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
+                                                  const EditTextDefinition& definition);
+  std::shared_ptr<TimelineInstance> MakeButton(const std::shared_ptr<TimelineInstance>& parent,
+                                               std::shared_ptr<const ButtonDefinition> definition);
+  bool GetTextProperty(TimelineInstance& field, std::string_view name, Value& out);
+  bool SetTextProperty(const std::shared_ptr<TimelineInstance>& field, std::string_view name, const Value& value);
+  // A bound field's variable: the object holding it and its name; null when
+  // the path leads nowhere.
+  Object* VariableHolder(const TimelineInstance& field, std::string& name);
+  void PullVariable(TimelineInstance& field);
+  void PushVariable(TimelineInstance& field);
+  void SyncBoundFields();
+  // Geometry: the matrix from a timeline's space to the stage's, and bounds
+  // in twips of what a timeline shows in its own space.
+  Matrix GlobalMatrix(const TimelineInstance& timeline);
+  bool LocalBounds(const TimelineInstance& timeline, double bounds[4], int nesting = 0);
+  bool ObjectBounds(const DisplayObject& object, double bounds[4], int nesting);
+  void SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width, double pixels);
 
   Movie movie_;
   std::unique_ptr<Vm> vm_;  // before the timelines, which point into it
@@ -214,6 +267,9 @@ class Stage final : private DisplayHost {
   std::vector<FsCommand> commands_;
   std::set<const void*> initDone_;
   std::vector<SoundEvent> soundEvents_;
+  std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
+  int unnamedInstances_ = 0;
+  std::weak_ptr<TimelineInstance> focus_;  // "instanceN" names given so far
 };
 
 }  // namespace swf

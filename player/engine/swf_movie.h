@@ -74,6 +74,8 @@ struct Shape {
   std::vector<ShapeLayer> layers;
   // Bounds of all edges in twips (empty shapes have min > max).
   double minX = 0, minY = 0, maxX = -1, maxY = -1;
+  // The bounds the definition declares, lines included (what scripts measure).
+  double declaredMinX = 0, declaredMinY = 0, declaredMaxX = 0, declaredMaxY = 0;
 };
 
 // onClipEvent handlers of a placement: the events as flag bits (load 0x01,
@@ -130,7 +132,58 @@ struct Timeline {
   [[nodiscard]] std::span<const ControlTag> FrameTags(int frame) const;
 };
 
-using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>>;
+// DefineEditText: a text field as the movie defines it. Bounds in twips,
+// relative to the field's origin.
+struct EditTextDefinition {
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool wordWrap = false, multiline = false, password = false, readOnly = false;
+  bool autoSize = false, noSelect = false, border = false, html = false, useOutlines = false;
+  std::optional<std::uint16_t> fontId;
+  std::uint16_t fontHeightTwips = 240;
+  std::optional<Rgba> textColor;
+  std::optional<std::uint16_t> maxLength;
+  // Layout: 0 left, 1 right, 2 centre, 3 justify; margins, indent and leading in twips.
+  std::uint8_t align = 0;
+  std::uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+  std::int16_t leading = 0;
+  std::string variableName;  // UTF-8
+  std::string initialText;   // UTF-8, HTML when `html`
+};
+
+// DefineButton/DefineButton2: the characters each state shows and the
+// actions its transitions run. State bits: 1 up, 2 over, 4 down, 8 hit area.
+struct ButtonRecord {
+  std::uint8_t states = 0;
+  std::uint16_t character = 0;
+  std::uint16_t depth = 0;
+  Matrix matrix;
+  ColorTransform colorTransform;
+};
+// Condition bits as DefineButton2 stores them (0x0008 release inside = a
+// DefineButton action); `key` is the key code of a keyPress condition.
+struct ButtonAction {
+  std::uint16_t conditions = 0;
+  std::shared_ptr<const std::vector<std::uint8_t>> code;
+};
+struct ButtonDefinition {
+  bool trackAsMenu = false;
+  std::vector<ButtonRecord> records;
+  std::vector<ButtonAction> actions;
+};
+
+// Per-glyph metrics of a DefineFont2/3 (advances in the font's units: twips
+// for DefineFont2, twentieths of them for DefineFont3) and the names the
+// DefineFontInfo tags give.
+struct FontDefinition {
+  std::string name;
+  bool bold = false, italic = false;
+  double unitsPerEm = 1024;  // 1024 for DefineFont2, 20480 for DefineFont3
+  double ascent = 0, descent = 0, leading = 0;
+  std::map<std::uint16_t, double> advances;  // code unit -> advance in font units
+};
+
+using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>,
+                               std::shared_ptr<const EditTextDefinition>, std::shared_ptr<const ButtonDefinition>>;
 
 struct Movie {
   int version = 0;
@@ -142,6 +195,7 @@ struct Movie {
   std::map<std::uint16_t, Character> characters;
   std::map<std::string, std::uint16_t> exports;  // lower-cased linkage name -> character
   std::map<std::uint16_t, std::shared_ptr<const SoundDef>> sounds;
+  std::map<std::uint16_t, std::shared_ptr<const FontDefinition>> fonts;
   Timeline root;
 };
 

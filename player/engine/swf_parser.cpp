@@ -89,6 +89,15 @@ enum TagCode : unsigned {
   kFileAttributes = 69,
   kPlaceObject3 = 70,
   kDefineShape4 = 83,
+  kDefineButton = 7,
+  kDefineText = 11,
+  kDefineText2 = 33,
+  kDefineMorphShape = 46,
+  kDefineMorphShape2 = 84,
+  kDefineFont2 = 48,
+  kDefineFont3 = 75,
+  kDefineButton2 = 34,
+  kDefineEditText = 37,
 };
 
 struct RawTag {
@@ -463,6 +472,139 @@ std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int ver
   return place;
 }
 
+std::optional<EditTextDefinition> ReadEditText(ByteReader& reader, int version) {
+  EditTextDefinition text;
+  const std::array<double, 4> bounds = ReadRect(reader);
+  text.minX = bounds[0];
+  text.maxX = bounds[1];
+  text.minY = bounds[2];
+  text.maxY = bounds[3];
+  const std::uint8_t flags = reader.U8();
+  const std::uint8_t moreFlags = reader.U8();
+  text.wordWrap = (flags & 0x40u) != 0;
+  text.multiline = (flags & 0x20u) != 0;
+  text.password = (flags & 0x10u) != 0;
+  text.readOnly = (flags & 0x08u) != 0;
+  text.autoSize = (moreFlags & 0x40u) != 0;
+  text.noSelect = (moreFlags & 0x10u) != 0;
+  text.border = (moreFlags & 0x08u) != 0;
+  text.html = (moreFlags & 0x02u) != 0;
+  text.useOutlines = (moreFlags & 0x01u) != 0;
+  const bool hasFont = (flags & 0x01u) != 0;
+  const bool hasFontClass = (moreFlags & 0x80u) != 0;
+  if (hasFont) text.fontId = reader.U16();
+  if (hasFontClass) (void)reader.CString();
+  if (hasFont || hasFontClass) text.fontHeightTwips = reader.U16();
+  if (flags & 0x04u) text.textColor = ReadRgba(reader);
+  if (flags & 0x02u) text.maxLength = reader.U16();
+  if (moreFlags & 0x20u) {
+    text.align = reader.U8();
+    text.leftMargin = reader.U16();
+    text.rightMargin = reader.U16();
+    text.indent = reader.U16();
+    text.leading = reader.S16();
+  }
+  text.variableName = SwfTextToUtf8(reader.CString(), version);
+  if (flags & 0x80u) text.initialText = SwfTextToUtf8(reader.CString(), version);
+  if (reader.Failed()) return std::nullopt;
+  return text;
+}
+
+inline constexpr std::size_t kMaxButtonRecords = 256;
+inline constexpr std::size_t kMaxButtonActions = 256;
+
+// Button records up to their terminating zero; false when the data breaks off
+// or holds filters we do not read (the actions are then still reachable).
+bool ReadButtonRecords(ByteReader& reader, bool second, std::vector<ButtonRecord>& records) {
+  while (records.size() < kMaxButtonRecords) {
+    const std::uint8_t flags = reader.U8();
+    if (reader.Failed()) return false;
+    if (flags == 0) return true;
+    ButtonRecord record;
+    record.states = flags & 0x0Fu;
+    record.character = reader.U16();
+    record.depth = reader.U16();
+    record.matrix = ReadMatrix(reader);
+    if (second) record.colorTransform = ReadColorTransform(reader, true);
+    if (reader.Failed()) return false;
+    records.push_back(record);
+    if (second && (flags & 0x10u)) return false;
+    if (second && (flags & 0x20u)) (void)reader.U8();
+  }
+  return false;
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> CodeOf(std::span<const std::uint8_t> bytes) {
+  return std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+}
+
+std::optional<ButtonDefinition> ReadButton(ByteReader& reader, bool second) {
+  ButtonDefinition button;
+  if (!second) {
+    if (!ReadButtonRecords(reader, false, button.records)) return std::nullopt;
+    button.actions.push_back({0x0008u, CodeOf(reader.Rest())});
+    return button;
+  }
+  button.trackAsMenu = (reader.U8() & 0x01u) != 0;
+  const std::size_t offsetAt = reader.Position();
+  const std::uint16_t actionOffset = reader.U16();
+  if (reader.Failed()) return std::nullopt;
+  (void)ReadButtonRecords(reader, true, button.records);
+  if (actionOffset == 0) return button;
+  ByteReader actions(reader.Whole());
+  actions.Skip(offsetAt + actionOffset);
+  while (!actions.Failed() && button.actions.size() < kMaxButtonActions) {
+    const std::uint16_t size = actions.U16();
+    const std::uint16_t conditions = actions.U16();
+    if (actions.Failed()) break;
+    const std::size_t length = size >= 4 ? size - 4u : actions.Remaining();
+    const std::span<const std::uint8_t> code = actions.Bytes(std::min(length, actions.Remaining()));
+    button.actions.push_back({conditions, CodeOf(code)});
+    if (size == 0) break;
+  }
+  return button;
+}
+
+// The metrics of a DefineFont2 or DefineFont3: name, style, and per code
+// unit the advance; glyph outlines are skipped.
+std::optional<FontDefinition> ReadFont(ByteReader& reader, bool third, int version) {
+  FontDefinition font;
+  font.unitsPerEm = third ? 20480 : 1024;
+  const std::uint8_t flags = reader.U8();
+  (void)reader.U8();  // language
+  const std::uint8_t nameLength = reader.U8();
+  const std::span<const std::uint8_t> name = reader.Bytes(nameLength);
+  if (reader.Failed()) return std::nullopt;
+  std::string rawName(name.begin(), name.end());
+  if (const auto zero = rawName.find('\0'); zero != std::string::npos) rawName.resize(zero);
+  font.name = SwfTextToUtf8(rawName, version);
+  font.bold = (flags & 0x01u) != 0;
+  font.italic = (flags & 0x02u) != 0;
+  const bool wideOffsets = (flags & 0x08u) != 0;
+  const bool wideCodes = (flags & 0x04u) != 0;
+  const std::uint16_t glyphs = reader.U16();
+  const std::size_t tableAt = reader.Position();
+  std::vector<std::uint32_t> offsets;
+  for (std::uint16_t i = 0; i <= glyphs && !reader.Failed(); ++i) {
+    offsets.push_back(wideOffsets ? reader.U32() : reader.U16());
+  }
+  if (reader.Failed() || glyphs == 0) return font;
+  ByteReader codes(reader.Whole());
+  codes.Skip(tableAt + offsets.back());
+  std::vector<std::uint16_t> codeUnits;
+  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i)
+    codeUnits.push_back(wideCodes ? codes.U16() : codes.U8());
+  if (codes.Failed() || !(flags & 0x80u)) return font;
+  font.ascent = codes.U16();
+  font.descent = codes.U16();
+  font.leading = codes.S16();
+  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i) {
+    const std::int16_t advance = codes.S16();
+    if (!codes.Failed()) font.advances.emplace(codeUnits[i], advance);
+  }
+  return font;
+}
+
 class MovieParser {
  public:
   explicit MovieParser(Movie& movie) : movie_(movie) {}
@@ -568,6 +710,35 @@ class MovieParser {
       case kDefineShape3: ReadShape(body, 3); break;
       case kDefineShape4: ReadShape(body, 4); break;
       case kDefineSprite: ReadSprite(body); break;
+      case kDefineText:
+      case kDefineText2:
+      case kDefineMorphShape:
+      case kDefineMorphShape2: ReadBoundsOnly(body); break;
+      case kDefineEditText: {
+        const std::uint16_t id = body.U16();
+        if (auto text = ReadEditText(body, movie_.version)) {
+          movie_.characters.insert_or_assign(id, std::make_shared<const EditTextDefinition>(std::move(*text)));
+        }
+        break;
+      }
+      case kDefineButton:
+      case kDefineButton2: {
+        const std::uint16_t id = body.U16();
+        if (body.Failed()) break;
+        if (auto button = ReadButton(body, code == kDefineButton2)) {
+          movie_.characters.insert_or_assign(id, std::make_shared<const ButtonDefinition>(std::move(*button)));
+        }
+        break;
+      }
+      case kDefineFont2:
+      case kDefineFont3: {
+        const std::uint16_t id = body.U16();
+        if (body.Failed()) break;
+        if (auto font = ReadFont(body, code == kDefineFont3, movie_.version)) {
+          movie_.fonts.insert_or_assign(id, std::make_shared<const FontDefinition>(std::move(*font)));
+        }
+        break;
+      }
       case kSetBackgroundColor: {
         const Rgba color = ReadRgb(body);
         if (!body.Failed() && !movie_.background) movie_.background = color;
@@ -587,14 +758,32 @@ class MovieParser {
 
   void ReadShape(ByteReader& body, int version) {
     const std::uint16_t id = body.U16();
-    (void)ReadRect(body);
+    const std::array<double, 4> bounds = ReadRect(body);
     if (version == 4) {
       (void)ReadRect(body);
       (void)body.U8();
     }
     if (body.Failed()) return;
-    auto shape = std::make_shared<const Shape>(ShapeReader(body, version, segmentBudget_).Read());
-    movie_.characters.insert_or_assign(id, std::move(shape));
+    Shape shape = ShapeReader(body, version, segmentBudget_).Read();
+    shape.declaredMinX = bounds[0];
+    shape.declaredMaxX = bounds[1];
+    shape.declaredMinY = bounds[2];
+    shape.declaredMaxY = bounds[3];
+    movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+  }
+
+  // Static text and morph shapes: drawn by no one yet, but they have bounds
+  // and are shape-like to scripts (their names stand for their parent).
+  void ReadBoundsOnly(ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    const std::array<double, 4> bounds = ReadRect(body);
+    if (body.Failed()) return;
+    Shape shape;
+    shape.declaredMinX = bounds[0];
+    shape.declaredMaxX = bounds[1];
+    shape.declaredMinY = bounds[2];
+    shape.declaredMaxY = bounds[3];
+    movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
   }
 
   void ReadSprite(ByteReader& body) {

@@ -35,6 +35,7 @@ class ByteReader {
   [[nodiscard]] bool AtEnd() const { return position_ >= data_.size(); }
   [[nodiscard]] bool Failed() const { return failed_; }
   [[nodiscard]] std::span<const std::uint8_t> Rest() const { return data_.subspan(position_); }
+  [[nodiscard]] std::span<const std::uint8_t> Whole() const { return data_; }
 
  private:
   std::span<const std::uint8_t> data_;

@@ -712,6 +712,66 @@ std::uint16_t MovieBuilder::DefineSprite(const SpriteBuilder& sprite) {
   return id;
 }
 
+std::uint16_t MovieBuilder::DefineEditText(const EditTextSpec& text) {
+  const std::uint16_t id = nextId_++;
+  Bytes body;
+  AppendU16(body, id);
+  AppendBytes(body, EncodeRect(Twips(text.x), Twips(text.x + text.width), Twips(text.y), Twips(text.y + text.height)));
+  unsigned flags = 0;
+  if (text.text) flags |= 0x80u;
+  if (text.wordWrap) flags |= 0x40u;
+  if (text.multiline) flags |= 0x20u;
+  if (text.password) flags |= 0x10u;
+  if (text.readOnly) flags |= 0x08u;
+  if (text.color) flags |= 0x04u;
+  if (text.maxLength) flags |= 0x02u;
+  if (text.fontHeight) flags |= 0x01u;
+  unsigned moreFlags = 0;
+  if (text.autoSize) moreFlags |= 0x40u;
+  if (text.border) moreFlags |= 0x08u;
+  if (text.html) moreFlags |= 0x02u;
+  AppendU8(body, flags);
+  AppendU8(body, moreFlags);
+  if (text.fontHeight) {
+    AppendU16(body, 0);
+    AppendU16(body, static_cast<unsigned>(Twips(*text.fontHeight)));
+  }
+  if (text.color) AppendColor(body, *text.color, true);
+  if (text.maxLength) AppendU16(body, *text.maxLength);
+  AppendString(body, text.variable);
+  if (text.text) AppendString(body, *text.text);
+  Tag(37, body);
+  return id;
+}
+
+std::uint16_t MovieBuilder::DefineButton2(const std::vector<ButtonRecordSpec>& records,
+                                          const std::vector<std::pair<std::uint16_t, Actions>>& actions) {
+  const std::uint16_t id = nextId_++;
+  Bytes recordBytes;
+  for (const ButtonRecordSpec& record : records) {
+    AppendU8(recordBytes, record.states);
+    AppendU16(recordBytes, record.character);
+    AppendU16(recordBytes, record.depth);
+    AppendBytes(recordBytes, EncodeMatrix(record.transform));
+    AppendBytes(recordBytes, EncodeColorTransform(ColorTransform{}, true));
+  }
+  AppendU8(recordBytes, 0);
+  Bytes body;
+  AppendU16(body, id);
+  AppendU8(body, 0);  // not a menu
+  // The action offset counts from its own field.
+  AppendU16(body, actions.empty() ? 0u : static_cast<unsigned>(recordBytes.size() + 2));
+  AppendBytes(body, recordBytes);
+  for (std::size_t i = 0; i < actions.size(); ++i) {
+    const Bytes code = actions[i].second.Encode();
+    AppendU16(body, i + 1 == actions.size() ? 0u : static_cast<unsigned>(code.size() + 4));
+    AppendU16(body, actions[i].first);
+    AppendBytes(body, code);
+  }
+  Tag(34, body);
+  return id;
+}
+
 Bytes MovieBuilder::Build(bool compress) const {
   Bytes body = EncodeRect(0, Twips(width_), 0, Twips(height_));
   AppendU16(body, static_cast<unsigned>(std::lround(framesPerSecond_ * 256)));

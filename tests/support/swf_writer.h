@@ -191,6 +191,26 @@ class TimelineBuilder {
 
 class SpriteBuilder : public TimelineBuilder {};
 
+// What a DefineEditText declares (bounds in pixels, font height in pixels).
+struct EditTextSpec {
+  double x = 0, y = 0, width = 100, height = 20;
+  bool wordWrap = false, multiline = false, password = false, readOnly = false;
+  bool autoSize = false, border = false, html = false;
+  std::optional<double> fontHeight;  // written with font id 0 (a device font) when set
+  std::optional<Color> color;
+  std::optional<std::uint16_t> maxLength;
+  std::string variable;
+  std::optional<std::string> text;
+};
+
+// One record of a DefineButton2: the character a state set shows at a depth.
+struct ButtonRecordSpec {
+  std::uint8_t states = 0x0F;  // up 1, over 2, down 4, hit 8
+  std::uint16_t character = 0;
+  std::uint16_t depth = 1;
+  Transform transform;
+};
+
 class MovieBuilder : public TimelineBuilder {
  public:
   explicit MovieBuilder(double widthPixels, double heightPixels, double framesPerSecond = 24, int version = 6);
@@ -200,6 +220,10 @@ class MovieBuilder : public TimelineBuilder {
   // DefineShape (1), DefineShape2, 3 or 4; returns the new character id.
   std::uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
   std::uint16_t DefineSprite(const SpriteBuilder& sprite);
+  std::uint16_t DefineEditText(const EditTextSpec& text);
+  // DefineButton2 with its records and (condition bits, actions) pairs.
+  std::uint16_t DefineButton2(const std::vector<ButtonRecordSpec>& records,
+                              const std::vector<std::pair<std::uint16_t, Actions>>& actions = {});
 
   // The whole file: header, tags so far, End. The frame count in the header
   // is the number of ShowFrame calls.

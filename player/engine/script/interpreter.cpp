@@ -557,7 +557,7 @@ class Interpreter final : public ScriptRoots {
     for (auto it = names.rbegin(); it != names.rend(); ++it) Push(*it);
   }
 
-  std::vector<std::string> ClipChildNames(Object*) { return {}; }
+  std::vector<std::string> ClipChildNames(Object* clip) { return vm_.Host().ChildNames(clip); }
 
   // Flow -----------------------------------------------------------------
 

@@ -1,6 +1,9 @@
 // MovieClip: the methods scripts call on timelines.
 
 #include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 #include "vm.h"
 
@@ -10,23 +13,86 @@ namespace {
 
 bool IsClip(Object* self) { return self && self->kind == ObjectKind::Clip; }
 
-void Goto(Vm& vm, Object* self, const Value& frame, bool play) {
+std::string LowerText(std::string_view text) {
+  std::string lower(text);
+  for (char& ch : lower) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return lower;
+}
+
+// The clip a slash or dot path names, from `from` ("/a/b", "../c", "_root.a").
+Object* ClipAtPath(Vm& vm, Object* from, std::string_view path) {
+  DisplayHost& host = vm.Host();
+  Object* at = from;
+  if (!path.empty() && path[0] == '/') {
+    at = host.RootClip();
+    path.remove_prefix(1);
+  }
+  while (!path.empty() && at) {
+    const std::size_t end = std::min(path.find_first_of("./"), path.size());
+    const std::string part(path.substr(0, end));
+    path.remove_prefix(std::min(end + 1, path.size()));
+    if (part.empty()) continue;
+    const std::string lower = LowerText(part);
+    if (lower == "..") {
+      at = host.ParentClip(at);
+    } else if (lower == "_root" || lower == "_level0") {
+      at = host.RootClip();
+    } else if (lower == "_parent") {
+      at = host.ParentClip(at);
+    } else {
+      at = host.ChildClip(at, part);
+    }
+  }
+  return at;
+}
+
+void Goto(Vm& vm, Object* self, Value frame, bool play) {
   if (!IsClip(self)) return;
+  // "path:frame" names the frame of another clip.
+  if (const auto* text = std::get_if<std::string>(&frame)) {
+    if (const std::size_t colon = text->rfind(':'); colon != std::string::npos) {
+      self = ClipAtPath(vm, self, std::string_view(*text).substr(0, colon));
+      if (!IsClip(self)) return;
+      frame = text->substr(colon + 1);
+    }
+  }
   DisplayHost& host = vm.Host();
   if (const auto* label = std::get_if<std::string>(&frame); label && std::isnan(StringToNumber(*label))) {
     if (!host.GotoLabel(self, *label)) return;
   } else {
     const double number = vm.ToNum(frame);
     if (std::isnan(number)) return;
-    host.GotoFrame(self, static_cast<int>(std::max(-1.0, std::min(std::trunc(number), 1e9))) - 1);
+    // Frame numbers are 32-bit integers, 1-based: the step to 0-based wraps,
+    // and a frame before the first is no frame at all.
+    const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(number)) - 1u);
+    if (zeroBased >= 0) host.GotoFrame(self, zeroBased);
   }
   host.Play(self, play);
 }
 
 int DepthArg(Vm& vm, const Value& value) {
   const double depth = vm.ToNum(value);
-  if (std::isnan(depth)) return 0;
-  return static_cast<int>(std::max(-16384.0, std::min(std::trunc(depth), 2130690045.0)));
+  if (!std::isfinite(depth)) return 0;
+  // Depths wrap to 32 bits as integers do; the top of the range is kept clear
+  // of the offset the display list adds.
+  return std::max(-16384, std::min(ToInt32(depth), 2130690045));
+}
+
+// The depth a new clip may take: a 32-bit integer from the lowest timeline
+// depth up to the last one scripts may use; nothing beyond.
+std::optional<int> NewClipDepth(Vm& vm, const Value& value) {
+  const double number = vm.ToNum(value);
+  const std::int32_t depth = std::isfinite(number) ? ToInt32(number) : 0;
+  if (depth < -16384 || depth > 2130690044) return std::nullopt;
+  return depth;
+}
+
+Object* InitObject(std::span<const Value> args, std::size_t index) {
+  if (index >= args.size()) return nullptr;
+  auto* const* init = std::get_if<Object*>(&args[index]);
+  return init ? *init : nullptr;
 }
 
 Value ClipOrUndefined(Object* clip) { return clip ? Value{clip} : Value{Undefined{}}; }
@@ -86,28 +152,19 @@ void InstallMovieClipClass(Vm& vm) {
     return Undefined{};
   });
   vm.DefineMethod(proto, "createEmptyMovieClip", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self)) return Undefined{};
-    return ClipOrUndefined(v.Host().CreateClip(self, "", v.ToStr(Arg(args, 0)), DepthArg(v, Arg(args, 1))));
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 1));
+    if (!IsClip(self) || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().CreateClip(self, "", v.ToStr(Arg(args, 0)), *depth, nullptr));
   });
   vm.DefineMethod(proto, "attachMovie", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self) || args.size() < 3) return Undefined{};
-    Object* made = v.Host().CreateClip(self, v.ToStr(args[0]), v.ToStr(args[1]), DepthArg(v, args[2]));
-    if (made && args.size() > 3) {
-      if (auto* const* init = std::get_if<Object*>(&args[3])) {
-        for (const std::string& name : v.EnumerableNames(*init)) v.SetMember(made, name, v.GetMember(*init, name));
-      }
-    }
-    return ClipOrUndefined(made);
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 2));
+    if (!IsClip(self) || args.size() < 3 || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().CreateClip(self, v.ToStr(args[0]), v.ToStr(args[1]), *depth, InitObject(args, 3)));
   });
   vm.DefineMethod(proto, "duplicateMovieClip", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self) || args.size() < 2) return Undefined{};
-    Object* made = v.Host().DuplicateClip(self, v.ToStr(args[0]), DepthArg(v, args[1]));
-    if (made && args.size() > 2) {
-      if (auto* const* init = std::get_if<Object*>(&args[2])) {
-        for (const std::string& name : v.EnumerableNames(*init)) v.SetMember(made, name, v.GetMember(*init, name));
-      }
-    }
-    return ClipOrUndefined(made);
+    const std::optional<int> depth = NewClipDepth(v, Arg(args, 1));
+    if (!IsClip(self) || args.size() < 2 || !depth) return Undefined{};
+    return ClipOrUndefined(v.Host().DuplicateClip(self, v.ToStr(args[0]), *depth, InitObject(args, 2)));
   });
   vm.DefineMethod(proto, "removeMovieClip", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     if (IsClip(self)) v.Host().RemoveClip(self);

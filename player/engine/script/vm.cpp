@@ -54,6 +54,8 @@ void Vm::InstallBuiltins() {
   InstallDateClass(*this);
   InstallGlobalFunctions(*this);
   InstallMovieClipClass(*this);
+  InstallTextFieldClass(*this);
+  InstallButtonClass(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -478,7 +480,7 @@ std::string Vm::TypeOf(const Value& value) {
     std::string operator()(const std::string&) const { return "string"; }
     std::string operator()(Object* object) const {
       if (object->kind == ObjectKind::Function) return "function";
-      if (object->kind == ObjectKind::Clip) return "movieclip";
+      if (object->kind == ObjectKind::Clip) return object->vm.Host().IsMovieClip(object) ? "movieclip" : "object";
       return "object";
     }
   };

@@ -22,6 +22,7 @@ namespace swf {
 
 class TimelineInstance;
 class Vm;
+struct TextField;
 
 inline constexpr std::size_t kMaxObjects = 1u << 20;
 inline constexpr std::size_t kMaxArrayLength = 1u << 20;
@@ -71,6 +72,10 @@ class Object {
   bool marked = false;  // reached by the running collection
 };
 
+// The drawing methods of clips, with their arguments in pixels (colours as
+// 0xRRGGBB numbers, alpha in percent).
+enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
+
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
  public:
@@ -89,13 +94,38 @@ class DisplayHost {
   virtual void GetUrl(std::string_view url, std::string_view target) = 0;
   virtual std::string TargetPath(Object* clip) = 0;
   // Display list changes by script; null when the clip cannot be made.
-  // `exportName` "" makes an empty clip.
-  virtual Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth) = 0;
-  virtual Object* DuplicateClip(Object* clip, std::string_view name, int depth) = 0;
+  // `exportName` "" makes an empty clip. The members of `init` (when not
+  // null) are copied onto the new clip before its class constructor runs.
+  virtual Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
+                             Object* init) = 0;
+  virtual Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) = 0;
   virtual void RemoveClip(Object* clip) = 0;
   virtual int Depth(Object* clip) = 0;
   virtual int NextHighestDepth(Object* clip) = 0;
   virtual void SwapDepths(Object* clip, int depth) = 0;
+  // Display objects that are no movie clips (text fields, buttons) are Clip
+  // objects too; these tell them apart and reach their parts.
+  virtual bool IsMovieClip(Object* clip) = 0;
+  virtual TextField* TextFieldOf(Object* object) = 0;
+  // The field's text changed by script: its bound variable follows.
+  virtual void TextChanged(Object* field) = 0;
+  virtual Object* CreateTextField(Object* parent, std::string_view name, int depth, double x, double y, double width,
+                                  double height) = 0;
+  virtual Object* InstanceAtDepth(Object* clip, int depth) = 0;
+  // Names of the clip's named display objects, as for..in lists them.
+  virtual std::vector<std::string> ChildNames(Object* clip) = 0;
+  // Bounds in pixels of what `clip` shows, in the space of `space` (the clip
+  // itself when null); false when it shows nothing.
+  virtual bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
+  // A point in pixels from the clip's space to the stage's (or back).
+  virtual void ToGlobal(Object* clip, double& x, double& y, bool inverse) = 0;
+  // Whether a stage point in pixels falls on the clip's bounds (or, with
+  // `shape`, on one of its filled shapes).
+  virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
+  // The display object that has the keyboard focus (null when none or gone).
+  virtual Object* FocusedObject() = 0;
+  virtual void SetFocusedObject(Object* object) = 0;
+  virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
 };
@@ -170,6 +200,9 @@ class Vm {
   Object* booleanProto_ = nullptr;
   Object* dateProto_ = nullptr;
   Object* clipProto_ = nullptr;
+  Object* textFieldProto_ = nullptr;
+  Object* buttonProto_ = nullptr;
+  Object* textFormatProto_ = nullptr;
   Object* errorProto_ = nullptr;
   // Milliseconds since the movie started, as the stage's clock says.
   double nowMillis = 0;
@@ -256,6 +289,8 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
 // Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
 void InstallPlatformObjects(Vm& vm);
+void InstallTextFieldClass(Vm& vm);
+void InstallButtonClass(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);

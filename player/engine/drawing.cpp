@@ -1,0 +1,129 @@
+#include "drawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf {
+
+namespace {
+
+constexpr double kTwips = 20;
+
+Point Twips(double x, double y) { return {std::round(x * kTwips), std::round(y * kTwips)}; }
+
+}  // namespace
+
+ShapeLayer& Drawing::Layer() {
+  if (shape_.layers.empty()) shape_.layers.emplace_back();
+  return shape_.layers.back();
+}
+
+void Drawing::Grow(Point point, double halfLine) {
+  const bool empty = shape_.minX > shape_.maxX;
+  const double left = point.x - halfLine, right = point.x + halfLine;
+  const double top = point.y - halfLine, bottom = point.y + halfLine;
+  if (empty) {
+    shape_.minX = shape_.declaredMinX = left;
+    shape_.maxX = shape_.declaredMaxX = right;
+    shape_.minY = shape_.declaredMinY = top;
+    shape_.maxY = shape_.declaredMaxY = bottom;
+    return;
+  }
+  shape_.minX = std::min(shape_.minX, left);
+  shape_.maxX = std::max(shape_.maxX, right);
+  shape_.minY = std::min(shape_.minY, top);
+  shape_.maxY = std::max(shape_.maxY, bottom);
+  shape_.declaredMinX = shape_.minX;
+  shape_.declaredMaxX = shape_.maxX;
+  shape_.declaredMinY = shape_.minY;
+  shape_.declaredMaxY = shape_.maxY;
+}
+
+void Drawing::AddEdge(const Segment& segment) {
+  if (edges_ >= kMaxDrawnEdges || (!filling_ && !line_)) return;
+  ++edges_;
+  cached_.reset();
+  ShapeLayer& layer = Layer();
+  const double halfLine = line_ ? layer.lines[*line_].widthTwips / 2.0 : 0;
+  if (filling_) layer.fillEdges.push_back({0, segment});
+  if (line_) layer.lineEdges.push_back({*line_, segment});
+  Grow(segment.from, halfLine);
+  Grow(segment.to, halfLine);
+  if (segment.curved) Grow(segment.control, halfLine);
+}
+
+// A fill's outline always closes: back to where its path started.
+void Drawing::CloseFill() {
+  if (!filling_ || (pen_.x == subpathStart_.x && pen_.y == subpathStart_.y)) return;
+  if (edges_ >= kMaxDrawnEdges) return;
+  ++edges_;
+  cached_.reset();
+  Layer().fillEdges.push_back({0, Segment{pen_, {}, subpathStart_, false}});
+}
+
+void Drawing::MoveTo(double x, double y) {
+  CloseFill();
+  pen_ = subpathStart_ = Twips(x, y);
+}
+
+void Drawing::LineTo(double x, double y) {
+  const Point to = Twips(x, y);
+  AddEdge(Segment{pen_, {}, to, false});
+  pen_ = to;
+}
+
+void Drawing::CurveTo(double controlX, double controlY, double x, double y) {
+  const Point to = Twips(x, y);
+  AddEdge(Segment{pen_, Twips(controlX, controlY), to, true});
+  pen_ = to;
+}
+
+void Drawing::BeginFill(Rgba color) {
+  EndFill();
+  ShapeLayer layer;
+  layer.fills.push_back(color);
+  // The line style carries over into the new layer.
+  if (line_ && !shape_.layers.empty()) {
+    layer.lines.push_back(shape_.layers.back().lines[*line_]);
+    line_ = 0;
+  }
+  shape_.layers.push_back(std::move(layer));
+  filling_ = true;
+  subpathStart_ = pen_;
+  cached_.reset();
+}
+
+void Drawing::EndFill() {
+  CloseFill();
+  filling_ = false;
+}
+
+void Drawing::SetLineStyle(std::optional<LineStyle> style) {
+  if (!style) {
+    line_.reset();
+    return;
+  }
+  ShapeLayer& layer = Layer();
+  if (layer.lines.size() >= 0xFFFF) return;
+  layer.lines.push_back(*style);
+  line_ = static_cast<std::uint16_t>(layer.lines.size() - 1);
+  cached_.reset();
+}
+
+void Drawing::Clear() { *this = Drawing{}; }
+
+std::shared_ptr<const Shape> Drawing::GetShape() const {
+  if (edges_ == 0) return nullptr;
+  if (!cached_) {
+    Shape sorted = shape_;
+    // The renderer reads each layer's edges grouped by style.
+    for (ShapeLayer& layer : sorted.layers) {
+      std::stable_sort(layer.lineEdges.begin(), layer.lineEdges.end(),
+                       [](const StyledSegment& a, const StyledSegment& b) { return a.style < b.style; });
+    }
+    cached_ = std::make_shared<const Shape>(std::move(sorted));
+  }
+  return cached_;
+}
+
+}  // namespace swf

@@ -1,0 +1,85 @@
+#pragma once
+// A text field as scripts see it: its text, the one character format it
+// shows, its bounds and flags, and the HTML it reads and writes. Layout is a
+// line-by-line measurement from the embedded font's advances, or a fixed
+// device-font metric when the field has no embedded font.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "swf_movie.h"
+
+namespace swf {
+
+// A TextFormat: every member may be unset (null to scripts).
+struct TextFormatData {
+  std::optional<std::string> font, url, target, align, display;
+  std::optional<double> size, leftMargin, rightMargin, indent, leading, blockIndent, letterSpacing;
+  std::optional<std::uint32_t> color;
+  std::optional<bool> bold, italic, underline, bullet, kerning;
+  std::optional<std::vector<double>> tabStops;
+
+  // The members `other` sets, written over these.
+  void Merge(const TextFormatData& other);
+  // The format a new field starts with: every member set.
+  [[nodiscard]] static TextFormatData Defaults();
+};
+
+enum class AutoSize : std::uint8_t { None, Left, Center, Right };
+
+struct TextField {
+  // Bounds in twips relative to the field's origin.
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  std::string text;  // UTF-8, paragraphs separated by '\r'
+  TextFormatData format = TextFormatData::Defaults();
+  TextFormatData newFormat = TextFormatData::Defaults();
+  const FontDefinition* font = nullptr;  // embedded font for metrics, when the field names one
+  std::string variable;
+  bool html = false, multiline = false, wordWrap = false, password = false, selectable = true, editable = false;
+  bool border = false, background = false, embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
+  std::uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
+  std::optional<int> maxChars;
+  std::optional<std::string> restrict;
+  AutoSize autoSize = AutoSize::None;
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double sharpness = 0, thickness = 0;
+  int scroll = 1, hscroll = 0;
+
+  // From the movie's definition; `fonts` gives the embedded font the field names.
+  void Define(const EditTextDefinition& definition, const Movie& movie);
+
+  // Text as plain text; newlines of any kind become '\r', and a field that is
+  // not multiline keeps only its first line when set by script.
+  void SetText(std::string_view text);
+  void SetHtmlText(std::string_view html, int version);
+  [[nodiscard]] std::string HtmlText(int version) const;
+  void ReplaceSelection(std::string_view text);
+
+  // Metrics in pixels.
+  [[nodiscard]] double TextWidth() const;
+  [[nodiscard]] double TextHeight() const;
+  [[nodiscard]] int LineCount() const;
+  [[nodiscard]] int MaxScroll() const;
+  [[nodiscard]] int BottomScroll() const;
+  // Grows or shrinks the bounds around the text as autoSize says.
+  void FitToText();
+  [[nodiscard]] double Width() const { return (maxX - minX) / 20; }
+  [[nodiscard]] double Height() const { return (maxY - minY) / 20; }
+  void SetWidth(double pixels);
+  void SetHeight(double pixels);
+
+ private:
+  [[nodiscard]] std::vector<std::string> Lines() const;
+  [[nodiscard]] double LineWidth(std::string_view line) const;
+  [[nodiscard]] double LineHeight() const;
+};
+
+// The text of a value of "htmlText": the characters between the tags, with
+// <br> and the end of <p> and <li> as '\r' and the entities read.
+[[nodiscard]] std::string HtmlToPlainText(std::string_view html, bool condenseWhite);
+[[nodiscard]] std::string EscapeHtml(std::string_view text);
+
+}  // namespace swf
