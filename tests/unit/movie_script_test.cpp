@@ -298,6 +298,20 @@ TEST(ScriptDates, FieldsFollowTheSystemsLocalTime) {
   EXPECT_EQ(lines, (std::vector<std::string>{"10", "15", "300", "15", "8", "12", "240"}));
 }
 
+// Times past the calendar's reach (and infinities) have no date to print.
+TEST(ScriptDates, TimesBeyondTheCalendarAreInvalidDates) {
+  Actions a;
+  for (const double time : {8.64e15, 9e15, -9e15, 1e300}) {
+    a.PushString("d").PushDouble(time).PushInt(1).PushString("Date").Raw(kNewObject).SetVariable();
+    a.PushInt(0).PushString("d").GetVariable().PushString("toString").Raw(kCallMethod).Trace();
+  }
+  const std::vector<std::string> lines = TracesOf({a}, 7);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_NE(lines[0], "Invalid Date") << "the last representable time is a date";
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+            (std::vector<std::string>{"Invalid Date", "Invalid Date", "Invalid Date"}));
+}
+
 // getTimer reads the clock the host gives, counted from the movie's start; without
 // one, the frame count at the movie's rate (24 fps here: 2 frames are 83 ms).
 TEST(ScriptClock, GetTimerCountsFromTheMoviesStart) {

@@ -105,7 +105,9 @@ double NowMillis() {
 }
 
 std::string DateText(double time) {
-  if (std::isnan(time)) return "Invalid Date";
+  // Beyond 100 million days either side of 1970 there is no calendar date (and
+  // the fields would index past the day and month names).
+  if (!std::isfinite(time) || std::abs(time) > 8.64e15) return "Invalid Date";
   const Fields f = LocalFields(time);
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
