@@ -187,7 +187,7 @@ TEST_P(PasswordMismatch, ShowsTheMessageStoresNothingAndStaysOpen) {
 INSTANTIATE_TEST_SUITE_P(Entries, PasswordMismatch, ::testing::ValuesIn(kMismatches),
                          [](const auto& tested) { return std::string(tested.param.label); });
 
-// Issue 15, item 4: a new password longer than the store holds (128
+// A new password longer than the store holds (128
 // characters) was cut without a word by the boxes' cap and stored cut, so it
 // could never be typed back. It is refused with a message, nothing stored.
 enum class Entering { Typed, Pasted };

@@ -199,7 +199,7 @@ TEST_F(SaverPassword, AltF4InThePromptDoesNotEndIt) {
   EXPECT_EQ(WaitForExit(), std::optional<DWORD>(0));
 }
 
-// Issue 15, item 4: the store keeps at most 128 characters, and before the
+// The store keeps at most 128 characters, and before the
 // dialog refused longer ones a longer password was stored cut. The prompt's box
 // holds 128 characters too, so that password pasted whole still ends the saver.
 struct PastedCase {

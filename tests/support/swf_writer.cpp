@@ -712,7 +712,7 @@ std::uint16_t MovieBuilder::DefineSprite(const SpriteBuilder& sprite) {
   return id;
 }
 
-std::uint16_t MovieBuilder::DefineEditText(const EditTextSpec& text) {
+std::uint16_t MovieBuilder::DefineEditText(const EditTextFields& text) {
   const std::uint16_t id = nextId_++;
   Bytes body;
   AppendU16(body, id);

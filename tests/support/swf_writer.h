@@ -192,7 +192,7 @@ class TimelineBuilder {
 class SpriteBuilder : public TimelineBuilder {};
 
 // What a DefineEditText declares (bounds in pixels, font height in pixels).
-struct EditTextSpec {
+struct EditTextFields {
   double x = 0, y = 0, width = 100, height = 20;
   bool wordWrap = false, multiline = false, password = false, readOnly = false;
   bool autoSize = false, border = false, html = false;
@@ -220,7 +220,7 @@ class MovieBuilder : public TimelineBuilder {
   // DefineShape (1), DefineShape2, 3 or 4; returns the new character id.
   std::uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
   std::uint16_t DefineSprite(const SpriteBuilder& sprite);
-  std::uint16_t DefineEditText(const EditTextSpec& text);
+  std::uint16_t DefineEditText(const EditTextFields& text);
   // DefineButton2 with its records and (condition bits, actions) pairs.
   std::uint16_t DefineButton2(const std::vector<ButtonRecordSpec>& records,
                               const std::vector<std::pair<std::uint16_t, Actions>>& actions = {});

@@ -182,7 +182,7 @@ struct NewPasswordCase {
 
 class NewPasswordEntries : public ::testing::TestWithParam<NewPasswordCase> {};
 
-// Issue 15, item 4: agreeing entries longer than the store holds are refused,
+// Agreeing entries longer than the store holds are refused,
 // never stored cut; a mismatch is reported first, whatever the length.
 TEST_P(NewPasswordEntries, AreStoredRefusedAsTooLongOrAMismatch) {
   EXPECT_EQ(CheckNewPassword(GetParam().entry, GetParam().confirmation), GetParam().expected);

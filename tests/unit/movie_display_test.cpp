@@ -80,15 +80,15 @@ std::vector<std::string> TracesOfCase(const DisplayCase& c) {
   return lines;
 }
 
-void PlaceField(MovieBuilder& movie, const EditTextSpec& spec, std::string_view name = "t") {
-  movie.Place(movie.DefineEditText(spec), 1, {}, std::nullopt, name);
+void PlaceField(MovieBuilder& movie, const EditTextFields& fields, std::string_view name = "t") {
+  movie.Place(movie.DefineEditText(fields), 1, {}, std::nullopt, name);
 }
 
-EditTextSpec Field(std::string text, std::string variable = "") {
-  EditTextSpec spec;
-  spec.text = std::move(text);
-  spec.variable = std::move(variable);
-  return spec;
+EditTextFields Field(std::string text, std::string variable = "") {
+  EditTextFields fields;
+  fields.text = std::move(text);
+  fields.variable = std::move(variable);
+  return fields;
 }
 
 std::vector<DisplayCase> TextFieldCases() {
@@ -123,12 +123,12 @@ std::vector<DisplayCase> TextFieldCases() {
       {"flags_and_limits_from_the_definition",
        8,
        [](MovieBuilder& m) {
-         EditTextSpec spec = Field("x");
-         spec.password = true;
-         spec.multiline = true;
-         spec.border = true;
-         spec.maxLength = 12;
-         PlaceField(m, spec);
+         EditTextFields fields = Field("x");
+         fields.password = true;
+         fields.multiline = true;
+         fields.border = true;
+         fields.maxLength = 12;
+         PlaceField(m, fields);
        },
        [](Actions& a) {
          TraceOf(a, "t.password");
@@ -151,10 +151,10 @@ std::vector<DisplayCase> TextFieldCases() {
       {"html_field_reads_markup_and_writes_it_back",
        8,
        [](MovieBuilder& m) {
-         EditTextSpec spec = Field("");
-         spec.html = true;
-         spec.multiline = true;
-         PlaceField(m, spec);
+         EditTextFields fields = Field("");
+         fields.html = true;
+         fields.multiline = true;
+         PlaceField(m, fields);
        },
        [](Actions& a) {
          Set(a, "t", "htmlText", [](Actions& b) { b.PushString("<p>a &amp; b</p><p>c</p>"); });
@@ -177,10 +177,10 @@ std::vector<DisplayCase> TextFieldCases() {
       {"auto_size_fits_the_height_to_the_text",
        8,
        [](MovieBuilder& m) {
-         EditTextSpec spec = Field("one");
-         spec.height = 100;
-         spec.fontHeight = 20;
-         PlaceField(m, spec);
+         EditTextFields fields = Field("one");
+         fields.height = 100;
+         fields.fontHeight = 20;
+         PlaceField(m, fields);
        },
        [](Actions& a) {
          Set(a, "t", "autoSize", [](Actions& b) { b.PushBool(true); });
@@ -411,11 +411,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, DisplayScripts, ::testing::ValuesIn(AllCases()),
 // parses without overrunning, and the whole one keeps their definitions.
 TEST(DisplayParsing, CutMoviesParseAndTheWholeKeepsEveryDefinition) {
   MovieBuilder movie(100, 100, 24, 8);
-  EditTextSpec spec = Field("abc", "v");
-  spec.fontHeight = 14;
-  spec.color = Color{1, 2, 3, 255};
-  spec.maxLength = 9;
-  const std::uint16_t field = movie.DefineEditText(spec);
+  EditTextFields fields = Field("abc", "v");
+  fields.fontHeight = 14;
+  fields.color = Color{1, 2, 3, 255};
+  fields.maxLength = 9;
+  const std::uint16_t field = movie.DefineEditText(fields);
   Actions press;
   press.PushString("pressed").Trace();
   const std::uint16_t button = movie.DefineButton2({ButtonRecordSpec{0x01, field, 2, {}}}, {{0x0008, press}});

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"empty_argument", kSingle, L"", "", ""},
                       SplitCase{"single_byte_accent", kSingle, L"caf\u00e9:cr\u00e8me", "caf\xe9", "cr\xe8me"},
                       SplitCase{"unrepresentable_character_keeps_the_counts", kSingle, L"n\u4e00:v", "n?", "v"},
-                      // Issue 15, item 1: a double-byte conversion is longer than the wide
+                      // A double-byte conversion is longer than the wide
                       // text; cutting it by the wide counts split a character in two.
                       SplitCase{"double_byte_name_stays_whole", kDouble, L"\u4e00:v", "\x88\xea", "v"},
                       SplitCase{"double_byte_value_stays_whole", kDouble, L"n:\u3042\u4e00", "n", "\x82\xa0\x88\xea"},

@@ -187,7 +187,7 @@ LONG WINAPI OpenGrantingReadOnly(HKEY root, LPCSTR path, DWORD options, REGSAM a
   return g_readOnlyPatch->Original<decltype(&::RegOpenKeyExA)>()(root, path, options, access, key);
 }
 
-// Issue 15, item 6: the password is read through a key opened for querying,
+// The password is read through a key opened for querying,
 // so a desktop key that grants reading only still yields it.
 TEST_F(LegacyPasswordTest, ReadsThroughAKeyThatGrantsReadingOnly) {
   StoreFlag(kFlagOn);

@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
         DetectionCase{.name = "FirstIdExpandableString",
                       .first = {Target::NoVersionInfo, "player10.ocx", REG_EXPAND_SZ},
                       .found = true},
-        // Issue 15, item 7: a REG_EXPAND_SZ path is expanded for the file
+        // A REG_EXPAND_SZ path is expanded for the file
         // check (and the version check); a REG_SZ one is taken as written.
         DetectionCase{.name = "FirstIdExpandableStringWithVariable",
                       .first = {Target::NoVersionInfo, "player10.ocx", REG_EXPAND_SZ, true},

@@ -108,7 +108,7 @@ struct DisplayChangeCase {
 
 class DisplayChangeFlagsTest : public SaverSystemChanges, public ::testing::WithParamInterface<DisplayChangeCase> {};
 
-// Issue 15, item 3: lowering is a temporary full-screen change; the restore,
+// Lowering is a temporary full-screen change; the restore,
 // by the orderly exit or by the crash filter, a dynamic change with flags 0.
 TEST_P(DisplayChangeFlagsTest, EachChangeGetsItsFlags) {
   const DisplayChangeCase& tested = GetParam();
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, MirrorCopy,
                          ::testing::Values(StretchCase{1024, 768, 1280, 1024}, StretchCase{1920, 1080, 800, 600},
                                            StretchCase{640, 480, 640, 480}, StretchCase{1280, 1024, 1024, 768}));
 
-// Issue 15, item 2: a player that cannot paint its picture (PaintTo throws, as
+// A player that cannot paint its picture (PaintTo throws, as
 // it does for a control that is not there) is no error: the capture reports
 // false, throws nothing, and leaves the last picture as it was.
 TEST(MirrorCapture, APlayerThatCannotPaintSkipsTheCopySilently) {

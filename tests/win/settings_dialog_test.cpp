@@ -339,7 +339,7 @@ struct TabCase {
 
 class TabThroughTheDialog : public UserActions, public ::testing::WithParamInterface<TabCase> {};
 
-// Issue 15, item 5: an unchecked radio button that gets the focus by Tab is
+// An unchecked radio button that gets the focus by Tab is
 // clicked, so with every button of the group a tab stop, tabbing through the
 // dialog stored each scale mode in turn. Only the checked one is a tab stop.
 TEST_P(TabThroughTheDialog, ReachesTheCheckedScaleModeOnlyAndStoresNothingNew) {

@@ -461,7 +461,7 @@ TEST(UiControls, StateSetFromCodeFiresNothingAndUserActionsFireTheirEvents) {
   EXPECT_EQ(form.cboChoice.ItemIndex(), 0);
 }
 
-// Issue 15, item 5: only the checked radio button of a group is a tab stop
+// Only the checked radio button of a group is a tab stop
 // (none while none is checked), however the check came about.
 TEST(UiControls, OnlyTheCheckedRadioButtonOfAGroupIsATabStop) {
   ui::Application application;
