@@ -72,7 +72,9 @@ struct DecodedSound {
   int rate = 44100;
   int channels = 1;
   std::vector<std::int16_t> samples;
-  [[nodiscard]] std::size_t Frames() const { return channels > 0 ? samples.size() / channels : 0; }
+  [[nodiscard]] std::size_t Frames() const {
+    return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+  }
 };
 
 // Decodes MP3 frames of the given sample rate and channel count; nullopt when
