@@ -200,6 +200,30 @@ void MoviePlayer::Advance() {
   state_->PlayFrameSounds();
 }
 
+void MoviePlayer::PointerMove(double x, double y, int width, int height, ScaleMode scale) {
+  if (!state_->stage) return;
+  const std::optional<Matrix> toSurface = StageToSurface(state_->stage->GetMovie(), width, height, scale);
+  if (!toSurface) return;
+  const Matrix& m = *toSurface;  // only scales and moves
+  if (m.a == 0 || m.d == 0) return;
+  state_->stage->PointerMove((x - m.tx) / m.a, (y - m.ty) / m.d);
+  state_->PlayFrameSounds();
+}
+
+void MoviePlayer::PointerButton(bool down) {
+  if (!state_->stage) return;
+  state_->stage->PointerButton(down);
+  state_->PlayFrameSounds();
+}
+
+void MoviePlayer::KeyChange(bool down, int keyCode, int ascii) {
+  if (!state_->stage) return;
+  state_->stage->KeyChange(down, keyCode, ascii);
+  state_->PlayFrameSounds();
+}
+
+bool MoviePlayer::PointerOnButton() const { return state_->stage && state_->stage->PointerOnButton(); }
+
 SoundMixer& MoviePlayer::Sound() { return *state_->mixer; }
 
 void MoviePlayer::SetMp3Decoder(Mp3Decoder decoder) { state_->mp3 = std::move(decoder); }

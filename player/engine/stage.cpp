@@ -436,7 +436,7 @@ void Stage::QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, s
   for (const ClipAction& action : timeline->clipActions) {
     if (action.events & clipEvent) QueueActions(timeline, action.code);
   }
-  queue_.push_back({timeline, nullptr, method});
+  if (method) queue_.push_back({timeline, nullptr, method});
 }
 
 void Stage::RunQueuedActions() {
@@ -598,7 +598,9 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_soundbuftime") {
     out = 5.0;
   } else if (name == "_xmouse" || name == "_ymouse") {
-    out = 0.0;
+    double x = 0, y = 0;
+    PointerIn(clip, x, y);
+    out = name == "_xmouse" ? x : y;
   } else if (name == "_parent") {
     const auto parent = timeline->parent.lock();
     if (!parent) return false;

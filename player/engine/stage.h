@@ -107,6 +107,7 @@ class TimelineInstance {
   DisplayKind kind = DisplayKind::Clip;
   std::unique_ptr<TextField> text;                 // text fields
   std::shared_ptr<const ButtonDefinition> button;  // buttons
+  std::uint8_t buttonState = 0x01;                 // the record state bit shown: up, over or down
   Drawing drawing;                                 // what the drawing methods made
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
@@ -162,6 +163,18 @@ class Stage final : private DisplayHost {
   // block after them, until the next tick.
   void GotoFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   void RaiseCommand(FsCommand command);
+
+  // Input. The pointer is in the stage's twips (the root clip's space). Each
+  // event runs the scripts it calls at once, as the platform does, with a
+  // tick's action budget.
+  void PointerMove(double xTwips, double yTwips);
+  void PointerButton(bool down);
+  // `keyCode`: the platform's key code (Key.LEFT, ...); `ascii`: the
+  // character typed, 0 for none.
+  void KeyChange(bool down, int keyCode, int ascii);
+  // Whether the pointer rests on a button or a clip that acts as one: the
+  // control shows the hand pointer there.
+  [[nodiscard]] bool PointerOnButton() const { return !pointer_.hover.expired(); }
 
  private:
   void StartTick();
@@ -225,6 +238,26 @@ class Stage final : private DisplayHost {
   Object* FocusedObject() override;
   void SetFocusedObject(Object* object) override;
   void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
+  bool KeyIsDown(int keyCode) override { return keysDown_.count(keyCode) != 0; }
+  int LastKeyCode() override { return lastKeyCode_; }
+  int LastKeyAscii() override { return lastAscii_; }
+  void PointerIn(Object* clip, double& x, double& y) override;
+
+  // Pointer and keys.
+  enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };
+  std::shared_ptr<TimelineInstance> ButtonAt(double x, double y);
+  std::shared_ptr<TimelineInstance> ButtonIn(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toStage,
+                                             double x, double y, int nesting);
+  bool ActsAsButton(TimelineInstance& timeline);
+  bool ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting);
+  bool ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting);
+  bool ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toStage, double x, double y);
+  void SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, ButtonEvent event);
+  void ShowButtonState(const std::shared_ptr<TimelineInstance>& button, std::uint8_t state);
+  void SendToEveryClip(std::uint32_t clipEvent, const char* method);
+  void BroadcastTo(const char* broadcaster, const char* method);
+  void FollowPointer();
+  void RunInputScripts();
 
   // Text fields and buttons.
   std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
@@ -270,6 +303,15 @@ class Stage final : private DisplayHost {
   std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
   int unnamedInstances_ = 0;
   std::weak_ptr<TimelineInstance> focus_;  // "instanceN" names given so far
+  struct Pointer {
+    double x = 0, y = 0;  // twips, stage space
+    bool down = false;
+    std::weak_ptr<TimelineInstance> hover;    // the button-like object under the pointer
+    std::weak_ptr<TimelineInstance> pressed;  // the one the button went down on
+    bool pressedInside = false;
+  } pointer_;
+  std::set<int> keysDown_;
+  int lastKeyCode_ = 0, lastAscii_ = 0;
 };
 
 }  // namespace swf

@@ -128,6 +128,13 @@ class DisplayHost {
   virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
+  // The keyboard as the movie saw it: keys held now, the last key pressed
+  // and the character it typed.
+  virtual bool KeyIsDown(int /*keyCode*/) { return false; }
+  virtual int LastKeyCode() { return 0; }
+  virtual int LastKeyAscii() { return 0; }
+  // The pointer in `clip`'s space, in pixels (_xmouse, _ymouse).
+  virtual void PointerIn(Object* /*clip*/, double& x, double& y) { x = y = 0; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
