@@ -203,13 +203,20 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
 void Stage::NoteSound(const std::shared_ptr<TimelineInstance>& timeline, const ControlTag& tag) {
   if (soundEvents_.size() >= kMaxPendingSoundEvents) return;
   if (const auto* start = std::get_if<StartSoundTag>(&tag)) {
-    soundEvents_.push_back(SoundEvent{start, nullptr, nullptr});
+    soundEvents_.push_back(SoundEvent{start, nullptr, nullptr, timeline.get()});
   } else if (const auto* block = std::get_if<StreamBlockTag>(&tag)) {
-    soundEvents_.push_back(SoundEvent{nullptr, &timeline->Definition(), block});
+    soundEvents_.push_back(SoundEvent{nullptr, &timeline->Definition(), block, timeline.get()});
   }
 }
 
+// With a port the sounds stop at once, so that a script's sound started right
+// after still plays; what the frames queued before is dropped with them.
 void Stage::StopAllSounds() {
+  if (soundPort_) {
+    soundEvents_.clear();
+    soundPort_->StopEverySound();
+    return;
+  }
   if (soundEvents_.size() < kMaxPendingSoundEvents) soundEvents_.push_back(SoundEvent{});
 }
 

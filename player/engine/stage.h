@@ -108,6 +108,7 @@ class TimelineInstance {
   std::unique_ptr<TextField> text;                 // text fields
   std::shared_ptr<const ButtonDefinition> button;  // buttons
   std::uint8_t buttonState = 0x01;                 // the record state bit shown: up, over or down
+  SoundTransform soundLevels;                      // of the sounds it starts (Sound objects)
   Drawing drawing;                                 // what the drawing methods made
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
@@ -153,7 +154,23 @@ class Stage final : private DisplayHost {
     const StartSoundTag* start = nullptr;
     const Timeline* stream = nullptr;
     const StreamBlockTag* block = nullptr;
+    const void* owner = nullptr;  // the timeline that started it, whose levels it plays at
   };
+  // Where the sounds scripts start and control go at once: the player's mixer.
+  class SoundPort {
+   public:
+    virtual void StartSound(std::uint16_t id, const SoundInfo& info, const void* owner) = 0;
+    // Every voice of the owner for id 0.
+    virtual void StopSound(std::uint16_t id, const void* owner) = 0;
+    virtual void StopEverySound() = 0;
+    [[nodiscard]] virtual std::optional<double> PlayedMillis(std::uint16_t id, const void* owner) = 0;
+    // Owner null: the levels of every sound.
+    virtual void SetLevels(const void* owner, const SoundTransform& levels) = 0;
+
+   protected:
+    ~SoundPort() = default;
+  };
+  void SetSoundPort(SoundPort* port) { soundPort_ = port; }
   // Events nobody takes stop piling up at this many.
   static constexpr std::size_t kMaxPendingSoundEvents = 4096;
   [[nodiscard]] std::vector<SoundEvent> TakeSoundEvents() { return std::exchange(soundEvents_, {}); }
@@ -242,6 +259,14 @@ class Stage final : private DisplayHost {
   int LastKeyCode() override { return lastKeyCode_; }
   int LastKeyAscii() override { return lastAscii_; }
   void PointerIn(Object* clip, double& x, double& y) override;
+  bool GetSoundLevels(Object* clip, SoundTransform& out) override;
+  void SetSoundLevels(Object* clip, const SoundTransform& levels) override;
+  bool FindExportedSound(std::string_view name, std::uint16_t& id, double& millis) override;
+  void StartScriptSound(Object* clip, std::uint16_t id, double offsetSeconds, int loops) override;
+  void StopScriptSound(Object* clip, std::uint16_t id) override;
+  std::optional<double> ScriptSoundMillis(Object* clip, std::uint16_t id) override;
+  // The timeline a Sound object's sounds belong to (null: the movie's own).
+  const void* SoundOwner(Object* clip);
 
   // Pointer and keys.
   enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };
@@ -312,6 +337,8 @@ class Stage final : private DisplayHost {
   } pointer_;
   std::set<int> keysDown_;
   int lastKeyCode_ = 0, lastAscii_ = 0;
+  SoundPort* soundPort_ = nullptr;
+  SoundTransform globalSoundLevels_;
 };
 
 }  // namespace swf

@@ -56,6 +56,7 @@ void Vm::InstallBuiltins() {
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallButtonClass(*this);
+  InstallSoundClass(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -94,6 +95,7 @@ void Vm::Mark(Object* root, std::vector<Object*>& pending) {
     PushObject(object->constructorOf, pending);
     PushObject(object->superHome, pending);
     PushObject(object->superThis, pending);
+    PushObject(object->held, pending);
   }
 }
 

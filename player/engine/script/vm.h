@@ -11,11 +11,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sound/sound_data.h"
 #include "value.h"
 
 namespace swf {
@@ -70,6 +72,10 @@ class Object {
   Object* superHome = nullptr;
   Object* superThis = nullptr;
   bool marked = false;  // reached by the running collection
+  // What a built-in class keeps of its own (a Sound's sound), and an object
+  // kept alive with this one (a Sound's clip).
+  std::shared_ptr<void> classState;
+  Object* held = nullptr;
 };
 
 // The drawing methods of clips, with their arguments in pixels (colours as
@@ -135,6 +141,19 @@ class DisplayHost {
   virtual int LastKeyAscii() { return 0; }
   // The pointer in `clip`'s space, in pixels (_xmouse, _ymouse).
   virtual void PointerIn(Object* /*clip*/, double& x, double& y) { x = y = 0; }
+  // What Sound objects do. `clip` is the clip a Sound controls, null for the
+  // whole movie; a clip no longer on the stage has no levels (false).
+  virtual bool GetSoundLevels(Object* /*clip*/, SoundTransform& /*out*/) { return false; }
+  virtual void SetSoundLevels(Object* /*clip*/, const SoundTransform& /*levels*/) {}
+  // The sound exported under a linkage name: its character and length.
+  virtual bool FindExportedSound(std::string_view /*name*/, std::uint16_t& /*id*/, double& /*millis*/) {
+    return false;
+  }
+  virtual void StartScriptSound(Object* /*clip*/, std::uint16_t /*id*/, double /*offsetSeconds*/, int /*loops*/) {}
+  // Stops the clip's voices of the sound, or all of them for id 0.
+  virtual void StopScriptSound(Object* /*clip*/, std::uint16_t /*id*/) {}
+  // How far the clip's newest voice of the sound has played; nullopt when none plays.
+  virtual std::optional<double> ScriptSoundMillis(Object* /*clip*/, std::uint16_t /*id*/) { return std::nullopt; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -296,6 +315,7 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
 // Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
 void InstallPlatformObjects(Vm& vm);
+void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
 
