@@ -336,14 +336,14 @@ bool PlayerControl::OnSetCursor(LPARAM lParam) {
 }
 
 // The wave device opens with the first sound, so that a silent movie never
-// costs its start-up or a thread. A thumbnail inside another program's window
-// (a display settings dialog's preview) stays silent.
+// costs its start-up or a thread. A thumbnail (a display settings dialog's
+// preview) stays silent.
 void PlayerControl::StartSoundOutputWhenNeeded() {
   swf::SoundMixer& sound = movie_->Sound();
   if (sound.VoiceCount() == 0 && sound.StreamFramesQueued() == 0) return;
   if (!soundOutputChosen_) {
     soundOutputChosen_ = true;
-    if (IsEmbeddedInForeignWindow(window_)) {
+    if (IsThumbnailWindow(window_)) {
       Trace(L"Sound silent");
     } else {
       audio_ = std::make_unique<AudioOutput>(sound);
