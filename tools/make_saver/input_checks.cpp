@@ -188,8 +188,13 @@ std::string BitmapProblem(std::string_view start, std::uint64_t fileSize) {
     return "ends inside its header";
   }
   const bool core = *infoSize == 12;
-  const std::int64_t width = core ? bytes.U16(18).value_or(0) : static_cast<std::int32_t>(bytes.U32(18).value_or(0));
-  const std::int64_t height = core ? bytes.U16(20).value_or(0) : static_cast<std::int32_t>(bytes.U32(22).value_or(0));
+  // The old core header has unsigned 16-bit sizes; the others signed 32-bit ones (a negative height: top-down).
+  const auto size = [&](std::size_t coreOffset, std::size_t offset) -> std::int64_t {
+    if (core) return bytes.U16(coreOffset).value_or(0);
+    return static_cast<std::int32_t>(bytes.U32(offset).value_or(0));
+  };
+  const std::int64_t width = size(18, 18);
+  const std::int64_t height = size(20, 22);
   const std::uint32_t planes = bytes.U16(core ? 22 : 26).value_or(0);
   const std::uint32_t bitCount = bytes.U16(core ? 24 : 28).value_or(0);
   const std::uint32_t compression = core ? kUncompressed : bytes.U32(30).value_or(0);
