@@ -347,6 +347,32 @@ TEST_F(MadeSaver, ReplacingListsEveryFileAndLeavesNoOldOne) {
   EXPECT_EQ(files, (std::vector<std::string>{"Made.c1", "Made.c2", "Made.scr", "Made.swf"}));
 }
 
+TEST_F(MadeSaver, ReplacingARunningSaverCleansUpOrSaysWhatIsLeft) {
+  ASSERT_EQ(MakeWithPicture(), std::optional<DWORD>(0));
+  ProgramRun run(Program(), "/c");
+  ASSERT_NE(WaitForWindow(run, "TfrmSettings"), nullptr);
+  const ToolRun replace = RunTool("--name Made --out . --replace --movie " + Quoted(Demo("Demo.swf")) + " --program " +
+                                      Quoted(testing::WindowsPathOf(TEMPLATE_EXE_UNIX_PATH)) + " --settings-picture " +
+                                      Quoted(Demo("Demo.bmp")),
+                                  OutFolder(), scratch_);
+  const bool oldProgramLeft = ::GetFileAttributesA((Program() + ".replaced").c_str()) != INVALID_FILE_ATTRIBUTES;
+  // Windows keeps a running program's file: then the tool must say so and fail; otherwise nothing is left.
+  if (oldProgramLeft) {
+    EXPECT_EQ(replace.exitCode, std::optional<DWORD>(1));
+    EXPECT_NE(replace.errors.find("could not delete the old '.\\Made.scr.replaced'"), std::string::npos)
+        << replace.errors;
+  } else {
+    EXPECT_EQ(replace.exitCode, std::optional<DWORD>(0)) << replace.errors;
+  }
+  std::vector<std::string> files = OutFolderFiles();
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> expected = {"Made.bmp", "Made.c1", "Made.scr", "Made.swf"};
+  if (oldProgramLeft) expected.insert(expected.begin() + 3, "Made.scr.replaced");
+  EXPECT_EQ(files, expected);
+  ::PostMessageA(WaitForWindow(run, "TfrmSettings"), WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(0));
+}
+
 TEST_F(MadeSaver, NamesReachFilesAndPipesAsUtf8AndMissingFoldersAreMade) {
   const std::string name = "Caf\xC3\xA9";
   const std::string out = OutFolder() + "\\new\\savers";

@@ -269,9 +269,6 @@ class PackageTransaction {
     for (const PackageFile& file : files_) {
       if (file.inPlace) continue;
       const fs::path temporary = WithSuffix(file.target, kTemporarySuffix);
-      // Left by an interrupted run of this name: only this tool writes such names.
-      std::error_code ignored;
-      if (IsFile(temporary)) fs::remove(temporary, ignored);
       staged_.push_back(temporary);
       if (!StageOne(file, temporary, problem)) return false;
     }
@@ -443,6 +440,11 @@ PackageResult WriteSaverPackage(const SaverRequest& request, const WriteSettings
     result.problems = std::move(checked.unreadable);
     result.problems.insert(result.problems.end(), checked.refused.begin(), checked.refused.end());
     return result;
+  }
+  // Left by an interrupted run of this name: only this tool writes such names.
+  for (const fs::path& path : PackagePaths(request)) {
+    std::error_code ignored;
+    if (IsFile(WithSuffix(path, kTemporarySuffix))) fs::remove(WithSuffix(path, kTemporarySuffix), ignored);
   }
   PackageTransaction transaction(files, settings);
   std::string problem;

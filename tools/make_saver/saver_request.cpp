@@ -280,8 +280,13 @@ std::string UsageText() {
       "Makes the saver NAME: FOLDER\\NAME.scr (a copy of the program), NAME.c1 (the configuration),\n"
       "NAME.swf (the movie) and NAME.bmp or NAME.c2 (the settings picture or settings movie).\n"
       "  --program   the program to copy (default: Template.scr beside MakeSaver)\n"
-      "  --out       the folder to write into (default: the current folder)\n"
-      "  --replace   replace an existing saver of that name\n"
+      "  --out       the folder to write into (default: the current folder; made when missing)\n"
+      "  --replace   replace the saver of that name that is there (its NAME.scr)\n"
+      "An input that already is the package's file is used in place. Exit code 0: written;\n"
+      "1: a file could not be read or written (nothing of the new saver is left); 2: refused.\n"
+      "\n"
+      "MakeSaver --player-version FILE prints a player library's file version (install.cmd uses it);\n"
+      "exit code 3 for the builds 32.0.0.387 to 32.0.0.465, which refuse to play since 12 January 2021.\n"
       "\n"
       "Configuration lines (option, line, default):\n";
   const SaverConfiguration defaults;
