@@ -44,6 +44,46 @@ if defined PROCESSOR_ARCHITEW6432 set "windows64=1"
 
 call :choose_view 64
 call :install_view
+call :choose_view 32
+call :install_view
+if defined failed exit /b 1
+exit /b 0
+
+:usage
+echo Usage: install.cmd [/force]
+exit /b 2
+
+
+rem Sets the keys, reg.exe switches and DLL of one view (64 or 32).
+:choose_view
+set "bits=%~1"
+set "view=%~1-bit view"
+set "arch=x86"
+if "%bits%"=="64" set "arch=x64"
+set "dll=%folder%\%arch%\TemplatePlayer.dll"
+set "user_key=HKCU\Software\Classes\CLSID\%clsid%"
+set "machine_key=HKLM\Software\Classes\CLSID\%clsid%"
+set "user_switch="
+set "machine_switch="
+rem What a path in %SystemRoot%\System32 means for programs of this view, when it is not what it means here.
+set "system_folder="
+if not defined windows64 exit /b 0
+if "%bits%"=="64" goto :choose_64bit_view
+rem Windows keeps the per-user classes of 32-bit programs under Classes\Wow6432Node. The key is named there
+rem directly because Wine redirects a 32-bit access (/reg:32) to it only once that key exists.
+set "user_key=HKCU\Software\Classes\Wow6432Node\CLSID\%clsid%"
+set "user_switch=/reg:64"
+set "machine_switch=/reg:32"
+if not defined PROCESSOR_ARCHITEW6432 set "system_folder=%SystemRoot%\SysWOW64\"
+exit /b 0
+:choose_64bit_view
+set "user_switch=/reg:64"
+set "machine_switch=/reg:64"
+if defined PROCESSOR_ARCHITEW6432 set "system_folder=%SystemRoot%\Sysnative\"
+exit /b 0
+
+
+:install_view
 if "%bits%"=="64" if not defined windows64 goto :no_64bit_view
 if not exist "%dll%" goto :dll_missing
 set "why="
@@ -63,7 +103,8 @@ if defined blocked goto :blocked_user_player
 goto :player_present
 
 :blocked_player
-set "why=the registered player %player% is version %version%, a build that refuses to play any movie since 12 January 2021"
+set "why=the registered player %player% is version %version%, a build that refuses to play any movie"
+set "why=%why% since 12 January 2021"
 goto :register
 
 :forced
@@ -71,6 +112,8 @@ set "why=/force: in place of the registered player %player%"
 goto :register
 
 :register
+rem What is left under the per-user key names a missing file, a refusing build or, with /force, any player: it
+rem goes, so that nothing of it mixes with ours.
 %reg% delete "%user_key%" /f %user_switch% >nul 2>&1
 %reg% add "%user_key%" /ve /d "Stand-in Flash player" /f %user_switch% >nul 2>&1
 if errorlevel 1 goto :register_failed
@@ -85,7 +128,9 @@ if defined why set "message=%view%: registered %dll% for the current user (%why%
 goto :say
 
 :blocked_user_player
-set "message=%view%: the per-user player %player% is version %version%, a build that refuses to play any movie since 12 January 2021, and install.cmd did not register it; left as it is (install.cmd /force replaces it)."
+set "message=%view%: the per-user player %player% is version %version%, a build that refuses to play any movie"
+set "message=%message% since 12 January 2021, and install.cmd did not register it; left as it is"
+set "message=%message% (install.cmd /force replaces it)."
 goto :say
 
 :player_present

@@ -49,8 +49,11 @@ struct ToolRun {
 // Runs MakeSaver with a UTF-8 command line in `folder`, its output and errors going to files.
 ToolRun RunTool(const std::string& arguments, const std::string& folder, const testing::ScratchFolder& scratch) {
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  const std::string outputPath = scratch.File("tool-output.txt");
-  const std::string errorPath = scratch.File("tool-errors.txt");
+  // Files of their own for each run: Wine lets go of an ended child's handles a moment later.
+  static int runs = 0;
+  ++runs;
+  const std::string outputPath = scratch.File("tool-output-" + std::to_string(runs) + ".txt");
+  const std::string errorPath = scratch.File("tool-errors-" + std::to_string(runs) + ".txt");
   HANDLE output =
       ::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   HANDLE errors = ::CreateFileA(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);

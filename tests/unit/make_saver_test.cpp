@@ -548,12 +548,18 @@ TEST_F(PackageWriterTest, AFailedWriteLeavesTheOldPackageWhole) {
 // Writes real files, but fails in one way once the file with this ending is written.
 class FailingCreator final : public FileCreator {
  public:
-  enum class Failure { ShortWrite, SilentShortWrite, FailedClose, RefusedCreate };
+  enum class Failure { ShortWrite, SilentShortWrite, FailedClose, RefusedCreate, KeptFile };
   FailingCreator(std::string ending, Failure failure) : ending_(std::move(ending)), failure_(failure) {}
 
+  // A file that stays, as a running program's file does on Windows.
+  bool Remove(const fs::path& path, std::error_code& error) override {
+    if (failure_ != Failure::KeptFile || !EndsAsFailing(path)) return FileCreator::Remove(path, error);
+    error = std::make_error_code(std::errc::permission_denied);
+    return false;
+  }
+
   std::unique_ptr<OutputFile> Create(const fs::path& path, std::string& error) override {
-    const bool fails = path.string().size() >= ending_.size() &&
-                       path.string().compare(path.string().size() - ending_.size(), ending_.size(), ending_) == 0;
+    const bool fails = EndsAsFailing(path) && failure_ != Failure::KeptFile;
     if (fails && failure_ == Failure::RefusedCreate) {
       error = "Permission denied";
       return nullptr;
@@ -563,6 +569,11 @@ class FailingCreator final : public FileCreator {
   }
 
  private:
+  [[nodiscard]] bool EndsAsFailing(const fs::path& path) const {
+    const std::string text = path.string();
+    return text.size() >= ending_.size() && text.compare(text.size() - ending_.size(), ending_.size(), ending_) == 0;
+  }
+
   class File final : public OutputFile {
    public:
     File(std::unique_ptr<OutputFile> real, std::optional<Failure> failure)
@@ -701,6 +712,26 @@ TEST_F(PackageWriterTest, MakesAMissingFolderAndCountsNamesInCharacters) {
   const PackageResult result = WriteSaverPackage(request);
   ASSERT_EQ(result.outcome, Outcome::Written) << (result.problems.empty() ? "" : result.problems.front());
   EXPECT_TRUE(fs::is_regular_file(request.outFolder / PathFromText(name + ".scr")));
+}
+
+TEST_F(PackageWriterTest, AnOldFileThatCannotBeDeletedIsNamed) {
+  ASSERT_EQ(WriteSaverPackage(Request()).outcome, Outcome::Written);
+  FailingCreator creator(".scr.replaced", FailingCreator::Failure::KeptFile);
+  SaverRequest request = Request();
+  request.replace = true;
+  request.values.SaverTitle = "New";
+  const PackageResult result = WriteSaverPackage(request, {&creator, nullptr});
+  // The new package is in place; the old program is left, and said to be.
+  EXPECT_EQ(result.outcome, Outcome::Written);
+  EXPECT_EQ(ParseSaverConfiguration(Read("out/Aquarium.c1")).SaverTitle, "New");
+  EXPECT_EQ(result.leftOver, std::vector<fs::path>{root_ / "out/Aquarium.scr.replaced"});
+  ASSERT_EQ(result.problems.size(), 1U);
+  EXPECT_NE(
+      result.problems.front().find("could not delete the old '" + TextOfPath(root_ / "out/Aquarium.scr.replaced")),
+      std::string::npos)
+      << result.problems.front();
+  EXPECT_EQ(OutFolder(), (std::set<std::string>{"Aquarium.scr", "Aquarium.c1", "Aquarium.swf", "Aquarium.bmp",
+                                                "Aquarium.scr.replaced"}));
 }
 
 }  // namespace

@@ -304,11 +304,11 @@ class PackageTransaction {
     for (const fs::path& path : setAside_) {
       const fs::path aside = WithSuffix(path, kReplacedSuffix);
       std::error_code error;
-      if (fs::remove(aside, error) || !Exists(aside)) continue;
+      if (creator_.Remove(aside, error)) continue;
       // A read-only file is deleted once it may be written.
       std::error_code ignored;
       fs::permissions(aside, fs::perms::owner_write, fs::perm_options::add, ignored);
-      if (fs::remove(aside, error) || !Exists(aside)) continue;
+      if (creator_.Remove(aside, error)) continue;
       result.leftOver.push_back(aside);
       result.problems.push_back("could not delete the old " + Quoted(aside) + " (" + error.message() +
                                 "; a running saver keeps its program file): delete it yourself once it is free");
@@ -416,6 +416,10 @@ void ReportFiles(const std::vector<PackageFile>& files, const std::vector<fs::pa
 }
 
 }  // namespace
+
+bool FileCreator::Remove(const fs::path& path, std::error_code& error) {
+  return fs::remove(path, error) || !Exists(path);
+}
 
 FileCreator& SystemFileCreator() {
   static StdioFileCreator creator;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "make_saver/saver_request.h"
@@ -57,12 +58,14 @@ class OutputFile {
   [[nodiscard]] virtual std::string WriteError() const = 0;
 };
 
-// Creates the files of a package: the file system itself, or a test's stand-in.
+// Creates and deletes the files of a package: the file system itself, or a test's stand-in.
 class FileCreator {
  public:
   virtual ~FileCreator() = default;
   // The created (emptied) file, or null with the reason in `error`.
   virtual std::unique_ptr<OutputFile> Create(const std::filesystem::path& path, std::string& error) = 0;
+  // Deletes a file; false with the reason when it stays (a running program's file on Windows).
+  virtual bool Remove(const std::filesystem::path& path, std::error_code& error);
 };
 
 // Creates real files through the C library (wide paths on Windows).
