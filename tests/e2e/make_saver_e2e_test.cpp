@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -32,6 +33,14 @@ std::wstring Wide(const std::string& utf8) {
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
   wide.resize(static_cast<std::size_t>(size - 1));
   return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
+  text.resize(static_cast<std::size_t>(size - 1));
+  return text;
 }
 
 std::string ReadText(const std::string& path) {
@@ -374,6 +383,54 @@ TEST_F(MadeSaver, ReplacingARunningSaverCleansUpOrSaysWhatIsLeft) {
   EXPECT_EQ(files, expected);
   ::PostMessageA(WaitForWindow(run, "TfrmSettings"), WM_CLOSE, 0, 0);
   EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(0));
+}
+
+// The text on the first rows of a console screen buffer.
+std::wstring ConsoleText(HANDLE console) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ::GetConsoleScreenBufferInfo(console, &info);
+  const auto width = static_cast<DWORD>(info.dwSize.X);
+  std::wstring text(width * 10, L' ');
+  DWORD read = 0;
+  ::ReadConsoleOutputCharacterW(console, text.data(), static_cast<DWORD>(text.size()), COORD{0, 0}, &read);
+  text.resize(read);
+  return text;
+}
+
+TEST_F(MadeSaver, AConsoleShowsNamesAsTheyAre) {
+  // A console of this test's own, shared with the tool; this process's standard handles stay as they are.
+  const std::array<DWORD, 3> kinds = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  std::array<HANDLE, 3> standard{};
+  for (std::size_t i = 0; i < kinds.size(); ++i) standard[i] = ::GetStdHandle(kinds[i]);
+  ::FreeConsole();
+  ASSERT_TRUE(::AllocConsole());
+  HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  HANDLE inherited = nullptr;
+  ::DuplicateHandle(::GetCurrentProcess(), console, ::GetCurrentProcess(), &inherited, 0, TRUE, DUPLICATE_SAME_ACCESS);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = inherited;
+  startup.hStdError = inherited;
+  const std::wstring program = Wide(testing::WindowsPathOf(TEMPLATE_MAKE_SAVER_EXE));
+  // A name the tool refuses, so that its message names it.
+  std::wstring commandLine = L"\"" + program + L"\" --name \"Caf\u00e9?\"";
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+  if (started) {
+    EXPECT_EQ(::WaitForSingleObject(process.hProcess, kToolTimeoutMs), WAIT_OBJECT_0);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+  }
+  const std::wstring text = ConsoleText(console);
+  ::CloseHandle(inherited);
+  ::CloseHandle(console);
+  ::FreeConsole();
+  for (std::size_t i = 0; i < kinds.size(); ++i) ::SetStdHandle(kinds[i], standard[i]);
+  ASSERT_TRUE(started);
+  EXPECT_NE(text.find(L"the saver name 'Caf\u00e9?'"), std::wstring::npos) << Utf8(text);
 }
 
 TEST_F(MadeSaver, NamesReachFilesAndPipesAsUtf8AndMissingFoldersAreMade) {
