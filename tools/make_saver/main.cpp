@@ -18,6 +18,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+
+#include "common/win_handles.h"
 #endif
 
 namespace {
@@ -135,24 +137,24 @@ std::string ReportLine(const tpl::maker::FileReport& report) {
 std::atomic<bool> interrupted{false};
 
 #ifdef _WIN32
-HANDLE finished = nullptr;  // set once the run has cleaned up
+tpl::UniqueHandle finished;  // set once the run has cleaned up
 
 BOOL WINAPI OnConsoleControl(DWORD) {
   interrupted = true;
   // Windows ends the process when this returns (for a closed console, a few
   // seconds later at most): wait for the roll-back first.
   constexpr DWORD kCleanUpMs = 4000;
-  if (finished != nullptr) ::WaitForSingleObject(finished, kCleanUpMs);
+  if (finished) ::WaitForSingleObject(finished.Get(), kCleanUpMs);
   return TRUE;
 }
 
 void WatchForInterruption() {
-  finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  finished.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 void SignalFinished() {
-  if (finished != nullptr) ::SetEvent(finished);
+  if (finished) ::SetEvent(finished.Get());
 }
 #else
 void WatchForInterruption() {

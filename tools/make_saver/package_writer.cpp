@@ -208,7 +208,7 @@ std::vector<fs::path> CheckTargets(const SaverRequest& request, const std::vecto
   const fs::path program = fs::absolute(PackagePath(request, ".scr"), error);
   const fs::path longest = WithSuffix(program, kReplacedSuffix);
   if (WindowsLength(TextOfPath(longest)) > kLongestProgramPath) {
-    problems.push_back("the saver's path " + Quoted(program) + " is too long: while it is written it is named " +
+    problems.push_back("the saver's path " + Quoted(program) + " is too long: an old copy is set aside as " +
                        Quoted(longest) + ", over the " + std::to_string(kLongestProgramPath) +
                        " characters Windows allows; choose a shorter name or folder");
   }
