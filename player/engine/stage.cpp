@@ -267,6 +267,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
   field->kind = DisplayKind::Text;
   field->object = vm_->NewClip(field);
   field->object->proto = vm_->textFieldProto_;
+  vm_->Define(field->object, "_listeners", Value{vm_->NewArray({Value{field->object}})}, kDontEnum);
   field->text = std::make_unique<TextField>();
   field->text->Define(definition, movie_);
   if (!field->text->variable.empty()) {

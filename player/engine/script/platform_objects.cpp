@@ -51,6 +51,34 @@ void MakeBroadcaster(Vm& vm, Object* object) {
   (void)vm.Call(initialize, broadcaster, std::span<const Value>(&target, 1));
 }
 
+// Gives a class's prototype the broadcaster methods; each instance then keeps
+// its own _listeners.
+void GiveBroadcasterMethods(Vm& vm, Object* proto) {
+  const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
+  auto* const* holder = std::get_if<Object*>(&broadcaster);
+  if (!holder || !proto) return;
+  for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+    vm.Define(proto, name, vm.GetMember(*holder, name), kDontEnum);
+  }
+}
+
+// MovieClipLoader: a broadcaster whose first listener is itself, so its own
+// handlers hear what it reports.
+void InstallMovieClipLoader(Vm& vm) {
+  if (Defined(vm, vm.Global(), "MovieClipLoader")) return;
+  Object* constructor = vm.NewNative(
+      [](Vm& v, Object* self, std::span<const Value>) -> Value {
+        if (self) v.Define(self, "_listeners", Value{v.NewArray({Value{self}})}, kDontEnum);
+        return Undefined{};
+      },
+      true);
+  Object* prototype = vm.NewPlain();
+  vm.Define(constructor, "prototype", Value{prototype}, kDontEnum | kDontDelete);
+  vm.Define(prototype, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), "MovieClipLoader", Value{constructor});
+  GiveBroadcasterMethods(vm, prototype);
+}
+
 void InstallKey(Vm& vm) {
   if (Defined(vm, vm.Global(), "Key")) return;
   Object* key = DefineSingleton(vm, vm.Global(), "Key");
@@ -105,6 +133,7 @@ void InstallPackaged(Vm& vm, std::string_view path) {
 
 void InstallPlatformObjects(Vm& vm) {
   Object* global = vm.Global();
+  InstallMovieClipLoader(vm);
   for (const char* name : {"Camera", "Color", "ContextMenu", "ContextMenuItem", "LoadVars", "LocalConnection",
                            "Microphone", "MovieClipLoader", "NetConnection", "NetStream", "PrintJob", "SharedObject",
                            "Sound", "TextSnapshot", "Video", "XML", "XMLNode", "XMLSocket"}) {

@@ -486,6 +486,14 @@ void InstallTextFieldClass(Vm& vm) {
   vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
   vm.Define(vm.Global(), "TextField", Value{constructor});
   InstallTextFieldMethods(vm, proto);
+  // Fields broadcast their changes, focus and scrolling to listeners; each
+  // field starts as its own first listener.
+  const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
+  if (auto* const* holder = std::get_if<Object*>(&broadcaster)) {
+    for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+      vm.Define(proto, name, vm.GetMember(*holder, name), kDontEnum);
+    }
+  }
   InstallTextFormat(vm);
   InstallClipGeometry(vm);
   InstallSelection(vm);
