@@ -306,11 +306,10 @@ std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<Timeli
   return button;
 }
 
-std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
-                                                    std::shared_ptr<const Timeline> definition, Placement& placement,
-                                                    std::uint16_t character, Object* init,
-                                                    const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
-                                                        attach) {
+std::shared_ptr<TimelineInstance> Stage::MakeSprite(
+    const std::shared_ptr<TimelineInstance>& parent, std::shared_ptr<const Timeline> definition, Placement& placement,
+    std::uint16_t character, Object* init,
+    const std::function<void(const std::shared_ptr<TimelineInstance>&)>& attach) {
   if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
   if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
   auto sprite = std::make_shared<TimelineInstance>(std::move(definition), parent, parent->nesting + 1, counters_);
