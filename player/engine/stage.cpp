@@ -567,7 +567,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_yscale") {
     out = ScaleOf(m.c, m.d);
   } else if (name == "_rotation") {
-    out = std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
+    // The matrix keeps sines and cosines: a rotation that was a whole or
+    // short decimal number of degrees reads back as that number.
+    const double degrees = std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
+    const double snapped = std::round(degrees * 1e6) / 1e6;
+    out = std::abs(degrees - snapped) < 1e-9 ? snapped : degrees;
   } else if (name == "_alpha") {
     out = placement.colorTransform.ma * 100;
   } else if (name == "_visible") {
