@@ -56,6 +56,7 @@ void Vm::InstallBuiltins() {
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallButtonClass(*this);
+  InstallXmlClasses(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -94,6 +95,11 @@ void Vm::Mark(Object* root, std::vector<Object*>& pending) {
     PushObject(object->constructorOf, pending);
     PushObject(object->superHome, pending);
     PushObject(object->superThis, pending);
+    if (object->state) {
+      std::vector<Object*> referenced;
+      object->state->AddReferences(referenced);
+      for (Object* link : referenced) PushObject(link, pending);
+    }
   }
 }
 
@@ -133,6 +139,7 @@ std::size_t Vm::Collect() {
     for (const auto& [key, property] : object->properties)
       storedBytes += property.name.size() + StoredBytes(property.value);
     for (const Value& element : object->elements) storedBytes += StoredBytes(element);
+    if (object->state) storedBytes += object->state->StoredBytes();
   }
   liveObjects = heap_.size();
   storedAfterCollection_ = storedBytes;
