@@ -186,7 +186,7 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
     if (const auto* place = std::get_if<PlaceTag>(&tag)) {
       ApplyPlace(timeline, *place, frame);
     } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
-      timeline->displayList.erase(remove->depth);
+      RemoveAtDepth(timeline, remove->depth);
     } else if (const auto* action = std::get_if<ActionTag>(&tag); action && queueActions) {
       if (action->init) {
         RunInitActions(timeline, action->code);
@@ -274,6 +274,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
   field->kind = DisplayKind::Text;
   field->object = vm_->NewClip(field);
   field->object->proto = vm_->textFieldProto_;
+  vm_->Define(field->object, "_listeners", Value{vm_->NewArray({Value{field->object}})}, kDontEnum);
   field->text = std::make_unique<TextField>();
   field->text->Define(definition, movie_);
   if (!field->text->variable.empty()) {
@@ -312,11 +313,10 @@ std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<Timeli
   return button;
 }
 
-std::shared_ptr<TimelineInstance> Stage::MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
-                                                    std::shared_ptr<const Timeline> definition, Placement& placement,
-                                                    std::uint16_t character, Object* init,
-                                                    const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
-                                                        attach) {
+std::shared_ptr<TimelineInstance> Stage::MakeSprite(
+    const std::shared_ptr<TimelineInstance>& parent, std::shared_ptr<const Timeline> definition, Placement& placement,
+    std::uint16_t character, Object* init,
+    const std::function<void(const std::shared_ptr<TimelineInstance>&)>& attach) {
   if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
   if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
   auto sprite = std::make_shared<TimelineInstance>(std::move(definition), parent, parent->nesting + 1, counters_);
@@ -428,12 +428,16 @@ void Stage::Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame
       rebuilt.emplace(depth, std::move(made));
     }
   }
+  // What was neither kept nor moved over leaves the stage.
+  for (const auto& [depth, object] : timeline->displayList) {
+    if (object.sprite) QueueUnload(object);
+  }
   timeline->displayList = std::move(rebuilt);
 }
 
 void Stage::QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
                          const std::shared_ptr<const std::vector<std::uint8_t>>& code) {
-  if (queue_.size() < kMaxQueuedActionBlocks) queue_.push_back({timeline, code, {}});
+  if (queue_.size() < kMaxQueuedActionBlocks) queue_.push_back({timeline, code, {}, nullptr});
 }
 
 // The clip's onClipEvent blocks for the event, then its handler method.
@@ -443,7 +447,7 @@ void Stage::QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, s
   for (const ClipAction& action : timeline->clipActions) {
     if (action.events & clipEvent) QueueActions(timeline, action.code);
   }
-  if (method) queue_.push_back({timeline, nullptr, method});
+  if (method) queue_.push_back({timeline, nullptr, method, nullptr});
 }
 
 void Stage::RunQueuedActions() {
@@ -574,7 +578,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_yscale") {
     out = ScaleOf(m.c, m.d);
   } else if (name == "_rotation") {
-    out = std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
+    // The matrix keeps sines and cosines: a rotation that was a whole or
+    // short decimal number of degrees reads back as that number.
+    const double degrees = std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
+    const double snapped = std::round(degrees * 1e6) / 1e6;
+    out = std::abs(degrees - snapped) < 1e-9 ? snapped : degrees;
   } else if (name == "_alpha") {
     out = placement.colorTransform.ma * 100;
   } else if (name == "_visible") {
@@ -750,7 +758,26 @@ void Stage::RemoveClip(Object* clip) {
   int depth = 0;
   if (!EntryOf(clip, &depth) || depth < kScriptDepthBase) return;
   const auto parent = TimelineOf(clip)->parent.lock();
-  parent->displayList.erase(depth);
+  RemoveAtDepth(parent, depth);
+}
+
+void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth) {
+  const auto at = timeline->displayList.find(depth);
+  if (at == timeline->displayList.end()) return;
+  QueueUnload(at->second);
+  timeline->displayList.erase(at);
+}
+
+// onClipEvent(unload) blocks, then onUnload; the queue keeps the clip alive
+// for them.
+void Stage::QueueUnload(const DisplayObject& leaving) {
+  const std::shared_ptr<TimelineInstance>& clip = leaving.sprite;
+  if (!clip || clip->kind != DisplayKind::Clip || queue_.size() >= kMaxQueuedActionBlocks) return;
+  constexpr std::uint32_t kUnloadEvent = 0x04u;
+  for (const ClipAction& action : clip->clipActions) {
+    if (action.events & kUnloadEvent) queue_.push_back({clip, action.code, {}, clip});
+  }
+  queue_.push_back({clip, nullptr, "onUnload", clip});
 }
 
 int Stage::Depth(Object* clip) {

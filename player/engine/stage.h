@@ -63,7 +63,7 @@ struct DisplayObject {
   // a stale picture.
   std::uint64_t look = NewLookStamp();
   void Touch() { look = NewLookStamp(); }
-  int placedFrame = -1;        // the timeline frame whose tag made it; -1 when a script did
+  int placedFrame = -1;  // the timeline frame whose tag made it; -1 when a script did
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -213,11 +213,14 @@ class Stage final : private DisplayHost {
   void RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
                       const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
-  std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
-                                               std::shared_ptr<const Timeline> definition, Placement& placement,
-                                               std::uint16_t character, Object* init = nullptr,
-                                               const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
-                                                   attach = {});
+  // Queues the unload handlers of a clip leaving the display list.
+  void QueueUnload(const DisplayObject& leaving);
+  // Removes the object at `depth` of `timeline`'s display list, unloading it.
+  void RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth);
+  std::shared_ptr<TimelineInstance> MakeSprite(
+      const std::shared_ptr<TimelineInstance>& parent, std::shared_ptr<const Timeline> definition, Placement& placement,
+      std::uint16_t character, Object* init = nullptr,
+      const std::function<void(const std::shared_ptr<TimelineInstance>&)>& attach = {});
   DisplayObject* EntryOf(Object* clip, int* depth = nullptr);
   static std::shared_ptr<TimelineInstance> TimelineOf(Object* clip);
 
@@ -320,6 +323,8 @@ class Stage final : private DisplayHost {
     std::weak_ptr<TimelineInstance> timeline;
     std::shared_ptr<const std::vector<std::uint8_t>> code;
     std::string method;  // an event handler to call instead of code (onEnterFrame, ...)
+    // A clip taken off the display list lives on until its unload handlers ran.
+    std::shared_ptr<TimelineInstance> keep;
   };
   std::vector<QueuedActions> queue_;
   std::vector<FsCommand> commands_;

@@ -253,7 +253,7 @@ void Stage::SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, But
       if (action.events & info.clipEvent) QueueActions(target, action.code);
     }
   }
-  if (queue_.size() < kMaxQueuedActionBlocks) queue_.push_back({target, nullptr, info.method});
+  if (queue_.size() < kMaxQueuedActionBlocks) queue_.push_back({target, nullptr, info.method, nullptr});
 }
 
 // ---------------------------------------------------------------------------

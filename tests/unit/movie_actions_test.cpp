@@ -234,6 +234,48 @@ TEST(ActionPaths, SpriteActionsReachRootVariables) {
   EXPECT_EQ(player.RootVariable("own"), std::nullopt);
 }
 
+// c.onUnload = function () { _root.unloaded = "yes"; }
+Actions SetUnloadHandler() {
+  Actions handler;
+  handler.SetVariable("_root.unloaded", "yes");
+  Actions a;
+  a.PushString("c").GetVariable().PushString("onUnload");
+  a.DefineFunction("", {}, handler).Raw(0x4F);
+  return a;
+}
+
+struct UnloadCase {
+  std::string name;
+  bool removedByGoingBack;  // else by a RemoveObject2 tag
+};
+
+class ClipUnload : public ::testing::TestWithParam<UnloadCase> {};
+
+TEST_P(ClipUnload, RunsOnUnloadOfAClipLeavingTheStage) {
+  MovieBuilder movie(10, 10);
+  SpriteBuilder sprite;
+  sprite.ShowFrame();
+  const std::uint16_t id = movie.DefineSprite(sprite);
+  if (GetParam().removedByGoingBack) movie.ShowFrame();
+  movie.Place(id, 1, {}, std::nullopt, "c").DoAction(SetUnloadHandler()).ShowFrame();
+  if (GetParam().removedByGoingBack) {
+    movie.DoAction(Actions().GotoFrame(0).Stop()).ShowFrame();
+  } else {
+    movie.Remove(1).DoAction(Actions().Stop()).ShowFrame();
+  }
+  MoviePlayer player;
+  LoadOrFail(player, movie.Build());
+  for (int tick = 0; tick < 3 && player.RootVariable("unloaded") == std::nullopt; ++tick) {
+    EXPECT_EQ(player.RootVariable("unloaded"), std::nullopt);
+    player.Advance();
+  }
+  EXPECT_EQ(player.RootVariable("unloaded"), "yes");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ClipUnload,
+                         ::testing::Values(UnloadCase{"remove_tag", false}, UnloadCase{"going_back", true}),
+                         [](const auto& tested) { return tested.param.name; });
+
 TEST(ActionPaths, TellTargetActsOnTheNamedSpriteAndComesBack) {
   MovieBuilder movie(10, 10);
   SpriteBuilder inner;

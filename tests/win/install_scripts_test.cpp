@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -46,6 +48,11 @@ std::string NativeSystemFolder() {
   return std::string(path) + "\\Sysnative";
 }
 
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 std::string SystemFileName(const View& view) { return std::string("tpl_install_test_") + view.arch + ".ocx"; }
 
 std::string Read(HKEY root, const std::string& key, const char* name, REGSAM view) {
@@ -79,12 +86,31 @@ enum class Before {
                            // a player in the 64-bit view, a missing file in the 32-bit one
   kNoX86Dll,               // the release folder lacks x86\TemplatePlayer.dll
   kVolatileWow64Classes,   // HKCU\Software\Classes\Wow6432Node is volatile: no lasting key can be made under it
+  // HKLM names a player library of this version, in both views.
+  kMachinePlayer371,  // the last official build before the ones that refuse to play
+  kMachinePlayer387,  // the first that refuses
+  kMachinePlayer465,  // the last that refuses
+  kMachinePlayer466,  // a later, patched build
+  kUserPlayer387,     // HKCU names such a build, and install.cmd did not write it
 };
+
+// The player library standing in for a build of that version, when the case has one.
+const char* PlayerFixture(Before before) {
+  switch (before) {
+    case Before::kMachinePlayer371: return TEMPLATE_PLAYER371_FIXTURE;
+    case Before::kMachinePlayer387: return TEMPLATE_PLAYER387_FIXTURE;
+    case Before::kMachinePlayer465: return TEMPLATE_PLAYER465_FIXTURE;
+    case Before::kMachinePlayer466: return TEMPLATE_PLAYER466_FIXTURE;
+    case Before::kUserPlayer387: return TEMPLATE_PLAYER387_FIXTURE;
+    default: return nullptr;
+  }
+}
 enum class UserKey { kAbsent, kOurs, kAsBefore };
 struct Step {
-  const char* script;
+  const char* script;               // with its arguments
   std::array<UserKey, 2> expected;  // 64-bit, 32-bit view
   DWORD exitCode = 0;
+  const char* says = "";  // a part of the output
 };
 struct ScriptCase {
   const char* name;
@@ -125,12 +151,21 @@ class InstallScriptsTest : public ::testing::TestWithParam<ScriptCase> {
     }
     for (const View& view : kViews) {
       ASSERT_TRUE(::CreateDirectoryA((folder_ + "\\" + view.arch).c_str(), nullptr));
+    }
+    // install.cmd reads a player's version with the MakeSaver of cmd.exe's bitness, this program's.
+    testing::CopyFileOrFail(testing::WindowsPathOf(TEMPLATE_MAKE_SAVER_EXE),
+                            folder_ + (sizeof(void*) == 8 ? "\\x64" : "\\x86") + "\\MakeSaver.exe");
+    for (const View& view : kViews) {
       if (before != Before::kNoX86Dll || view.access == KEY_WOW64_64KEY) testing::WriteFileBytes(Dll(view), "dll");
       const std::string machineServer = std::string(kClassKey) + "\\InprocServer32";
       const std::string userServer = std::string(view.userKey) + "\\InprocServer32";
       const std::string other = scratch_.File(std::string("other_") + view.arch + ".dll");
       if (before == Before::kMachinePlayer || before == Before::kOtherFolderInstall) testing::WriteFileBytes(other, "");
-      if (before == Before::kMachinePlayer || before == Before::kStaleMachinePlayer) {
+      if (const char* fixture = PlayerFixture(before)) testing::CopyFileOrFail(testing::WindowsPathOf(fixture), other);
+      if (before == Before::kUserPlayer387) {
+        Write(HKEY_CURRENT_USER, userServer, "", other, KEY_WOW64_64KEY);
+      } else if (PlayerFixture(before) != nullptr || before == Before::kMachinePlayer ||
+                 before == Before::kStaleMachinePlayer) {
         Write(HKEY_LOCAL_MACHINE, machineServer, "", other, view.access);
       } else if (before == Before::kUserCopyWithoutMarker) {
         Write(HKEY_CURRENT_USER, userServer, "", Dll(view), KEY_WOW64_64KEY);
@@ -145,10 +180,18 @@ class InstallScriptsTest : public ::testing::TestWithParam<ScriptCase> {
     }
   }
 
-  void Run(const char* script, DWORD exitCode) const {
+  // Runs the script with its arguments; returns what it printed.
+  std::string Run(const char* script, DWORD exitCode) const {
+    const std::string command = script;
+    const std::size_t blank = command.find(' ');
+    const std::string name = command.substr(0, blank);
+    const std::string arguments = blank == std::string::npos ? "" : command.substr(blank);
+    const std::string output = scratch_.File("output.txt");
     // The outer quotes keep cmd.exe from splitting a path with spaces, & or ( ).
-    testing::ChildProcess cmd(SystemFolder() + "\\cmd.exe", "/c \"\"" + folder_ + "\\" + script + ".cmd\"\"");
-    ASSERT_EQ(cmd.WaitForExit(60000), exitCode);
+    testing::ChildProcess cmd(SystemFolder() + "\\cmd.exe",
+                              "/c \"\"" + folder_ + "\\" + name + ".cmd\"" + arguments + " >\"" + output + "\"\"");
+    EXPECT_EQ(cmd.WaitForExit(60000), exitCode);
+    return ReadText(output);
   }
 
   testing::ScratchFolder scratch_;
@@ -167,7 +210,8 @@ TEST_P(InstallScriptsTest, RegistersOnlyWhereNoPlayerIsAndRemovesOnlyItsOwn) {
   int number = 0;
   for (const Step& step : GetParam().steps) {
     SCOPED_TRACE(std::to_string(++number) + ". " + step.script);
-    ASSERT_NO_FATAL_FAILURE(Run(step.script, step.exitCode));
+    const std::string output = Run(step.script, step.exitCode);
+    EXPECT_NE(output.find(step.says), std::string::npos) << output;
     for (std::size_t i = 0; i < kViews.size(); ++i) {
       const View& view = kViews[i];
       SCOPED_TRACE(view.arch);
@@ -216,6 +260,30 @@ INSTANTIATE_TEST_SUITE_P(
                    Before::kSystemFolderPlayers,
                    {{"install", {kAbsent, kOurs}}, {"uninstall", {kAbsent, kAbsent}}}},
         ScriptCase{"NoX86Dll", Before::kNoX86Dll, {{"install", {kOurs, kAbsent}}, {"uninstall", {kAbsent, kAbsent}}}},
+        // Official builds that refuse to play get the stand-in for the current user; the others keep playing.
+        ScriptCase{"MachinePlayer371",
+                   Before::kMachinePlayer371,
+                   {{"install", {kAbsent, kAbsent}, 0, "a player is already registered"},
+                    {"install /force", {kOurs, kOurs}, 0, "/force: in place of the registered player"},
+                    {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"MachinePlayer387",
+                   Before::kMachinePlayer387,
+                   {{"install", {kOurs, kOurs}, 0, "is version 32.0.0.387, a build that refuses to play"},
+                    {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"MachinePlayer465",
+                   Before::kMachinePlayer465,
+                   {{"install", {kOurs, kOurs}, 0, "is version 32.0.0.465"}, {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"MachinePlayer466",
+                   Before::kMachinePlayer466,
+                   {{"install", {kAbsent, kAbsent}, 0, "a player is already registered"}}},
+        ScriptCase{"UserPlayer387",
+                   Before::kUserPlayer387,
+                   {{"install", {kAsBefore, kAsBefore}, 0, "left as it is (install.cmd /force replaces it)"},
+                    {"install /force", {kOurs, kOurs}},
+                    {"uninstall", {kAbsent, kAbsent}}}},
+        ScriptCase{"UnknownArgument",
+                   Before::kNothing,
+                   {{"install /forse", {kAbsent, kAbsent}, 2, "Usage: install.cmd [/force]"}}},
         ScriptCase{"RegistrationFails",
                    Before::kVolatileWow64Classes,
                    {{"install", {kOurs, kAbsent}, 1}, {"uninstall", {kAbsent, kAbsent}}}}),

@@ -54,6 +54,7 @@ class ArgumentReader {
 
   [[nodiscard]] bool AtEnd() const { return next_ >= arguments_.size(); }
   [[nodiscard]] const std::string& Peek() const { return arguments_[next_]; }
+  void Skip() { ++next_; }
 
   // The option at the current argument; its value is read only when `takesValue`.
   Option Read(bool takesValue) {
@@ -68,8 +69,11 @@ class ArgumentReader {
     return option;
   }
 
-  static bool StartsAsOption(const std::string& argument) { return argument.rfind(kOptionPrefix, 0) == 0; }
+  static bool StartsAsOption(const std::string& argument) {
+    return argument.size() > kOptionPrefix.size() && argument.rfind(kOptionPrefix, 0) == 0;
+  }
 
+  // The name of an "--option", empty for any other argument.
   static std::string OptionName(const std::string& argument) {
     if (!StartsAsOption(argument)) return {};
     const std::size_t equals = argument.find('=');
@@ -81,6 +85,13 @@ class ArgumentReader {
   std::size_t next_ = 0;
 };
 
+constexpr std::array<std::string_view, 6> kFileOptions = {"name",           "movie",   "settings-picture",
+                                                          "settings-movie", "program", "out"};
+
+bool IsKnownOption(std::string_view name) {
+  return name == "replace" || Contains(kFileOptions, name) || LineNamed(name) != nullptr;
+}
+
 class RequestBuilder {
  public:
   explicit RequestBuilder(FileTextConversion toFileText) : toFileText_(toFileText) {}
@@ -88,8 +99,9 @@ class RequestBuilder {
   void Take(ArgumentReader& reader) {
     const std::string name = ArgumentReader::OptionName(reader.Peek());
     if (name.empty()) {
-      problems_.push_back("unexpected argument '" + reader.Peek() + "' (options start with --)");
-      reader.Read(false);
+      problems_.push_back("unexpected argument '" + reader.Peek() +
+                          "' (options start with --; quote a value that holds blanks)");
+      reader.Skip();
       return;
     }
     if (name == "help") {
@@ -99,6 +111,10 @@ class RequestBuilder {
     }
     const bool isFlag = name == "replace";
     Option option = reader.Read(!isFlag);
+    if (!IsKnownOption(option.name)) {
+      problems_.push_back("unknown option --" + option.name + " (--help lists them)");
+      return;
+    }
     if (!seen_.insert(option.name).second) {
       problems_.push_back("--" + option.name + " is given more than once");
       return;
@@ -109,7 +125,8 @@ class RequestBuilder {
       return;
     }
     if (!option.value) {
-      problems_.push_back("--" + option.name + " needs a value (--" + option.name + "=VALUE for one that starts with --)");
+      problems_.push_back("--" + option.name + " needs a value (--" + option.name +
+                          "=VALUE for one that starts with --)");
       return;
     }
     TakeValue(option.name, *option.value);
@@ -128,7 +145,12 @@ class RequestBuilder {
   void TakeValue(const std::string& option, const std::string& value) {
     if (option == "name") {
       request_.name = value;
-      if (std::string problem = NameProblem(value); !problem.empty()) problems_.push_back(problem);
+      if (std::string problem = NameProblem(value); !problem.empty()) {
+        problems_.push_back(problem);
+      } else if (!toFileText_(value)) {
+        // The program finds its package through its own file name in that code page.
+        problems_.push_back(CodePageProblem(option));
+      }
     } else if (option == "movie") {
       request_.movie = PathOption(option, value);
     } else if (option == "settings-picture") {
@@ -141,9 +163,11 @@ class RequestBuilder {
       request_.outFolder = PathOption(option, value);
     } else if (const ConfigurationFileLine* line = LineNamed(option)) {
       TakeConfigurationValue(*line, value);
-    } else {
-      problems_.push_back("unknown option --" + option + " (--help lists them)");
     }
+  }
+
+  static std::string CodePageProblem(const std::string& option) {
+    return "--" + option + " has characters the system's code page cannot hold";
   }
 
   std::filesystem::path PathOption(const std::string& option, const std::string& value) {
@@ -158,7 +182,7 @@ class RequestBuilder {
     }
     std::optional<std::string> fileText = toFileText_(value);
     if (!fileText) {
-      problems_.push_back("--" + std::string(line.name) + " has characters the system's code page cannot hold");
+      problems_.push_back(CodePageProblem(std::string(line.name)));
       return;
     }
     request_.values.*line.field = std::move(*fileText);
@@ -256,14 +280,24 @@ std::string UsageText() {
       "Makes the saver NAME: FOLDER\\NAME.scr (a copy of the program), NAME.c1 (the configuration),\n"
       "NAME.swf (the movie) and NAME.bmp or NAME.c2 (the settings picture or settings movie).\n"
       "  --program   the program to copy (default: Template.scr beside MakeSaver)\n"
-      "  --out       the folder to write into (default: the current folder)\n"
-      "  --replace   replace an existing saver of that name\n"
+      "  --out       the folder to write into (default: the current folder; made when missing)\n"
+      "  --replace   replace the saver of that name that is there (its NAME.scr)\n"
+      "An input that already is the package's file is used in place. Exit code 0: written;\n"
+      "1: a file could not be read or written (nothing of the new saver is left); 2: refused.\n"
+      "\n"
+      "MakeSaver --player-version FILE prints a player library's file version (install.cmd uses it);\n"
+      "exit code 3 for the builds 32.0.0.387 to 32.0.0.465, which refuse to play since 12 January 2021.\n"
       "\n"
       "Configuration lines (option, line, default):\n";
   const SaverConfiguration defaults;
+  constexpr std::size_t kNameColumn = 25;
+  constexpr std::size_t kNumberColumn = 2;
   for (const ConfigurationFileLine& line : kConfigurationFileLines) {
-    text += "  --" + std::string(line.name) + std::string(26 - std::min<std::size_t>(24, line.name.size()), ' ') +
-            std::to_string(line.number) + "  \"" + defaults.*line.field + "\"\n";
+    // Line numbers right-aligned, so that the defaults stand in one column.
+    const std::string number = std::to_string(line.number);
+    text += "  --" + std::string(line.name) +
+            std::string(kNameColumn - std::min(kNameColumn - 1, line.name.size()), ' ') +
+            std::string(kNumberColumn - number.size(), ' ') + number + "  \"" + defaults.*line.field + "\"\n";
   }
   return text;
 }

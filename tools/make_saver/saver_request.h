@@ -36,8 +36,7 @@ struct ParsedArguments {
 using FileTextConversion = std::optional<std::string> (*)(const std::string& text);
 
 // Turns the arguments (UTF-8, without the program name) into a request.
-[[nodiscard]] ParsedArguments ParseArguments(const std::vector<std::string>& arguments,
-                                             FileTextConversion toFileText);
+[[nodiscard]] ParsedArguments ParseArguments(const std::vector<std::string>& arguments, FileTextConversion toFileText);
 
 // Paths and their text, both ways, in UTF-8 on every system.
 [[nodiscard]] std::filesystem::path PathFromText(const std::string& text);

@@ -167,11 +167,10 @@ void InstallDateClass(Vm& vm) {
       const double time = TimeOf(self);
       return std::isnan(time) ? time : getter(LocalFields(time));
     });
-    vm.DefineMethod(proto, std::string("getUTC") + name,
-                    [getter](Vm&, Object* self, std::span<const Value>) -> Value {
-                      const double time = TimeOf(self);
-                      return std::isnan(time) ? time : getter(Split(time));
-                    });
+    vm.DefineMethod(proto, std::string("getUTC") + name, [getter](Vm&, Object* self, std::span<const Value>) -> Value {
+      const double time = TimeOf(self);
+      return std::isnan(time) ? time : getter(Split(time));
+    });
   }
   vm.DefineMethod(proto, "getTime", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });
   vm.DefineMethod(proto, "valueOf", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });

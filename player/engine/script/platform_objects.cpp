@@ -4,9 +4,13 @@
 // what the stage says of the keyboard, System holds its sub-objects. A name
 // some other installer has already defined is left as it is.
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "vm.h"
 
@@ -51,6 +55,278 @@ void MakeBroadcaster(Vm& vm, Object* object) {
   (void)vm.Call(initialize, broadcaster, std::span<const Value>(&target, 1));
 }
 
+// Gives a class's prototype the broadcaster methods; each instance then keeps
+// its own _listeners.
+void GiveBroadcasterMethods(Vm& vm, Object* proto) {
+  const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
+  auto* const* holder = std::get_if<Object*>(&broadcaster);
+  if (!holder || !proto) return;
+  for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+    vm.Define(proto, name, vm.GetMember(*holder, name), kDontEnum);
+  }
+}
+
+// MovieClipLoader: a broadcaster whose first listener is itself, so its own
+// handlers hear what it reports.
+void InstallMovieClipLoader(Vm& vm) {
+  if (Defined(vm, vm.Global(), "MovieClipLoader")) return;
+  Object* constructor = vm.NewNative(
+      [](Vm& v, Object* self, std::span<const Value>) -> Value {
+        if (self) v.Define(self, "_listeners", Value{v.NewArray({Value{self}})}, kDontEnum);
+        return Undefined{};
+      },
+      true);
+  Object* prototype = vm.NewPlain();
+  vm.Define(constructor, "prototype", Value{prototype}, kDontEnum | kDontDelete);
+  vm.Define(prototype, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), "MovieClipLoader", Value{constructor});
+  GiveBroadcasterMethods(vm, prototype);
+}
+
+// A property of `holder` read and written through natives.
+void DefineAccessor(Vm& vm, Object* holder, std::string_view name, NativeFunction get, NativeFunction set,
+                    std::uint8_t flags = kDontEnum) {
+  vm.Define(holder, name, Undefined{}, flags);  // takes its place in the listing order
+  Property* property = vm.FindOwn(holder, name);
+  property->getter = vm.NewNative(std::move(get));
+  property->setter = vm.NewNative(std::move(set));
+}
+
+// A constructor named `name` on the globals running `construct` on the new
+// object, with a fresh prototype.
+Object* DefineConstructor(Vm& vm, std::string_view name, NativeFunction construct) {
+  Object* constructor = vm.NewNative(std::move(construct), true);
+  Object* prototype = vm.NewPlain();
+  vm.Define(constructor, "prototype", Value{prototype}, kDontEnum | kDontDelete);
+  vm.Define(prototype, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(vm.Global(), name, Value{constructor});
+  return prototype;
+}
+
+Object* AsObject(const Value& value) {
+  auto* const* object = std::get_if<Object*>(&value);
+  return object ? *object : nullptr;
+}
+
+// The player's built-in context menu entries, listed as the platform lists them.
+constexpr std::array<std::string_view, 8> kBuiltInMenuItems{"print", "forward_back", "rewind", "loop",
+                                                            "play",  "quality",      "zoom",   "save"};
+
+// ContextMenu(onSelect): the built-in entries (all shown), no custom items;
+// copy() gives an independent menu, hideBuiltInItems() hides the built-ins.
+void InstallContextMenu(Vm& vm) {
+  if (Defined(vm, vm.Global(), "ContextMenu")) return;
+  const auto build = [](Vm& v, Object* menu, const Value& onSelect, Object* builtIns, Object* customs) {
+    v.SetMember(menu, "onSelect", onSelect);
+    Object* items = v.NewPlain();
+    for (const std::string_view name : kBuiltInMenuItems) {
+      v.SetMember(items, name, builtIns ? v.GetMember(builtIns, name) : Value{true});
+    }
+    v.SetMember(menu, "builtInItems", Value{items});
+    std::vector<Value> copies;
+    if (customs && customs->kind == ObjectKind::Array) {
+      for (const Value& item : customs->elements) {
+        const Value copy = v.GetMember(AsObject(item), "copy");
+        copies.push_back(AsObject(copy) ? v.Call(copy, item, {}) : item);
+      }
+    }
+    v.SetMember(menu, "customItems", Value{v.NewArray(std::move(copies))});
+  };
+  Object* prototype = DefineConstructor(vm, "ContextMenu", [build](Vm& v, Object* self, std::span<const Value> args) {
+    if (self) build(v, self, Arg(args, 0), nullptr, nullptr);
+    return Value{Undefined{}};
+  });
+  vm.DefineMethod(prototype, "copy", [build](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (!self) return Undefined{};
+    Object* copy = v.NewObject(ObjectKind::Plain, self->proto);
+    build(v, copy, v.GetMember(self, "onSelect"), AsObject(v.GetMember(self, "builtInItems")),
+          AsObject(v.GetMember(self, "customItems")));
+    return copy;
+  });
+  vm.DefineMethod(prototype, "hideBuiltInItems", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (Object* items = self ? AsObject(v.GetMember(self, "builtInItems")) : nullptr) {
+      for (const std::string_view name : kBuiltInMenuItems) v.SetMember(items, name, false);
+    }
+    return Undefined{};
+  });
+}
+
+// ContextMenuItem(caption, onSelect, separatorBefore, enabled, visible).
+void InstallContextMenuItem(Vm& vm) {
+  if (Defined(vm, vm.Global(), "ContextMenuItem")) return;
+  static constexpr std::array<std::string_view, 5> kMembers{"caption", "onSelect", "separatorBefore", "enabled",
+                                                            "visible"};
+  const auto build = [](Vm& v, Object* item, std::span<const Value> args) {
+    for (std::size_t i = 0; i < kMembers.size(); ++i) {
+      Value value = Arg(args, i);
+      if (i >= 2 && std::holds_alternative<Undefined>(value)) value = i > 2;
+      v.SetMember(item, kMembers[i], value);
+    }
+  };
+  Object* prototype =
+      DefineConstructor(vm, "ContextMenuItem", [build](Vm& v, Object* self, std::span<const Value> args) {
+        if (self) build(v, self, args);
+        return Value{Undefined{}};
+      });
+  vm.DefineMethod(prototype, "copy", [build](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (!self) return Undefined{};
+    std::vector<Value> members;
+    for (const std::string_view name : kMembers) members.push_back(v.GetMember(self, name));
+    Object* copy = v.NewObject(ObjectKind::Plain, self->proto);
+    build(v, copy, members);
+    return copy;
+  });
+}
+
+// PrintJob: a headless player has no printer, so start() fails and the page
+// sizes read 0; the sizes cannot be written.
+void InstallPrintJob(Vm& vm) {
+  if (Defined(vm, vm.Global(), "PrintJob")) return;
+  Object* prototype =
+      DefineConstructor(vm, "PrintJob", [](Vm&, Object*, std::span<const Value>) { return Value{Undefined{}}; });
+  vm.DefineMethod(prototype, "start", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  vm.DefineMethod(prototype, "addPage", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  vm.DefineMethod(prototype, "send", [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+  for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"}) {
+    DefineAccessor(
+        vm, prototype, name, [](Vm&, Object*, std::span<const Value>) -> Value { return 0.0; },
+        [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; }, 0);
+  }
+}
+
+// Stage.displayState: "normal" or "fullScreen" (any letter case); a change
+// tells the listeners through onFullScreen.
+void InstallStageMembers(Vm& vm, Object* stage) {
+  vm.Define(stage, "__displayState", std::string("normal"), kDontEnum);
+  DefineAccessor(
+      vm, stage, "displayState",
+      [](Vm& v, Object* self, std::span<const Value>) -> Value { return v.GetMember(self, "__displayState"); },
+      [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+        std::string wanted = v.ToStr(Arg(args, 0));
+        for (char& ch : wanted) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (wanted != "normal" && wanted != "fullscreen") return Undefined{};
+        const std::string state = wanted == "normal" ? "normal" : "fullScreen";
+        if (v.ToStr(v.GetMember(self, "__displayState")) == state) return Undefined{};
+        v.Define(self, "__displayState", state, kDontEnum);
+        const Value message[2] = {std::string("onFullScreen"), state == "fullScreen"};
+        (void)v.Call(v.GetMember(self, "broadcastMessage"), Value{self}, message);
+        return Undefined{};
+      });
+  vm.Define(stage, "scaleMode", std::string("showAll"), kDontEnum);
+  vm.Define(stage, "align", std::string(""), kDontEnum);
+  vm.Define(stage, "showMenu", true, kDontEnum);
+}
+
+// ExternalInterface without a hosting page: not available, calls fail; its
+// helpers that write values as the XML of external calls work.
+std::string EscapeXmlText(std::string_view text) {
+  std::string out;
+  for (const char ch : text) {
+    switch (ch) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += ch;
+    }
+  }
+  return out;
+}
+
+std::string UnescapeXmlText(std::string_view text) {
+  static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities{
+      {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}}};
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool replaced = false;
+    for (const auto& [entity, ch] : kEntities) {
+      if (text.substr(i).starts_with(entity)) {
+        out += ch;
+        i += entity.size() - 1;
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out += text[i];
+  }
+  return out;
+}
+
+// The escape helpers answer null for no text at all, as the platform's do.
+Value EscapedOrNull(Vm& vm, std::span<const Value> args, bool escape) {
+  if (args.empty()) return Null{};
+  const std::string text = vm.ToStr(args[0]);
+  if (text.empty()) return Null{};
+  return escape ? EscapeXmlText(text) : UnescapeXmlText(text);
+}
+
+constexpr int kMaxExternalDepth = 32;
+
+std::string ValueToXml(Vm& vm, const Value& value, int depth);
+
+std::string ElementsToXml(Vm& vm, const Value& list, std::size_t from, bool asProperties, int depth) {
+  std::string out;
+  const Value lengthValue = vm.Get(list, "length");
+  const double length = std::holds_alternative<Undefined>(lengthValue) ? 0 : vm.ToNum(lengthValue);
+  if (!(length > 0)) return out;
+  const auto count = static_cast<std::size_t>(std::min(length, static_cast<double>(kMaxArrayLength)));
+  for (std::size_t i = from; i < count && out.size() < kMaxStringBytes; ++i) {
+    const std::string item = ValueToXml(vm, vm.Get(list, std::to_string(i)), depth + 1);
+    out += asProperties ? "<property id=\"" + std::to_string(i) + "\">" + item + "</property>" : item;
+  }
+  return out;
+}
+
+std::string ObjectToXml(Vm& vm, const Value& value, int depth) {
+  std::string out = "<object>";
+  if (Object* object = AsObject(value); object && depth < kMaxExternalDepth) {
+    for (const std::string& name : vm.EnumerableNames(object)) {
+      out += "<property id=\"" + name + "\">" + ValueToXml(vm, vm.GetMember(object, name), depth + 1) + "</property>";
+      if (out.size() > kMaxStringBytes) break;
+    }
+  }
+  return out + "</object>";
+}
+
+std::string ValueToXml(Vm& vm, const Value& value, int depth) {
+  if (std::holds_alternative<Undefined>(value)) return "<undefined/>";
+  if (std::holds_alternative<Null>(value)) return "<null/>";
+  if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "<true/>" : "<false/>";
+  if (const double* number = std::get_if<double>(&value)) return "<number>" + NumberToString(*number) + "</number>";
+  if (const std::string* text = std::get_if<std::string>(&value)) {
+    return "<string>" + (text->empty() ? std::string("null") : EscapeXmlText(*text)) + "</string>";
+  }
+  Object* object = AsObject(value);
+  if (!object || object->kind == ObjectKind::Function) return "<null/>";
+  if (depth >= kMaxExternalDepth) return "<null/>";
+  if (object->kind == ObjectKind::Array) {
+    return "<array>" + ElementsToXml(vm, value, 0, true, depth) + "</array>";
+  }
+  return ObjectToXml(vm, value, depth);
+}
+
+void InstallExternalInterface(Vm& vm, Object* external) {
+  vm.Define(external, "available", false, kDontEnum);
+  vm.DefineMethod(external, "addCallback", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  vm.DefineMethod(external, "call", [](Vm&, Object*, std::span<const Value>) -> Value { return Null{}; });
+  vm.DefineMethod(external, "_escapeXML",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return EscapedOrNull(v, args, true); });
+  vm.DefineMethod(external, "_unescapeXML",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return EscapedOrNull(v, args, false); });
+  vm.DefineMethod(external, "_toXML",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return ValueToXml(v, Arg(args, 0), 0); });
+  vm.DefineMethod(external, "_objectToXML",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return ObjectToXml(v, Arg(args, 0), 0); });
+  vm.DefineMethod(external, "_arrayToXML", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    return "<array>" + ElementsToXml(v, Arg(args, 0), 0, true, 0) + "</array>";
+  });
+  // The first argument of an external call is the function's name.
+  vm.DefineMethod(external, "_argumentsToXML", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    return "<arguments>" + ElementsToXml(v, Arg(args, 0), 1, false, 0) + "</arguments>";
+  });
+}
+
 void InstallKey(Vm& vm) {
   if (Defined(vm, vm.Global(), "Key")) return;
   Object* key = DefineSingleton(vm, vm.Global(), "Key");
@@ -87,6 +363,10 @@ void InstallSystem(Vm& vm) {
   Object* system = DefineSingleton(vm, vm.Global(), "System");
   if (!system) return;
   for (const char* name : {"capabilities", "IME", "security"}) (void)DefineSingleton(vm, system, name);
+  // A movie played from a file on disk.
+  if (Object* security = AsObject(vm.GetMember(system, "security"))) {
+    vm.Define(security, "sandboxType", std::string("localWithFile"), kDontEnum);
+  }
 }
 
 // Names under the flash.* packages: each package is a plain object.
@@ -110,6 +390,10 @@ void InstallPackaged(Vm& vm, std::string_view path) {
 
 void InstallPlatformObjects(Vm& vm) {
   Object* global = vm.Global();
+  InstallMovieClipLoader(vm);
+  InstallContextMenu(vm);
+  InstallContextMenuItem(vm);
+  InstallPrintJob(vm);
   for (const char* name : {"Camera", "Color", "ContextMenu", "ContextMenuItem", "LoadVars", "LocalConnection",
                            "Microphone", "MovieClipLoader", "NetConnection", "NetStream", "PrintJob", "SharedObject",
                            "Sound", "TextSnapshot", "Video", "XML", "XMLNode", "XMLSocket"}) {
@@ -118,11 +402,20 @@ void InstallPlatformObjects(Vm& vm) {
   for (const char* name : {"Accessibility", "CustomActions", "XMLUI"}) (void)DefineSingleton(vm, global, name);
   InstallKey(vm);
   InstallMouse(vm);
-  if (!Defined(vm, global, "Stage")) MakeBroadcaster(vm, DefineSingleton(vm, global, "Stage"));
+  if (!Defined(vm, global, "Stage")) {
+    Object* stage = DefineSingleton(vm, global, "Stage");
+    MakeBroadcaster(vm, stage);
+    InstallStageMembers(vm, stage);
+  }
   InstallSystem(vm);
   for (const char* path : {"flash.external.ExternalInterface", "flash.net.FileReference", "flash.net.FileReferenceList",
                            "flash.text.TextRenderer"}) {
     InstallPackaged(vm, path);
+  }
+  if (Object* flash = AsObject(vm.GetMember(global, "flash"))) {
+    if (Object* external = AsObject(vm.GetMember(AsObject(vm.GetMember(flash, "external")), "ExternalInterface"))) {
+      InstallExternalInterface(vm, external);
+    }
   }
 }
 

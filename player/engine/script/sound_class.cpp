@@ -11,8 +11,12 @@
 namespace swf {
 namespace {
 
-struct SoundState {
-  bool global = true;  // made without a clip: the whole movie's sound
+struct SoundState final : NativeState {
+  void AddReferences(std::vector<Object*>& out) const override {
+    if (clip) out.push_back(clip);
+  }
+  Object* clip = nullptr;  // the clip whose sounds it controls
+  bool global = true;      // made without a clip: the whole movie's sound
   bool attached = false;
   std::uint16_t sound = 0;
   double millis = 0;       // the attached sound's length
@@ -23,7 +27,7 @@ struct SoundState {
 constexpr double kCompletionCheckMillis = 1000.0 / 30;
 
 SoundState* StateOf(Object* self) {
-  return self && self->classState ? static_cast<SoundState*>(self->classState.get()) : nullptr;
+  return self ? dynamic_cast<SoundState*>(self->state.get()) : nullptr;
 }
 
 // The levels the Sound's clip has now; false when it has no clip on the stage.
@@ -31,12 +35,12 @@ bool LevelsOf(Vm& vm, Object* self, SoundTransform& levels) {
   const SoundState* state = StateOf(self);
   if (!state) return false;
   if (state->global) return vm.Host().GetSoundLevels(nullptr, levels);
-  return self->held && vm.Host().GetSoundLevels(self->held, levels);
+  return state->clip && vm.Host().GetSoundLevels(state->clip, levels);
 }
 
 Object* ClipOf(Object* self) {
   const SoundState* state = StateOf(self);
-  return state && !state->global ? self->held : nullptr;
+  return state && !state->global ? state->clip : nullptr;
 }
 
 // Runs `change` on the clip's levels and stores them; nothing without a clip.
@@ -160,18 +164,18 @@ Value AttachSound(Vm& vm, Object* self, const Value& name) {
 // new Sound(clip): the clip's sounds; without one, the movie's.
 Value Construct(Vm& vm, Object* self, std::span<const Value> args) {
   if (!vm.constructing || !self) return Undefined{};
-  auto state = std::make_shared<SoundState>();
+  auto state = std::make_unique<SoundState>();
   const Value target = Arg(args, 0);
   if (!std::holds_alternative<Undefined>(target) && !std::holds_alternative<Null>(target)) {
     state->global = false;
     auto* const* object = std::get_if<Object*>(&target);
     if (object && *object && (*object)->kind == ObjectKind::Clip) {
-      self->held = *object;
+      state->clip = *object;
     } else {
       (void)vm.ToStr(target);  // a path given as text is read, as the platform does
     }
   }
-  self->classState = std::move(state);
+  self->state = std::move(state);
   return Undefined{};
 }
 

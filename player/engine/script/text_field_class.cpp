@@ -140,7 +140,10 @@ constexpr FormatMember kFormatMembers[] = {
 // leaves the member as it was.
 std::optional<Value> NormalizeFormatValue(Vm& vm, FormatKind kind, const Value& value) {
   const bool none = std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
-  if (none) return kind == FormatKind::Display ? std::nullopt : std::optional<Value>(Value{Null{}});
+  // An align keeps its value; a display goes back to block.
+  if (none && kind == FormatKind::Align) return std::nullopt;
+  if (none && kind == FormatKind::Display) return Value{std::string("block")};
+  if (none) return Value{Null{}};
   switch (kind) {
     case FormatKind::Text: return Value{vm.ToStr(value)};
     case FormatKind::Integer: return Value{static_cast<double>(ToInt32(vm.ToNum(value)))};
@@ -486,6 +489,14 @@ void InstallTextFieldClass(Vm& vm) {
   vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
   vm.Define(vm.Global(), "TextField", Value{constructor});
   InstallTextFieldMethods(vm, proto);
+  // Fields broadcast their changes, focus and scrolling to listeners; each
+  // field starts as its own first listener.
+  const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
+  if (auto* const* holder = std::get_if<Object*>(&broadcaster)) {
+    for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+      vm.Define(proto, name, vm.GetMember(*holder, name), kDontEnum);
+    }
+  }
   InstallTextFormat(vm);
   InstallClipGeometry(vm);
   InstallSelection(vm);

@@ -57,6 +57,7 @@ void Vm::InstallBuiltins() {
   InstallTextFieldClass(*this);
   InstallButtonClass(*this);
   InstallSoundClass(*this);
+  InstallXmlClasses(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -95,7 +96,11 @@ void Vm::Mark(Object* root, std::vector<Object*>& pending) {
     PushObject(object->constructorOf, pending);
     PushObject(object->superHome, pending);
     PushObject(object->superThis, pending);
-    PushObject(object->held, pending);
+    if (object->state) {
+      std::vector<Object*> referenced;
+      object->state->AddReferences(referenced);
+      for (Object* link : referenced) PushObject(link, pending);
+    }
   }
 }
 
@@ -135,6 +140,7 @@ std::size_t Vm::Collect() {
     for (const auto& [key, property] : object->properties)
       storedBytes += property.name.size() + StoredBytes(property.value);
     for (const Value& element : object->elements) storedBytes += StoredBytes(element);
+    if (object->state) storedBytes += object->state->StoredBytes();
   }
   liveObjects = heap_.size();
   storedAfterCollection_ = storedBytes;

@@ -49,6 +49,16 @@ using NativeFunction = std::function<Value(Vm& vm, Object* self, std::span<const
 
 struct FunctionCode;
 
+// What a built-in class keeps beside an object's properties (the tree of an
+// XML node): the objects it refers to live as long as the object, and its
+// texts count towards the stored bytes.
+class NativeState {
+ public:
+  virtual ~NativeState() = default;
+  virtual void AddReferences(std::vector<Object*>& out) const = 0;
+  [[nodiscard]] virtual std::size_t StoredBytes() const { return 0; }
+};
+
 enum class ObjectKind : std::uint8_t { Plain, Function, Array, String, Number, Boolean, Date, Clip, Error };
 
 class Object {
@@ -71,11 +81,8 @@ class Object {
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
-  bool marked = false;  // reached by the running collection
-  // What a built-in class keeps of its own (a Sound's sound), and an object
-  // kept alive with this one (a Sound's clip).
-  std::shared_ptr<void> classState;
-  Object* held = nullptr;
+  std::unique_ptr<NativeState> state;  // built-in classes' own data
+  bool marked = false;                 // reached by the running collection
 };
 
 // The drawing methods of clips, with their arguments in pixels (colours as
@@ -318,6 +325,7 @@ void InstallPlatformObjects(Vm& vm);
 void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
+void InstallXmlClasses(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
