@@ -131,12 +131,17 @@ std::optional<swf::DecodedSound> DecodeMp3ThroughAcm(std::span<const std::uint8_
   }
 }
 
-bool IsEmbeddedInForeignWindow(HWND window) noexcept {
+bool IsThumbnailWindow(HWND window) noexcept {
   const HWND root = ::GetAncestor(window, GA_ROOT);
-  if (root == nullptr || root == window) return false;
+  if (root == nullptr) return false;
   DWORD owner = 0;
   ::GetWindowThreadProcessId(root, &owner);
-  return owner != ::GetCurrentProcessId();
+  if (root != window && owner != ::GetCurrentProcessId()) return true;
+  BYTE alpha = 255;
+  DWORD flags = 0;
+  const bool layered = (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+  return layered && ::GetLayeredWindowAttributes(root, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) != 0 &&
+         alpha == 0;
 }
 
 }  // namespace tpl::player

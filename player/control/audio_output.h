@@ -54,8 +54,10 @@ class AudioOutput {
 [[nodiscard]] std::optional<swf::DecodedSound> DecodeMp3ThroughAcm(std::span<const std::uint8_t> frames, int rate,
                                                                   int channels) noexcept;
 
-// Whether the control's window sits in another process's window (the
-// thumbnail a display settings dialog shows): there the movie plays silent.
-[[nodiscard]] bool IsEmbeddedInForeignWindow(HWND window) noexcept;
+// Whether the control's window is a thumbnail, where the movie plays silent:
+// it sits in another process's window (a display settings dialog's preview),
+// or in a fully transparent window of its own process whose frames are
+// copied elsewhere (the saver's preview mode draws so).
+[[nodiscard]] bool IsThumbnailWindow(HWND window) noexcept;
 
 }  // namespace tpl::player

@@ -199,6 +199,11 @@ class PlayerControl final : public IDispatch,
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnFrameTimer();
+  // The pointer and keys over the window reach the movie's buttons and scripts.
+  bool OnInput(UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnSetCursor(LPARAM lParam);
+  // What follows any change of the movie: its sounds, commands and picture.
+  void AfterMovieChanged();
   bool UpdatePaintBuffer();
   bool UpdatePaintBuffer(int width, int height);
   void Paint();

@@ -43,6 +43,16 @@ class PaintScope {
 };
 
 int Width(const RECT& r) { return r.right - r.left; }
+
+// The character a key press types with the keyboard's state now (Key.getAscii), 0 for none or beyond ASCII.
+int TypedCharacter(WPARAM virtualKey, LPARAM keyData) {
+  BYTE state[256]{};
+  if (!::GetKeyboardState(state)) return 0;
+  wchar_t typed[4]{};
+  const UINT scanCode = (static_cast<UINT>(keyData) >> 16) & 0xFFu;
+  const int count = ::ToUnicode(static_cast<UINT>(virtualKey), scanCode, state, typed, 4, 0);
+  return count == 1 && typed[0] < 128 ? typed[0] : 0;
+}
 int Height(const RECT& r) { return r.bottom - r.top; }
 
 }  // namespace
@@ -241,6 +251,16 @@ LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_ERASEBKGND: return 1;  // the frame covers the whole window
     case WM_SIZE: ::InvalidateRect(window, nullptr, FALSE); return 0;
     case WM_CONTEXTMENU: return 0;  // the control has no context menu of its own
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      if (OnInput(message, wParam, lParam)) return 0;
+      break;
+    case WM_SETCURSOR:
+      if (OnSetCursor(lParam)) return TRUE;
+      break;
     case WM_NCDESTROY:
       ::SetWindowLongPtrW(window, 0, 0);
       OnWindowGone();
@@ -262,6 +282,10 @@ void PlayerControl::OnFrameTimer() {
     const int frames = audio_ && audio_->Opened() ? movie_->FramesDue() : 1;
     for (int i = 0; i < frames; ++i) movie_->Advance();
   }
+  AfterMovieChanged();
+}
+
+void PlayerControl::AfterMovieChanged() {
   StartSoundOutputWhenNeeded();
   for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
   (void)UpdatePaintBuffer();
@@ -269,15 +293,57 @@ void PlayerControl::OnFrameTimer() {
   DeliverEvents();
 }
 
+bool PlayerControl::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!movie_->HasMovie()) return false;
+  const KeepAlive keep(*this);
+  switch (message) {
+    case WM_MOUSEMOVE: {
+      RECT client{};
+      if (!::GetClientRect(window_, &client)) return false;
+      // Client coordinates are signed: a captured pointer may be left of or above the window.
+      const auto x = static_cast<short>(LOWORD(lParam));
+      const auto y = static_cast<short>(HIWORD(lParam));
+      movie_->PointerMove(x, y, Width(client), Height(client), EffectiveScaleMode());
+      break;
+    }
+    case WM_LBUTTONDOWN:
+      // The release must come back here even when it happens outside the window.
+      ::SetCapture(window_);
+      if (::GetFocus() != window_) ::SetFocus(window_);
+      movie_->PointerButton(true);
+      break;
+    case WM_LBUTTONUP:
+      if (::GetCapture() == window_) ::ReleaseCapture();
+      movie_->PointerButton(false);
+      break;
+    case WM_KEYDOWN:
+    case WM_KEYUP: {
+      const auto code = static_cast<int>(wParam);
+      movie_->KeyChange(message == WM_KEYDOWN, code, message == WM_KEYDOWN ? TypedCharacter(wParam, lParam) : 0);
+      break;
+    }
+    default: return false;
+  }
+  AfterMovieChanged();
+  return true;
+}
+
+// The hand pointer over buttons, as the platform shows it.
+bool PlayerControl::OnSetCursor(LPARAM lParam) {
+  if (LOWORD(lParam) != HTCLIENT || !movie_->PointerOnButton()) return false;
+  ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
+  return true;
+}
+
 // The wave device opens with the first sound, so that a silent movie never
-// costs its start-up or a thread. A thumbnail inside another program's window
-// (a display settings dialog's preview) stays silent.
+// costs its start-up or a thread. A thumbnail (a display settings dialog's
+// preview) stays silent.
 void PlayerControl::StartSoundOutputWhenNeeded() {
   swf::SoundMixer& sound = movie_->Sound();
   if (sound.VoiceCount() == 0 && sound.StreamFramesQueued() == 0) return;
   if (!soundOutputChosen_) {
     soundOutputChosen_ = true;
-    if (IsEmbeddedInForeignWindow(window_)) {
+    if (IsThumbnailWindow(window_)) {
       Trace(L"Sound silent");
     } else {
       audio_ = std::make_unique<AudioOutput>(sound);

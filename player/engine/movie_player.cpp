@@ -21,7 +21,7 @@ std::optional<ScaleMode> ParseScaleMode(std::string_view text) {
   return std::nullopt;
 }
 
-struct MoviePlayer::State {
+struct MoviePlayer::State final : Stage::SoundPort {
   std::unique_ptr<Stage> stage;
   // The last FlashVars text: it also reaches every movie loaded later, as the
   // FlashVars property of the control does.
@@ -44,7 +44,12 @@ struct MoviePlayer::State {
   std::uint64_t streamStartMixed = 0;
   int ticksWaited = 0;
 
-  void StartSound(const StartSoundTag& start);
+  std::shared_ptr<const DecodedSound> Decoded(std::uint16_t id);
+  void StartSound(std::uint16_t id, const SoundInfo& info, const void* owner) override;
+  void StopSound(std::uint16_t id, const void* owner) override;
+  void StopEverySound() override;
+  std::optional<double> PlayedMillis(std::uint16_t id, const void* owner) override;
+  void SetLevels(const void* owner, const SoundTransform& levels) override;
   void QueueStreamBlock(const Timeline& timeline, const StreamBlockTag& block);
   void PlayFrameSounds();
   void DropSounds();
@@ -54,18 +59,53 @@ struct MoviePlayer::State {
 // (about 24 minutes at 44.1 kHz, 256 MiB in stereo); sounds beyond it stay silent.
 constexpr std::size_t kMaxDecodedFramesPerMovie = 64u << 20;
 
-void MoviePlayer::State::StartSound(const StartSoundTag& start) {
+std::shared_ptr<const DecodedSound> MoviePlayer::State::Decoded(std::uint16_t id) {
   const Movie& movie = stage->GetMovie();
-  auto cached = decoded.find(start.sound);
+  auto cached = decoded.find(id);
   if (cached == decoded.end()) {
-    const auto defined = movie.sounds.find(start.sound);
-    if (defined == movie.sounds.end()) return;
+    const auto defined = movie.sounds.find(id);
+    if (defined == movie.sounds.end()) return nullptr;
     auto sound = std::make_shared<const DecodedSound>(DecodeSound(*defined->second, mp3));
     if (decodedFrames + sound->Frames() > kMaxDecodedFramesPerMovie) sound = std::make_shared<const DecodedSound>();
     decodedFrames += sound->Frames();
-    cached = decoded.emplace(start.sound, std::move(sound)).first;
+    cached = decoded.emplace(id, std::move(sound)).first;
   }
-  mixer->Start(start.sound, cached->second, start.info);
+  return cached->second;
+}
+
+void MoviePlayer::State::StartSound(std::uint16_t id, const SoundInfo& info, const void* owner) {
+  if (!stage) return;
+  if (auto sound = Decoded(id)) mixer->Start(id, std::move(sound), info, owner);
+}
+
+void MoviePlayer::State::StopSound(std::uint16_t id, const void* owner) {
+  if (id == 0) {
+    mixer->StopOwnedBy(owner);
+  } else if (owner == nullptr) {
+    mixer->Stop(id);
+  } else {
+    mixer->Stop(id, owner);
+  }
+}
+
+void MoviePlayer::State::StopEverySound() {
+  mixer->StopAll();
+  streamBlocks = 0;
+}
+
+std::optional<double> MoviePlayer::State::PlayedMillis(std::uint16_t id, const void* owner) {
+  const std::optional<double> frames = mixer->Position(id, owner);
+  const auto sound = decoded.find(id);
+  if (!frames || sound == decoded.end() || sound->second->rate <= 0) return std::nullopt;
+  return *frames * 1000.0 / sound->second->rate;
+}
+
+void MoviePlayer::State::SetLevels(const void* owner, const SoundTransform& levels) {
+  if (owner == nullptr) {
+    mixer->SetGlobalLevels(levels);
+  } else {
+    mixer->SetOwnerLevels(owner, levels);
+  }
 }
 
 void MoviePlayer::State::QueueStreamBlock(const Timeline& timeline, const StreamBlockTag& block) {
@@ -82,18 +122,18 @@ void MoviePlayer::State::QueueStreamBlock(const Timeline& timeline, const Stream
 void MoviePlayer::State::PlayFrameSounds() {
   for (const Stage::SoundEvent& event : stage->TakeSoundEvents()) {
     if (event.start) {
-      StartSound(*event.start);
+      StartSound(event.start->sound, event.start->info, event.owner);
     } else if (event.stream && event.block) {
       QueueStreamBlock(*event.stream, *event.block);
     } else {
-      mixer->StopAll();
-      streamBlocks = 0;
+      StopEverySound();
     }
   }
 }
 
 void MoviePlayer::State::DropSounds() {
   mixer->StopAll();
+  mixer->SetGlobalLevels({});
   decoded.clear();
   decodedFrames = 0;
   streamOwner = nullptr;
@@ -125,6 +165,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   std::optional<Movie> movie = ParseMovie(fileBytes);
   if (!movie) return false;
   state_->stage = std::make_unique<Stage>(std::move(*movie));
+  state_->stage->SetSoundPort(state_.get());
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
   if (state_->clock) state_->stage->SetClock(state_->clock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
@@ -199,6 +240,30 @@ void MoviePlayer::Advance() {
   state_->stage->Tick();
   state_->PlayFrameSounds();
 }
+
+void MoviePlayer::PointerMove(double x, double y, int width, int height, ScaleMode scale) {
+  if (!state_->stage) return;
+  const std::optional<Matrix> toSurface = StageToSurface(state_->stage->GetMovie(), width, height, scale);
+  if (!toSurface) return;
+  const Matrix& m = *toSurface;  // only scales and moves
+  if (m.a == 0 || m.d == 0) return;
+  state_->stage->PointerMove((x - m.tx) / m.a, (y - m.ty) / m.d);
+  state_->PlayFrameSounds();
+}
+
+void MoviePlayer::PointerButton(bool down) {
+  if (!state_->stage) return;
+  state_->stage->PointerButton(down);
+  state_->PlayFrameSounds();
+}
+
+void MoviePlayer::KeyChange(bool down, int keyCode, int ascii) {
+  if (!state_->stage) return;
+  state_->stage->KeyChange(down, keyCode, ascii);
+  state_->PlayFrameSounds();
+}
+
+bool MoviePlayer::PointerOnButton() const { return state_->stage && state_->stage->PointerOnButton(); }
 
 SoundMixer& MoviePlayer::Sound() { return *state_->mixer; }
 

@@ -119,6 +119,17 @@ class MoviePlayer {
   // a stalled output cannot freeze the movie).
   [[nodiscard]] int FramesDue();
 
+  // The pointer at a point of a surface of `width` x `height` pixels that
+  // shows the movie drawn with `scale`, as Render draws it; buttons and the
+  // mouse events of scripts follow it.
+  void PointerMove(double x, double y, int width, int height, ScaleMode scale);
+  void PointerButton(bool down);
+  // A key went down or up: `keyCode` as Key.getCode reports it (the system's
+  // virtual-key codes), `ascii` the character it typed or 0.
+  void KeyChange(bool down, int keyCode, int ascii);
+  // Whether the pointer rests on something clickable (the hand pointer shows).
+  [[nodiscard]] bool PointerOnButton() const;
+
   // The commands raised since the last call, in the order raised.
   [[nodiscard]] std::vector<FsCommand> TakeFsCommands();
 

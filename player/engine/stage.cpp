@@ -203,13 +203,20 @@ void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int fr
 void Stage::NoteSound(const std::shared_ptr<TimelineInstance>& timeline, const ControlTag& tag) {
   if (soundEvents_.size() >= kMaxPendingSoundEvents) return;
   if (const auto* start = std::get_if<StartSoundTag>(&tag)) {
-    soundEvents_.push_back(SoundEvent{start, nullptr, nullptr});
+    soundEvents_.push_back(SoundEvent{start, nullptr, nullptr, timeline.get()});
   } else if (const auto* block = std::get_if<StreamBlockTag>(&tag)) {
-    soundEvents_.push_back(SoundEvent{nullptr, &timeline->Definition(), block});
+    soundEvents_.push_back(SoundEvent{nullptr, &timeline->Definition(), block, timeline.get()});
   }
 }
 
+// With a port the sounds stop at once, so that a script's sound started right
+// after still plays; what the frames queued before is dropped with them.
 void Stage::StopAllSounds() {
+  if (soundPort_) {
+    soundEvents_.clear();
+    soundPort_->StopEverySound();
+    return;
+  }
   if (soundEvents_.size() < kMaxPendingSoundEvents) soundEvents_.push_back(SoundEvent{});
 }
 
@@ -440,7 +447,7 @@ void Stage::QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, s
   for (const ClipAction& action : timeline->clipActions) {
     if (action.events & clipEvent) QueueActions(timeline, action.code);
   }
-  queue_.push_back({timeline, nullptr, method, nullptr});
+  if (method) queue_.push_back({timeline, nullptr, method, nullptr});
 }
 
 void Stage::RunQueuedActions() {
@@ -606,7 +613,9 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_soundbuftime") {
     out = 5.0;
   } else if (name == "_xmouse" || name == "_ymouse") {
-    out = 0.0;
+    double x = 0, y = 0;
+    PointerIn(clip, x, y);
+    out = name == "_xmouse" ? x : y;
   } else if (name == "_parent") {
     const auto parent = timeline->parent.lock();
     if (!parent) return false;

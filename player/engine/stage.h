@@ -107,6 +107,8 @@ class TimelineInstance {
   DisplayKind kind = DisplayKind::Clip;
   std::unique_ptr<TextField> text;                 // text fields
   std::shared_ptr<const ButtonDefinition> button;  // buttons
+  std::uint8_t buttonState = 0x01;                 // the record state bit shown: up, over or down
+  SoundTransform soundLevels;                      // of the sounds it starts (Sound objects)
   Drawing drawing;                                 // what the drawing methods made
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
@@ -152,7 +154,23 @@ class Stage final : private DisplayHost {
     const StartSoundTag* start = nullptr;
     const Timeline* stream = nullptr;
     const StreamBlockTag* block = nullptr;
+    const void* owner = nullptr;  // the timeline that started it, whose levels it plays at
   };
+  // Where the sounds scripts start and control go at once: the player's mixer.
+  class SoundPort {
+   public:
+    virtual void StartSound(std::uint16_t id, const SoundInfo& info, const void* owner) = 0;
+    // Every voice of the owner for id 0.
+    virtual void StopSound(std::uint16_t id, const void* owner) = 0;
+    virtual void StopEverySound() = 0;
+    [[nodiscard]] virtual std::optional<double> PlayedMillis(std::uint16_t id, const void* owner) = 0;
+    // Owner null: the levels of every sound.
+    virtual void SetLevels(const void* owner, const SoundTransform& levels) = 0;
+
+   protected:
+    ~SoundPort() = default;
+  };
+  void SetSoundPort(SoundPort* port) { soundPort_ = port; }
   // Events nobody takes stop piling up at this many.
   static constexpr std::size_t kMaxPendingSoundEvents = 4096;
   [[nodiscard]] std::vector<SoundEvent> TakeSoundEvents() { return std::exchange(soundEvents_, {}); }
@@ -162,6 +180,18 @@ class Stage final : private DisplayHost {
   // block after them, until the next tick.
   void GotoFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   void RaiseCommand(FsCommand command);
+
+  // Input. The pointer is in the stage's twips (the root clip's space). Each
+  // event runs the scripts it calls at once, as the platform does, with a
+  // tick's action budget.
+  void PointerMove(double xTwips, double yTwips);
+  void PointerButton(bool down);
+  // `keyCode`: the platform's key code (Key.LEFT, ...); `ascii`: the
+  // character typed, 0 for none.
+  void KeyChange(bool down, int keyCode, int ascii);
+  // Whether the pointer rests on a button or a clip that acts as one: the
+  // control shows the hand pointer there.
+  [[nodiscard]] bool PointerOnButton() const { return !pointer_.hover.expired(); }
 
  private:
   void StartTick();
@@ -228,6 +258,34 @@ class Stage final : private DisplayHost {
   Object* FocusedObject() override;
   void SetFocusedObject(Object* object) override;
   void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
+  bool KeyIsDown(int keyCode) override { return keysDown_.count(keyCode) != 0; }
+  int LastKeyCode() override { return lastKeyCode_; }
+  int LastKeyAscii() override { return lastAscii_; }
+  void PointerIn(Object* clip, double& x, double& y) override;
+  bool GetSoundLevels(Object* clip, SoundTransform& out) override;
+  void SetSoundLevels(Object* clip, const SoundTransform& levels) override;
+  bool FindExportedSound(std::string_view name, std::uint16_t& id, double& millis) override;
+  void StartScriptSound(Object* clip, std::uint16_t id, double offsetSeconds, int loops) override;
+  void StopScriptSound(Object* clip, std::uint16_t id) override;
+  std::optional<double> ScriptSoundMillis(Object* clip, std::uint16_t id) override;
+  // The timeline a Sound object's sounds belong to (null: the movie's own).
+  const void* SoundOwner(Object* clip);
+
+  // Pointer and keys.
+  enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };
+  std::shared_ptr<TimelineInstance> ButtonAt(double x, double y);
+  std::shared_ptr<TimelineInstance> ButtonIn(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toStage,
+                                             double x, double y, int nesting);
+  bool ActsAsButton(TimelineInstance& timeline);
+  bool ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting);
+  bool ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting);
+  bool ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toStage, double x, double y);
+  void SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, ButtonEvent event);
+  void ShowButtonState(const std::shared_ptr<TimelineInstance>& button, std::uint8_t state);
+  void SendToEveryClip(std::uint32_t clipEvent, const char* method);
+  void BroadcastTo(const char* broadcaster, const char* method);
+  void FollowPointer();
+  void RunInputScripts();
 
   // Text fields and buttons.
   std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
@@ -275,6 +333,17 @@ class Stage final : private DisplayHost {
   std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
   int unnamedInstances_ = 0;
   std::weak_ptr<TimelineInstance> focus_;  // "instanceN" names given so far
+  struct Pointer {
+    double x = 0, y = 0;  // twips, stage space
+    bool down = false;
+    std::weak_ptr<TimelineInstance> hover;    // the button-like object under the pointer
+    std::weak_ptr<TimelineInstance> pressed;  // the one the button went down on
+    bool pressedInside = false;
+  } pointer_;
+  std::set<int> keysDown_;
+  int lastKeyCode_ = 0, lastAscii_ = 0;
+  SoundPort* soundPort_ = nullptr;
+  SoundTransform globalSoundLevels_;
 };
 
 }  // namespace swf

@@ -2,6 +2,7 @@
 // A parsed movie: header values, the dictionary of characters (shapes and
 // sprites) and the root timeline as a list of control tags per frame.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -84,6 +85,7 @@ struct Shape {
 struct ClipAction {
   std::uint32_t events = 0;
   std::shared_ptr<const std::vector<std::uint8_t>> code;
+  std::uint8_t keyCode = 0;  // of a keyPress event: the button key code (1-19 special keys, else the character)
 };
 
 struct PlaceTag {
@@ -170,6 +172,11 @@ struct ButtonDefinition {
   std::vector<ButtonRecord> records;
   std::vector<ButtonAction> actions;
 };
+// DefineButtonSound: the sounds a button plays as the pointer moves over it,
+// in the tag's order: roll out, roll over, press, release. Sound 0 plays nothing.
+struct ButtonSounds {
+  std::array<StartSoundTag, 4> transitions;
+};
 
 // Per-glyph metrics of a DefineFont2/3 (advances in the font's units: twips
 // for DefineFont2, twentieths of them for DefineFont3) and the names the
@@ -196,6 +203,7 @@ struct Movie {
   std::map<std::string, std::uint16_t> exports;  // lower-cased linkage name -> character
   std::map<std::uint16_t, std::shared_ptr<const SoundDef>> sounds;
   std::map<std::uint16_t, std::shared_ptr<const FontDefinition>> fonts;
+  std::map<std::uint16_t, ButtonSounds> buttonSounds;  // by button character
   Timeline root;
 };
 

@@ -98,6 +98,7 @@ enum TagCode : unsigned {
   kDefineFont3 = 75,
   kDefineButton2 = 34,
   kDefineEditText = 37,
+  kDefineButtonSound = 17,
 };
 
 struct RawTag {
@@ -440,13 +441,15 @@ void ReadClipActions(ByteReader& reader, int version, std::vector<ClipAction>& a
     const std::uint32_t events = eventFlags();
     if (events == 0 || reader.Failed()) break;
     std::uint32_t size = reader.U32();
+    std::uint8_t keyCode = 0;
     if (events & 0x00020000u) {
-      (void)reader.U8();  // the key of a keyPress event
+      keyCode = reader.U8();  // the key of a keyPress event
       size = size > 0 ? size - 1 : 0;
     }
     const std::span<const std::uint8_t> code = reader.Bytes(std::min<std::size_t>(size, reader.Remaining()));
     if (reader.Failed()) break;
-    actions.push_back({events, std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end())});
+    actions.push_back(
+        {events, std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end()), keyCode});
   }
 }
 
@@ -751,9 +754,22 @@ class MovieParser {
         }
         break;
       }
+      case kDefineButtonSound: ReadButtonSounds(body); break;
       case kFileAttributes: movie_.actionScript3 = (body.U32() & 0x08u) != 0; break;
       default: break;
     }
+  }
+
+  void ReadButtonSounds(ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    ButtonSounds sounds;
+    for (StartSoundTag& transition : sounds.transitions) {
+      transition.sound = body.U16();
+      if (body.Failed()) return;
+      if (transition.sound != 0) transition.info = ReadSoundInfo(body);
+      if (body.Failed()) return;
+    }
+    movie_.buttonSounds.insert_or_assign(id, std::move(sounds));
   }
 
   void ReadShape(ByteReader& body, int version) {

@@ -134,6 +134,20 @@ std::vector<std::uint8_t> StoppingMovie() {
   return movie.Build();
 }
 
+// StoppingMovie with a second of sound starting on its first frame.
+std::vector<std::uint8_t> SoundingMovie() {
+  swf::testing::MovieBuilder movie(100, 80, 30);
+  movie.SetBackground({220, 30, 40});
+  constexpr std::uint32_t kSamples = 22050;
+  std::vector<std::uint8_t> sound = {1, 0, 0x3A};  // id 1: raw, 22 kHz, 16-bit, mono
+  for (int shift = 0; shift < 32; shift += 8) sound.push_back(static_cast<std::uint8_t>(kSamples >> shift));
+  for (std::uint32_t i = 0; i < kSamples; ++i) sound.insert(sound.end(), {0x00, static_cast<std::uint8_t>(i % 2 ? 0x20 : 0xE0)});
+  movie.Tag(14, sound);
+  movie.Tag(15, {1, 0, 0}).ShowFrame(2);
+  movie.DoAction(swf::testing::Actions().Stop()).ShowFrame();
+  return movie.Build();
+}
+
 std::string Hex(COLORREF colour) {
   char text[16];
   std::snprintf(text, sizeof text, "%06lX", static_cast<unsigned long>(colour));
@@ -145,10 +159,11 @@ class PreviewMode : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(registration_.Result(), S_OK); }
 
   // A package whose saver movie is a real movie, with these configuration lines.
-  void MakePackage(const std::vector<std::string>& configuration) {
+  void MakePackage(const std::vector<std::string>& configuration) { MakePackage(configuration, movie_); }
+  void MakePackage(const std::vector<std::string>& configuration, const std::vector<std::uint8_t>& movie) {
     package_.emplace("MySaver", kCompletePackage, configuration);
     testing::WriteFileBytes(package_->SaverMoviePath(),
-                            std::string_view(reinterpret_cast<const char*>(movie_.data()), movie_.size()));
+                            std::string_view(reinterpret_cast<const char*>(movie.data()), movie.size()));
   }
 
   void Start(const PreviewWindow& window) { run_.emplace(package_->ProgramPath(), "/p " + window.HandleText()); }
@@ -282,6 +297,21 @@ TEST_F(PreviewMode, LoopFlagReplaysTheStoppedMovie) {
   ASSERT_NE(stopped, calls.end());
   ASSERT_NE(stopped + 1, calls.end());
   EXPECT_EQ(*(stopped + 1), "Play");
+}
+
+// A thumbnail makes no noise: the movie's sound never reaches an output
+// (which, on a machine without a sound device, would say so).
+TEST_F(PreviewMode, AMovieWithSoundStaysSilent) {
+  MakePackage(ConfigurationLines({{14, "0"}}), SoundingMovie());
+  const PreviewWindow window(200, 150);
+  Start(window);
+  ASSERT_TRUE(window.WaitForPixel(0, 0, kMovieColour));
+  const auto soundLines = [&] { return testing::TraceLinesStartingWith(trace_.Lines(), {"Sound "}); };
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while (soundLines().empty() && ::GetTickCount64() < deadline) testing::PumpMessagesFor(50);
+  window.Hide();
+  EXPECT_EQ(Ends(), std::optional<DWORD>(0));
+  EXPECT_EQ(soundLines(), std::vector<std::string>{"Sound silent"}) << TraceText();
 }
 
 TEST_F(PreviewMode, WithoutTheLoopFlagTheMovieStaysStopped) {

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -188,7 +190,10 @@ TEST_P(SoundVoices, MixAsTheirInfoSays) {
   const VoiceCase& c = GetParam();
   SoundMixer mixer;
   const int owner = 0;
-  mixer.SetOwnerVolume(&owner, c.volume, c.pan);
+  SoundTransform levels;
+  levels.volume = c.volume;
+  levels.SetPan(c.pan);
+  mixer.SetOwnerLevels(&owner, levels);
   mixer.Start(1, c.sound, c.info, &owner);
   const Mixed mixed = MixFrames(mixer, c.left.size());
   EXPECT_EQ(mixed.left, c.left);
@@ -338,6 +343,90 @@ TEST(MovieSounds, BrokenSoundTagsAreDropped) {
   player.Advance();
   EXPECT_EQ(player.Sound().VoiceCount(), 0u);
   EXPECT_EQ(player.Sound().StreamFramesQueued(), 0u);
+}
+
+// Scripts' Sound objects: a library sound attached by its export name,
+// started, made quieter, panned and followed to its end.
+constexpr std::uint8_t kGetVariable = 0x1C;
+constexpr std::uint8_t kNewObject = 0x40;
+constexpr std::uint8_t kSetMember = 0x4F;
+constexpr std::uint8_t kCallMethod = 0x52;
+
+Bytes ExportTag(std::uint16_t id, std::string_view name) {
+  Bytes body = {1, 0, static_cast<std::uint8_t>(id & 0xFF), static_cast<std::uint8_t>(id >> 8)};
+  body.insert(body.end(), name.begin(), name.end());
+  body.push_back(0);
+  return body;
+}
+
+// s.method(argument) with its result traced when `traced`, else dropped.
+Actions& CallOnS(Actions& a, std::string_view method, std::optional<double> argument, bool traced = false) {
+  if (argument) a.PushDouble(*argument);
+  a.PushInt(argument ? 1 : 0).PushString("s").Raw(kGetVariable).PushString(method).Raw(kCallMethod);
+  return traced ? a.Trace() : a.Pop();
+}
+
+struct ScriptSoundMovie {
+  MoviePlayer player;
+  std::vector<std::string> traced;
+};
+
+// A 100-sample sound of 1000s exported as "tone"; frame 1's script runs `script` after s = new Sound().
+void LoadScriptSoundMovie(ScriptSoundMovie& m, const Actions& script) {
+  MovieBuilder movie(10, 10, 10);
+  Bytes samples;
+  for (int i = 0; i < 100; ++i) samples.insert(samples.end(), {0xE8, 0x03});
+  movie.Tag(14, DefineSoundTag(samples));
+  movie.Tag(56, ExportTag(kSoundId, "tone"));
+  Actions make;
+  make.PushString("s").PushInt(0).PushString("Sound").Raw(kNewObject).SetVariable();
+  make.PushString("s").Raw(kGetVariable).PushString("tone").PushInt(1).PushString("s").Raw(kGetVariable);
+  make.PushString("attachSound").Raw(kCallMethod).Pop().Pop();
+  movie.DoAction(make).DoAction(script).ShowFrame(20);
+  m.player.SetTraceSink([&m](std::string_view line) { m.traced.emplace_back(line); });
+  ASSERT_TRUE(m.player.Load(movie.Build()));
+}
+
+TEST(ScriptSounds, AnAttachedSoundStartsAtItsVolumeAndPanAndReportsItsEnd) {
+  Actions script;
+  CallOnS(script, "getDuration", std::nullopt, true);
+  CallOnS(script, "setVolume", 50);
+  CallOnS(script, "setPan", -100);
+  CallOnS(script, "getVolume", std::nullopt, true);
+  CallOnS(script, "getPan", std::nullopt, true);
+  script.PushString("s").Raw(kGetVariable).PushString("onSoundComplete");
+  script.DefineFunction("", {}, Actions().PushString("complete").Trace()).Raw(kSetMember);
+  CallOnS(script, "start", std::nullopt);
+  ScriptSoundMovie m;
+  LoadScriptSoundMovie(m, script);
+  EXPECT_EQ(m.traced, (std::vector<std::string>{"2", "50", "-100"}));  // 100 samples at 44.1 kHz: 2 ms
+  ASSERT_EQ(m.player.Sound().VoiceCount(), 1u);
+  const Mixed mixed = MixFrames(m.player.Sound(), 2);
+  EXPECT_EQ(mixed.left, (Samples{500, 500}));
+  EXPECT_EQ(mixed.right, (Samples{0, 0}));
+  for (int i = 0; i < 3; ++i) m.player.Advance();
+  EXPECT_EQ(m.traced.size(), 3u) << "ended before it played out";
+  (void)MixFrames(m.player.Sound(), 200);
+  for (int i = 0; i < 3; ++i) m.player.Advance();
+  EXPECT_EQ(m.traced.back(), "complete");
+}
+
+TEST(ScriptSounds, StopAndStopAllSoundsSilenceWhatScriptsStarted) {
+  for (const bool everything : {false, true}) {
+    Actions script;
+    CallOnS(script, "start", std::nullopt);
+    if (everything) {
+      script.Raw(0x09);
+    } else {
+      CallOnS(script, "stop", std::nullopt);
+    }
+    CallOnS(script, "start", 0.0);  // after stopAllSounds a new start still plays
+    CallOnS(script, "getPosition", std::nullopt, true);
+    ScriptSoundMovie m;
+    LoadScriptSoundMovie(m, script);
+    EXPECT_EQ(m.player.Sound().VoiceCount(), 1u) << everything;
+    EXPECT_EQ(m.traced, (std::vector<std::string>{"0"}));
+  }
 }
 
 }  // namespace

@@ -82,14 +82,24 @@ TEST(PlayerSound, TheOutputPullsTheMixOrStaysSilent) {
   EXPECT_LT(::GetTickCount() - before, 1000u);
 }
 
-TEST(PlayerSound, WindowsOfItsOwnProcessAreNotAThumbnail) {
-  const HWND top = ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                     nullptr, nullptr);
-  const HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, top, nullptr, nullptr, nullptr);
-  ASSERT_NE(child, nullptr);
-  EXPECT_FALSE(IsEmbeddedInForeignWindow(top));
-  EXPECT_FALSE(IsEmbeddedInForeignWindow(child));
-  ::DestroyWindow(top);
+// Windows of the own process are no thumbnail unless fully transparent (the
+// saver's preview form, whose frames are copied into the real thumbnail).
+TEST(PlayerSound, OnlyFullyTransparentWindowsOfItsOwnProcessAreAThumbnail) {
+  struct Case {
+    bool layered;
+    BYTE alpha;
+    bool thumbnail;
+  };
+  for (const Case c : {Case{false, 255, false}, Case{true, 255, false}, Case{true, 1, false}, Case{true, 0, true}}) {
+    const HWND top = ::CreateWindowExW(c.layered ? WS_EX_LAYERED : 0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                       100, nullptr, nullptr, nullptr, nullptr);
+    if (c.layered) ::SetLayeredWindowAttributes(top, 0, c.alpha, LWA_ALPHA);
+    const HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, top, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(IsThumbnailWindow(top), c.thumbnail) << c.layered << " " << int{c.alpha};
+    EXPECT_EQ(IsThumbnailWindow(child), c.thumbnail) << c.layered << " " << int{c.alpha};
+    ::DestroyWindow(top);
+  }
 }
 
 }  // namespace

@@ -219,5 +219,46 @@ TEST_F(SettingsMovieCommands, TheMovieReadsTheReplyAsARootVariable) {
   }));
 }
 
+// The window the stand-in player draws and takes input in, inside the host's.
+HWND PlayerWindowIn(HWND host) {
+  if (host == nullptr) return nullptr;
+  wchar_t name[64]{};
+  if (::GetClassNameW(host, name, 64) > 0 && std::wstring(name) == L"TemplatePlayerWindow") return host;
+  return ::FindWindowExW(host, nullptr, L"TemplatePlayerWindow", nullptr);
+}
+
+// A click on a button of the settings movie runs the button's actions: the
+// setting its release sends is stored; nothing happens before the release.
+TEST_F(SettingsMovieCommands, AClickOnTheMoviesButtonSendsItsCommand) {
+  const std::string path = folder_.File("button.c2");
+  swf::testing::MovieBuilder movie(100, 100);
+  swf::testing::ShapeBuilder square;
+  square.Rectangle(0, 0, 40, 40, square.AddSolidFill({0, 128, 0}));
+  const std::uint16_t shape = movie.DefineShape(square);
+  swf::testing::Actions release;
+  release.FsCommand("mousequit", "1").FsCommand(kLastCommand.first, kLastCommand.second);
+  const std::uint16_t button = movie.DefineButton2({swf::testing::ButtonRecordSpec{0x0F, shape, 1, {}}},
+                                                   {{0x0008, release}});
+  movie.Place(button, 1, swf::testing::Transform::Translate(30, 30)).DoAction(swf::testing::Actions().Stop());
+  movie.ShowFrame();
+  const swf::testing::Bytes bytes = movie.Build();
+  WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+  form_ = &ShowDialog(ConfigurationShowing({}), false, path);
+  ASSERT_TRUE(WaitUntil([&] { return !TraceLinesStartingWith(trace_.Lines(), {"Loaded"}).empty(); }));
+  const HWND player = PlayerWindowIn(form_->Player().Handle());
+  ASSERT_NE(player, nullptr);
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(player, &client));
+  // The middle of the window is the middle of the movie, on the button.
+  const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
+  ::SendMessageW(player, WM_MOUSEMOVE, 0, middle);
+  ::SendMessageW(player, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  EXPECT_FALSE(WaitUntil([&] { return !Replies().empty(); }, 300)) << "the press ran the release's actions";
+  ::SendMessageW(player, WM_LBUTTONUP, 0, middle);
+  EXPECT_TRUE(WaitUntil([&] { return !Replies().empty() && Replies().back() == kLastReply; }));
+  EXPECT_EQ(StoredText("MouseQuit"), "1");
+  EXPECT_TRUE(form_->chkMouseQuit.Checked());
+}
+
 }  // namespace
 }  // namespace tpl::testing

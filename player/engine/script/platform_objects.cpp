@@ -1,8 +1,8 @@
 // The platform's other global classes and objects as a movie without a
-// network, camera or keyboard focus sees them: the constructors exist with
-// their prototypes, Key, Mouse and Stage broadcast to listeners, Key knows its
-// key codes, System holds its sub-objects. A name some other installer has
-// already defined is left as it is.
+// network or camera sees them: the constructors exist with their prototypes,
+// Key, Mouse and Stage broadcast to listeners, Key knows its key codes and
+// what the stage says of the keyboard, System holds its sub-objects. A name
+// some other installer has already defined is left as it is.
 
 #include <algorithm>
 #include <array>
@@ -338,11 +338,16 @@ void InstallKey(Vm& vm) {
   }};
   for (const auto& [name, code] : kCodes)
     vm.Define(key, name, static_cast<double>(code), kDontEnum | kDontDelete | kReadOnly);
-  // No key is down while a saver plays: any key ends it.
-  vm.DefineMethod(key, "isDown", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  vm.DefineMethod(key, "isDown", [](Vm& machine, Object*, std::span<const Value> args) -> Value {
+    return !args.empty() && machine.Host().KeyIsDown(static_cast<int>(machine.ToNum(args[0])));
+  });
   vm.DefineMethod(key, "isToggled", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
-  vm.DefineMethod(key, "getCode", [](Vm&, Object*, std::span<const Value>) -> Value { return 0.0; });
-  vm.DefineMethod(key, "getAscii", [](Vm&, Object*, std::span<const Value>) -> Value { return 0.0; });
+  vm.DefineMethod(key, "getCode", [](Vm& machine, Object*, std::span<const Value>) -> Value {
+    return static_cast<double>(machine.Host().LastKeyCode());
+  });
+  vm.DefineMethod(key, "getAscii", [](Vm& machine, Object*, std::span<const Value>) -> Value {
+    return static_cast<double>(machine.Host().LastKeyAscii());
+  });
 }
 
 void InstallMouse(Vm& vm) {

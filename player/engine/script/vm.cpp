@@ -56,6 +56,7 @@ void Vm::InstallBuiltins() {
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallButtonClass(*this);
+  InstallSoundClass(*this);
   InstallXmlClasses(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();

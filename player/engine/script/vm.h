@@ -11,11 +11,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sound/sound_data.h"
 #include "value.h"
 
 namespace swf {
@@ -139,6 +141,26 @@ class DisplayHost {
   virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
+  // The keyboard as the movie saw it: keys held now, the last key pressed
+  // and the character it typed.
+  virtual bool KeyIsDown(int /*keyCode*/) { return false; }
+  virtual int LastKeyCode() { return 0; }
+  virtual int LastKeyAscii() { return 0; }
+  // The pointer in `clip`'s space, in pixels (_xmouse, _ymouse).
+  virtual void PointerIn(Object* /*clip*/, double& x, double& y) { x = y = 0; }
+  // What Sound objects do. `clip` is the clip a Sound controls, null for the
+  // whole movie; a clip no longer on the stage has no levels (false).
+  virtual bool GetSoundLevels(Object* /*clip*/, SoundTransform& /*out*/) { return false; }
+  virtual void SetSoundLevels(Object* /*clip*/, const SoundTransform& /*levels*/) {}
+  // The sound exported under a linkage name: its character and length.
+  virtual bool FindExportedSound(std::string_view /*name*/, std::uint16_t& /*id*/, double& /*millis*/) {
+    return false;
+  }
+  virtual void StartScriptSound(Object* /*clip*/, std::uint16_t /*id*/, double /*offsetSeconds*/, int /*loops*/) {}
+  // Stops the clip's voices of the sound, or all of them for id 0.
+  virtual void StopScriptSound(Object* /*clip*/, std::uint16_t /*id*/) {}
+  // How far the clip's newest voice of the sound has played; nullopt when none plays.
+  virtual std::optional<double> ScriptSoundMillis(Object* /*clip*/, std::uint16_t /*id*/) { return std::nullopt; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -300,6 +322,7 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
 // Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
 void InstallPlatformObjects(Vm& vm);
+void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);

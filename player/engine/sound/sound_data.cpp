@@ -211,4 +211,17 @@ DecodedSound DecodeStreamBlock(const StreamHead& head, std::span<const std::uint
   }
 }
 
+void SoundTransform::SetPan(int pan) {
+  pan = std::clamp(pan, -100, 100);
+  ll = pan > 0 ? 100 - pan : 100;
+  rr = pan < 0 ? 100 + pan : 100;
+  lr = rl = 0;
+}
+
+int SoundTransform::Pan() const {
+  if (ll < 100) return 100 - ll;
+  if (rr < 100) return rr - 100;
+  return 0;
+}
+
 }  // namespace swf

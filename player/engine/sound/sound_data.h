@@ -67,6 +67,18 @@ struct StreamHead {
   std::int16_t latencySeek = 0;       // MP3 only
 };
 
+// How loud a clip's sounds play (Sound.setVolume, setPan, setTransform), in
+// percent: `volume` scales all, the four terms route the channels (ll: left
+// into left, lr: right into left, rr: right into right, rl: left into right).
+struct SoundTransform {
+  int volume = 100;
+  int ll = 100, lr = 0, rr = 100, rl = 0;
+  // setPan: -100 plays only the left, 100 only the right.
+  void SetPan(int pan);
+  [[nodiscard]] int Pan() const;
+  friend bool operator==(const SoundTransform&, const SoundTransform&) = default;
+};
+
 // Samples as the mixer plays them: interleaved 16-bit, `channels` of them per frame.
 struct DecodedSound {
   int rate = 44100;

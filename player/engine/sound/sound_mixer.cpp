@@ -24,11 +24,16 @@ double SampleAt(const DecodedSound& sound, double position, int channel, std::si
   return here + (next - here) * fraction;
 }
 
-std::pair<double, double> Gains(int volume, int pan) {
-  const double level = std::max(volume, 0) / 100.0;
-  const double left = pan > 0 ? (100 - std::min(pan, 100)) / 100.0 : 1.0;
-  const double right = pan < 0 ? (100 + std::max(pan, -100)) / 100.0 : 1.0;
-  return {level * left, level * right};
+// The channel routing of levels as factors: left out = ll * left + lr * right,
+// right out = rl * left + rr * right.
+struct Gains {
+  double ll = 1, lr = 0, rl = 0, rr = 1;
+};
+
+Gains GainsOf(const SoundTransform& levels) {
+  const double volume = std::max(levels.volume, 0) / 100.0;
+  return {volume * levels.ll / 100.0, volume * levels.lr / 100.0, volume * levels.rl / 100.0,
+          volume * levels.rr / 100.0};
 }
 
 }  // namespace
@@ -97,6 +102,25 @@ void SoundMixer::StopAll() {
   streamCarry_ = 0;
 }
 
+bool SoundMixer::IsPlaying(std::uint32_t id, const void* owner) const {
+  const std::lock_guard guard(lock_);
+  return std::any_of(voices_.begin(), voices_.end(),
+                     [id, owner](const Voice& v) { return v.id == id && v.owner == owner; });
+}
+
+std::optional<double> SoundMixer::Position(std::uint32_t id, const void* owner) const {
+  const std::lock_guard guard(lock_);
+  for (auto it = voices_.rbegin(); it != voices_.rend(); ++it) {
+    if (it->id == id && it->owner == owner) return it->position;
+  }
+  return std::nullopt;
+}
+
+void SoundMixer::Stop(std::uint32_t id, const void* owner) {
+  const std::lock_guard guard(lock_);
+  std::erase_if(voices_, [id, owner](const Voice& v) { return v.id == id && v.owner == owner; });
+}
+
 bool SoundMixer::IsPlaying(std::uint32_t id) const {
   const std::lock_guard guard(lock_);
   return std::any_of(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
@@ -139,34 +163,33 @@ std::size_t SoundMixer::StreamFramesQueued() const {
   return streamCount_;
 }
 
-void SoundMixer::SetOwnerVolume(const void* owner, int volume, int pan) {
+void SoundMixer::SetOwnerLevels(const void* owner, const SoundTransform& levels) {
   const std::lock_guard guard(lock_);
   for (OwnerLevel& level : levels_) {
     if (level.owner == owner) {
-      level.volume = volume;
-      level.pan = pan;
+      level.levels = levels;
       return;
     }
   }
-  levels_.push_back(OwnerLevel{owner, volume, pan});
+  levels_.push_back(OwnerLevel{owner, levels});
 }
 
-void SoundMixer::SetMasterVolume(int volume) {
+void SoundMixer::SetGlobalLevels(const SoundTransform& levels) {
   const std::lock_guard guard(lock_);
-  masterVolume_ = std::max(volume, 0);
+  global_ = levels;
 }
 
-SoundMixer::OwnerLevel SoundMixer::LevelOf(const void* owner) const {
+SoundTransform SoundMixer::LevelsOf(const void* owner) const {
   for (const OwnerLevel& level : levels_) {
-    if (level.owner == owner) return level;
+    if (level.owner == owner) return level.levels;
   }
-  return OwnerLevel{owner, 100, 0};
+  return SoundTransform{};
 }
 
 void SoundMixer::MixVoice(Voice& voice, std::span<std::int32_t> sum) {
   const DecodedSound& sound = *voice.sound;
   const std::size_t frames = sound.Frames();
-  const auto [leftGain, rightGain] = Gains(LevelOf(voice.owner).volume, LevelOf(voice.owner).pan);
+  const Gains gains = GainsOf(LevelsOf(voice.owner));
   const double to44 = static_cast<double>(kMixRate) / sound.rate;
   const std::size_t count = sum.size() / 2;
   for (std::size_t i = 0; i < count; ++i) {
@@ -177,8 +200,8 @@ void SoundMixer::MixVoice(Voice& voice, std::span<std::int32_t> sum) {
       left *= envelopeLeft / 32768.0;
       right *= envelopeRight / 32768.0;
     }
-    sum[2 * i] += static_cast<std::int32_t>(std::lround(left * leftGain));
-    sum[2 * i + 1] += static_cast<std::int32_t>(std::lround(right * rightGain));
+    sum[2 * i] += static_cast<std::int32_t>(std::lround(left * gains.ll + right * gains.lr));
+    sum[2 * i + 1] += static_cast<std::int32_t>(std::lround(left * gains.rl + right * gains.rr));
     voice.position += voice.step;
     if (voice.position >= voice.end) {
       if (--voice.loopsLeft <= 0) return;
@@ -208,9 +231,13 @@ void SoundMixer::Mix(std::span<std::int16_t> out) {
     for (Voice& voice : voices_) MixVoice(voice, sum);
     std::erase_if(voices_, [](const Voice& v) { return v.loopsLeft <= 0; });
     MixStream(sum);
-    for (std::size_t i = 0; i < frames * 2; ++i) {
-      const std::int64_t scaled = static_cast<std::int64_t>(sum[i]) * masterVolume_ / 100;
-      out[done * 2 + i] = static_cast<std::int16_t>(std::clamp<std::int64_t>(scaled, -32768, 32767));
+    const Gains global = GainsOf(global_);
+    for (std::size_t i = 0; i < frames; ++i) {
+      const double left = sum[2 * i], right = sum[2 * i + 1];
+      const double outLeft = std::round(left * global.ll + right * global.lr);
+      const double outRight = std::round(left * global.rl + right * global.rr);
+      out[(done + i) * 2] = static_cast<std::int16_t>(std::clamp(outLeft, -32768.0, 32767.0));
+      out[(done + i) * 2 + 1] = static_cast<std::int16_t>(std::clamp(outRight, -32768.0, 32767.0));
     }
     done += frames;
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,10 @@ class SoundMixer {
   void StopOwnedBy(const void* owner);
   void StopAll();  // event sounds and the stream
   [[nodiscard]] bool IsPlaying(std::uint32_t id) const;
+  [[nodiscard]] bool IsPlaying(std::uint32_t id, const void* owner) const;
+  // How far the owner's newest voice of the sound has played, in source frames at its rate; nullopt when none plays.
+  [[nodiscard]] std::optional<double> Position(std::uint32_t id, const void* owner) const;
+  void Stop(std::uint32_t id, const void* owner);
   [[nodiscard]] std::size_t VoiceCount() const;
 
   // Appends a stream block, resampled to the mix rate. The stream plays as
@@ -49,9 +54,10 @@ class SoundMixer {
   // Every frame Mix has produced, silence included: the output device's clock.
   [[nodiscard]] std::uint64_t FramesMixed() const;
 
-  // Volume 0 to 100 (more amplifies, as the platform allows) and pan -100 (left) to 100 (right).
-  void SetOwnerVolume(const void* owner, int volume, int pan);
-  void SetMasterVolume(int volume);
+  // The levels of one owner's voices (volume 0 to 100, more amplifies, as the
+  // platform allows), and those of every voice and the stream.
+  void SetOwnerLevels(const void* owner, const SoundTransform& levels);
+  void SetGlobalLevels(const SoundTransform& levels);
 
   // Fills `out` (interleaved left, right) with the next frames of the mix and
   // advances every voice; finished voices are dropped.
@@ -71,13 +77,12 @@ class SoundMixer {
   };
   struct OwnerLevel {
     const void* owner = nullptr;
-    int volume = 100;
-    int pan = 0;
+    SoundTransform levels;
   };
 
   void MixVoice(Voice& voice, std::span<std::int32_t> sum);
   void MixStream(std::span<std::int32_t> sum);
-  [[nodiscard]] OwnerLevel LevelOf(const void* owner) const;
+  [[nodiscard]] SoundTransform LevelsOf(const void* owner) const;
 
   mutable std::mutex lock_;
   std::vector<Voice> voices_;
@@ -87,7 +92,7 @@ class SoundMixer {
   std::uint64_t streamPlayed_ = 0;
   std::uint64_t mixed_ = 0;
   double streamCarry_ = 0;  // resampling phase between blocks
-  int masterVolume_ = 100;
+  SoundTransform global_;
   std::vector<std::int32_t> sum_;  // the mix before clipping, kept between calls
 };
 

@@ -1,0 +1,391 @@
+// The pointer and the keyboard: which button or button-like clip the pointer
+// is over, the transitions of its state (roll over and out, press, release,
+// drag out and over, release outside) with their actions, handlers and
+// sounds, the mouse and key events every clip and listener gets, and what
+// Key and _xmouse/_ymouse report.
+
+#include <array>
+
+#include "hit_test.h"
+#include "stage.h"
+
+namespace swf {
+namespace {
+
+// Clip event bits of PlaceObject2/3 handlers.
+constexpr std::uint32_t kMouseMoveEvent = 0x08u;
+constexpr std::uint32_t kMouseDownEvent = 0x10u;
+constexpr std::uint32_t kMouseUpEvent = 0x20u;
+constexpr std::uint32_t kKeyDownEvent = 0x40u;
+constexpr std::uint32_t kKeyUpEvent = 0x80u;
+constexpr std::uint32_t kKeyPressEvent = 0x20000u;
+
+// Record state bits of a button.
+constexpr std::uint8_t kUpState = 0x01u;
+constexpr std::uint8_t kOverState = 0x02u;
+constexpr std::uint8_t kDownState = 0x04u;
+constexpr std::uint8_t kHitState = 0x08u;
+
+struct ButtonEventInfo {
+  std::uint16_t condition;      // DefineButton2 condition bit
+  std::uint32_t clipEvent;      // the clip event bit of on(...) handlers of clips
+  const char* method;           // the handler scripts set
+  int sound;                    // index in DefineButtonSound, -1 for none
+  std::uint8_t stateAfter;      // the state the button shows afterwards
+};
+
+// In the order of Stage::ButtonEvent.
+constexpr std::array<ButtonEventInfo, 7> kButtonEvents{{
+    {0x0001u, 0x2000u, "onRollOver", 1, kOverState},
+    {0x0002u, 0x4000u, "onRollOut", 0, kUpState},
+    {0x0004u, 0x0400u, "onPress", 2, kDownState},
+    {0x0008u, 0x0800u, "onRelease", 3, kOverState},
+    {0x0010u, 0x10000u, "onDragOut", -1, kOverState},
+    {0x0020u, 0x8000u, "onDragOver", -1, kDownState},
+    {0x0040u, 0x1000u, "onReleaseOutside", -1, kUpState},
+}};
+
+constexpr std::uint32_t kButtonClipEvents = 0x400u | 0x800u | 0x1000u | 0x2000u | 0x4000u | 0x8000u | 0x10000u;
+
+Matrix Inverted(const Matrix& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return Matrix{0, 0, 0, 0, 0, 0};
+  Matrix r;
+  r.a = m.d / det;
+  r.b = -m.b / det;
+  r.c = -m.c / det;
+  r.d = m.a / det;
+  r.tx = -(r.a * m.tx + r.c * m.ty);
+  r.ty = -(r.b * m.tx + r.d * m.ty);
+  return r;
+}
+
+Point Mapped(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
+
+// Every clip, button and field under `timeline`, parents before children.
+void CollectDisplayed(const std::shared_ptr<TimelineInstance>& timeline,
+                      std::vector<std::shared_ptr<TimelineInstance>>& into, int nesting = 0) {
+  into.push_back(timeline);
+  if (nesting > kMaxSpriteNesting + 1) return;
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.sprite) CollectDisplayed(object.sprite, into, nesting + 1);
+  }
+}
+
+bool IsFunction(const Value& value) {
+  auto* const* object = std::get_if<Object*>(&value);
+  return object && *object && (*object)->kind == ObjectKind::Function;
+}
+
+// The key code a button's keyPress condition uses: its own codes for the
+// keys that type nothing, the character otherwise.
+int ButtonKeyOf(int keyCode, int ascii) {
+  switch (keyCode) {
+    case 37: return 1;   // left
+    case 39: return 2;   // right
+    case 36: return 3;   // home
+    case 35: return 4;   // end
+    case 45: return 5;   // insert
+    case 46: return 6;   // delete
+    case 8: return 8;    // backspace
+    case 13: return 13;  // enter
+    case 38: return 14;  // up
+    case 40: return 15;  // down
+    case 33: return 16;  // page up
+    case 34: return 17;  // page down
+    case 9: return 18;   // tab
+    case 27: return 19;  // escape
+    default: return ascii >= 32 && ascii < 128 ? ascii : 0;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Finding what the pointer is over
+
+bool Stage::ActsAsButton(TimelineInstance& timeline) {
+  if (!timeline.object) return false;
+  if (timeline.kind == DisplayKind::Text) return false;
+  const Value enabled = vm_->GetMember(timeline.object, "enabled");
+  if (std::holds_alternative<bool>(enabled) && !std::get<bool>(enabled)) return false;
+  if (timeline.kind == DisplayKind::Button) return true;
+  for (const ClipAction& action : timeline.clipActions) {
+    if (action.events & kButtonClipEvents) return true;
+  }
+  for (const ButtonEventInfo& info : kButtonEvents) {
+    if (IsFunction(vm_->GetMember(timeline.object, info.method))) return true;
+  }
+  return false;
+}
+
+bool Stage::ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toStage, double x, double y) {
+  for (const ButtonRecord& record : button.button->records) {
+    if (!(record.states & kHitState)) continue;
+    const auto character = movie_.characters.find(record.character);
+    if (character == movie_.characters.end()) continue;
+    const Matrix m = toStage.Then(record.matrix);
+    if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
+      const Point local = Mapped(Inverted(m), x, y);
+      if (ShapeContains(**shape, local.x, local.y)) return true;
+    } else if (const auto* timeline = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
+      // A sprite as hit area: the shapes its first frame places.
+      for (const ControlTag& tag : (*timeline)->FrameTags(0)) {
+        const auto* place = std::get_if<PlaceTag>(&tag);
+        if (!place || !place->character) continue;
+        const auto inner = movie_.characters.find(*place->character);
+        if (inner == movie_.characters.end()) continue;
+        const auto* innerShape = std::get_if<std::shared_ptr<const Shape>>(&inner->second);
+        if (!innerShape) continue;
+        const Point local = Mapped(Inverted(m.Then(place->matrix.value_or(Matrix{}))), x, y);
+        if (ShapeContains(**innerShape, local.x, local.y)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting) {
+  if (!object.placement.visible || object.placement.clipDepth) return false;
+  const Matrix m = toStage.Then(object.placement.matrix);
+  if (object.shape) {
+    const Point local = Mapped(Inverted(m), x, y);
+    return ShapeContains(*object.shape, local.x, local.y);
+  }
+  return object.sprite && ShowsPoint(*object.sprite, m, x, y, nesting + 1);
+}
+
+bool Stage::ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting) {
+  if (nesting > kMaxSpriteNesting + 1) return false;
+  const Point local = Mapped(Inverted(toStage), x, y);
+  if (timeline.text) {
+    const TextField& field = *timeline.text;
+    return local.x >= field.minX && local.x <= field.maxX && local.y >= field.minY && local.y <= field.maxY;
+  }
+  if (timeline.button) return ButtonHitAreaHas(timeline, toStage, x, y);
+  if (const std::shared_ptr<const Shape> drawn = timeline.drawing.GetShape()) {
+    if (ShapeContains(*drawn, local.x, local.y)) return true;
+  }
+  for (const auto& [depth, object] : timeline.displayList) {
+    if (ObjectShowsPoint(object, toStage, x, y, nesting)) return true;
+  }
+  return false;
+}
+
+// The topmost button, or clip acting as one, at the point: later depths lie
+// above earlier ones, and a clip that acts as a button takes the clicks of
+// everything it shows.
+std::shared_ptr<TimelineInstance> Stage::ButtonIn(const std::shared_ptr<TimelineInstance>& timeline,
+                                                  const Matrix& toStage, double x, double y, int nesting) {
+  if (nesting > kMaxSpriteNesting + 1) return nullptr;
+  for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
+    const DisplayObject& object = it->second;
+    if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
+    const Matrix m = toStage.Then(object.placement.matrix);
+    const std::shared_ptr<TimelineInstance>& child = object.sprite;
+    if (ActsAsButton(*child)) {
+      if (ShowsPoint(*child, m, x, y, nesting + 1)) return child;
+      continue;
+    }
+    if (child->kind == DisplayKind::Clip) {
+      if (auto found = ButtonIn(child, m, x, y, nesting + 1)) return found;
+    }
+  }
+  return nullptr;
+}
+
+std::shared_ptr<TimelineInstance> Stage::ButtonAt(double x, double y) {
+  return ButtonIn(root_, rootPlacement_.matrix, x, y, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Button states and events
+
+void Stage::ShowButtonState(const std::shared_ptr<TimelineInstance>& button, std::uint8_t state) {
+  if (!button->button || button->buttonState == state) return;
+  button->buttonState = state;
+  DisplayList shown;
+  for (const ButtonRecord& record : button->button->records) {
+    if (!(record.states & state)) continue;
+    const auto kept = button->displayList.find(record.depth);
+    if (kept != button->displayList.end() && kept->second.placement.character == record.character) {
+      // What both states show stays as it is (a sprite there keeps playing).
+      kept->second.placement.matrix = record.matrix;
+      kept->second.placement.colorTransform = record.colorTransform;
+      shown.emplace(record.depth, std::move(kept->second));
+      button->displayList.erase(kept);
+      continue;
+    }
+    Placement placement;
+    placement.character = record.character;
+    placement.matrix = record.matrix;
+    placement.colorTransform = record.colorTransform;
+    shown.insert_or_assign(record.depth, MakeObject(button, std::move(placement)));
+  }
+  button->displayList = std::move(shown);
+}
+
+void Stage::SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, ButtonEvent event) {
+  const ButtonEventInfo& info = kButtonEvents[static_cast<std::size_t>(event)];
+  if (target->button) {
+    ShowButtonState(target, info.stateAfter);
+    // A button's own actions run on the timeline it sits in.
+    if (const auto parent = target->parent.lock()) {
+      for (const ButtonAction& action : target->button->actions) {
+        if ((action.conditions & info.condition) && action.code) QueueActions(parent, action.code);
+      }
+    }
+    if (info.sound >= 0) {
+      for (const auto& [id, sounds] : movie_.buttonSounds) {
+        const auto character = movie_.characters.find(id);
+        if (character == movie_.characters.end()) continue;
+        const auto* definition = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second);
+        if (!definition || *definition != target->button) continue;
+        const StartSoundTag& sound = sounds.transitions[static_cast<std::size_t>(info.sound)];
+        if (sound.sound != 0 && soundEvents_.size() < kMaxPendingSoundEvents) {
+          soundEvents_.push_back(SoundEvent{&sound, nullptr, nullptr});
+        }
+        break;
+      }
+    }
+  } else {
+    for (const ClipAction& action : target->clipActions) {
+      if (action.events & info.clipEvent) QueueActions(target, action.code);
+    }
+  }
+  if (queue_.size() < kMaxQueuedActionBlocks) queue_.push_back({target, nullptr, info.method, nullptr});
+}
+
+// ---------------------------------------------------------------------------
+// Events every clip and listener gets
+
+void Stage::SendToEveryClip(std::uint32_t clipEvent, const char* method) {
+  std::vector<std::shared_ptr<TimelineInstance>> clips;
+  CollectDisplayed(root_, clips);
+  for (const auto& clip : clips) {
+    if (clip->kind == DisplayKind::Clip) QueueClipEvents(clip, clipEvent, method);
+  }
+}
+
+// Calls `method` of each listener of the global object `broadcaster` (Key,
+// Mouse). The list is read anew for each call: a listener may remove itself.
+void Stage::BroadcastTo(const char* broadcaster, const char* method) {
+  const Value holder = vm_->GetMember(vm_->Global(), broadcaster);
+  auto* const* object = std::get_if<Object*>(&holder);
+  if (!object || !*object) return;
+  for (std::size_t i = 0; actionsLeft_ > 0; ++i) {
+    const Value listeners = vm_->GetMember(*object, "_listeners");
+    auto* const* list = std::get_if<Object*>(&listeners);
+    if (!list || !*list || (*list)->kind != ObjectKind::Array || i >= (*list)->elements.size()) return;
+    auto* const* listener = std::get_if<Object*>(&(*list)->elements[i]);
+    if (listener && *listener) vm_->CallMethodIfPresent(*listener, method, actionsLeft_);
+  }
+}
+
+void Stage::RunInputScripts() {
+  StartTick();
+  RunQueuedActions();
+  SyncBoundFields();
+}
+
+// ---------------------------------------------------------------------------
+// Input
+
+// The transitions the pointer's position causes: rolling over and out of
+// buttons with the button up, dragging out of and over the pressed one.
+void Stage::FollowPointer() {
+  const std::shared_ptr<TimelineInstance> under = ButtonAt(pointer_.x, pointer_.y);
+  if (pointer_.down) {
+    const std::shared_ptr<TimelineInstance> pressed = pointer_.pressed.lock();
+    if (!pressed) return;
+    const bool inside = under == pressed;
+    if (inside != pointer_.pressedInside) {
+      pointer_.pressedInside = inside;
+      SendButtonEvent(pressed, inside ? ButtonEvent::DragOver : ButtonEvent::DragOut);
+    }
+    pointer_.hover = inside ? pressed : nullptr;
+    return;
+  }
+  const std::shared_ptr<TimelineInstance> before = pointer_.hover.lock();
+  if (before == under) return;
+  pointer_.hover = under;
+  if (before) SendButtonEvent(before, ButtonEvent::RollOut);
+  if (under) SendButtonEvent(under, ButtonEvent::RollOver);
+}
+
+void Stage::PointerMove(double xTwips, double yTwips) {
+  if (xTwips == pointer_.x && yTwips == pointer_.y) return;
+  pointer_.x = xTwips;
+  pointer_.y = yTwips;
+  FollowPointer();
+  SendToEveryClip(kMouseMoveEvent, "onMouseMove");
+  RunInputScripts();
+  BroadcastTo("Mouse", "onMouseMove");
+  SyncBoundFields();
+}
+
+void Stage::PointerButton(bool down) {
+  if (down == pointer_.down) return;
+  pointer_.down = down;
+  if (down) {
+    const std::shared_ptr<TimelineInstance> under = ButtonAt(pointer_.x, pointer_.y);
+    pointer_.hover = under;
+    pointer_.pressed = under;
+    pointer_.pressedInside = under != nullptr;
+    if (under) SendButtonEvent(under, ButtonEvent::Press);
+    SendToEveryClip(kMouseDownEvent, "onMouseDown");
+  } else {
+    const std::shared_ptr<TimelineInstance> pressed = pointer_.pressed.lock();
+    pointer_.pressed.reset();
+    if (pressed) SendButtonEvent(pressed, pointer_.pressedInside ? ButtonEvent::Release : ButtonEvent::ReleaseOutside);
+    pointer_.hover = pointer_.pressedInside ? pressed : nullptr;
+    pointer_.pressedInside = false;
+    SendToEveryClip(kMouseUpEvent, "onMouseUp");
+    FollowPointer();
+  }
+  RunInputScripts();
+  BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
+  SyncBoundFields();
+}
+
+void Stage::KeyChange(bool down, int keyCode, int ascii) {
+  if (down) {
+    keysDown_.insert(keyCode);
+    lastKeyCode_ = keyCode;
+    lastAscii_ = ascii;
+    // Buttons with a keyPress condition for this key, wherever they are.
+    const int buttonKey = ButtonKeyOf(keyCode, ascii);
+    std::vector<std::shared_ptr<TimelineInstance>> all;
+    CollectDisplayed(root_, all);
+    for (const auto& timeline : all) {
+      if (buttonKey != 0 && timeline->button) {
+        const auto parent = timeline->parent.lock();
+        for (const ButtonAction& action : timeline->button->actions) {
+          if (parent && (action.conditions >> 9) == buttonKey && action.code) QueueActions(parent, action.code);
+        }
+      }
+      if (timeline->kind != DisplayKind::Clip) continue;
+      for (const ClipAction& action : timeline->clipActions) {
+        if ((action.events & kKeyPressEvent) && action.keyCode == buttonKey && buttonKey != 0)
+          QueueActions(timeline, action.code);
+      }
+    }
+  } else {
+    keysDown_.erase(keyCode);
+  }
+  SendToEveryClip(down ? kKeyDownEvent : kKeyUpEvent, nullptr);
+  RunInputScripts();
+  BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");
+  SyncBoundFields();
+}
+
+void Stage::PointerIn(Object* clip, double& x, double& y) {
+  const auto timeline = TimelineOf(clip);
+  x = y = 0;
+  if (!timeline) return;
+  const Point local = Mapped(Inverted(GlobalMatrix(*timeline)), pointer_.x, pointer_.y);
+  x = local.x / 20;
+  y = local.y / 20;
+}
+
+}  // namespace swf
