@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "paint.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define SWF_BLEND_SSE2 1
@@ -267,9 +269,10 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
   marks_.clear();
 }
 
-void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
-  clip_ = ClipToSurface(clip_, target);
-  if (target.pixels == nullptr || edges_.empty() || color.a == 0 || clip_.Empty()) {
+template <typename RowAction>
+void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
+  clip_.right = std::min(clip_.right, width);
+  if (edges_.empty() || clip_.Empty()) {
     edges_.clear();
     return;
   }
@@ -306,9 +309,101 @@ void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
         if (inside) AddSpan(crossings_[i].x, crossings_[i + 1].x);
       }
     }
-    if (!marks_.empty()) BlendRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, color);
+    if (!marks_.empty()) rowAction(y);
   }
   edges_.clear();
+}
+
+int Rasterizer::GatherWeights() {
+  const auto [lowest, highest] = std::minmax_element(marks_.begin(), marks_.end());
+  const int first = *lowest, last = std::min(*highest, clip_.right - 1);
+  weights_.assign(static_cast<std::size_t>(std::max(0, last - first + 1)), 0);
+  int full = 0;
+  for (int x = first; x <= *highest; ++x) {
+    const auto i = static_cast<std::size_t>(x);
+    full += runs_[i];
+    runs_[i] = 0;
+    const float partial = cover_[i];
+    cover_[i] = 0;
+    if (x <= last) weights_[static_cast<std::size_t>(x - first)] = WeightOf(full, partial, 256.0f);
+  }
+  marks_.clear();
+  return first;
+}
+
+void Rasterizer::ApplyMask(int y, int first) {
+  if (mask_ == nullptr) return;
+  const PixelRect& area = mask_->area;
+  const bool rowInside = y >= area.top && y < area.bottom;
+  const std::uint8_t* coverage = rowInside ? mask_->Row(y) : nullptr;
+  for (std::size_t i = 0; i < weights_.size(); ++i) {
+    const int x = first + static_cast<int>(i);
+    const std::uint32_t through = coverage && x >= area.left && x < area.right ? coverage[x - area.left] : 0;
+    weights_[i] = (weights_[i] * (through + (through >> 7))) >> 8;
+  }
+}
+
+void Rasterizer::ShadeRow(std::uint32_t* row, int y, int first, const Paint& paint) {
+  ApplyMask(y, first);
+  if (shades_.size() < weights_.size()) shades_.resize(weights_.size());
+  std::size_t i = 0;
+  while (i < weights_.size()) {
+    if (weights_[i] == 0) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < weights_.size() && weights_[end] != 0) ++end;
+    const int x = first + static_cast<int>(i);
+    paint.Shade(x, y, static_cast<int>(end - i), shades_.data());
+    for (std::size_t k = i; k < end; ++k) {
+      std::uint32_t& pixel = row[first + static_cast<int>(k)];
+      pixel = BlendPremultiplied(pixel, shades_[k - i], weights_[k]);
+    }
+    i = end;
+  }
+}
+
+void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
+  if (mask_ != nullptr) {
+    Fill(target, SolidPaint(color), rule);
+    return;
+  }
+  clip_ = ClipToSurface(clip_, target);
+  if (target.pixels == nullptr || color.a == 0) {
+    edges_.clear();
+    return;
+  }
+  Scan(rule, target.width,
+       [&](int y) { BlendRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, color); });
+}
+
+void Rasterizer::Fill(const Surface& target, const Paint& paint, FillRule rule) {
+  clip_ = ClipToSurface(clip_, target);
+  if (target.pixels == nullptr) {
+    edges_.clear();
+    return;
+  }
+  Scan(rule, target.width, [&](int y) {
+    const int first = GatherWeights();
+    ShadeRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, y, first, paint);
+  });
+}
+
+void Rasterizer::FillMask(CoverageMask& mask, FillRule rule) {
+  clip_ = PixelRect{std::max(clip_.left, mask.area.left), std::max(clip_.top, mask.area.top),
+                    std::min(clip_.right, mask.area.right), std::min(clip_.bottom, mask.area.bottom)};
+  Scan(rule, mask.area.right, [&](int y) {
+    const int first = GatherWeights();
+    std::uint8_t* row = mask.Row(y);
+    for (std::size_t i = 0; i < weights_.size(); ++i) {
+      const int x = first + static_cast<int>(i);
+      if (x < mask.area.left) continue;
+      std::uint8_t& held = row[x - mask.area.left];
+      const std::uint32_t added = std::min(255u, weights_[i] * 255 / 256);
+      held = static_cast<std::uint8_t>(held + (added * (255u - held) + 127) / 255);
+    }
+  });
 }
 
 }  // namespace swf

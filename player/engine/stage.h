@@ -40,6 +40,7 @@ struct Placement {
   Matrix matrix;
   ColorTransform colorTransform;
   std::optional<std::uint16_t> clipDepth;
+  std::uint16_t ratio = 0;  // where a morph shape stands between its start (0) and end (65535)
   std::string name;
   std::vector<ClipAction> clipActions;
   bool visible = true;
@@ -63,7 +64,7 @@ struct DisplayObject {
   // a stale picture.
   std::uint64_t look = NewLookStamp();
   void Touch() { look = NewLookStamp(); }
-  int placedFrame = -1;        // the timeline frame whose tag made it; -1 when a script did
+  int placedFrame = -1;  // the timeline frame whose tag made it; -1 when a script did
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -183,11 +184,10 @@ class Stage final : private DisplayHost {
   void RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
                       const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
-  std::shared_ptr<TimelineInstance> MakeSprite(const std::shared_ptr<TimelineInstance>& parent,
-                                               std::shared_ptr<const Timeline> definition, Placement& placement,
-                                               std::uint16_t character, Object* init = nullptr,
-                                               const std::function<void(const std::shared_ptr<TimelineInstance>&)>&
-                                                   attach = {});
+  std::shared_ptr<TimelineInstance> MakeSprite(
+      const std::shared_ptr<TimelineInstance>& parent, std::shared_ptr<const Timeline> definition, Placement& placement,
+      std::uint16_t character, Object* init = nullptr,
+      const std::function<void(const std::shared_ptr<TimelineInstance>&)>& attach = {});
   DisplayObject* EntryOf(Object* clip, int* depth = nullptr);
   static std::shared_ptr<TimelineInstance> TimelineOf(Object* clip);
 
