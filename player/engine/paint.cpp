@@ -126,22 +126,28 @@ void GradientPaint::Shade(int x, int y, int count, std::uint32_t* out) const {
     std::fill_n(out, count, colors_.back());
     return;
   }
+  // Each pixel's place comes from its own column, not from the stretch's
+  // start, so a pixel's colour never depends on what else is drawn with it.
   const Matrix& m = toGradient_;
-  const double px = x + 0.5, py = y + 0.5;
-  double gx = m.a * px + m.c * py + m.tx;
-  double gy = m.b * px + m.d * py + m.ty;
+  const double py = y + 0.5;
+  const double rowX = m.c * py + m.tx, rowY = m.d * py + m.ty;
   switch (kind_) {
     case GradientKind::Linear:
-      for (int i = 0; i < count; ++i, gx += m.a) out[i] = At((gx + 1) / 2);
+      for (int i = 0; i < count; ++i) out[i] = At((m.a * (x + i + 0.5) + rowX + 1) / 2);
       break;
     case GradientKind::Radial:
-      for (int i = 0; i < count; ++i, gx += m.a, gy += m.b) out[i] = At(std::sqrt(gx * gx + gy * gy));
+      for (int i = 0; i < count; ++i) {
+        const double px = x + i + 0.5;
+        const double gx = m.a * px + rowX, gy = m.b * px + rowY;
+        out[i] = At(std::sqrt(gx * gx + gy * gy));
+      }
       break;
     case GradientKind::FocalRadial:
       // t is how far the point lies from the focal point along the ray from
       // the focal point to the unit circle.
-      for (int i = 0; i < count; ++i, gx += m.a, gy += m.b) {
-        const double dx = gx - focal_, dy = gy;
+      for (int i = 0; i < count; ++i) {
+        const double px = x + i + 0.5;
+        const double dx = m.a * px + rowX - focal_, dy = m.b * px + rowY;
         const double along = focal_ * dx;
         const double lengthSquared = dx * dx + dy * dy;
         const double root = std::sqrt(along * along + lengthSquared * (1 - focal_ * focal_));
@@ -156,7 +162,7 @@ BitmapPaint::BitmapPaint(const BitmapFill& fill, const Matrix& toSurface, const 
   const std::optional<Matrix> inverse = Inverse(toSurface.Then(fill.matrix));
   singular_ = !inverse || bitmap_.pixels.empty();
   if (inverse) toBitmap_ = *inverse;
-  constexpr double kLimit = 1e9;  // steps past this cross the bitmap millions of times a pixel
+  constexpr double kLimit = 1e6;  // steps past this cross the bitmap thousands of times a pixel
   singular_ = singular_ || !(std::fabs(toBitmap_.a) < kLimit && std::fabs(toBitmap_.b) < kLimit);
   if (!singular_) {
     du_ = static_cast<std::int64_t>(std::llround(toBitmap_.a * 65536));
@@ -240,16 +246,18 @@ void BitmapPaint::Shade(int x, int y, int count, std::uint32_t* out) const {
     std::fill_n(out, count, 0u);
     return;
   }
-  const double px = x + 0.5, py = y + 0.5;
-  const double u = toBitmap_.a * px + toBitmap_.c * py + toBitmap_.tx;
-  const double v = toBitmap_.b * px + toBitmap_.d * py + toBitmap_.ty;
+  // The row's start in 16.16, stepped to the column: a pixel's place never
+  // depends on where the stretch it is drawn in starts.
+  const double py = y + 0.5;
+  const double u = toBitmap_.a * 0.5 + toBitmap_.c * py + toBitmap_.tx;
+  const double v = toBitmap_.b * 0.5 + toBitmap_.d * py + toBitmap_.ty;
   constexpr double kRange = 1e12;  // keeps the 16.16 values far from overflowing along a row
   if (!(std::fabs(u) < kRange && std::fabs(v) < kRange)) {
     std::fill_n(out, count, 0u);
     return;
   }
-  const auto fixedU = static_cast<std::int64_t>(std::llround(u * 65536));
-  const auto fixedV = static_cast<std::int64_t>(std::llround(v * 65536));
+  const auto fixedU = static_cast<std::int64_t>(std::llround(u * 65536)) + du_ * x;
+  const auto fixedV = static_cast<std::int64_t>(std::llround(v * 65536)) + dv_ * x;
   if (smooth_) {
     ShadeSmooth(fixedU, fixedV, count, out);
   } else {
