@@ -35,7 +35,8 @@ class GradientPaint final : public Paint {
   void Shade(int x, int y, int count, std::uint32_t* out) const override;
 
  private:
-  [[nodiscard]] std::uint32_t At(double t) const;
+  template <GradientSpread kSpread>
+  void ShadeSpread(int x, int y, int count, std::uint32_t* out) const;
 
   GradientKind kind_;
   GradientSpread spread_;
@@ -56,8 +57,6 @@ class BitmapPaint final : public Paint {
  private:
   void ShadeNearest(std::int64_t u, std::int64_t v, int count, std::uint32_t* out) const;
   void ShadeSmooth(std::int64_t u, std::int64_t v, int count, std::uint32_t* out) const;
-  [[nodiscard]] int Column(std::int64_t x) const;
-  [[nodiscard]] int Row(std::int64_t y) const;
   void Recolor(int count, std::uint32_t* out) const;
 
   const Bitmap& bitmap_;
@@ -69,7 +68,30 @@ class BitmapPaint final : public Paint {
   bool recolor_ = false;
 };
 
+// Divides each of two 16-bit fields by 255, rounding.
+[[nodiscard]] inline std::uint32_t DivideFieldsBy255(std::uint32_t fields) {
+  fields += 0x00800080u;
+  return ((fields + ((fields >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// Scales the four channels of a premultiplied colour by weight/256.
+[[nodiscard]] inline std::uint32_t ScaleColor(std::uint32_t color, std::uint32_t weight) {
+  const std::uint32_t redBlue = ((color & 0x00FF00FFu) * weight >> 8) & 0x00FF00FFu;
+  const std::uint32_t alphaGreen = ((color >> 8 & 0x00FF00FFu) * weight >> 8) & 0x00FF00FFu;
+  return alphaGreen << 8 | redBlue;
+}
+
 // Blends a premultiplied colour over an opaque pixel with a weight (0..256).
-[[nodiscard]] std::uint32_t BlendPremultiplied(std::uint32_t back, std::uint32_t color, std::uint32_t weight);
+[[nodiscard]] inline std::uint32_t BlendPremultiplied(std::uint32_t back, std::uint32_t color, std::uint32_t weight) {
+  if (weight >= 256) {
+    if (color >> 24 == 0xFFu) return color;
+  } else {
+    color = ScaleColor(color, weight);
+  }
+  const std::uint32_t keep = 255 - (color >> 24);
+  const std::uint32_t redBlue = DivideFieldsBy255((back & 0x00FF00FFu) * keep) + (color & 0x00FF00FFu);
+  const std::uint32_t green = DivideFieldsBy255((back >> 8 & 0xFFu) * keep) + (color >> 8 & 0xFFu);
+  return 0xFF000000u | redBlue | green << 8;
+}
 
 }  // namespace swf
