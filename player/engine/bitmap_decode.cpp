@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace swf {
 
@@ -131,7 +133,11 @@ struct JpegError {
   std::longjmp(error->jump, 1);
 }
 
-void IgnoreJpegMessage(j_common_ptr, int) {}
+// Warnings pass, but for data that ends before the picture does: a
+// truncated stream draws nothing rather than a grey remainder.
+void OnJpegMessage(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) OnJpegError(info);
+}
 
 // Some files put an end-of-image and start-of-image marker before the real
 // stream; libjpeg wants the stream to start with its start-of-image.
@@ -204,7 +210,7 @@ std::shared_ptr<const Bitmap> DecodeJpegBitmap(std::span<const std::uint8_t> jpe
   JpegError error{};
   info.err = jpeg_std_error(&error.manager);
   error.manager.error_exit = OnJpegError;
-  error.manager.emit_message = IgnoreJpegMessage;
+  error.manager.emit_message = OnJpegMessage;
   std::vector<std::uint8_t> row;
   auto bitmap = std::make_shared<Bitmap>();
   const bool decoded = DecodeJpegInto(info, error, jpeg, tables, maxPixels, row, *bitmap);

@@ -277,9 +277,10 @@ inline constexpr std::size_t kMaxControlTags = 1u << 20;
 // outlines. 512 Ki of them take 32 MiB; growing, sorting and closing the
 // outlines of the largest shape there can be briefly takes about 70 MiB.
 inline constexpr std::size_t kMaxSegments = 512u << 10;
-// Pixels of one bitmap (8192 x 8192 at most) and of all of a movie's bitmaps.
-inline constexpr std::size_t kMaxBitmapPixels = 64u << 20;
-inline constexpr std::size_t kMaxMovieBitmapPixels = 128u << 20;
+// Pixels of one bitmap (16 Mi: 64 MiB, 4096 x 4096) and of all of a movie's
+// bitmaps (64 Mi: 256 MiB).
+inline constexpr std::size_t kMaxBitmapPixels = 16u << 20;
+inline constexpr std::size_t kMaxMovieBitmapPixels = 64u << 20;
 
 // The whole file after the 8-byte header, inflated for CWS, cut to the
 // declared length. Empty optional for anything that is not FWS or CWS data,
