@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace swf {
 
@@ -78,10 +79,10 @@ void Drawing::CurveTo(double controlX, double controlY, double x, double y) {
   pen_ = to;
 }
 
-void Drawing::BeginFill(Rgba color) {
+void Drawing::BeginFill(FillStyle fill) {
   EndFill();
   ShapeLayer layer;
-  layer.fills.push_back(color);
+  layer.fills.push_back(std::move(fill));
   // The line style carries over into the new layer.
   if (line_ && !shape_.layers.empty()) {
     layer.lines.push_back(shape_.layers.back().lines[*line_]);

@@ -20,7 +20,9 @@ class Drawing {
   void MoveTo(double x, double y);
   void LineTo(double x, double y);
   void CurveTo(double controlX, double controlY, double x, double y);
-  void BeginFill(Rgba color);
+  // A solid colour, or a gradient (beginGradientFill) whose matrix maps the
+  // gradient square onto the clip's twips.
+  void BeginFill(FillStyle fill);
   void EndFill();
   // No style: lines stop being drawn.
   void SetLineStyle(std::optional<LineStyle> style);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "movie_player.h"
+#include "paint.h"
 #include "swf_movie.h"
 
 namespace swf {
@@ -29,6 +30,23 @@ struct Vec2 {
   return {u * u * from.x + 2 * u * t * control.x + t * t * to.x, u * u * from.y + 2 * u * t * control.y + t * t * to.y};
 }
 
+// How much of each pixel of an area a mask lets through (0..255); nothing
+// outside the area.
+struct CoverageMask {
+  PixelRect area;
+  std::vector<std::uint8_t> coverage;  // row after row, area.right - area.left wide
+  void Reset(const PixelRect& at) {
+    area = at;
+    coverage.assign(static_cast<std::size_t>(at.Empty() ? 0 : at.Area()), 0);
+  }
+  [[nodiscard]] const std::uint8_t* Row(int y) const {
+    return coverage.data() + static_cast<std::ptrdiff_t>(y - area.top) * (area.right - area.left);
+  }
+  [[nodiscard]] std::uint8_t* Row(int y) {
+    return coverage.data() + static_cast<std::ptrdiff_t>(y - area.top) * (area.right - area.left);
+  }
+};
+
 class Rasterizer {
  public:
   // Starts a new path drawn into `clip` (within the target surface) only.
@@ -40,6 +58,12 @@ class Rasterizer {
   void Quad(Vec2 from, Vec2 control, Vec2 to);
   // Fills the path collected since Begin and empties it.
   void Fill(const Surface& target, Rgba color, FillRule rule);
+  void Fill(const Surface& target, const Paint& paint, FillRule rule);
+  // Adds the path's coverage to `mask` (where either covers, the sum does)
+  // and empties it.
+  void FillMask(CoverageMask& mask, FillRule rule);
+  // What the fills draw from now on is weighed by this mask (none: null).
+  void SetMask(const CoverageMask* mask) { mask_ = mask; }
 
  private:
   struct Edge {
@@ -55,6 +79,13 @@ class Rasterizer {
   void AddPartial(int x, float amount);
   void AddRun(int from, int to);
   void BlendRow(std::uint32_t* row, Rgba color);
+  template <typename RowAction>
+  void Scan(FillRule rule, int width, RowAction&& row);
+  // Each pixel's coverage (0..256) from the row's first mark to its last,
+  // into weights_; returns the first column.
+  int GatherWeights();
+  void ApplyMask(int y, int first);
+  void ShadeRow(std::uint32_t* row, int y, int first, const Paint& paint);
   static void BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color);
 
   PixelRect clip_;
@@ -67,6 +98,9 @@ class Rasterizer {
   std::vector<float> cover_;
   std::vector<int> runs_;
   std::vector<int> marks_;  // columns where cover_ or runs_ is not zero
+  std::vector<std::uint32_t> weights_;
+  std::vector<std::uint32_t> shades_;
+  const CoverageMask* mask_ = nullptr;
 };
 
 // Fills the surface with one opaque colour.

@@ -88,8 +88,11 @@ class ShapePainter {
   ShapePainter(const Surface& target, Rasterizer& rasterizer) : target_(target), rasterizer_(rasterizer) {}
 
   // Draws the shape's pixels that lie in `clip`; the others stay as they are.
-  void Paint(const Shape& shape, const Matrix& m, const ColorTransform& colors, const PixelRect& clip) {
+  // With `mask` set, adds what the shape covers there to the mask instead.
+  void Paint(const Shape& shape, const Matrix& m, const ColorTransform& colors, const PixelRect& clip,
+             CoverageMask* mask = nullptr) {
     clip_ = clip;
+    mask_ = mask;
     if (shape.minX > shape.maxX || clip_.Empty()) return;
     for (const ShapeLayer& layer : shape.layers) {
       PaintFills(layer, m, colors);
@@ -98,6 +101,20 @@ class ShapePainter {
   }
 
  private:
+  void FillPath(const FillStyle& fill, const Matrix& m, const ColorTransform& colors, FillRule rule) {
+    if (mask_ != nullptr) {
+      rasterizer_.FillMask(*mask_, rule);
+    } else if (const auto* color = std::get_if<Rgba>(&fill)) {
+      rasterizer_.Fill(target_, colors.Apply(*color), rule);
+    } else if (const auto* gradient = std::get_if<Gradient>(&fill)) {
+      rasterizer_.Fill(target_, GradientPaint(*gradient, m, colors), rule);
+    } else if (const auto* bitmap = std::get_if<BitmapFill>(&fill); bitmap && bitmap->bitmap) {
+      rasterizer_.Fill(target_, BitmapPaint(*bitmap, m, colors), rule);
+    } else {
+      rasterizer_.Begin(clip_);  // nothing to draw with: drop the path
+    }
+  }
+
   void PaintFills(const ShapeLayer& layer, const Matrix& m, const ColorTransform& colors) {
     const auto& edges = layer.fillEdges;
     for (std::size_t begin = 0; begin < edges.size();) {
@@ -105,12 +122,7 @@ class ShapePainter {
       std::size_t end = begin;
       rasterizer_.Begin(clip_);
       for (; end < edges.size() && edges[end].style == style; ++end) AddSegment(edges[end].segment, m);
-      const std::optional<Rgba>& fill = layer.fills[style];
-      if (fill) {
-        rasterizer_.Fill(target_, colors.Apply(*fill), FillRule::EvenOdd);
-      } else {
-        rasterizer_.Begin(clip_);
-      }
+      FillPath(layer.fills[style], m, colors, FillRule::EvenOdd);
       begin = end;
     }
   }
@@ -133,7 +145,7 @@ class ShapePainter {
       std::size_t end = begin;
       rasterizer_.Begin(clip_);
       for (; end < edges.size() && edges[end].style == style; ++end) StrokeSegment(edges[end].segment, m, halfWidth);
-      rasterizer_.Fill(target_, colors.Apply(layer.lines[style].color), FillRule::NonZero);
+      FillPath(layer.lines[style].color, m, colors, FillRule::NonZero);
       begin = end;
     }
   }
@@ -198,59 +210,226 @@ class ShapePainter {
   const Surface& target_;
   Rasterizer& rasterizer_;
   PixelRect clip_;
+  CoverageMask* mask_ = nullptr;
 };
 
-// Below the lowest depth a display object can have.
+// Path elements below the lowest depth a display object can have: what a
+// clip's drawing methods made lies beneath its children, and a mask's shapes
+// and the point where it starts masking come right after the mask itself.
 constexpr int kDrawingDepth = std::numeric_limits<int>::min();
+constexpr int kMaskShapesDepth = kDrawingDepth + 1;
+constexpr int kMaskApplyDepth = kDrawingDepth + 2;
+// After everything at a depth, for where a mask stops masking.
+constexpr int kMaskEndDepth = std::numeric_limits<int>::max();
 
-void AddItem(DrawList& out, const DisplayObject* object, std::uint64_t look, const Shape* shape,
+void AddPath(DrawList& out, DrawItem item) {
+  item.pathBegin = static_cast<std::uint32_t>(out.depths.size());
+  item.pathLength = static_cast<std::uint32_t>(out.path.size());
+  out.items.push_back(std::move(item));
+  out.depths.insert(out.depths.end(), out.path.begin(), out.path.end());
+}
+
+void AddItem(DrawList& out, DrawKind kind, const DisplayObject* object, std::uint64_t look, const Shape* shape,
              std::shared_ptr<const Shape> drawn, const Matrix& matrix, const ColorTransform& colors, int width,
              int height) {
   if (shape->minX > shape->maxX) return;
   const PixelRect bounds = ShapeBounds(*shape, matrix, width, height);
   if (bounds.Empty()) return;
-  out.items.push_back(DrawItem{static_cast<std::uint32_t>(out.depths.size()),
-                               static_cast<std::uint32_t>(out.path.size()), object, look, shape, std::move(drawn),
-                               matrix, colors, bounds});
-  out.depths.insert(out.depths.end(), out.path.begin(), out.path.end());
+  DrawItem item;
+  item.kind = kind;
+  item.object = object;
+  item.look = look;
+  item.shape = shape;
+  item.drawn = std::move(drawn);
+  item.matrix = matrix;
+  item.colors = colors;
+  item.bounds = bounds;
+  AddPath(out, std::move(item));
+}
+
+// What `object` and its children paint: as Paint items, or inside a mask as
+// MaskShape items (masks within a mask only add their shapes to it).
+void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
+                   int height, DrawList& out, int nesting);
+
+// The masks open while a display list is walked.
+struct OpenMask {
+  std::size_t begin = 0;  // index of its MaskBegin item
+  int clipDepth = 0;
+};
+
+// Ends the innermost open mask: its MaskEnd, and its MaskBegin learns where
+// the items it masks can paint. Paths of the ends closed together rise with
+// each one.
+void CloseMask(DrawList& out, std::vector<OpenMask>& open, int& lastEndDepth) {
+  const OpenMask mask = open.back();
+  open.pop_back();
+  PixelRect masked;
+  for (std::size_t i = mask.begin + 1; i < out.items.size(); ++i) {
+    const DrawItem& item = out.items[i];
+    if (item.kind == DrawKind::Paint || item.kind == DrawKind::MaskBegin) masked = Union(masked, item.bounds);
+  }
+  out.items[mask.begin].bounds = masked;
+  out.items[mask.begin].maskEnd = static_cast<std::uint32_t>(out.items.size());
+  lastEndDepth = std::max(lastEndDepth, mask.clipDepth);
+  out.path.push_back(lastEndDepth);
+  out.path.push_back(kMaskEndDepth);
+  out.path.push_back(kMaskEndDepth - static_cast<int>(open.size()));
+  DrawItem end;
+  end.kind = DrawKind::MaskEnd;
+  AddPath(out, std::move(end));
+  out.path.resize(out.path.size() - 3);
+}
+
+void OpenMaskAt(const DisplayObject& object, const Matrix& m, const ColorTransform& colors, int width, int height,
+                DrawList& out, int nesting, std::vector<OpenMask>& open) {
+  DrawItem begin;
+  begin.kind = DrawKind::MaskBegin;
+  begin.object = &object;
+  begin.look = object.look;
+  begin.clipDepth = *object.placement.clipDepth;
+  const std::size_t beginIndex = out.items.size();
+  AddPath(out, std::move(begin));
+  out.path.push_back(kMaskShapesDepth);
+  CollectObject(object, DrawKind::MaskShape, m, colors, width, height, out, nesting);
+  out.path.back() = kMaskApplyDepth;
+  DrawItem apply;
+  apply.kind = DrawKind::MaskApply;
+  AddPath(out, std::move(apply));
+  out.path.pop_back();
+  // A mask whose clip depth lies below its own depth masks nothing.
+  open.push_back(OpenMask{beginIndex, std::max(out.path.back(), static_cast<int>(*object.placement.clipDepth))});
 }
 
 // Appends the objects of `list` that paint, children after their parent's
 // earlier siblings, as the drawing order is.
-void CollectList(const DisplayList& list, const Matrix& m, const ColorTransform& colors, int width, int height,
-                 DrawList& out, int nesting) {
+void CollectList(const DisplayList& list, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
+                 int height, DrawList& out, int nesting) {
   if (nesting > kMaxRenderNesting) return;
+  std::vector<OpenMask> open;
+  int lastEndDepth = std::numeric_limits<int>::min();
   for (const auto& [depth, object] : list) {
-    // Masks are not drawn (and, in this player, do not mask either).
-    if (object.placement.clipDepth || !object.placement.visible) continue;
+    while (!open.empty() && open.back().clipDepth < depth) CloseMask(out, open, lastEndDepth);
+    const bool masks = object.placement.clipDepth.has_value();
+    if (!masks && !object.placement.visible) continue;
     out.path.push_back(depth);
     const Matrix objectMatrix = m.Then(object.placement.matrix);
     const ColorTransform objectColors = colors.Then(object.placement.colorTransform);
-    if (object.shape) AddItem(out, &object, object.look, object.shape.get(), nullptr, objectMatrix, objectColors, width, height);
-    if (object.sprite) {
-      // What a clip's drawing methods made lies beneath its children: it sits
-      // below every depth a child can have.
-      if (auto drawn = object.sprite->drawing.GetShape()) {
-        out.path.push_back(kDrawingDepth);
-        AddItem(out, &object, object.look, drawn.get(), drawn, objectMatrix, objectColors, width, height);
-        out.path.pop_back();
-      }
-      CollectList(object.sprite->displayList, objectMatrix, objectColors, width, height, out, nesting + 1);
+    if (masks && kind == DrawKind::Paint) {
+      OpenMaskAt(object, objectMatrix, objectColors, width, height, out, nesting, open);
+    } else if (!masks || kind == DrawKind::MaskShape) {
+      CollectObject(object, kind, objectMatrix, objectColors, width, height, out, nesting);
     }
     out.path.pop_back();
   }
+  while (!open.empty()) CloseMask(out, open, lastEndDepth);
 }
 
+void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
+                   int height, DrawList& out, int nesting) {
+  if (object.shape) AddItem(out, kind, &object, object.look, object.shape.get(), nullptr, m, colors, width, height);
+  if (!object.sprite) return;
+  // What a clip's drawing methods made lies beneath its children: it sits
+  // below every depth a child can have.
+  if (auto drawn = object.sprite->drawing.GetShape()) {
+    out.path.push_back(kDrawingDepth);
+    AddItem(out, kind, &object, object.look, drawn.get(), drawn, m, colors, width, height);
+    out.path.pop_back();
+  }
+  CollectList(object.sprite->displayList, kind, m, colors, width, height, out, nesting + 1);
+}
+
+}  // namespace
+
+// Builds masks while the items are painted: one per open mask, each within
+// the area being drawn, holding what its own shapes and every enclosing mask
+// let through.
+class MaskStack {
+ public:
+  CoverageMask& Push(const PixelRect& area) {
+    if (masks_.size() <= depth_) masks_.emplace_back();
+    CoverageMask& mask = masks_[depth_++];
+    mask.Reset(area);
+    return mask;
+  }
+  // The newest mask starts masking, cut by the one it lies in.
+  const CoverageMask& Apply() {
+    CoverageMask& mask = masks_[depth_ - 1];
+    if (depth_ >= 2) Intersect(mask, masks_[depth_ - 2]);
+    return mask;
+  }
+  // The mask that masks once the newest one ends (null: none).
+  const CoverageMask* Pop() {
+    --depth_;
+    return depth_ == 0 ? nullptr : &masks_[depth_ - 1];
+  }
+  [[nodiscard]] CoverageMask* Building() { return depth_ == 0 ? nullptr : &masks_[depth_ - 1]; }
+  void Clear() { depth_ = 0; }
+
+ private:
+  static void Intersect(CoverageMask& mask, const CoverageMask& outer) {
+    const PixelRect& area = mask.area;
+    for (int y = area.top; y < area.bottom; ++y) {
+      std::uint8_t* row = mask.Row(y);
+      const bool rowInside = y >= outer.area.top && y < outer.area.bottom;
+      for (int x = area.left; x < area.right; ++x) {
+        const bool inside = rowInside && x >= outer.area.left && x < outer.area.right;
+        const std::uint32_t through = inside ? outer.Row(y)[x - outer.area.left] : 0;
+        std::uint8_t& held = row[x - area.left];
+        held = static_cast<std::uint8_t>((held * through + 127) / 255);
+      }
+    }
+  }
+
+  std::vector<CoverageMask> masks_;
+  std::size_t depth_ = 0;
+};
+
+namespace {
+
 void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, Rgba background,
-                Rasterizer& rasterizer) {
+                Rasterizer& rasterizer, MaskStack& masks) {
   const PixelRect clip = ClipToSurface(area, target);
   FillArea(target, clip, background);
   ShapePainter painter(target, rasterizer);
-  for (const DrawItem& item : list.items) {
-    const PixelRect itemClip = Intersection(clip, item.bounds);
-    if (itemClip.Empty()) continue;
-    painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
+  masks.Clear();
+  rasterizer.SetMask(nullptr);
+  PixelRect paintable = clip;  // where the innermost open mask can let anything through
+  std::vector<PixelRect> outerPaintable;
+  for (std::size_t i = 0; i < list.items.size(); ++i) {
+    const DrawItem& item = list.items[i];
+    switch (item.kind) {
+      case DrawKind::Paint: {
+        const PixelRect itemClip = Intersection(paintable, item.bounds);
+        if (!itemClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
+        break;
+      }
+      case DrawKind::MaskBegin: {
+        const PixelRect maskArea = Intersection(paintable, item.bounds);
+        if (maskArea.Empty()) {
+          i = item.maskEnd;  // nothing it masks shows here
+          break;
+        }
+        masks.Push(maskArea);
+        outerPaintable.push_back(paintable);
+        paintable = maskArea;
+        break;
+      }
+      case DrawKind::MaskShape: {
+        CoverageMask* building = masks.Building();
+        const PixelRect shapeClip = building ? Intersection(building->area, item.bounds) : PixelRect{};
+        if (!shapeClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, shapeClip, building);
+        break;
+      }
+      case DrawKind::MaskApply: rasterizer.SetMask(&masks.Apply()); break;
+      case DrawKind::MaskEnd:
+        rasterizer.SetMask(masks.Pop());
+        paintable = outerPaintable.back();
+        outerPaintable.pop_back();
+        break;
+    }
   }
+  rasterizer.SetMask(nullptr);
 }
 
 std::span<const int> PathOf(const DrawList& list, const DrawItem& item) {
@@ -258,6 +437,11 @@ std::span<const int> PathOf(const DrawList& list, const DrawItem& item) {
 }
 
 bool LooksAlike(const DrawItem& a, const DrawItem& b) {
+  if (a.kind != b.kind) return false;
+  // Where a mask's items paint changes with them; what it masks changes only
+  // with the mask itself.
+  if (a.kind == DrawKind::MaskBegin) return a.object == b.object && a.look == b.look && a.clipDepth == b.clipDepth;
+  if (a.kind == DrawKind::MaskApply || a.kind == DrawKind::MaskEnd) return true;
   return a.object == b.object && a.look == b.look && a.shape == b.shape && a.matrix == b.matrix &&
          a.colors == b.colors && a.bounds == b.bounds;
 }
@@ -275,10 +459,10 @@ void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, in
   out.Clear();
   if (auto drawn = stage.Root().drawing.GetShape()) {
     out.path.push_back(kDrawingDepth);
-    AddItem(out, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);
+    AddItem(out, DrawKind::Paint, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);
     out.path.pop_back();
   }
-  CollectList(stage.Root().displayList, toSurface, ColorTransform{}, width, height, out, 0);
+  CollectList(stage.Root().displayList, DrawKind::Paint, toSurface, ColorTransform{}, width, height, out, 0);
 }
 
 void AddChangedAreas(const DrawList& before, const DrawList& after, std::vector<PixelRect>& areas) {
@@ -375,7 +559,7 @@ void FrameRenderer::RenderWhole(const Stage* stage, const Surface& target, Scale
   if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
   const Frame frame = FrameFor(stage, target, scale);
   Collect(stage, frame, nextList_);
-  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer);
+  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer, *masks_);
 }
 
 std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, const Surface& target, ScaleMode scale,
@@ -393,12 +577,17 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
   } else {
     changed_.assign(1, PixelRect{0, 0, target.width, target.height});
   }
-  for (const PixelRect& area : changed_) PaintItems(nextList_, target, area, frame.background, rasterizer);
+  for (const PixelRect& area : changed_) PaintItems(nextList_, target, area, frame.background, rasterizer, *masks_);
   std::swap(drawnList_, nextList_);
   drawn_ = frame;
   kept_ = true;
   return changed_;
 }
+
+FrameRenderer::FrameRenderer() : masks_(std::make_unique<MaskStack>()) {}
+FrameRenderer::~FrameRenderer() = default;
+FrameRenderer::FrameRenderer(FrameRenderer&&) noexcept = default;
+FrameRenderer& FrameRenderer::operator=(FrameRenderer&&) noexcept = default;
 
 void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
   FrameRenderer renderer;

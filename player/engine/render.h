@@ -2,8 +2,8 @@
 // Drawing a stage's display lists into a surface at a scale mode: the whole
 // frame, or only the areas that changed since the frame drawn before.
 
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -17,9 +17,15 @@ namespace swf {
 // nullopt when the movie's stage is empty.
 [[nodiscard]] std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale);
 
+// What a draw item does. A mask (an object placed with a clip depth) comes
+// as MaskBegin, the shapes of the mask as MaskShape items, MaskApply, then
+// the items it masks, and MaskEnd; masks nest.
+enum class DrawKind : std::uint8_t { Paint, MaskBegin, MaskShape, MaskApply, MaskEnd };
+
 // What one frame draws, in drawing order: each object that paints, where it
 // sits in the display lists and how it looks there.
 struct DrawItem {
+  DrawKind kind = DrawKind::Paint;
   std::uint32_t pathBegin = 0;  // its depths from the root down, in DrawList::depths
   std::uint32_t pathLength = 0;
   const DisplayObject* object = nullptr;  // null for what the root's drawing methods made
@@ -30,7 +36,12 @@ struct DrawItem {
   std::shared_ptr<const Shape> drawn;
   Matrix matrix;  // the movie's twips to pixels
   ColorTransform colors;
-  PixelRect bounds;  // every pixel it can touch, within the surface
+  // Every pixel it can touch, within the surface; for a MaskBegin every pixel
+  // the items it masks can touch.
+  PixelRect bounds;
+  // MaskBegin: the clip depth, and the index of its MaskEnd.
+  int clipDepth = 0;
+  std::uint32_t maskEnd = 0;
 };
 
 struct DrawList {
@@ -64,8 +75,15 @@ void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Ras
 
 // Keeps what it drew last, so that the next frame into the same surface
 // redraws only what changed.
+class MaskStack;
+
 class FrameRenderer {
  public:
+  FrameRenderer();
+  ~FrameRenderer();
+  FrameRenderer(FrameRenderer&&) noexcept;
+  FrameRenderer& operator=(FrameRenderer&&) noexcept;
+
   // Brings `target` to the stage's current frame (a white surface for no
   // stage) and returns the areas it drew: none when nothing changed, the
   // whole surface when it has nothing to compare with (another surface,
@@ -93,6 +111,7 @@ class FrameRenderer {
   DrawList drawnList_;
   DrawList nextList_;
   std::vector<PixelRect> changed_;
+  std::unique_ptr<MaskStack> masks_;  // the masks being drawn with, kept for their memory
 };
 
 }  // namespace swf

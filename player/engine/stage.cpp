@@ -55,6 +55,7 @@ bool ApplyPlaceTag(std::optional<Placement>& slot, const PlaceTag& tag) {
   if (tag.matrix) slot->matrix = *tag.matrix;
   if (tag.colorTransform) slot->colorTransform = *tag.colorTransform;
   if (tag.clipDepth) slot->clipDepth = tag.clipDepth;
+  if (tag.ratio) slot->ratio = *tag.ratio;
   if (tag.name) slot->name = *tag.name;
   if (!tag.clipActions.empty()) slot->clipActions = tag.clipActions;
   return true;
@@ -228,6 +229,17 @@ void Stage::RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
   (void)vm_->RunBlock(*code, timeline->object, budget);
 }
 
+namespace {
+
+// A morph shape placed at a new ratio draws the shape of that ratio.
+void ShowMorphRatio(DisplayObject& object) {
+  if (!object.shape || !object.shape->morph) return;
+  object.shape = MorphShapeAt(*object.shape, object.placement.ratio);
+  object.Touch();
+}
+
+}  // namespace
+
 void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame) {
   DisplayList& list = timeline->displayList;
   const auto found = list.find(tag.depth);
@@ -237,7 +249,10 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
   if (!ApplyPlaceTag(slot, tag)) return;
   const bool sameCharacter = before == slot->character && !(tag.character && !tag.move);
   if (found != list.end() && sameCharacter) {
-    found->second.placement = std::move(*slot);
+    DisplayObject& object = found->second;
+    const bool remorph = object.placement.ratio != slot->ratio;
+    object.placement = std::move(*slot);
+    if (remorph) ShowMorphRatio(object);
     return;
   }
   DisplayObject made = MakeObject(timeline, std::move(*slot));
@@ -252,7 +267,7 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   object.placement = std::move(placement);
   if (character == movie_.characters.end()) return object;
   if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
-    object.shape = *shape;
+    object.shape = (*shape)->morph ? MorphShapeAt(**shape, object.placement.ratio) : *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
     object.sprite = MakeSprite(parent, *sprite, object.placement, character->first);
   } else if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&character->second)) {

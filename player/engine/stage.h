@@ -40,6 +40,7 @@ struct Placement {
   Matrix matrix;
   ColorTransform colorTransform;
   std::optional<std::uint16_t> clipDepth;
+  std::uint16_t ratio = 0;  // where a morph shape stands between its start (0) and end (65535)
   std::string name;
   std::vector<ClipAction> clipActions;
   bool visible = true;

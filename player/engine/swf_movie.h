@@ -61,23 +61,91 @@ struct LineStyle {
   Rgba color;
 };
 
+struct GradientStop {
+  std::uint8_t ratio = 0;  // 0..255 along the gradient
+  Rgba color;
+  friend bool operator==(const GradientStop&, const GradientStop&) = default;
+};
+
+enum class GradientKind : std::uint8_t { Linear, Radial, FocalRadial };
+enum class GradientSpread : std::uint8_t { Pad, Reflect, Repeat };
+
+// A gradient fill. Its matrix maps the gradient square (-16384..16384 twips
+// each way: a linear gradient runs along x, a radial one has radius 16384)
+// onto the shape's coordinates.
+struct Gradient {
+  GradientKind kind = GradientKind::Linear;
+  GradientSpread spread = GradientSpread::Pad;
+  bool linearRgb = false;  // stops are mixed in linear light instead of as stored
+  double focal = 0;        // FocalRadial: the focal point's x, -1..1 of the radius
+  Matrix matrix;
+  std::vector<GradientStop> stops;  // 1 to 15, ratios rising
+  friend bool operator==(const Gradient&, const Gradient&) = default;
+};
+
+// A decoded bitmap: premultiplied 0xAARRGGBB pixels, row after row.
+struct Bitmap {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  bool opaque = true;
+};
+
+// A bitmap fill. Its matrix maps the bitmap's pixel grid onto the shape's
+// twips (20 per pixel at scale 1). A missing bitmap fills nothing.
+struct BitmapFill {
+  std::shared_ptr<const Bitmap> bitmap;
+  Matrix matrix;
+  bool repeat = true;   // else the edge pixels stretch out past the bitmap
+  bool smooth = false;  // bilinear sampling, else the nearest pixel
+  friend bool operator==(const BitmapFill&, const BitmapFill&) = default;
+};
+
+using FillStyle = std::variant<Rgba, Gradient, BitmapFill>;
+
 // The styles of one style-array scope of a shape (a shape starts a new layer
 // each time its records bring new styles) and the edges drawn with them,
 // sorted by style.
 struct ShapeLayer {
-  std::vector<std::optional<Rgba>> fills;  // nullopt: a fill we do not draw (bitmaps)
+  std::vector<FillStyle> fills;
   std::vector<LineStyle> lines;
   std::vector<StyledSegment> fillEdges;
   std::vector<StyledSegment> lineEdges;
 };
 
+struct MorphShape;
+
 struct Shape {
   std::vector<ShapeLayer> layers;
+  // Set for a morph shape: what it draws depends on the ratio it is placed at.
+  // The character's own layers stay empty; MorphShapeAt gives those of a ratio.
+  std::shared_ptr<const MorphShape> morph;
   // Bounds of all edges in twips (empty shapes have min > max).
   double minX = 0, minY = 0, maxX = -1, maxY = -1;
   // The bounds the definition declares, lines included (what scripts measure).
   double declaredMinX = 0, declaredMinY = 0, declaredMaxX = 0, declaredMaxY = 0;
 };
+
+// A morph shape: each edge and style has a start and an end, drawn mixed at
+// the ratio of its placement (0 the start, 65535 the end).
+struct MorphFill {
+  FillStyle start, end;
+};
+struct MorphLine {
+  LineStyle start, end;
+};
+struct MorphEdge {
+  std::uint16_t fill0 = 0, fill1 = 0, line = 0;  // 1-based style indices, 0 none
+  Segment start, end;
+};
+struct MorphShape {
+  std::vector<MorphFill> fills;
+  std::vector<MorphLine> lines;
+  std::vector<MorphEdge> edges;
+};
+
+// The shape a morph draws at `ratio` (0..65535); its declared bounds are those
+// of `character`.
+[[nodiscard]] std::shared_ptr<const Shape> MorphShapeAt(const Shape& character, std::uint16_t ratio);
 
 // onClipEvent handlers of a placement: the events as flag bits (load 0x01,
 // enterFrame 0x02, unload 0x04, mouse and key events above, construct
@@ -127,7 +195,7 @@ struct Timeline {
   // frameStarts[f] is the index in `tags` of frame f's first tag; frame f ends
   // where frame f + 1 starts (or at the end of `tags`).
   std::vector<std::uint32_t> frameStarts;
-  std::map<std::string, int> labels;  // lower-cased ASCII label -> 0-based frame
+  std::map<std::string, int> labels;     // lower-cased ASCII label -> 0-based frame
   std::optional<StreamHead> streamHead;  // the format of its StreamBlockTags
 
   [[nodiscard]] int FrameCount() const { return static_cast<int>(frameStarts.size()); }
@@ -204,6 +272,7 @@ struct Movie {
   std::map<std::uint16_t, std::shared_ptr<const SoundDef>> sounds;
   std::map<std::uint16_t, std::shared_ptr<const FontDefinition>> fonts;
   std::map<std::uint16_t, ButtonSounds> buttonSounds;  // by button character
+  std::map<std::uint16_t, std::shared_ptr<const Bitmap>> bitmaps;
   Timeline root;
 };
 
@@ -216,6 +285,10 @@ inline constexpr std::size_t kMaxControlTags = 1u << 20;
 // outlines. 512 Ki of them take 32 MiB; growing, sorting and closing the
 // outlines of the largest shape there can be briefly takes about 70 MiB.
 inline constexpr std::size_t kMaxSegments = 512u << 10;
+// Pixels of one bitmap (16 Mi: 64 MiB, 4096 x 4096) and of all of a movie's
+// bitmaps (64 Mi: 256 MiB).
+inline constexpr std::size_t kMaxBitmapPixels = 16u << 20;
+inline constexpr std::size_t kMaxMovieBitmapPixels = 64u << 20;
 
 // The whole file after the 8-byte header, inflated for CWS, cut to the
 // declared length. Empty optional for anything that is not FWS or CWS data,

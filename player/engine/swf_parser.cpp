@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "bitmap_decode.h"
 #include "swf_movie.h"
 #include "swf_reader.h"
 #include "swf_text.h"
@@ -99,6 +102,13 @@ enum TagCode : unsigned {
   kDefineButton2 = 34,
   kDefineEditText = 37,
   kDefineButtonSound = 17,
+  kDefineBits = 6,
+  kJpegTables = 8,
+  kDefineBitsJpeg2 = 21,
+  kDefineBitsJpeg3 = 35,
+  kDefineBitsLossless = 20,
+  kDefineBitsLossless2 = 36,
+  kDefineBitsJpeg4 = 90,
 };
 
 struct RawTag {
@@ -184,11 +194,122 @@ ColorTransform ReadColorTransform(ByteReader& reader, bool withAlpha) {
   return transform;
 }
 
+using BitmapTable = std::map<std::uint16_t, std::shared_ptr<const Bitmap>>;
+
+// The colour a line filled with `fill` is drawn with: lines take one colour.
+Rgba SolidColorOf(const FillStyle& fill) {
+  if (const auto* color = std::get_if<Rgba>(&fill)) return *color;
+  if (const auto* gradient = std::get_if<Gradient>(&fill)) {
+    if (!gradient->stops.empty()) return gradient->stops[gradient->stops.size() / 2].color;
+  }
+  return Rgba{0, 0, 0, 0};
+}
+
+// A gradient's stops: for a morph fill (`end` set) each stop has a start and
+// an end ratio and colour.
+bool ReadGradientStops(ByteReader& reader, bool alpha, Gradient& gradient, Gradient* end) {
+  const std::uint8_t header = reader.U8();
+  const unsigned count = end ? header : header & 0x0Fu;
+  if (!end) {
+    const unsigned spread = header >> 6;
+    gradient.spread = spread == 1   ? GradientSpread::Reflect
+                      : spread == 2 ? GradientSpread::Repeat
+                                    : GradientSpread::Pad;
+    gradient.linearRgb = ((header >> 4) & 0x03u) == 1;
+  }
+  constexpr unsigned kMaxStops = 15;
+  for (unsigned i = 0; i < count && !reader.Failed(); ++i) {
+    GradientStop stop;
+    stop.ratio = reader.U8();
+    stop.color = alpha ? ReadRgba(reader) : ReadRgb(reader);
+    if (i < kMaxStops) gradient.stops.push_back(stop);
+    if (!end) continue;
+    stop.ratio = reader.U8();
+    stop.color = ReadRgba(reader);
+    if (i < kMaxStops) end->stops.push_back(stop);
+  }
+  return !reader.Failed() && !gradient.stops.empty();
+}
+
+std::shared_ptr<const Bitmap> FindBitmap(const BitmapTable& bitmaps, std::uint16_t id) {
+  const auto found = bitmaps.find(id);
+  return found == bitmaps.end() ? nullptr : found->second;
+}
+
+// One fill style of a shape of this version, or with `end` set, one fill of a
+// morph shape (its start in `fill`). False for a fill type we do not know.
+bool ReadFillStyle(ByteReader& reader, int version, const BitmapTable& bitmaps, FillStyle& fill, FillStyle* end) {
+  const std::uint8_t type = reader.U8();
+  const bool alpha = version >= 3 || end;
+  if (type == 0x00) {
+    fill = alpha ? ReadRgba(reader) : ReadRgb(reader);
+    if (end) *end = ReadRgba(reader);
+  } else if (type == 0x10 || type == 0x12 || type == 0x13) {
+    Gradient gradient, endGradient;
+    gradient.kind = type == 0x10   ? GradientKind::Linear
+                    : type == 0x12 ? GradientKind::Radial
+                                   : GradientKind::FocalRadial;
+    gradient.matrix = ReadMatrix(reader);
+    if (end) endGradient.matrix = ReadMatrix(reader);
+    if (!ReadGradientStops(reader, alpha, gradient, end ? &endGradient : nullptr)) return false;
+    if (type == 0x13) {
+      gradient.focal = std::clamp(reader.S16() / 256.0, -1.0, 1.0);
+      endGradient.focal = end ? std::clamp(reader.S16() / 256.0, -1.0, 1.0) : gradient.focal;
+    }
+    endGradient.kind = gradient.kind;
+    fill = std::move(gradient);
+    if (end) *end = std::move(endGradient);
+  } else if (type >= 0x40 && type <= 0x43) {
+    BitmapFill bitmap;
+    bitmap.bitmap = FindBitmap(bitmaps, reader.U16());
+    bitmap.repeat = (type & 0x01u) == 0;
+    bitmap.smooth = (type & 0x02u) == 0;
+    bitmap.matrix = ReadMatrix(reader);
+    if (end) {
+      BitmapFill endBitmap = bitmap;
+      endBitmap.matrix = ReadMatrix(reader);
+      *end = std::move(endBitmap);
+    }
+    fill = std::move(bitmap);
+  } else {
+    return false;
+  }
+  return !reader.Failed();
+}
+
+// One edge record (after its type flag) starting at `pen`.
+Segment ReadEdgeRecord(BitReader& bits, Point pen) {
+  Segment segment;
+  segment.from = pen;
+  const bool straight = bits.Flag();
+  const unsigned size = bits.UB(4) + 2;
+  if (straight) {
+    double dx = 0, dy = 0;
+    if (bits.Flag()) {
+      dx = bits.SB(size);
+      dy = bits.SB(size);
+    } else if (bits.Flag()) {
+      dy = bits.SB(size);
+    } else {
+      dx = bits.SB(size);
+    }
+    segment.to = {pen.x + dx, pen.y + dy};
+    segment.control = segment.to;
+  } else {
+    segment.curved = true;
+    segment.control.x = pen.x + bits.SB(size);
+    segment.control.y = pen.y + bits.SB(size);
+    segment.to.x = segment.control.x + bits.SB(size);
+    segment.to.y = segment.control.y + bits.SB(size);
+  }
+  return segment;
+}
+
 // Shape records of DefineShape 1 to 4 (shapeVersion 1..4).
 class ShapeReader {
  public:
-  ShapeReader(ByteReader& reader, int shapeVersion, std::size_t& segmentBudget)
-      : reader_(reader), version_(shapeVersion), segmentBudget_(segmentBudget) {}
+  ShapeReader(ByteReader& reader, int shapeVersion, const BitmapTable& bitmaps, std::size_t& segmentBudget)
+      : reader_(reader), version_(shapeVersion), bitmaps_(bitmaps), segmentBudget_(segmentBudget) {}
 
   Shape Read() {
     ShapeLayer layer;
@@ -228,32 +349,7 @@ class ShapeReader {
   }
 
  private:
-  Segment ReadEdge(BitReader& bits) {
-    Segment segment;
-    segment.from = pen_;
-    const bool straight = bits.Flag();
-    const unsigned size = bits.UB(4) + 2;
-    if (straight) {
-      double dx = 0, dy = 0;
-      if (bits.Flag()) {
-        dx = bits.SB(size);
-        dy = bits.SB(size);
-      } else if (bits.Flag()) {
-        dy = bits.SB(size);
-      } else {
-        dx = bits.SB(size);
-      }
-      segment.to = {pen_.x + dx, pen_.y + dy};
-      segment.control = segment.to;
-    } else {
-      segment.curved = true;
-      segment.control.x = pen_.x + bits.SB(size);
-      segment.control.y = pen_.y + bits.SB(size);
-      segment.to.x = segment.control.x + bits.SB(size);
-      segment.to.y = segment.control.y + bits.SB(size);
-    }
-    return segment;
-  }
+  Segment ReadEdge(BitReader& bits) { return ReadEdgeRecord(bits, pen_); }
 
   void AddEdge(ShapeLayer& layer, const Segment& segment) {
     bool used = false;
@@ -352,32 +448,6 @@ class ShapeReader {
     return count;
   }
 
-  // A fill as the one colour we draw it with: gradients by their first colour,
-  // bitmaps not at all. False for a fill type we do not know.
-  bool ReadFill(std::optional<Rgba>& color) {
-    const std::uint8_t type = reader_.U8();
-    const bool alpha = version_ >= 3;
-    color.reset();
-    if (type == 0x00) {
-      color = alpha ? ReadRgba(reader_) : ReadRgb(reader_);
-    } else if (type == 0x10 || type == 0x12 || type == 0x13) {
-      (void)ReadMatrix(reader_);
-      const unsigned stops = reader_.U8() & 0x0Fu;
-      for (unsigned i = 0; i < stops; ++i) {
-        (void)reader_.U8();  // ratio
-        const Rgba stop = alpha ? ReadRgba(reader_) : ReadRgb(reader_);
-        if (i == 0) color = stop;
-      }
-      if (type == 0x13) (void)reader_.S16();  // focal point
-    } else if (type >= 0x40 && type <= 0x43) {
-      (void)reader_.U16();
-      (void)ReadMatrix(reader_);
-    } else {
-      return false;
-    }
-    return !reader_.Failed();
-  }
-
   bool ReadLine(LineStyle& line) {
     line.widthTwips = reader_.U16();
     if (version_ < 4) {
@@ -393,18 +463,18 @@ class ShapeReader {
       line.color = ReadRgba(reader_);
       return !reader_.Failed();
     }
-    std::optional<Rgba> fill;
-    if (!ReadFill(fill)) return false;
-    line.color = fill.value_or(Rgba{0, 0, 0, 0});
+    FillStyle fill;
+    if (!ReadFillStyle(reader_, version_, bitmaps_, fill, nullptr)) return false;
+    line.color = SolidColorOf(fill);
     return true;
   }
 
   bool ReadStyles(ShapeLayer& layer) {
     const std::size_t fills = ReadCount();
     for (std::size_t i = 0; i < fills; ++i) {
-      std::optional<Rgba> color;
-      if (!ReadFill(color)) return false;
-      layer.fills.push_back(color);
+      FillStyle fill;
+      if (!ReadFillStyle(reader_, version_, bitmaps_, fill, nullptr)) return false;
+      layer.fills.push_back(std::move(fill));
     }
     const std::size_t lines = ReadCount();
     for (std::size_t i = 0; i < lines; ++i) {
@@ -417,11 +487,104 @@ class ShapeReader {
 
   ByteReader& reader_;
   int version_;
+  const BitmapTable& bitmaps_;
   std::size_t& segmentBudget_;
   Shape shape_;
   Point pen_;
   std::size_t fill0_ = 0, fill1_ = 0, line_ = 0;
 };
+
+// The records of one of a morph shape's two outlines: every edge with the
+// styles it was drawn with (the end outline's records carry moves only).
+std::vector<MorphEdge> ReadMorphOutline(ByteReader& reader, std::size_t& segmentBudget) {
+  std::vector<MorphEdge> edges;
+  BitReader bits(reader);
+  const unsigned fillBits = bits.UB(4);
+  const unsigned lineBits = bits.UB(4);
+  Point pen;
+  MorphEdge style;
+  while (!bits.Failed()) {
+    if (!bits.Flag()) {
+      const unsigned flags = bits.UB(5);
+      if (flags == 0 || (flags & 0x10u)) break;  // the end, or new styles a morph cannot have
+      if (flags & 0x01u) {
+        const unsigned size = bits.UB(5);
+        pen.x = bits.SB(size);
+        pen.y = bits.SB(size);
+      }
+      if (flags & 0x02u) style.fill0 = static_cast<std::uint16_t>(bits.UB(fillBits));
+      if (flags & 0x04u) style.fill1 = static_cast<std::uint16_t>(bits.UB(fillBits));
+      if (flags & 0x08u) style.line = static_cast<std::uint16_t>(bits.UB(lineBits));
+      continue;
+    }
+    MorphEdge edge = style;
+    edge.start = ReadEdgeRecord(bits, pen);
+    if (bits.Failed() || segmentBudget < 3) break;
+    segmentBudget -= 3;  // the mixed shape stores up to three edges for it
+    pen = edge.start.to;
+    edges.push_back(edge);
+  }
+  return edges;
+}
+
+bool ReadMorphLine(ByteReader& reader, bool second, const BitmapTable& bitmaps, MorphLine& line) {
+  line.start.widthTwips = reader.U16();
+  line.end.widthTwips = reader.U16();
+  bool hasFill = false;
+  if (second) {
+    const std::uint8_t first = reader.U8();
+    (void)reader.U8();  // no-close flag and end cap
+    hasFill = (first & 0x08u) != 0;
+    if (((first >> 4) & 0x03u) == 2) (void)reader.U16();  // miter limit
+  }
+  if (!hasFill) {
+    line.start.color = ReadRgba(reader);
+    line.end.color = ReadRgba(reader);
+    return !reader.Failed();
+  }
+  FillStyle start, end;
+  if (!ReadFillStyle(reader, 3, bitmaps, start, &end)) return false;
+  line.start.color = SolidColorOf(start);
+  line.end.color = SolidColorOf(end);
+  return true;
+}
+
+std::size_t ReadStyleCount(ByteReader& reader) {
+  std::size_t count = reader.U8();
+  if (count == 0xFF) count = reader.U16();
+  return count;
+}
+
+// DefineMorphShape and DefineMorphShape2 after the bounds: the styles and both
+// outlines, paired edge by edge. Nullopt when the data breaks off.
+std::optional<MorphShape> ReadMorphShape(ByteReader& reader, bool second, const BitmapTable& bitmaps,
+                                         std::size_t& segmentBudget) {
+  MorphShape morph;
+  const std::uint32_t endOffset = reader.U32();
+  const std::size_t endStart = reader.Position() + endOffset;
+  const std::size_t fills = ReadStyleCount(reader);
+  for (std::size_t i = 0; i < fills && !reader.Failed(); ++i) {
+    MorphFill fill;
+    if (!ReadFillStyle(reader, 3, bitmaps, fill.start, &fill.end)) return std::nullopt;
+    morph.fills.push_back(std::move(fill));
+  }
+  const std::size_t lines = ReadStyleCount(reader);
+  for (std::size_t i = 0; i < lines && !reader.Failed(); ++i) {
+    MorphLine line;
+    if (!ReadMorphLine(reader, second, bitmaps, line)) return std::nullopt;
+    morph.lines.push_back(line);
+  }
+  if (reader.Failed()) return std::nullopt;
+  morph.edges = ReadMorphOutline(reader, segmentBudget);
+  const std::span<const std::uint8_t> whole = reader.Whole();
+  if (endStart > whole.size()) return std::nullopt;
+  ByteReader endReader(whole.subspan(endStart));
+  const std::vector<MorphEdge> ends = ReadMorphOutline(endReader, segmentBudget);
+  // Edges without a partner in the other outline cannot be mixed.
+  morph.edges.resize(std::min(morph.edges.size(), ends.size()));
+  for (std::size_t i = 0; i < morph.edges.size(); ++i) morph.edges[i].end = ends[i].start;
+  return morph;
+}
 
 std::optional<PlaceTag> ReadPlaceObject(ByteReader& reader) {
   PlaceTag place;
@@ -681,8 +844,8 @@ class MovieParser {
           break;
         case kSoundStreamBlock:
           if (timeline.streamHead) {
-            AddTag(timeline,
-                   StreamBlockTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(), tag->body.end())});
+            AddTag(timeline, StreamBlockTag{std::make_shared<const std::vector<std::uint8_t>>(tag->body.begin(),
+                                                                                              tag->body.end())});
           }
           break;
         case kFrameLabel: {
@@ -714,9 +877,16 @@ class MovieParser {
       case kDefineShape4: ReadShape(body, 4); break;
       case kDefineSprite: ReadSprite(body); break;
       case kDefineText:
-      case kDefineText2:
+      case kDefineText2: ReadBoundsOnly(body); break;
       case kDefineMorphShape:
-      case kDefineMorphShape2: ReadBoundsOnly(body); break;
+      case kDefineMorphShape2: ReadMorph(body, code == kDefineMorphShape2); break;
+      case kJpegTables: jpegTables_.assign(body.Rest().begin(), body.Rest().end()); break;
+      case kDefineBits:
+      case kDefineBitsJpeg2:
+      case kDefineBitsJpeg3:
+      case kDefineBitsJpeg4:
+      case kDefineBitsLossless:
+      case kDefineBitsLossless2: ReadBitmap(code, body); break;
       case kDefineEditText: {
         const std::uint16_t id = body.U16();
         if (auto text = ReadEditText(body, movie_.version)) {
@@ -780,7 +950,7 @@ class MovieParser {
       (void)body.U8();
     }
     if (body.Failed()) return;
-    Shape shape = ShapeReader(body, version, segmentBudget_).Read();
+    Shape shape = ShapeReader(body, version, movie_.bitmaps, segmentBudget_).Read();
     shape.declaredMinX = bounds[0];
     shape.declaredMaxX = bounds[1];
     shape.declaredMinY = bounds[2];
@@ -800,6 +970,52 @@ class MovieParser {
     shape.declaredMinY = bounds[2];
     shape.declaredMaxY = bounds[3];
     movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+  }
+
+  void ReadMorph(ByteReader& body, bool second) {
+    const std::uint16_t id = body.U16();
+    const std::array<double, 4> startBounds = ReadRect(body);
+    const std::array<double, 4> endBounds = ReadRect(body);
+    if (second) {
+      (void)ReadRect(body);
+      (void)ReadRect(body);
+      (void)body.U8();
+    }
+    if (body.Failed()) return;
+    Shape shape;
+    // What scripts measure: the start and end bounds together.
+    shape.declaredMinX = std::min(startBounds[0], endBounds[0]);
+    shape.declaredMaxX = std::max(startBounds[1], endBounds[1]);
+    shape.declaredMinY = std::min(startBounds[2], endBounds[2]);
+    shape.declaredMaxY = std::max(startBounds[3], endBounds[3]);
+    if (std::optional<MorphShape> morph = ReadMorphShape(body, second, movie_.bitmaps, segmentBudget_)) {
+      shape.morph = std::make_shared<const MorphShape>(std::move(*morph));
+    }
+    movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+  }
+
+  void ReadBitmap(unsigned code, ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    if (body.Failed()) return;
+    std::shared_ptr<const Bitmap> bitmap;
+    const std::size_t room = kMaxMovieBitmapPixels - bitmapPixels_;
+    switch (code) {
+      case kDefineBitsLossless:
+      case kDefineBitsLossless2: bitmap = DecodeLosslessBitmap(body.Rest(), code == kDefineBitsLossless2, room); break;
+      case kDefineBits: bitmap = DecodeJpegBitmap(body.Rest(), jpegTables_, {}, room); break;
+      case kDefineBitsJpeg2: bitmap = DecodeJpegBitmap(body.Rest(), {}, {}, room); break;
+      default: {
+        const std::uint32_t jpegSize = body.U32();
+        if (code == kDefineBitsJpeg4) (void)body.U16();  // deblocking strength: not applied
+        if (body.Failed() || jpegSize > body.Remaining()) return;
+        const std::span<const std::uint8_t> jpeg = body.Bytes(jpegSize);
+        bitmap = DecodeJpegBitmap(jpeg, {}, body.Rest(), room);
+        break;
+      }
+    }
+    if (!bitmap) return;  // a fill naming it draws nothing
+    bitmapPixels_ += bitmap->pixels.size();
+    movie_.bitmaps.insert_or_assign(id, std::move(bitmap));
   }
 
   void ReadSprite(ByteReader& body) {
@@ -824,9 +1040,12 @@ class MovieParser {
   Movie& movie_;
   std::size_t tagBudget_ = kMaxControlTags;
   std::size_t segmentBudget_ = kMaxSegments;
+  std::size_t bitmapPixels_ = 0;
+  std::vector<std::uint8_t> jpegTables_;
 };
 
-// Inflates `compressed` until `limit` bytes are out, the stream ends or breaks.
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> Inflate(std::span<const std::uint8_t> compressed, std::size_t limit) {
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) return std::nullopt;
@@ -851,8 +1070,6 @@ std::optional<std::vector<std::uint8_t>> Inflate(std::span<const std::uint8_t> c
   if (output.empty() && status != Z_STREAM_END) return std::nullopt;
   return output;
 }
-
-}  // namespace
 
 std::optional<SwfBody> ReadSwfBody(std::span<const std::uint8_t> file) {
   if (file.size() < 8 || file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C')) return std::nullopt;

@@ -3,7 +3,9 @@
 // second), into a preview-sized one, and stepping the timeline one frame; the
 // demo movie frame after frame at 1920 x 1080, each frame drawn whole against
 // only the areas that changed since the frame before; the script interpreter
-// running a frame script's long loop (actions per second).
+// running a frame script's long loop (actions per second); 100 moving
+// gradient shapes and a turning full-screen bitmap played at 1920 x 1080, and
+// a frame where nothing moved drawn through the changed areas.
 
 #include <benchmark/benchmark.h>
 
@@ -121,6 +123,121 @@ void BM_Advance100Shapes(benchmark::State& state) {
   }
 }
 
+using swf::testing::GradientSpec;
+
+// 100 shapes, half linear and half radial gradients of three stops with some
+// alpha, moving and turning across an 800 x 600 stage for 60 frames.
+std::vector<std::uint8_t> HundredGradientShapeMovie() {
+  MovieBuilder movie(800, 600, 30);
+  movie.SetBackground({20, 20, 40});
+  Sequence random;
+  std::vector<std::uint16_t> ids;
+  const auto channel = [&random] { return static_cast<std::uint8_t>(random.Next(40, 255)); };
+  for (int i = 0; i < kShapes; ++i) {
+    const double size = random.Next(40, 160);
+    GradientSpec gradient;
+    gradient.kind = i % 2 == 0 ? GradientSpec::Linear : GradientSpec::Radial;
+    gradient.matrix = GradientSpec::Box(-size / 2, -size / 2, size, size, random.Next(0, 180));
+    gradient.stops = {{0, {channel(), channel(), channel(), 255}},
+                      {128, {channel(), channel(), channel(), 200}},
+                      {255, {channel(), channel(), channel(), 140}}};
+    ShapeBuilder shape;
+    if (i % 2 == 0) {
+      shape.Rectangle(-size / 2, -size / 3, size, size * 2 / 3, shape.AddGradientFill(gradient));
+    } else {
+      shape.Ellipse(0, 0, size / 2, size / 2, shape.AddGradientFill(gradient));
+    }
+    ids.push_back(movie.DefineShape(shape, 4));
+  }
+  std::vector<double> x(kShapes), y(kShapes), turn(kShapes);
+  for (int i = 0; i < kShapes; ++i) {
+    x[i] = random.Next(0, 800);
+    y[i] = random.Next(0, 600);
+    turn[i] = random.Next(-3, 3);
+  }
+  for (int f = 0; f < kFrames; ++f) {
+    for (int i = 0; i < kShapes; ++i) {
+      const Transform where = Transform::ScaleRotateTranslate(1, turn[i] * f, x[i] + f, y[i]);
+      const auto depth = static_cast<std::uint16_t>(i + 1);
+      if (f == 0) {
+        movie.Place(ids[static_cast<std::size_t>(i)], depth, where);
+      } else {
+        movie.Move(depth, where);
+      }
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// A 512 x 512 photo-like bitmap filling an 800 x 600 stage, turning and
+// growing frame by frame (smoothed), always covering the whole stage.
+std::vector<std::uint8_t> RotatingBitmapMovie() {
+  MovieBuilder movie(800, 600, 30);
+  constexpr int kSide = 512;
+  std::vector<Color> pixels;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      pixels.push_back({static_cast<std::uint8_t>(x / 2), static_cast<std::uint8_t>(y / 2),
+                        static_cast<std::uint8_t>((x ^ y) & 0xFF)});
+    }
+  }
+  const std::uint16_t bitmap = movie.DefineBitsLossless(kSide, kSide, pixels, false);
+  ShapeBuilder shape;
+  // Big enough to cover the stage at any angle: the fill repeats the bitmap.
+  shape.Rectangle(-700, -700, 1400, 1400,
+                  shape.AddBitmapFill(bitmap, Transform::ScaleRotateTranslate(20, 0, -256, -256), true, true));
+  const std::uint16_t id = movie.DefineShape(shape);
+  for (int f = 0; f < kFrames; ++f) {
+    const Transform where = Transform::ScaleRotateTranslate(1 + 0.01 * f, 1.5 * f, 400, 300);
+    if (f == 0) {
+      movie.Place(id, 1, where);
+    } else {
+      movie.Move(1, where);
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// Each frame the movie steps and is drawn whole at 1920 x 1080.
+void PlayWhole(benchmark::State& state, const std::vector<std::uint8_t>& file) {
+  constexpr int kWidth = 1920, kHeight = 1080;
+  swf::MoviePlayer player;
+  if (!player.Load(file)) {
+    state.SkipWithError("the benchmark movie did not load");
+    return;
+  }
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+  const swf::Surface surface{pixels.data(), kWidth, kHeight, kWidth};
+  for (auto _ : state) {
+    player.Advance();
+    player.Render(surface, swf::ScaleMode::ShowAll);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Play100GradientShapes1920x1080(benchmark::State& state) { PlayWhole(state, HundredGradientShapeMovie()); }
+void BM_PlayRotatingBitmap1920x1080(benchmark::State& state) { PlayWhole(state, RotatingBitmapMovie()); }
+
+// A frame where nothing moved, drawn through the changed areas: the gradient
+// shapes and the bitmap of the movies above together, one frame held.
+void BM_StillFrameChangedAreas1920x1080(benchmark::State& state) {
+  constexpr int kWidth = 1920, kHeight = 1080;
+  swf::MoviePlayer player;
+  if (!player.Load(HundredGradientShapeMovie())) {
+    state.SkipWithError("the benchmark movie did not load");
+    return;
+  }
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+  const swf::Surface surface{pixels.data(), kWidth, kHeight, kWidth};
+  (void)player.RenderChanges(surface, swf::ScaleMode::ShowAll);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(player.RenderChanges(surface, swf::ScaleMode::ShowAll).size());
+  }
+}
+
 std::vector<std::uint8_t> DemoMovie() {
   std::ifstream file(TEMPLATE_DEMO_SWF, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -233,5 +350,8 @@ BENCHMARK(BM_ScriptLoopMillionIterations)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render100Shapes1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render100ShapesPreview154x113)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Advance100Shapes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Play100GradientShapes1920x1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayRotatingBitmap1920x1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StillFrameChangedAreas1920x1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BaselineFill1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineFillPreview154x113)->Unit(benchmark::kMicrosecond);

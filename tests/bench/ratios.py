@@ -16,6 +16,8 @@ BASELINES = [
     (r"BM_Render100ShapesPreview154x113$", "BM_BaselineFillPreview154x113"),
     (r"BM_Advance100Shapes$", "BM_BaselineFillPreview154x113"),
     (r"BM_DemoWholeFrame1920x1080$", "BM_BaselineFill1920x1080"),
+    (r"BM_Play(100GradientShapes|RotatingBitmap)1920x1080$", "BM_BaselineFill1920x1080"),
+    (r"BM_StillFrameChangedAreas1920x1080$", "BM_BaselineFill1920x1080"),
     (r"BM_DemoChangedAreas1920x1080$", "BM_DemoWholeFrame1920x1080"),
     (r"BM_(PlacementForFiveMonitors|MirrorTickDecisions)$", "BM_BaselineCopyToFourMonitors"),
     (r"BM_PreviewFrame(Replaying)?$", "BM_BaselinePreviewCopy"),

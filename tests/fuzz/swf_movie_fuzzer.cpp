@@ -1,4 +1,5 @@
-// Loads arbitrary bytes as a movie, plays a few frames and draws them. Any
+// Loads arbitrary bytes as a movie, plays a few frames and draws them, whole
+// and through the changed areas (masks, bitmaps and morphs included). Any
 // input either is refused (and leaves the player empty) or plays with the
 // frame counter in range and draws opaque pixels only.
 
@@ -29,9 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const auto scale = static_cast<swf::ScaleMode>(size > 0 ? data[size - 1] % 4 : 0);
   FUZZ_CHECK(player.FrameRate() > 0);
+  std::vector<std::uint32_t> kept(static_cast<std::size_t>(24 * 16), 0);
   for (int i = 0; i < 4; ++i) {
     FUZZ_CHECK(player.CurrentFrame() >= 1 && player.CurrentFrame() <= player.FrameCount());
     DrawAndCheck(player, 24, 16, scale);
+    (void)player.RenderChanges(swf::Surface{kept.data(), 24, 16, 24}, scale);
+    for (const std::uint32_t pixel : kept) FUZZ_CHECK((pixel >> 24) == 0xFF);
     player.Advance();
     (void)player.TakeFsCommands();
   }

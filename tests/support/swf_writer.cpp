@@ -2,6 +2,11 @@
 
 #include <zlib.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -169,9 +174,88 @@ Transform Transform::ScaleRotateTranslate(double scale, double degrees, double x
 
 // ---------------------------------------------------------------- shapes
 
+Transform GradientSpec::Box(double x, double y, double width, double height, double degrees) {
+  const double radians = degrees * std::numbers::pi / 180;
+  const double sx = width * 20 / 32768, sy = height * 20 / 32768;
+  Transform t;
+  t.scaleX = sx * std::cos(radians);
+  t.rotateSkew0 = sx * std::sin(radians);
+  t.rotateSkew1 = -sy * std::sin(radians);
+  t.scaleY = sy * std::cos(radians);
+  t.translateX = x + width / 2;
+  t.translateY = y + height / 2;
+  return t;
+}
+
 int ShapeBuilder::AddSolidFill(Color color) {
-  fills_.push_back(color);
+  Fill fill;
+  fill.color = color;
+  fills_.push_back(fill);
   return static_cast<int>(fills_.size());
+}
+
+int ShapeBuilder::AddGradientFill(const GradientSpec& gradient) {
+  Fill fill;
+  fill.type = gradient.kind;
+  fill.gradient = gradient;
+  fills_.push_back(fill);
+  return static_cast<int>(fills_.size());
+}
+
+int ShapeBuilder::AddBitmapFill(std::uint16_t bitmap, const Transform& matrix, bool repeat, bool smooth) {
+  Fill fill;
+  fill.type = static_cast<std::uint8_t>(0x40 | (repeat ? 0 : 1) | (smooth ? 0 : 2));
+  fill.bitmap = bitmap;
+  fill.matrix = matrix;
+  fills_.push_back(fill);
+  return static_cast<int>(fills_.size());
+}
+
+Bytes ShapeBuilder::EncodeMorphStyles(const ShapeBuilder& end, int version) const {
+  if (end.fills_.size() != fills_.size() || end.lines_.size() != lines_.size()) {
+    throw std::invalid_argument("morph ends need the same styles");
+  }
+  Bytes out;
+  AppendU8(out, static_cast<unsigned>(fills_.size()));
+  for (std::size_t i = 0; i < fills_.size(); ++i) {
+    const Fill& a = fills_[i];
+    const Fill& b = end.fills_[i];
+    AppendU8(out, a.type);
+    if (a.type == 0x00) {
+      AppendColor(out, a.color, true);
+      AppendColor(out, b.color, true);
+    } else if (a.type < 0x40) {
+      AppendBytes(out, EncodeMatrix(a.gradient.matrix));
+      AppendBytes(out, EncodeMatrix(b.gradient.matrix));
+      AppendU8(out, static_cast<unsigned>(a.gradient.stops.size()));
+      for (std::size_t k = 0; k < a.gradient.stops.size(); ++k) {
+        AppendU8(out, a.gradient.stops[k].first);
+        AppendColor(out, a.gradient.stops[k].second, true);
+        AppendU8(out, b.gradient.stops[k].first);
+        AppendColor(out, b.gradient.stops[k].second, true);
+      }
+      if (a.type == GradientSpec::FocalRadial) {
+        AppendU16(out, static_cast<unsigned>(static_cast<std::int16_t>(std::lround(a.gradient.focal * 256))));
+        AppendU16(out, static_cast<unsigned>(static_cast<std::int16_t>(std::lround(b.gradient.focal * 256))));
+      }
+    } else {
+      AppendU16(out, a.bitmap);
+      AppendBytes(out, EncodeMatrix(a.matrix));
+      AppendBytes(out, EncodeMatrix(b.matrix));
+    }
+  }
+  AppendU8(out, static_cast<unsigned>(lines_.size()));
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    AppendU16(out, lines_[i].width);
+    AppendU16(out, end.lines_[i].width);
+    if (version == 2) {
+      AppendU8(out, 0x00);  // round caps and joins, no fill, scaled both ways
+      AppendU8(out, 0x00);
+    }
+    AppendColor(out, lines_[i].color, true);
+    AppendColor(out, end.lines_[i].color, true);
+  }
+  return out;
 }
 
 int ShapeBuilder::AddLineStyle(double widthPixels, Color color) {
@@ -273,9 +357,26 @@ Bytes ShapeBuilder::EncodeShapeWithStyle(int shapeVersion) const {
     }
   };
   appendCount(fills_.size());
-  for (const Color& fill : fills_) {
-    AppendU8(out, 0x00);
-    AppendColor(out, fill, alpha);
+  for (const Fill& fill : fills_) {
+    AppendU8(out, fill.type);
+    if (fill.type == 0x00) {
+      AppendColor(out, fill.color, alpha);
+    } else if (fill.type < 0x40) {
+      const GradientSpec& g = fill.gradient;
+      AppendBytes(out, EncodeMatrix(g.matrix));
+      AppendU8(out, static_cast<unsigned>(g.spread << 6 | (g.linearRgb ? 1 : 0) << 4) |
+                        static_cast<unsigned>(g.stops.size()));
+      for (const auto& [ratio, color] : g.stops) {
+        AppendU8(out, ratio);
+        AppendColor(out, color, alpha);
+      }
+      if (fill.type == GradientSpec::FocalRadial) {
+        AppendU16(out, static_cast<unsigned>(static_cast<std::int16_t>(std::lround(g.focal * 256))));
+      }
+    } else {
+      AppendU16(out, fill.bitmap);
+      AppendBytes(out, EncodeMatrix(fill.matrix));
+    }
   }
   appendCount(lines_.size());
   for (const LineStyle& line : lines_) {
@@ -286,12 +387,21 @@ Bytes ShapeBuilder::EncodeShapeWithStyle(int shapeVersion) const {
     }
     AppendColor(out, line.color, alpha);
   }
+  AppendBytes(out, EncodeRecords());
+  return out;
+}
+
+Bytes ShapeBuilder::EncodeRecords() const {
   unsigned fillBits = 0, lineBits = 0;
   while ((1u << fillBits) <= fills_.size()) ++fillBits;
   while ((1u << lineBits) <= lines_.size()) ++lineBits;
   if (fills_.empty()) fillBits = 0;
   if (lines_.empty()) lineBits = 0;
+  return EncodeRecords(fillBits, lineBits);
+}
 
+Bytes ShapeBuilder::EncodeRecords(unsigned fillBits, unsigned lineBits) const {
+  Bytes out;
   BitWriter bits;
   bits.UB(fillBits, 4);
   bits.UB(lineBits, 4);
@@ -619,6 +729,30 @@ TimelineBuilder& TimelineBuilder::Move(std::uint16_t depth, const Transform& tra
   return Tag(26, body);
 }
 
+TimelineBuilder& TimelineBuilder::PlaceMask(std::uint16_t character, std::uint16_t depth, std::uint16_t clipDepth,
+                                            const Transform& transform) {
+  Bytes body;
+  AppendU8(body, 0x02 | 0x04 | 0x40);  // character, matrix, clip depth
+  AppendU16(body, depth);
+  AppendU16(body, character);
+  AppendBytes(body, EncodeMatrix(transform));
+  AppendU16(body, clipDepth);
+  return Tag(26, body);
+}
+
+TimelineBuilder& TimelineBuilder::PlaceRatio(std::uint16_t character, std::uint16_t depth, std::uint16_t ratio,
+                                             bool move, const Transform& transform) {
+  Bytes body;
+  AppendU8(body, move ? 0x01 | 0x10 : 0x02 | 0x04 | 0x10);
+  AppendU16(body, depth);
+  if (!move) {
+    AppendU16(body, character);
+    AppendBytes(body, EncodeMatrix(transform));
+  }
+  AppendU16(body, ratio);
+  return Tag(26, body);
+}
+
 TimelineBuilder& TimelineBuilder::Replace(std::uint16_t depth, std::uint16_t character) {
   Bytes body;
   AppendU8(body, 0x01 | 0x02);
@@ -770,6 +904,135 @@ std::uint16_t MovieBuilder::DefineButton2(const std::vector<ButtonRecordSpec>& r
   }
   Tag(34, body);
   return id;
+}
+
+std::uint16_t MovieBuilder::DefineRaw(std::uint16_t code, const Bytes& bodyAfterId) {
+  const std::uint16_t id = nextId_++;
+  Bytes body;
+  AppendU16(body, id);
+  AppendBytes(body, bodyAfterId);
+  Tag(code, body);
+  return id;
+}
+
+std::uint16_t MovieBuilder::DefineBitsLossless(std::uint8_t format, int width, int height, const Bytes& data,
+                                               bool alpha, int colorTableSize) {
+  Bytes body;
+  AppendU8(body, format);
+  AppendU16(body, static_cast<unsigned>(width));
+  AppendU16(body, static_cast<unsigned>(height));
+  if (format == 3) AppendU8(body, static_cast<unsigned>(colorTableSize - 1));
+  AppendBytes(body, Deflate(data));
+  return DefineRaw(alpha ? 36 : 20, body);
+}
+
+std::uint16_t MovieBuilder::DefineBitsLossless(int width, int height, const std::vector<Color>& pixels, bool alpha) {
+  Bytes data;
+  for (const Color& c : pixels) {
+    const auto scale = [&](unsigned v) { return alpha ? (v * c.a + 127) / 255 : v; };
+    AppendU8(data, alpha ? c.a : 0xFF);
+    AppendU8(data, scale(c.r));
+    AppendU8(data, scale(c.g));
+    AppendU8(data, scale(c.b));
+  }
+  return DefineBitsLossless(5, width, height, data, alpha);
+}
+
+std::uint16_t MovieBuilder::DefineBitsJpeg(const Bytes& jpeg, const std::optional<Bytes>& alpha) {
+  if (!alpha) return DefineRaw(21, jpeg);
+  Bytes body;
+  AppendU32(body, static_cast<std::uint32_t>(jpeg.size()));
+  AppendBytes(body, jpeg);
+  AppendBytes(body, Deflate(*alpha));
+  return DefineRaw(35, body);
+}
+
+std::uint16_t MovieBuilder::DefineBitsWithTables(const Bytes& tables, const Bytes& image) {
+  Tag(8, tables);
+  return DefineRaw(6, image);
+}
+
+std::uint16_t MovieBuilder::DefineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end, int version) {
+  Bytes body;
+  const std::vector<std::int32_t> a = start.BoundsTwips(), b = end.BoundsTwips();
+  AppendBytes(body, EncodeRect(a[0], a[1], a[2], a[3]));
+  AppendBytes(body, EncodeRect(b[0], b[1], b[2], b[3]));
+  if (version == 2) {
+    AppendBytes(body, EncodeRect(a[0], a[1], a[2], a[3]));
+    AppendBytes(body, EncodeRect(b[0], b[1], b[2], b[3]));
+    AppendU8(body, 0);
+  }
+  Bytes rest = start.EncodeMorphStyles(end, version);
+  AppendBytes(rest, start.EncodeRecords());
+  Bytes endRecords = end.EncodeRecords(0, 0);
+  AppendU32(body, static_cast<std::uint32_t>(rest.size()));
+  AppendBytes(body, rest);
+  AppendBytes(body, endRecords);
+  return DefineRaw(version == 2 ? 84 : 46, body);
+}
+
+Bytes Deflate(const Bytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  Bytes packed(size);
+  if (compress2(packed.data(), &size, data.data(), static_cast<uLong>(data.size()), 9) != Z_OK) {
+    throw std::runtime_error("zlib compression failed");
+  }
+  packed.resize(size);
+  return packed;
+}
+
+Bytes EncodeJpeg(int width, int height, const std::vector<Color>& pixels, int quality) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  Bytes row(static_cast<std::size_t>(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Color& c = pixels[static_cast<std::size_t>(y * width + x)];
+      row[static_cast<std::size_t>(x) * 3] = c.r;
+      row[static_cast<std::size_t>(x) * 3 + 1] = c.g;
+      row[static_cast<std::size_t>(x) * 3 + 2] = c.b;
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  Bytes out(buffer, buffer + size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return out;
+}
+
+std::pair<Bytes, Bytes> SplitJpegTables(const Bytes& jpeg) {
+  Bytes tables = {0xFF, 0xD8}, image = {0xFF, 0xD8};
+  std::size_t at = 2;
+  while (at + 4 <= jpeg.size()) {
+    const std::uint8_t marker = jpeg[at + 1];
+    const std::size_t length = std::size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
+    const bool table = marker == 0xDB || marker == 0xC4;
+    Bytes& into = table ? tables : image;
+    if (marker == 0xDA) {  // the scan runs to the end of the stream
+      image.insert(image.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(at), jpeg.end());
+      break;
+    }
+    into.insert(into.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(at),
+                jpeg.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
+    at += 2 + length;
+  }
+  tables.push_back(0xFF);
+  tables.push_back(0xD9);
+  return {tables, image};
 }
 
 Bytes MovieBuilder::Build(bool compress) const {

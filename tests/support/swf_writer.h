@@ -49,11 +49,30 @@ struct ColorTransform {
   int addR = 0, addG = 0, addB = 0, addA = 0;
 };
 
+// A gradient fill: the matrix maps the gradient square (-16384..16384 twips)
+// onto the shape; Box gives the matrix that stretches it over a box in pixels.
+struct GradientSpec {
+  enum Kind : std::uint8_t { Linear = 0x10, Radial = 0x12, FocalRadial = 0x13 };
+  Kind kind = Linear;
+  Transform matrix;
+  std::vector<std::pair<std::uint8_t, Color>> stops;  // ratio 0..255, colour
+  std::uint8_t spread = 0;                            // 0 pad, 1 reflect, 2 repeat
+  bool linearRgb = false;
+  double focal = 0;  // FocalRadial: -1..1
+
+  // The square over the box from (x, y), turned by `degrees` about its centre.
+  static Transform Box(double x, double y, double width, double height, double degrees = 0);
+};
+
 // The outline and styles of one DefineShape. Style indices are 1-based, 0 is
 // "no style", as in the file.
 class ShapeBuilder {
  public:
   int AddSolidFill(Color color);
+  int AddGradientFill(const GradientSpec& gradient);
+  // A bitmap fill: the matrix maps the bitmap's pixels onto the shape (scale
+  // 20 draws one bitmap pixel per pixel).
+  int AddBitmapFill(std::uint16_t bitmap, const Transform& matrix, bool repeat, bool smooth);
   int AddLineStyle(double widthPixels, Color color);
 
   // A style-change record: fill style 0 (left of travel), fill style 1 (right
@@ -72,8 +91,22 @@ class ShapeBuilder {
   // Bounds of every point, widened by half the widest line, in twips:
   // xmin, xmax, ymin, ymax.
   [[nodiscard]] std::vector<std::int32_t> BoundsTwips() const;
+  // A morph shape's styles, this shape's as the start and `end`'s as the end
+  // (same count and kinds): MORPHFILLSTYLES and MORPHLINESTYLES of
+  // DefineMorphShape `version` (1 or 2).
+  [[nodiscard]] Bytes EncodeMorphStyles(const ShapeBuilder& end, int version) const;
+  // The edge records alone (SHAPE), with the style bit counts of this shape.
+  [[nodiscard]] Bytes EncodeRecords() const;
+  [[nodiscard]] Bytes EncodeRecords(unsigned fillBits, unsigned lineBits) const;
 
  private:
+  struct Fill {
+    std::uint8_t type = 0x00;
+    Color color;
+    GradientSpec gradient;
+    std::uint16_t bitmap = 0;
+    Transform matrix;
+  };
   struct Record {
     enum Kind { Style, Move, Line, Curve } kind;
     int fill0 = 0, fill1 = 0, line = 0;
@@ -83,7 +116,7 @@ class ShapeBuilder {
     std::uint16_t width;
     Color color;
   };
-  std::vector<Color> fills_;
+  std::vector<Fill> fills_;
   std::vector<LineStyle> lines_;
   std::vector<Record> records_;
 };
@@ -171,6 +204,13 @@ class TimelineBuilder {
                         const std::optional<ColorTransform>& colors = std::nullopt);
   // PlaceObject2 with move and character: another character at `depth`.
   TimelineBuilder& Replace(std::uint16_t depth, std::uint16_t character);
+  // PlaceObject2 of a mask: `character` masks the depths above `depth` up to `clipDepth`.
+  TimelineBuilder& PlaceMask(std::uint16_t character, std::uint16_t depth, std::uint16_t clipDepth,
+                             const Transform& transform = {});
+  // PlaceObject2 of a morph shape at `ratio` (0..65535); with `move`, changes
+  // the ratio of what sits at `depth`.
+  TimelineBuilder& PlaceRatio(std::uint16_t character, std::uint16_t depth, std::uint16_t ratio, bool move = false,
+                              const Transform& transform = {});
   TimelineBuilder& PlaceObject1(std::uint16_t character, std::uint16_t depth, const Transform& transform = {});
   TimelineBuilder& Remove(std::uint16_t depth);  // RemoveObject2
   TimelineBuilder& RemoveObject1(std::uint16_t character, std::uint16_t depth);
@@ -225,6 +265,24 @@ class MovieBuilder : public TimelineBuilder {
   std::uint16_t DefineButton2(const std::vector<ButtonRecordSpec>& records,
                               const std::vector<std::pair<std::uint16_t, Actions>>& actions = {});
 
+  // DefineBitsLossless (`alpha` false) or DefineBitsLossless2 of raw pixel
+  // data as the format stores it before zlib (format 3: colour table then
+  // indices; 4: 15-bit; 5: 32-bit), zlib-packed here.
+  std::uint16_t DefineBitsLossless(std::uint8_t format, int width, int height, const Bytes& data, bool alpha,
+                                   int colorTableSize = 0);
+  // 32-bit pixels from straight colours, premultiplied for DefineBitsLossless2.
+  std::uint16_t DefineBitsLossless(int width, int height, const std::vector<Color>& pixels, bool alpha);
+  // DefineBitsJPEG2 (tag 21) of a JPEG stream, or DefineBitsJPEG3 (35) with
+  // an alpha plane, zlib-packed here.
+  std::uint16_t DefineBitsJpeg(const Bytes& jpeg, const std::optional<Bytes>& alpha = std::nullopt);
+  // JPEGTables, then DefineBits with the stream's own tables taken out.
+  std::uint16_t DefineBitsWithTables(const Bytes& tables, const Bytes& image);
+  // DefineMorphShape (version 1) or DefineMorphShape2 from two shapes with the
+  // same styles and edge count.
+  std::uint16_t DefineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end, int version = 1);
+  // Any definition tag whose body starts with a new id.
+  std::uint16_t DefineRaw(std::uint16_t code, const Bytes& bodyAfterId);
+
   // The whole file: header, tags so far, End. The frame count in the header
   // is the number of ShowFrame calls.
   [[nodiscard]] Bytes Build(bool compress = false) const;
@@ -250,6 +308,13 @@ class BitWriter {
   Bytes bytes_;
   unsigned used_ = 0;  // bits used in the last byte (0: none)
 };
+
+// A baseline JPEG of straight RGB pixels (row after row) through libjpeg.
+[[nodiscard]] Bytes EncodeJpeg(int width, int height, const std::vector<Color>& pixels, int quality = 95);
+// A JPEG stream cut in two: its tables (start, DQT and DHT segments, end) and
+// the image without them (start, frame, scan, data, end).
+[[nodiscard]] std::pair<Bytes, Bytes> SplitJpegTables(const Bytes& jpeg);
+[[nodiscard]] Bytes Deflate(const Bytes& data);
 
 // RECT in twips: xmin, xmax, ymin, ymax.
 [[nodiscard]] Bytes EncodeRect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::int32_t yMax);

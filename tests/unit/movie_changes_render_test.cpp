@@ -197,6 +197,61 @@ Bytes StillPicture() {
   return movie.Build();
 }
 
+// A mask sliding over still gradient and bitmap shapes, a gradient ball
+// moving outside it, a morph changing its ratio and a bitmap turning.
+Bytes MasksGradientsBitmapsAndMorphs() {
+  MovieBuilder movie(200, 120);
+  movie.SetBackground({20, 20, 20});
+  GradientSpec gradient;
+  gradient.kind = GradientSpec::Radial;
+  gradient.matrix = GradientSpec::Box(-20, -20, 40, 40);
+  gradient.stops = {{0, {255, 255, 0}}, {200, {0, 128, 255, 200}}};
+  ShapeBuilder ball;
+  ball.Ellipse(0, 0, 20, 20, ball.AddGradientFill(gradient));
+  const auto ballId = movie.DefineShape(ball, 4);
+  const auto bitmap =
+      movie.DefineBitsLossless(2, 2, {{255, 0, 0}, {0, 255, 0, 128}, {0, 0, 255}, {255, 255, 255}}, true);
+  ShapeBuilder picture;
+  picture.Rectangle(-30, -30, 60, 60,
+                    picture.AddBitmapFill(bitmap, Transform::ScaleRotateTranslate(600, 0, -30, -30), false, true));
+  const auto pictureId = movie.DefineShape(picture);
+  const auto mask = movie.DefineShape(FilledRectangle(60, 50, {0, 0, 0}));
+  ShapeBuilder start, end;
+  start.Rectangle(0, 0, 30, 30, start.AddSolidFill({255, 0, 0}));
+  end.Rectangle(20, 10, 40, 20, end.AddSolidFill({0, 0, 255, 128}));
+  const auto morph = movie.DefineMorphShape(start, end);
+  for (int f = 0; f < 8; ++f) {
+    const Transform maskAt = Transform::Translate(10 + 12.0 * f, 30);
+    const Transform ballAt = Transform::Translate(150, 20 + 10.0 * f);
+    const Transform pictureAt = Transform::ScaleRotateTranslate(0.8, 15.0 * f, 150, 80);
+    const auto ratio = static_cast<std::uint16_t>(f * 9000);
+    if (f == 0) {
+      movie.PlaceMask(mask, 1, 3, maskAt)
+          .Place(ballId, 2, Transform::Translate(50, 60))
+          .Place(pictureId, 3, Transform::Translate(80, 60))
+          .Place(ballId, 4, ballAt)
+          .Place(pictureId, 5, pictureAt)
+          .PlaceRatio(morph, 6, ratio);
+    } else {
+      movie.Move(1, maskAt).Move(4, ballAt).Move(5, pictureAt).PlaceRatio(morph, 6, ratio, true);
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+// A mask that starts masking more depths, then is taken away.
+Bytes MaskComingAndGoing() {
+  MovieBuilder movie(160, 100);
+  const auto box = movie.DefineShape(FilledRectangle(160, 100, {200, 40, 40}));
+  const auto mask = movie.DefineShape(FilledRectangle(50, 50, {0, 0, 0}));
+  movie.Place(box, 2).ShowFrame();
+  movie.PlaceMask(mask, 1, 2, Transform::Translate(20, 20)).ShowFrame();
+  movie.Remove(1).ShowFrame();
+  movie.ShowFrame();
+  return movie.Build();
+}
+
 struct ChangesCase {
   std::string name;
   std::function<Bytes()> movie;
@@ -219,6 +274,8 @@ std::vector<ChangesCase> ChangesCases() {
       {"looping_root", LoopingRoot, 7, ScaleMode::ShowAll, 320, 200, 0.5},
       {"swapped_depths", SwappedDepths, 4, ScaleMode::ShowAll, 320, 200, 0.5},
       {"still_picture", StillPicture, 4, ScaleMode::ShowAll, 320, 200, 0.0},
+      {"masks_gradients_bitmaps_and_morphs", MasksGradientsBitmapsAndMorphs, 8, ScaleMode::ShowAll, 400, 240, 0.75},
+      {"mask_coming_and_going", MaskComingAndGoing, 4, ScaleMode::ShowAll, 320, 200, 1.0},
   };
 }
 

@@ -61,7 +61,7 @@ TEST(MovieParser, ReadsEveryShapeVersionWithItsStyles) {
     const ShapeLayer& layer = read.layers[0];
     const std::uint8_t alpha = version >= 3 ? 128 : 255;
     ASSERT_EQ(layer.fills.size(), 1u);
-    EXPECT_EQ(layer.fills[0], (Rgba{10, 20, 30, alpha}));
+    EXPECT_EQ(std::get<Rgba>(layer.fills[0]), (Rgba{10, 20, 30, alpha}));
     ASSERT_EQ(layer.lines.size(), 1u);
     EXPECT_EQ(layer.lines[0].widthTwips, 40);
     EXPECT_EQ(layer.lines[0].color, (Rgba{40, 50, 60, version >= 3 ? std::uint8_t{200} : std::uint8_t{255}}));
