@@ -276,6 +276,11 @@ class Interpreter final : public ScriptRoots {
   std::string PopString() { return vm_.ToStr(Pop()); }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
   int Version() const { return vm_.Version(); }
+  // Version 4 frame scripts give numbers for truth and "#ERROR#" for a
+  // division by zero; functions (a version 5 addition) run by the newer rules
+  // even in a version 4 movie.
+  bool Swf4Rules() const { return Version() < 5 && !f_.callee; }
+  Value Truth(bool value) const { return Swf4Rules() ? Value{value ? 1.0 : 0.0} : Value{value}; }
 
   std::vector<Value> PopArgs() {
     const double count = PopNumber();
@@ -293,7 +298,9 @@ class Interpreter final : public ScriptRoots {
       if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
       if (vm_.Host().ChildClip(object, name)) return true;
     }
-    if (object->kind == ObjectKind::Array && vm_.Key(name) == "length") return true;
+    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && vm_.Key(name) == "length") {
+      return true;
+    }
     return vm_.FindInChain(object, name) != nullptr;
   }
 
@@ -306,7 +313,7 @@ class Interpreter final : public ScriptRoots {
   }
 
   std::optional<Value> SpecialName(std::string_view name) {
-    const std::string key = LowerAscii(name);
+    const std::string key = vm_.Key(name);
     if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
     if (key == "_global" && Version() >= 6) return vm_.Global();
     if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
@@ -723,7 +730,7 @@ class Interpreter final : public ScriptRoots {
     const Value left = vm_.ToPrimitive(leftIn);
     const Value right = vm_.ToPrimitive(rightIn);
     if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
-      return std::get<std::string>(left) < std::get<std::string>(right);
+      return Utf16Less(std::get<std::string>(left), std::get<std::string>(right));
     }
     const double l = ToNumber(left, Version());
     const double r = ToNumber(right, Version());
@@ -801,7 +808,7 @@ class Interpreter final : public ScriptRoots {
       case kDivide: {
         const double right = PopNumber();
         const double left = PopNumber();
-        if (right == 0 && Version() < 5) {
+        if (right == 0 && Swf4Rules()) {
           Push(std::string("#ERROR#"));
         } else {
           Push(left / right);
@@ -811,44 +818,44 @@ class Interpreter final : public ScriptRoots {
       case kEquals: {
         const double right = PopNumber();
         const double left = PopNumber();
-        Push(Version() < 5 ? Value{left == right ? 1.0 : 0.0} : Value{left == right});
+        Push(Truth(left == right));
         break;
       }
       case kLess: {
         const double right = PopNumber();
         const double left = PopNumber();
-        Push(Version() < 5 ? Value{left < right ? 1.0 : 0.0} : Value{left < right});
+        Push(Truth(left < right));
         break;
       }
       case kAnd: {
         const bool right = vm_.ToBool(Pop());
         const bool left = vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{left && right ? 1.0 : 0.0} : Value{left && right});
+        Push(Truth(left && right));
         break;
       }
       case kOr: {
         const bool right = vm_.ToBool(Pop());
         const bool left = vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{left || right ? 1.0 : 0.0} : Value{left || right});
+        Push(Truth(left || right));
         break;
       }
       case kNot: {
         const bool value = !vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{value ? 1.0 : 0.0} : Value{value});
+        Push(Truth(value));
         break;
       }
       case kStringEquals: {
         const std::string right = PopString();
         const bool equal = PopString() == right;
-        Push(Version() < 5 ? Value{equal ? 1.0 : 0.0} : Value{equal});
+        Push(Truth(equal));
         break;
       }
       case kStringLess:
       case kStringGreater: {
         const std::string right = PopString();
         const std::string left = PopString();
-        const bool result = action == kStringLess ? left < right : left > right;
-        Push(Version() < 5 ? Value{result ? 1.0 : 0.0} : Value{result});
+        const bool result = action == kStringLess ? Utf16Less(left, right) : Utf16Less(right, left);
+        Push(Truth(result));
         break;
       }
       case kStringLength:
@@ -1034,8 +1041,13 @@ class Interpreter final : public ScriptRoots {
       }
       case kInitObject: {
         const double count = PopNumber();
+        // A count beyond the stack makes no object and takes nothing off it.
+        if (!(count >= 0) || count * 2 > static_cast<double>(stack_.size())) {
+          Push(Undefined{});
+          break;
+        }
         Object* object = vm_.NewPlain();
-        const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
+        const auto n = static_cast<std::size_t>(count);
         std::vector<std::pair<std::string, Value>> pairs;
         for (std::size_t i = 0; i < n && !stack_.empty(); ++i) {
           Value value = Pop();
@@ -1065,14 +1077,19 @@ class Interpreter final : public ScriptRoots {
         const Value leftRaw = Pop();
         const Value right = vm_.ToPrimitive(rightRaw);
         const Value left = vm_.ToPrimitive(leftRaw);
+        // A valueOf that gave another object leaves the operand to convert
+        // again from the start, by toString or valueOf.
+        const auto operand = [](const Value& primitive, const Value& raw) -> const Value& {
+          return std::holds_alternative<Object*>(primitive) ? raw : primitive;
+        };
         if (std::holds_alternative<std::string>(left) || std::holds_alternative<std::string>(right)) {
-          std::string text = vm_.ToStr(left);
-          const std::string tail = vm_.ToStr(right);
+          std::string text = vm_.ToStr(operand(left, leftRaw));
+          const std::string tail = vm_.ToStr(operand(right, rightRaw));
           if (text.size() + tail.size() <= kMaxStringBytes) text += tail;
           Push(std::move(text));
         } else {
-          const double l = vm_.ToNum(left);
-          Push(l + vm_.ToNum(right));
+          const double l = vm_.ToNum(operand(left, leftRaw));
+          Push(l + vm_.ToNum(operand(right, rightRaw)));
         }
         break;
       }
@@ -1088,7 +1105,7 @@ class Interpreter final : public ScriptRoots {
       }
       case kEquals2: {
         const Value right = Pop();
-        Push(vm_.Equals(Pop(), right));
+        Push(Truth(vm_.Equals(Pop(), right)));
         break;
       }
       case kStrictEquals: {
@@ -1417,10 +1434,8 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       preload(0x10, Value{super});
     }
     preload(0x40, Value{host_.RootClip()});
-    if (code.flags & 0x80) {
-      Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr;
-      preload(0x80, parent ? Value{parent} : Value{Undefined{}});
-    }
+    // A timeline without a parent takes no register: the next one moves up.
+    if (Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr) preload(0x80, Value{parent});
     preload(0x100, Value{global_});
     if (!(code.flags & 0x08)) Define(activation, "arguments", Value{arguments}, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {

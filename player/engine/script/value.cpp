@@ -1,5 +1,6 @@
 #include "value.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -128,6 +129,52 @@ bool ToBoolean(const Value& value, int version) {
   if (std::holds_alternative<Object*>(value)) return true;
   const double number = ToNumber(value, version);
   return number != 0 && !std::isnan(number);
+}
+
+namespace {
+
+// The next UTF-16 code unit of a UTF-8 text; `pendingLow` carries the second
+// half of a surrogate pair.
+std::uint32_t NextUtf16Unit(std::string_view text, std::size_t& at, std::uint32_t& pendingLow) {
+  if (pendingLow != 0) {
+    const std::uint32_t unit = pendingLow;
+    pendingLow = 0;
+    return unit;
+  }
+  const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) & 0x3Fu : 0u; };
+  const unsigned first = static_cast<unsigned char>(text[at]);
+  std::uint32_t point = first;
+  std::size_t length = 1;
+  if (first >= 0xF0u) {
+    point = ((first & 0x07u) << 18u) | (byte(at + 1) << 12u) | (byte(at + 2) << 6u) | byte(at + 3);
+    length = 4;
+  } else if (first >= 0xE0u) {
+    point = ((first & 0x0Fu) << 12u) | (byte(at + 1) << 6u) | byte(at + 2);
+    length = 3;
+  } else if (first >= 0xC0u) {
+    point = ((first & 0x1Fu) << 6u) | byte(at + 1);
+    length = 2;
+  }
+  at = std::min(text.size(), at + length);
+  if (point < 0x10000u) return point;
+  point -= 0x10000u;
+  pendingLow = 0xDC00u + (point & 0x3FFu);
+  return 0xD800u + ((point >> 10u) & 0x3FFu);
+}
+
+}  // namespace
+
+bool Utf16Less(std::string_view left, std::string_view right) {
+  std::size_t l = 0;
+  std::size_t r = 0;
+  std::uint32_t leftLow = 0;
+  std::uint32_t rightLow = 0;
+  while ((l < left.size() || leftLow) && (r < right.size() || rightLow)) {
+    const std::uint32_t a = NextUtf16Unit(left, l, leftLow);
+    const std::uint32_t b = NextUtf16Unit(right, r, rightLow);
+    if (a != b) return a < b;
+  }
+  return !(l < left.size() || leftLow) && (r < right.size() || rightLow);
 }
 
 bool LooselyEqual(const Value& left, const Value& right, int version) {

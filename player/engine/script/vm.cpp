@@ -456,6 +456,9 @@ bool Vm::Equals(const Value& a, const Value& b) {
   const auto isNothing = [](const Value& v) {
     return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
   };
+  // A bare object (no valueOf to call) converts as undefined.
+  if (aObject && isNothing(b)) return isNothing(ToPrimitive(a));
+  if (bObject && isNothing(a)) return isNothing(ToPrimitive(b));
   if (isNothing(a) || isNothing(b)) return isNothing(a) && isNothing(b);
   if (aObject) {
     const Value primitive = ToPrimitive(a);
@@ -527,7 +530,15 @@ void Vm::Trace(const Value& value) {
     return;
   }
   // The log breaks lines at CR as well as LF: each piece is a line.
-  const std::string text = ToStr(value);
+  std::string text;
+  try {
+    text = ToStr(value);
+  } catch (const ScriptThrow&) {
+    // A conversion that throws still prints, as an unnamed object, before
+    // the exception goes on.
+    trace_("[type Object]");
+    throw;
+  }
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find_first_of("\r\n", start);
