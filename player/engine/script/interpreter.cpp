@@ -730,7 +730,7 @@ class Interpreter final : public ScriptRoots {
     const Value left = vm_.ToPrimitive(leftIn);
     const Value right = vm_.ToPrimitive(rightIn);
     if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
-      return Utf16Less(std::get<std::string>(left), std::get<std::string>(right));
+      return TextLess(std::get<std::string>(left), std::get<std::string>(right));
     }
     const double l = ToNumber(left, Version());
     const double r = ToNumber(right, Version());
@@ -854,7 +854,7 @@ class Interpreter final : public ScriptRoots {
       case kStringGreater: {
         const std::string right = PopString();
         const std::string left = PopString();
-        const bool result = action == kStringLess ? Utf16Less(left, right) : Utf16Less(right, left);
+        const bool result = action == kStringLess ? TextLess(left, right) : TextLess(right, left);
         Push(Truth(result));
         break;
       }

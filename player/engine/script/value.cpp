@@ -133,14 +133,7 @@ bool ToBoolean(const Value& value, int version) {
 
 namespace {
 
-// The next UTF-16 code unit of a UTF-8 text; `pendingLow` carries the second
-// half of a surrogate pair.
-std::uint32_t NextUtf16Unit(std::string_view text, std::size_t& at, std::uint32_t& pendingLow) {
-  if (pendingLow != 0) {
-    const std::uint32_t unit = pendingLow;
-    pendingLow = 0;
-    return unit;
-  }
+std::uint32_t DecodeUtf8(std::string_view text, std::size_t& at) {
   const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) & 0x3Fu : 0u; };
   const unsigned first = static_cast<unsigned char>(text[at]);
   std::uint32_t point = first;
@@ -156,25 +149,32 @@ std::uint32_t NextUtf16Unit(std::string_view text, std::size_t& at, std::uint32_
     length = 2;
   }
   at = std::min(text.size(), at + length);
-  if (point < 0x10000u) return point;
-  point -= 0x10000u;
-  pendingLow = 0xDC00u + (point & 0x3FFu);
-  return 0xD800u + ((point >> 10u) & 0x3FFu);
+  return point;
+}
+
+// The next character; a surrogate pair written as two 3-byte sequences
+// (as texts of escaped UTF-16 hold them) reads as the one character it encodes.
+std::uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
+  const std::uint32_t point = DecodeUtf8(text, at);
+  if (point < 0xD800u || point > 0xDBFFu || at >= text.size()) return point;
+  std::size_t next = at;
+  const std::uint32_t low = DecodeUtf8(text, next);
+  if (low < 0xDC00u || low > 0xDFFFu) return point;
+  at = next;
+  return 0x10000u + ((point - 0xD800u) << 10u) + (low - 0xDC00u);
 }
 
 }  // namespace
 
-bool Utf16Less(std::string_view left, std::string_view right) {
+bool TextLess(std::string_view left, std::string_view right) {
   std::size_t l = 0;
   std::size_t r = 0;
-  std::uint32_t leftLow = 0;
-  std::uint32_t rightLow = 0;
-  while ((l < left.size() || leftLow) && (r < right.size() || rightLow)) {
-    const std::uint32_t a = NextUtf16Unit(left, l, leftLow);
-    const std::uint32_t b = NextUtf16Unit(right, r, rightLow);
+  while (l < left.size() && r < right.size()) {
+    const std::uint32_t a = NextCodePoint(left, l);
+    const std::uint32_t b = NextCodePoint(right, r);
     if (a != b) return a < b;
   }
-  return !(l < left.size() || leftLow) && (r < right.size() || rightLow);
+  return l >= left.size() && r < right.size();
 }
 
 bool LooselyEqual(const Value& left, const Value& right, int version) {

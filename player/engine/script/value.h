@@ -35,9 +35,8 @@ using Value = std::variant<Undefined, Null, bool, double, std::string, Object*>;
 // them through their own methods.
 [[nodiscard]] bool LooselyEqual(const Value& left, const Value& right, int version);
 
-// Whether `left` sorts before `right` by their UTF-16 code units, as the
-// player compares texts (so a character beyond U+FFFF sorts as its surrogates).
-[[nodiscard]] bool Utf16Less(std::string_view left, std::string_view right);
+// Whether `left` sorts before `right` character by character (by code point).
+[[nodiscard]] bool TextLess(std::string_view left, std::string_view right);
 
 inline constexpr std::size_t kMaxStackValues = 1u << 16;
 inline constexpr std::size_t kMaxStringBytes = 1u << 20;

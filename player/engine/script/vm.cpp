@@ -410,8 +410,9 @@ std::string Vm::ToStr(const Value& value) {
     Object* object = std::get<Object*>(value);
     if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
     const Value primitive = ToPrimitive(value, true);
-    if (std::holds_alternative<Object*>(primitive)) {
-      return std::get<Object*>(primitive)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
+    // A toString that gives no value (or an object) leaves the object unnamed.
+    if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {
+      return object->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
     }
     return ToString(primitive, version_);
   }
@@ -452,7 +453,15 @@ Object* Vm::ToObject(const Value& value) {
 bool Vm::Equals(const Value& a, const Value& b) {
   const bool aObject = std::holds_alternative<Object*>(a);
   const bool bObject = std::holds_alternative<Object*>(b);
-  if (aObject && bObject) return std::get<Object*>(a) == std::get<Object*>(b);
+  if (aObject && bObject) {
+    if (std::get<Object*>(a) == std::get<Object*>(b)) return true;
+    // Version 5 compares two objects by their values (two boxed 1s are equal).
+    if (version_ > 5) return false;
+    const Value left = ToPrimitive(a);
+    const Value right = ToPrimitive(b);
+    if (std::holds_alternative<Object*>(left) || std::holds_alternative<Object*>(right)) return left == right;
+    return Equals(left, right);
+  }
   const auto isNothing = [](const Value& v) {
     return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
   };
