@@ -273,6 +273,12 @@ class Interpreter final : public ScriptRoots {
 
  private:
   double PopNumber() { return vm_.ToNum(Pop()); }
+  // The two operands of an arithmetic action, the left one converted first.
+  std::pair<double, double> PopOperands() {
+    const Value right = Pop();
+    const double left = PopNumber();
+    return {left, vm_.ToNum(right)};
+  }
   std::string PopString() { return vm_.ToStr(Pop()); }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
   int Version() const { return vm_.Version(); }
@@ -398,25 +404,29 @@ class Interpreter final : public ScriptRoots {
 
   static bool HasPath(std::string_view name) { return name.find_first_of(":./") != std::string_view::npos; }
 
-  // "a.b.c": the first scope whose `a` leads through `b` to an object gives c.
-  std::optional<Value> GetDottedVariable(std::string_view name) {
-    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') {
-      return std::nullopt;
-    }
+  // "a.b.c" split at its dots; empty when the name is no plain dotted path.
+  std::vector<std::string_view> DottedParts(std::string_view name) {
     std::vector<std::string_view> parts;
+    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') return parts;
     for (std::size_t start = 0; start <= name.size();) {
       const std::size_t dot = name.find('.', start);
       parts.push_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
       if (dot == std::string_view::npos) break;
       start = dot + 1;
     }
-    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") return std::nullopt;
+    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") parts.clear();
+    return parts;
+  }
+
+  // The object "a.b" leads to for "a.b.c", from the innermost scope that has
+  // an `a` leading there (and, with `needLast`, whose object also has c).
+  Object* DottedHolder(std::span<const std::string_view> parts, bool needLast) {
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* scope = f_.scope[i];
       if (!HasProperty(scope, parts[0])) continue;
       Value at = vm_.GetMember(scope, parts[0]);
       bool reached = true;
-      for (std::size_t k = 1; k + 1 < parts.size() && reached; ++k) {
+      for (std::size_t k = 1; k + 1 < parts.size(); ++k) {
         auto* const* object = std::get_if<Object*>(&at);
         if (!object) {
           reached = false;
@@ -425,9 +435,16 @@ class Interpreter final : public ScriptRoots {
         at = vm_.GetMember(*object, parts[k]);
       }
       auto* const* holder = std::get_if<Object*>(&at);
-      if (reached && holder) return vm_.GetMember(*holder, parts.back());
+      if (reached && holder && (!needLast || HasProperty(*holder, parts.back()))) return *holder;
     }
-    return Value{Undefined{}};
+    return nullptr;
+  }
+
+  std::optional<Value> GetDottedVariable(std::string_view name) {
+    const std::vector<std::string_view> parts = DottedParts(name);
+    if (parts.empty()) return std::nullopt;
+    Object* holder = DottedHolder(parts, true);
+    return holder ? vm_.GetMember(holder, parts.back()) : Value{Undefined{}};
   }
 
   Value GetVariable(std::string_view name) {
@@ -452,6 +469,10 @@ class Interpreter final : public ScriptRoots {
 
   void SetVariable(std::string_view name, Value value) {
     if (HasPath(name)) {
+      if (const std::vector<std::string_view> parts = DottedParts(name); !parts.empty()) {
+        if (Object* holder = DottedHolder(parts, false)) vm_.SetMember(holder, parts.back(), std::move(value));
+        return;
+      }
       auto [holder, own] = SplitPath(name);
       if (holder && !own.empty()) vm_.SetMember(holder, own, std::move(value));
       return;
@@ -791,23 +812,22 @@ class Interpreter final : public ScriptRoots {
         if (Object* clip = TargetClip()) host.Play(clip, false);
         break;
       case kAdd: {
-        const double right = PopNumber();
-        Push(PopNumber() + right);
+        const auto [left, right] = PopOperands();
+        Push(left + right);
         break;
       }
       case kSubtract: {
-        const double right = PopNumber();
-        Push(PopNumber() - right);
+        const auto [left, right] = PopOperands();
+        Push(left - right);
         break;
       }
       case kMultiply: {
-        const double right = PopNumber();
-        Push(PopNumber() * right);
+        const auto [left, right] = PopOperands();
+        Push(left * right);
         break;
       }
       case kDivide: {
-        const double right = PopNumber();
-        const double left = PopNumber();
+        const auto [left, right] = PopOperands();
         if (right == 0 && Swf4Rules()) {
           Push(std::string("#ERROR#"));
         } else {
@@ -816,14 +836,12 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kEquals: {
-        const double right = PopNumber();
-        const double left = PopNumber();
+        const auto [left, right] = PopOperands();
         Push(Truth(left == right));
         break;
       }
       case kLess: {
-        const double right = PopNumber();
-        const double left = PopNumber();
+        const auto [left, right] = PopOperands();
         Push(Truth(left < right));
         break;
       }
@@ -1024,8 +1042,8 @@ class Interpreter final : public ScriptRoots {
       }
       case kReturn: f_.result = Pop(); return Exit::Returned;
       case kModulo: {
-        const double right = PopNumber();
-        Push(std::fmod(PopNumber(), right));
+        const auto [left, right] = PopOperands();
+        Push(std::fmod(left, right));
         break;
       }
       case kNewObject: {
