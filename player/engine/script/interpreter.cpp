@@ -538,7 +538,7 @@ class Interpreter final : public ScriptRoots {
     }
     Object* prototype = vm_.NewPlain();
     vm_.Define(prototype, "constructor", Value{function}, kDontEnum);
-    vm_.Define(function, "prototype", Value{prototype}, kDontEnum);
+    vm_.Define(function, "prototype", Value{prototype}, kDontEnum | kDontDelete);
     return function;
   }
 
@@ -1201,7 +1201,7 @@ class Interpreter final : public ScriptRoots {
         auto* const* sp = std::get_if<Object*>(&superPrototype);
         prototype->proto = sp ? *sp : nullptr;
         vm_.Define(prototype, "__constructor__", superclass, kDontEnum);
-        vm_.Define(*sub, "prototype", Value{prototype}, kDontEnum);
+        vm_.Define(*sub, "prototype", Value{prototype}, kDontEnum | kDontDelete);
         break;
       }
       case kGotoFrame: {
@@ -1396,6 +1396,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   auto* const* function = std::get_if<Object*>(&functionValue);
   if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
   Object* callee = *function;
+  // A number, text or boolean as `this` is boxed.
+  if (!std::holds_alternative<Object*>(self)) {
+    if (Object* boxed = ToObject(self)) self = Value{boxed};
+  }
   auto* const* selfObject = std::get_if<Object*>(&self);
   if (callDepth >= kMaxCallDepth) throw ScriptAbort{};
   ++callDepth;

@@ -35,9 +35,9 @@ void InstallMathClass(Vm& vm) {
   for (const auto& [name, entry] : unary) {
     const Unary function = entry;
     vm.DefineMethod(math, name, [function](Vm& v, Object*, std::span<const Value> args) -> Value {
-      // Every argument converts, though only the first counts.
+      // The first two arguments convert, though only the first counts.
       double first = std::nan("");
-      for (std::size_t i = 0; i < args.size(); ++i) {
+      for (std::size_t i = 0; i < args.size() && i < 2; ++i) {
         const double number = v.ToNum(args[i]);
         if (i == 0) first = number;
       }

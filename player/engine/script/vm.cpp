@@ -91,6 +91,10 @@ void Vm::Mark(Object* root, std::vector<Object*>& pending) {
     for (const Value& element : object->elements) PushObject(element, pending);
     for (Object* link : object->scope) PushObject(link, pending);
     for (Object* link : object->interfaces) PushObject(link, pending);
+    for (const auto& [key, watch] : object->watches) {
+      PushObject(watch.callback, pending);
+      PushObject(watch.userData, pending);
+    }
     PushObject(object->constructorOf, pending);
     PushObject(object->superHome, pending);
     PushObject(object->superThis, pending);
@@ -317,11 +321,20 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       return;
     }
   }
+  if (!object->watches.empty()) {
+    if (const auto found = object->watches.find(Key(name)); found != object->watches.end()) {
+      const Object::Watch watch = found->second;  // the callback may unwatch
+      const Value args[] = {Value{std::string(name)}, GetMember(object, name), value, watch.userData};
+      value = Call(Value{watch.callback}, Value{object}, args);
+    }
+  }
   if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
   // A setter anywhere on the chain takes the write.
   if (Property* inherited = FindInChain(object, name); inherited && inherited->setter) {
     (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
     return;
+  } else if (inherited && inherited->getter) {
+    return;  // a property with a getter and no setter is read-only, inherited or not
   }
   if (Property* own = FindOwn(object, name)) {
     if (own->flags & kReadOnly) return;

@@ -69,6 +69,13 @@ class Object {
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
+  // Object.watch: the function called (with its extra argument) before a
+  // property of that name is set, which decides the value stored. By key.
+  struct Watch {
+    Object* callback = nullptr;
+    Value userData;
+  };
+  std::map<std::string, Watch, std::less<>> watches;
   bool marked = false;  // reached by the running collection
 };
 
