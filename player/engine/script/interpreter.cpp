@@ -365,6 +365,9 @@ class Interpreter final : public ScriptRoots {
   }
 
   // A name without a path, through the scope chain.
+  // A tellTarget (SetTarget) moved the actions to another timeline.
+  bool TellingTarget() const { return f_.target && original_ && f_.target != original_; }
+
   Value GetPlainVariable(std::string_view name, Object* base) {
     if (std::optional<Value> special = SpecialName(name)) return *special;
     if (base != f_.target) {
@@ -373,6 +376,15 @@ class Interpreter final : public ScriptRoots {
         return parent ? Value{parent} : Value{Undefined{}};
       }
       return vm_.GetMember(base, name);
+    }
+    if (TellingTarget()) {
+      // Under tellTarget names resolve on the target, then the globals.
+      if (LowerAscii(name) == "_parent" && f_.target->kind == ObjectKind::Clip) {
+        Object* parent = vm_.Host().ParentClip(f_.target);
+        return parent ? Value{parent} : Value{Undefined{}};
+      }
+      if (HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+      return vm_.GetMember(vm_.Global(), name);
     }
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
@@ -475,6 +487,10 @@ class Interpreter final : public ScriptRoots {
       }
       auto [holder, own] = SplitPath(name);
       if (holder && !own.empty()) vm_.SetMember(holder, own, std::move(value));
+      return;
+    }
+    if (TellingTarget()) {
+      vm_.SetMember(f_.target, name, std::move(value));
       return;
     }
     for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
