@@ -395,6 +395,16 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("o").GetVariable().PushString("v").Raw(kGetMember).Trace();
        },
        {"5"}},
+      {"math_binary_functions_take_a_missing_argument_as_nan",
+       6,
+       [](Actions& a) {
+         a.PushInt(1).PushInt(1).PushString("Math").GetVariable().PushString("atan2").Raw(kCallMethod).Trace();
+         a.PushInt(3).PushInt(2).PushInt(2).PushString("Math").GetVariable().PushString("pow").Raw(kCallMethod).Trace();
+         a.PushInt(2).PushUndefined().PushInt(2).PushString("Math").GetVariable().PushString("atan2");
+         a.Raw(kCallMethod).Trace();
+         a.PushBool(true).PushInt(1).PushString("Math").GetVariable().PushString("pow").Raw(kCallMethod).Trace();
+       },
+       {"NaN", "8", "0", "1"}},
       {"arguments_caller_is_the_calling_function",
        6,
        [](Actions& a) {

@@ -285,11 +285,10 @@ void InstallGlobalFunctions(Vm& vm) {
   });
   vm.DefineMethod(global, "escape",
                   [](Vm& v, Object*, std::span<const Value> args) -> Value { return Escape(v.ToStr(Arg(args, 0))); });
-  vm.DefineMethod(global, "unescape",
-                  [](Vm& v, Object*, std::span<const Value> args) -> Value {
-                    if (args.empty()) return Undefined{};
-                    return Unescape(v.ToStr(args[0]));
-                  });
+  vm.DefineMethod(global, "unescape", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    if (args.empty()) return Undefined{};
+    return Unescape(v.ToStr(args[0]));
+  });
   vm.DefineMethod(global, "getTimer",
                   [](Vm& v, Object*, std::span<const Value>) -> Value { return std::floor(v.nowMillis); });
   vm.DefineMethod(global, "setInterval", [](Vm& v, Object*, std::span<const Value> args) -> Value {
