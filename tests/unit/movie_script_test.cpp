@@ -405,6 +405,16 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushBool(true).PushInt(1).PushString("Math").GetVariable().PushString("pow").Raw(kCallMethod).Trace();
        },
        {"NaN", "8", "0", "1"}},
+      {"text_actions_count_utf16_units",
+       6,
+       [](Actions& a) {
+         const std::string smile = "\xF0\x9F\x98\x8B";  // U+1F60B
+         a.PushString(smile + "ab").Raw(0x14).Trace();
+         a.PushString(smile).Raw(0x32).Trace();
+         a.PushInt(65616).Raw(0x33).Trace();
+         a.PushInt(0xD801).Raw(0x37).Trace();
+       },
+       {"4", "65533", "P", "\xEF\xBF\xBD"}},
       {"arguments_caller_is_the_calling_function",
        6,
        [](Actions& a) {

@@ -904,11 +904,18 @@ class Interpreter final : public ScriptRoots {
       case kCharToAscii:
       case kMbCharToAscii: {
         const std::string text = PopString();
-        Push(text.empty() ? 0.0 : static_cast<double>(FirstCodePoint(text)));
+        // A character beyond U+FFFF starts with a surrogate, which reads as U+FFFD.
+        const std::uint32_t code = text.empty() ? 0 : FirstCodePoint(text);
+        Push(static_cast<double>(code > 0xFFFFu ? 0xFFFDu : code));
         break;
       }
       case kAsciiToChar:
-      case kMbAsciiToChar: Push(CodePointToUtf8(static_cast<std::uint32_t>(ToInt32(PopNumber())) & 0x1FFFFFu)); break;
+      case kMbAsciiToChar: {
+        // The code is a UTF-16 unit; a lone surrogate becomes U+FFFD.
+        const std::uint32_t code = static_cast<std::uint32_t>(ToInt32(PopNumber())) & 0xFFFFu;
+        Push(CodePointToUtf8(code >= 0xD800u && code <= 0xDFFFu ? 0xFFFDu : code));
+        break;
+      }
       case kPop: (void)Pop(); break;
       case kTrace: vm_.Trace(Pop()); break;
       case kToInteger: {

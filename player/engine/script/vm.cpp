@@ -25,7 +25,11 @@ Value Arg(std::span<const Value> args, std::size_t index) {
 
 std::size_t Utf8Length(std::string_view text) {
   std::size_t count = 0;
-  for (const char ch : text) count += (static_cast<unsigned char>(ch) & 0xC0u) != 0x80u;
+  for (const char ch : text) {
+    const auto byte = static_cast<unsigned char>(ch);
+    // A character beyond U+FFFF (a 4-byte sequence) is two UTF-16 units.
+    count += ((byte & 0xC0u) != 0x80u) + (byte >= 0xF0u);
+  }
   return count;
 }
 

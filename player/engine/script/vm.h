@@ -301,7 +301,7 @@ void InstallButtonClass(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
-// Characters (code points) of a UTF-8 text.
+// Length of a UTF-8 text in UTF-16 units, as the player counts characters.
 std::size_t Utf8Length(std::string_view text);
 std::int32_t ToInt32(double number);
 
