@@ -635,7 +635,9 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
     const auto parent = timeline->parent.lock();
     if (!parent) return false;
     out = parent->object;
-  } else if (name == "_root" || name == "_level0") {
+  } else if (const std::string_view exact = vm_->Version() >= 7 ? rawName : name;
+             exact == "_root" || exact == "_level0") {
+    // Unlike the other properties these two keep their case from version 7.
     out = root_->object;
   } else {
     return false;

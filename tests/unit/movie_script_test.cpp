@@ -34,6 +34,8 @@ constexpr std::uint8_t kInstanceOf = 0x54;
 constexpr std::uint8_t kMultiply = 0x0C;
 constexpr std::uint8_t kEnumerate2 = 0x55;
 constexpr std::uint8_t kGreater = 0x67;
+constexpr std::uint8_t kLess2 = 0x48;
+constexpr std::uint8_t kDivide = 0x0D;
 
 std::vector<std::string> TracesOf(const std::vector<Actions>& frames, int version, int ticks = 0) {
   MovieBuilder movie(10, 10, 24, version);
@@ -50,6 +52,12 @@ std::vector<std::string> TracesOf(const std::vector<Actions>& frames, int versio
 void PushArray(Actions& a, const std::vector<int>& elements) {
   for (auto it = elements.rbegin(); it != elements.rend(); ++it) a.PushInt(*it);
   a.PushInt(static_cast<std::int32_t>(elements.size())).Raw(kInitArray);
+}
+
+// Calls a global function by name with text arguments and traces the result.
+void TraceGlobalCall(Actions& a, std::string_view function, const std::vector<std::string>& args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) a.PushString(*it);
+  a.PushInt(static_cast<std::int32_t>(args.size())).PushString(function).Raw(kCallFunction).Trace();
 }
 
 struct ScriptCase {
@@ -234,6 +242,179 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushString("__proto__").PushInt(1).PushRegister(0).PushString("hasOwnProperty").Raw(kCallMethod).Trace();
        },
        {"false", "true"}},
+      {"add_converts_again_an_operand_whose_valueOf_gave_an_object",
+       7,
+       [](Actions& a) {
+         Actions valueOf;
+         valueOf.PushInt(0).Raw(kInitObject).Raw(kReturn);
+         Actions toString;
+         toString.PushString("T").Raw(kReturn);
+         a.PushString("o").PushString("valueOf").DefineFunction("", {}, valueOf);
+         a.PushString("toString").DefineFunction("", {}, toString).PushInt(2).Raw(kInitObject).SetVariable();
+         a.PushString("a").PushString("o").GetVariable().Add2().Trace();
+         a.PushInt(1).PushString("o").GetVariable().Add2().Trace();
+       },
+       {"aT", "NaN"}},
+      {"texts_compare_by_code_point_with_surrogate_pairs_joined",
+       7,
+       [](Actions& a) {
+         // U+FF61 against U+10002 written as two escaped surrogates.
+         a.PushString("\xEF\xBD\xA1").PushString("\xED\xA0\x80\xED\xB0\x82").Raw(kLess2).Trace();
+         a.PushString("b").PushString("a").Raw(kLess2).Trace();
+         a.PushString("ab").PushString("abc").Raw(kLess2).Trace();
+       },
+       {"true", "false", "true"}},
+      {"version_4_truth_and_division_rules_stay_outside_functions",
+       4,
+       [](Actions& a) {
+         Actions equal;
+         equal.PushInt(1).PushInt(1).Equals2().Raw(kReturn);
+         Actions divide;
+         divide.PushInt(4).PushInt(0).Raw(kDivide).Raw(kReturn);
+         a.DefineFunction("equal", {}, equal).DefineFunction("divide", {}, divide);
+         a.PushInt(1).PushInt(1).Equals2().Trace();
+         a.PushInt(4).PushInt(0).Raw(kDivide).Trace();
+         a.PushInt(0).PushString("equal").Raw(kCallFunction).Trace();
+         a.PushInt(0).PushString("divide").Raw(kCallFunction).Trace();
+       },
+       {"1", "#ERROR#", "true", "Infinity"}},
+      {"version_5_compares_boxed_values_and_a_bare_object_equals_undefined",
+       5,
+       [](Actions& a) {
+         a.PushInt(1).PushInt(1).PushString("Number").Raw(kNewObject);
+         a.PushInt(1).PushInt(1).PushString("Number").Raw(kNewObject).Equals2().Trace();
+         a.PushString("__proto__").PushNull().PushInt(1).Raw(kInitObject).PushUndefined().Equals2().Trace();
+         a.PushInt(0).Raw(kInitObject).PushUndefined().Equals2().Trace();
+       },
+       {"true", "true", "false"}},
+      {"boxed_values_are_distinct_objects_from_version_6",
+       6,
+       [](Actions& a) {
+         a.PushInt(1).PushInt(1).PushString("Number").Raw(kNewObject);
+         a.PushInt(1).PushInt(1).PushString("Number").Raw(kNewObject).Equals2().Trace();
+       },
+       {"false"}},
+      {"level_names_keep_their_case_from_version_7",
+       7,
+       [](Actions& a) {
+         a.PushString("_LEVEL0").GetVariable().Trace();
+         a.PushString("_level0").GetVariable().Trace();
+       },
+       {"undefined", "_level0"}},
+      {"level_names_ignore_case_before_version_7",
+       6,
+       [](Actions& a) { a.PushString("_LEVEL0").GetVariable().Trace(); },
+       {"_level0"}},
+      {"dotted_path_reads_from_the_scope_where_the_member_exists",
+       6,
+       [](Actions& a) {
+         a.PushString("a").PushString("b").PushInt(0).Raw(kInitObject).PushInt(1).Raw(kInitObject).SetVariable();
+         a.PushString("_global").GetVariable().PushString("a").PushString("b").PushString("c").PushString("g");
+         a.PushInt(1).Raw(kInitObject).PushInt(1).Raw(kInitObject).Raw(kSetMember);
+         a.PushString("a.b.c").GetVariable().Trace();
+         a.PushString("a.b.c").PushString("x").SetVariable();
+         a.PushString("a.b.c").GetVariable().Trace();
+         a.PushString("_global").GetVariable().PushString("a").Raw(kGetMember).PushString("b").Raw(kGetMember);
+         a.PushString("c").Raw(kGetMember).Trace();
+       },
+       {"g", "x", "g"}},
+      {"parse_int_prefixes_and_radixes",
+       6,
+       [](Actions& a) {
+         TraceGlobalCall(a, "parseInt", {"077"});
+         TraceGlobalCall(a, "parseInt", {" 077"});
+         TraceGlobalCall(a, "parseInt", {"-0100z"});
+         TraceGlobalCall(a, "parseInt", {"0x1F"});
+         TraceGlobalCall(a, "parseInt", {"0x-10"});
+         TraceGlobalCall(a, "parseInt", {"-0x10"});
+         TraceGlobalCall(a, "parseInt", {"10", "0"});
+         TraceGlobalCall(a, "parseInt", {"z", "36"});
+         TraceGlobalCall(a, "parseInt", {"11", "3.8"});
+         TraceGlobalCall(a, "parseInt", {});
+       },
+       {"63", "77", "-100", "31", "-16", "NaN", "NaN", "35", "4", "undefined"}},
+      {"unescape_reads_plus_as_space_and_drops_broken_escapes",
+       6,
+       [](Actions& a) {
+         TraceGlobalCall(a, "unescape", {"a+b%41%4z%"});
+         TraceGlobalCall(a, "unescape", {"%u0041"});
+       },
+       {"a bA", "0041"}},
+      {"watch_decides_the_stored_value_until_unwatched",
+       7,
+       [](Actions& a) {
+         Actions watcher;
+         watcher.PushString("n").GetVariable().PushString("old").GetVariable().Add2();
+         watcher.PushString("new").GetVariable().Add2().Trace().PushString("w").Raw(kReturn);
+         a.DefineFunction("watcher", {"n", "old", "new"}, watcher);
+         a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+         a.PushString("watcher").GetVariable().PushString("p").PushInt(2).PushString("o").GetVariable();
+         a.PushString("watch").Raw(kCallMethod).Trace();
+         a.PushString("o").GetVariable().PushString("p").PushString("x").Raw(kSetMember);
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+         a.PushString("p").PushInt(1).PushString("o").GetVariable().PushString("unwatch").Raw(kCallMethod).Trace();
+         a.PushString("o").GetVariable().PushString("p").PushString("y").Raw(kSetMember);
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+       },
+       {"true", "pundefinedx", "w", "true", "y"}},
+      {"function2_preload_skips_a_missing_parent",
+       7,
+       [](Actions& a) {
+         Actions body;
+         body.PushRegister(1).Raw(kTypeOf).Trace().PushRegister(2).Raw(kTypeOf).Trace();
+         // Suppress this, arguments and super; preload _parent and _global.
+         a.DefineFunction2("f", 3, 0x02 | 0x08 | 0x20 | 0x80 | 0x100, {}, body);
+         a.PushInt(0).PushString("f").Raw(kCallFunction).Pop();
+       },
+       {"object", "undefined"}},
+      {"a_primitive_this_is_boxed",
+       6,
+       [](Actions& a) {
+         Actions body;
+         body.PushString("this").GetVariable().Raw(kTypeOf).Trace();
+         body.PushString("this").GetVariable().PushInt(1).Add2().Trace();
+         a.DefineFunction("f", {}, body);
+         a.PushInt(123).PushInt(1).PushString("f").GetVariable().PushString("call").Raw(kCallMethod).Pop();
+       },
+       {"object", "124"}},
+      {"init_object_with_a_count_beyond_the_stack_takes_nothing",
+       6,
+       [](Actions& a) { a.PushString("a").PushString("b").PushInt(5).Raw(kInitObject).Trace().Trace().Trace(); },
+       {"undefined", "b", "a"}},
+      {"an_inherited_getter_without_setter_is_read_only",
+       6,
+       [](Actions& a) {
+         Actions getter;
+         getter.PushInt(5).Raw(kReturn);
+         a.PushString("proto").PushInt(0).Raw(kInitObject).SetVariable();
+         a.PushNull().DefineFunction("", {}, getter).PushString("v").PushInt(3).PushString("proto").GetVariable();
+         a.PushString("addProperty").Raw(kCallMethod).Pop();
+         a.PushString("o").PushString("__proto__").PushString("proto").GetVariable().PushInt(1).Raw(kInitObject);
+         a.SetVariable();
+         a.PushString("o").GetVariable().PushString("v").PushInt(10).Raw(kSetMember);
+         a.PushString("o").GetVariable().PushString("v").Raw(kGetMember).Trace();
+       },
+       {"5"}},
+      {"math_binary_functions_take_a_missing_argument_as_nan",
+       6,
+       [](Actions& a) {
+         a.PushInt(1).PushInt(1).PushString("Math").GetVariable().PushString("atan2").Raw(kCallMethod).Trace();
+         a.PushInt(3).PushInt(2).PushInt(2).PushString("Math").GetVariable().PushString("pow").Raw(kCallMethod).Trace();
+         a.PushInt(2).PushUndefined().PushInt(2).PushString("Math").GetVariable().PushString("atan2");
+         a.Raw(kCallMethod).Trace();
+         a.PushBool(true).PushInt(1).PushString("Math").GetVariable().PushString("pow").Raw(kCallMethod).Trace();
+       },
+       {"NaN", "8", "0", "1"}},
+      {"text_actions_count_utf16_units",
+       6,
+       [](Actions& a) {
+         const std::string smile = "\xF0\x9F\x98\x8B";  // U+1F60B
+         a.PushString(smile + "ab").Raw(0x14).Trace();
+         a.PushString(smile).Raw(0x32).Trace();
+         a.PushInt(65616).Raw(0x33).Trace();
+         a.PushInt(0xD801).Raw(0x37).Trace();
+       },
+       {"4", "65533", "P", "\xEF\xBF\xBD"}},
       {"arguments_caller_is_the_calling_function",
        6,
        [](Actions& a) {

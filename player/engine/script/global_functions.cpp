@@ -12,30 +12,18 @@ std::string CodePointText(std::uint32_t codePoint);
 
 namespace {
 
-double ParseInt(Vm& vm, std::span<const Value> args) {
-  std::string text = vm.ToStr(Arg(args, 0));
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int radix = args.size() > 1 ? ToInt32(vm.ToNum(args[1])) : 0;
-  if (radix == 0) {
-    if (text.size() > i + 1 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (text.size() > i + 1 && text[i] == '0') {
-      radix = 8;  // a leading zero reads as octal, as the player does
-    } else {
-      radix = 10;
-    }
-  } else if (radix == 16 && text.size() > i + 1 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    i += 2;
-  }
-  if (radix < 2 || radix > 36) return std::numeric_limits<double>::quiet_NaN();
+bool IsParseBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; }
+
+bool StartsWithHexPrefix(std::string_view text, std::size_t at) {
+  return text.size() > at + 1 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X');
+}
+
+// The digits of `radix` from `at` on; NaN when there is none.
+double DigitsInRadix(std::string_view text, std::size_t at, int radix) {
   double value = 0;
   bool any = false;
-  for (; i < text.size(); ++i) {
-    const char ch = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+  for (; at < text.size(); ++at) {
+    const char ch = static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
     int digit = -1;
     if (ch >= '0' && ch <= '9') digit = ch - '0';
     if (ch >= 'a' && ch <= 'z') digit = ch - 'a' + 10;
@@ -43,7 +31,45 @@ double ParseInt(Vm& vm, std::span<const Value> args) {
     value = value * radix + digit;
     any = true;
   }
-  if (!any) return std::numeric_limits<double>::quiet_NaN();
+  return any ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+// A leading zero means octal only when the whole text (a sign aside) is octal digits.
+bool AllOctal(std::string_view text, std::size_t at) {
+  if (text.size() < at + 2 || text[at] != '0') return false;
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                     [](char ch) { return ch >= '0' && ch <= '7'; });
+}
+
+// parseInt as the player reads it: a "0x" prefix counts only at the very
+// start (then a sign may follow it), a sign right before "0x" is dropped and
+// makes the number need an explicit radix, and a radix outside 2..36 gives NaN.
+Value ParseInt(Vm& vm, std::span<const Value> args) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  if (args.empty()) return Undefined{};
+  const std::string text = vm.ToStr(args[0]);
+  int radix = 0;
+  if (args.size() > 1) {
+    const double given = vm.ToNum(args[1]);
+    if (!(given >= 2 && given < 37)) return kNaN;
+    radix = static_cast<int>(given);
+  }
+  if (!text.empty() && (text[0] == '-' || text[0] == '+') && StartsWithHexPrefix(text, 1)) {
+    if (radix == 0 || radix <= 33) return kNaN;  // the 'x' must be a digit of the radix
+    return DigitsInRadix(text, 1, radix);
+  }
+  std::size_t i = 0;
+  if (StartsWithHexPrefix(text, 0)) {
+    i = 2;
+    if (radix == 0) radix = 16;
+  }
+  const bool prefixed = i == 2;
+  while (i < text.size() && IsParseBlank(text[i])) ++i;
+  bool negative = false;
+  const std::size_t signAt = i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (radix == 0) radix = !prefixed && signAt == 0 && AllOctal(text, i) ? 8 : 10;
+  const double value = DigitsInRadix(text, i, radix);
   return negative ? -value : value;
 }
 
@@ -87,6 +113,8 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
+// "%XY" gives the byte XY and "+" a space; a broken escape ("%", "%z",
+// "%4z") is dropped with the characters it took.
 std::string Unescape(const std::string& text) {
   std::string out;
   const auto hex = [](char ch) {
@@ -96,11 +124,17 @@ std::string Unescape(const std::string& text) {
     return -1;
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() + 0 && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] != '%') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || hex(text[i + 1]) < 0) {
+      ++i;
+    } else if (i + 2 >= text.size() || hex(text[i + 2]) < 0) {
       i += 2;
     } else {
-      out += text[i];
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
     }
   }
   return out;
@@ -251,8 +285,10 @@ void InstallGlobalFunctions(Vm& vm) {
   });
   vm.DefineMethod(global, "escape",
                   [](Vm& v, Object*, std::span<const Value> args) -> Value { return Escape(v.ToStr(Arg(args, 0))); });
-  vm.DefineMethod(global, "unescape",
-                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return Unescape(v.ToStr(Arg(args, 0))); });
+  vm.DefineMethod(global, "unescape", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    if (args.empty()) return Undefined{};
+    return Unescape(v.ToStr(args[0]));
+  });
   vm.DefineMethod(global, "getTimer",
                   [](Vm& v, Object*, std::span<const Value>) -> Value { return std::floor(v.nowMillis); });
   vm.DefineMethod(global, "setInterval", [](Vm& v, Object*, std::span<const Value> args) -> Value {

@@ -273,9 +273,20 @@ class Interpreter final : public ScriptRoots {
 
  private:
   double PopNumber() { return vm_.ToNum(Pop()); }
+  // The two operands of an arithmetic action, the left one converted first.
+  std::pair<double, double> PopOperands() {
+    const Value right = Pop();
+    const double left = PopNumber();
+    return {left, vm_.ToNum(right)};
+  }
   std::string PopString() { return vm_.ToStr(Pop()); }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
   int Version() const { return vm_.Version(); }
+  // Version 4 frame scripts give numbers for truth and "#ERROR#" for a
+  // division by zero; functions (a version 5 addition) run by the newer rules
+  // even in a version 4 movie.
+  bool Swf4Rules() const { return Version() < 5 && !f_.callee; }
+  Value Truth(bool value) const { return Swf4Rules() ? Value{value ? 1.0 : 0.0} : Value{value}; }
 
   std::vector<Value> PopArgs() {
     const double count = PopNumber();
@@ -293,7 +304,9 @@ class Interpreter final : public ScriptRoots {
       if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
       if (vm_.Host().ChildClip(object, name)) return true;
     }
-    if (object->kind == ObjectKind::Array && vm_.Key(name) == "length") return true;
+    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && vm_.Key(name) == "length") {
+      return true;
+    }
     return vm_.FindInChain(object, name) != nullptr;
   }
 
@@ -306,7 +319,7 @@ class Interpreter final : public ScriptRoots {
   }
 
   std::optional<Value> SpecialName(std::string_view name) {
-    const std::string key = LowerAscii(name);
+    const std::string key = vm_.Key(name);
     if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
     if (key == "_global" && Version() >= 6) return vm_.Global();
     if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
@@ -352,6 +365,9 @@ class Interpreter final : public ScriptRoots {
   }
 
   // A name without a path, through the scope chain.
+  // A tellTarget (SetTarget) moved the actions to another timeline.
+  bool TellingTarget() const { return f_.target && original_ && f_.target != original_; }
+
   Value GetPlainVariable(std::string_view name, Object* base) {
     if (std::optional<Value> special = SpecialName(name)) return *special;
     if (base != f_.target) {
@@ -360,6 +376,15 @@ class Interpreter final : public ScriptRoots {
         return parent ? Value{parent} : Value{Undefined{}};
       }
       return vm_.GetMember(base, name);
+    }
+    if (TellingTarget()) {
+      // Under tellTarget names resolve on the target, then the globals.
+      if (LowerAscii(name) == "_parent" && f_.target->kind == ObjectKind::Clip) {
+        Object* parent = vm_.Host().ParentClip(f_.target);
+        return parent ? Value{parent} : Value{Undefined{}};
+      }
+      if (HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+      return vm_.GetMember(vm_.Global(), name);
     }
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
@@ -391,25 +416,29 @@ class Interpreter final : public ScriptRoots {
 
   static bool HasPath(std::string_view name) { return name.find_first_of(":./") != std::string_view::npos; }
 
-  // "a.b.c": the first scope whose `a` leads through `b` to an object gives c.
-  std::optional<Value> GetDottedVariable(std::string_view name) {
-    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') {
-      return std::nullopt;
-    }
+  // "a.b.c" split at its dots; empty when the name is no plain dotted path.
+  std::vector<std::string_view> DottedParts(std::string_view name) {
     std::vector<std::string_view> parts;
+    if (name.find_first_of(":/") != std::string_view::npos || name.front() == '.' || name.back() == '.') return parts;
     for (std::size_t start = 0; start <= name.size();) {
       const std::size_t dot = name.find('.', start);
       parts.push_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
       if (dot == std::string_view::npos) break;
       start = dot + 1;
     }
-    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") return std::nullopt;
+    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") parts.clear();
+    return parts;
+  }
+
+  // The object "a.b" leads to for "a.b.c", from the innermost scope that has
+  // an `a` leading there (and, with `needLast`, whose object also has c).
+  Object* DottedHolder(std::span<const std::string_view> parts, bool needLast) {
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* scope = f_.scope[i];
       if (!HasProperty(scope, parts[0])) continue;
       Value at = vm_.GetMember(scope, parts[0]);
       bool reached = true;
-      for (std::size_t k = 1; k + 1 < parts.size() && reached; ++k) {
+      for (std::size_t k = 1; k + 1 < parts.size(); ++k) {
         auto* const* object = std::get_if<Object*>(&at);
         if (!object) {
           reached = false;
@@ -418,9 +447,16 @@ class Interpreter final : public ScriptRoots {
         at = vm_.GetMember(*object, parts[k]);
       }
       auto* const* holder = std::get_if<Object*>(&at);
-      if (reached && holder) return vm_.GetMember(*holder, parts.back());
+      if (reached && holder && (!needLast || HasProperty(*holder, parts.back()))) return *holder;
     }
-    return Value{Undefined{}};
+    return nullptr;
+  }
+
+  std::optional<Value> GetDottedVariable(std::string_view name) {
+    const std::vector<std::string_view> parts = DottedParts(name);
+    if (parts.empty()) return std::nullopt;
+    Object* holder = DottedHolder(parts, true);
+    return holder ? vm_.GetMember(holder, parts.back()) : Value{Undefined{}};
   }
 
   Value GetVariable(std::string_view name) {
@@ -445,8 +481,16 @@ class Interpreter final : public ScriptRoots {
 
   void SetVariable(std::string_view name, Value value) {
     if (HasPath(name)) {
+      if (const std::vector<std::string_view> parts = DottedParts(name); !parts.empty()) {
+        if (Object* holder = DottedHolder(parts, false)) vm_.SetMember(holder, parts.back(), std::move(value));
+        return;
+      }
       auto [holder, own] = SplitPath(name);
       if (holder && !own.empty()) vm_.SetMember(holder, own, std::move(value));
+      return;
+    }
+    if (TellingTarget()) {
+      vm_.SetMember(f_.target, name, std::move(value));
       return;
     }
     for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
@@ -510,7 +554,7 @@ class Interpreter final : public ScriptRoots {
     }
     Object* prototype = vm_.NewPlain();
     vm_.Define(prototype, "constructor", Value{function}, kDontEnum);
-    vm_.Define(function, "prototype", Value{prototype}, kDontEnum);
+    vm_.Define(function, "prototype", Value{prototype}, kDontEnum | kDontDelete);
     return function;
   }
 
@@ -723,7 +767,7 @@ class Interpreter final : public ScriptRoots {
     const Value left = vm_.ToPrimitive(leftIn);
     const Value right = vm_.ToPrimitive(rightIn);
     if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
-      return std::get<std::string>(left) < std::get<std::string>(right);
+      return TextLess(std::get<std::string>(left), std::get<std::string>(right));
     }
     const double l = ToNumber(left, Version());
     const double r = ToNumber(right, Version());
@@ -784,24 +828,23 @@ class Interpreter final : public ScriptRoots {
         if (Object* clip = TargetClip()) host.Play(clip, false);
         break;
       case kAdd: {
-        const double right = PopNumber();
-        Push(PopNumber() + right);
+        const auto [left, right] = PopOperands();
+        Push(left + right);
         break;
       }
       case kSubtract: {
-        const double right = PopNumber();
-        Push(PopNumber() - right);
+        const auto [left, right] = PopOperands();
+        Push(left - right);
         break;
       }
       case kMultiply: {
-        const double right = PopNumber();
-        Push(PopNumber() * right);
+        const auto [left, right] = PopOperands();
+        Push(left * right);
         break;
       }
       case kDivide: {
-        const double right = PopNumber();
-        const double left = PopNumber();
-        if (right == 0 && Version() < 5) {
+        const auto [left, right] = PopOperands();
+        if (right == 0 && Swf4Rules()) {
           Push(std::string("#ERROR#"));
         } else {
           Push(left / right);
@@ -809,46 +852,44 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kEquals: {
-        const double right = PopNumber();
-        const double left = PopNumber();
-        Push(Version() < 5 ? Value{left == right ? 1.0 : 0.0} : Value{left == right});
+        const auto [left, right] = PopOperands();
+        Push(Truth(left == right));
         break;
       }
       case kLess: {
-        const double right = PopNumber();
-        const double left = PopNumber();
-        Push(Version() < 5 ? Value{left < right ? 1.0 : 0.0} : Value{left < right});
+        const auto [left, right] = PopOperands();
+        Push(Truth(left < right));
         break;
       }
       case kAnd: {
         const bool right = vm_.ToBool(Pop());
         const bool left = vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{left && right ? 1.0 : 0.0} : Value{left && right});
+        Push(Truth(left && right));
         break;
       }
       case kOr: {
         const bool right = vm_.ToBool(Pop());
         const bool left = vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{left || right ? 1.0 : 0.0} : Value{left || right});
+        Push(Truth(left || right));
         break;
       }
       case kNot: {
         const bool value = !vm_.ToBool(Pop());
-        Push(Version() < 5 ? Value{value ? 1.0 : 0.0} : Value{value});
+        Push(Truth(value));
         break;
       }
       case kStringEquals: {
         const std::string right = PopString();
         const bool equal = PopString() == right;
-        Push(Version() < 5 ? Value{equal ? 1.0 : 0.0} : Value{equal});
+        Push(Truth(equal));
         break;
       }
       case kStringLess:
       case kStringGreater: {
         const std::string right = PopString();
         const std::string left = PopString();
-        const bool result = action == kStringLess ? left < right : left > right;
-        Push(Version() < 5 ? Value{result ? 1.0 : 0.0} : Value{result});
+        const bool result = action == kStringLess ? TextLess(left, right) : TextLess(right, left);
+        Push(Truth(result));
         break;
       }
       case kStringLength:
@@ -863,11 +904,18 @@ class Interpreter final : public ScriptRoots {
       case kCharToAscii:
       case kMbCharToAscii: {
         const std::string text = PopString();
-        Push(text.empty() ? 0.0 : static_cast<double>(FirstCodePoint(text)));
+        // A character beyond U+FFFF starts with a surrogate, which reads as U+FFFD.
+        const std::uint32_t code = text.empty() ? 0 : FirstCodePoint(text);
+        Push(static_cast<double>(code > 0xFFFFu ? 0xFFFDu : code));
         break;
       }
       case kAsciiToChar:
-      case kMbAsciiToChar: Push(CodePointToUtf8(static_cast<std::uint32_t>(ToInt32(PopNumber())) & 0x1FFFFFu)); break;
+      case kMbAsciiToChar: {
+        // The code is a UTF-16 unit; a lone surrogate becomes U+FFFD.
+        const std::uint32_t code = static_cast<std::uint32_t>(ToInt32(PopNumber())) & 0xFFFFu;
+        Push(CodePointToUtf8(code >= 0xD800u && code <= 0xDFFFu ? 0xFFFDu : code));
+        break;
+      }
       case kPop: (void)Pop(); break;
       case kTrace: vm_.Trace(Pop()); break;
       case kToInteger: {
@@ -1017,8 +1065,8 @@ class Interpreter final : public ScriptRoots {
       }
       case kReturn: f_.result = Pop(); return Exit::Returned;
       case kModulo: {
-        const double right = PopNumber();
-        Push(std::fmod(PopNumber(), right));
+        const auto [left, right] = PopOperands();
+        Push(std::fmod(left, right));
         break;
       }
       case kNewObject: {
@@ -1034,8 +1082,13 @@ class Interpreter final : public ScriptRoots {
       }
       case kInitObject: {
         const double count = PopNumber();
+        // A count beyond the stack makes no object and takes nothing off it.
+        if (!(count >= 0) || count * 2 > static_cast<double>(stack_.size())) {
+          Push(Undefined{});
+          break;
+        }
         Object* object = vm_.NewPlain();
-        const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
+        const auto n = static_cast<std::size_t>(count);
         std::vector<std::pair<std::string, Value>> pairs;
         for (std::size_t i = 0; i < n && !stack_.empty(); ++i) {
           Value value = Pop();
@@ -1065,14 +1118,19 @@ class Interpreter final : public ScriptRoots {
         const Value leftRaw = Pop();
         const Value right = vm_.ToPrimitive(rightRaw);
         const Value left = vm_.ToPrimitive(leftRaw);
+        // A valueOf that gave another object leaves the operand to convert
+        // again from the start, by toString or valueOf.
+        const auto operand = [](const Value& primitive, const Value& raw) -> const Value& {
+          return std::holds_alternative<Object*>(primitive) ? raw : primitive;
+        };
         if (std::holds_alternative<std::string>(left) || std::holds_alternative<std::string>(right)) {
-          std::string text = vm_.ToStr(left);
-          const std::string tail = vm_.ToStr(right);
+          std::string text = vm_.ToStr(operand(left, leftRaw));
+          const std::string tail = vm_.ToStr(operand(right, rightRaw));
           if (text.size() + tail.size() <= kMaxStringBytes) text += tail;
           Push(std::move(text));
         } else {
-          const double l = vm_.ToNum(left);
-          Push(l + vm_.ToNum(right));
+          const double l = vm_.ToNum(operand(left, leftRaw));
+          Push(l + vm_.ToNum(operand(right, rightRaw)));
         }
         break;
       }
@@ -1088,7 +1146,7 @@ class Interpreter final : public ScriptRoots {
       }
       case kEquals2: {
         const Value right = Pop();
-        Push(vm_.Equals(Pop(), right));
+        Push(Truth(vm_.Equals(Pop(), right)));
         break;
       }
       case kStrictEquals: {
@@ -1166,7 +1224,7 @@ class Interpreter final : public ScriptRoots {
         auto* const* sp = std::get_if<Object*>(&superPrototype);
         prototype->proto = sp ? *sp : nullptr;
         vm_.Define(prototype, "__constructor__", superclass, kDontEnum);
-        vm_.Define(*sub, "prototype", Value{prototype}, kDontEnum);
+        vm_.Define(*sub, "prototype", Value{prototype}, kDontEnum | kDontDelete);
         break;
       }
       case kGotoFrame: {
@@ -1361,6 +1419,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   auto* const* function = std::get_if<Object*>(&functionValue);
   if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
   Object* callee = *function;
+  // A number, text or boolean as `this` is boxed.
+  if (!std::holds_alternative<Object*>(self)) {
+    if (Object* boxed = ToObject(self)) self = Value{boxed};
+  }
   auto* const* selfObject = std::get_if<Object*>(&self);
   if (callDepth >= kMaxCallDepth) throw ScriptAbort{};
   ++callDepth;
@@ -1417,10 +1479,8 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       preload(0x10, Value{super});
     }
     preload(0x40, Value{host_.RootClip()});
-    if (code.flags & 0x80) {
-      Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr;
-      preload(0x80, parent ? Value{parent} : Value{Undefined{}});
-    }
+    // A timeline without a parent takes no register: the next one moves up.
+    if (Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr) preload(0x80, Value{parent});
     preload(0x100, Value{global_});
     if (!(code.flags & 0x08)) Define(activation, "arguments", Value{arguments}, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {

@@ -11,6 +11,7 @@ namespace swf {
 namespace {
 
 using Unary = double (*)(double);
+using Binary = double (*)(double, double);
 
 }  // namespace
 
@@ -35,21 +36,26 @@ void InstallMathClass(Vm& vm) {
   for (const auto& [name, entry] : unary) {
     const Unary function = entry;
     vm.DefineMethod(math, name, [function](Vm& v, Object*, std::span<const Value> args) -> Value {
-      // Every argument converts, though only the first counts.
+      // The first two arguments convert, though only the first counts.
       double first = std::nan("");
-      for (std::size_t i = 0; i < args.size(); ++i) {
+      for (std::size_t i = 0; i < args.size() && i < 2; ++i) {
         const double number = v.ToNum(args[i]);
         if (i == 0) first = number;
       }
       return function(first);
     });
   }
-  vm.DefineMethod(math, "atan2", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return std::atan2(v.ToNum(Arg(args, 0)), v.ToNum(Arg(args, 1)));
-  });
-  vm.DefineMethod(math, "pow", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return std::pow(v.ToNum(Arg(args, 0)), v.ToNum(Arg(args, 1)));
-  });
+  // A missing argument of the two-argument functions is NaN (so pow(1) is 1,
+  // as the C library has it); the first converts before the second.
+  const std::pair<const char*, Binary> binary[] = {{"atan2", [](double y, double x) { return std::atan2(y, x); }},
+                                                   {"pow", [](double x, double y) { return std::pow(x, y); }}};
+  for (const auto& [name, entry] : binary) {
+    const Binary function = entry;
+    vm.DefineMethod(math, name, [function](Vm& v, Object*, std::span<const Value> args) -> Value {
+      const double first = args.empty() ? std::nan("") : v.ToNum(args[0]);
+      return function(first, args.size() < 2 ? std::nan("") : v.ToNum(args[1]));
+    });
+  }
   vm.DefineMethod(math, "max", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     if (args.size() < 2) return args.empty() ? -INFINITY : std::nan("");
     const double a = v.ToNum(args[0]);

@@ -96,8 +96,19 @@ void InstallObjectClass(Vm& vm) {
     property->setter = setter;
     return true;
   });
-  vm.DefineMethod(proto, "watch", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
-  vm.DefineMethod(proto, "unwatch", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  vm.DefineMethod(proto, "watch", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    Object* callback = AsObject(Arg(args, 1));
+    if (!self || args.empty() || !callback || callback->kind != ObjectKind::Function) return false;
+    std::string key = v.Key(v.ToStr(args[0]));
+    // A new watch is stored like a property, within the store's limit.
+    if (!self->watches.contains(key) && !v.Charge(key.size() + sizeof(Object::Watch))) return false;
+    self->watches[std::move(key)] = Object::Watch{callback, Arg(args, 2)};
+    return true;
+  });
+  vm.DefineMethod(proto, "unwatch", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!self || args.empty()) return false;
+    return self->watches.erase(v.Key(v.ToStr(args[0]))) > 0;
+  });
   vm.DefineMethod(object, "registerClass", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     Object* registry = AsObject(v.GetMember(v.Global(), "__registeredClasses"));
     if (!registry) {

@@ -1,5 +1,6 @@
 #include "value.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -128,6 +129,52 @@ bool ToBoolean(const Value& value, int version) {
   if (std::holds_alternative<Object*>(value)) return true;
   const double number = ToNumber(value, version);
   return number != 0 && !std::isnan(number);
+}
+
+namespace {
+
+std::uint32_t DecodeUtf8(std::string_view text, std::size_t& at) {
+  const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) & 0x3Fu : 0u; };
+  const unsigned first = static_cast<unsigned char>(text[at]);
+  std::uint32_t point = first;
+  std::size_t length = 1;
+  if (first >= 0xF0u) {
+    point = ((first & 0x07u) << 18u) | (byte(at + 1) << 12u) | (byte(at + 2) << 6u) | byte(at + 3);
+    length = 4;
+  } else if (first >= 0xE0u) {
+    point = ((first & 0x0Fu) << 12u) | (byte(at + 1) << 6u) | byte(at + 2);
+    length = 3;
+  } else if (first >= 0xC0u) {
+    point = ((first & 0x1Fu) << 6u) | byte(at + 1);
+    length = 2;
+  }
+  at = std::min(text.size(), at + length);
+  return point;
+}
+
+// The next character; a surrogate pair written as two 3-byte sequences
+// (as texts of escaped UTF-16 hold them) reads as the one character it encodes.
+std::uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
+  const std::uint32_t point = DecodeUtf8(text, at);
+  if (point < 0xD800u || point > 0xDBFFu || at >= text.size()) return point;
+  std::size_t next = at;
+  const std::uint32_t low = DecodeUtf8(text, next);
+  if (low < 0xDC00u || low > 0xDFFFu) return point;
+  at = next;
+  return 0x10000u + ((point - 0xD800u) << 10u) + (low - 0xDC00u);
+}
+
+}  // namespace
+
+bool TextLess(std::string_view left, std::string_view right) {
+  std::size_t l = 0;
+  std::size_t r = 0;
+  while (l < left.size() && r < right.size()) {
+    const std::uint32_t a = NextCodePoint(left, l);
+    const std::uint32_t b = NextCodePoint(right, r);
+    if (a != b) return a < b;
+  }
+  return l >= left.size() && r < right.size();
 }
 
 bool LooselyEqual(const Value& left, const Value& right, int version) {

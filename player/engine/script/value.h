@@ -35,6 +35,9 @@ using Value = std::variant<Undefined, Null, bool, double, std::string, Object*>;
 // them through their own methods.
 [[nodiscard]] bool LooselyEqual(const Value& left, const Value& right, int version);
 
+// Whether `left` sorts before `right` character by character (by code point).
+[[nodiscard]] bool TextLess(std::string_view left, std::string_view right);
+
 inline constexpr std::size_t kMaxStackValues = 1u << 16;
 inline constexpr std::size_t kMaxStringBytes = 1u << 20;
 inline constexpr std::size_t kMaxStackTextBytes = 16u << 20;

@@ -25,7 +25,11 @@ Value Arg(std::span<const Value> args, std::size_t index) {
 
 std::size_t Utf8Length(std::string_view text) {
   std::size_t count = 0;
-  for (const char ch : text) count += (static_cast<unsigned char>(ch) & 0xC0u) != 0x80u;
+  for (const char ch : text) {
+    const auto byte = static_cast<unsigned char>(ch);
+    // A character beyond U+FFFF (a 4-byte sequence) is two UTF-16 units.
+    count += ((byte & 0xC0u) != 0x80u) + (byte >= 0xF0u);
+  }
   return count;
 }
 
@@ -93,6 +97,10 @@ void Vm::Mark(Object* root, std::vector<Object*>& pending) {
     for (const Value& element : object->elements) PushObject(element, pending);
     for (Object* link : object->scope) PushObject(link, pending);
     for (Object* link : object->interfaces) PushObject(link, pending);
+    for (const auto& [key, watch] : object->watches) {
+      PushObject(watch.callback, pending);
+      PushObject(watch.userData, pending);
+    }
     PushObject(object->constructorOf, pending);
     PushObject(object->superHome, pending);
     PushObject(object->superThis, pending);
@@ -325,11 +333,20 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       return;
     }
   }
+  if (!object->watches.empty()) {
+    if (const auto found = object->watches.find(Key(name)); found != object->watches.end()) {
+      const Object::Watch watch = found->second;  // the callback may unwatch
+      const Value args[] = {Value{std::string(name)}, GetMember(object, name), value, watch.userData};
+      value = Call(Value{watch.callback}, Value{object}, args);
+    }
+  }
   if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
   // A setter anywhere on the chain takes the write.
   if (Property* inherited = FindInChain(object, name); inherited && inherited->setter) {
     (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
     return;
+  } else if (inherited && inherited->getter) {
+    return;  // a property with a getter and no setter is read-only, inherited or not
   }
   if (Property* own = FindOwn(object, name)) {
     if (own->flags & kReadOnly) return;
@@ -418,8 +435,9 @@ std::string Vm::ToStr(const Value& value) {
     Object* object = std::get<Object*>(value);
     if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
     const Value primitive = ToPrimitive(value, true);
-    if (std::holds_alternative<Object*>(primitive)) {
-      return std::get<Object*>(primitive)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
+    // A toString that gives no value (or an object) leaves the object unnamed.
+    if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {
+      return object->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
     }
     return ToString(primitive, version_);
   }
@@ -460,10 +478,21 @@ Object* Vm::ToObject(const Value& value) {
 bool Vm::Equals(const Value& a, const Value& b) {
   const bool aObject = std::holds_alternative<Object*>(a);
   const bool bObject = std::holds_alternative<Object*>(b);
-  if (aObject && bObject) return std::get<Object*>(a) == std::get<Object*>(b);
+  if (aObject && bObject) {
+    if (std::get<Object*>(a) == std::get<Object*>(b)) return true;
+    // Version 5 compares two objects by their values (two boxed 1s are equal).
+    if (version_ > 5) return false;
+    const Value left = ToPrimitive(a);
+    const Value right = ToPrimitive(b);
+    if (std::holds_alternative<Object*>(left) || std::holds_alternative<Object*>(right)) return left == right;
+    return Equals(left, right);
+  }
   const auto isNothing = [](const Value& v) {
     return std::holds_alternative<Undefined>(v) || std::holds_alternative<Null>(v);
   };
+  // A bare object (no valueOf to call) converts as undefined.
+  if (aObject && isNothing(b)) return isNothing(ToPrimitive(a));
+  if (bObject && isNothing(a)) return isNothing(ToPrimitive(b));
   if (isNothing(a) || isNothing(b)) return isNothing(a) && isNothing(b);
   if (aObject) {
     const Value primitive = ToPrimitive(a);
@@ -535,7 +564,15 @@ void Vm::Trace(const Value& value) {
     return;
   }
   // The log breaks lines at CR as well as LF: each piece is a line.
-  const std::string text = ToStr(value);
+  std::string text;
+  try {
+    text = ToStr(value);
+  } catch (const ScriptThrow&) {
+    // A conversion that throws still prints, as an unnamed object, before
+    // the exception goes on.
+    trace_("[type Object]");
+    throw;
+  }
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find_first_of("\r\n", start);

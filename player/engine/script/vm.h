@@ -82,7 +82,14 @@ class Object {
   Object* superHome = nullptr;
   Object* superThis = nullptr;
   std::unique_ptr<NativeState> state;  // built-in classes' own data
-  bool marked = false;                 // reached by the running collection
+  // Object.watch: the function called (with its extra argument) before a
+  // property of that name is set, which decides the value stored. By key.
+  struct Watch {
+    Object* callback = nullptr;
+    Value userData;
+  };
+  std::map<std::string, Watch, std::less<>> watches;
+  bool marked = false;  // reached by the running collection
 };
 
 // The drawing methods of clips, with their arguments in pixels (colours as
@@ -329,7 +336,7 @@ void InstallXmlClasses(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
-// Characters (code points) of a UTF-8 text.
+// Length of a UTF-8 text in UTF-16 units, as the player counts characters.
 std::size_t Utf8Length(std::string_view text);
 std::int32_t ToInt32(double number);
 
