@@ -18,17 +18,11 @@ std::uint32_t PremultipliedOf(Rgba color) {
   return std::uint32_t{color.a} << 24 | scale(color.r) << 16 | scale(color.g) << 8 | scale(color.b);
 }
 
-std::optional<Matrix> Inverse(const Matrix& m) {
+// Fills drawn through a matrix that flattens them to a line or a point draw nothing.
+std::optional<Matrix> InverseIfRegular(const Matrix& m) {
   const double determinant = m.a * m.d - m.b * m.c;
   if (!std::isfinite(determinant) || std::fabs(determinant) < 1e-12) return std::nullopt;
-  Matrix inverse;
-  inverse.a = m.d / determinant;
-  inverse.b = -m.b / determinant;
-  inverse.c = -m.c / determinant;
-  inverse.d = m.a / determinant;
-  inverse.tx = -(inverse.a * m.tx + inverse.c * m.ty);
-  inverse.ty = -(inverse.b * m.tx + inverse.d * m.ty);
-  return inverse;
+  return Inverse(m);
 }
 
 double ToLinear(double channel) {
@@ -64,7 +58,7 @@ GradientPaint::GradientPaint(const Gradient& gradient, const Matrix& toSurface, 
     : kind_(gradient.kind), spread_(gradient.spread), focal_(std::clamp(gradient.focal, -0.98, 0.98)) {
   Matrix square;
   square.a = square.d = kGradientHalfSize;
-  const std::optional<Matrix> inverse = Inverse(toSurface.Then(gradient.matrix).Then(square));
+  const std::optional<Matrix> inverse = InverseIfRegular(toSurface.Then(gradient.matrix).Then(square));
   singular_ = !inverse;
   if (inverse) toGradient_ = *inverse;
   std::vector<GradientStop> stops = gradient.stops;
@@ -155,7 +149,7 @@ void GradientPaint::ShadeSpread(int x, int y, int count, std::uint32_t* out) con
 
 BitmapPaint::BitmapPaint(const BitmapFill& fill, const Matrix& toSurface, const ColorTransform& colors)
     : bitmap_(*fill.bitmap), repeat_(fill.repeat), smooth_(fill.smooth), colors_(colors) {
-  const std::optional<Matrix> inverse = Inverse(toSurface.Then(fill.matrix));
+  const std::optional<Matrix> inverse = InverseIfRegular(toSurface.Then(fill.matrix));
   singular_ = !inverse || bitmap_.pixels.empty();
   if (inverse) toBitmap_ = *inverse;
   constexpr double kLimit = 1e6;  // steps past this cross the bitmap thousands of times a pixel

@@ -832,20 +832,6 @@ namespace swf {
 
 namespace {
 
-Matrix Inverse(const Matrix& m) {
-  const double det = m.a * m.d - m.b * m.c;
-  if (det == 0) return Matrix{0, 0, 0, 0, -m.tx, -m.ty};
-  Matrix r;
-  r.a = m.d / det;
-  r.b = -m.b / det;
-  r.c = -m.c / det;
-  r.d = m.a / det;
-  r.tx = -(r.a * m.tx + r.c * m.ty);
-  r.ty = -(r.b * m.tx + r.d * m.ty);
-  return r;
-}
-
-Point Apply(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
 
 // The box around a rectangle after a matrix, added to `bounds` (min x, min y,
 // max x, max y); `any` says whether bounds held something before.

@@ -47,21 +47,6 @@ constexpr std::array<ButtonEventInfo, 7> kButtonEvents{{
 
 constexpr std::uint32_t kButtonClipEvents = 0x400u | 0x800u | 0x1000u | 0x2000u | 0x4000u | 0x8000u | 0x10000u;
 
-Matrix Inverted(const Matrix& m) {
-  const double det = m.a * m.d - m.b * m.c;
-  if (det == 0) return Matrix{0, 0, 0, 0, 0, 0};
-  Matrix r;
-  r.a = m.d / det;
-  r.b = -m.b / det;
-  r.c = -m.c / det;
-  r.d = m.a / det;
-  r.tx = -(r.a * m.tx + r.c * m.ty);
-  r.ty = -(r.b * m.tx + r.d * m.ty);
-  return r;
-}
-
-Point Mapped(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
-
 // Every clip, button and field under `timeline`, parents before children.
 void CollectDisplayed(const std::shared_ptr<TimelineInstance>& timeline,
                       std::vector<std::shared_ptr<TimelineInstance>>& into, int nesting = 0) {
@@ -126,7 +111,7 @@ bool Stage::ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toSta
     if (character == movie_.characters.end()) continue;
     const Matrix m = toStage.Then(record.matrix);
     if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
-      const Point local = Mapped(Inverted(m), x, y);
+      const Point local = Apply(Inverse(m), x, y);
       if (ShapeContains(**shape, local.x, local.y)) return true;
     } else if (const auto* timeline = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
       // A sprite as hit area: the shapes its first frame places.
@@ -137,7 +122,7 @@ bool Stage::ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toSta
         if (inner == movie_.characters.end()) continue;
         const auto* innerShape = std::get_if<std::shared_ptr<const Shape>>(&inner->second);
         if (!innerShape) continue;
-        const Point local = Mapped(Inverted(m.Then(place->matrix.value_or(Matrix{}))), x, y);
+        const Point local = Apply(Inverse(m.Then(place->matrix.value_or(Matrix{}))), x, y);
         if (ShapeContains(**innerShape, local.x, local.y)) return true;
       }
     }
@@ -149,7 +134,7 @@ bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage,
   if (!object.placement.visible || object.placement.clipDepth) return false;
   const Matrix m = toStage.Then(object.placement.matrix);
   if (object.shape) {
-    const Point local = Mapped(Inverted(m), x, y);
+    const Point local = Apply(Inverse(m), x, y);
     return ShapeContains(*object.shape, local.x, local.y);
   }
   return object.sprite && ShowsPoint(*object.sprite, m, x, y, nesting + 1);
@@ -157,7 +142,7 @@ bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage,
 
 bool Stage::ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting) {
   if (nesting > kMaxSpriteNesting + 1) return false;
-  const Point local = Mapped(Inverted(toStage), x, y);
+  const Point local = Apply(Inverse(toStage), x, y);
   if (timeline.text) {
     const TextField& field = *timeline.text;
     return local.x >= field.minX && local.x <= field.maxX && local.y >= field.minY && local.y <= field.maxY;
@@ -383,7 +368,7 @@ void Stage::PointerIn(Object* clip, double& x, double& y) {
   const auto timeline = TimelineOf(clip);
   x = y = 0;
   if (!timeline) return;
-  const Point local = Mapped(Inverted(GlobalMatrix(*timeline)), pointer_.x, pointer_.y);
+  const Point local = Apply(Inverse(GlobalMatrix(*timeline)), pointer_.x, pointer_.y);
   x = local.x / 20;
   y = local.y / 20;
 }

@@ -45,6 +45,10 @@ struct Point {
   double x = 0, y = 0;
 };
 
+// The matrix that undoes `m` (a singular one keeps only the undone move).
+[[nodiscard]] Matrix Inverse(const Matrix& m);
+[[nodiscard]] Point Apply(const Matrix& m, double x, double y);
+
 // A straight (control unused) or quadratic edge, in twips.
 struct Segment {
   Point from, control, to;

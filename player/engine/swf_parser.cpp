@@ -30,6 +30,21 @@ Matrix Matrix::Then(const Matrix& inner) const {
   return m;
 }
 
+Matrix Inverse(const Matrix& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return Matrix{0, 0, 0, 0, -m.tx, -m.ty};
+  Matrix r;
+  r.a = m.d / det;
+  r.b = -m.b / det;
+  r.c = -m.c / det;
+  r.d = m.a / det;
+  r.tx = -(r.a * m.tx + r.c * m.ty);
+  r.ty = -(r.b * m.tx + r.d * m.ty);
+  return r;
+}
+
+Point Apply(const Matrix& m, double x, double y) { return {m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
+
 ColorTransform ColorTransform::Then(const ColorTransform& inner) const {
   ColorTransform t;
   t.mr = mr * inner.mr;
