@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "text/text_field.h"
 #include "vm.h"
 
 namespace swf {
@@ -219,21 +220,6 @@ void InstallStageMembers(Vm& vm, Object* stage) {
 
 // ExternalInterface without a hosting page: not available, calls fail; its
 // helpers that write values as the XML of external calls work.
-std::string EscapeXmlText(std::string_view text) {
-  std::string out;
-  for (const char ch : text) {
-    switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += ch;
-    }
-  }
-  return out;
-}
-
 std::string UnescapeXmlText(std::string_view text) {
   static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities{
       {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}}};
@@ -258,7 +244,7 @@ Value EscapedOrNull(Vm& vm, std::span<const Value> args, bool escape) {
   if (args.empty()) return Null{};
   const std::string text = vm.ToStr(args[0]);
   if (text.empty()) return Null{};
-  return escape ? EscapeXmlText(text) : UnescapeXmlText(text);
+  return escape ? EscapeHtml(text) : UnescapeXmlText(text);
 }
 
 constexpr int kMaxExternalDepth = 32;
@@ -295,7 +281,7 @@ std::string ValueToXml(Vm& vm, const Value& value, int depth) {
   if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "<true/>" : "<false/>";
   if (const double* number = std::get_if<double>(&value)) return "<number>" + NumberToString(*number) + "</number>";
   if (const std::string* text = std::get_if<std::string>(&value)) {
-    return "<string>" + (text->empty() ? std::string("null") : EscapeXmlText(*text)) + "</string>";
+    return "<string>" + (text->empty() ? std::string("null") : EscapeHtml(*text)) + "</string>";
   }
   Object* object = AsObject(value);
   if (!object || object->kind == ObjectKind::Function) return "<null/>";

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "text/text_field.h"
 #include "vm.h"
 
 namespace swf {
@@ -143,24 +144,6 @@ void InsertChild(Object* parent, std::size_t index, Object* child) {
 
 // ---- Entities
 
-void AppendCodePoint(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // The character an entity's name (between '&' and ';') stands for.
 std::optional<std::string> EntityText(std::string_view name) {
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kNamed{
@@ -183,7 +166,7 @@ std::optional<std::string> EntityText(std::string_view name) {
   }
   if (code == 0 || code > 0x10FFFF) return std::nullopt;
   std::string text;
-  AppendCodePoint(text, code);
+  AppendUtf8(text, code);
   return text;
 }
 

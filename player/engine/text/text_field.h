@@ -80,6 +80,9 @@ struct TextField {
 // The text of a value of "htmlText": the characters between the tags, with
 // <br> and the end of <p> and <li> as '\r' and the entities read.
 [[nodiscard]] std::string HtmlToPlainText(std::string_view html, bool condenseWhite);
+// Text with & < > " ' written as entities, as HTML and XML text take it.
 [[nodiscard]] std::string EscapeHtml(std::string_view text);
+// A code point as UTF-8 (up to four bytes).
+void AppendUtf8(std::string& out, std::uint32_t point);
 
 }  // namespace swf
