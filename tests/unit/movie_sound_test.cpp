@@ -429,5 +429,33 @@ TEST(ScriptSounds, StopAndStopAllSoundsSilenceWhatScriptsStarted) {
   }
 }
 
+// A Sound follows its clip by path: one made from text looks the path up from
+// the timeline using it, one made from a clip finds a clip made again at the
+// same place after the first was removed; while no clip is there it reports nothing.
+TEST(ScriptSounds, ASoundFindsItsClipByPathAtEachUse) {
+  constexpr std::uint8_t kCallFunction = 0x3D;
+  const auto makeClip = [](Actions& a) {
+    a.PushInt(1).PushString("mc").PushInt(2).PushString("createEmptyMovieClip").Raw(kCallFunction).Pop();
+  };
+  const auto traceVolume = [](Actions& a, std::string_view sound) {
+    a.PushInt(0).PushString(sound).Raw(kGetVariable).PushString("getVolume").Raw(kCallMethod).Trace();
+  };
+  Actions script;
+  script.PushString("byPath").PushString("mc").PushInt(1).PushString("Sound").Raw(kNewObject).SetVariable();
+  traceVolume(script, "byPath");
+  makeClip(script);
+  script.PushString("byClip").PushString("mc").Raw(kGetVariable).PushInt(1).PushString("Sound").Raw(kNewObject);
+  script.SetVariable();
+  script.PushDouble(40).PushInt(1).PushString("byClip").Raw(kGetVariable).PushString("setVolume").Raw(kCallMethod).Pop();
+  traceVolume(script, "byPath");
+  script.PushInt(0).PushString("mc").Raw(kGetVariable).PushString("removeMovieClip").Raw(kCallMethod).Pop();
+  traceVolume(script, "byClip");
+  makeClip(script);
+  traceVolume(script, "byClip");
+  ScriptSoundMovie m;
+  LoadScriptSoundMovie(m, script);
+  EXPECT_EQ(m.traced, (std::vector<std::string>{"undefined", "40", "undefined", "100"}));
+}
+
 }  // namespace
 }  // namespace swf::testing

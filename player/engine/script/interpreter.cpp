@@ -172,6 +172,7 @@ class Interpreter final : public ScriptRoots {
     for (const Value& value : stack_) add(value);
     add(f_.result);
   }
+  [[nodiscard]] Object* CurrentTarget() const override { return f_.target; }
 
   // Runs [start, end); a branch out of it ends the run with `next` at the target.
   Exit Run(std::size_t start, std::size_t end, std::size_t& next) {

@@ -21,33 +21,6 @@ std::string LowerText(std::string_view text) {
   return lower;
 }
 
-// The clip a slash or dot path names, from `from` ("/a/b", "../c", "_root.a").
-Object* ClipAtPath(Vm& vm, Object* from, std::string_view path) {
-  DisplayHost& host = vm.Host();
-  Object* at = from;
-  if (!path.empty() && path[0] == '/') {
-    at = host.RootClip();
-    path.remove_prefix(1);
-  }
-  while (!path.empty() && at) {
-    const std::size_t end = std::min(path.find_first_of("./"), path.size());
-    const std::string part(path.substr(0, end));
-    path.remove_prefix(std::min(end + 1, path.size()));
-    if (part.empty()) continue;
-    const std::string lower = LowerText(part);
-    if (lower == "..") {
-      at = host.ParentClip(at);
-    } else if (lower == "_root" || lower == "_level0") {
-      at = host.RootClip();
-    } else if (lower == "_parent") {
-      at = host.ParentClip(at);
-    } else {
-      at = host.ChildClip(at, part);
-    }
-  }
-  return at;
-}
-
 void Goto(Vm& vm, Object* self, Value frame, bool play) {
   if (!IsClip(self)) return;
   // "path:frame" names the frame of another clip.
@@ -98,6 +71,32 @@ Object* InitObject(std::span<const Value> args, std::size_t index) {
 Value ClipOrUndefined(Object* clip) { return clip ? Value{clip} : Value{Undefined{}}; }
 
 }  // namespace
+
+Object* ClipAtPath(Vm& vm, Object* from, std::string_view path) {
+  DisplayHost& host = vm.Host();
+  Object* at = from;
+  if (!path.empty() && path[0] == '/') {
+    at = host.RootClip();
+    path.remove_prefix(1);
+  }
+  while (!path.empty() && at) {
+    const std::size_t end = std::min(path.find_first_of("./"), path.size());
+    const std::string part(path.substr(0, end));
+    path.remove_prefix(std::min(end + 1, path.size()));
+    if (part.empty()) continue;
+    const std::string lower = LowerText(part);
+    if (lower == "..") {
+      at = host.ParentClip(at);
+    } else if (lower == "_root" || lower == "_level0") {
+      at = host.RootClip();
+    } else if (lower == "_parent") {
+      at = host.ParentClip(at);
+    } else {
+      at = host.ChildClip(at, part);
+    }
+  }
+  return at;
+}
 
 void InstallMovieClipClass(Vm& vm) {
   Object* proto = vm.NewPlain();

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "vm.h"
 
@@ -15,7 +17,13 @@ struct SoundState final : NativeState {
   void AddReferences(std::vector<Object*>& out) const override {
     if (clip) out.push_back(clip);
   }
-  Object* clip = nullptr;  // the clip whose sounds it controls
+  // The clip whose sounds it controls is found again at each use: by the clip
+  // it was given while that clip lives, otherwise by the clip's full path, so
+  // a Sound outlives its clip's removal and finds a clip later made at the
+  // same place. A path given as text is followed from the timeline whose
+  // actions use the Sound.
+  Object* clip = nullptr;  // the clip it was made with, if given one
+  std::string path;
   bool global = true;      // made without a clip: the whole movie's sound
   bool attached = false;
   std::uint16_t sound = 0;
@@ -30,26 +38,39 @@ SoundState* StateOf(Object* self) {
   return self ? dynamic_cast<SoundState*>(self->state.get()) : nullptr;
 }
 
-// The levels the Sound's clip has now; false when it has no clip on the stage.
+bool IsLiveClip(const Object* object) {
+  return object && object->kind == ObjectKind::Clip && !object->clip.expired();
+}
+
+// The owner of the Sound's sounds now: null for the whole movie's, nothing
+// when its clip is not on the stage.
+std::optional<Object*> OwnerOf(Vm& vm, Object* self) {
+  const SoundState* state = StateOf(self);
+  if (!state) return std::nullopt;
+  if (state->global) return nullptr;
+  // A removed clip's object may outlive it: the stage says whether it is still shown.
+  SoundTransform probe;
+  if (IsLiveClip(state->clip) && vm.Host().GetSoundLevels(state->clip, probe)) return state->clip;
+  Object* from = state->clip ? nullptr : vm.CurrentTarget();
+  Object* found = ClipAtPath(vm, from ? from : vm.Host().RootClip(), state->path);
+  if (!IsLiveClip(found)) return std::nullopt;
+  return found;
+}
+
+// The levels the Sound's owner has now; false when its clip is not on the stage.
 bool LevelsOf(Vm& vm, Object* self, SoundTransform& levels) {
-  const SoundState* state = StateOf(self);
-  if (!state) return false;
-  if (state->global) return vm.Host().GetSoundLevels(nullptr, levels);
-  return state->clip && vm.Host().GetSoundLevels(state->clip, levels);
+  const std::optional<Object*> owner = OwnerOf(vm, self);
+  return owner && vm.Host().GetSoundLevels(*owner, levels);
 }
 
-Object* ClipOf(Object* self) {
-  const SoundState* state = StateOf(self);
-  return state && !state->global ? state->clip : nullptr;
-}
-
-// Runs `change` on the clip's levels and stores them; nothing without a clip.
+// Runs `change` on the owner's levels and stores them; nothing without a clip.
 template <typename Change>
 Value ChangeLevels(Vm& vm, Object* self, Change&& change) {
+  const std::optional<Object*> owner = OwnerOf(vm, self);
   SoundTransform levels;
-  if (!LevelsOf(vm, self, levels)) return Undefined{};
+  if (!owner || !vm.Host().GetSoundLevels(*owner, levels)) return Undefined{};
   change(levels);
-  vm.Host().SetSoundLevels(ClipOf(self), levels);
+  vm.Host().SetSoundLevels(*owner, levels);
   return Undefined{};
 }
 
@@ -91,7 +112,9 @@ Value Duration(Object* self) {
 Value Position(Vm& vm, Object* self) {
   const SoundState* state = StateOf(self);
   if (!state || !state->attached) return Undefined{};
-  const std::optional<double> played = vm.Host().ScriptSoundMillis(ClipOf(self), state->sound);
+  const std::optional<Object*> owner = OwnerOf(vm, self);
+  if (!owner) return Undefined{};
+  const std::optional<double> played = vm.Host().ScriptSoundMillis(*owner, state->sound);
   return played ? std::round(*played) : 0.0;
 }
 
@@ -102,7 +125,8 @@ Value CheckCompletion(Vm& vm, std::span<const Value> args) {
   auto* const* self = std::get_if<Object*>(&given);
   SoundState* state = self ? StateOf(*self) : nullptr;
   if (!state) return Undefined{};
-  if (state->attached && vm.Host().ScriptSoundMillis(ClipOf(*self), state->sound)) return Undefined{};
+  const std::optional<Object*> owner = OwnerOf(vm, *self);
+  if (state->attached && owner && vm.Host().ScriptSoundMillis(*owner, state->sound)) return Undefined{};
   const int timer = state->completionTimer;
   state->completionTimer = 0;
   std::erase_if(vm.timers, [timer](const Vm::Timer& t) { return t.id == timer; });
@@ -132,7 +156,9 @@ Value Start(Vm& vm, Object* self, std::span<const Value> args, Object* checker) 
   if (!std::isfinite(offset) || offset < 0) offset = 0;
   double loops = vm.ToNum(Arg(args, 1));
   if (!std::isfinite(loops) || loops < 1) loops = 1;
-  vm.Host().StartScriptSound(ClipOf(self), state->sound, offset, static_cast<int>(std::min(loops, 65535.0)));
+  const std::optional<Object*> owner = OwnerOf(vm, self);
+  if (!owner) return Undefined{};
+  vm.Host().StartScriptSound(*owner, state->sound, offset, static_cast<int>(std::min(loops, 65535.0)));
   WatchForCompletion(vm, self, *state, checker);
   return Undefined{};
 }
@@ -144,7 +170,8 @@ Value Stop(Vm& vm, Object* self, std::span<const Value> args) {
     double millis = 0;
     if (!vm.Host().FindExportedSound(vm.ToStr(args[0]), id, millis)) return Undefined{};
   }
-  vm.Host().StopScriptSound(ClipOf(self), id);
+  const std::optional<Object*> owner = OwnerOf(vm, self);
+  if (owner) vm.Host().StopScriptSound(*owner, id);
   return Undefined{};
 }
 
@@ -169,19 +196,29 @@ Value Construct(Vm& vm, Object* self, std::span<const Value> args) {
   if (!std::holds_alternative<Undefined>(target) && !std::holds_alternative<Null>(target)) {
     state->global = false;
     auto* const* object = std::get_if<Object*>(&target);
-    if (object && *object && (*object)->kind == ObjectKind::Clip) {
+    if (object && IsLiveClip(*object)) {
       state->clip = *object;
+      state->path = vm.Host().TargetPath(*object);
     } else {
-      (void)vm.ToStr(target);  // a path given as text is read, as the platform does
+      // Anything else names a clip by its path from the timeline making the Sound.
+      state->path = vm.ToStr(target);
     }
   }
   self->state = std::move(state);
   return Undefined{};
 }
 
-void DefineGetter(Vm& vm, Object* proto, std::string_view name, NativeFunction getter) {
+// A read-only report of the Sound: a value stored under its name is kept on
+// the Sound itself, shadowing the report until deleted.
+void DefineReport(Vm& vm, Object* proto, std::string_view name, NativeFunction getter) {
   vm.Define(proto, name, Undefined{});
-  if (Property* property = vm.FindOwn(proto, name)) property->getter = vm.NewNative(std::move(getter));
+  Property* property = vm.FindOwn(proto, name);
+  if (!property) return;
+  property->getter = vm.NewNative(std::move(getter));
+  property->setter = vm.NewNative([key = std::string(name)](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (self) v.Define(self, key, Arg(args, 0), 0);
+    return Undefined{};
+  });
 }
 
 }  // namespace
@@ -226,11 +263,11 @@ void InstallSoundClass(Vm& vm) {
   vm.DefineMethod(proto, "getPosition",
                   [](Vm& v, Object* self, std::span<const Value>) -> Value { return Position(v, self); });
   // Sounds come from the movie's own library: nothing loads from elsewhere.
-  for (const char* name : {"loadSound", "getBytesLoaded", "getBytesTotal"}) {
+  for (const char* name : {"loadSound", "getBytesLoaded", "getBytesTotal", "setDuration", "setPosition"}) {
     vm.DefineMethod(proto, name, [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
   }
-  DefineGetter(vm, proto, "duration", [](Vm&, Object* self, std::span<const Value>) -> Value { return Duration(self); });
-  DefineGetter(vm, proto, "position",
+  DefineReport(vm, proto, "duration", [](Vm&, Object* self, std::span<const Value>) -> Value { return Duration(self); });
+  DefineReport(vm, proto, "position",
                [](Vm& v, Object* self, std::span<const Value>) -> Value { return Position(v, self); });
 }
 

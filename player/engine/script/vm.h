@@ -175,6 +175,8 @@ class DisplayHost {
 class ScriptRoots {
  public:
   virtual void AddRoots(std::vector<Object*>& out) const = 0;
+  // The timeline the running actions address (tellTarget included).
+  [[nodiscard]] virtual Object* CurrentTarget() const = 0;
 
  protected:
   ~ScriptRoots() = default;
@@ -271,6 +273,10 @@ class Vm {
   std::size_t Collect();
   // The interpreters running now, outermost first.
   std::vector<const ScriptRoots*> runningInterpreters;
+  // The timeline of the innermost running actions; null when none run.
+  [[nodiscard]] Object* CurrentTarget() const {
+    return runningInterpreters.empty() ? nullptr : runningInterpreters.back()->CurrentTarget();
+  }
   [[nodiscard]] bool CollectionDue() const;
   std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
   // Texts and element slots stored in objects; past kMaxStoredBytes a store
@@ -327,6 +333,8 @@ void InstallMathClass(Vm& vm);
 void InstallDateClass(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallMovieClipClass(Vm& vm);
+// The clip a slash or dot path names, from `from` ("/a/b", "../c", "_root.a"); null when none.
+Object* ClipAtPath(Vm& vm, Object* from, std::string_view path);
 // Key, Mouse, System, XML, Sound, ...: the rest of the platform's globals.
 void InstallPlatformObjects(Vm& vm);
 void InstallSoundClass(Vm& vm);
