@@ -172,7 +172,8 @@ void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
   if (timeline->playing && timeline->FrameCount() > 1) {
     const int next = timeline->frame + 1;
     if (next >= timeline->FrameCount()) {
-      ChangeFrame(timeline, 0);  // the end of a timeline loops to its start
+      // The end of a timeline loops to its start.
+      if (timeline->Definition().loops) ChangeFrame(timeline, 0);
     } else {
       timeline->frame = next;
       EnterFrame(timeline, next, true);

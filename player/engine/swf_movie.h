@@ -201,6 +201,7 @@ struct Timeline {
   std::vector<std::uint32_t> frameStarts;
   std::map<std::string, int> labels;     // lower-cased ASCII label -> 0-based frame
   std::optional<StreamHead> streamHead;  // the format of its StreamBlockTags
+  bool loops = true;  // its end goes back to its first frame (a sprite's may not)
 
   [[nodiscard]] int FrameCount() const { return static_cast<int>(frameStarts.size()); }
   [[nodiscard]] std::span<const ControlTag> FrameTags(int frame) const;

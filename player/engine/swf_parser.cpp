@@ -790,12 +790,16 @@ class MovieParser {
  public:
   explicit MovieParser(Movie& movie) : movie_(movie) {}
 
-  void ReadTimeline(ByteReader& reader, Timeline& timeline, bool root) {
+  // Reads a timeline's tags; false when they stop without an End tag (the
+  // timeline is cut short: the rest of it never arrived).
+  bool ReadTimeline(ByteReader& reader, Timeline& timeline, bool root) {
     std::uint32_t frameStart = 0;
     bool full = false;
+    bool ended = false;
     while (!full) {
       const std::optional<RawTag> tag = NextTag(reader);
-      if (!tag || tag->code == kEnd) break;
+      ended = tag && tag->code == kEnd;
+      if (!tag || ended) break;
       ByteReader body(tag->body);
       switch (tag->code) {
         case kShowFrame:
@@ -874,6 +878,7 @@ class MovieParser {
           break;
       }
     }
+    const int shownFrames = timeline.FrameCount();
     if (timeline.tags.size() > frameStart || timeline.frameStarts.empty()) {
       if (full) {
         timeline.tags.resize(frameStart);
@@ -881,6 +886,11 @@ class MovieParser {
         timeline.frameStarts.push_back(frameStart);
       }
     }
+    // Tags after the last ShowFrame still run as a last frame, but only frames
+    // that were shown count for looping; a timeline whose End never came
+    // waits at its last frame for the rest, as one still loading does.
+    timeline.loops = (ended || full) && shownFrames > 1;
+    return ended || full;
   }
 
  private:
@@ -1038,7 +1048,7 @@ class MovieParser {
     (void)body.U16();  // frame count as declared; the ShowFrame tags decide
     if (body.Failed()) return;
     auto sprite = std::make_shared<Timeline>();
-    ReadTimeline(body, *sprite, false);
+    (void)ReadTimeline(body, *sprite, false);
     movie_.characters.insert_or_assign(id, std::shared_ptr<const Timeline>(std::move(sprite)));
   }
 
@@ -1120,7 +1130,8 @@ std::optional<Movie> ParseMovie(std::span<const std::uint8_t> file) {
   movie.frameRate = (rate >> 8) + (rate & 0xFFu) / 256.0;
   movie.headerFrameCount = reader.U16();
   if (reader.Failed()) return std::nullopt;
-  MovieParser(movie).ReadTimeline(reader, movie.root, true);
+  (void)MovieParser(movie).ReadTimeline(reader, movie.root, true);
+  movie.root.loops = true;  // the movie itself loops whatever its end looks like
   return movie;
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "movie_player.h"
@@ -117,6 +119,42 @@ TEST(MovieTimeline, SpritesLoopTheirOwnTimelinesWhileTheRootStands) {
     player.Advance();
   }
   EXPECT_EQ(player.CurrentFrame(), 1);
+}
+
+// How a sprite's tag list ends decides its looping: only a sprite whose End
+// tag came and that shows more than one frame loops; tags after its last
+// ShowFrame run once as a last frame; one cut short waits at its last frame.
+TEST(MovieTimeline, ASpriteLoopsOnlyWhenItEndedAndShowsSeveralFrames) {
+  struct Case {
+    const char* name;
+    bool secondShowFrame;
+    bool endTag;
+    std::vector<std::string> traced;  // over four frames of the movie
+  };
+  const Case cases[] = {
+      {"Ended", true, true, {"1", "2", "1", "2"}},
+      {"CutShort", true, false, {"1", "2"}},
+      {"TrailingActionsEnded", false, true, {"1", "2"}},
+      {"TrailingActionsCutShort", false, false, {"1", "2"}},
+  };
+  for (const Case& c : cases) {
+    SpriteBuilder sprite;
+    sprite.DoAction(Actions().PushString("1").Trace()).ShowFrame();
+    sprite.DoAction(Actions().PushString("2").Trace());
+    if (c.secondShowFrame) sprite.ShowFrame();
+    MovieBuilder movie(10, 10);
+    Bytes body = {1, 0, 2, 0};  // sprite 1, two frames declared
+    body.insert(body.end(), sprite.TagBytes().begin(), sprite.TagBytes().end());
+    if (c.endTag) body.insert(body.end(), {0, 0});
+    movie.Tag(39, body);
+    movie.Place(1, 1).ShowFrame(4);
+    MoviePlayer player;
+    std::vector<std::string> traced;
+    player.SetTraceSink([&traced](std::string_view line) { traced.emplace_back(line); });
+    LoadOrFail(player, movie.Build());
+    for (int i = 0; i < 3; ++i) player.Advance();
+    EXPECT_EQ(traced, c.traced) << c.name;
+  }
 }
 
 TEST(MovieTimeline, StopInsideASpriteStopsOnlyThatSprite) {
