@@ -21,6 +21,39 @@ std::optional<ScaleMode> ParseScaleMode(std::string_view text) {
   return std::nullopt;
 }
 
+std::string_view ScaleModeName(ScaleMode scale) {
+  switch (scale) {
+    case ScaleMode::ExactFit: return "exactFit";
+    case ScaleMode::NoScale: return "noScale";
+    case ScaleMode::NoBorder: return "noBorder";
+    case ScaleMode::ShowAll: break;
+  }
+  return "showAll";
+}
+
+StageAlignment ParseStageAlignment(std::string_view letters) {
+  StageAlignment align;
+  for (const char letter : letters) {
+    switch (letter) {
+      case 'T': case 't': align.top = true; break;
+      case 'B': case 'b': align.bottom = true; break;
+      case 'L': case 'l': align.left = true; break;
+      case 'R': case 'r': align.right = true; break;
+      default: break;
+    }
+  }
+  return align;
+}
+
+std::string StageAlignmentLetters(const StageAlignment& align) {
+  std::string letters;
+  if (align.top) letters += 'T';
+  if (align.bottom) letters += 'B';
+  if (align.left) letters += 'L';
+  if (align.right) letters += 'R';
+  return letters;
+}
+
 struct MoviePlayer::State final : Stage::SoundPort {
   std::unique_ptr<Stage> stage;
   // The last FlashVars text: it also reaches every movie loaded later, as the
@@ -243,7 +276,10 @@ void MoviePlayer::Advance() {
 
 void MoviePlayer::PointerMove(double x, double y, int width, int height, ScaleMode scale) {
   if (!state_->stage) return;
-  const std::optional<Matrix> toSurface = StageToSurface(state_->stage->GetMovie(), width, height, scale);
+  Stage& stage = *state_->stage;
+  stage.NoteViewport(width, height, scale);
+  const std::optional<Matrix> toSurface =
+      StageToSurface(stage.GetMovie(), width, height, stage.ScaleFor(scale), stage.Alignment());
   if (!toSurface) return;
   const Matrix& m = *toSurface;  // only scales and moves
   if (m.a == 0 || m.d == 0) return;
@@ -298,10 +334,12 @@ std::vector<FsCommand> MoviePlayer::TakeFsCommands() {
 }
 
 void MoviePlayer::Render(const Surface& target, ScaleMode scale) const {
+  if (state_->stage) state_->stage->NoteViewport(target.width, target.height, scale);
   state_->renderer.RenderWhole(state_->stage.get(), target, scale, state_->rasterizer);
 }
 
 std::span<const PixelRect> MoviePlayer::RenderChanges(const Surface& target, ScaleMode scale) {
+  if (state_->stage) state_->stage->NoteViewport(target.width, target.height, scale);
   return state_->renderer.RenderChanges(state_->stage.get(), target, scale, state_->rasterizer);
 }
 

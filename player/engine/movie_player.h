@@ -23,6 +23,19 @@ enum class ScaleMode { ShowAll, ExactFit, NoScale, NoBorder };
 
 // "ShowAll", "ExactFit", "NoScale", "NoBorder" in any letter case; nothing else.
 [[nodiscard]] std::optional<ScaleMode> ParseScaleMode(std::string_view text);
+// The name scripts see for a scale mode ("showAll", "exactFit", "noScale", "noBorder").
+[[nodiscard]] std::string_view ScaleModeName(ScaleMode scale);
+
+// Where the movie sits in a window it does not fill: the edges it keeps to
+// (neither of a pair: centred).
+struct StageAlignment {
+  bool top = false, bottom = false, left = false, right = false;
+  friend bool operator==(const StageAlignment&, const StageAlignment&) = default;
+};
+// The letters T, B, L and R in any order and case; other characters are ignored.
+[[nodiscard]] StageAlignment ParseStageAlignment(std::string_view letters);
+// The letters scripts read back: "T" or "B" before "L" or "R" ("TL", "B", "").
+[[nodiscard]] std::string StageAlignmentLetters(const StageAlignment& align);
 
 // A 32-bit top-down pixel buffer as a Windows DIB section lays it out:
 // each pixel is 0xAARRGGBB in a little-endian word (bytes B, G, R, A).

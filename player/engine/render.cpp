@@ -7,7 +7,8 @@
 
 namespace swf {
 
-std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale) {
+std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale,
+                                     const StageAlignment& align) {
   const double movieWidth = (movie.maxXTwips - movie.minXTwips) / 20.0;
   const double movieHeight = (movie.maxYTwips - movie.minYTwips) / 20.0;
   if (!(movieWidth > 0 && movieHeight > 0) || width <= 0 || height <= 0) return std::nullopt;
@@ -19,8 +20,11 @@ std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, 
     case ScaleMode::NoScale: sx = sy = 1; break;
     case ScaleMode::ExactFit: break;
   }
-  const double offsetX = (width - movieWidth * sx) / 2;
-  const double offsetY = (height - movieHeight * sy) / 2;
+  // The room the movie leaves (or, negative, what it hangs over) goes to the
+  // side it is not aligned to, or half to each side.
+  const auto offset = [](double room, bool start, bool end) { return start ? 0 : end ? room : room / 2; };
+  const double offsetX = offset(width - movieWidth * sx, align.left, align.right);
+  const double offsetY = offset(height - movieHeight * sy, align.top, align.bottom);
   Matrix m;
   m.a = sx / 20;
   m.d = sy / 20;
@@ -545,7 +549,8 @@ FrameRenderer::Frame FrameRenderer::FrameFor(const Stage* stage, const Surface& 
   frame.background = kWhite;
   if (stage) {
     frame.background = stage->GetMovie().background.value_or(kWhite);
-    frame.toSurface = StageToSurface(stage->GetMovie(), target.width, target.height, scale);
+    frame.toSurface =
+        StageToSurface(stage->GetMovie(), target.width, target.height, stage->ScaleFor(scale), stage->Alignment());
   }
   return frame;
 }

@@ -15,7 +15,8 @@ namespace swf {
 
 // The matrix from the movie's twips to the surface's pixels for a scale mode;
 // nullopt when the movie's stage is empty.
-[[nodiscard]] std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale);
+[[nodiscard]] std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale,
+                                                   const StageAlignment& align = {});
 
 // What a draw item does. A mask (an object placed with a clip depth) comes
 // as MaskBegin, the shapes of the mask as MaskShape items, MaskApply, then

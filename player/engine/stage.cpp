@@ -122,6 +122,7 @@ void Stage::Tick() {
   RunQueuedActions();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
+  TellResize();
   SyncBoundFields();
 }
 

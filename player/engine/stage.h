@@ -182,6 +182,14 @@ class Stage final : private DisplayHost {
   void GotoFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame);
   void RaiseCommand(FsCommand command);
 
+  // The window the movie is drawn into: its size in pixels and the scale mode
+  // its host asks for. Under noScale a change of size is told to the Stage's
+  // listeners (onResize) at the next tick.
+  void NoteViewport(int width, int height, ScaleMode hostScale);
+  // The scale mode the movie is drawn with: the one its scripts set, else the host's.
+  [[nodiscard]] ScaleMode ScaleFor(ScaleMode hostScale) const { return scriptScale_.value_or(hostScale); }
+  [[nodiscard]] const StageAlignment& Alignment() const { return align_; }
+
   // Input. The pointer is in the stage's twips (the root clip's space). Each
   // event runs the scripts it calls at once, as the platform does, with a
   // tick's action budget.
@@ -269,6 +277,12 @@ class Stage final : private DisplayHost {
   void StartScriptSound(Object* clip, std::uint16_t id, double offsetSeconds, int loops) override;
   void StopScriptSound(Object* clip, std::uint16_t id) override;
   std::optional<double> ScriptSoundMillis(Object* clip, std::uint16_t id) override;
+  std::string StageScaleMode() override;
+  void SetStageScaleMode(std::string_view mode) override;
+  std::string StageAlign() override;
+  void SetStageAlign(std::string_view letters) override;
+  void StageSize(double& width, double& height) override;
+  void TellResize();
   // The timeline a Sound object's sounds belong to (null: the movie's own).
   const void* SoundOwner(Object* clip);
 
@@ -342,6 +356,11 @@ class Stage final : private DisplayHost {
     bool pressedInside = false;
   } pointer_;
   std::set<int> keysDown_;
+  std::optional<ScaleMode> scriptScale_;  // Stage.scaleMode as a script set it
+  ScaleMode hostScale_ = ScaleMode::ShowAll;
+  StageAlignment align_;
+  int viewportWidth_ = 0, viewportHeight_ = 0;  // 0: not drawn yet
+  bool resizePending_ = false;
   int lastKeyCode_ = 0, lastAscii_ = 0;
   SoundPort* soundPort_ = nullptr;
   SoundTransform globalSoundLevels_;

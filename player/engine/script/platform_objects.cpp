@@ -213,8 +213,29 @@ void InstallStageMembers(Vm& vm, Object* stage) {
         (void)v.Call(v.GetMember(self, "broadcastMessage"), Value{self}, message);
         return Undefined{};
       });
-  vm.Define(stage, "scaleMode", std::string("showAll"), kDontEnum);
-  vm.Define(stage, "align", std::string(""), kDontEnum);
+  DefineAccessor(
+      vm, stage, "scaleMode",
+      [](Vm& v, Object*, std::span<const Value>) -> Value { return v.Host().StageScaleMode(); },
+      [](Vm& v, Object*, std::span<const Value> args) -> Value {
+        v.Host().SetStageScaleMode(v.ToStr(Arg(args, 0)));
+        return Undefined{};
+      });
+  DefineAccessor(
+      vm, stage, "align", [](Vm& v, Object*, std::span<const Value>) -> Value { return v.Host().StageAlign(); },
+      [](Vm& v, Object*, std::span<const Value> args) -> Value {
+        v.Host().SetStageAlign(v.ToStr(Arg(args, 0)));
+        return Undefined{};
+      });
+  for (const bool wide : {true, false}) {
+    DefineAccessor(
+        vm, stage, wide ? "width" : "height",
+        [wide](Vm& v, Object*, std::span<const Value>) -> Value {
+          double width = 0, height = 0;
+          v.Host().StageSize(width, height);
+          return wide ? width : height;
+        },
+        [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+  }
   vm.Define(stage, "showMenu", true, kDontEnum);
 }
 

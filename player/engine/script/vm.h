@@ -168,6 +168,13 @@ class DisplayHost {
   virtual void StopScriptSound(Object* /*clip*/, std::uint16_t /*id*/) {}
   // How far the clip's newest voice of the sound has played; nullopt when none plays.
   virtual std::optional<double> ScriptSoundMillis(Object* /*clip*/, std::uint16_t /*id*/) { return std::nullopt; }
+  // The Stage object: how the movie fits its window (scaleMode, align) and the
+  // size scripts see (width, height: the window's under noScale).
+  virtual std::string StageScaleMode() { return "showAll"; }
+  virtual void SetStageScaleMode(std::string_view /*mode*/) {}
+  virtual std::string StageAlign() { return ""; }
+  virtual void SetStageAlign(std::string_view /*letters*/) {}
+  virtual void StageSize(double& width, double& height) { width = height = 0; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
