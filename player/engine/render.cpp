@@ -5,6 +5,8 @@
 #include <limits>
 #include <numbers>
 
+#include "stroke.h"
+
 namespace swf {
 
 std::optional<Matrix> StageToSurface(const Movie& movie, int width, int height, ScaleMode scale) {
@@ -36,12 +38,6 @@ constexpr Rgba kWhite{255, 255, 255, 255};
 
 Vec2 Transform(const Matrix& m, const Point& p) { return {m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty}; }
 
-double LineHalfWidth(const LineStyle& line, const Matrix& m) {
-  const double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-  const double width = line.widthTwips * scale;
-  return std::isfinite(width) ? std::max(width, 1.0) / 2 : 0.5;
-}
-
 PixelRect Intersection(const PixelRect& a, const PixelRect& b) {
   return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                    std::min(a.bottom, b.bottom)};
@@ -58,7 +54,7 @@ PixelRect Union(const PixelRect& a, const PixelRect& b) {
 // within their control points), widened by its widest line and a pixel of
 // anti-aliasing, cut to the surface. The whole surface when the numbers are
 // out of range.
-PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height) {
+PixelRect ShapeBounds(const Shape& shape, const Matrix& m, Vec2 stageScale, int width, int height) {
   double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
   for (const Point& corner : {Point{shape.minX, shape.minY}, Point{shape.maxX, shape.minY},
                               Point{shape.minX, shape.maxY}, Point{shape.maxX, shape.maxY}}) {
@@ -70,7 +66,9 @@ PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height
   }
   double margin = 1;
   for (const ShapeLayer& layer : shape.layers) {
-    for (const LineStyle& line : layer.lines) margin = std::max(margin, LineHalfWidth(line, m) + 1);
+    for (const LineStyle& line : layer.lines) {
+      margin = std::max(margin, LineHalfWidth(line, m, stageScale) * LineReach(line) + 1);
+    }
   }
   const PixelRect surface{0, 0, width, height};
   if (std::isnan(minX) || std::isnan(maxX) || std::isnan(minY) || std::isnan(maxY) || std::isnan(margin)) {
@@ -85,7 +83,8 @@ PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height
 
 class ShapePainter {
  public:
-  ShapePainter(const Surface& target, Rasterizer& rasterizer) : target_(target), rasterizer_(rasterizer) {}
+  ShapePainter(const Surface& target, Rasterizer& rasterizer, Vec2 stageScale)
+      : target_(target), rasterizer_(rasterizer), stageScale_(stageScale) {}
 
   // Draws the shape's pixels that lie in `clip`; the others stay as they are.
   // With `mask` set, adds what the shape covers there to the mask instead.
@@ -141,74 +140,21 @@ class ShapePainter {
     const auto& edges = layer.lineEdges;
     for (std::size_t begin = 0; begin < edges.size();) {
       const std::uint16_t style = edges[begin].style;
-      const double halfWidth = LineHalfWidth(layer.lines[style], m);
+      const LineStyle& line = layer.lines[style];
       std::size_t end = begin;
       rasterizer_.Begin(clip_);
-      for (; end < edges.size() && edges[end].style == style; ++end) StrokeSegment(edges[end].segment, m, halfWidth);
-      FillPath(layer.lines[style].color, m, colors, FillRule::NonZero);
+      Stroker stroker(rasterizer_, line, LineHalfWidth(line, m, stageScale_), clip_);
+      for (; end < edges.size() && edges[end].style == style; ++end) stroker.Add(edges[end].segment, m);
+      stroker.Finish();
+      // A line painted with a gradient or bitmap fills its outline with it.
+      FillPath(line.fill ? *line.fill : FillStyle{line.color}, m, colors, FillRule::NonZero);
       begin = end;
     }
   }
 
-  void StrokeSegment(const Segment& segment, const Matrix& m, double halfWidth) {
-    const Vec2 from = Transform(m, segment.from);
-    const Vec2 to = Transform(m, segment.to);
-    if (!segment.curved) {
-      StrokeLine(from, to, halfWidth);
-      return;
-    }
-    const Vec2 control = Transform(m, segment.control);
-    const double ddx = from.x - 2 * control.x + to.x;
-    const double ddy = from.y - 2 * control.y + to.y;
-    const double deviation = std::sqrt(ddx * ddx + ddy * ddy);
-    const int pieces =
-        std::isfinite(deviation) ? std::clamp(static_cast<int>(std::sqrt(std::min(deviation, 1e6))), 1, 32) : 1;
-    // The pieces of a flattened curve meet at angles too small to leave a
-    // gap: only the curve's own ends get round caps.
-    Vec2 previous = from;
-    for (int i = 1; i <= pieces; ++i) {
-      const double t = static_cast<double>(i) / pieces;
-      const Vec2 point = QuadraticPoint(from, control, to, t);
-      StrokeBody(previous, point, halfWidth);
-      previous = point;
-    }
-    Cap(from, halfWidth);
-    Cap(to, halfWidth);
-  }
-
-  // A line as a rectangle with round-ish (octagonal) ends, all drawn the same
-  // way round so that overlaps fill once under the non-zero rule.
-  void StrokeLine(Vec2 from, Vec2 to, double halfWidth) {
-    StrokeBody(from, to, halfWidth);
-    Cap(from, halfWidth);
-    Cap(to, halfWidth);
-  }
-
-  void StrokeBody(Vec2 from, Vec2 to, double halfWidth) {
-    const double dx = to.x - from.x, dy = to.y - from.y;
-    const double length = std::sqrt(dx * dx + dy * dy);
-    if (!std::isfinite(length) || length == 0) return;
-    const double top = std::min(from.y, to.y) - halfWidth, bottom = std::max(from.y, to.y) + halfWidth;
-    if (bottom < clip_.top || top > clip_.bottom) return;
-    const double nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
-    const Vec2 corners[] = {
-        {from.x + nx, from.y + ny}, {to.x + nx, to.y + ny}, {to.x - nx, to.y - ny}, {from.x - nx, from.y - ny}};
-    for (int i = 0; i < 4; ++i) rasterizer_.Line(corners[i], corners[(i + 1) % 4]);
-  }
-
-  void Cap(Vec2 centre, double radius) {
-    if (centre.y + radius < clip_.top || centre.y - radius > clip_.bottom) return;
-    constexpr int kSides = 8;
-    Vec2 points[kSides];
-    for (int i = 0; i < kSides; ++i) {
-      const double angle = -2 * std::numbers::pi * i / kSides;
-      points[i] = {centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle)};
-    }
-    for (int i = 0; i < kSides; ++i) rasterizer_.Line(points[i], points[(i + 1) % kSides]);
-  }
-
   const Surface& target_;
   Rasterizer& rasterizer_;
+  Vec2 stageScale_;
   PixelRect clip_;
   CoverageMask* mask_ = nullptr;
 };
@@ -233,7 +179,7 @@ void AddItem(DrawList& out, DrawKind kind, const DisplayObject* object, std::uin
              std::shared_ptr<const Shape> drawn, const Matrix& matrix, const ColorTransform& colors, int width,
              int height) {
   if (shape->minX > shape->maxX) return;
-  const PixelRect bounds = ShapeBounds(*shape, matrix, width, height);
+  const PixelRect bounds = ShapeBounds(*shape, matrix, out.stageScale, width, height);
   if (bounds.Empty()) return;
   DrawItem item;
   item.kind = kind;
@@ -391,7 +337,7 @@ void PaintItems(const DrawList& list, const Surface& target, const PixelRect& ar
                 Rasterizer& rasterizer, MaskStack& masks) {
   const PixelRect clip = ClipToSurface(area, target);
   FillArea(target, clip, background);
-  ShapePainter painter(target, rasterizer);
+  ShapePainter painter(target, rasterizer, list.stageScale);
   masks.Clear();
   rasterizer.SetMask(nullptr);
   PixelRect paintable = clip;  // where the innermost open mask can let anything through
@@ -457,6 +403,7 @@ bool WorthJoining(const PixelRect& a, const PixelRect& b) {
 
 void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
   out.Clear();
+  out.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
   if (auto drawn = stage.Root().drawing.GetShape()) {
     out.path.push_back(kDrawingDepth);
     AddItem(out, DrawKind::Paint, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);

@@ -48,6 +48,7 @@ struct DrawList {
   std::vector<DrawItem> items;
   std::vector<int> depths;
   std::vector<int> path;  // the depths of the list being walked
+  Vec2 stageScale{1, 1};   // the stage's pixels per twip across and down
   void Clear() {
     items.clear();
     depths.clear();

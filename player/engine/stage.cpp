@@ -894,12 +894,13 @@ void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
     case DrawOp::BeginFill: drawing.BeginFill(color(0, 1)); break;
     case DrawOp::EndFill: drawing.EndFill(); break;
     case DrawOp::NoLine: drawing.SetLineStyle(std::nullopt); break;
-    case DrawOp::LineStyle: {
-      // Widths are whole pixels up to 255; 0 is a hairline.
-      const double width = std::clamp(std::round(arg(0, 0)), 0.0, 255.0);
-      drawing.SetLineStyle(LineStyle{static_cast<std::uint16_t>(width * 20), color(1, 2)});
+    case DrawOp::LineStyle: drawing.SetLineStyle(ScriptLineStyle(args)); break;
+    case DrawOp::GradientFill:
+      if (auto gradient = ScriptGradient(args)) drawing.BeginFill(std::move(*gradient));
       break;
-    }
+    case DrawOp::LineGradient:
+      if (auto gradient = ScriptGradient(args)) drawing.SetLineGradient(*gradient);
+      break;
   }
 }
 

@@ -60,10 +60,6 @@ struct StyledSegment {
   Segment segment;
 };
 
-struct LineStyle {
-  std::uint16_t widthTwips = 0;
-  Rgba color;
-};
 
 struct GradientStop {
   std::uint8_t ratio = 0;  // 0..255 along the gradient
@@ -105,6 +101,24 @@ struct BitmapFill {
 };
 
 using FillStyle = std::variant<Rgba, Gradient, BitmapFill>;
+
+enum class LineCap : std::uint8_t { Round, None, Square };
+enum class LineJoin : std::uint8_t { Round, Bevel, Miter };
+
+// A line style: its width (0 draws a one-pixel hairline at any scale) and
+// colour, or a fill (a gradient or bitmap) painted along the stroke. The ends
+// of an open outline get caps, the corners where two edges meet joins.
+struct LineStyle {
+  std::uint16_t widthTwips = 0;
+  Rgba color;
+  LineCap startCap = LineCap::Round, endCap = LineCap::Round;
+  LineJoin join = LineJoin::Round;
+  double miterLimit = 3;  // how far a miter tip may reach, in half widths from the corner
+  // The width does not follow the object's horizontal or vertical scale.
+  bool noHScale = false, noVScale = false;
+  bool noClose = false;  // an outline that ends where it starts keeps caps there
+  std::shared_ptr<const FillStyle> fill;
+};
 
 // The styles of one style-array scope of a shape (a shape starts a new layer
 // each time its records bring new styles) and the edges drawn with them,

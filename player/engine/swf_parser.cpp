@@ -220,6 +220,33 @@ Rgba SolidColorOf(const FillStyle& fill) {
   return Rgba{0, 0, 0, 0};
 }
 
+// The flag bytes of a LINESTYLE2 (and the miter limit they announce): caps,
+// join, scaling and no-close. Returns whether a fill style follows instead of
+// a colour.
+bool ReadLineFlags(ByteReader& reader, LineStyle& line) {
+  const std::uint8_t first = reader.U8();
+  const std::uint8_t second = reader.U8();
+  const auto cap = [](unsigned bits) {
+    return bits == 1 ? LineCap::None : bits == 2 ? LineCap::Square : LineCap::Round;
+  };
+  line.startCap = cap(first >> 6 & 0x03u);
+  line.endCap = cap(second & 0x03u);
+  const unsigned join = first >> 4 & 0x03u;
+  line.join = join == 1 ? LineJoin::Bevel : join == 2 ? LineJoin::Miter : LineJoin::Round;
+  line.noHScale = (first & 0x04u) != 0;
+  line.noVScale = (first & 0x02u) != 0;
+  line.noClose = (second & 0x04u) != 0;
+  if (join == 2) line.miterLimit = reader.U16() / 256.0;  // 8.8 fixed point
+  return (first & 0x08u) != 0;
+}
+
+// A line painted with a fill: its colour is the fill's middle colour where a
+// plain colour is wanted (hit areas, bounds), the fill where it is drawn.
+void SetLineFill(LineStyle& line, FillStyle fill) {
+  line.color = SolidColorOf(fill);
+  if (!std::holds_alternative<Rgba>(fill)) line.fill = std::make_shared<const FillStyle>(std::move(fill));
+}
+
 // A gradient's stops: for a morph fill (`end` set) each stop has a start and
 // an end ratio and colour.
 bool ReadGradientStops(ByteReader& reader, bool alpha, Gradient& gradient, Gradient* end) {
@@ -469,18 +496,14 @@ class ShapeReader {
       line.color = version_ >= 3 ? ReadRgba(reader_) : ReadRgb(reader_);
       return !reader_.Failed();
     }
-    const std::uint8_t first = reader_.U8();
-    (void)reader_.U8();  // no-close flag and end cap
-    const unsigned join = (first >> 4) & 0x03u;
-    const bool hasFill = (first & 0x08u) != 0;
-    if (join == 2) (void)reader_.U16();  // miter limit
+    const bool hasFill = ReadLineFlags(reader_, line);
     if (!hasFill) {
       line.color = ReadRgba(reader_);
       return !reader_.Failed();
     }
     FillStyle fill;
     if (!ReadFillStyle(reader_, version_, bitmaps_, fill, nullptr)) return false;
-    line.color = SolidColorOf(fill);
+    SetLineFill(line, std::move(fill));
     return true;
   }
 
@@ -547,10 +570,10 @@ bool ReadMorphLine(ByteReader& reader, bool second, const BitmapTable& bitmaps, 
   line.end.widthTwips = reader.U16();
   bool hasFill = false;
   if (second) {
-    const std::uint8_t first = reader.U8();
-    (void)reader.U8();  // no-close flag and end cap
-    hasFill = (first & 0x08u) != 0;
-    if (((first >> 4) & 0x03u) == 2) (void)reader.U16();  // miter limit
+    hasFill = ReadLineFlags(reader, line.start);
+    const std::uint16_t width = line.end.widthTwips;
+    line.end = line.start;
+    line.end.widthTwips = width;
   }
   if (!hasFill) {
     line.start.color = ReadRgba(reader);
@@ -559,8 +582,8 @@ bool ReadMorphLine(ByteReader& reader, bool second, const BitmapTable& bitmaps, 
   }
   FillStyle start, end;
   if (!ReadFillStyle(reader, 3, bitmaps, start, &end)) return false;
-  line.start.color = SolidColorOf(start);
-  line.end.color = SolidColorOf(end);
+  SetLineFill(line.start, std::move(start));
+  SetLineFill(line.end, std::move(end));
   return true;
 }
 

@@ -248,9 +248,22 @@ Bytes ShapeBuilder::EncodeMorphStyles(const ShapeBuilder& end, int version) cons
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     AppendU16(out, lines_[i].width);
     AppendU16(out, end.lines_[i].width);
-    if (version == 2) {
-      AppendU8(out, 0x00);  // round caps and joins, no fill, scaled both ways
-      AppendU8(out, 0x00);
+    const LineOptions& options = lines_[i].options;
+    if (version == 2) AppendLineFlags(out, options);
+    if (version == 2 && options.gradient) {
+      // The same gradient at both ends.
+      const GradientSpec& g = *options.gradient;
+      AppendU8(out, g.kind);
+      AppendBytes(out, EncodeMatrix(g.matrix));
+      AppendBytes(out, EncodeMatrix(end.lines_[i].options.gradient ? end.lines_[i].options.gradient->matrix : g.matrix));
+      AppendU8(out, static_cast<unsigned>(g.stops.size()));
+      for (const auto& [ratio, color] : g.stops) {
+        AppendU8(out, ratio);
+        AppendColor(out, color, true);
+        AppendU8(out, ratio);
+        AppendColor(out, color, true);
+      }
+      continue;
     }
     AppendColor(out, lines_[i].color, true);
     AppendColor(out, end.lines_[i].color, true);
@@ -259,8 +272,20 @@ Bytes ShapeBuilder::EncodeMorphStyles(const ShapeBuilder& end, int version) cons
 }
 
 int ShapeBuilder::AddLineStyle(double widthPixels, Color color) {
-  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color});
+  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color, {}});
   return static_cast<int>(lines_.size());
+}
+
+int ShapeBuilder::AddLineStyle(double widthPixels, Color color, const LineOptions& options) {
+  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color, options});
+  return static_cast<int>(lines_.size());
+}
+
+void ShapeBuilder::AppendLineFlags(Bytes& out, const LineOptions& options) {
+  AppendU8(out, static_cast<unsigned>(options.startCap << 6 | options.join << 4 | (options.gradient ? 0x08 : 0) |
+                                      (options.noHScale ? 0x04 : 0) | (options.noVScale ? 0x02 : 0)));
+  AppendU8(out, static_cast<unsigned>((options.noClose ? 0x04 : 0) | options.endCap));
+  if (options.join == LineOptions::MiterJoin) AppendU16(out, static_cast<unsigned>(std::lround(options.miterLimit * 256)));
 }
 
 ShapeBuilder& ShapeBuilder::SetStyles(int fill0, int fill1, int line) {
@@ -381,9 +406,18 @@ Bytes ShapeBuilder::EncodeShapeWithStyle(int shapeVersion) const {
   appendCount(lines_.size());
   for (const LineStyle& line : lines_) {
     AppendU16(out, line.width);
-    if (shapeVersion >= 4) {
-      AppendU8(out, 0x00);  // round caps and joins, no fill, scaled both ways
-      AppendU8(out, 0x00);
+    if (shapeVersion >= 4) AppendLineFlags(out, line.options);
+    if (shapeVersion >= 4 && line.options.gradient) {
+      const GradientSpec& g = *line.options.gradient;
+      AppendU8(out, g.kind);
+      AppendBytes(out, EncodeMatrix(g.matrix));
+      AppendU8(out, static_cast<unsigned>(g.spread << 6 | (g.linearRgb ? 1 : 0) << 4) |
+                        static_cast<unsigned>(g.stops.size()));
+      for (const auto& [ratio, color] : g.stops) {
+        AppendU8(out, ratio);
+        AppendColor(out, color, alpha);
+      }
+      continue;
     }
     AppendColor(out, line.color, alpha);
   }

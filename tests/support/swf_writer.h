@@ -74,6 +74,18 @@ class ShapeBuilder {
   // 20 draws one bitmap pixel per pixel).
   int AddBitmapFill(std::uint16_t bitmap, const Transform& matrix, bool repeat, bool smooth);
   int AddLineStyle(double widthPixels, Color color);
+  // A DefineShape4 line style (LINESTYLE2) with its caps, join and flags;
+  // with `gradient` set, the line is painted with that gradient, not `color`.
+  struct LineOptions {
+    enum Cap : std::uint8_t { RoundCap = 0, NoCap = 1, SquareCap = 2 };
+    enum Join : std::uint8_t { RoundJoin = 0, BevelJoin = 1, MiterJoin = 2 };
+    Cap startCap = RoundCap, endCap = RoundCap;
+    Join join = RoundJoin;
+    double miterLimit = 3;
+    bool noHScale = false, noVScale = false, noClose = false;
+    std::optional<GradientSpec> gradient;
+  };
+  int AddLineStyle(double widthPixels, Color color, const LineOptions& options);
 
   // A style-change record: fill style 0 (left of travel), fill style 1 (right
   // of travel: inside for outlines drawn clockwise on screen) and line style.
@@ -115,7 +127,9 @@ class ShapeBuilder {
   struct LineStyle {
     std::uint16_t width;
     Color color;
+    LineOptions options;
   };
+  static void AppendLineFlags(Bytes& out, const LineOptions& options);
   std::vector<Fill> fills_;
   std::vector<LineStyle> lines_;
   std::vector<Record> records_;

@@ -94,7 +94,20 @@ class Object {
 
 // The drawing methods of clips, with their arguments in pixels (colours as
 // 0xRRGGBB numbers, alpha in percent).
-enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
+// The drawing methods; GradientFill and LineGradient hand their gradient over
+// as ScriptGradient (drawing.h) reads it, LineStyle as ScriptLineStyle does.
+enum class DrawOp : std::uint8_t {
+  Clear,
+  MoveTo,
+  LineTo,
+  CurveTo,
+  BeginFill,
+  EndFill,
+  LineStyle,
+  NoLine,
+  GradientFill,
+  LineGradient
+};
 
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
@@ -331,6 +344,8 @@ void InstallMovieClipClass(Vm& vm);
 void InstallPlatformObjects(Vm& vm);
 void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
+// lineStyle, beginGradientFill and lineGradientStyle of movie clips.
+void InstallClipDrawingStyles(Vm& vm, Object* clipProto);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
 
