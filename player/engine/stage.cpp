@@ -58,6 +58,8 @@ bool ApplyPlaceTag(std::optional<Placement>& slot, const PlaceTag& tag) {
   if (tag.ratio) slot->ratio = *tag.ratio;
   if (tag.name) slot->name = *tag.name;
   if (!tag.clipActions.empty()) slot->clipActions = tag.clipActions;
+  if (tag.blendMode) slot->blendMode = *tag.blendMode;
+  if (tag.cacheAsBitmap) slot->cacheAsBitmap = *tag.cacheAsBitmap;
   return true;
 }
 
@@ -902,6 +904,16 @@ void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
       if (auto gradient = ScriptGradient(args)) drawing.SetLineGradient(*gradient);
       break;
   }
+}
+
+std::uint8_t Stage::GetBlendMode(Object* clip) {
+  const DisplayObject* entry = EntryOf(clip);
+  return entry ? entry->placement.blendMode : std::uint8_t{0};
+}
+
+void Stage::SetBlendMode(Object* clip, std::uint8_t mode) {
+  DisplayObject* entry = EntryOf(clip);
+  if (entry && mode >= BlendMode::kNormal && mode <= BlendMode::kHardLight) entry->placement.blendMode = mode;
 }
 
 bool Stage::IsMovieClip(Object* clip) {

@@ -165,6 +165,14 @@ struct MorphShape {
 // of `character`.
 [[nodiscard]] std::shared_ptr<const Shape> MorphShapeAt(const Shape& character, std::uint16_t ratio);
 
+// How a display object mixes with what lies below it, as PlaceObject3 and
+// MovieClip.blendMode number them (0 and 1 both normal).
+namespace BlendMode {
+inline constexpr std::uint8_t kNormal = 1, kLayer = 2, kMultiply = 3, kScreen = 4, kLighten = 5, kDarken = 6,
+                              kDifference = 7, kAdd = 8, kSubtract = 9, kInvert = 10, kAlpha = 11, kErase = 12,
+                              kOverlay = 13, kHardLight = 14;
+}  // namespace BlendMode
+
 // onClipEvent handlers of a placement: the events as flag bits (load 0x01,
 // enterFrame 0x02, unload 0x04, mouse and key events above, construct
 // 0x40000) and the actions they run.
@@ -184,6 +192,10 @@ struct PlaceTag {
   std::optional<std::uint16_t> clipDepth;
   std::optional<std::string> name;
   std::vector<ClipAction> clipActions;
+  // PlaceObject3: how the object mixes with what lies below (BlendMode), and
+  // whether it is cached as a bitmap (drawn as if it were not).
+  std::optional<std::uint8_t> blendMode;
+  std::optional<bool> cacheAsBitmap;
 };
 
 struct RemoveTag {
@@ -308,9 +320,10 @@ inline constexpr std::size_t kMaxSegments = 512u << 10;
 inline constexpr std::size_t kMaxBitmapPixels = 16u << 20;
 inline constexpr std::size_t kMaxMovieBitmapPixels = 64u << 20;
 
-// The whole file after the 8-byte header, inflated for CWS, cut to the
-// declared length. Empty optional for anything that is not FWS or CWS data,
-// declares more than kMaxUncompressedBytes, or whose zlib stream does not even
+// The whole file after the 8-byte header, inflated for CWS and decompressed
+// for ZWS (LZMA), cut to the declared length. Empty optional for anything
+// that is not FWS, CWS or ZWS data,
+// declares more than kMaxUncompressedBytes, or whose compressed stream does not even
 // start; a stream that breaks off later yields what was inflated.
 struct SwfBody {
   int version = 0;

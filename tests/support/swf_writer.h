@@ -226,6 +226,10 @@ class TimelineBuilder {
   TimelineBuilder& PlaceRatio(std::uint16_t character, std::uint16_t depth, std::uint16_t ratio, bool move = false,
                               const Transform& transform = {});
   TimelineBuilder& PlaceObject1(std::uint16_t character, std::uint16_t depth, const Transform& transform = {});
+  // PlaceObject3 with a blend mode (1 normal ... 14 hard light), bitmap
+  // caching, and with `filters` a blur and a gradient glow before them.
+  TimelineBuilder& PlaceBlended(std::uint16_t character, std::uint16_t depth, std::uint8_t blendMode,
+                                const Transform& transform = {}, std::string_view name = "", bool filters = false);
   TimelineBuilder& Remove(std::uint16_t depth);  // RemoveObject2
   TimelineBuilder& RemoveObject1(std::uint16_t character, std::uint16_t depth);
   TimelineBuilder& DoAction(const Actions& actions);
@@ -300,8 +304,11 @@ class MovieBuilder : public TimelineBuilder {
   // The whole file: header, tags so far, End. The frame count in the header
   // is the number of ShowFrame calls.
   [[nodiscard]] Bytes Build(bool compress = false) const;
+  // A ZWS file: the body compressed with LZMA (liblzma), with an end marker.
+  [[nodiscard]] Bytes BuildLzma() const;
 
  private:
+  [[nodiscard]] Bytes Body() const;  // what follows the 8-byte header, uncompressed
   double width_, height_, framesPerSecond_;
   int version_;
   std::uint16_t nextId_ = 1;

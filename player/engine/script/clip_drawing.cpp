@@ -1,7 +1,8 @@
 // The drawing methods of movie clips that take styles rather than points:
 // lineStyle with its caps, joins and scaling, beginGradientFill and
 // lineGradientStyle. Each turns its arguments into the numbers the host's
-// Draw reads (see DrawOp).
+// Draw reads (see DrawOp). And blendMode, how a clip mixes with what lies
+// below it.
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "swf_movie.h"
 #include "vm.h"
 
 namespace swf {
@@ -120,9 +122,41 @@ std::vector<double> GradientNumbers(Vm& vm, std::span<const Value> args) {
   return numbers;
 }
 
+// The names of the blend modes, from BlendMode::kNormal on.
+constexpr std::initializer_list<const char*> kBlendModeNames = {
+    "normal", "layer", "multiply", "screen", "lighten", "darken",  "difference",
+    "add",    "subtract", "invert", "alpha",  "erase",  "overlay", "hardlight"};
+
+void InstallBlendMode(Vm& vm, Object* proto) {
+  Object* getter = vm.NewNative([](Vm& v, Object* self, std::span<const Value>) -> Value {
+    const std::uint8_t mode = IsClip(self) ? v.Host().GetBlendMode(self) : std::uint8_t{0};
+    if (mode < BlendMode::kNormal || mode > BlendMode::kHardLight) return Undefined{};
+    return std::string(*(kBlendModeNames.begin() + (mode - BlendMode::kNormal)));
+  });
+  Object* setter = vm.NewNative([](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsClip(self) || args.empty()) return Undefined{};
+    int mode = -1;
+    if (std::holds_alternative<double>(args[0])) {
+      const double number = std::get<double>(args[0]);
+      if (number >= BlendMode::kNormal && number <= BlendMode::kHardLight) mode = static_cast<int>(number);
+    } else {
+      const int index = Choice(v, args[0], kBlendModeNames);
+      if (index >= 0) mode = index + BlendMode::kNormal;
+    }
+    // Anything else leaves the mode as it was.
+    if (mode >= 0) v.Host().SetBlendMode(self, static_cast<std::uint8_t>(mode));
+    return Undefined{};
+  });
+  vm.Define(proto, "blendMode", Undefined{}, kDontEnum);
+  Property* property = vm.FindOwn(proto, "blendMode");
+  property->getter = getter;
+  property->setter = setter;
+}
+
 }  // namespace
 
 void InstallClipDrawingStyles(Vm& vm, Object* proto) {
+  InstallBlendMode(vm, proto);
   vm.DefineMethod(proto, "lineStyle", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsClip(self)) return Undefined{};
     // lineStyle() without a width ends the line style.

@@ -159,6 +159,10 @@ class DisplayHost {
   virtual Object* FocusedObject() = 0;
   virtual void SetFocusedObject(Object* object) = 0;
   virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
+  // MovieClip.blendMode as the display list keeps it (see BlendMode in
+  // swf_movie.h); 0 for what is no clip on the stage.
+  virtual std::uint8_t GetBlendMode(Object* /*clip*/) { return 0; }
+  virtual void SetBlendMode(Object* /*clip*/, std::uint8_t /*mode*/) {}
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
   // The keyboard as the movie saw it: keys held now, the last key pressed
