@@ -1,6 +1,7 @@
 #include "render.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -391,9 +392,9 @@ class LayerStack {
   struct Pair {
     std::vector<std::uint32_t> black, white;
   };
+  // Each depth keeps its own pair (and its address while deeper ones are used).
   Pair& At(std::size_t depth, const Surface& like) {
-    if (pairs_.size() <= depth) pairs_.resize(depth + 1);
-    Pair& pair = pairs_[depth];
+    Pair& pair = pairs_.at(depth);
     const auto size = static_cast<std::size_t>(like.width) * static_cast<std::size_t>(like.height);
     if (pair.black.size() != size) {
       pair.black.assign(size, 0);
@@ -403,7 +404,7 @@ class LayerStack {
   }
 
  private:
-  std::vector<Pair> pairs_;
+  std::array<Pair, kMaxDepth> pairs_;
 };
 
 namespace {

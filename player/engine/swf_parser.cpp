@@ -673,7 +673,7 @@ bool SkipFilters(ByteReader& reader) {
       }
       case 5: {  // convolution
         const std::uint8_t columns = reader.U8(), rows = reader.U8();
-        reader.Skip(8 + std::size_t{columns} * rows * 4 + 5);
+        reader.Skip(8 + std::size_t{columns} * std::size_t{rows} * 4 + 5);
         break;
       }
       case 6: reader.Skip(80); break;  // colour matrix
@@ -1159,7 +1159,8 @@ std::optional<std::vector<std::uint8_t>> DecompressLzma(std::span<const std::uin
   constexpr std::uint64_t kMemoryLimit = 128u << 20;  // the dictionary; far more than a movie's needs
   if (stored.size() < kDataAt) return std::nullopt;
   std::array<std::uint8_t, 13> header{};
-  std::copy_n(stored.begin() + kPropertiesAt, 5, header.begin());
+  const std::span<const std::uint8_t> properties = stored.subspan(kPropertiesAt, 5);
+  std::copy(properties.begin(), properties.end(), header.begin());
   for (std::size_t i = 0; i < 8; ++i) header[5 + i] = static_cast<std::uint8_t>(std::uint64_t{size} >> (8 * i));
   lzma_stream stream = LZMA_STREAM_INIT;
   if (lzma_alone_decoder(&stream, kMemoryLimit) != LZMA_OK) return std::nullopt;

@@ -1123,7 +1123,8 @@ Bytes MovieBuilder::BuildLzma() const {
   AppendU32(file, static_cast<std::uint32_t>(body.size() + 8));
   AppendU32(file, static_cast<std::uint32_t>(size - kHeader));
   file.insert(file.end(), packed.begin(), packed.begin() + 5);
-  file.insert(file.end(), packed.begin() + kHeader, packed.begin() + static_cast<std::ptrdiff_t>(size));
+  file.insert(file.end(), packed.begin() + static_cast<std::ptrdiff_t>(kHeader),
+              packed.begin() + static_cast<std::ptrdiff_t>(size));
   return file;
 }
 

@@ -120,7 +120,7 @@ Bytes LayerWithCoverageChild(std::uint8_t mode) {
   return movie.Build();
 }
 
-TEST(BlendModes, EraseAndAlphaWorkOnTheLayerAroundThem) {
+TEST(BlendLayers, EraseAndAlphaWorkOnTheLayerAroundThem) {
   struct Case {
     std::uint8_t mode;
     Color left, right;  // at x 20 and x 60
@@ -137,7 +137,7 @@ TEST(BlendModes, EraseAndAlphaWorkOnTheLayerAroundThem) {
   }
 }
 
-TEST(BlendModes, ScriptsReadAndSetTheMode) {
+TEST(BlendLayers, ScriptsReadAndSetTheMode) {
   constexpr std::uint8_t kSetMember = 0x4F, kGetMember = 0x4E;
   MovieBuilder movie(100, 50, 24, 8);
   movie.SetBackground(kStage);

@@ -95,7 +95,9 @@ TEST_P(BrokenLzma, IsRefusedOrCutShort) {
   ASSERT_LE(body->bytes.size(), declared - 8);
   // What comes out is the start of the true body.
   EXPECT_TRUE(std::equal(body->bytes.begin(), body->bytes.end(), plainBody.begin()));
-  if (c.whole) EXPECT_EQ(body->bytes.size(), declared - 8);
+  if (c.whole) {
+    EXPECT_EQ(body->bytes.size(), declared - 8);
+  }
   MoviePlayer player;
   (void)player.Load(file);  // plays what there is, or refuses: never more
 }

@@ -170,7 +170,7 @@ TEST_P(LineStyles, DrawWhereTheirStyleSays) {
 
 INSTANTIATE_TEST_SUITE_P(Shape4, LineStyles, ::testing::ValuesIn(LineCases()), CaseName{});
 
-TEST(LineStyles, LinePaintedWithAGradientShowsItAlongItsLength) {
+TEST(LinesDrawn, LinePaintedWithAGradientShowsItAlongItsLength) {
   GradientSpec gradient;
   gradient.kind = GradientSpec::Linear;
   gradient.matrix = GradientSpec::Box(10, 0, 80, 100);
@@ -193,7 +193,7 @@ TEST(LineStyles, LinePaintedWithAGradientShowsItAlongItsLength) {
   EXPECT_EQ(canvas.At(50, 57), kWhite);
 }
 
-TEST(LineStyles, MorphShapeLinesKeepTheirCaps) {
+TEST(LinesDrawn, MorphShapeLinesKeepTheirCaps) {
   // A 10-pixel line from (20, 50) to (80, 50) growing to 20 pixels, with
   // square caps: halfway, 15 wide, its cap reaches 7.5 past each end.
   MovieBuilder movie(100, 100);
