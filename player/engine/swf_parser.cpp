@@ -212,7 +212,7 @@ ColorTransform ReadColorTransform(ByteReader& reader, bool withAlpha) {
 
 using BitmapTable = std::map<std::uint16_t, std::shared_ptr<const Bitmap>>;
 
-// The colour a line filled with `fill` is drawn with: lines take one colour.
+// The one colour that stands for `fill` where a line needs a plain colour.
 Rgba SolidColorOf(const FillStyle& fill) {
   if (const auto* color = std::get_if<Rgba>(&fill)) return *color;
   if (const auto* gradient = std::get_if<Gradient>(&fill)) {
