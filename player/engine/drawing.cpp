@@ -111,6 +111,18 @@ void Drawing::SetLineStyle(std::optional<LineStyle> style) {
   cached_.reset();
 }
 
+void Drawing::SetLineGradient(const Gradient& gradient) {
+  if (!line_) return;
+  ShapeLayer& layer = Layer();
+  if (layer.lines.size() >= 0xFFFF) return;
+  // A style of its own: the edges drawn so far keep the old one.
+  LineStyle style = layer.lines[*line_];
+  style.fill = std::make_shared<const FillStyle>(gradient);
+  layer.lines.push_back(std::move(style));
+  line_ = static_cast<std::uint16_t>(layer.lines.size() - 1);
+  cached_.reset();
+}
+
 void Drawing::Clear() { *this = Drawing{}; }
 
 std::shared_ptr<const Shape> Drawing::GetShape() const {
@@ -125,6 +137,63 @@ std::shared_ptr<const Shape> Drawing::GetShape() const {
     cached_ = std::make_shared<const Shape>(std::move(sorted));
   }
   return cached_;
+}
+
+namespace {
+
+double NumberAt(std::span<const double> numbers, std::size_t i, double fallback) {
+  return i < numbers.size() && std::isfinite(numbers[i]) ? numbers[i] : fallback;
+}
+
+Rgba ScriptColor(double rgb, double alphaPercent) {
+  const auto value = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::clamp(rgb, -4294967296.0, 4294967296.0)));
+  const double percent = std::clamp(alphaPercent, 0.0, 100.0);
+  return Rgba{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+              static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(std::lround(percent * 2.55))};
+}
+
+}  // namespace
+
+LineStyle ScriptLineStyle(std::span<const double> numbers) {
+  LineStyle line;
+  // Widths are whole pixels up to 255; 0 is a hairline.
+  const double width = std::clamp(std::round(NumberAt(numbers, 0, 0)), 0.0, 255.0);
+  line.widthTwips = static_cast<std::uint16_t>(width * kTwips);
+  line.color = ScriptColor(NumberAt(numbers, 1, 0), NumberAt(numbers, 2, 100));
+  const int scaling = static_cast<int>(NumberAt(numbers, 4, 0));
+  line.noHScale = scaling == 1 || scaling == 3;
+  line.noVScale = scaling == 1 || scaling == 2;
+  const int cap = static_cast<int>(NumberAt(numbers, 5, 0));
+  line.startCap = line.endCap = cap == 1 ? LineCap::None : cap == 2 ? LineCap::Square : LineCap::Round;
+  const int join = static_cast<int>(NumberAt(numbers, 6, 0));
+  line.join = join == 1 ? LineJoin::Bevel : join == 2 ? LineJoin::Miter : LineJoin::Round;
+  line.miterLimit = std::clamp(NumberAt(numbers, 7, 3), 1.0, 255.0);
+  return line;
+}
+
+std::optional<Gradient> ScriptGradient(std::span<const double> numbers) {
+  constexpr std::size_t kStopsStart = 10;
+  constexpr std::size_t kMaxStops = 15;
+  if (numbers.size() < kStopsStart + 3) return std::nullopt;
+  Gradient gradient;
+  const double focal = std::clamp(NumberAt(numbers, 3, 0), -1.0, 1.0);
+  if (NumberAt(numbers, 0, 0) == 1) gradient.kind = focal != 0 ? GradientKind::FocalRadial : GradientKind::Radial;
+  gradient.focal = focal;
+  const int spread = static_cast<int>(NumberAt(numbers, 1, 0));
+  gradient.spread = spread == 1 ? GradientSpread::Reflect : spread == 2 ? GradientSpread::Repeat : GradientSpread::Pad;
+  gradient.linearRgb = NumberAt(numbers, 2, 0) == 1;
+  gradient.matrix = Matrix{NumberAt(numbers, 4, 1),          NumberAt(numbers, 5, 0),
+                           NumberAt(numbers, 6, 0),          NumberAt(numbers, 7, 1),
+                           NumberAt(numbers, 8, 0) * kTwips, NumberAt(numbers, 9, 0) * kTwips};
+  int lastRatio = 0;
+  for (std::size_t i = kStopsStart; i + 3 <= numbers.size() && gradient.stops.size() < kMaxStops; i += 3) {
+    // Ratios only rise: one below the last stop's sits with it.
+    const int ratio = std::max(lastRatio, static_cast<int>(std::clamp(std::round(NumberAt(numbers, i + 2, 0)), 0.0, 255.0)));
+    gradient.stops.push_back(GradientStop{static_cast<std::uint8_t>(ratio),
+                                          ScriptColor(NumberAt(numbers, i, 0), NumberAt(numbers, i + 1, 100))});
+    lastRatio = ratio;
+  }
+  return gradient;
 }
 
 }  // namespace swf

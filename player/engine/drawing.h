@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "swf_movie.h"
 
@@ -26,6 +27,8 @@ class Drawing {
   void EndFill();
   // No style: lines stop being drawn.
   void SetLineStyle(std::optional<LineStyle> style);
+  // The current line is painted with a gradient from now on (lineGradientStyle).
+  void SetLineGradient(const Gradient& gradient);
   void Clear();
 
   // The shape so far (null when nothing was drawn); shared with the renderer
@@ -46,5 +49,16 @@ class Drawing {
   std::optional<std::uint16_t> line_;  // index in the current layer's lines
   mutable std::shared_ptr<const Shape> cached_;
 };
+
+// Scripts hand styles over as numbers. A line style: width in pixels, RGB,
+// alpha in percent, pixel hinting, scaling (0 normal, 1 none, 2 not
+// vertically, 3 not horizontally), caps (0 round, 1 none, 2 square), joins
+// (0 round, 1 bevel, 2 miter) and miter limit; missing ones keep their defaults.
+[[nodiscard]] LineStyle ScriptLineStyle(std::span<const double> numbers);
+// A gradient: kind (0 linear, 1 radial), spread (0 pad, 1 reflect, 2 repeat),
+// linear-light mixing (0 or 1), focal point ratio, the matrix's a, b, c, d
+// (scale of the gradient square) and tx, ty (pixels), then colour, alpha
+// (percent) and ratio (0..255) for each stop. Nullopt without a stop.
+[[nodiscard]] std::optional<Gradient> ScriptGradient(std::span<const double> numbers);
 
 }  // namespace swf

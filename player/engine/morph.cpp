@@ -64,6 +64,18 @@ FillStyle MixFill(const MorphFill& fill, double t) {
   return bitmap;
 }
 
+// Caps, join and flags are the start's (both ends carry the same); width,
+// colour and a fill mix.
+LineStyle MixLine(const MorphLine& line, double t) {
+  LineStyle mixed = line.start;
+  mixed.widthTwips = static_cast<std::uint16_t>(Mix(line.start.widthTwips, line.end.widthTwips, t));
+  mixed.color = MixColor(line.start.color, line.end.color, t);
+  if (line.start.fill && line.end.fill) {
+    mixed.fill = std::make_shared<const FillStyle>(MixFill(MorphFill{*line.start.fill, *line.end.fill}, t));
+  }
+  return mixed;
+}
+
 void Grow(Shape& shape, const Segment& segment) {
   for (const Point& p : {segment.from, segment.control, segment.to}) {
     if (shape.minX > shape.maxX) {
@@ -96,10 +108,7 @@ std::shared_ptr<const Shape> MorphShapeAt(const Shape& character, std::uint16_t 
   const double t = ratio / 65535.0;
   ShapeLayer layer;
   for (const MorphFill& fill : morph.fills) layer.fills.push_back(MixFill(fill, t));
-  for (const MorphLine& line : morph.lines) {
-    layer.lines.push_back(LineStyle{static_cast<std::uint16_t>(Mix(line.start.widthTwips, line.end.widthTwips, t)),
-                                    MixColor(line.start.color, line.end.color, t)});
-  }
+  for (const MorphLine& line : morph.lines) layer.lines.push_back(MixLine(line, t));
   for (const MorphEdge& edge : morph.edges) {
     const Segment segment = MixSegment(edge.start, edge.end, t);
     bool used = false;

@@ -107,6 +107,28 @@ void GradientPaint::Shade(int x, int y, int count, std::uint32_t* out) const {
   }
 }
 
+namespace {
+
+// A colour index in 16.16 fixed point (0 .. 255 << 16 inside the gradient)
+// as the spread maps it into the gradient, rounded to a whole index.
+template <GradientSpread kSpread>
+std::size_t FixedColorIndex(std::int64_t v) {
+  constexpr std::int64_t kSpan = std::int64_t{255} << 16;
+  if constexpr (kSpread == GradientSpread::Repeat) {
+    v %= kSpan;
+    if (v < 0) v += kSpan;
+  } else if constexpr (kSpread == GradientSpread::Reflect) {
+    v %= 2 * kSpan;
+    if (v < 0) v += 2 * kSpan;
+    if (v > kSpan) v = 2 * kSpan - v;
+  } else {
+    v = std::clamp<std::int64_t>(v, 0, kSpan);
+  }
+  return static_cast<std::size_t>((v + 0x8000) >> 16);
+}
+
+}  // namespace
+
 template <GradientSpread kSpread>
 void GradientPaint::ShadeSpread(int x, int y, int count, std::uint32_t* out) const {
   if (singular_) {
@@ -120,18 +142,43 @@ void GradientPaint::ShadeSpread(int x, int y, int count, std::uint32_t* out) con
   const double rowX = m.c * py + m.tx, rowY = m.d * py + m.ty;
   switch (kind_) {
     case GradientKind::Linear: {
-      // (gx + 1) / 2 along the row.
+      // (gx + 1) / 2 along the row, as a colour index in 16.16 fixed point:
+      // the row's value at column 0 and the step a column, both whole numbers,
+      // so stepping from any column gives each pixel the same index.
       const double half = m.a / 2, start = (rowX + 1) / 2;
-      for (int i = 0; i < count; ++i) out[i] = colors_[ColorIndex<kSpread>(half * (x + i + 0.5) + start)];
-      break;
-    }
-    case GradientKind::Radial:
-      for (int i = 0; i < count; ++i) {
-        const double px = x + i + 0.5;
-        const double gx = m.a * px + rowX, gy = m.b * px + rowY;
-        out[i] = colors_[ColorIndex<kSpread>(std::sqrt(gx * gx + gy * gy))];
+      constexpr double kScale = 255.0 * 65536;
+      const double first = (start + half * 0.5) * kScale, step = half * kScale;
+      constexpr double kRange = 1e15;  // far from overflowing, even a surface width of steps away
+      if (std::fabs(first) < kRange && std::fabs(step) < kRange / 65536) {
+        const auto fixedStep = static_cast<std::int64_t>(std::llround(step));
+        std::int64_t v = static_cast<std::int64_t>(std::llround(first)) + fixedStep * x;
+        for (int i = 0; i < count; ++i, v += fixedStep) out[i] = colors_[FixedColorIndex<kSpread>(v)];
+      } else {
+        for (int i = 0; i < count; ++i) out[i] = colors_[ColorIndex<kSpread>(half * (x + i + 0.5) + start)];
       }
       break;
+    }
+    case GradientKind::Radial: {
+      // Single precision is plenty for 256 colours; the distance's square root
+      // is one instruction then.
+      const auto a = static_cast<float>(m.a), b = static_cast<float>(m.b);
+      const auto fx = static_cast<float>(rowX), fy = static_cast<float>(rowY);
+      if (!(std::fabs(fx) < 1e30f && std::fabs(fy) < 1e30f && std::fabs(a) < 1e20f && std::fabs(b) < 1e20f)) {
+        std::fill_n(out, count, colors_.back());
+        break;
+      }
+      for (int i = 0; i < count; ++i) {
+        const float px = static_cast<float>(x + i) + 0.5f;
+        const float gx = a * px + fx, gy = b * px + fy;
+        const float distance = std::sqrt(gx * gx + gy * gy);
+        if constexpr (kSpread == GradientSpread::Pad) {
+          out[i] = colors_[distance >= 1 ? 255 : static_cast<std::size_t>(distance * 255 + 0.5f)];
+        } else {
+          out[i] = colors_[ColorIndex<kSpread>(distance)];
+        }
+      }
+      break;
+    }
     case GradientKind::FocalRadial:
       // t is how far the point lies from the focal point along the ray from
       // the focal point to the unit circle.
@@ -207,9 +254,36 @@ class Axis {
 
 }  // namespace
 
+namespace {
+
+bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// A repeating bitmap whose sides are powers of two wraps by itself: its 16.16
+// span divides 2^32, so 32-bit coordinates that overflow land on the same
+// pixel and fraction as the wrapped ones, and a mask finds the pixel.
+struct WrappingAxes {
+  std::uint32_t u, v, du, dv, widthMask, heightMask;
+  WrappingAxes(std::int64_t startU, std::int64_t startV, std::int64_t stepU, std::int64_t stepV, int width, int height)
+      : u(static_cast<std::uint32_t>(startU)),
+        v(static_cast<std::uint32_t>(startV)),
+        du(static_cast<std::uint32_t>(stepU)),
+        dv(static_cast<std::uint32_t>(stepV)),
+        widthMask(static_cast<std::uint32_t>(width - 1)),
+        heightMask(static_cast<std::uint32_t>(height - 1)) {}
+};
+
+}  // namespace
+
 void BitmapPaint::ShadeNearest(std::int64_t u, std::int64_t v, int count, std::uint32_t* out) const {
   const std::uint32_t* pixels = bitmap_.pixels.data();
   const auto width = static_cast<std::size_t>(bitmap_.width);
+  if (repeat_ && PowerOfTwo(bitmap_.width) && PowerOfTwo(bitmap_.height)) {
+    WrappingAxes at(u, v, du_, dv_, bitmap_.width, bitmap_.height);
+    for (int i = 0; i < count; ++i, at.u += at.du, at.v += at.dv) {
+      out[i] = pixels[((at.v >> 16) & at.heightMask) * width + ((at.u >> 16) & at.widthMask)];
+    }
+    return;
+  }
   Axis across(u, du_, bitmap_.width, repeat_), down(v, dv_, bitmap_.height, repeat_);
   for (int i = 0; i < count; ++i, across.Step(), down.Step()) {
     out[i] = pixels[static_cast<std::size_t>(down.Pixel()) * width + static_cast<std::size_t>(across.Pixel())];
@@ -265,6 +339,17 @@ void BitmapPaint::ShadeSmooth(std::int64_t u, std::int64_t v, int count, std::ui
   const std::uint32_t* pixels = bitmap_.pixels.data();
   const auto width = static_cast<std::size_t>(bitmap_.width);
   // Sample between the four pixels whose centres surround the point.
+  if (repeat_ && PowerOfTwo(bitmap_.width) && PowerOfTwo(bitmap_.height)) {
+    WrappingAxes at(u - 0x8000, v - 0x8000, du_, dv_, bitmap_.width, bitmap_.height);
+    for (int i = 0; i < count; ++i, at.u += at.du, at.v += at.dv) {
+      const std::uint32_t x0 = (at.u >> 16) & at.widthMask, x1 = (x0 + 1) & at.widthMask;
+      const std::uint32_t y0 = (at.v >> 16) & at.heightMask, y1 = (y0 + 1) & at.heightMask;
+      const std::uint32_t* top = pixels + y0 * width;
+      const std::uint32_t* bottom = pixels + y1 * width;
+      out[i] = Bilinear(top[x0], top[x1], bottom[x0], bottom[x1], (at.u >> 8) & 0xFFu, (at.v >> 8) & 0xFFu);
+    }
+    return;
+  }
   Axis across(u - 0x8000, du_, bitmap_.width, repeat_), down(v - 0x8000, dv_, bitmap_.height, repeat_);
   for (int i = 0; i < count; ++i, across.Step(), down.Step()) {
     const auto x0 = static_cast<std::size_t>(across.Pixel()), x1 = static_cast<std::size_t>(across.Next());

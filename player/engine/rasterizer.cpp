@@ -364,21 +364,32 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
 }
 
 int Rasterizer::GatherWeights() {
-  const auto [lowest, highest] = std::minmax_element(marks_.begin(), marks_.end());
-  const int first = *lowest, last = std::min(*highest, clip_.right - 1);
-  weights_.assign(static_cast<std::size_t>(std::max(0, last - first + 1)), 0);
+  // Between two marks a row's coverage stays as it is: whole sub-scanlines
+  // only, the same count all along. So the marks are visited in order and the
+  // stretches between them filled at once, instead of reading every pixel.
+  std::sort(marks_.begin(), marks_.end());
+  marks_.erase(std::unique(marks_.begin(), marks_.end()), marks_.end());
+  const int first = marks_.front(), last = std::min(marks_.back(), clip_.right - 1);
+  weights_.resize(static_cast<std::size_t>(std::max(0, last - first + 1)));
+  const auto wholeWeight = [](int full) {
+    return full >= 0 && full <= kSubScanlines ? kWholeWeights[static_cast<std::size_t>(full)]
+                                              : WeightOf(full, 0.0f, 256.0f);
+  };
   int full = 0;
-  for (int x = first; x <= *highest; ++x) {
-    const auto i = static_cast<std::size_t>(x);
+  int x = first;  // the first column not yet given its weight
+  for (const int mark : marks_) {
+    if (x < mark && x <= last) {
+      const auto begin = weights_.begin() + (x - first);
+      std::fill(begin, begin + (std::min(mark, last + 1) - x), wholeWeight(full));
+    }
+    const auto i = static_cast<std::size_t>(mark);
     full += runs_[i];
     runs_[i] = 0;
     const float partial = cover_[i];
     cover_[i] = 0;
-    if (x > last) continue;
-    // Most pixels of a filled stretch are covered by whole sub-scanlines only.
-    const bool whole = partial == 0 && full >= 0 && full <= kSubScanlines;
-    weights_[static_cast<std::size_t>(x - first)] =
-        whole ? kWholeWeights[static_cast<std::size_t>(full)] : WeightOf(full, partial, 256.0f);
+    x = mark + 1;
+    if (mark > last) continue;
+    weights_[static_cast<std::size_t>(mark - first)] = partial == 0 ? wholeWeight(full) : WeightOf(full, partial, 256.0f);
   }
   marks_.clear();
   return first;

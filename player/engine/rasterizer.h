@@ -64,6 +64,7 @@ class Rasterizer {
   void FillMask(CoverageMask& mask, FillRule rule);
   // What the fills draw from now on is weighed by this mask (none: null).
   void SetMask(const CoverageMask* mask) { mask_ = mask; }
+  [[nodiscard]] const CoverageMask* Mask() const { return mask_; }
 
  private:
   struct Edge {

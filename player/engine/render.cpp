@@ -1,9 +1,13 @@
 #include "render.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
+
+#include "stroke.h"
 
 namespace swf {
 
@@ -40,12 +44,6 @@ constexpr Rgba kWhite{255, 255, 255, 255};
 
 Vec2 Transform(const Matrix& m, const Point& p) { return {m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty}; }
 
-double LineHalfWidth(const LineStyle& line, const Matrix& m) {
-  const double scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-  const double width = line.widthTwips * scale;
-  return std::isfinite(width) ? std::max(width, 1.0) / 2 : 0.5;
-}
-
 PixelRect Intersection(const PixelRect& a, const PixelRect& b) {
   return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                    std::min(a.bottom, b.bottom)};
@@ -62,7 +60,7 @@ PixelRect Union(const PixelRect& a, const PixelRect& b) {
 // within their control points), widened by its widest line and a pixel of
 // anti-aliasing, cut to the surface. The whole surface when the numbers are
 // out of range.
-PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height) {
+PixelRect ShapeBounds(const Shape& shape, const Matrix& m, Vec2 stageScale, int width, int height) {
   double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
   for (const Point& corner : {Point{shape.minX, shape.minY}, Point{shape.maxX, shape.minY},
                               Point{shape.minX, shape.maxY}, Point{shape.maxX, shape.maxY}}) {
@@ -74,7 +72,9 @@ PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height
   }
   double margin = 1;
   for (const ShapeLayer& layer : shape.layers) {
-    for (const LineStyle& line : layer.lines) margin = std::max(margin, LineHalfWidth(line, m) + 1);
+    for (const LineStyle& line : layer.lines) {
+      margin = std::max(margin, LineHalfWidth(line, m, stageScale) * LineReach(line) + 1);
+    }
   }
   const PixelRect surface{0, 0, width, height};
   if (std::isnan(minX) || std::isnan(maxX) || std::isnan(minY) || std::isnan(maxY) || std::isnan(margin)) {
@@ -89,7 +89,8 @@ PixelRect ShapeBounds(const Shape& shape, const Matrix& m, int width, int height
 
 class ShapePainter {
  public:
-  ShapePainter(const Surface& target, Rasterizer& rasterizer) : target_(target), rasterizer_(rasterizer) {}
+  ShapePainter(const Surface& target, Rasterizer& rasterizer, Vec2 stageScale)
+      : target_(target), rasterizer_(rasterizer), stageScale_(stageScale) {}
 
   // Draws the shape's pixels that lie in `clip`; the others stay as they are.
   // With `mask` set, adds what the shape covers there to the mask instead.
@@ -145,74 +146,21 @@ class ShapePainter {
     const auto& edges = layer.lineEdges;
     for (std::size_t begin = 0; begin < edges.size();) {
       const std::uint16_t style = edges[begin].style;
-      const double halfWidth = LineHalfWidth(layer.lines[style], m);
+      const LineStyle& line = layer.lines[style];
       std::size_t end = begin;
       rasterizer_.Begin(clip_);
-      for (; end < edges.size() && edges[end].style == style; ++end) StrokeSegment(edges[end].segment, m, halfWidth);
-      FillPath(layer.lines[style].color, m, colors, FillRule::NonZero);
+      Stroker stroker(rasterizer_, line, LineHalfWidth(line, m, stageScale_), clip_);
+      for (; end < edges.size() && edges[end].style == style; ++end) stroker.Add(edges[end].segment, m);
+      stroker.Finish();
+      // A line painted with a gradient or bitmap fills its outline with it.
+      FillPath(line.fill ? *line.fill : FillStyle{line.color}, m, colors, FillRule::NonZero);
       begin = end;
     }
   }
 
-  void StrokeSegment(const Segment& segment, const Matrix& m, double halfWidth) {
-    const Vec2 from = Transform(m, segment.from);
-    const Vec2 to = Transform(m, segment.to);
-    if (!segment.curved) {
-      StrokeLine(from, to, halfWidth);
-      return;
-    }
-    const Vec2 control = Transform(m, segment.control);
-    const double ddx = from.x - 2 * control.x + to.x;
-    const double ddy = from.y - 2 * control.y + to.y;
-    const double deviation = std::sqrt(ddx * ddx + ddy * ddy);
-    const int pieces =
-        std::isfinite(deviation) ? std::clamp(static_cast<int>(std::sqrt(std::min(deviation, 1e6))), 1, 32) : 1;
-    // The pieces of a flattened curve meet at angles too small to leave a
-    // gap: only the curve's own ends get round caps.
-    Vec2 previous = from;
-    for (int i = 1; i <= pieces; ++i) {
-      const double t = static_cast<double>(i) / pieces;
-      const Vec2 point = QuadraticPoint(from, control, to, t);
-      StrokeBody(previous, point, halfWidth);
-      previous = point;
-    }
-    Cap(from, halfWidth);
-    Cap(to, halfWidth);
-  }
-
-  // A line as a rectangle with round-ish (octagonal) ends, all drawn the same
-  // way round so that overlaps fill once under the non-zero rule.
-  void StrokeLine(Vec2 from, Vec2 to, double halfWidth) {
-    StrokeBody(from, to, halfWidth);
-    Cap(from, halfWidth);
-    Cap(to, halfWidth);
-  }
-
-  void StrokeBody(Vec2 from, Vec2 to, double halfWidth) {
-    const double dx = to.x - from.x, dy = to.y - from.y;
-    const double length = std::sqrt(dx * dx + dy * dy);
-    if (!std::isfinite(length) || length == 0) return;
-    const double top = std::min(from.y, to.y) - halfWidth, bottom = std::max(from.y, to.y) + halfWidth;
-    if (bottom < clip_.top || top > clip_.bottom) return;
-    const double nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
-    const Vec2 corners[] = {
-        {from.x + nx, from.y + ny}, {to.x + nx, to.y + ny}, {to.x - nx, to.y - ny}, {from.x - nx, from.y - ny}};
-    for (int i = 0; i < 4; ++i) rasterizer_.Line(corners[i], corners[(i + 1) % 4]);
-  }
-
-  void Cap(Vec2 centre, double radius) {
-    if (centre.y + radius < clip_.top || centre.y - radius > clip_.bottom) return;
-    constexpr int kSides = 8;
-    Vec2 points[kSides];
-    for (int i = 0; i < kSides; ++i) {
-      const double angle = -2 * std::numbers::pi * i / kSides;
-      points[i] = {centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle)};
-    }
-    for (int i = 0; i < kSides; ++i) rasterizer_.Line(points[i], points[(i + 1) % kSides]);
-  }
-
   const Surface& target_;
   Rasterizer& rasterizer_;
+  Vec2 stageScale_;
   PixelRect clip_;
   CoverageMask* mask_ = nullptr;
 };
@@ -223,6 +171,9 @@ class ShapePainter {
 constexpr int kDrawingDepth = std::numeric_limits<int>::min();
 constexpr int kMaskShapesDepth = kDrawingDepth + 1;
 constexpr int kMaskApplyDepth = kDrawingDepth + 2;
+// A layered object's LayerBegin, and everything it draws after it.
+constexpr int kLayerBeginDepth = kDrawingDepth + 3;
+constexpr int kLayerContentDepth = kDrawingDepth + 4;
 // After everything at a depth, for where a mask stops masking.
 constexpr int kMaskEndDepth = std::numeric_limits<int>::max();
 
@@ -237,7 +188,7 @@ void AddItem(DrawList& out, DrawKind kind, const DisplayObject* object, std::uin
              std::shared_ptr<const Shape> drawn, const Matrix& matrix, const ColorTransform& colors, int width,
              int height) {
   if (shape->minX > shape->maxX) return;
-  const PixelRect bounds = ShapeBounds(*shape, matrix, width, height);
+  const PixelRect bounds = ShapeBounds(*shape, matrix, out.stageScale, width, height);
   if (bounds.Empty()) return;
   DrawItem item;
   item.kind = kind;
@@ -329,8 +280,53 @@ void CollectList(const DisplayList& list, DrawKind kind, const Matrix& m, const 
   while (!open.empty()) CloseMask(out, open, lastEndDepth);
 }
 
+// What a layered object draws, between its LayerBegin and LayerEnd.
+void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors,
+                    int width, int height, DrawList& out, int nesting);
+
 void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
                    int height, DrawList& out, int nesting) {
+  const std::uint8_t blend = object.placement.blendMode;
+  if (kind != DrawKind::Paint || blend <= BlendMode::kNormal || blend > BlendMode::kHardLight) {
+    CollectContent(object, kind, m, colors, width, height, out, nesting);
+    return;
+  }
+  DrawItem begin;
+  begin.kind = DrawKind::LayerBegin;
+  begin.object = &object;
+  begin.look = object.look;
+  begin.blendMode = blend;
+  const std::size_t beginIndex = out.items.size();
+  const std::size_t depthsBefore = out.depths.size();
+  out.path.push_back(kLayerBeginDepth);
+  AddPath(out, std::move(begin));
+  out.path.back() = kLayerContentDepth;
+  CollectContent(object, kind, m, colors, width, height, out, nesting);
+  out.path.back() = kMaskEndDepth;
+  PixelRect bounds;
+  for (std::size_t i = beginIndex + 1; i < out.items.size(); ++i) {
+    const DrawItem& item = out.items[i];
+    if (item.kind == DrawKind::Paint || item.kind == DrawKind::MaskBegin || item.kind == DrawKind::LayerBegin) {
+      bounds = Union(bounds, item.bounds);
+    }
+  }
+  if (bounds.Empty()) {
+    // It draws nothing here: no layer either.
+    out.items.resize(beginIndex);
+    out.depths.resize(depthsBefore);
+    out.path.pop_back();
+    return;
+  }
+  out.items[beginIndex].bounds = bounds;
+  out.items[beginIndex].maskEnd = static_cast<std::uint32_t>(out.items.size());
+  DrawItem end;
+  end.kind = DrawKind::LayerEnd;
+  AddPath(out, std::move(end));
+  out.path.pop_back();
+}
+
+void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors,
+                    int width, int height, DrawList& out, int nesting) {
   if (object.shape) AddItem(out, kind, &object, object.look, object.shape.get(), nullptr, m, colors, width, height);
   if (!object.sprite) return;
   // What a clip's drawing methods made lies beneath its children: it sits
@@ -368,6 +364,7 @@ class MaskStack {
     return depth_ == 0 ? nullptr : &masks_[depth_ - 1];
   }
   [[nodiscard]] CoverageMask* Building() { return depth_ == 0 ? nullptr : &masks_[depth_ - 1]; }
+  [[nodiscard]] std::size_t Depth() const { return depth_; }
   void Clear() { depth_ = 0; }
 
  private:
@@ -389,50 +386,214 @@ class MaskStack {
   std::size_t depth_ = 0;
 };
 
+// The two pictures of each open layer: its items drawn over black and over
+// white, whole surfaces so that they share the target's coordinates. From the
+// pair each pixel's coverage and premultiplied colour follow: over black the
+// colour shows as it is, over white 255 - alpha brighter.
+class LayerStack {
+ public:
+  static constexpr std::size_t kMaxDepth = 4;  // deeper layers draw straight into the one around them
+  struct Pair {
+    std::vector<std::uint32_t> black, white;
+  };
+  // Each depth keeps its own pair (and its address while deeper ones are used).
+  Pair& At(std::size_t depth, const Surface& like) {
+    Pair& pair = pairs_.at(depth);
+    const auto size = static_cast<std::size_t>(like.width) * static_cast<std::size_t>(like.height);
+    if (pair.black.size() != size) {
+      pair.black.assign(size, 0);
+      pair.white.assign(size, 0);
+    }
+    return pair;
+  }
+
+ private:
+  std::array<Pair, kMaxDepth> pairs_;
+};
+
 namespace {
 
-void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, Rgba background,
-                Rasterizer& rasterizer, MaskStack& masks) {
-  const PixelRect clip = ClipToSurface(area, target);
-  FillArea(target, clip, background);
-  ShapePainter painter(target, rasterizer);
-  masks.Clear();
-  rasterizer.SetMask(nullptr);
-  PixelRect paintable = clip;  // where the innermost open mask can let anything through
-  std::vector<PixelRect> outerPaintable;
-  for (std::size_t i = 0; i < list.items.size(); ++i) {
-    const DrawItem& item = list.items[i];
-    switch (item.kind) {
-      case DrawKind::Paint: {
-        const PixelRect itemClip = Intersection(paintable, item.bounds);
-        if (!itemClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
-        break;
+constexpr Rgba kBlack{0, 0, 0, 255};
+
+float Mix(std::uint8_t mode, float back, float source) {
+  switch (mode) {
+    case BlendMode::kMultiply: return back * source;
+    case BlendMode::kScreen: return back + source - back * source;
+    case BlendMode::kLighten: return std::max(back, source);
+    case BlendMode::kDarken: return std::min(back, source);
+    case BlendMode::kDifference: return std::fabs(back - source);
+    case BlendMode::kInvert: return 1 - back;
+    case BlendMode::kOverlay:
+      return back <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
+    case BlendMode::kHardLight:
+      return source <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
+    default: return source;  // normal, layer
+  }
+}
+
+// Mixes a layer (its black and white pictures) into `target` within `area`
+// by its blend mode, weighed by `mask` where one is open. `passBackground` is
+// the colour `target` started from when it is itself one picture of a layer
+// (alpha and erase change that layer's coverage), else null.
+void CompositeLayer(const Surface& target, const PixelRect& area, const std::uint32_t* black,
+                    const std::uint32_t* white, int layerStride, std::uint8_t mode, const CoverageMask* mask,
+                    const Rgba* passBackground) {
+  const bool coverageOnly = mode == BlendMode::kAlpha || mode == BlendMode::kErase;
+  if (coverageOnly && passBackground == nullptr) return;  // no layer below to take coverage from
+  for (int y = area.top; y < area.bottom; ++y) {
+    std::uint32_t* row = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
+    const std::ptrdiff_t layerRow = static_cast<std::ptrdiff_t>(y) * layerStride;
+    const bool maskRow = mask && y >= mask->area.top && y < mask->area.bottom;
+    for (int x = area.left; x < area.right; ++x) {
+      float weight = 1;
+      if (mask) {
+        const bool inside = maskRow && x >= mask->area.left && x < mask->area.right;
+        weight = inside ? mask->Row(y)[x - mask->area.left] / 255.0f : 0.0f;
+        if (weight == 0) continue;
       }
-      case DrawKind::MaskBegin: {
-        const PixelRect maskArea = Intersection(paintable, item.bounds);
-        if (maskArea.Empty()) {
-          i = item.maskEnd;  // nothing it masks shows here
-          break;
+      const std::uint32_t b = black[layerRow + x], w = white[layerRow + x];
+      float light[3], back[3];
+      int lightSum = 0;
+      for (int c = 0; c < 3; ++c) {
+        const int shift = 16 - 8 * c;
+        const int dark = static_cast<int>(b >> shift & 0xFFu), bright = static_cast<int>(w >> shift & 0xFFu);
+        lightSum += std::clamp(bright - dark, 0, 255);
+        light[c] = static_cast<float>(dark) / 255;
+        back[c] = static_cast<float>(row[x] >> shift & 0xFFu) / 255;
+      }
+      const float alpha = (1 - static_cast<float>(lightSum) / (3 * 255)) * weight;
+      if (alpha <= 0) continue;
+      float out[3];
+      for (int c = 0; c < 3; ++c) {
+        const float premultiplied = light[c] * weight;
+        const float source = std::min(1.0f, premultiplied / alpha);
+        switch (mode) {
+          case BlendMode::kAdd: out[c] = std::min(1.0f, back[c] + premultiplied); break;
+          case BlendMode::kSubtract: out[c] = std::max(0.0f, back[c] - premultiplied); break;
+          case BlendMode::kAlpha:
+          case BlendMode::kErase: {
+            // What the layer below keeps of itself: the layer's coverage, or
+            // what it does not cover; the rest shows that layer's background.
+            const float keep = mode == BlendMode::kAlpha ? alpha + (1 - weight) : 1 - alpha;
+            const float ground = (passBackground ? (c == 0 ? passBackground->r : c == 1 ? passBackground->g
+                                                                                        : passBackground->b)
+                                                 : 0) /
+                                 255.0f;
+            out[c] = ground + (back[c] - ground) * std::clamp(keep, 0.0f, 1.0f);
+            break;
+          }
+          default: out[c] = (1 - alpha) * back[c] + alpha * Mix(mode, back[c], source); break;
         }
-        masks.Push(maskArea);
-        outerPaintable.push_back(paintable);
-        paintable = maskArea;
-        break;
       }
-      case DrawKind::MaskShape: {
-        CoverageMask* building = masks.Building();
-        const PixelRect shapeClip = building ? Intersection(building->area, item.bounds) : PixelRect{};
-        if (!shapeClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, shapeClip, building);
-        break;
-      }
-      case DrawKind::MaskApply: rasterizer.SetMask(&masks.Apply()); break;
-      case DrawKind::MaskEnd:
-        rasterizer.SetMask(masks.Pop());
-        paintable = outerPaintable.back();
-        outerPaintable.pop_back();
-        break;
+      const auto channel = [](float v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
+      row[x] = 0xFF000000u | channel(out[0]) << 16 | channel(out[1]) << 8 | channel(out[2]);
     }
   }
+}
+
+// Paints the items of a draw list within a clip rectangle: masks as they
+// open and close, layers into their own pictures and then into the target.
+class ItemPainter {
+ public:
+  ItemPainter(const DrawList& list, Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers)
+      : list_(list), rasterizer_(rasterizer), masks_(masks), layers_(layers) {}
+
+  void Paint(const Surface& target, const PixelRect& clip, std::size_t begin, std::size_t end) {
+    ShapePainter painter(target, rasterizer_, list_.stageScale);
+    PixelRect paintable = clip;  // where the innermost open mask can let anything through
+    std::vector<PixelRect> outerPaintable;
+    for (std::size_t i = begin; i < end; ++i) {
+      const DrawItem& item = list_.items[i];
+      switch (item.kind) {
+        case DrawKind::Paint: {
+          const PixelRect itemClip = Intersection(paintable, item.bounds);
+          if (!itemClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
+          break;
+        }
+        case DrawKind::MaskBegin: {
+          const PixelRect maskArea = Intersection(paintable, item.bounds);
+          if (maskArea.Empty()) {
+            i = item.maskEnd;  // nothing it masks shows here
+            break;
+          }
+          masks_.Push(maskArea);
+          outerPaintable.push_back(paintable);
+          paintable = maskArea;
+          break;
+        }
+        case DrawKind::MaskShape: {
+          CoverageMask* building = masks_.Building();
+          const PixelRect shapeClip = building ? Intersection(building->area, item.bounds) : PixelRect{};
+          if (!shapeClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, shapeClip, building);
+          break;
+        }
+        case DrawKind::MaskApply: rasterizer_.SetMask(&masks_.Apply()); break;
+        case DrawKind::MaskEnd: {
+          // Inside a layer, the masks around the layer weigh it only when it is mixed in.
+          const CoverageMask* outer = masks_.Pop();
+          rasterizer_.SetMask(masks_.Depth() > maskBase_ ? outer : nullptr);
+          paintable = outerPaintable.back();
+          outerPaintable.pop_back();
+          break;
+        }
+        case DrawKind::LayerBegin: {
+          const PixelRect area = Intersection(paintable, item.bounds);
+          if (!area.Empty()) PaintLayer(target, area, item, i + 1, item.maskEnd);
+          i = item.maskEnd;
+          break;
+        }
+        case DrawKind::LayerEnd: break;
+      }
+    }
+  }
+
+ private:
+  void PaintLayer(const Surface& target, const PixelRect& area, const DrawItem& layer, std::size_t begin,
+                  std::size_t end) {
+    if (depth_ >= LayerStack::kMaxDepth) {
+      Paint(target, area, begin, end);
+      return;
+    }
+    LayerStack::Pair& pair = layers_.At(depth_, target);
+    const Surface black{pair.black.data(), target.width, target.height, target.width};
+    const Surface white{pair.white.data(), target.width, target.height, target.width};
+    // The mask open here weighs the finished layer, not each of its items.
+    const CoverageMask* mask = rasterizer_.Mask();
+    rasterizer_.SetMask(nullptr);
+    const Rgba* outerBackground = background_;
+    const std::size_t outerMaskBase = maskBase_;
+    maskBase_ = masks_.Depth();
+    ++depth_;
+    for (const auto& [surface, ground] : {std::pair{&black, &kBlack}, std::pair{&white, &kWhite}}) {
+      FillArea(*surface, area, *ground);
+      background_ = ground;
+      Paint(*surface, area, begin, end);
+      rasterizer_.SetMask(nullptr);
+    }
+    --depth_;
+    maskBase_ = outerMaskBase;
+    background_ = outerBackground;
+    rasterizer_.SetMask(mask);
+    CompositeLayer(target, area, pair.black.data(), pair.white.data(), target.width, layer.blendMode, mask,
+                   background_);
+  }
+
+  const DrawList& list_;
+  Rasterizer& rasterizer_;
+  MaskStack& masks_;
+  LayerStack& layers_;
+  std::size_t depth_ = 0;
+  std::size_t maskBase_ = 0;          // the masks open where the innermost layer began
+  const Rgba* background_ = nullptr;  // the colour the target started from, when it is a layer's picture
+};
+
+void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, Rgba background,
+                Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers) {
+  const PixelRect clip = ClipToSurface(area, target);
+  FillArea(target, clip, background);
+  masks.Clear();
+  rasterizer.SetMask(nullptr);
+  ItemPainter(list, rasterizer, masks, layers).Paint(target, clip, 0, list.items.size());
   rasterizer.SetMask(nullptr);
 }
 
@@ -445,7 +606,8 @@ bool LooksAlike(const DrawItem& a, const DrawItem& b) {
   // Where a mask's items paint changes with them; what it masks changes only
   // with the mask itself.
   if (a.kind == DrawKind::MaskBegin) return a.object == b.object && a.look == b.look && a.clipDepth == b.clipDepth;
-  if (a.kind == DrawKind::MaskApply || a.kind == DrawKind::MaskEnd) return true;
+  if (a.kind == DrawKind::LayerBegin) return a.object == b.object && a.look == b.look && a.blendMode == b.blendMode;
+  if (a.kind == DrawKind::MaskApply || a.kind == DrawKind::MaskEnd || a.kind == DrawKind::LayerEnd) return true;
   return a.object == b.object && a.look == b.look && a.shape == b.shape && a.matrix == b.matrix &&
          a.colors == b.colors && a.bounds == b.bounds;
 }
@@ -461,6 +623,7 @@ bool WorthJoining(const PixelRect& a, const PixelRect& b) {
 
 void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
   out.Clear();
+  out.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
   if (auto drawn = stage.Root().drawing.GetShape()) {
     out.path.push_back(kDrawingDepth);
     AddItem(out, DrawKind::Paint, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);
@@ -564,7 +727,8 @@ void FrameRenderer::RenderWhole(const Stage* stage, const Surface& target, Scale
   if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
   const Frame frame = FrameFor(stage, target, scale);
   Collect(stage, frame, nextList_);
-  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer, *masks_);
+  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer, *masks_,
+             *layers_);
 }
 
 std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, const Surface& target, ScaleMode scale,
@@ -582,14 +746,16 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
   } else {
     changed_.assign(1, PixelRect{0, 0, target.width, target.height});
   }
-  for (const PixelRect& area : changed_) PaintItems(nextList_, target, area, frame.background, rasterizer, *masks_);
+  for (const PixelRect& area : changed_) {
+    PaintItems(nextList_, target, area, frame.background, rasterizer, *masks_, *layers_);
+  }
   std::swap(drawnList_, nextList_);
   drawn_ = frame;
   kept_ = true;
   return changed_;
 }
 
-FrameRenderer::FrameRenderer() : masks_(std::make_unique<MaskStack>()) {}
+FrameRenderer::FrameRenderer() : masks_(std::make_unique<MaskStack>()), layers_(std::make_unique<LayerStack>()) {}
 FrameRenderer::~FrameRenderer() = default;
 FrameRenderer::FrameRenderer(FrameRenderer&&) noexcept = default;
 FrameRenderer& FrameRenderer::operator=(FrameRenderer&&) noexcept = default;

@@ -20,8 +20,10 @@ namespace swf {
 
 // What a draw item does. A mask (an object placed with a clip depth) comes
 // as MaskBegin, the shapes of the mask as MaskShape items, MaskApply, then
-// the items it masks, and MaskEnd; masks nest.
-enum class DrawKind : std::uint8_t { Paint, MaskBegin, MaskShape, MaskApply, MaskEnd };
+// the items it masks, and MaskEnd; masks nest. An object with a blend mode
+// other than normal comes as LayerBegin, its items, and LayerEnd: they are
+// drawn into a layer of their own, which is then mixed into what lies below.
+enum class DrawKind : std::uint8_t { Paint, MaskBegin, MaskShape, MaskApply, MaskEnd, LayerBegin, LayerEnd };
 
 // What one frame draws, in drawing order: each object that paints, where it
 // sits in the display lists and how it looks there.
@@ -38,17 +40,20 @@ struct DrawItem {
   Matrix matrix;  // the movie's twips to pixels
   ColorTransform colors;
   // Every pixel it can touch, within the surface; for a MaskBegin every pixel
-  // the items it masks can touch.
+  // the items it masks can touch, for a LayerBegin those of its items.
   PixelRect bounds;
-  // MaskBegin: the clip depth, and the index of its MaskEnd.
+  // MaskBegin: the clip depth, and the index of its MaskEnd (LayerBegin: of
+  // its LayerEnd).
   int clipDepth = 0;
   std::uint32_t maskEnd = 0;
+  std::uint8_t blendMode = 0;  // LayerBegin: see BlendMode
 };
 
 struct DrawList {
   std::vector<DrawItem> items;
   std::vector<int> depths;
   std::vector<int> path;  // the depths of the list being walked
+  Vec2 stageScale{1, 1};   // the stage's pixels per twip across and down
   void Clear() {
     items.clear();
     depths.clear();
@@ -77,6 +82,7 @@ void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Ras
 // Keeps what it drew last, so that the next frame into the same surface
 // redraws only what changed.
 class MaskStack;
+class LayerStack;
 
 class FrameRenderer {
  public:
@@ -113,6 +119,7 @@ class FrameRenderer {
   DrawList nextList_;
   std::vector<PixelRect> changed_;
   std::unique_ptr<MaskStack> masks_;  // the masks being drawn with, kept for their memory
+  std::unique_ptr<LayerStack> layers_;  // the same for the layers of blend modes
 };
 
 }  // namespace swf

@@ -58,6 +58,8 @@ bool ApplyPlaceTag(std::optional<Placement>& slot, const PlaceTag& tag) {
   if (tag.ratio) slot->ratio = *tag.ratio;
   if (tag.name) slot->name = *tag.name;
   if (!tag.clipActions.empty()) slot->clipActions = tag.clipActions;
+  if (tag.blendMode) slot->blendMode = *tag.blendMode;
+  if (tag.cacheAsBitmap) slot->cacheAsBitmap = *tag.cacheAsBitmap;
   return true;
 }
 
@@ -896,13 +898,24 @@ void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
     case DrawOp::BeginFill: drawing.BeginFill(color(0, 1)); break;
     case DrawOp::EndFill: drawing.EndFill(); break;
     case DrawOp::NoLine: drawing.SetLineStyle(std::nullopt); break;
-    case DrawOp::LineStyle: {
-      // Widths are whole pixels up to 255; 0 is a hairline.
-      const double width = std::clamp(std::round(arg(0, 0)), 0.0, 255.0);
-      drawing.SetLineStyle(LineStyle{static_cast<std::uint16_t>(width * 20), color(1, 2)});
+    case DrawOp::LineStyle: drawing.SetLineStyle(ScriptLineStyle(args)); break;
+    case DrawOp::GradientFill:
+      if (auto gradient = ScriptGradient(args)) drawing.BeginFill(std::move(*gradient));
       break;
-    }
+    case DrawOp::LineGradient:
+      if (auto gradient = ScriptGradient(args)) drawing.SetLineGradient(*gradient);
+      break;
   }
+}
+
+std::uint8_t Stage::GetBlendMode(Object* clip) {
+  const DisplayObject* entry = EntryOf(clip);
+  return entry ? entry->placement.blendMode : std::uint8_t{0};
+}
+
+void Stage::SetBlendMode(Object* clip, std::uint8_t mode) {
+  DisplayObject* entry = EntryOf(clip);
+  if (entry && mode >= BlendMode::kNormal && mode <= BlendMode::kHardLight) entry->placement.blendMode = mode;
 }
 
 bool Stage::IsMovieClip(Object* clip) {

@@ -44,6 +44,8 @@ struct Placement {
   std::string name;
   std::vector<ClipAction> clipActions;
   bool visible = true;
+  std::uint8_t blendMode = BlendMode::kNormal;  // see BlendMode
+  bool cacheAsBitmap = false;
 };
 
 class TimelineInstance;
@@ -267,6 +269,8 @@ class Stage final : private DisplayHost {
   Object* FocusedObject() override;
   void SetFocusedObject(Object* object) override;
   void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
+  std::uint8_t GetBlendMode(Object* clip) override;
+  void SetBlendMode(Object* clip, std::uint8_t mode) override;
   bool KeyIsDown(int keyCode) override { return keysDown_.count(keyCode) != 0; }
   int LastKeyCode() override { return lastKeyCode_; }
   int LastKeyAscii() override { return lastAscii_; }

@@ -60,10 +60,6 @@ struct StyledSegment {
   Segment segment;
 };
 
-struct LineStyle {
-  std::uint16_t widthTwips = 0;
-  Rgba color;
-};
 
 struct GradientStop {
   std::uint8_t ratio = 0;  // 0..255 along the gradient
@@ -105,6 +101,24 @@ struct BitmapFill {
 };
 
 using FillStyle = std::variant<Rgba, Gradient, BitmapFill>;
+
+enum class LineCap : std::uint8_t { Round, None, Square };
+enum class LineJoin : std::uint8_t { Round, Bevel, Miter };
+
+// A line style: its width (0 draws a one-pixel hairline at any scale) and
+// colour, or a fill (a gradient or bitmap) painted along the stroke. The ends
+// of an open outline get caps, the corners where two edges meet joins.
+struct LineStyle {
+  std::uint16_t widthTwips = 0;
+  Rgba color;
+  LineCap startCap = LineCap::Round, endCap = LineCap::Round;
+  LineJoin join = LineJoin::Round;
+  double miterLimit = 3;  // how far a miter tip may reach, in half widths from the corner
+  // The width does not follow the object's horizontal or vertical scale.
+  bool noHScale = false, noVScale = false;
+  bool noClose = false;  // an outline that ends where it starts keeps caps there
+  std::shared_ptr<const FillStyle> fill;
+};
 
 // The styles of one style-array scope of a shape (a shape starts a new layer
 // each time its records bring new styles) and the edges drawn with them,
@@ -151,6 +165,14 @@ struct MorphShape {
 // of `character`.
 [[nodiscard]] std::shared_ptr<const Shape> MorphShapeAt(const Shape& character, std::uint16_t ratio);
 
+// How a display object mixes with what lies below it, as PlaceObject3 and
+// MovieClip.blendMode number them (0 and 1 both normal).
+namespace BlendMode {
+inline constexpr std::uint8_t kNormal = 1, kLayer = 2, kMultiply = 3, kScreen = 4, kLighten = 5, kDarken = 6,
+                              kDifference = 7, kAdd = 8, kSubtract = 9, kInvert = 10, kAlpha = 11, kErase = 12,
+                              kOverlay = 13, kHardLight = 14;
+}  // namespace BlendMode
+
 // onClipEvent handlers of a placement: the events as flag bits (load 0x01,
 // enterFrame 0x02, unload 0x04, mouse and key events above, construct
 // 0x40000) and the actions they run.
@@ -170,6 +192,10 @@ struct PlaceTag {
   std::optional<std::uint16_t> clipDepth;
   std::optional<std::string> name;
   std::vector<ClipAction> clipActions;
+  // PlaceObject3: how the object mixes with what lies below (BlendMode), and
+  // whether it is cached as a bitmap (drawn as if it were not).
+  std::optional<std::uint8_t> blendMode;
+  std::optional<bool> cacheAsBitmap;
 };
 
 struct RemoveTag {
@@ -295,9 +321,10 @@ inline constexpr std::size_t kMaxSegments = 512u << 10;
 inline constexpr std::size_t kMaxBitmapPixels = 16u << 20;
 inline constexpr std::size_t kMaxMovieBitmapPixels = 64u << 20;
 
-// The whole file after the 8-byte header, inflated for CWS, cut to the
-// declared length. Empty optional for anything that is not FWS or CWS data,
-// declares more than kMaxUncompressedBytes, or whose zlib stream does not even
+// The whole file after the 8-byte header, inflated for CWS and decompressed
+// for ZWS (LZMA), cut to the declared length. Empty optional for anything
+// that is not FWS, CWS or ZWS data,
+// declares more than kMaxUncompressedBytes, or whose compressed stream does not even
 // start; a stream that breaks off later yields what was inflated.
 struct SwfBody {
   int version = 0;

@@ -1,7 +1,8 @@
 // Reading .swf files into the Movie model: the file header (with zlib for CWS
-// files), the tag stream, shapes, placements and action blocks.
+// files, LZMA for ZWS files), the tag stream, shapes, placements and action blocks.
 
 #define ZLIB_CONST
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -211,13 +212,40 @@ ColorTransform ReadColorTransform(ByteReader& reader, bool withAlpha) {
 
 using BitmapTable = std::map<std::uint16_t, std::shared_ptr<const Bitmap>>;
 
-// The colour a line filled with `fill` is drawn with: lines take one colour.
+// The one colour that stands for `fill` where a line needs a plain colour.
 Rgba SolidColorOf(const FillStyle& fill) {
   if (const auto* color = std::get_if<Rgba>(&fill)) return *color;
   if (const auto* gradient = std::get_if<Gradient>(&fill)) {
     if (!gradient->stops.empty()) return gradient->stops[gradient->stops.size() / 2].color;
   }
   return Rgba{0, 0, 0, 0};
+}
+
+// The flag bytes of a LINESTYLE2 (and the miter limit they announce): caps,
+// join, scaling and no-close. Returns whether a fill style follows instead of
+// a colour.
+bool ReadLineFlags(ByteReader& reader, LineStyle& line) {
+  const std::uint8_t first = reader.U8();
+  const std::uint8_t second = reader.U8();
+  const auto cap = [](unsigned bits) {
+    return bits == 1 ? LineCap::None : bits == 2 ? LineCap::Square : LineCap::Round;
+  };
+  line.startCap = cap(first >> 6 & 0x03u);
+  line.endCap = cap(second & 0x03u);
+  const unsigned join = first >> 4 & 0x03u;
+  line.join = join == 1 ? LineJoin::Bevel : join == 2 ? LineJoin::Miter : LineJoin::Round;
+  line.noHScale = (first & 0x04u) != 0;
+  line.noVScale = (first & 0x02u) != 0;
+  line.noClose = (second & 0x04u) != 0;
+  if (join == 2) line.miterLimit = reader.U16() / 256.0;  // 8.8 fixed point
+  return (first & 0x08u) != 0;
+}
+
+// A line painted with a fill: its colour is the fill's middle colour where a
+// plain colour is wanted (hit areas, bounds), the fill where it is drawn.
+void SetLineFill(LineStyle& line, FillStyle fill) {
+  line.color = SolidColorOf(fill);
+  if (!std::holds_alternative<Rgba>(fill)) line.fill = std::make_shared<const FillStyle>(std::move(fill));
 }
 
 // A gradient's stops: for a morph fill (`end` set) each stop has a start and
@@ -469,18 +497,14 @@ class ShapeReader {
       line.color = version_ >= 3 ? ReadRgba(reader_) : ReadRgb(reader_);
       return !reader_.Failed();
     }
-    const std::uint8_t first = reader_.U8();
-    (void)reader_.U8();  // no-close flag and end cap
-    const unsigned join = (first >> 4) & 0x03u;
-    const bool hasFill = (first & 0x08u) != 0;
-    if (join == 2) (void)reader_.U16();  // miter limit
+    const bool hasFill = ReadLineFlags(reader_, line);
     if (!hasFill) {
       line.color = ReadRgba(reader_);
       return !reader_.Failed();
     }
     FillStyle fill;
     if (!ReadFillStyle(reader_, version_, bitmaps_, fill, nullptr)) return false;
-    line.color = SolidColorOf(fill);
+    SetLineFill(line, std::move(fill));
     return true;
   }
 
@@ -547,10 +571,10 @@ bool ReadMorphLine(ByteReader& reader, bool second, const BitmapTable& bitmaps, 
   line.end.widthTwips = reader.U16();
   bool hasFill = false;
   if (second) {
-    const std::uint8_t first = reader.U8();
-    (void)reader.U8();  // no-close flag and end cap
-    hasFill = (first & 0x08u) != 0;
-    if (((first >> 4) & 0x03u) == 2) (void)reader.U16();  // miter limit
+    hasFill = ReadLineFlags(reader, line.start);
+    const std::uint16_t width = line.end.widthTwips;
+    line.end = line.start;
+    line.end.widthTwips = width;
   }
   if (!hasFill) {
     line.start.color = ReadRgba(reader);
@@ -559,8 +583,8 @@ bool ReadMorphLine(ByteReader& reader, bool second, const BitmapTable& bitmaps, 
   }
   FillStyle start, end;
   if (!ReadFillStyle(reader, 3, bitmaps, start, &end)) return false;
-  line.start.color = SolidColorOf(start);
-  line.end.color = SolidColorOf(end);
+  SetLineFill(line.start, std::move(start));
+  SetLineFill(line.end, std::move(end));
   return true;
 }
 
@@ -631,7 +655,36 @@ void ReadClipActions(ByteReader& reader, int version, std::vector<ClipAction>& a
   }
 }
 
-// PlaceObject2, and PlaceObject3 read as far as PlaceObject2 goes.
+// Skips a FILTERLIST (filters are not drawn); false when it breaks off or
+// names a filter there is no size for.
+bool SkipFilters(ByteReader& reader) {
+  const std::uint8_t count = reader.U8();
+  for (unsigned i = 0; i < count && !reader.Failed(); ++i) {
+    switch (reader.U8()) {
+      case 0: reader.Skip(23); break;  // drop shadow
+      case 1: reader.Skip(9); break;   // blur
+      case 2: reader.Skip(15); break;  // glow
+      case 3: reader.Skip(27); break;  // bevel
+      case 4:                          // gradient glow
+      case 7: {                        // gradient bevel
+        const std::uint8_t colors = reader.U8();
+        reader.Skip(std::size_t{colors} * 5 + 19);
+        break;
+      }
+      case 5: {  // convolution
+        const std::uint8_t columns = reader.U8(), rows = reader.U8();
+        reader.Skip(8 + std::size_t{columns} * std::size_t{rows} * 4 + 5);
+        break;
+      }
+      case 6: reader.Skip(80); break;  // colour matrix
+      default: return false;
+    }
+  }
+  return !reader.Failed();
+}
+
+// PlaceObject2, and PlaceObject3 with its filters (skipped), blend mode and
+// bitmap caching.
 std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int version) {
   PlaceTag place;
   const std::uint8_t flags = reader.U8();
@@ -647,9 +700,18 @@ std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int ver
   if (flags & 0x20u) place.name = SwfTextToUtf8(reader.CString(), version);
   if (flags & 0x40u) place.clipDepth = reader.U16();
   if (reader.Failed()) return std::nullopt;
-  // Clip actions follow; PlaceObject3's filters, blend mode and caching come
-  // before them, which we do not read, so its clip actions are dropped then.
-  if ((flags & 0x80u) && !(third && (moreFlags & 0x07u))) ReadClipActions(reader, version, place.clipActions);
+  if ((moreFlags & 0x01u) && !SkipFilters(reader)) return place;  // what follows cannot be found
+  if (moreFlags & 0x02u) {
+    const std::uint8_t mode = reader.U8();
+    place.blendMode = mode <= BlendMode::kHardLight ? std::max(mode, BlendMode::kNormal) : BlendMode::kNormal;
+  }
+  if (moreFlags & 0x04u) place.cacheAsBitmap = reader.U8() != 0;
+  if (reader.Failed()) {
+    place.blendMode.reset();
+    place.cacheAsBitmap.reset();
+    return place;
+  }
+  if (flags & 0x80u) ReadClipActions(reader, version, place.clipActions);
   return place;
 }
 
@@ -1096,8 +1158,46 @@ std::optional<std::vector<std::uint8_t>> Inflate(std::span<const std::uint8_t> c
   return output;
 }
 
+namespace {
+
+// A ZWS file's body: after the 8-byte header come the compressed length (UI32),
+// the 5 bytes of LZMA properties and the raw LZMA data, which may lack an end
+// marker. liblzma's reader of the .lzma format takes the properties followed
+// by the uncompressed length (UI64), which it stops at, and then the data.
+std::optional<std::vector<std::uint8_t>> DecompressLzma(std::span<const std::uint8_t> stored, std::size_t size) {
+  constexpr std::size_t kPropertiesAt = 4, kDataAt = 9;
+  constexpr std::uint64_t kMemoryLimit = 128u << 20;  // the dictionary; far more than a movie's needs
+  if (stored.size() < kDataAt) return std::nullopt;
+  std::array<std::uint8_t, 13> header{};
+  const std::span<const std::uint8_t> properties = stored.subspan(kPropertiesAt, 5);
+  std::copy(properties.begin(), properties.end(), header.begin());
+  for (std::size_t i = 0; i < 8; ++i) header[5 + i] = static_cast<std::uint8_t>(std::uint64_t{size} >> (8 * i));
+  lzma_stream stream = LZMA_STREAM_INIT;
+  if (lzma_alone_decoder(&stream, kMemoryLimit) != LZMA_OK) return std::nullopt;
+  std::vector<std::uint8_t> output(size);
+  stream.next_out = output.data();
+  stream.avail_out = output.size();
+  lzma_ret status = LZMA_OK;
+  for (const std::span<const std::uint8_t> part : {std::span<const std::uint8_t>(header), stored.subspan(kDataAt)}) {
+    stream.next_in = part.data();
+    stream.avail_in = part.size();
+    while (status == LZMA_OK && stream.avail_in > 0 && stream.avail_out > 0) status = lzma_code(&stream, LZMA_RUN);
+  }
+  // The data ran out: what is decoded so far is all there is.
+  if (status == LZMA_OK && stream.avail_out > 0) status = lzma_code(&stream, LZMA_FINISH);
+  const std::size_t produced = output.size() - stream.avail_out;
+  lzma_end(&stream);
+  output.resize(produced);
+  if (output.empty() && size > 0) return std::nullopt;
+  return output;
+}
+
+}  // namespace
+
 std::optional<SwfBody> ReadSwfBody(std::span<const std::uint8_t> file) {
-  if (file.size() < 8 || file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C')) return std::nullopt;
+  if (file.size() < 8 || file[1] != 'W' || file[2] != 'S' || (file[0] != 'F' && file[0] != 'C' && file[0] != 'Z')) {
+    return std::nullopt;
+  }
   ByteReader header(file.subspan(4, 4));
   const std::size_t declared = header.U32();
   if (declared > kMaxUncompressedBytes) return std::nullopt;
@@ -1109,7 +1209,8 @@ std::optional<SwfBody> ReadSwfBody(std::span<const std::uint8_t> file) {
     body.bytes.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(std::min(bodySize, stored.size())));
     return body;
   }
-  std::optional<std::vector<std::uint8_t>> inflated = Inflate(stored, bodySize);
+  std::optional<std::vector<std::uint8_t>> inflated =
+      file[0] == 'Z' ? DecompressLzma(stored, bodySize) : Inflate(stored, bodySize);
   if (!inflated) return std::nullopt;
   body.bytes = std::move(*inflated);
   return body;

@@ -1,5 +1,6 @@
 #include "swf_writer.h"
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -248,9 +249,22 @@ Bytes ShapeBuilder::EncodeMorphStyles(const ShapeBuilder& end, int version) cons
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     AppendU16(out, lines_[i].width);
     AppendU16(out, end.lines_[i].width);
-    if (version == 2) {
-      AppendU8(out, 0x00);  // round caps and joins, no fill, scaled both ways
-      AppendU8(out, 0x00);
+    const LineOptions& options = lines_[i].options;
+    if (version == 2) AppendLineFlags(out, options);
+    if (version == 2 && options.gradient) {
+      // The same gradient at both ends.
+      const GradientSpec& g = *options.gradient;
+      AppendU8(out, g.kind);
+      AppendBytes(out, EncodeMatrix(g.matrix));
+      AppendBytes(out, EncodeMatrix(end.lines_[i].options.gradient ? end.lines_[i].options.gradient->matrix : g.matrix));
+      AppendU8(out, static_cast<unsigned>(g.stops.size()));
+      for (const auto& [ratio, color] : g.stops) {
+        AppendU8(out, ratio);
+        AppendColor(out, color, true);
+        AppendU8(out, ratio);
+        AppendColor(out, color, true);
+      }
+      continue;
     }
     AppendColor(out, lines_[i].color, true);
     AppendColor(out, end.lines_[i].color, true);
@@ -259,8 +273,20 @@ Bytes ShapeBuilder::EncodeMorphStyles(const ShapeBuilder& end, int version) cons
 }
 
 int ShapeBuilder::AddLineStyle(double widthPixels, Color color) {
-  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color});
+  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color, {}});
   return static_cast<int>(lines_.size());
+}
+
+int ShapeBuilder::AddLineStyle(double widthPixels, Color color, const LineOptions& options) {
+  lines_.push_back({static_cast<std::uint16_t>(Twips(widthPixels)), color, options});
+  return static_cast<int>(lines_.size());
+}
+
+void ShapeBuilder::AppendLineFlags(Bytes& out, const LineOptions& options) {
+  AppendU8(out, static_cast<unsigned>(options.startCap << 6 | options.join << 4 | (options.gradient ? 0x08 : 0) |
+                                      (options.noHScale ? 0x04 : 0) | (options.noVScale ? 0x02 : 0)));
+  AppendU8(out, static_cast<unsigned>((options.noClose ? 0x04 : 0) | options.endCap));
+  if (options.join == LineOptions::MiterJoin) AppendU16(out, static_cast<unsigned>(std::lround(options.miterLimit * 256)));
 }
 
 ShapeBuilder& ShapeBuilder::SetStyles(int fill0, int fill1, int line) {
@@ -381,9 +407,18 @@ Bytes ShapeBuilder::EncodeShapeWithStyle(int shapeVersion) const {
   appendCount(lines_.size());
   for (const LineStyle& line : lines_) {
     AppendU16(out, line.width);
-    if (shapeVersion >= 4) {
-      AppendU8(out, 0x00);  // round caps and joins, no fill, scaled both ways
-      AppendU8(out, 0x00);
+    if (shapeVersion >= 4) AppendLineFlags(out, line.options);
+    if (shapeVersion >= 4 && line.options.gradient) {
+      const GradientSpec& g = *line.options.gradient;
+      AppendU8(out, g.kind);
+      AppendBytes(out, EncodeMatrix(g.matrix));
+      AppendU8(out, static_cast<unsigned>(g.spread << 6 | (g.linearRgb ? 1 : 0) << 4) |
+                        static_cast<unsigned>(g.stops.size()));
+      for (const auto& [ratio, color] : g.stops) {
+        AppendU8(out, ratio);
+        AppendColor(out, color, alpha);
+      }
+      continue;
     }
     AppendColor(out, line.color, alpha);
   }
@@ -719,6 +754,28 @@ TimelineBuilder& TimelineBuilder::Place(std::uint16_t character, std::uint16_t d
   return Tag(26, body);
 }
 
+TimelineBuilder& TimelineBuilder::PlaceBlended(std::uint16_t character, std::uint16_t depth, std::uint8_t blendMode,
+                                               const Transform& transform, std::string_view name, bool filters) {
+  Bytes body;
+  AppendU8(body, static_cast<unsigned>(0x02 | 0x04 | (name.empty() ? 0x00 : 0x20)));  // character, matrix, name
+  AppendU8(body, static_cast<unsigned>(0x02 | 0x04 | (filters ? 0x01 : 0x00)));       // blend mode, caching, filters
+  AppendU16(body, depth);
+  AppendU16(body, character);
+  AppendBytes(body, EncodeMatrix(transform));
+  if (!name.empty()) AppendString(body, name);
+  if (filters) {
+    AppendU8(body, 2);
+    AppendU8(body, 1);  // blur: x, y (16.16), passes
+    AppendBytes(body, Bytes(9, 0x01));
+    AppendU8(body, 4);  // gradient glow with two colours
+    AppendU8(body, 2);
+    AppendBytes(body, Bytes(2 * 5 + 19, 0x02));
+  }
+  AppendU8(body, blendMode);
+  AppendU8(body, 1);  // cached as a bitmap
+  return Tag(70, body);
+}
+
 TimelineBuilder& TimelineBuilder::Move(std::uint16_t depth, const Transform& transform,
                                        const std::optional<ColorTransform>& colors) {
   Bytes body;
@@ -1035,12 +1092,44 @@ std::pair<Bytes, Bytes> SplitJpegTables(const Bytes& jpeg) {
   return {tables, image};
 }
 
-Bytes MovieBuilder::Build(bool compress) const {
+Bytes MovieBuilder::Body() const {
   Bytes body = EncodeRect(0, Twips(width_), 0, Twips(height_));
   AppendU16(body, static_cast<unsigned>(std::lround(framesPerSecond_ * 256)));
   AppendU16(body, static_cast<unsigned>(frames_));
   AppendBytes(body, tags_);
   AppendU16(body, 0);  // End
+  return body;
+}
+
+Bytes MovieBuilder::BuildLzma() const {
+  const Bytes body = Body();
+  lzma_options_lzma options;
+  if (lzma_lzma_preset(&options, 6) != 0) throw std::runtime_error("no LZMA preset");
+  lzma_stream stream = LZMA_STREAM_INIT;
+  if (lzma_alone_encoder(&stream, &options) != LZMA_OK) throw std::runtime_error("no LZMA encoder");
+  Bytes packed(body.size() + body.size() / 2 + 1024);
+  stream.next_in = body.data();
+  stream.avail_in = body.size();
+  stream.next_out = packed.data();
+  stream.avail_out = packed.size();
+  const lzma_ret status = lzma_code(&stream, LZMA_FINISH);
+  const std::size_t size = packed.size() - stream.avail_out;
+  lzma_end(&stream);
+  if (status != LZMA_STREAM_END) throw std::runtime_error("LZMA compression failed");
+  // The .lzma header is the 5 bytes of properties and an 8-byte length; a ZWS
+  // file keeps the properties, and its own lengths stand for the rest.
+  constexpr std::size_t kHeader = 13;
+  Bytes file = {'Z', 'W', 'S', static_cast<std::uint8_t>(version_)};
+  AppendU32(file, static_cast<std::uint32_t>(body.size() + 8));
+  AppendU32(file, static_cast<std::uint32_t>(size - kHeader));
+  file.insert(file.end(), packed.begin(), packed.begin() + 5);
+  file.insert(file.end(), packed.begin() + static_cast<std::ptrdiff_t>(kHeader),
+              packed.begin() + static_cast<std::ptrdiff_t>(size));
+  return file;
+}
+
+Bytes MovieBuilder::Build(bool compress) const {
+  const Bytes body = Body();
 
   Bytes file = {static_cast<std::uint8_t>(compress ? 'C' : 'F'), 'W', 'S', static_cast<std::uint8_t>(version_)};
   AppendU32(file, static_cast<std::uint32_t>(body.size() + 8));

@@ -74,6 +74,18 @@ class ShapeBuilder {
   // 20 draws one bitmap pixel per pixel).
   int AddBitmapFill(std::uint16_t bitmap, const Transform& matrix, bool repeat, bool smooth);
   int AddLineStyle(double widthPixels, Color color);
+  // A DefineShape4 line style (LINESTYLE2) with its caps, join and flags;
+  // with `gradient` set, the line is painted with that gradient, not `color`.
+  struct LineOptions {
+    enum Cap : std::uint8_t { RoundCap = 0, NoCap = 1, SquareCap = 2 };
+    enum Join : std::uint8_t { RoundJoin = 0, BevelJoin = 1, MiterJoin = 2 };
+    Cap startCap = RoundCap, endCap = RoundCap;
+    Join join = RoundJoin;
+    double miterLimit = 3;
+    bool noHScale = false, noVScale = false, noClose = false;
+    std::optional<GradientSpec> gradient;
+  };
+  int AddLineStyle(double widthPixels, Color color, const LineOptions& options);
 
   // A style-change record: fill style 0 (left of travel), fill style 1 (right
   // of travel: inside for outlines drawn clockwise on screen) and line style.
@@ -115,7 +127,9 @@ class ShapeBuilder {
   struct LineStyle {
     std::uint16_t width;
     Color color;
+    LineOptions options;
   };
+  static void AppendLineFlags(Bytes& out, const LineOptions& options);
   std::vector<Fill> fills_;
   std::vector<LineStyle> lines_;
   std::vector<Record> records_;
@@ -212,6 +226,10 @@ class TimelineBuilder {
   TimelineBuilder& PlaceRatio(std::uint16_t character, std::uint16_t depth, std::uint16_t ratio, bool move = false,
                               const Transform& transform = {});
   TimelineBuilder& PlaceObject1(std::uint16_t character, std::uint16_t depth, const Transform& transform = {});
+  // PlaceObject3 with a blend mode (1 normal ... 14 hard light), bitmap
+  // caching, and with `filters` a blur and a gradient glow before them.
+  TimelineBuilder& PlaceBlended(std::uint16_t character, std::uint16_t depth, std::uint8_t blendMode,
+                                const Transform& transform = {}, std::string_view name = "", bool filters = false);
   TimelineBuilder& Remove(std::uint16_t depth);  // RemoveObject2
   TimelineBuilder& RemoveObject1(std::uint16_t character, std::uint16_t depth);
   TimelineBuilder& DoAction(const Actions& actions);
@@ -286,8 +304,11 @@ class MovieBuilder : public TimelineBuilder {
   // The whole file: header, tags so far, End. The frame count in the header
   // is the number of ShowFrame calls.
   [[nodiscard]] Bytes Build(bool compress = false) const;
+  // A ZWS file: the body compressed with LZMA (liblzma), with an end marker.
+  [[nodiscard]] Bytes BuildLzma() const;
 
  private:
+  [[nodiscard]] Bytes Body() const;  // what follows the 8-byte header, uncompressed
   double width_, height_, framesPerSecond_;
   int version_;
   std::uint16_t nextId_ = 1;

@@ -349,24 +349,8 @@ void InstallClipGeometry(Vm& vm) {
   DefineDrawMethod(vm, proto, "lineTo", DrawOp::LineTo, 2);
   DefineDrawMethod(vm, proto, "curveTo", DrawOp::CurveTo, 4);
   DefineDrawMethod(vm, proto, "beginFill", DrawOp::BeginFill, 2);
-  // Gradients fill with their first colour here.
-  vm.DefineMethod(proto, "beginGradientFill", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsDisplayObject(self) || args.size() < 3) return Undefined{};
-    const auto first = [&](const Value& list) -> std::optional<double> {
-      auto* const* array = std::get_if<Object*>(&list);
-      if (!array || (*array)->kind != ObjectKind::Array || (*array)->elements.empty()) return std::nullopt;
-      const double number = v.ToNum((*array)->elements[0]);
-      return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
-    };
-    const std::optional<double> color = first(args[1]);
-    const std::optional<double> alpha = first(args[2]);
-    if (!color || !alpha) return Undefined{};
-    const double numbers[] = {*color, *alpha};
-    v.Host().Draw(self, DrawOp::BeginFill, numbers);
-    return Undefined{};
-  });
   DefineDrawMethod(vm, proto, "endFill", DrawOp::EndFill, 0);
-  DefineDrawMethod(vm, proto, "lineStyle", DrawOp::LineStyle, 3);
+  InstallClipDrawingStyles(vm, proto);
   vm.DefineMethod(proto, "createTextField", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsDisplayObject(self) || args.size() < 6) return Undefined{};
     double numbers[5];

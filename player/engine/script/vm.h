@@ -94,7 +94,20 @@ class Object {
 
 // The drawing methods of clips, with their arguments in pixels (colours as
 // 0xRRGGBB numbers, alpha in percent).
-enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
+// The drawing methods; GradientFill and LineGradient hand their gradient over
+// as ScriptGradient (drawing.h) reads it, LineStyle as ScriptLineStyle does.
+enum class DrawOp : std::uint8_t {
+  Clear,
+  MoveTo,
+  LineTo,
+  CurveTo,
+  BeginFill,
+  EndFill,
+  LineStyle,
+  NoLine,
+  GradientFill,
+  LineGradient
+};
 
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
@@ -146,6 +159,10 @@ class DisplayHost {
   virtual Object* FocusedObject() = 0;
   virtual void SetFocusedObject(Object* object) = 0;
   virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
+  // MovieClip.blendMode as the display list keeps it (see BlendMode in
+  // swf_movie.h); 0 for what is no clip on the stage.
+  virtual std::uint8_t GetBlendMode(Object* /*clip*/) { return 0; }
+  virtual void SetBlendMode(Object* /*clip*/, std::uint8_t /*mode*/) {}
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
   // The keyboard as the movie saw it: keys held now, the last key pressed
@@ -346,6 +363,8 @@ Object* ClipAtPath(Vm& vm, Object* from, std::string_view path);
 void InstallPlatformObjects(Vm& vm);
 void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
+// lineStyle, beginGradientFill and lineGradientStyle of movie clips.
+void InstallClipDrawingStyles(Vm& vm, Object* clipProto);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
 
