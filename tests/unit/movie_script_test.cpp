@@ -60,6 +60,27 @@ void TraceGlobalCall(Actions& a, std::string_view function, const std::vector<st
   a.PushInt(static_cast<std::int32_t>(args.size())).PushString(function).Raw(kCallFunction).Trace();
 }
 
+// Lists the enumeration of the object on the stack, one trace a name.
+void TraceEnumeration(Actions& a) {
+  a.Raw(kEnumerate2);
+  const int loop = a.NewLabel(), done = a.NewLabel();
+  a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
+}
+
+// Array `a` made by `new Array(length)`, its elements set by script.
+void NewArrayOfLength(Actions& a, std::int32_t length) {
+  a.PushString("a").PushInt(length).PushInt(1).PushString("Array").Raw(kNewObject).SetVariable();
+}
+void SetArrayElement(Actions& a, std::int32_t index, std::string_view value) {
+  a.PushString("a").GetVariable().PushInt(index).PushString(value).Raw(kSetMember);
+}
+void TraceArrayMember(Actions& a, std::string_view name) {
+  a.PushString("a").GetVariable().PushString(name).Raw(kGetMember).Trace();
+}
+void TraceArrayOwns(Actions& a, std::int32_t index) {
+  a.PushInt(index).PushInt(1).PushString("a").GetVariable().PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+}
+
 struct ScriptCase {
   std::string name;
   int version;
@@ -192,6 +213,64 @@ std::vector<ScriptCase> ScriptCases() {
          a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
        },
        {"b", "a"}},
+      {"array_of_a_length_has_holes_that_are_not_listed",
+       7,
+       [](Actions& a) {
+         NewArrayOfLength(a, 4);
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+         SetArrayElement(a, 2, "two");
+         a.PushString("a").GetVariable().PushString("foo").PushString("x").Raw(kSetMember);
+         SetArrayElement(a, 0, "zero");
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+         a.PushString("a").GetVariable().Trace();
+         TraceArrayOwns(a, 1);
+         TraceArrayOwns(a, 2);
+       },
+       {"0", "foo", "2", "zero,undefined,two,undefined", "false", "true"}},
+      {"array_length_grows_with_holes_and_cuts_elements",
+       6,
+       [](Actions& a) {
+         NewArrayOfLength(a, 1);
+         SetArrayElement(a, 4, "e");
+         TraceArrayMember(a, "length");
+         TraceArrayOwns(a, 3);
+         a.PushString("a").GetVariable().PushString("length").PushInt(2).Raw(kSetMember);
+         TraceArrayMember(a, "length");
+         TraceArrayOwns(a, 4);
+         a.PushString("a").GetVariable().PushString("length").PushInt(3).Raw(kSetMember);
+         a.PushString("a").GetVariable().Trace();
+         SetArrayElement(a, -1, "not an element");
+         TraceArrayMember(a, "length");
+       },
+       {"5", "false", "2", "false", "undefined,undefined,undefined", "3"}},
+      {"array_delete_leaves_a_hole_and_the_length",
+       7,
+       [](Actions& a) {
+         a.PushString("a");
+         PushArray(a, {1, 2, 3});
+         a.SetVariable();
+         a.PushString("a").GetVariable().PushInt(1).Raw(0x3A).Trace();
+         a.PushString("a").GetVariable().PushInt(1).Raw(0x3A).Trace();
+         TraceArrayOwns(a, 1);
+         TraceArrayMember(a, "length");
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+       },
+       {"true", "false", "false", "3", "2", "0"}},
+      {"array_reverse_swaps_pairs_as_new_elements",
+       7,
+       [](Actions& a) {
+         NewArrayOfLength(a, 5);
+         SetArrayElement(a, 4, "e");
+         SetArrayElement(a, 1, "b");
+         a.PushInt(0).PushString("a").GetVariable().PushString("reverse").Raw(kCallMethod).Pop();
+         a.PushString("a").GetVariable().Trace();
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+       },
+       {"e,undefined,undefined,b,undefined", "3", "1", "4", "0"}},
       {"key_has_codes_and_takes_listeners",
        6,
        [](Actions& a) {

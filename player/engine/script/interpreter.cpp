@@ -279,7 +279,11 @@ class Interpreter final : public ScriptRoots {
     const double left = PopNumber();
     return {left, vm_.ToNum(right)};
   }
-  std::string PopString() { return vm_.ToStr(Pop()); }
+  std::string PopString() {
+    Value value = Pop();
+    if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+    return vm_.ToStr(value);
+  }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
   int Version() const { return vm_.Version(); }
   // Version 4 frame scripts give numbers for truth and "#ERROR#" for a
@@ -304,7 +308,7 @@ class Interpreter final : public ScriptRoots {
       if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
       if (vm_.Host().ChildClip(object, name)) return true;
     }
-    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && vm_.Key(name) == "length") {
+    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && NameIs(name, "length")) {
       return true;
     }
     return vm_.FindInChain(object, name) != nullptr;
@@ -318,14 +322,24 @@ class Interpreter final : public ScriptRoots {
     return super;
   }
 
+  // `name` is `builtin` (written in lower case) as this movie compares names.
+  bool NameIs(std::string_view name, std::string_view builtin) const {
+    return vm_.Caseless() ? EqualsIgnoringCase(name, builtin) : name == builtin;
+  }
+
   std::optional<Value> SpecialName(std::string_view name) {
-    const std::string key = vm_.Key(name);
-    if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
-    if (key == "_global" && Version() >= 6) return vm_.Global();
-    if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
-    if (key == "super" && Version() >= 6) return SuperObject();
+    // Every special name but `this` starts with an underscore or is `super`.
+    if (name.empty() || (name[0] != '_' && name[0] != 't' && name[0] != 'T' && name[0] != 's' && name[0] != 'S')) {
+      return std::nullopt;
+    }
+    if (NameIs(name, "this")) return f_.self ? Value{f_.self} : Value{Undefined{}};
+    if (NameIs(name, "_global") && Version() >= 6) return vm_.Global();
+    if (NameIs(name, "_root") || NameIs(name, "_level0")) return vm_.Host().RootClip();
+    if (NameIs(name, "super") && Version() >= 6) return SuperObject();
     return std::nullopt;
   }
+
+  static bool IsParentName(std::string_view name) { return EqualsIgnoringCase(name, "_parent"); }
 
   // A target path: "/", "/a/b", "../c", "_root.a", "a.b", "this".
   Object* ResolveTarget(std::string_view path, Object* base) {
@@ -371,7 +385,7 @@ class Interpreter final : public ScriptRoots {
   Value GetPlainVariable(std::string_view name, Object* base) {
     if (std::optional<Value> special = SpecialName(name)) return *special;
     if (base != f_.target) {
-      if (LowerAscii(name) == "_parent" && base->kind == ObjectKind::Clip) {
+      if (IsParentName(name) && base->kind == ObjectKind::Clip) {
         Object* parent = vm_.Host().ParentClip(base);
         return parent ? Value{parent} : Value{Undefined{}};
       }
@@ -379,24 +393,25 @@ class Interpreter final : public ScriptRoots {
     }
     if (TellingTarget()) {
       // Under tellTarget names resolve on the target, then the globals.
-      if (LowerAscii(name) == "_parent" && f_.target->kind == ObjectKind::Clip) {
+      if (IsParentName(name) && f_.target->kind == ObjectKind::Clip) {
         Object* parent = vm_.Host().ParentClip(f_.target);
         return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+      Value found;
+      if (vm_.Lookup(f_.target, name, found)) return found;
       return vm_.GetMember(vm_.Global(), name);
     }
+    const bool parentName = IsParentName(name);
+    Value found;
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
-      if (object == f_.target || object->kind == ObjectKind::Clip) {
-        if (LowerAscii(name) == "_parent") {
-          Object* parent = vm_.Host().ParentClip(object);
-          return parent ? Value{parent} : Value{Undefined{}};
-        }
+      if (parentName && (object == f_.target || object->kind == ObjectKind::Clip)) {
+        Object* parent = vm_.Host().ParentClip(object);
+        return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (HasProperty(object, name)) return vm_.GetMember(object, name);
+      if (vm_.Lookup(object, name, found)) return found;
     }
-    if (f_.target && HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+    if (f_.target && vm_.Lookup(f_.target, name, found)) return found;
     return Undefined{};
   }
 
@@ -426,7 +441,7 @@ class Interpreter final : public ScriptRoots {
       if (dot == std::string_view::npos) break;
       start = dot + 1;
     }
-    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") parts.clear();
+    if (SpecialName(parts[0]) || IsParentName(parts[0])) parts.clear();
     return parts;
   }
 
@@ -465,7 +480,7 @@ class Interpreter final : public ScriptRoots {
     auto [holder, own] = SplitPath(name);
     if (!holder) return Undefined{};
     if (own.empty()) return holder;
-    if (LowerAscii(own) == "_parent" && holder->kind == ObjectKind::Clip) {
+    if (IsParentName(own) && holder->kind == ObjectKind::Clip) {
       Object* parent = vm_.Host().ParentClip(holder);
       return parent ? Value{parent} : Value{Undefined{}};
     }
@@ -1436,8 +1451,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
 
   Frame frame;
   frame.code = code.body;
-  frame.scope = callee->scope;
+  frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
+  frame.scope.assign(callee->scope.begin(), callee->scope.end());
   Object* activation = NewObject(ObjectKind::Plain, nullptr);
+  activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
   frame.home = home;

@@ -70,7 +70,7 @@ void InstallObjectClass(Vm& vm) {
     if (name.empty()) return false;
     // __proto__ is every object's own slot once it has a prototype.
     if (v.Key(name) == "__proto__") return self->proto != nullptr;
-    return v.FindOwn(self, name) != nullptr;
+    return v.FindOwn(self, name) != nullptr || v.HasElement(self, name);
   });
   vm.DefineMethod(proto, "isPropertyEnumerable", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!self) return false;

@@ -214,14 +214,19 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
 std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
 
 Property* Vm::FindOwn(Object* object, std::string_view name) {
-  const auto found = object->properties.find(Key(name));
-  return found == object->properties.end() ? nullptr : &found->second;
+  const PropertyKey key(name, Caseless());
+  return FindOwn(object, key);
 }
 
 Property* Vm::FindInChain(Object* object, std::string_view name) {
+  const PropertyKey key(name, Caseless());
+  return FindInChain(object, key);
+}
+
+Property* Vm::FindInChain(Object* object, const PropertyKey& key) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    if (Property* property = FindOwn(at, name)) return property;
+    if (Property* property = FindOwn(at, key)) return property;
   }
   return nullptr;
 }
@@ -241,7 +246,7 @@ std::int64_t ArrayIndex(std::string_view name) {
 }
 
 bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
-  return vm.Version() < 7 ? LowerAscii(name) == builtin : name == builtin;
+  return vm.Version() < 7 ? EqualsIgnoringCase(name, builtin) : name == builtin;
 }
 
 }  // namespace
@@ -255,8 +260,7 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) < object->elements.size())
-        return object->elements[static_cast<std::size_t>(index)];
+      if (HasElement(object, static_cast<std::size_t>(index))) return object->elements[static_cast<std::size_t>(index)];
       return Undefined{};
     }
   }
@@ -266,27 +270,70 @@ Value Vm::GetMember(Object* object, std::string_view name) {
   if (object->kind == ObjectKind::Clip) {
     Value special;
     if (host_.GetClipProperty(object, name, special)) return special;
-    if (Property* own = FindOwn(object, name)) {
+    const PropertyKey key(name, Caseless());
+    if (Property* own = FindOwn(object, key)) {
       if (own->getter) return Call(Value{own->getter}, Value{object}, {});
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
-      if (Property* property = FindOwn(at, name)) {
+      if (Property* property = FindOwn(at, key)) {
         if (property->getter) return Call(Value{property->getter}, Value{object}, {});
         return property->value;
       }
     }
     return Undefined{};
   }
+  const PropertyKey key(name, Caseless());
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    if (Property* property = FindOwn(at, name)) {
+    if (Property* property = FindOwn(at, key)) {
       if (property->getter) return Call(Value{property->getter}, Value{object}, {});
       return property->value;
     }
   }
   return Undefined{};
+}
+
+bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
+  if (!object) return false;
+  if (object->kind == ObjectKind::Clip) {
+    if (host_.GetClipProperty(object, name, out)) return true;
+    const PropertyKey key(name, Caseless());
+    if (Property* own = FindOwn(object, key)) {
+      out = own->getter ? Call(Value{own->getter}, Value{object}, {}) : own->value;
+      return true;
+    }
+    if (Object* child = host_.ChildClip(object, name)) {
+      out = child;
+      return true;
+    }
+    for (Object* at = object->proto; at; at = at->proto) {
+      if (Property* property = FindOwn(at, key)) {
+        out = property->getter ? Call(Value{property->getter}, Value{object}, {}) : property->value;
+        return true;
+      }
+    }
+    return false;
+  }
+  const PropertyKey key(name, Caseless());
+  if (object->kind == ObjectKind::Array || object->kind == ObjectKind::String || object->superThis ||
+      NameIs(*this, name, "__proto__")) {
+    // The length of arrays and texts counts as theirs; the rest reads as GetMember does.
+    const bool has =
+        ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && key.Text() == "length") ||
+        FindInChain(object, key);
+    if (has) out = GetMember(object, name);
+    return has;
+  }
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = FindOwn(at, key)) {
+      out = property->getter ? Call(Value{property->getter}, Value{object}, {}) : property->value;
+      return true;
+    }
+  }
+  return false;
 }
 
 Value Vm::Get(const Value& target, std::string_view name) {
@@ -313,23 +360,13 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       if (length >= 0 && length <= static_cast<double>(kMaxArrayLength)) {
         const auto wanted = static_cast<std::size_t>(length);
         if (wanted > object->elements.size() && !Charge((wanted - object->elements.size()) * sizeof(Value))) return;
-        object->elements.resize(wanted);
+        SetArrayLength(object, wanted);
       }
       return;
     }
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) >= kMaxArrayLength) return;
-      const auto slots = static_cast<std::size_t>(index) + 1;
-      const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
-      if (!ChargeReplacing(index < static_cast<std::int64_t>(object->elements.size())
-                               ? StoredBytes(object->elements[static_cast<std::size_t>(index)])
-                               : 0,
-                           grow + StoredBytes(value))) {
-        return;
-      }
-      if (slots > object->elements.size()) object->elements.resize(slots);
-      object->elements[static_cast<std::size_t>(index)] = std::move(value);
+      (void)SetElement(object, static_cast<std::size_t>(index), std::move(value));
       return;
     }
   }
@@ -341,14 +378,15 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
     }
   }
   if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
+  const PropertyKey key(name, Caseless());
   // A setter anywhere on the chain takes the write.
-  if (Property* inherited = FindInChain(object, name); inherited && inherited->setter) {
+  if (Property* inherited = FindInChain(object, key); inherited && inherited->setter) {
     (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
   }
-  if (Property* own = FindOwn(object, name)) {
+  if (Property* own = FindOwn(object, key)) {
     if (own->flags & kReadOnly) return;
     if (own->getter && !own->setter) return;
     if (!ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) return;
@@ -360,19 +398,75 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   property.name = std::string(name);
   property.value = std::move(value);
   property.order = nextOrder_++;
-  object->properties.emplace(Key(name), std::move(property));
+  object->properties.emplace(std::string(key.Text()), std::move(property));
 }
+
+bool Vm::HasElement(const Object* array, std::size_t index) {
+  return index < array->elements.size() && !(index < array->elementInfo.size() && array->elementInfo[index].hole);
+}
+
+bool Vm::HasElement(const Object* array, std::string_view name) const {
+  if (array->kind != ObjectKind::Array) return false;
+  const std::int64_t index = ArrayIndex(name);
+  return index >= 0 && HasElement(array, static_cast<std::size_t>(index));
+}
+
+bool Vm::SetElement(Object* array, std::size_t index, Value value) {
+  if (index >= kMaxArrayLength) return false;
+  std::vector<Value>& elements = array->elements;
+  std::vector<Object::ElementInfo>& info = array->elementInfo;
+  const std::size_t slots = index + 1;
+  const std::size_t grow = slots > elements.size() ? (slots - elements.size()) * sizeof(Value) : 0;
+  const std::size_t oldBytes = index < elements.size() ? StoredBytes(elements[index]) : 0;
+  if (!ChargeReplacing(oldBytes, grow + StoredBytes(value))) return false;
+  const bool present = HasElement(array, index);
+  if (present) {
+    if (index < info.size() && (info[index].flags & kReadOnly)) return false;
+    elements[index] = std::move(value);
+    return true;
+  }
+  // A new element: the indices it skips over are holes.
+  if (info.size() < elements.size()) info.resize(elements.size());
+  if (slots > elements.size()) {
+    elements.resize(slots);
+    info.resize(slots, Object::ElementInfo{0, 0, true});
+  }
+  elements[index] = std::move(value);
+  info[index] = Object::ElementInfo{nextOrder_++, 0, false};
+  return true;
+}
+
+void Vm::SetArrayLength(Object* array, std::size_t length) {
+  if (length < array->elements.size()) {
+    array->elements.resize(length);
+    if (array->elementInfo.size() > length) array->elementInfo.resize(length);
+    return;
+  }
+  if (length == array->elements.size()) return;
+  array->elementInfo.resize(array->elements.size());
+  array->elements.resize(length);
+  array->elementInfo.resize(length, Object::ElementInfo{0, 0, true});
+}
+
+void Vm::FillHoles(Object* array) { array->elementInfo.clear(); }
 
 bool Vm::DeleteMember(Object* object, std::string_view name) {
   if (!object) return false;
   if (object->kind == ObjectKind::Array) {
     const std::int64_t index = ArrayIndex(name);
-    if (index >= 0 && static_cast<std::size_t>(index) < object->elements.size()) {
-      object->elements[static_cast<std::size_t>(index)] = Undefined{};
+    if (index >= 0) {
+      const auto at = static_cast<std::size_t>(index);
+      if (!HasElement(object, at)) return false;
+      if (at < object->elementInfo.size() && (object->elementInfo[at].flags & kDontDelete)) return false;
+      if (object->elementInfo.size() < object->elements.size()) object->elementInfo.resize(object->elements.size());
+      storedBytes -= std::min(storedBytes, StoredBytes(object->elements[at]) - sizeof(Value));
+      object->elements[at] = Undefined{};
+      object->elementInfo[at] = Object::ElementInfo{0, 0, true};
       return true;
     }
   }
-  const auto found = object->properties.find(Key(name));
+  const PropertyKey key(name, Caseless());
+  const auto found = object->properties.find(key);
   if (found == object->properties.end() || (found->second.flags & kDontDelete)) return false;
   object->properties.erase(found);
   return true;
@@ -384,7 +478,8 @@ void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t
   property.value = std::move(value);
   property.flags = flags;
   property.order = nextOrder_++;
-  object->properties.insert_or_assign(Key(name), std::move(property));
+  const PropertyKey key(name, Caseless());
+  object->properties.insert_or_assign(std::string(key.Text()), std::move(property));
 }
 
 void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) {
@@ -394,20 +489,40 @@ void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) 
 std::vector<std::string> Vm::EnumerableNames(Object* object) {
   std::vector<std::string> names;
   std::vector<std::string> seen;
+  // An own property or array element of one object on the chain.
+  struct Item {
+    std::uint64_t order;
+    const Property* property;  // null for an element
+    std::size_t index;
+  };
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    std::vector<const Property*> own;
-    for (const auto& [key, property] : at->properties) own.push_back(&property);
-    // The newest property comes first, as the player lists them.
-    std::sort(own.begin(), own.end(), [](const Property* a, const Property* b) { return a->order > b->order; });
-    for (const Property* property : own) {
-      const std::string key = Key(property->name);
+    std::vector<Item> own;
+    for (const auto& [key, property] : at->properties) own.push_back(Item{property.order, &property, 0});
+    if (at->kind == ObjectKind::Array) {
+      for (std::size_t i = 0; i < at->elements.size(); ++i) {
+        if (i >= at->elementInfo.size()) {
+          own.push_back(Item{0, nullptr, i});
+        } else if (!at->elementInfo[i].hole && !(at->elementInfo[i].flags & kDontEnum)) {
+          own.push_back(Item{at->elementInfo[i].order, nullptr, i});
+        }
+      }
+    }
+    // The newest comes first, as the player lists them; elements made with
+    // the array come last, the highest index first.
+    std::sort(own.begin(), own.end(), [](const Item& a, const Item& b) {
+      if (a.order != b.order) return a.order > b.order;
+      return a.index > b.index;
+    });
+    for (const Item& item : own) {
+      if (!item.property) {
+        names.push_back(std::to_string(item.index));
+        continue;
+      }
+      const std::string key = Key(item.property->name);
       if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
       seen.push_back(key);
-      if (!(property->flags & kDontEnum)) names.push_back(property->name);
-    }
-    if (at->kind == ObjectKind::Array) {
-      for (std::size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+      if (!(item.property->flags & kDontEnum)) names.push_back(item.property->name);
     }
   }
   return names;

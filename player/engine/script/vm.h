@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "property_map.h"
 #include "sound/sound_data.h"
 #include "value.h"
 
@@ -67,8 +68,18 @@ class Object {
   Vm& vm;
   ObjectKind kind;
   Object* proto = nullptr;
-  std::map<std::string, Property, std::less<>> properties;
+  PropertyMap<Property> properties;
   std::vector<Value> elements;  // arrays
+  // Beside the elements of an array: when each element was made (the listing
+  // order), its flags, and which indices hold none (a hole reads as undefined
+  // but is neither listed nor owned). An index past the end of this list holds
+  // an element made with the array.
+  struct ElementInfo {
+    std::uint64_t order = 0;
+    std::uint8_t flags = 0;
+    bool hole = false;
+  };
+  std::vector<ElementInfo> elementInfo;
   Value primitive;              // String, Number, Boolean, Date wrappers
   // Functions: native or compiled from a DefineFunction.
   NativeFunction native;
@@ -207,10 +218,29 @@ class Vm {
   [[nodiscard]] std::string Key(std::string_view name) const;
   Value Get(const Value& target, std::string_view name);
   Value GetMember(Object* object, std::string_view name);
+  // GetMember for a name the object (or its chain, children or clip
+  // properties) has; false, with `out` untouched, when it has none.
+  bool Lookup(Object* object, std::string_view name, Value& out);
   void SetMember(Object* object, std::string_view name, Value value);
   Property* FindOwn(Object* object, std::string_view name);
+  Property* FindOwn(Object* object, const PropertyKey& key) {
+    const auto found = object->properties.find(key);
+    return found == object->properties.end() ? nullptr : &found->second;
+  }
   Property* FindInChain(Object* object, std::string_view name);
+  Property* FindInChain(Object* object, const PropertyKey& key);
+  // `name` as the property maps compare it in this movie.
+  [[nodiscard]] bool Caseless() const { return version_ < 7; }
   bool DeleteMember(Object* object, std::string_view name);
+  // Arrays: whether an element (not a hole) is at `index`; storing one there
+  // (a new one, listed first, where there was none), growing the array with
+  // holes; a new length, which cuts elements off or adds holes.
+  [[nodiscard]] static bool HasElement(const Object* array, std::size_t index);
+  [[nodiscard]] bool HasElement(const Object* array, std::string_view name) const;
+  bool SetElement(Object* array, std::size_t index, Value value);
+  void SetArrayLength(Object* array, std::size_t length);
+  // Array methods that move elements around leave every index an element.
+  static void FillHoles(Object* array);
   void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
   void DefineMethod(Object* object, std::string_view name, NativeFunction fn);
   std::vector<std::string> EnumerableNames(Object* object);
