@@ -200,17 +200,16 @@ void InstallArrayClass(Vm& vm) {
                   [](Vm& v, Object* self, std::span<const Value>) -> Value { return Join(v, self, ","); });
   vm.DefineMethod(proto, "reverse", [isArray](Vm& v, Object* self, std::span<const Value>) -> Value {
     if (!isArray(self)) return Undefined{};
-    // Each pair of elements from the two ends swaps as two new elements (a
-    // hole among them becomes undefined); the middle one stays as it was.
+    // Each pair of elements from the two ends is read, deleted and stored
+    // again swapped, so the two are listed as new elements (a hole among them
+    // becomes undefined) unless their flags keep them; the middle one stays.
     const std::size_t length = self->elements.size();
-    if (self->elementInfo.size() < length) self->elementInfo.resize(length);
     for (std::size_t low = 0, high = length; low + 1 < high; ++low) {
       --high;
       Value first = self->elements[low];
       Value last = self->elements[high];
-      for (const std::size_t at : {low, high}) {
-        if (at < self->elementInfo.size()) self->elementInfo[at] = Object::ElementInfo{0, 0, true};
-      }
+      (void)v.DeleteMember(self, std::to_string(low));
+      (void)v.DeleteMember(self, std::to_string(high));
       (void)v.SetElement(self, low, std::move(last));
       (void)v.SetElement(self, high, std::move(first));
     }

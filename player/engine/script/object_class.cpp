@@ -38,6 +38,7 @@ Value SetPropFlags(Vm& vm, std::span<const Value> args) {
     for (const std::string& name : list) chosen |= vm.Key(name) == key;
     if (chosen) property.flags = static_cast<std::uint8_t>((property.flags & ~clear) | set);
   }
+  vm.SetElementFlags(object, list, all, set, clear);
   return Undefined{};
 }
 

@@ -448,6 +448,25 @@ void Vm::SetArrayLength(Object* array, std::size_t length) {
   array->elementInfo.resize(length, Object::ElementInfo{0, 0, true});
 }
 
+void Vm::SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
+                         std::uint8_t clear) {
+  if (array->kind != ObjectKind::Array || array->elements.empty()) return;
+  std::vector<Object::ElementInfo>& info = array->elementInfo;
+  const auto change = [&](std::size_t index) {
+    if (!HasElement(array, index)) return;
+    if (info.size() < array->elements.size()) info.resize(array->elements.size());
+    info[index].flags = static_cast<std::uint8_t>((info[index].flags & ~clear) | set);
+  };
+  if (all) {
+    for (std::size_t i = 0; i < array->elements.size(); ++i) change(i);
+    return;
+  }
+  for (const std::string& name : names) {
+    const std::int64_t index = ArrayIndex(name);
+    if (index >= 0) change(static_cast<std::size_t>(index));
+  }
+}
+
 void Vm::FillHoles(Object* array) { array->elementInfo.clear(); }
 
 bool Vm::DeleteMember(Object* object, std::string_view name) {

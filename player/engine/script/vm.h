@@ -239,6 +239,9 @@ class Vm {
   [[nodiscard]] bool HasElement(const Object* array, std::string_view name) const;
   bool SetElement(Object* array, std::size_t index, Value value);
   void SetArrayLength(Object* array, std::size_t length);
+  // ASSetPropFlags on the elements named (every one with `all`).
+  void SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
+                       std::uint8_t clear);
   // Array methods that move elements around leave every index an element.
   static void FillHoles(Object* array);
   void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
