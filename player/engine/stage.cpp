@@ -787,8 +787,39 @@ void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int
 
 // onClipEvent(unload) blocks, then onUnload; the queue keeps the clip alive
 // for them.
+void Stage::MarkRemoved(TimelineInstance& timeline, const std::string& path, int nesting) {
+  if (!timeline.object || nesting > 64) return;
+  timeline.object->removedPath = path;
+  for (auto& [depth, child] : timeline.displayList) {
+    if (child.sprite && !child.placement.name.empty()) {
+      MarkRemoved(*child.sprite, path + "." + child.placement.name, nesting + 1);
+    }
+  }
+}
+
+Object* Stage::LiveClip(Object* clip) {
+  if (!clip || clip->removedPath.empty()) return clip;
+  // The path as it was written: "_level0" and the names below it.
+  std::string_view path = clip->removedPath;
+  constexpr std::string_view kLevel = "_level0";
+  if (!path.starts_with(kLevel)) return nullptr;
+  path.remove_prefix(kLevel.size());
+  Object* at = root_->object;
+  while (at && !path.empty()) {
+    path.remove_prefix(1);  // the dot
+    const std::size_t dot = path.find('.');
+    at = ChildClip(at, path.substr(0, dot));
+    path = dot == std::string_view::npos ? std::string_view() : path.substr(dot);
+  }
+  return at == clip ? clip : (at && at->removedPath.empty() ? at : nullptr);
+}
+
 void Stage::QueueUnload(const DisplayObject& leaving) {
   const std::shared_ptr<TimelineInstance>& clip = leaving.sprite;
+  if (clip && clip->object && clip->object->removedPath.empty()) {
+    MarkRemoved(*clip, TargetPath(clip->object), 0);
+    ++vm_->clipRemovals;
+  }
   if (!clip || clip->kind != DisplayKind::Clip || queue_.size() >= kMaxQueuedActionBlocks) return;
   constexpr std::uint32_t kUnloadEvent = 0x04u;
   for (const ClipAction& action : clip->clipActions) {

@@ -271,6 +271,28 @@ std::vector<ScriptCase> ScriptCases() {
          TraceEnumeration(a);
        },
        {"e,undefined,undefined,b,undefined", "3", "1", "4", "0"}},
+      {"clip_reference_follows_its_path_after_removal",
+       7,
+       [](Actions& a) {
+         const auto makeClip = [&a](int depth) {
+           a.PushInt(depth).PushString("c").PushInt(2).PushString("this").GetVariable();
+           a.PushString("createEmptyMovieClip").Raw(kCallMethod);
+         };
+         a.PushString("r");
+         makeClip(1);
+         a.SetVariable();
+         a.PushString("r").GetVariable().Trace();
+         a.PushInt(0).PushString("r").GetVariable().PushString("removeMovieClip").Raw(kCallMethod).Pop();
+         a.PushString("r").GetVariable().Trace();
+         a.PushString("r").GetVariable().PushString("_x").Raw(kGetMember).Trace();
+         makeClip(2);
+         a.Pop();
+         a.PushString("r").GetVariable().Trace();
+         a.PushString("r").GetVariable().PushString("_x").PushInt(7).Raw(kSetMember);
+         a.PushString("c").GetVariable().PushString("_x").Raw(kGetMember).Trace();
+         a.PushInt(0).PushString("r").GetVariable().PushString("getDepth").Raw(kCallMethod).Trace();
+       },
+       {"_level0.c", "", "undefined", "_level0.c", "7", "2"}},
       {"key_has_codes_and_takes_listeners",
        6,
        [](Actions& a) {

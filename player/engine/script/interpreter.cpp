@@ -156,7 +156,9 @@ struct Frame {
 
 class Interpreter final : public ScriptRoots {
  public:
-  Interpreter(Vm& vm, Frame& frame) : vm_(vm), f_(frame) { vm_.runningInterpreters.push_back(this); }
+  Interpreter(Vm& vm, Frame& frame) : seenRemovals_(vm.clipRemovals), vm_(vm), f_(frame) {
+    vm_.runningInterpreters.push_back(this);
+  }
   Interpreter(const Interpreter&) = delete;
   Interpreter& operator=(const Interpreter&) = delete;
 
@@ -182,6 +184,7 @@ class Interpreter final : public ScriptRoots {
       // use is on its stack, registers or scope chain, so a long frame loop
       // can free its garbage as it goes.
       if (vm_.runningInterpreters.size() == 1 && vm_.CollectionDue()) CollectBetweenActions();
+      if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const std::uint8_t action = f_.code[position++];
       if (action == kEnd) {
         next = f_.code.size();
@@ -231,6 +234,37 @@ class Interpreter final : public ScriptRoots {
 
  private:
   void CollectBetweenActions() { (void)vm_.Collect(); }
+
+  // A clip left the stage while this block ran. A timeline it acted on that
+  // is gone gives way to the clip living at its path now; without one, a
+  // tellTarget target falls back to the block's own timeline, and that one
+  // to the root.
+  void FollowRemovedTimelines() {
+    seenRemovals_ = vm_.clipRemovals;
+    const auto gone = [](Object* clip) {
+      return clip && clip->kind == ObjectKind::Clip && !clip->removedPath.empty();
+    };
+    Object* root = vm_.Host().RootClip();
+    Object* const oldBase = original_;
+    if (gone(original_)) {
+      Object* live = vm_.Host().LiveClip(original_);
+      original_ = live ? live : root;
+    }
+    if (f_.target == oldBase) {
+      f_.target = original_;
+    } else if (gone(f_.target)) {
+      Object* live = vm_.Host().LiveClip(f_.target);
+      f_.target = live ? live : original_;
+    }
+    for (Object*& link : f_.scope) {
+      if (link == oldBase) {
+        link = original_;
+      } else if (gone(link)) {
+        Object* live = vm_.Host().LiveClip(link);
+        link = live ? live : root;
+      }
+    }
+  }
 
   void Spend() {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
@@ -508,13 +542,17 @@ class Interpreter final : public ScriptRoots {
       vm_.SetMember(f_.target, name, std::move(value));
       return;
     }
+    Object* fallback = f_.target ? f_.target : TimelineOfScope();
     for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
+      // The outermost candidate takes the name whether it has it or not when
+      // it is where the name would be set anyway.
+      if (i == 1 && f_.scope[i] == fallback) break;
       if (HasProperty(f_.scope[i], name)) {
         vm_.SetMember(f_.scope[i], name, std::move(value));
         return;
       }
     }
-    vm_.SetMember(f_.target ? f_.target : TimelineOfScope(), name, std::move(value));
+    vm_.SetMember(fallback, name, std::move(value));
   }
 
   Object* Activation() const { return f_.activation; }
@@ -530,7 +568,13 @@ class Interpreter final : public ScriptRoots {
 
   // Calls ----------------------------------------------------------------
 
-  Value CallNamed(const Value& object, std::string_view method, std::vector<Value>& args) {
+  Value CallNamed(const Value& target, std::string_view method, std::vector<Value>& args) {
+    // A method of a clip that left the stage runs on the clip at its path now.
+    Value object = target;
+    if (auto* const* clip = std::get_if<Object*>(&target);
+        clip && (*clip)->kind == ObjectKind::Clip && !(*clip)->removedPath.empty()) {
+      if (Object* live = vm_.Host().LiveClip(*clip)) object = Value{live};
+    }
     auto* const* self = std::get_if<Object*>(&object);
     if (self && (*self)->superThis) {
       // super.method(...) or super(...): start above the method's home.
@@ -1387,6 +1431,7 @@ class Interpreter final : public ScriptRoots {
   Object* original_ = nullptr;
 
  private:
+  std::uint64_t seenRemovals_ = 0;
   std::uint32_t NextRandom() {
     static std::uint32_t state = 0x2545F491u;
     state ^= state << 13u;
@@ -1467,6 +1512,15 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       frame.target = frame.scope[i];
       break;
     }
+  }
+  if (frame.target && !frame.target->removedPath.empty()) {
+    // The timeline that defined the function is gone: the clip at its path
+    // now, else a clip `this`, else the root.
+    Object* live = host_.LiveClip(frame.target);
+    if (!live && frame.self && frame.self->kind == ObjectKind::Clip && host_.LiveClip(frame.self) == frame.self) {
+      live = frame.self;
+    }
+    frame.target = live;
   }
   if (!frame.target) frame.target = host_.RootClip();
 

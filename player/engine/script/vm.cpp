@@ -251,6 +251,23 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
 
 }  // namespace
 
+namespace {
+
+// A member from the object's own properties and its prototype chain only.
+Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
+  const PropertyKey key(name, vm.Caseless());
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = vm.FindOwn(at, key)) {
+      if (property->getter) return vm.Call(Value{property->getter}, Value{object}, {});
+      return property->value;
+    }
+  }
+  return Undefined{};
+}
+
+}  // namespace
+
 Value Vm::GetMember(Object* object, std::string_view name) {
   if (!object) return Undefined{};
   // super.x reads x from above the method's home.
@@ -266,6 +283,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
   }
   if (object->kind == ObjectKind::String && NameIs(*this, name, "length")) {
     return static_cast<double>(Utf8Length(ToString(object->primitive, version_)));
+  }
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    // A clip that left the stage: the clip living at its path now answers;
+    // with none there, only the object's own variables and methods remain.
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) return GetMember(live, name);
+    if (!live) return GetFromChain(*this, object, name);
   }
   if (object->kind == ObjectKind::Clip) {
     Value special;
@@ -284,20 +308,18 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     }
     return Undefined{};
   }
-  const PropertyKey key(name, Caseless());
-  int hops = 0;
-  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    if (Property* property = FindOwn(at, key)) {
-      if (property->getter) return Call(Value{property->getter}, Value{object}, {});
-      return property->value;
-    }
-  }
-  return Undefined{};
+  return GetFromChain(*this, object, name);
 }
 
 bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   if (!object) return false;
-  if (object->kind == ObjectKind::Clip) {
+  bool onStage = true;
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) return Lookup(live, name, out);
+    onStage = live != nullptr;
+  }
+  if (object->kind == ObjectKind::Clip && onStage) {
     if (host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
@@ -318,6 +340,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   }
   const PropertyKey key(name, Caseless());
   if (object->kind == ObjectKind::Array || object->kind == ObjectKind::String || object->superThis ||
+      object->kind == ObjectKind::Clip ||
       NameIs(*this, name, "__proto__")) {
     // The length of arrays and texts counts as theirs; the rest reads as GetMember does.
     const bool has =
@@ -349,6 +372,15 @@ Value Vm::Get(const Value& target, std::string_view name) {
 
 void Vm::SetMember(Object* object, std::string_view name, Value value) {
   if (!object) return;
+  bool onStage = true;
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) {
+      SetMember(live, name, std::move(value));
+      return;
+    }
+    onStage = live != nullptr;
+  }
   if (NameIs(*this, name, "__proto__")) {
     auto* const* proto = std::get_if<Object*>(&value);
     object->proto = proto ? *proto : nullptr;
@@ -377,7 +409,7 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       value = Call(Value{watch.callback}, Value{object}, args);
     }
   }
-  if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
+  if (object->kind == ObjectKind::Clip && onStage && host_.SetClipProperty(object, name, value)) return;
   const PropertyKey key(name, Caseless());
   // A setter anywhere on the chain takes the write.
   if (Property* inherited = FindInChain(object, key); inherited && inherited->setter) {
@@ -567,7 +599,11 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
 std::string Vm::ToStr(const Value& value) {
   if (std::holds_alternative<Object*>(value)) {
     Object* object = std::get<Object*>(value);
-    if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
+    if (object->kind == ObjectKind::Clip) {
+      // A clip that left the stage names the clip at its path now, or nothing.
+      Object* live = host_.LiveClip(object);
+      return live ? host_.TargetPath(live) : std::string();
+    }
     const Value primitive = ToPrimitive(value, true);
     // A toString that gives no value (or an object) leaves the object unnamed.
     if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {

@@ -89,6 +89,10 @@ class Object {
   bool isConstructor = false;            // natives that act differently when called with new
   std::vector<Object*> interfaces;       // implements
   std::weak_ptr<TimelineInstance> clip;  // Clip objects
+  // Clip objects that left the stage: the target path (`_level0.a.b`) they
+  // had, by which a reference finds the clip living there now. Empty while
+  // the clip is on the stage.
+  std::string removedPath;
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
@@ -124,6 +128,9 @@ class DisplayHost {
   virtual bool SetClipProperty(Object* clip, std::string_view name, const Value& value) = 0;
   virtual void GetUrl(std::string_view url, std::string_view target) = 0;
   virtual std::string TargetPath(Object* clip) = 0;
+  // The clip a reference leads to: the clip itself while it is on the stage;
+  // after it left, the clip living at its path now (null when none).
+  virtual Object* LiveClip(Object* clip) { return clip; }
   // Display list changes by script; null when the clip cannot be made.
   // `exportName` "" makes an empty clip. The members of `init` (when not
   // null) are copied onto the new clip before its class constructor runs.
@@ -265,6 +272,9 @@ class Vm {
   void Trace(const Value& value);
 
   DisplayHost& Host() { return host_; }
+  // Counts the clips that left the stage, so running scripts notice when
+  // their timeline may be gone.
+  std::uint64_t clipRemovals = 0;
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
