@@ -797,6 +797,28 @@ void Stage::MarkRemoved(TimelineInstance& timeline, const std::string& path, int
   }
 }
 
+std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> Stage::FrameScripts(Object* clip,
+                                                                                  std::string_view frame) {
+  std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> scripts;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return scripts;
+  const Timeline& definition = timeline->Definition();
+  int index = -1;
+  const double number = StringToNumber(frame);
+  if (std::isfinite(number)) {
+    index = number >= 1 && number <= 1e9 ? static_cast<int>(number) - 1 : -1;
+  } else if (const auto found = definition.labels.find(LowerAscii(frame)); found != definition.labels.end()) {
+    index = found->second;
+  }
+  if (index < 0 || index >= definition.FrameCount()) return scripts;
+  for (const ControlTag& tag : definition.FrameTags(index)) {
+    if (const auto* action = std::get_if<ActionTag>(&tag); action && !action->init && action->code) {
+      scripts.push_back(action->code);
+    }
+  }
+  return scripts;
+}
+
 Object* Stage::LiveClip(Object* clip) {
   if (!clip || clip->removedPath.empty()) return clip;
   // The path as it was written: "_level0" and the names below it.

@@ -241,6 +241,8 @@ class Stage final : private DisplayHost {
   void GetUrl(std::string_view url, std::string_view target) override;
   std::string TargetPath(Object* clip) override;
   Object* LiveClip(Object* clip) override;
+  std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> FrameScripts(Object* clip,
+                                                                             std::string_view frame) override;
   Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
                      Object* init) override;
   Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) override;

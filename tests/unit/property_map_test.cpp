@@ -13,7 +13,10 @@ namespace {
 
 std::vector<std::string> KeysInOrder(const PropertyMap<int>& map) {
   std::vector<std::string> keys;
-  for (const auto& [key, value] : map) keys.push_back(key);
+  for (const auto& [key, value] : map) {
+    EXPECT_EQ(key.hash, KeyHash(key.text));
+    keys.push_back(key.text);
+  }
   return keys;
 }
 

@@ -76,12 +76,20 @@ class PropertyKey {
   std::string large_;
 };
 
+// A stored key with its hash; compares with any text.
+struct HashedKey {
+  std::string text;
+  std::uint32_t hash = 0;
+  operator std::string_view() const { return text; }  // NOLINT: reads as the text it holds
+  friend bool operator==(const HashedKey& key, std::string_view other) { return key.text == other; }
+};
+
 template <typename Value>
 class PropertyMap {
  public:
   // `first` is the key, `second` the property, as a map's entries name them.
   struct Entry {
-    std::string first;
+    HashedKey first;
     Value second;
   };
   using iterator = typename std::vector<Entry>::iterator;
@@ -93,10 +101,7 @@ class PropertyMap {
   [[nodiscard]] const_iterator end() const { return entries_.end(); }
   [[nodiscard]] bool empty() const { return entries_.empty(); }
   [[nodiscard]] std::size_t size() const { return entries_.size(); }
-  void reserve(std::size_t count) {
-    entries_.reserve(count);
-    hashes_.reserve(count);
-  }
+  void reserve(std::size_t count) { entries_.reserve(count); }
 
   [[nodiscard]] iterator find(std::string_view key) { return find(key, KeyHash(key)); }
   [[nodiscard]] const_iterator find(std::string_view key) const { return Find(key, KeyHash(key)); }
@@ -133,7 +138,6 @@ class PropertyMap {
   iterator erase(iterator where) {
     const auto at = static_cast<std::size_t>(where - entries_.begin());
     entries_.erase(where);
-    hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(at));
     if (!index_.empty()) Reindex();
     return entries_.begin() + static_cast<std::ptrdiff_t>(at);
   }
@@ -145,7 +149,6 @@ class PropertyMap {
   }
   void clear() {
     entries_.clear();
-    hashes_.clear();
     index_.clear();
   }
 
@@ -154,8 +157,8 @@ class PropertyMap {
 
   std::size_t Position(std::string_view key, std::uint32_t hash) const {
     if (index_.empty()) {
-      for (std::size_t i = 0; i < hashes_.size(); ++i) {
-        if (hashes_[i] == hash && entries_[i].first == key) return i;
+      for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].first.hash == hash && entries_[i].first.text == key) return i;
       }
       return entries_.size();
     }
@@ -164,13 +167,12 @@ class PropertyMap {
       const std::uint32_t stored = index_[slot];
       if (stored == 0) return entries_.size();
       const std::size_t i = stored - 1;
-      if (hashes_[i] == hash && entries_[i].first == key) return i;
+      if (entries_[i].first.hash == hash && entries_[i].first.text == key) return i;
     }
   }
 
   void Append(std::string key, std::uint32_t hash, Value value) {
-    entries_.push_back(Entry{std::move(key), std::move(value)});
-    hashes_.push_back(hash);
+    entries_.push_back(Entry{HashedKey{std::move(key), hash}, std::move(value)});
     if (entries_.size() > kScanLimit) {
       // At most half the slots in use, so probes stay short.
       if (index_.size() < entries_.size() * 2) {
@@ -183,7 +185,7 @@ class PropertyMap {
 
   void Place(std::size_t i) {
     const std::size_t mask = index_.size() - 1;
-    std::size_t slot = hashes_[i] & mask;
+    std::size_t slot = entries_[i].first.hash & mask;
     while (index_[slot] != 0) slot = (slot + 1) & mask;
     index_[slot] = static_cast<std::uint32_t>(i + 1);
   }
@@ -200,7 +202,6 @@ class PropertyMap {
   }
 
   std::vector<Entry> entries_;
-  std::vector<std::uint32_t> hashes_;
   std::vector<std::uint32_t> index_;  // entry position + 1; 0 is an empty slot
 };
 

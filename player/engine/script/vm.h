@@ -128,6 +128,12 @@ class DisplayHost {
   virtual bool SetClipProperty(Object* clip, std::string_view name, const Value& value) = 0;
   virtual void GetUrl(std::string_view url, std::string_view target) = 0;
   virtual std::string TargetPath(Object* clip) = 0;
+  // The action blocks of a frame of the clip's timeline (a 1-based number or
+  // a label), for the Call action.
+  virtual std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> FrameScripts(Object* /*clip*/,
+                                                                                      std::string_view /*frame*/) {
+    return {};
+  }
   // The clip a reference leads to: the clip itself while it is on the stage;
   // after it left, the clip living at its path now (null when none).
   virtual Object* LiveClip(Object* clip) { return clip; }
@@ -275,6 +281,8 @@ class Vm {
   // Counts the clips that left the stage, so running scripts notice when
   // their timeline may be gone.
   std::uint64_t clipRemovals = 0;
+  // Getters, setters and watchers running inside one another.
+  int accessorDepth = 0;
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
