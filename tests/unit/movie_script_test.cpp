@@ -293,6 +293,23 @@ std::vector<ScriptCase> ScriptCases() {
          a.PushInt(0).PushString("r").GetVariable().PushString("getDepth").Raw(kCallMethod).Trace();
        },
        {"_level0.c", "", "undefined", "_level0.c", "7", "2"}},
+      {"getter_recursion_stops_at_its_depth_limit",
+       7,
+       [](Actions& a) {
+         Actions getter;
+         getter.PushString("n").PushString("n").GetVariable().PushInt(1).Add2().SetVariable();
+         getter.PushString("this").GetVariable().PushString("p").Raw(kGetMember).Raw(kReturn);
+         a.DefineFunction("g", {}, getter);
+         a.PushString("n").PushInt(0).SetVariable();
+         a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+         a.PushNull().PushString("g").GetVariable().PushString("p").PushInt(3).PushString("o").GetVariable();
+         a.PushString("addProperty").Raw(kCallMethod).Pop();
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+         a.PushString("n").GetVariable().Trace();
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Pop();
+         a.PushString("n").GetVariable().Trace();
+       },
+       {"undefined", "65", "130"}},
       {"key_has_codes_and_takes_listeners",
        6,
        [](Actions& a) {
@@ -543,6 +560,16 @@ TEST_P(ScriptMachine, TracesWhatThePlayerPrints) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ScriptMachine, ::testing::ValuesIn(ScriptCases()),
                          [](const auto& tested) { return tested.param.name; });
+
+
+// call(frame) runs that frame's actions at once, without going there.
+TEST(ScriptCallAction, RunsAnotherFramesActionsInPlace) {
+  Actions first;
+  first.PushString("2").Raw(0x9E).PushString("after").Trace().Stop();
+  Actions second;
+  second.PushString("frame two").Trace();
+  EXPECT_EQ(TracesOf({first, second}, 6), (std::vector<std::string>{"frame two", "after"}));
+}
 
 // Dates read and write the system's local time; getUTC* and Date.UTC stay in UTC.
 // The zone is set for the test process: five hours behind UTC in January.

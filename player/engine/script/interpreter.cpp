@@ -1364,15 +1364,31 @@ class Interpreter final : public ScriptRoots {
         if (action == kJump || vm_.ToBool(Pop())) branch = offset;
         break;
       }
-      case kCall: {
-        const Value frame = Pop();
-        (void)frame;  // frame scripts are run where the timeline enters them
-        break;
-      }
+      case kCall: CallFrame(PopString()); break;
       case kGotoFrame2: GotoFrame2(payload); break;
       default: break;  // unknown actions are skipped
     }
     return std::nullopt;
+  }
+
+  // call(frame): runs the actions of a frame ("2", "label" or "path:frame")
+  // of the target's timeline without going there.
+  void CallFrame(std::string frame) {
+    Object* clip = f_.target;
+    if (const std::size_t colon = frame.rfind(':'); colon != std::string::npos) {
+      clip = ResolveTarget(std::string_view(frame).substr(0, colon), f_.target);
+      frame.erase(0, colon + 1);
+    }
+    if (!clip || clip->kind != ObjectKind::Clip || !vm_.budget) return;
+    if (vm_.callDepth >= kMaxCallDepth) throw ScriptAbort{};
+    ++vm_.callDepth;
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{vm_.callDepth};
+    for (const auto& code : vm_.Host().FrameScripts(clip, frame)) {
+      if (vm_.RunBlock(*code, clip, *vm_.budget) == ActionResult::OutOfBudget) throw ScriptAbort{};
+    }
   }
 
   void SetTarget(const std::string& path) {

@@ -253,13 +253,27 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
 
 namespace {
 
+// Getters and setters (addProperty) run inside one another at most this deep;
+// past it a read gives undefined and a write is dropped.
+constexpr int kMaxAccessorDepth = 65;
+
+Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args) {
+  if (vm.accessorDepth >= kMaxAccessorDepth) return Undefined{};
+  ++vm.accessorDepth;
+  struct Leave {
+    int& depth;
+    ~Leave() { --depth; }
+  } leave{vm.accessorDepth};
+  return vm.Call(Value{function}, Value{self}, args);
+}
+
 // A member from the object's own properties and its prototype chain only.
 Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
   const PropertyKey key(name, vm.Caseless());
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = vm.FindOwn(at, key)) {
-      if (property->getter) return vm.Call(Value{property->getter}, Value{object}, {});
+      if (property->getter) return CallAccessor(vm, property->getter, object, {});
       return property->value;
     }
   }
@@ -296,13 +310,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (host_.GetClipProperty(object, name, special)) return special;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      if (own->getter) return Call(Value{own->getter}, Value{object}, {});
+      if (own->getter) return CallAccessor(*this, own->getter, object, {});
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        if (property->getter) return Call(Value{property->getter}, Value{object}, {});
+        if (property->getter) return CallAccessor(*this, property->getter, object, {});
         return property->value;
       }
     }
@@ -323,7 +337,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     if (host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      out = own->getter ? Call(Value{own->getter}, Value{object}, {}) : own->value;
+      out = own->getter ? CallAccessor(*this, own->getter, object, {}) : own->value;
       return true;
     }
     if (Object* child = host_.ChildClip(object, name)) {
@@ -332,7 +346,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     }
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        out = property->getter ? Call(Value{property->getter}, Value{object}, {}) : property->value;
+        out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
         return true;
       }
     }
@@ -352,7 +366,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = FindOwn(at, key)) {
-      out = property->getter ? Call(Value{property->getter}, Value{object}, {}) : property->value;
+      out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
       return true;
     }
   }
@@ -413,7 +427,7 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   const PropertyKey key(name, Caseless());
   // A setter anywhere on the chain takes the write.
   if (Property* inherited = FindInChain(object, key); inherited && inherited->setter) {
-    (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
+    (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1));
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
