@@ -1,6 +1,7 @@
 // The action interpreter: runs action blocks and script functions on the Vm.
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -158,6 +159,7 @@ class Interpreter final : public ScriptRoots {
  public:
   Interpreter(Vm& vm, Frame& frame) : seenRemovals_(vm.clipRemovals), vm_(vm), f_(frame) {
     vm_.runningInterpreters.push_back(this);
+    stack_.reserve(16);
   }
   Interpreter(const Interpreter&) = delete;
   Interpreter& operator=(const Interpreter&) = delete;
@@ -768,7 +770,21 @@ class Interpreter final : public ScriptRoots {
     while (!reader.AtEnd()) {
       Value value;
       switch (reader.U8()) {
-        case 0: value = Text(reader.CString()); break;
+        case 0: {
+          // The text straight from the action's bytes (one copy, no temporary).
+          const std::span<const std::uint8_t> rest = reader.Rest();
+          const void* zero = std::memchr(rest.data(), 0, rest.size());
+          if (!zero) throw Malformed{};
+          const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
+          const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
+          if (Version() >= 6) {
+            value.emplace<std::string>(raw);
+          } else {
+            value = Text(raw);
+          }
+          reader.Skip(length + 1);
+          break;
+        }
         case 1: value = static_cast<double>(reader.F32()); break;
         case 2: value = Null{}; break;
         case 3: value = Undefined{}; break;

@@ -538,13 +538,19 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
 }
 
 void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t flags) {
-  Property property;
-  property.name = std::string(name);
-  property.value = std::move(value);
-  property.flags = flags;
-  property.order = nextOrder_++;
   const PropertyKey key(name, Caseless());
-  object->properties.insert_or_assign(std::string(key.Text()), std::move(property));
+  if (Property* own = FindOwn(object, key)) {
+    // Made anew in its old place: no getter or setter stays.
+    own->name.assign(name);
+    own->value = std::move(value);
+    own->flags = flags;
+    own->order = nextOrder_++;
+    own->getter = nullptr;
+    own->setter = nullptr;
+    return;
+  }
+  object->properties.emplace(std::string(key.Text()),
+                             Property{std::string(name), std::move(value), flags, nextOrder_++, nullptr, nullptr});
 }
 
 void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) {
