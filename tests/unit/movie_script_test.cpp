@@ -259,7 +259,7 @@ std::vector<ScriptCase> ScriptCases() {
          TraceEnumeration(a);
        },
        {"true", "false", "false", "3", "2", "0"}},
-      {"array_reverse_swaps_pairs_as_new_elements",
+      {"reversing_an_array_stores_each_pair_anew",
        7,
        [](Actions& a) {
          NewArrayOfLength(a, 5);
