@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "swf_text.h"
 
@@ -253,17 +254,29 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
 
 namespace {
 
-// Getters and setters (addProperty) run inside one another at most this deep;
-// past it a read gives undefined and a write is dropped.
+// A getter or setter (addProperty) runs inside itself at most this deep;
+// past it a read gives undefined and a write is dropped. Each accessor
+// counts on its own, so a getter and a setter that call each other both go
+// this deep.
 constexpr int kMaxAccessorDepth = 65;
 
 Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args) {
-  if (vm.accessorDepth >= kMaxAccessorDepth) return Undefined{};
+  // The accessors running now, with how deep each is (one thread runs a Vm).
+  thread_local std::unordered_map<const Object*, int> running;
+  int& depth = running[function];
+  if (depth >= kMaxAccessorDepth) return Undefined{};
+  ++depth;
   ++vm.accessorDepth;
   struct Leave {
-    int& depth;
-    ~Leave() { --depth; }
-  } leave{vm.accessorDepth};
+    Vm& vm;
+    const Object* function;
+    ~Leave() {
+      --vm.accessorDepth;
+      if (const auto found = running.find(function); found != running.end() && --found->second <= 0) {
+        running.erase(found);
+      }
+    }
+  } leave{vm, function};
   return vm.Call(Value{function}, Value{self}, args);
 }
 
