@@ -744,6 +744,7 @@ Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::
   Placement placement = object.placement;
   const auto sprite = MakeSprite(parent, definition, placement, character, init, [&](const auto& made) {
     object.sprite = made;
+    MarkReplaced(*parent, at);
     parent->displayList.insert_or_assign(at, std::move(object));
   });
   return sprite ? sprite->object : nullptr;
@@ -766,6 +767,7 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
       MakeSprite(parent, timeline->SharedDefinition(), placement, placement.character, init, [&](const auto& made) {
         made->drawing = drawn;  // a duplicate starts with what the original drew
         object.sprite = made;
+        MarkReplaced(*parent, at);
         parent->displayList.insert_or_assign(at, std::move(object));
       });
   return sprite ? sprite->object : nullptr;
@@ -787,6 +789,18 @@ void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int
 
 // onClipEvent(unload) blocks, then onUnload; the queue keeps the clip alive
 // for them.
+// A clip that a new one replaces at its depth leaves the stage: references
+// to it go by its path from now on.
+void Stage::MarkReplaced(TimelineInstance& parent, int depth) {
+  const auto old = parent.displayList.find(depth);
+  if (old == parent.displayList.end() || !old->second.sprite || !old->second.sprite->object ||
+      !old->second.sprite->object->removedPath.empty()) {
+    return;
+  }
+  MarkRemoved(*old->second.sprite, TargetPath(old->second.sprite->object), 0);
+  ++vm_->clipRemovals;
+}
+
 void Stage::MarkRemoved(TimelineInstance& timeline, const std::string& path, int nesting) {
   if (!timeline.object || nesting > 64) return;
   timeline.object->removedPath = path;

@@ -218,6 +218,7 @@ class Stage final : private DisplayHost {
   void QueueUnload(const DisplayObject& leaving);
   // Records the path of a clip leaving the stage (and of the clips inside it).
   void MarkRemoved(TimelineInstance& timeline, const std::string& path, int nesting);
+  void MarkReplaced(TimelineInstance& parent, int depth);
   // Removes the object at `depth` of `timeline`'s display list, unloading it.
   void RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth);
   std::shared_ptr<TimelineInstance> MakeSprite(
