@@ -748,6 +748,7 @@ Object* Stage::CreateClip(Object* parentClip, std::string_view exportName, std::
   Placement placement = object.placement;
   const auto sprite = MakeSprite(parent, definition, placement, character, init, [&](const auto& made) {
     object.sprite = made;
+    MarkReplaced(*parent, at);
     parent->displayList.insert_or_assign(at, std::move(object));
   });
   return sprite ? sprite->object : nullptr;
@@ -770,6 +771,7 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
       MakeSprite(parent, timeline->SharedDefinition(), placement, placement.character, init, [&](const auto& made) {
         made->drawing = drawn;  // a duplicate starts with what the original drew
         object.sprite = made;
+        MarkReplaced(*parent, at);
         parent->displayList.insert_or_assign(at, std::move(object));
       });
   return sprite ? sprite->object : nullptr;
@@ -791,8 +793,73 @@ void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int
 
 // onClipEvent(unload) blocks, then onUnload; the queue keeps the clip alive
 // for them.
+// A clip that a new one replaces at its depth leaves the stage: references
+// to it go by its path from now on.
+void Stage::MarkReplaced(TimelineInstance& parent, int depth) {
+  const auto old = parent.displayList.find(depth);
+  if (old == parent.displayList.end() || !old->second.sprite || !old->second.sprite->object ||
+      !old->second.sprite->object->removedPath.empty()) {
+    return;
+  }
+  MarkRemoved(*old->second.sprite, TargetPath(old->second.sprite->object), 0);
+  ++vm_->clipRemovals;
+}
+
+void Stage::MarkRemoved(TimelineInstance& timeline, const std::string& path, int nesting) {
+  if (!timeline.object || nesting > 64) return;
+  timeline.object->removedPath = path;
+  for (auto& [depth, child] : timeline.displayList) {
+    if (child.sprite && !child.placement.name.empty()) {
+      MarkRemoved(*child.sprite, path + "." + child.placement.name, nesting + 1);
+    }
+  }
+}
+
+std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> Stage::FrameScripts(Object* clip,
+                                                                                  std::string_view frame) {
+  std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> scripts;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return scripts;
+  const Timeline& definition = timeline->Definition();
+  int index = -1;
+  const double number = StringToNumber(frame);
+  if (std::isfinite(number)) {
+    index = number >= 1 && number <= 1e9 ? static_cast<int>(number) - 1 : -1;
+  } else if (const auto found = definition.labels.find(LowerAscii(frame)); found != definition.labels.end()) {
+    index = found->second;
+  }
+  if (index < 0 || index >= definition.FrameCount()) return scripts;
+  for (const ControlTag& tag : definition.FrameTags(index)) {
+    if (const auto* action = std::get_if<ActionTag>(&tag); action && !action->init && action->code) {
+      scripts.push_back(action->code);
+    }
+  }
+  return scripts;
+}
+
+Object* Stage::LiveClip(Object* clip) {
+  if (!clip || clip->removedPath.empty()) return clip;
+  // The path as it was written: "_level0" and the names below it.
+  std::string_view path = clip->removedPath;
+  constexpr std::string_view kLevel = "_level0";
+  if (!path.starts_with(kLevel)) return nullptr;
+  path.remove_prefix(kLevel.size());
+  Object* at = root_->object;
+  while (at && !path.empty()) {
+    path.remove_prefix(1);  // the dot
+    const std::size_t dot = path.find('.');
+    at = ChildClip(at, path.substr(0, dot));
+    path = dot == std::string_view::npos ? std::string_view() : path.substr(dot);
+  }
+  return at == clip ? clip : (at && at->removedPath.empty() ? at : nullptr);
+}
+
 void Stage::QueueUnload(const DisplayObject& leaving) {
   const std::shared_ptr<TimelineInstance>& clip = leaving.sprite;
+  if (clip && clip->object && clip->object->removedPath.empty()) {
+    MarkRemoved(*clip, TargetPath(clip->object), 0);
+    ++vm_->clipRemovals;
+  }
   if (!clip || clip->kind != DisplayKind::Clip || queue_.size() >= kMaxQueuedActionBlocks) return;
   constexpr std::uint32_t kUnloadEvent = 0x04u;
   for (const ClipAction& action : clip->clipActions) {

@@ -226,6 +226,9 @@ class Stage final : private DisplayHost {
   void QueueClipEvents(const std::shared_ptr<TimelineInstance>& timeline, std::uint32_t clipEvent, const char* method);
   // Queues the unload handlers of a clip leaving the display list.
   void QueueUnload(const DisplayObject& leaving);
+  // Records the path of a clip leaving the stage (and of the clips inside it).
+  void MarkRemoved(TimelineInstance& timeline, const std::string& path, int nesting);
+  void MarkReplaced(TimelineInstance& parent, int depth);
   // Removes the object at `depth` of `timeline`'s display list, unloading it.
   void RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth);
   std::shared_ptr<TimelineInstance> MakeSprite(
@@ -248,6 +251,9 @@ class Stage final : private DisplayHost {
   bool SetClipProperty(Object* clip, std::string_view name, const Value& value) override;
   void GetUrl(std::string_view url, std::string_view target) override;
   std::string TargetPath(Object* clip) override;
+  Object* LiveClip(Object* clip) override;
+  std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> FrameScripts(Object* clip,
+                                                                             std::string_view frame) override;
   Object* CreateClip(Object* parent, std::string_view exportName, std::string_view name, int depth,
                      Object* init) override;
   Object* DuplicateClip(Object* clip, std::string_view name, int depth, Object* init) override;

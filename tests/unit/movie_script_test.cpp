@@ -60,6 +60,27 @@ void TraceGlobalCall(Actions& a, std::string_view function, const std::vector<st
   a.PushInt(static_cast<std::int32_t>(args.size())).PushString(function).Raw(kCallFunction).Trace();
 }
 
+// Lists the enumeration of the object on the stack, one trace a name.
+void TraceEnumeration(Actions& a) {
+  a.Raw(kEnumerate2);
+  const int loop = a.NewLabel(), done = a.NewLabel();
+  a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
+}
+
+// Array `a` made by `new Array(length)`, its elements set by script.
+void NewArrayOfLength(Actions& a, std::int32_t length) {
+  a.PushString("a").PushInt(length).PushInt(1).PushString("Array").Raw(kNewObject).SetVariable();
+}
+void SetArrayElement(Actions& a, std::int32_t index, std::string_view value) {
+  a.PushString("a").GetVariable().PushInt(index).PushString(value).Raw(kSetMember);
+}
+void TraceArrayMember(Actions& a, std::string_view name) {
+  a.PushString("a").GetVariable().PushString(name).Raw(kGetMember).Trace();
+}
+void TraceArrayOwns(Actions& a, std::int32_t index) {
+  a.PushInt(index).PushInt(1).PushString("a").GetVariable().PushString("hasOwnProperty").Raw(kCallMethod).Trace();
+}
+
 struct ScriptCase {
   std::string name;
   int version;
@@ -192,6 +213,103 @@ std::vector<ScriptCase> ScriptCases() {
          a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
        },
        {"b", "a"}},
+      {"array_of_a_length_has_holes_that_are_not_listed",
+       7,
+       [](Actions& a) {
+         NewArrayOfLength(a, 4);
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+         SetArrayElement(a, 2, "two");
+         a.PushString("a").GetVariable().PushString("foo").PushString("x").Raw(kSetMember);
+         SetArrayElement(a, 0, "zero");
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+         a.PushString("a").GetVariable().Trace();
+         TraceArrayOwns(a, 1);
+         TraceArrayOwns(a, 2);
+       },
+       {"0", "foo", "2", "zero,undefined,two,undefined", "false", "true"}},
+      {"array_length_grows_with_holes_and_cuts_elements",
+       6,
+       [](Actions& a) {
+         NewArrayOfLength(a, 1);
+         SetArrayElement(a, 4, "e");
+         TraceArrayMember(a, "length");
+         TraceArrayOwns(a, 3);
+         a.PushString("a").GetVariable().PushString("length").PushInt(2).Raw(kSetMember);
+         TraceArrayMember(a, "length");
+         TraceArrayOwns(a, 4);
+         a.PushString("a").GetVariable().PushString("length").PushInt(3).Raw(kSetMember);
+         a.PushString("a").GetVariable().Trace();
+         SetArrayElement(a, -1, "not an element");
+         TraceArrayMember(a, "length");
+       },
+       {"5", "false", "2", "false", "undefined,undefined,undefined", "3"}},
+      {"array_delete_leaves_a_hole_and_the_length",
+       7,
+       [](Actions& a) {
+         a.PushString("a");
+         PushArray(a, {1, 2, 3});
+         a.SetVariable();
+         a.PushString("a").GetVariable().PushInt(1).Raw(0x3A).Trace();
+         a.PushString("a").GetVariable().PushInt(1).Raw(0x3A).Trace();
+         TraceArrayOwns(a, 1);
+         TraceArrayMember(a, "length");
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+       },
+       {"true", "false", "false", "3", "2", "0"}},
+      {"reversing_an_array_stores_each_pair_anew",
+       7,
+       [](Actions& a) {
+         NewArrayOfLength(a, 5);
+         SetArrayElement(a, 4, "e");
+         SetArrayElement(a, 1, "b");
+         a.PushInt(0).PushString("a").GetVariable().PushString("reverse").Raw(kCallMethod).Pop();
+         a.PushString("a").GetVariable().Trace();
+         a.PushString("a").GetVariable();
+         TraceEnumeration(a);
+       },
+       {"e,undefined,undefined,b,undefined", "3", "1", "4", "0"}},
+      {"clip_reference_follows_its_path_after_removal",
+       7,
+       [](Actions& a) {
+         const auto makeClip = [&a](int depth) {
+           a.PushInt(depth).PushString("c").PushInt(2).PushString("this").GetVariable();
+           a.PushString("createEmptyMovieClip").Raw(kCallMethod);
+         };
+         a.PushString("r");
+         makeClip(1);
+         a.SetVariable();
+         a.PushString("r").GetVariable().Trace();
+         a.PushInt(0).PushString("r").GetVariable().PushString("removeMovieClip").Raw(kCallMethod).Pop();
+         a.PushString("r").GetVariable().Trace();
+         a.PushString("r").GetVariable().PushString("_x").Raw(kGetMember).Trace();
+         makeClip(2);
+         a.Pop();
+         a.PushString("r").GetVariable().Trace();
+         a.PushString("r").GetVariable().PushString("_x").PushInt(7).Raw(kSetMember);
+         a.PushString("c").GetVariable().PushString("_x").Raw(kGetMember).Trace();
+         a.PushInt(0).PushString("r").GetVariable().PushString("getDepth").Raw(kCallMethod).Trace();
+       },
+       {"_level0.c", "", "undefined", "_level0.c", "7", "2"}},
+      {"getter_recursion_stops_at_its_depth_limit",
+       7,
+       [](Actions& a) {
+         Actions getter;
+         getter.PushString("n").PushString("n").GetVariable().PushInt(1).Add2().SetVariable();
+         getter.PushString("this").GetVariable().PushString("p").Raw(kGetMember).Raw(kReturn);
+         a.DefineFunction("g", {}, getter);
+         a.PushString("n").PushInt(0).SetVariable();
+         a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+         a.PushNull().PushString("g").GetVariable().PushString("p").PushInt(3).PushString("o").GetVariable();
+         a.PushString("addProperty").Raw(kCallMethod).Pop();
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+         a.PushString("n").GetVariable().Trace();
+         a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Pop();
+         a.PushString("n").GetVariable().Trace();
+       },
+       {"undefined", "65", "130"}},
       {"key_has_codes_and_takes_listeners",
        6,
        [](Actions& a) {
@@ -442,6 +560,16 @@ TEST_P(ScriptMachine, TracesWhatThePlayerPrints) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ScriptMachine, ::testing::ValuesIn(ScriptCases()),
                          [](const auto& tested) { return tested.param.name; });
+
+
+// call(frame) runs that frame's actions at once, without going there.
+TEST(ScriptCallAction, RunsAnotherFramesActionsInPlace) {
+  Actions first;
+  first.PushString("2").Raw(0x9E).PushString("after").Trace().Stop();
+  Actions second;
+  second.PushString("frame two").Trace();
+  EXPECT_EQ(TracesOf({first, second}, 6), (std::vector<std::string>{"frame two", "after"}));
+}
 
 // Dates read and write the system's local time; getUTC* and Date.UTC stay in UTC.
 // The zone is set for the test process: five hours behind UTC in January.

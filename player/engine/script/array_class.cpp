@@ -15,11 +15,6 @@ constexpr int kUniqueSort = 4;
 constexpr int kReturnIndexedArray = 8;
 constexpr int kNumeric = 16;
 
-std::size_t TextSize(const Value& value) {
-  const auto* text = std::get_if<std::string>(&value);
-  return text ? text->size() : 0;
-}
-
 Object* AsObject(const Value& value) {
   auto* const* object = std::get_if<Object*>(&value);
   return object ? *object : nullptr;
@@ -90,6 +85,7 @@ Value SortWith(Vm& vm, Object* self, int options, const std::function<int(const 
   }
   std::vector<Value> sorted;
   for (const std::size_t i : order) sorted.push_back(self->elements[i]);
+  Vm::FillHoles(self);
   self->elements = std::move(sorted);
   return self;
 }
@@ -148,7 +144,12 @@ void InstallArrayClass(Vm& vm) {
         if (args.size() == 1 && std::holds_alternative<double>(args[0])) {
           const double length = std::get<double>(args[0]);
           if (length >= 0 && length <= static_cast<double>(kMaxArrayLength)) {
-            return v.NewArray(std::vector<Value>(static_cast<std::size_t>(length)));
+            // An array of that length with no elements: every index a hole.
+            Object* made = v.NewArray();
+            if (v.Charge(static_cast<std::size_t>(length) * sizeof(Value))) {
+              v.SetArrayLength(made, static_cast<std::size_t>(length));
+            }
+            return made;
           }
           return v.NewArray();
         }
@@ -167,28 +168,26 @@ void InstallArrayClass(Vm& vm) {
   const auto isArray = [](Object* self) { return self && self->kind == ObjectKind::Array; };
   vm.DefineMethod(proto, "push", [isArray](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!isArray(self)) return Undefined{};
-    for (const Value& value : args) {
-      if (self->elements.size() < kMaxArrayLength && v.Charge(sizeof(Value) + TextSize(value))) {
-        self->elements.push_back(value);
-      }
-    }
+    for (const Value& value : args) (void)v.SetElement(self, self->elements.size(), value);
     return static_cast<double>(self->elements.size());
   });
-  vm.DefineMethod(proto, "pop", [isArray](Vm&, Object* self, std::span<const Value>) -> Value {
+  vm.DefineMethod(proto, "pop", [isArray](Vm& v, Object* self, std::span<const Value>) -> Value {
     if (!isArray(self) || self->elements.empty()) return Undefined{};
     Value last = self->elements.back();
-    self->elements.pop_back();
+    v.SetArrayLength(self, self->elements.size() - 1);
     return last;
   });
   vm.DefineMethod(proto, "shift", [isArray](Vm&, Object* self, std::span<const Value>) -> Value {
     if (!isArray(self) || self->elements.empty()) return Undefined{};
     Value first = self->elements.front();
+    Vm::FillHoles(self);
     self->elements.erase(self->elements.begin());
     return first;
   });
   vm.DefineMethod(proto, "unshift", [isArray](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!isArray(self)) return Undefined{};
     if (self->elements.size() + args.size() <= kMaxArrayLength && v.Charge(args.size() * sizeof(Value))) {
+      Vm::FillHoles(self);
       self->elements.insert(self->elements.begin(), args.begin(), args.end());
     }
     return static_cast<double>(self->elements.size());
@@ -199,9 +198,21 @@ void InstallArrayClass(Vm& vm) {
   });
   vm.DefineMethod(proto, "toString",
                   [](Vm& v, Object* self, std::span<const Value>) -> Value { return Join(v, self, ","); });
-  vm.DefineMethod(proto, "reverse", [isArray](Vm&, Object* self, std::span<const Value>) -> Value {
+  vm.DefineMethod(proto, "reverse", [isArray](Vm& v, Object* self, std::span<const Value>) -> Value {
     if (!isArray(self)) return Undefined{};
-    std::reverse(self->elements.begin(), self->elements.end());
+    // Each pair of elements from the two ends is read, deleted and stored
+    // again swapped, so the two are listed as new elements (a hole among them
+    // becomes undefined) unless their flags keep them; the middle one stays.
+    const std::size_t length = self->elements.size();
+    for (std::size_t low = 0, high = length; low + 1 < high; ++low) {
+      --high;
+      Value first = self->elements[low];
+      Value last = self->elements[high];
+      (void)v.DeleteMember(self, std::to_string(low));
+      (void)v.DeleteMember(self, std::to_string(high));
+      (void)v.SetElement(self, low, std::move(last));
+      (void)v.SetElement(self, high, std::move(first));
+    }
     return self;
   });
   vm.DefineMethod(proto, "concat", [isArray](Vm& v, Object* self, std::span<const Value> args) -> Value {
@@ -238,6 +249,7 @@ void InstallArrayClass(Vm& vm) {
     }
     const auto first = self->elements.begin() + static_cast<std::ptrdiff_t>(start);
     std::vector<Value> removed(first, first + static_cast<std::ptrdiff_t>(count));
+    Vm::FillHoles(self);
     self->elements.erase(first, first + static_cast<std::ptrdiff_t>(count));
     if (args.size() > 2 && self->elements.size() + args.size() <= kMaxArrayLength) {
       self->elements.insert(self->elements.begin() + static_cast<std::ptrdiff_t>(start), args.begin() + 2, args.end());

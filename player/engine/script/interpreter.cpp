@@ -1,6 +1,7 @@
 // The action interpreter: runs action blocks and script functions on the Vm.
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -156,7 +157,10 @@ struct Frame {
 
 class Interpreter final : public ScriptRoots {
  public:
-  Interpreter(Vm& vm, Frame& frame) : vm_(vm), f_(frame) { vm_.runningInterpreters.push_back(this); }
+  Interpreter(Vm& vm, Frame& frame) : seenRemovals_(vm.clipRemovals), vm_(vm), f_(frame) {
+    vm_.runningInterpreters.push_back(this);
+    stack_.reserve(16);
+  }
   Interpreter(const Interpreter&) = delete;
   Interpreter& operator=(const Interpreter&) = delete;
 
@@ -183,6 +187,7 @@ class Interpreter final : public ScriptRoots {
       // use is on its stack, registers or scope chain, so a long frame loop
       // can free its garbage as it goes.
       if (vm_.runningInterpreters.size() == 1 && vm_.CollectionDue()) CollectBetweenActions();
+      if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const std::uint8_t action = f_.code[position++];
       if (action == kEnd) {
         next = f_.code.size();
@@ -233,6 +238,37 @@ class Interpreter final : public ScriptRoots {
  private:
   void CollectBetweenActions() { (void)vm_.Collect(); }
 
+  // A clip left the stage while this block ran. A timeline it acted on that
+  // is gone gives way to the clip living at its path now; without one, a
+  // tellTarget target falls back to the block's own timeline, and that one
+  // to the root.
+  void FollowRemovedTimelines() {
+    seenRemovals_ = vm_.clipRemovals;
+    const auto gone = [](Object* clip) {
+      return clip && clip->kind == ObjectKind::Clip && !clip->removedPath.empty();
+    };
+    Object* root = vm_.Host().RootClip();
+    Object* const oldBase = original_;
+    if (gone(original_)) {
+      Object* live = vm_.Host().LiveClip(original_);
+      original_ = live ? live : root;
+    }
+    if (f_.target == oldBase) {
+      f_.target = original_;
+    } else if (gone(f_.target)) {
+      Object* live = vm_.Host().LiveClip(f_.target);
+      f_.target = live ? live : original_;
+    }
+    for (Object*& link : f_.scope) {
+      if (link == oldBase) {
+        link = original_;
+      } else if (gone(link)) {
+        Object* live = vm_.Host().LiveClip(link);
+        link = live ? live : root;
+      }
+    }
+  }
+
   void Spend() {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
@@ -280,7 +316,11 @@ class Interpreter final : public ScriptRoots {
     const double left = PopNumber();
     return {left, vm_.ToNum(right)};
   }
-  std::string PopString() { return vm_.ToStr(Pop()); }
+  std::string PopString() {
+    Value value = Pop();
+    if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+    return vm_.ToStr(value);
+  }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
   int Version() const { return vm_.Version(); }
   // Version 4 frame scripts give numbers for truth and "#ERROR#" for a
@@ -305,7 +345,7 @@ class Interpreter final : public ScriptRoots {
       if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
       if (vm_.Host().ChildClip(object, name)) return true;
     }
-    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && vm_.Key(name) == "length") {
+    if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && NameIs(name, "length")) {
       return true;
     }
     return vm_.FindInChain(object, name) != nullptr;
@@ -319,14 +359,24 @@ class Interpreter final : public ScriptRoots {
     return super;
   }
 
+  // `name` is `builtin` (written in lower case) as this movie compares names.
+  bool NameIs(std::string_view name, std::string_view builtin) const {
+    return vm_.Caseless() ? EqualsIgnoringCase(name, builtin) : name == builtin;
+  }
+
   std::optional<Value> SpecialName(std::string_view name) {
-    const std::string key = vm_.Key(name);
-    if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
-    if (key == "_global" && Version() >= 6) return vm_.Global();
-    if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
-    if (key == "super" && Version() >= 6) return SuperObject();
+    // Every special name but `this` starts with an underscore or is `super`.
+    if (name.empty() || (name[0] != '_' && name[0] != 't' && name[0] != 'T' && name[0] != 's' && name[0] != 'S')) {
+      return std::nullopt;
+    }
+    if (NameIs(name, "this")) return f_.self ? Value{f_.self} : Value{Undefined{}};
+    if (NameIs(name, "_global") && Version() >= 6) return vm_.Global();
+    if (NameIs(name, "_root") || NameIs(name, "_level0")) return vm_.Host().RootClip();
+    if (NameIs(name, "super") && Version() >= 6) return SuperObject();
     return std::nullopt;
   }
+
+  static bool IsParentName(std::string_view name) { return EqualsIgnoringCase(name, "_parent"); }
 
   // A target path: "/", "/a/b", "../c", "_root.a", "a.b", "this".
   Object* ResolveTarget(std::string_view path, Object* base) {
@@ -372,7 +422,7 @@ class Interpreter final : public ScriptRoots {
   Value GetPlainVariable(std::string_view name, Object* base) {
     if (std::optional<Value> special = SpecialName(name)) return *special;
     if (base != f_.target) {
-      if (LowerAscii(name) == "_parent" && base->kind == ObjectKind::Clip) {
+      if (IsParentName(name) && base->kind == ObjectKind::Clip) {
         Object* parent = vm_.Host().ParentClip(base);
         return parent ? Value{parent} : Value{Undefined{}};
       }
@@ -380,24 +430,25 @@ class Interpreter final : public ScriptRoots {
     }
     if (TellingTarget()) {
       // Under tellTarget names resolve on the target, then the globals.
-      if (LowerAscii(name) == "_parent" && f_.target->kind == ObjectKind::Clip) {
+      if (IsParentName(name) && f_.target->kind == ObjectKind::Clip) {
         Object* parent = vm_.Host().ParentClip(f_.target);
         return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+      Value found;
+      if (vm_.Lookup(f_.target, name, found)) return found;
       return vm_.GetMember(vm_.Global(), name);
     }
+    const bool parentName = IsParentName(name);
+    Value found;
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
-      if (object == f_.target || object->kind == ObjectKind::Clip) {
-        if (LowerAscii(name) == "_parent") {
-          Object* parent = vm_.Host().ParentClip(object);
-          return parent ? Value{parent} : Value{Undefined{}};
-        }
+      if (parentName && (object == f_.target || object->kind == ObjectKind::Clip)) {
+        Object* parent = vm_.Host().ParentClip(object);
+        return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (HasProperty(object, name)) return vm_.GetMember(object, name);
+      if (vm_.Lookup(object, name, found)) return found;
     }
-    if (f_.target && HasProperty(f_.target, name)) return vm_.GetMember(f_.target, name);
+    if (f_.target && vm_.Lookup(f_.target, name, found)) return found;
     return Undefined{};
   }
 
@@ -427,7 +478,7 @@ class Interpreter final : public ScriptRoots {
       if (dot == std::string_view::npos) break;
       start = dot + 1;
     }
-    if (SpecialName(parts[0]) || LowerAscii(parts[0]) == "_parent") parts.clear();
+    if (SpecialName(parts[0]) || IsParentName(parts[0])) parts.clear();
     return parts;
   }
 
@@ -466,7 +517,7 @@ class Interpreter final : public ScriptRoots {
     auto [holder, own] = SplitPath(name);
     if (!holder) return Undefined{};
     if (own.empty()) return holder;
-    if (LowerAscii(own) == "_parent" && holder->kind == ObjectKind::Clip) {
+    if (IsParentName(own) && holder->kind == ObjectKind::Clip) {
       Object* parent = vm_.Host().ParentClip(holder);
       return parent ? Value{parent} : Value{Undefined{}};
     }
@@ -494,13 +545,17 @@ class Interpreter final : public ScriptRoots {
       vm_.SetMember(f_.target, name, std::move(value));
       return;
     }
+    Object* fallback = f_.target ? f_.target : TimelineOfScope();
     for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
+      // The outermost candidate takes the name whether it has it or not when
+      // it is where the name would be set anyway.
+      if (i == 1 && f_.scope[i] == fallback) break;
       if (HasProperty(f_.scope[i], name)) {
         vm_.SetMember(f_.scope[i], name, std::move(value));
         return;
       }
     }
-    vm_.SetMember(f_.target ? f_.target : TimelineOfScope(), name, std::move(value));
+    vm_.SetMember(fallback, name, std::move(value));
   }
 
   Object* Activation() const { return f_.activation; }
@@ -516,7 +571,13 @@ class Interpreter final : public ScriptRoots {
 
   // Calls ----------------------------------------------------------------
 
-  Value CallNamed(const Value& object, std::string_view method, std::vector<Value>& args) {
+  Value CallNamed(const Value& target, std::string_view method, std::vector<Value>& args) {
+    // A method of a clip that left the stage runs on the clip at its path now.
+    Value object = target;
+    if (auto* const* clip = std::get_if<Object*>(&target);
+        clip && (*clip)->kind == ObjectKind::Clip && !(*clip)->removedPath.empty()) {
+      if (Object* live = vm_.Host().LiveClip(*clip)) object = Value{live};
+    }
     auto* const* self = std::get_if<Object*>(&object);
     if (self && (*self)->superThis) {
       // super.method(...) or super(...): start above the method's home.
@@ -710,7 +771,21 @@ class Interpreter final : public ScriptRoots {
     while (!reader.AtEnd()) {
       Value value;
       switch (reader.U8()) {
-        case 0: value = Text(reader.CString()); break;
+        case 0: {
+          // The text straight from the action's bytes (one copy, no temporary).
+          const std::span<const std::uint8_t> rest = reader.Rest();
+          const void* zero = std::memchr(rest.data(), 0, rest.size());
+          if (!zero) throw Malformed{};
+          const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
+          const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
+          if (Version() >= 6) {
+            value.emplace<std::string>(raw);
+          } else {
+            value = Text(raw);
+          }
+          reader.Skip(length + 1);
+          break;
+        }
         case 1: value = static_cast<double>(reader.F32()); break;
         case 2: value = Null{}; break;
         case 3: value = Undefined{}; break;
@@ -1306,15 +1381,31 @@ class Interpreter final : public ScriptRoots {
         if (action == kJump || vm_.ToBool(Pop())) branch = offset;
         break;
       }
-      case kCall: {
-        const Value frame = Pop();
-        (void)frame;  // frame scripts are run where the timeline enters them
-        break;
-      }
+      case kCall: CallFrame(PopString()); break;
       case kGotoFrame2: GotoFrame2(payload); break;
       default: break;  // unknown actions are skipped
     }
     return std::nullopt;
+  }
+
+  // call(frame): runs the actions of a frame ("2", "label" or "path:frame")
+  // of the target's timeline without going there.
+  void CallFrame(std::string frame) {
+    Object* clip = f_.target;
+    if (const std::size_t colon = frame.rfind(':'); colon != std::string::npos) {
+      clip = ResolveTarget(std::string_view(frame).substr(0, colon), f_.target);
+      frame.erase(0, colon + 1);
+    }
+    if (!clip || clip->kind != ObjectKind::Clip || !vm_.budget) return;
+    if (vm_.callDepth >= kMaxCallDepth) throw ScriptAbort{};
+    ++vm_.callDepth;
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{vm_.callDepth};
+    for (const auto& code : vm_.Host().FrameScripts(clip, frame)) {
+      if (vm_.RunBlock(*code, clip, *vm_.budget) == ActionResult::OutOfBudget) throw ScriptAbort{};
+    }
   }
 
   void SetTarget(const std::string& path) {
@@ -1373,6 +1464,7 @@ class Interpreter final : public ScriptRoots {
   Object* original_ = nullptr;
 
  private:
+  std::uint64_t seenRemovals_ = 0;
   std::uint32_t NextRandom() {
     static std::uint32_t state = 0x2545F491u;
     state ^= state << 13u;
@@ -1437,8 +1529,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
 
   Frame frame;
   frame.code = code.body;
-  frame.scope = callee->scope;
+  frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
+  frame.scope.assign(callee->scope.begin(), callee->scope.end());
   Object* activation = NewObject(ObjectKind::Plain, nullptr);
+  activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
   frame.home = home;
@@ -1451,6 +1545,15 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       frame.target = frame.scope[i];
       break;
     }
+  }
+  if (frame.target && !frame.target->removedPath.empty()) {
+    // The timeline that defined the function is gone: the clip at its path
+    // now, else a clip `this`, else the root.
+    Object* live = host_.LiveClip(frame.target);
+    if (!live && frame.self && frame.self->kind == ObjectKind::Clip && host_.LiveClip(frame.self) == frame.self) {
+      live = frame.self;
+    }
+    frame.target = live;
   }
   if (!frame.target) frame.target = host_.RootClip();
 

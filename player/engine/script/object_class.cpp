@@ -38,6 +38,7 @@ Value SetPropFlags(Vm& vm, std::span<const Value> args) {
     for (const std::string& name : list) chosen |= vm.Key(name) == key;
     if (chosen) property.flags = static_cast<std::uint8_t>((property.flags & ~clear) | set);
   }
+  vm.SetElementFlags(object, list, all, set, clear);
   return Undefined{};
 }
 
@@ -70,7 +71,7 @@ void InstallObjectClass(Vm& vm) {
     if (name.empty()) return false;
     // __proto__ is every object's own slot once it has a prototype.
     if (v.Key(name) == "__proto__") return self->proto != nullptr;
-    return v.FindOwn(self, name) != nullptr;
+    return v.FindOwn(self, name) != nullptr || v.HasElement(self, name);
   });
   vm.DefineMethod(proto, "isPropertyEnumerable", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!self) return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "swf_text.h"
 
@@ -214,14 +215,19 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
 std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
 
 Property* Vm::FindOwn(Object* object, std::string_view name) {
-  const auto found = object->properties.find(Key(name));
-  return found == object->properties.end() ? nullptr : &found->second;
+  const PropertyKey key(name, Caseless());
+  return FindOwn(object, key);
 }
 
 Property* Vm::FindInChain(Object* object, std::string_view name) {
+  const PropertyKey key(name, Caseless());
+  return FindInChain(object, key);
+}
+
+Property* Vm::FindInChain(Object* object, const PropertyKey& key) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    if (Property* property = FindOwn(at, name)) return property;
+    if (Property* property = FindOwn(at, key)) return property;
   }
   return nullptr;
 }
@@ -241,7 +247,50 @@ std::int64_t ArrayIndex(std::string_view name) {
 }
 
 bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
-  return vm.Version() < 7 ? LowerAscii(name) == builtin : name == builtin;
+  return vm.Version() < 7 ? EqualsIgnoringCase(name, builtin) : name == builtin;
+}
+
+}  // namespace
+
+namespace {
+
+// A getter or setter (addProperty) runs inside itself at most this deep;
+// past it a read gives undefined and a write is dropped. Each accessor
+// counts on its own, so a getter and a setter that call each other both go
+// this deep.
+constexpr int kMaxAccessorDepth = 65;
+
+Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args) {
+  // The accessors running now, with how deep each is (one thread runs a Vm).
+  thread_local std::unordered_map<const Object*, int> running;
+  int& depth = running[function];
+  if (depth >= kMaxAccessorDepth) return Undefined{};
+  ++depth;
+  ++vm.accessorDepth;
+  struct Leave {
+    Vm& vm;
+    const Object* function;
+    ~Leave() {
+      --vm.accessorDepth;
+      if (const auto found = running.find(function); found != running.end() && --found->second <= 0) {
+        running.erase(found);
+      }
+    }
+  } leave{vm, function};
+  return vm.Call(Value{function}, Value{self}, args);
+}
+
+// A member from the object's own properties and its prototype chain only.
+Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
+  const PropertyKey key(name, vm.Caseless());
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = vm.FindOwn(at, key)) {
+      if (property->getter) return CallAccessor(vm, property->getter, object, {});
+      return property->value;
+    }
+  }
+  return Undefined{};
 }
 
 }  // namespace
@@ -255,38 +304,86 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) < object->elements.size())
-        return object->elements[static_cast<std::size_t>(index)];
+      if (HasElement(object, static_cast<std::size_t>(index))) return object->elements[static_cast<std::size_t>(index)];
       return Undefined{};
     }
   }
   if (object->kind == ObjectKind::String && NameIs(*this, name, "length")) {
     return static_cast<double>(Utf8Length(ToString(object->primitive, version_)));
   }
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    // A clip that left the stage: the clip living at its path now answers;
+    // with none there, only the object's own variables and methods remain.
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) return GetMember(live, name);
+    if (!live) return GetFromChain(*this, object, name);
+  }
   if (object->kind == ObjectKind::Clip) {
     Value special;
     if (host_.GetClipProperty(object, name, special)) return special;
-    if (Property* own = FindOwn(object, name)) {
-      if (own->getter) return Call(Value{own->getter}, Value{object}, {});
+    const PropertyKey key(name, Caseless());
+    if (Property* own = FindOwn(object, key)) {
+      if (own->getter) return CallAccessor(*this, own->getter, object, {});
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
-      if (Property* property = FindOwn(at, name)) {
-        if (property->getter) return Call(Value{property->getter}, Value{object}, {});
+      if (Property* property = FindOwn(at, key)) {
+        if (property->getter) return CallAccessor(*this, property->getter, object, {});
         return property->value;
       }
     }
     return Undefined{};
   }
+  return GetFromChain(*this, object, name);
+}
+
+bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
+  if (!object) return false;
+  bool onStage = true;
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) return Lookup(live, name, out);
+    onStage = live != nullptr;
+  }
+  if (object->kind == ObjectKind::Clip && onStage) {
+    if (host_.GetClipProperty(object, name, out)) return true;
+    const PropertyKey key(name, Caseless());
+    if (Property* own = FindOwn(object, key)) {
+      out = own->getter ? CallAccessor(*this, own->getter, object, {}) : own->value;
+      return true;
+    }
+    if (Object* child = host_.ChildClip(object, name)) {
+      out = child;
+      return true;
+    }
+    for (Object* at = object->proto; at; at = at->proto) {
+      if (Property* property = FindOwn(at, key)) {
+        out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
+        return true;
+      }
+    }
+    return false;
+  }
+  const PropertyKey key(name, Caseless());
+  if (object->kind == ObjectKind::Array || object->kind == ObjectKind::String || object->superThis ||
+      object->kind == ObjectKind::Clip ||
+      NameIs(*this, name, "__proto__")) {
+    // The length of arrays and texts counts as theirs; the rest reads as GetMember does.
+    const bool has =
+        ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && key.Text() == "length") ||
+        FindInChain(object, key);
+    if (has) out = GetMember(object, name);
+    return has;
+  }
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    if (Property* property = FindOwn(at, name)) {
-      if (property->getter) return Call(Value{property->getter}, Value{object}, {});
-      return property->value;
+    if (Property* property = FindOwn(at, key)) {
+      out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
+      return true;
     }
   }
-  return Undefined{};
+  return false;
 }
 
 Value Vm::Get(const Value& target, std::string_view name) {
@@ -302,6 +399,15 @@ Value Vm::Get(const Value& target, std::string_view name) {
 
 void Vm::SetMember(Object* object, std::string_view name, Value value) {
   if (!object) return;
+  bool onStage = true;
+  if (object->kind == ObjectKind::Clip && !object->removedPath.empty()) {
+    Object* live = host_.LiveClip(object);
+    if (live && live != object) {
+      SetMember(live, name, std::move(value));
+      return;
+    }
+    onStage = live != nullptr;
+  }
   if (NameIs(*this, name, "__proto__")) {
     auto* const* proto = std::get_if<Object*>(&value);
     object->proto = proto ? *proto : nullptr;
@@ -313,23 +419,13 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       if (length >= 0 && length <= static_cast<double>(kMaxArrayLength)) {
         const auto wanted = static_cast<std::size_t>(length);
         if (wanted > object->elements.size() && !Charge((wanted - object->elements.size()) * sizeof(Value))) return;
-        object->elements.resize(wanted);
+        SetArrayLength(object, wanted);
       }
       return;
     }
     const std::int64_t index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) >= kMaxArrayLength) return;
-      const auto slots = static_cast<std::size_t>(index) + 1;
-      const std::size_t grow = slots > object->elements.size() ? (slots - object->elements.size()) * sizeof(Value) : 0;
-      if (!ChargeReplacing(index < static_cast<std::int64_t>(object->elements.size())
-                               ? StoredBytes(object->elements[static_cast<std::size_t>(index)])
-                               : 0,
-                           grow + StoredBytes(value))) {
-        return;
-      }
-      if (slots > object->elements.size()) object->elements.resize(slots);
-      object->elements[static_cast<std::size_t>(index)] = std::move(value);
+      (void)SetElement(object, static_cast<std::size_t>(index), std::move(value));
       return;
     }
   }
@@ -340,15 +436,16 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       value = Call(Value{watch.callback}, Value{object}, args);
     }
   }
-  if (object->kind == ObjectKind::Clip && host_.SetClipProperty(object, name, value)) return;
+  if (object->kind == ObjectKind::Clip && onStage && host_.SetClipProperty(object, name, value)) return;
+  const PropertyKey key(name, Caseless());
   // A setter anywhere on the chain takes the write.
-  if (Property* inherited = FindInChain(object, name); inherited && inherited->setter) {
-    (void)Call(Value{inherited->setter}, Value{object}, std::span<const Value>(&value, 1));
+  if (Property* inherited = FindInChain(object, key); inherited && inherited->setter) {
+    (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1));
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
   }
-  if (Property* own = FindOwn(object, name)) {
+  if (Property* own = FindOwn(object, key)) {
     if (own->flags & kReadOnly) return;
     if (own->getter && !own->setter) return;
     if (!ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) return;
@@ -360,31 +457,113 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   property.name = std::string(name);
   property.value = std::move(value);
   property.order = nextOrder_++;
-  object->properties.emplace(Key(name), std::move(property));
+  object->properties.emplace(std::string(key.Text()), std::move(property));
 }
+
+bool Vm::HasElement(const Object* array, std::size_t index) {
+  return index < array->elements.size() && !(index < array->elementInfo.size() && array->elementInfo[index].hole);
+}
+
+bool Vm::HasElement(const Object* array, std::string_view name) const {
+  if (array->kind != ObjectKind::Array) return false;
+  const std::int64_t index = ArrayIndex(name);
+  return index >= 0 && HasElement(array, static_cast<std::size_t>(index));
+}
+
+bool Vm::SetElement(Object* array, std::size_t index, Value value) {
+  if (index >= kMaxArrayLength) return false;
+  std::vector<Value>& elements = array->elements;
+  std::vector<Object::ElementInfo>& info = array->elementInfo;
+  const std::size_t slots = index + 1;
+  const std::size_t grow = slots > elements.size() ? (slots - elements.size()) * sizeof(Value) : 0;
+  const std::size_t oldBytes = index < elements.size() ? StoredBytes(elements[index]) : 0;
+  if (!ChargeReplacing(oldBytes, grow + StoredBytes(value))) return false;
+  const bool present = HasElement(array, index);
+  if (present) {
+    if (index < info.size() && (info[index].flags & kReadOnly)) return false;
+    elements[index] = std::move(value);
+    return true;
+  }
+  // A new element: the indices it skips over are holes.
+  if (info.size() < elements.size()) info.resize(elements.size());
+  if (slots > elements.size()) {
+    elements.resize(slots);
+    info.resize(slots, Object::ElementInfo{0, 0, true});
+  }
+  elements[index] = std::move(value);
+  info[index] = Object::ElementInfo{nextOrder_++, 0, false};
+  return true;
+}
+
+void Vm::SetArrayLength(Object* array, std::size_t length) {
+  if (length < array->elements.size()) {
+    array->elements.resize(length);
+    if (array->elementInfo.size() > length) array->elementInfo.resize(length);
+    return;
+  }
+  if (length == array->elements.size()) return;
+  array->elementInfo.resize(array->elements.size());
+  array->elements.resize(length);
+  array->elementInfo.resize(length, Object::ElementInfo{0, 0, true});
+}
+
+void Vm::SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
+                         std::uint8_t clear) {
+  if (array->kind != ObjectKind::Array || array->elements.empty()) return;
+  std::vector<Object::ElementInfo>& info = array->elementInfo;
+  const auto change = [&](std::size_t index) {
+    if (!HasElement(array, index)) return;
+    if (info.size() < array->elements.size()) info.resize(array->elements.size());
+    info[index].flags = static_cast<std::uint8_t>((info[index].flags & ~clear) | set);
+  };
+  if (all) {
+    for (std::size_t i = 0; i < array->elements.size(); ++i) change(i);
+    return;
+  }
+  for (const std::string& name : names) {
+    const std::int64_t index = ArrayIndex(name);
+    if (index >= 0) change(static_cast<std::size_t>(index));
+  }
+}
+
+void Vm::FillHoles(Object* array) { array->elementInfo.clear(); }
 
 bool Vm::DeleteMember(Object* object, std::string_view name) {
   if (!object) return false;
   if (object->kind == ObjectKind::Array) {
     const std::int64_t index = ArrayIndex(name);
-    if (index >= 0 && static_cast<std::size_t>(index) < object->elements.size()) {
-      object->elements[static_cast<std::size_t>(index)] = Undefined{};
+    if (index >= 0) {
+      const auto at = static_cast<std::size_t>(index);
+      if (!HasElement(object, at)) return false;
+      if (at < object->elementInfo.size() && (object->elementInfo[at].flags & kDontDelete)) return false;
+      if (object->elementInfo.size() < object->elements.size()) object->elementInfo.resize(object->elements.size());
+      storedBytes -= std::min(storedBytes, StoredBytes(object->elements[at]) - sizeof(Value));
+      object->elements[at] = Undefined{};
+      object->elementInfo[at] = Object::ElementInfo{0, 0, true};
       return true;
     }
   }
-  const auto found = object->properties.find(Key(name));
+  const PropertyKey key(name, Caseless());
+  const auto found = object->properties.find(key);
   if (found == object->properties.end() || (found->second.flags & kDontDelete)) return false;
   object->properties.erase(found);
   return true;
 }
 
 void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t flags) {
-  Property property;
-  property.name = std::string(name);
-  property.value = std::move(value);
-  property.flags = flags;
-  property.order = nextOrder_++;
-  object->properties.insert_or_assign(Key(name), std::move(property));
+  const PropertyKey key(name, Caseless());
+  if (Property* own = FindOwn(object, key)) {
+    // Made anew in its old place: no getter or setter stays.
+    own->name.assign(name);
+    own->value = std::move(value);
+    own->flags = flags;
+    own->order = nextOrder_++;
+    own->getter = nullptr;
+    own->setter = nullptr;
+    return;
+  }
+  object->properties.emplace(std::string(key.Text()),
+                             Property{std::string(name), std::move(value), flags, nextOrder_++, nullptr, nullptr});
 }
 
 void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) {
@@ -394,20 +573,40 @@ void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) 
 std::vector<std::string> Vm::EnumerableNames(Object* object) {
   std::vector<std::string> names;
   std::vector<std::string> seen;
+  // An own property or array element of one object on the chain.
+  struct Item {
+    std::uint64_t order;
+    const Property* property;  // null for an element
+    std::size_t index;
+  };
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-    std::vector<const Property*> own;
-    for (const auto& [key, property] : at->properties) own.push_back(&property);
-    // The newest property comes first, as the player lists them.
-    std::sort(own.begin(), own.end(), [](const Property* a, const Property* b) { return a->order > b->order; });
-    for (const Property* property : own) {
-      const std::string key = Key(property->name);
+    std::vector<Item> own;
+    for (const auto& [key, property] : at->properties) own.push_back(Item{property.order, &property, 0});
+    if (at->kind == ObjectKind::Array) {
+      for (std::size_t i = 0; i < at->elements.size(); ++i) {
+        if (i >= at->elementInfo.size()) {
+          own.push_back(Item{0, nullptr, i});
+        } else if (!at->elementInfo[i].hole && !(at->elementInfo[i].flags & kDontEnum)) {
+          own.push_back(Item{at->elementInfo[i].order, nullptr, i});
+        }
+      }
+    }
+    // The newest comes first, as the player lists them; elements made with
+    // the array come last, the highest index first.
+    std::sort(own.begin(), own.end(), [](const Item& a, const Item& b) {
+      if (a.order != b.order) return a.order > b.order;
+      return a.index > b.index;
+    });
+    for (const Item& item : own) {
+      if (!item.property) {
+        names.push_back(std::to_string(item.index));
+        continue;
+      }
+      const std::string key = Key(item.property->name);
       if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
       seen.push_back(key);
-      if (!(property->flags & kDontEnum)) names.push_back(property->name);
-    }
-    if (at->kind == ObjectKind::Array) {
-      for (std::size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+      if (!(item.property->flags & kDontEnum)) names.push_back(item.property->name);
     }
   }
   return names;
@@ -433,7 +632,11 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
 std::string Vm::ToStr(const Value& value) {
   if (std::holds_alternative<Object*>(value)) {
     Object* object = std::get<Object*>(value);
-    if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
+    if (object->kind == ObjectKind::Clip) {
+      // A clip that left the stage names the clip at its path now, or nothing.
+      Object* live = host_.LiveClip(object);
+      return live ? host_.TargetPath(live) : std::string();
+    }
     const Value primitive = ToPrimitive(value, true);
     // A toString that gives no value (or an object) leaves the object unnamed.
     if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "property_map.h"
 #include "sound/sound_data.h"
 #include "value.h"
 
@@ -67,8 +68,18 @@ class Object {
   Vm& vm;
   ObjectKind kind;
   Object* proto = nullptr;
-  std::map<std::string, Property, std::less<>> properties;
+  PropertyMap<Property> properties;
   std::vector<Value> elements;  // arrays
+  // Beside the elements of an array: when each element was made (the listing
+  // order), its flags, and which indices hold none (a hole reads as undefined
+  // but is neither listed nor owned). An index past the end of this list holds
+  // an element made with the array.
+  struct ElementInfo {
+    std::uint64_t order = 0;
+    std::uint8_t flags = 0;
+    bool hole = false;
+  };
+  std::vector<ElementInfo> elementInfo;
   Value primitive;              // String, Number, Boolean, Date wrappers
   // Functions: native or compiled from a DefineFunction.
   NativeFunction native;
@@ -78,6 +89,10 @@ class Object {
   bool isConstructor = false;            // natives that act differently when called with new
   std::vector<Object*> interfaces;       // implements
   std::weak_ptr<TimelineInstance> clip;  // Clip objects
+  // Clip objects that left the stage: the target path (`_level0.a.b`) they
+  // had, by which a reference finds the clip living there now. Empty while
+  // the clip is on the stage.
+  std::string removedPath;
   // A `super` object: the prototype it starts above and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
@@ -126,6 +141,15 @@ class DisplayHost {
   virtual bool SetClipProperty(Object* clip, std::string_view name, const Value& value) = 0;
   virtual void GetUrl(std::string_view url, std::string_view target) = 0;
   virtual std::string TargetPath(Object* clip) = 0;
+  // The action blocks of a frame of the clip's timeline (a 1-based number or
+  // a label), for the Call action.
+  virtual std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> FrameScripts(Object* /*clip*/,
+                                                                                      std::string_view /*frame*/) {
+    return {};
+  }
+  // The clip a reference leads to: the clip itself while it is on the stage;
+  // after it left, the clip living at its path now (null when none).
+  virtual Object* LiveClip(Object* clip) { return clip; }
   // Display list changes by script; null when the clip cannot be made.
   // `exportName` "" makes an empty clip. The members of `init` (when not
   // null) are copied onto the new clip before its class constructor runs.
@@ -233,10 +257,32 @@ class Vm {
   [[nodiscard]] std::string Key(std::string_view name) const;
   Value Get(const Value& target, std::string_view name);
   Value GetMember(Object* object, std::string_view name);
+  // GetMember for a name the object (or its chain, children or clip
+  // properties) has; false, with `out` untouched, when it has none.
+  bool Lookup(Object* object, std::string_view name, Value& out);
   void SetMember(Object* object, std::string_view name, Value value);
   Property* FindOwn(Object* object, std::string_view name);
+  Property* FindOwn(Object* object, const PropertyKey& key) {
+    const auto found = object->properties.find(key);
+    return found == object->properties.end() ? nullptr : &found->second;
+  }
   Property* FindInChain(Object* object, std::string_view name);
+  Property* FindInChain(Object* object, const PropertyKey& key);
+  // `name` as the property maps compare it in this movie.
+  [[nodiscard]] bool Caseless() const { return version_ < 7; }
   bool DeleteMember(Object* object, std::string_view name);
+  // Arrays: whether an element (not a hole) is at `index`; storing one there
+  // (a new one, listed first, where there was none), growing the array with
+  // holes; a new length, which cuts elements off or adds holes.
+  [[nodiscard]] static bool HasElement(const Object* array, std::size_t index);
+  [[nodiscard]] bool HasElement(const Object* array, std::string_view name) const;
+  bool SetElement(Object* array, std::size_t index, Value value);
+  void SetArrayLength(Object* array, std::size_t length);
+  // ASSetPropFlags on the elements named (every one with `all`).
+  void SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
+                       std::uint8_t clear);
+  // Array methods that move elements around leave every index an element.
+  static void FillHoles(Object* array);
   void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
   void DefineMethod(Object* object, std::string_view name, NativeFunction fn);
   std::vector<std::string> EnumerableNames(Object* object);
@@ -258,6 +304,11 @@ class Vm {
   void Trace(const Value& value);
 
   DisplayHost& Host() { return host_; }
+  // Counts the clips that left the stage, so running scripts notice when
+  // their timeline may be gone.
+  std::uint64_t clipRemovals = 0;
+  // Getters, setters and watchers running inside one another.
+  int accessorDepth = 0;
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
