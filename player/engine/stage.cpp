@@ -366,7 +366,8 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(
     vm_->budget = &budget;
     try {
       (void)vm_->Call(Value{constructor}, Value{sprite->object}, {}, sprite->object->proto);
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
+      vm_->ReportUncaught(thrown.value);
     } catch (const ScriptAbort&) {
     }
     vm_->budget = saved;

@@ -320,7 +320,13 @@ class Interpreter final : public ScriptRoots {
 
   std::optional<Value> SpecialName(std::string_view name) {
     const std::string key = vm_.Key(name);
-    if (key == "this") return f_.self ? Value{f_.self} : Value{Undefined{}};
+    if (key == "this") {
+      // A DefineFunction2 that preloads or suppresses `this` keeps it in a
+      // register only: by name it is an ordinary (unset) variable.
+      const FunctionCode* code = f_.callee ? f_.callee->code.get() : nullptr;
+      if (code && code->second && (code->flags & 0x03u)) return std::nullopt;
+      return f_.self ? Value{f_.self} : Value{Undefined{}};
+    }
     if (key == "_global" && Version() >= 6) return vm_.Global();
     if (key == "_root" || key == "_level0") return vm_.Host().RootClip();
     if (key == "super" && Version() >= 6) return SuperObject();
@@ -763,9 +769,21 @@ class Interpreter final : public ScriptRoots {
 
   Object* TargetClip() { return f_.target && f_.target->kind == ObjectKind::Clip ? f_.target : nullptr; }
 
+  // An operand whose valueOf leaves a plain object compares as false (and the
+  // right one is then not converted at all); a clip that stays a clip is no
+  // number, so the comparison is undefined.
   Value Less(const Value& leftIn, const Value& rightIn) {
-    const Value left = vm_.ToPrimitive(leftIn);
-    const Value right = vm_.ToPrimitive(rightIn);
+    const auto isClip = [](const Value& value) { return std::get<Object*>(value)->kind == ObjectKind::Clip; };
+    Value left = vm_.ToPrimitive(leftIn);
+    if (std::holds_alternative<Object*>(left)) {
+      if (!isClip(left)) return false;
+      left = std::numeric_limits<double>::quiet_NaN();
+    }
+    Value right = vm_.ToPrimitive(rightIn);
+    if (std::holds_alternative<Object*>(right)) {
+      if (!isClip(right)) return false;
+      right = std::numeric_limits<double>::quiet_NaN();
+    }
     if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
       return TextLess(std::get<std::string>(left), std::get<std::string>(right));
     }
@@ -1404,8 +1422,9 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
     Interpreter interpreter(*this, frame);
     interpreter.original_ = clip;
     interpreter.RunAll();
-  } catch (const ScriptThrow&) {
-    // An uncaught exception ends the block.
+  } catch (const ScriptThrow& thrown) {
+    // An uncaught exception ends the block; the log says so.
+    ReportUncaught(thrown.value);
   } catch (const ScriptAbort&) {
     result = ActionResult::OutOfBudget;
   } catch (const Interpreter::Malformed&) {
@@ -1515,7 +1534,8 @@ void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& b
     if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
       (void)Call(method, Value{self}, {});
     }
-  } catch (const ScriptThrow&) {
+  } catch (const ScriptThrow& thrown) {
+    ReportUncaught(thrown.value);
   } catch (const ScriptAbort&) {
   }
   budget = savedBudget;

@@ -40,7 +40,9 @@ std::int32_t ToInt32(double number) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(positive));
 }
 
-Vm::Vm(int version, DisplayHost& host) : version_(version), host_(host) { InstallBuiltins(); }
+Vm::Vm(int version, DisplayHost& host) : version_(version), hiddenFlags_(HiddenFlagsBelow(version)), host_(host) {
+  InstallBuiltins();
+}
 
 Vm::~Vm() = default;
 
@@ -63,6 +65,7 @@ void Vm::InstallBuiltins() {
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
   InstallPlatformObjects(*this);
+  InstallNativeTable(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
 }
@@ -213,9 +216,14 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
 
 std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
 
-Property* Vm::FindOwn(Object* object, std::string_view name) {
+Property* Vm::FindOwnAny(Object* object, std::string_view name) {
   const auto found = object->properties.find(Key(name));
   return found == object->properties.end() ? nullptr : &found->second;
+}
+
+Property* Vm::FindOwn(Object* object, std::string_view name) {
+  Property* property = FindOwnAny(object, name);
+  return property && !Hidden(*property) ? property : nullptr;
 }
 
 Property* Vm::FindInChain(Object* object, std::string_view name) {
@@ -360,7 +368,8 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   property.name = std::string(name);
   property.value = std::move(value);
   property.order = nextOrder_++;
-  object->properties.emplace(Key(name), std::move(property));
+  // A property hidden from this version is replaced by the new one.
+  object->properties.insert_or_assign(Key(name), std::move(property));
 }
 
 bool Vm::DeleteMember(Object* object, std::string_view name) {
@@ -378,7 +387,7 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
   return true;
 }
 
-void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t flags) {
+void Vm::Define(Object* object, std::string_view name, Value value, std::uint16_t flags) {
   Property property;
   property.name = std::string(name);
   property.value = std::move(value);
@@ -555,6 +564,19 @@ bool Vm::InstanceOf(const Value& value, Object* constructor) {
 }
 
 void Vm::Throw(Value value) { throw ScriptThrow{std::move(value)}; }
+
+void Vm::ReportUncaught(const Value& value) {
+  if (!trace_) return;
+  std::string text;
+  try {
+    text = ToStr(value);
+  } catch (const ScriptThrow&) {
+    text = "[type Object]";
+  } catch (const ScriptAbort&) {
+    text = "[type Object]";
+  }
+  trace_("Warning: Uncaught exception, " + text);
+}
 
 void Vm::Trace(const Value& value) {
   if (!trace_) return;

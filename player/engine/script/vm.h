@@ -32,14 +32,33 @@ inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
 inline constexpr int kMaxCallDepth = 256;
 
 // Property flags as ASSetPropFlags sets them.
-inline constexpr std::uint8_t kDontEnum = 1;
-inline constexpr std::uint8_t kDontDelete = 2;
-inline constexpr std::uint8_t kReadOnly = 4;
+inline constexpr std::uint16_t kDontEnum = 1;
+inline constexpr std::uint16_t kDontDelete = 2;
+inline constexpr std::uint16_t kReadOnly = 4;
+// Version flags: a property carrying one is hidden from movies older than the
+// version it names (reads skip it, a write replaces it), though it still
+// counts as an own property and is listed by for..in.
+inline constexpr std::uint16_t kVersion6 = 0x80;
+inline constexpr std::uint16_t kVersion7 = 0x100;
+inline constexpr std::uint16_t kVersion8 = 0x400;
+inline constexpr std::uint16_t kVersion8b = 0x1000;
+inline constexpr std::uint16_t kVersion9 = 0x2000;
+inline constexpr std::uint16_t kVersion10 = 0x4000;
+// The version flags that hide a property from a movie of `version`.
+[[nodiscard]] constexpr std::uint16_t HiddenFlagsBelow(int version) {
+  std::uint16_t hidden = 0;
+  if (version < 6) hidden |= kVersion6;
+  if (version < 7) hidden |= kVersion7;
+  if (version < 8) hidden |= kVersion8 | kVersion8b;
+  if (version < 9) hidden |= kVersion9;
+  if (version < 10) hidden |= kVersion10;
+  return hidden;
+}
 
 struct Property {
   std::string name;  // as first written; the map key may be lower-cased
   Value value;
-  std::uint8_t flags = 0;
+  std::uint16_t flags = 0;
   std::uint64_t order = 0;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
@@ -208,10 +227,14 @@ class Vm {
   Value Get(const Value& target, std::string_view name);
   Value GetMember(Object* object, std::string_view name);
   void SetMember(Object* object, std::string_view name, Value value);
+  // An own property the movie's version sees (none hidden by a version flag).
   Property* FindOwn(Object* object, std::string_view name);
+  // An own property, hidden or not (hasOwnProperty, delete).
+  Property* FindOwnAny(Object* object, std::string_view name);
+  [[nodiscard]] bool Hidden(const Property& property) const { return (property.flags & hiddenFlags_) != 0; }
   Property* FindInChain(Object* object, std::string_view name);
   bool DeleteMember(Object* object, std::string_view name);
-  void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
+  void Define(Object* object, std::string_view name, Value value, std::uint16_t flags = kDontEnum);
   void DefineMethod(Object* object, std::string_view name, NativeFunction fn);
   std::vector<std::string> EnumerableNames(Object* object);
 
@@ -229,6 +252,8 @@ class Vm {
   Value Call(const Value& function, Value self, std::span<const Value> args, Object* home = nullptr);
   Value Construct(const Value& constructor, std::span<const Value> args);
   [[noreturn]] void Throw(Value value);
+  // An exception no script caught: the log gets a warning line.
+  void ReportUncaught(const Value& value);
   void Trace(const Value& value);
 
   DisplayHost& Host() { return host_; }
@@ -294,6 +319,7 @@ class Vm {
   std::size_t nextCollection_ = 0;
   std::size_t storedAfterCollection_ = 0;
   int version_;
+  std::uint16_t hiddenFlags_ = 0;
   DisplayHost& host_;
   std::function<void(std::string_view)> trace_;
   std::vector<std::unique_ptr<Object>> heap_;
@@ -333,6 +359,9 @@ void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
+// ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
+// last, since its table refers to the others.
+void InstallNativeTable(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
