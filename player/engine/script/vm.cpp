@@ -401,10 +401,13 @@ void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) 
 }
 
 std::vector<std::string> Vm::EnumerableNames(Object* object) {
-  std::vector<std::string> names;
+  // Each object's names newest first; a prototype's come before those of the
+  // objects that inherit from it.
+  std::vector<std::vector<std::string>> levels;
   std::vector<std::string> seen;
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    std::vector<std::string>& names = levels.emplace_back();
     std::vector<const Property*> own;
     for (const auto& [key, property] : at->properties) own.push_back(&property);
     // The newest property comes first, as the player lists them.
@@ -418,6 +421,10 @@ std::vector<std::string> Vm::EnumerableNames(Object* object) {
     if (at->kind == ObjectKind::Array) {
       for (std::size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
     }
+  }
+  std::vector<std::string> names;
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+    for (std::string& name : *level) names.push_back(std::move(name));
   }
   return names;
 }
