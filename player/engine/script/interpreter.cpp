@@ -800,24 +800,23 @@ class Interpreter final : public ScriptRoots {
     return a == b;
   }
 
-  std::string Substring(const std::string& text, double start, double count) {
-    // Positions count characters from 1.
-    std::size_t begin = start < 1 || std::isnan(start) ? 0 : static_cast<std::size_t>(start - 1);
-    std::size_t length = count < 0 || std::isnan(count) ? text.size() : static_cast<std::size_t>(std::min(count, 1e9));
+  // Positions count UTF-16 units from 1 (a character beyond U+FFFF is two);
+  // both numbers are 32-bit integers, a negative count takes the rest.
+  static std::string Substring(const std::string& text, double start, double count) {
+    const std::int32_t first = ToInt32(start);
+    const std::int32_t wanted = ToInt32(count);
+    const std::size_t begin = first < 1 ? 0 : static_cast<std::size_t>(first - 1);
+    const std::size_t length = wanted < 0 ? text.size() * 2 : static_cast<std::size_t>(wanted);
+    const auto next = [&text](std::size_t& at) {
+      const bool pair = static_cast<unsigned char>(text[at]) >= 0xF0u;
+      ++at;
+      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) == 0x80u) ++at;
+      return pair ? std::size_t{2} : std::size_t{1};
+    };
     std::size_t byteStart = 0;
-    std::size_t chars = 0;
-    while (byteStart < text.size() && chars < begin) {
-      ++byteStart;
-      while (byteStart < text.size() && (static_cast<unsigned char>(text[byteStart]) & 0xC0u) == 0x80u) ++byteStart;
-      ++chars;
-    }
+    for (std::size_t units = 0; byteStart < text.size() && units < begin;) units += next(byteStart);
     std::size_t byteEnd = byteStart;
-    chars = 0;
-    while (byteEnd < text.size() && chars < length) {
-      ++byteEnd;
-      while (byteEnd < text.size() && (static_cast<unsigned char>(text[byteEnd]) & 0xC0u) == 0x80u) ++byteEnd;
-      ++chars;
-    }
+    for (std::size_t units = 0; byteEnd < text.size() && units < length;) units += next(byteEnd);
     return text.substr(byteStart, byteEnd - byteStart);
   }
 

@@ -451,8 +451,9 @@ std::string Vm::ToStr(const Value& value) {
     Object* object = std::get<Object*>(value);
     if (object->kind == ObjectKind::Clip) return host_.TargetPath(object);
     const Value primitive = ToPrimitive(value, true);
-    // A toString that gives no value (or an object) leaves the object unnamed.
-    if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {
+    // A toString that gives no text (a number, null, an object) leaves the
+    // object unnamed.
+    if (!std::holds_alternative<std::string>(primitive)) {
       return object->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
     }
     return ToString(primitive, version_);
