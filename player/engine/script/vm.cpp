@@ -435,13 +435,15 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
   auto* const* object = std::get_if<Object*>(&value);
   if (!object) return value;
   Object* self = *object;
-  const bool useString = preferString || self->kind == ObjectKind::Date;
+  // Dates prefer their text from version 6; version 5 asks them for valueOf too.
+  const bool useString = preferString || (self->kind == ObjectKind::Date && version_ >= 6);
   const Value method = GetMember(self, useString ? "toString" : "valueOf");
   if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
     return Call(method, Value{self}, {});
   }
-  // An object without a valueOf to call (a bare one) converts as undefined.
-  if (!useString) return method.index() == 0 && !self->proto ? Value{Undefined{}} : value;
+  // An object without a valueOf to call (a bare one, or one whose valueOf
+  // was replaced by something else) converts as undefined.
+  if (!useString) return Undefined{};
   if (self->kind == ObjectKind::Function) return std::string("[type Function]");
   return std::string("[type Object]");
 }
