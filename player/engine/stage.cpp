@@ -523,7 +523,7 @@ Object* Stage::ChildClip(Object* clip, std::string_view name) {
   const bool caseless = movie_.version < 7;
   for (const auto& [depth, object] : timeline->displayList) {
     if (object.placement.name.empty()) continue;
-    const bool same = caseless ? LowerAscii(object.placement.name) == LowerAscii(name) : object.placement.name == name;
+    const bool same = caseless ? FoldNameCase(object.placement.name) == FoldNameCase(name) : object.placement.name == name;
     if (!same) continue;
     // A named shape is no script object: its name stands for the clip that shows it.
     if (!object.sprite) return object.shape ? timeline->object : nullptr;

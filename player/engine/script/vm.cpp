@@ -214,7 +214,7 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
   return object;
 }
 
-std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
+std::string Vm::Key(std::string_view name) const { return version_ < 7 ? FoldNameCase(name) : std::string(name); }
 
 Property* Vm::FindOwnAny(Object* object, std::string_view name) {
   const auto found = object->properties.find(Key(name));
