@@ -133,7 +133,10 @@ void Stage::RaiseCommand(FsCommand command) {
   if (commands_.size() < kMaxPendingCommands) commands_.push_back(std::move(command));
 }
 
-void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
+void Stage::StartTick() {
+  frameWorkLeft_ = kFrameWorkPerTick;
+  vm_->leftOnStack.clear();  // what the last tick's blocks left is gone
+}
 
 void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
 

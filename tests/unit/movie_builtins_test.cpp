@@ -14,6 +14,7 @@
 
 #include "movie_player.h"
 #include "movie_test_support.h"
+#include "swf_text.h"
 #include "swf_writer.h"
 
 namespace swf::testing {
@@ -296,6 +297,41 @@ TEST_P(DisplayProperties, ReadBackAsThePlayerKeepsThem) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DisplayProperties, ::testing::ValuesIn(PropertyCases()),
                          [](const auto& tested) { return tested.param.name; });
+
+// ---------------------------------------------------------------------------
+// Names before version 7: one letter case beyond ASCII too.
+
+struct FoldCase {
+  std::string name;
+  std::string text;
+  std::string folded;
+};
+
+class NameCase : public ::testing::TestWithParam<FoldCase> {};
+
+TEST_P(NameCase, FoldsAsThePlayerComparesNames) { EXPECT_EQ(FoldNameCase(GetParam().text), GetParam().folded); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NameCase,
+    ::testing::Values(FoldCase{"ascii", "FoO_1", "foo_1"}, FoldCase{"latin1", "\xC3\x84x", "\xC3\xA4x"},
+                      FoldCase{"latin1_times_sign_stays", "\xC3\x97", "\xC3\x97"},
+                      FoldCase{"cyrillic", "\xD3\xA4", "\xD3\xA5"},
+                      FoldCase{"digraphs_fold_together", "\xC7\xB1\xC7\xB2", "\xC7\xB3\xC7\xB3"},
+                      FoldCase{"greek", "\xCE\xA3", "\xCF\x83"},
+                      FoldCase{"later_letters_stay", "\xC8\xBA\xCF\xB7", "\xC8\xBA\xCF\xB7"},
+                      FoldCase{"broken_sequence_stays", "A\xC3", "a\xC3"},
+                      FoldCase{"beyond_the_plane_stays", "\xF0\x9F\x98\x8B", "\xF0\x9F\x98\x8B"}),
+    [](const auto& tested) { return tested.param.name; });
+
+TEST(NameCase, SwfSixNamesMatchAcrossCaseAndSevenKeepsThemApart) {
+  for (const int version : {6, 7}) {
+    Actions a;
+    a.PushString("\xC3\x84").PushString("test").SetVariable();
+    a.PushString("\xC3\xA4").GetVariable().Trace();
+    const std::vector<std::string> expected{version < 7 ? "test" : "undefined"};
+    EXPECT_EQ(TracesOf(a, version), expected) << "version " << version;
+  }
+}
 
 }  // namespace
 }  // namespace swf::testing

@@ -229,6 +229,18 @@ class Interpreter final : public ScriptRoots {
 
   struct Malformed {};
 
+  // A block starts on the values the previous block of the tick left, and
+  // leaves its own for the next one.
+  void TakeStack(std::vector<Value>& values) {
+    for (Value& value : values) Push(std::move(value));
+    values.clear();
+  }
+  void LeaveStack(std::vector<Value>& values) {
+    for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+    values = std::move(stack_);
+    stack_.clear();
+  }
+
  private:
   void CollectBetweenActions() { (void)vm_.Collect(); }
 
@@ -1420,7 +1432,11 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   try {
     Interpreter interpreter(*this, frame);
     interpreter.original_ = clip;
+    // Only the outermost block shares the tick's stack.
+    const bool shared = runningInterpreters.size() == 1;
+    if (shared) interpreter.TakeStack(leftOnStack);
     interpreter.RunAll();
+    if (shared) interpreter.LeaveStack(leftOnStack);
   } catch (const ScriptThrow& thrown) {
     // An uncaught exception ends the block; the log says so.
     ReportUncaught(thrown.value);

@@ -127,6 +127,9 @@ std::size_t Vm::Collect() {
                        dateProto_, clipProto_, errorProto_}) {
     Mark(root, pending);
   }
+  for (const Value& value : leftOnStack) {
+    if (auto* const* object = std::get_if<Object*>(&value); object && *object) Mark(*object, pending);
+  }
   for (const Timer& timer : timers) {
     PushObject(timer.function, pending);
     PushObject(timer.self, pending);

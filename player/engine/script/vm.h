@@ -297,6 +297,9 @@ class Vm {
   // The interpreters running now, outermost first.
   std::vector<const ScriptRoots*> runningInterpreters;
   [[nodiscard]] bool CollectionDue() const;
+  // The values an action block left on its stack: the next block of the same
+  // tick starts with them (the stage clears them as a tick starts).
+  std::vector<Value> leftOnStack;
   std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
   // Texts and element slots stored in objects; past kMaxStoredBytes a store
   // is refused (the old value stays).
