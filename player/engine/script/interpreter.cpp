@@ -524,6 +524,15 @@ class Interpreter final : public ScriptRoots {
 
   void DefineLocal(std::string_view name, Value value) {
     Object* activation = f_.callee ? Activation() : nullptr;
+    // Inside with(...), an object of the with that has the name itself takes it.
+    for (std::size_t i = f_.scope.size(); i-- > 1;) {
+      Object* object = f_.scope[i];
+      if (object == activation || object == f_.target || object == original_) break;
+      if (vm_.FindOwn(object, name)) {
+        vm_.SetMember(object, name, std::move(value));
+        return;
+      }
+    }
     if (activation) {
       vm_.Define(activation, name, std::move(value), 0);
     } else {
