@@ -87,7 +87,7 @@ std::string FoldNameCase(std::string_view text) {
   folded.reserve(result.size());
   for (std::size_t at = 0; at < result.size();) {
     const auto lead = static_cast<unsigned char>(result[at]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::size_t length = lead >= 0xF0u ? 4u : lead >= 0xE0u ? 3u : lead >= 0xC0u ? 2u : 1u;
     bool valid = length > 1 && at + length <= result.size();
     for (std::size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(result[at + k]) & 0xC0u) == 0x80u;
     if (!valid || (length != 2 && length != 3)) {
