@@ -1,8 +1,10 @@
 #include "stage.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <span>
 #include <variant>
@@ -134,7 +136,10 @@ void Stage::RaiseCommand(FsCommand command) {
   if (commands_.size() < kMaxPendingCommands) commands_.push_back(std::move(command));
 }
 
-void Stage::StartTick() { frameWorkLeft_ = kFrameWorkPerTick; }
+void Stage::StartTick() {
+  frameWorkLeft_ = kFrameWorkPerTick;
+  vm_->leftOnStack.clear();  // what the last tick's blocks left is gone
+}
 
 void Stage::SpendFrameWork(std::size_t tags) { frameWorkLeft_ -= std::min(tags, frameWorkLeft_); }
 
@@ -370,7 +375,8 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(
     vm_->budget = &budget;
     try {
       (void)vm_->Call(Value{constructor}, Value{sprite->object}, {}, sprite->object->proto);
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
+      vm_->ReportUncaught(thrown.value);
     } catch (const ScriptAbort&) {
     }
     vm_->budget = saved;
@@ -524,7 +530,7 @@ Object* Stage::ChildClip(Object* clip, std::string_view name) {
   const bool caseless = movie_.version < 7;
   for (const auto& [depth, object] : timeline->displayList) {
     if (object.placement.name.empty()) continue;
-    const bool same = caseless ? LowerAscii(object.placement.name) == LowerAscii(name) : object.placement.name == name;
+    const bool same = caseless ? FoldNameCase(object.placement.name) == FoldNameCase(name) : object.placement.name == name;
     if (!same) continue;
     // A named shape is no script object: its name stands for the clip that shows it.
     if (!object.sprite) return object.shape ? timeline->object : nullptr;
@@ -576,6 +582,55 @@ std::string SlashPath(std::string_view dotted) {
   return slashed;
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
+double DegreesOf(const Matrix& m) {
+  // The matrix keeps sines and cosines: a rotation that was a whole or short
+  // decimal number of degrees reads back as that number.
+  const double degrees = std::atan2(m.b, m.a) * 180 / kPi;
+  const double snapped = std::round(degrees * 1e6) / 1e6;
+  return std::abs(degrees - snapped) < 1e-9 ? snapped : degrees;
+}
+
+// The scales and rotation of a placement: what a script set last while the
+// matrix is still the one it made, else the matrix taken apart.
+Placement::ScriptTransform TransformOf(const Placement& placement) {
+  const Matrix& m = placement.matrix;
+  if (const auto& set = placement.scriptTransform;
+      set && set->a == m.a && set->b == m.b && set->c == m.c && set->d == m.d) {
+    return *set;
+  }
+  return Placement::ScriptTransform{m.a, m.b, m.c, m.d, ScaleOf(m.a, m.b), ScaleOf(m.c, m.d), DegreesOf(m)};
+}
+
+// Makes the matrix of the scales and rotation and remembers them; a part
+// that is no finite number (an infinite scale) draws as 0.
+void ApplyTransform(Placement& placement, Placement::ScriptTransform transform) {
+  const double radians = transform.rotation * kPi / 180;
+  const double sx = transform.xscale / 100;
+  const double sy = transform.yscale / 100;
+  const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  Matrix& m = placement.matrix;
+  m.a = finite(std::cos(radians) * sx);
+  m.b = finite(std::sin(radians) * sx);
+  m.c = finite(-std::sin(radians) * sy);
+  m.d = finite(std::cos(radians) * sy);
+  transform.a = m.a;
+  transform.b = m.b;
+  transform.c = m.c;
+  transform.d = m.d;
+  placement.scriptTransform = transform;
+}
+
+// A number as the player stores it in a 32-bit integer: one out of range
+// (or infinite) becomes the lowest integer.
+double StoredInt32(double number) {
+  if (!(std::abs(number) < 2147483648.0)) return -2147483648.0;
+  return std::trunc(number);
+}
+
+constexpr std::array<std::string_view, 4> kQualityNames{"LOW", "MEDIUM", "HIGH", "BEST"};
+
 }  // namespace
 
 bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) {
@@ -593,15 +648,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_y") {
     out = RoundTo(m.ty / 20, 0.05);
   } else if (name == "_xscale") {
-    out = ScaleOf(m.a, m.b);
+    out = TransformOf(placement).xscale;
   } else if (name == "_yscale") {
-    out = ScaleOf(m.c, m.d);
+    out = TransformOf(placement).yscale;
   } else if (name == "_rotation") {
-    // The matrix keeps sines and cosines: a rotation that was a whole or
-    // short decimal number of degrees reads back as that number.
-    const double degrees = std::atan2(m.b, m.a) * 180 / 3.14159265358979323846;
-    const double snapped = std::round(degrees * 1e6) / 1e6;
-    out = std::abs(degrees - snapped) < 1e-9 ? snapped : degrees;
+    out = TransformOf(placement).rotation;
   } else if (name == "_alpha") {
     out = placement.colorTransform.ma * 100;
   } else if (name == "_visible") {
@@ -611,7 +662,7 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_totalframes" || name == "_framesloaded") {
     out = static_cast<double>(timeline->FrameCount());
   } else if (name == "_name") {
-    out = entry ? placement.name : std::string();
+    out = placement.name;
   } else if (name == "_target") {
     out = SlashPath(TargetPath(clip));
   } else if (name == "_width" || name == "_height") {
@@ -624,13 +675,14 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_droptarget") {
     out = std::string();
   } else if (name == "_highquality") {
-    out = 1.0;
+    out = quality_ == 0 ? 0.0 : quality_ == 3 ? 2.0 : 1.0;
   } else if (name == "_quality") {
-    out = std::string("HIGH");
+    out = std::string(kQualityNames[static_cast<std::size_t>(quality_)]);
   } else if (name == "_focusrect") {
-    out = true;
+    // A number before version 6, a boolean from it.
+    out = vm_->Version() < 6 ? Value{focusRect_ ? 1.0 : 0.0} : Value{focusRect_};
   } else if (name == "_soundbuftime") {
-    out = 5.0;
+    out = soundBufferSeconds_;
   } else if (name == "_xmouse" || name == "_ymouse") {
     double x = 0, y = 0;
     PointerIn(clip, x, y);
@@ -659,50 +711,85 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   Placement offStage;  // a clip off the stage keeps no placement
   Placement& placement = entry ? entry->placement : timeline == root_ ? rootPlacement_ : offStage;
   Matrix& m = placement.matrix;
-  const double number = vm_->ToNum(value);
-  const bool valid = std::isfinite(number);
-  if (name == "_x") {
-    if (valid) m.tx = std::round(number * 20);
-  } else if (name == "_y") {
-    if (valid) m.ty = std::round(number * 20);
-  } else if (name == "_xscale" || name == "_yscale") {
-    if (!valid) return true;
-    const bool x = name == "_xscale";
-    double& a = x ? m.a : m.d;
-    double& b = x ? m.b : m.c;
-    const double old = std::sqrt(a * a + b * b);
-    const double wanted = number / 100;
-    if (old > 0) {
-      a = a / old * wanted;
-      b = b / old * wanted;
-    } else {
-      a = wanted;
+  // The numeric properties take a number; undefined and null are none in any
+  // version, and a value that is no number leaves the property as it was.
+  const auto numberOf = [&]() {
+    if (std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value)) {
+      return std::numeric_limits<double>::quiet_NaN();
     }
-  } else if (name == "_rotation") {
-    if (!valid) return true;
-    const double sx = ScaleOf(m.a, m.b) / 100;
-    const double sy = ScaleOf(m.c, m.d) / 100;
-    const double radians = std::fmod(number, 360.0) * 3.14159265358979323846 / 180;
-    m.a = std::cos(radians) * sx;
-    m.b = std::sin(radians) * sx;
-    m.c = -std::sin(radians) * sy;
-    m.d = std::cos(radians) * sy;
+    return vm_->ToNum(value);
+  };
+  if (name == "_x" || name == "_y") {
+    const double number = numberOf();
+    if (!std::isnan(number)) (name == "_x" ? m.tx : m.ty) = StoredInt32(std::round(number * 20));
+  } else if (name == "_xscale" || name == "_yscale" || name == "_rotation") {
+    const double number = numberOf();
+    if (std::isnan(number)) return true;
+    Placement::ScriptTransform transform = TransformOf(placement);
+    if (name == "_xscale") {
+      transform.xscale = number;
+    } else if (name == "_yscale") {
+      transform.yscale = number;
+    } else {
+      double degrees = std::fmod(number, 360.0);
+      if (degrees > 180) degrees -= 360;
+      if (degrees < -180) degrees += 360;
+      transform.rotation = degrees;
+    }
+    ApplyTransform(placement, transform);
   } else if (name == "_alpha") {
-    if (valid) placement.colorTransform.ma = number / 100;
+    // Kept as an 8.8 fixed-point factor of a 16-bit colour transform.
+    const double number = numberOf();
+    if (!std::isnan(number)) {
+      const auto fixed = static_cast<std::int16_t>(static_cast<std::int32_t>(StoredInt32(number * 256 / 100)));
+      placement.colorTransform.ma = fixed / 256.0;
+    }
   } else if (name == "_visible") {
-    placement.visible = vm_->ToBool(value);
+    const double number = numberOf();
+    if (!std::isnan(number)) placement.visible = number != 0;
   } else if (name == "_name") {
-    if (entry) placement.name = vm_->ToStr(value);
+    // From version 7 a NaN names the clip "0".
+    const auto* number = std::get_if<double>(&value);
+    placement.name = number && std::isnan(*number) && vm_->Version() >= 7 ? std::string("0") : NameText(value);
   } else if (name == "_width" || name == "_height") {
-    if (valid && number >= 0) SetSize(timeline, placement, name == "_width", number);
+    const double number = numberOf();
+    if (std::isfinite(number) && number >= 0) SetSize(timeline, placement, name == "_width", number);
+  } else if (name == "_highquality") {
+    const double number = numberOf();
+    if (!std::isnan(number)) quality_ = number >= 2 ? 3 : std::trunc(number) == 0 ? 0 : 2;
+  } else if (name == "_quality") {
+    const std::string wanted = LowerAscii(NameText(value));
+    for (std::size_t i = 0; i < kQualityNames.size(); ++i) {
+      if (wanted == LowerAscii(kQualityNames[i])) quality_ = static_cast<int>(i);
+    }
+  } else if (name == "_focusrect") {
+    // An object turns it off without being asked for its value.
+    if (std::holds_alternative<Object*>(value)) {
+      focusRect_ = false;
+    } else if (const double number = numberOf(); !std::isnan(number)) {
+      focusRect_ = number != 0;
+    }
+  } else if (name == "_soundbuftime") {
+    const double number = numberOf();
+    if (!std::isnan(number)) soundBufferSeconds_ = StoredInt32(number);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
-             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
-             name == "_highquality" || name == "_quality" || name == "_focusrect" || name == "_soundbuftime") {
-    // read-only here, or not drawn by the stand-in
+             name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget") {
+    // read-only
   } else {
     return false;
   }
   return true;
+}
+
+// A text property's value as a text: an object whose toString gives no text
+// is named "[type Object]".
+std::string Stage::NameText(const Value& value) {
+  if (const auto* object = std::get_if<Object*>(&value); object && (*object)->kind != ObjectKind::Clip) {
+    const Value text = vm_->ToPrimitive(value, true);
+    if (const auto* string = std::get_if<std::string>(&text)) return *string;
+    return (*object)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
+  }
+  return vm_->ToStr(value);
 }
 
 void Stage::GetUrl(std::string_view url, std::string_view target) {

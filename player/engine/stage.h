@@ -46,6 +46,14 @@ struct Placement {
   bool visible = true;
   std::uint8_t blendMode = BlendMode::kNormal;  // see BlendMode
   bool cacheAsBitmap = false;
+  // The scales (in percent, signed) and rotation (degrees) a script set last,
+  // for the matrix they made: scripts read them back as set, which the matrix
+  // alone cannot tell (a negative scale, a scale of 0, an infinite one).
+  struct ScriptTransform {
+    double a = 1, b = 0, c = 0, d = 1;
+    double xscale = 100, yscale = 100, rotation = 0;
+  };
+  std::optional<ScriptTransform> scriptTransform;
 };
 
 class TimelineInstance;
@@ -334,7 +342,12 @@ class Stage final : private DisplayHost {
 
   Movie movie_;
   std::unique_ptr<Vm> vm_;  // before the timelines, which point into it
+  std::string NameText(const Value& value);
   Placement rootPlacement_;
+  // The movie-wide properties scripts set through any clip.
+  int quality_ = 2;  // LOW, MEDIUM, HIGH, BEST
+  bool focusRect_ = true;
+  double soundBufferSeconds_ = 5;
   std::shared_ptr<const Timeline> emptyTimeline_;
   std::size_t actionBudget_;
   std::size_t actionsLeft_ = 0;    // of the blocks running now

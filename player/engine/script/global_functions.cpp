@@ -198,7 +198,8 @@ void Vm::RunTimers(std::size_t& budgetLeft) {
       } else {
         (void)Call(timer.function, Undefined{}, timer.args);
       }
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
+      ReportUncaught(thrown.value);
     } catch (const ScriptAbort&) {
       break;
     }
@@ -273,6 +274,8 @@ void InstallAsBroadcaster(Vm& vm) {
 void InstallGlobalFunctions(Vm& vm) {
   InstallAsBroadcaster(vm);
   Object* global = vm.Global();
+  // The platform leaves a global `o` holding null for the movies of version 8 on.
+  vm.Define(global, "o", Null{}, kDontEnum | kVersion8);
   vm.DefineMethod(global, "parseInt",
                   [](Vm& v, Object*, std::span<const Value> args) -> Value { return ParseInt(v, args); });
   vm.DefineMethod(global, "parseFloat",
@@ -281,7 +284,8 @@ void InstallGlobalFunctions(Vm& vm) {
     return std::isnan(v.ToNum(Arg(args, 0)));
   });
   vm.DefineMethod(global, "isFinite", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return std::isfinite(v.ToNum(Arg(args, 0)));
+    // No argument at all is no number (an undefined one reads as 0 before version 7).
+    return !args.empty() && std::isfinite(v.ToNum(args[0]));
   });
   vm.DefineMethod(global, "escape",
                   [](Vm& v, Object*, std::span<const Value> args) -> Value { return Escape(v.ToStr(Arg(args, 0))); });

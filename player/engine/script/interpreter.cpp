@@ -235,6 +235,18 @@ class Interpreter final : public ScriptRoots {
 
   struct Malformed {};
 
+  // A block starts on the values the previous block of the tick left, and
+  // leaves its own for the next one.
+  void TakeStack(std::vector<Value>& values) {
+    for (Value& value : values) Push(std::move(value));
+    values.clear();
+  }
+  void LeaveStack(std::vector<Value>& values) {
+    for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+    values = std::move(stack_);
+    stack_.clear();
+  }
+
  private:
   void CollectBetweenActions() { (void)vm_.Collect(); }
 
@@ -369,7 +381,13 @@ class Interpreter final : public ScriptRoots {
     if (name.empty() || (name[0] != '_' && name[0] != 't' && name[0] != 'T' && name[0] != 's' && name[0] != 'S')) {
       return std::nullopt;
     }
-    if (NameIs(name, "this")) return f_.self ? Value{f_.self} : Value{Undefined{}};
+    if (NameIs(name, "this")) {
+      // A DefineFunction2 that preloads or suppresses `this` keeps it in a
+      // register only: by name it is an ordinary (unset) variable.
+      const FunctionCode* code = f_.callee ? f_.callee->code.get() : nullptr;
+      if (code && code->second && (code->flags & 0x03u)) return std::nullopt;
+      return f_.self ? Value{f_.self} : Value{Undefined{}};
+    }
     if (NameIs(name, "_global") && Version() >= 6) return vm_.Global();
     if (NameIs(name, "_root") || NameIs(name, "_level0")) return vm_.Host().RootClip();
     if (NameIs(name, "super") && Version() >= 6) return SuperObject();
@@ -562,6 +580,15 @@ class Interpreter final : public ScriptRoots {
 
   void DefineLocal(std::string_view name, Value value) {
     Object* activation = f_.callee ? Activation() : nullptr;
+    // Inside with(...), an object of the with that has the name itself takes it.
+    for (std::size_t i = f_.scope.size(); i-- > 1;) {
+      Object* object = f_.scope[i];
+      if (object == activation || object == f_.target || object == original_) break;
+      if (vm_.FindOwn(object, name)) {
+        vm_.SetMember(object, name, std::move(value));
+        return;
+      }
+    }
     if (activation) {
       vm_.Define(activation, name, std::move(value), 0);
     } else {
@@ -839,9 +866,21 @@ class Interpreter final : public ScriptRoots {
 
   Object* TargetClip() { return f_.target && f_.target->kind == ObjectKind::Clip ? f_.target : nullptr; }
 
+  // An operand whose valueOf leaves a plain object compares as false (and the
+  // right one is then not converted at all); a clip that stays a clip is no
+  // number, so the comparison is undefined.
   Value Less(const Value& leftIn, const Value& rightIn) {
-    const Value left = vm_.ToPrimitive(leftIn);
-    const Value right = vm_.ToPrimitive(rightIn);
+    const auto isClip = [](const Value& value) { return std::get<Object*>(value)->kind == ObjectKind::Clip; };
+    Value left = vm_.ToPrimitive(leftIn);
+    if (std::holds_alternative<Object*>(left)) {
+      if (!isClip(left)) return false;
+      left = std::numeric_limits<double>::quiet_NaN();
+    }
+    Value right = vm_.ToPrimitive(rightIn);
+    if (std::holds_alternative<Object*>(right)) {
+      if (!isClip(right)) return false;
+      right = std::numeric_limits<double>::quiet_NaN();
+    }
     if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
       return TextLess(std::get<std::string>(left), std::get<std::string>(right));
     }
@@ -858,24 +897,23 @@ class Interpreter final : public ScriptRoots {
     return a == b;
   }
 
-  std::string Substring(const std::string& text, double start, double count) {
-    // Positions count characters from 1.
-    std::size_t begin = start < 1 || std::isnan(start) ? 0 : static_cast<std::size_t>(start - 1);
-    std::size_t length = count < 0 || std::isnan(count) ? text.size() : static_cast<std::size_t>(std::min(count, 1e9));
+  // Positions count UTF-16 units from 1 (a character beyond U+FFFF is two);
+  // both numbers are 32-bit integers, a negative count takes the rest.
+  static std::string Substring(const std::string& text, double start, double count) {
+    const std::int32_t first = ToInt32(start);
+    const std::int32_t wanted = ToInt32(count);
+    const std::size_t begin = first < 1 ? 0 : static_cast<std::size_t>(first - 1);
+    const std::size_t length = wanted < 0 ? text.size() * 2 : static_cast<std::size_t>(wanted);
+    const auto next = [&text](std::size_t& at) {
+      const bool pair = static_cast<unsigned char>(text[at]) >= 0xF0u;
+      ++at;
+      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) == 0x80u) ++at;
+      return pair ? std::size_t{2} : std::size_t{1};
+    };
     std::size_t byteStart = 0;
-    std::size_t chars = 0;
-    while (byteStart < text.size() && chars < begin) {
-      ++byteStart;
-      while (byteStart < text.size() && (static_cast<unsigned char>(text[byteStart]) & 0xC0u) == 0x80u) ++byteStart;
-      ++chars;
-    }
+    for (std::size_t units = 0; byteStart < text.size() && units < begin;) units += next(byteStart);
     std::size_t byteEnd = byteStart;
-    chars = 0;
-    while (byteEnd < text.size() && chars < length) {
-      ++byteEnd;
-      while (byteEnd < text.size() && (static_cast<unsigned char>(text[byteEnd]) & 0xC0u) == 0x80u) ++byteEnd;
-      ++chars;
-    }
+    for (std::size_t units = 0; byteEnd < text.size() && units < length;) units += next(byteEnd);
     return text.substr(byteStart, byteEnd - byteStart);
   }
 
@@ -1496,9 +1534,14 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   try {
     Interpreter interpreter(*this, frame);
     interpreter.original_ = clip;
+    // Only the outermost block shares the tick's stack.
+    const bool shared = runningInterpreters.size() == 1;
+    if (shared) interpreter.TakeStack(leftOnStack);
     interpreter.RunAll();
-  } catch (const ScriptThrow&) {
-    // An uncaught exception ends the block.
+    if (shared) interpreter.LeaveStack(leftOnStack);
+  } catch (const ScriptThrow& thrown) {
+    // An uncaught exception ends the block; the log says so.
+    ReportUncaught(thrown.value);
   } catch (const ScriptAbort&) {
     result = ActionResult::OutOfBudget;
   } catch (const Interpreter::Malformed&) {
@@ -1619,7 +1662,8 @@ void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& b
     if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
       (void)Call(method, Value{self}, {});
     }
-  } catch (const ScriptThrow&) {
+  } catch (const ScriptThrow& thrown) {
+    ReportUncaught(thrown.value);
   } catch (const ScriptAbort&) {
   }
   budget = savedBudget;

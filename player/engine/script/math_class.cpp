@@ -70,7 +70,9 @@ void InstallMathClass(Vm& vm) {
     if (std::isnan(a) || std::isnan(b)) return std::nan("");
     return a < b ? a : b;
   });
-  vm.DefineMethod(math, "random", [](Vm&, Object*, std::span<const Value>) -> Value {
+  vm.DefineMethod(math, "random", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    // Like every Math function, it converts its first two arguments.
+    for (std::size_t i = 0; i < args.size() && i < 2; ++i) (void)v.ToNum(args[i]);
     // Seeded once per process from the system, so each run of a saver moves differently.
     static std::mt19937 engine(std::random_device{}());
     return std::uniform_real_distribution<double>(0.0, 1.0)(engine);

@@ -17,8 +17,8 @@ Value SetPropFlags(Vm& vm, std::span<const Value> args) {
   Object* object = AsObject(Arg(args, 0));
   if (!object) return Undefined{};
   const Value names = Arg(args, 1);
-  const auto set = static_cast<std::uint8_t>(ToInt32(vm.ToNum(Arg(args, 2))) & 7);
-  const auto clear = static_cast<std::uint8_t>(args.size() > 3 ? ToInt32(vm.ToNum(Arg(args, 3))) & 7 : 0);
+  const auto set = static_cast<std::uint16_t>(ToInt32(vm.ToNum(Arg(args, 2))) & 0xFFFF);
+  const auto clear = static_cast<std::uint16_t>(args.size() > 3 ? ToInt32(vm.ToNum(Arg(args, 3))) & 0xFFFF : 0);
   std::vector<std::string> list;
   if (Object* array = AsObject(names); array && array->kind == ObjectKind::Array) {
     for (const Value& name : array->elements) list.push_back(vm.ToStr(name));
@@ -36,7 +36,7 @@ Value SetPropFlags(Vm& vm, std::span<const Value> args) {
   for (auto& [key, property] : object->properties) {
     bool chosen = all;
     for (const std::string& name : list) chosen |= vm.Key(name) == key;
-    if (chosen) property.flags = static_cast<std::uint8_t>((property.flags & ~clear) | set);
+    if (chosen) property.flags = static_cast<std::uint16_t>((property.flags & ~clear) | set);
   }
   vm.SetElementFlags(object, list, all, set, clear);
   return Undefined{};
@@ -49,7 +49,8 @@ void InstallObjectClass(Vm& vm) {
   Object* object = vm.NewNative(
       [](Vm& v, Object*, std::span<const Value> args) -> Value {
         if (Object* given = v.ToObject(Arg(args, 0))) return given;
-        return v.NewPlain();
+        // Called without new, Object() makes an object with no prototype.
+        return v.constructing ? v.NewPlain() : v.NewObject(ObjectKind::Plain, nullptr);
       },
       true);
   vm.Define(object, "prototype", Value{proto}, kDontEnum | kDontDelete);
@@ -71,7 +72,8 @@ void InstallObjectClass(Vm& vm) {
     if (name.empty()) return false;
     // __proto__ is every object's own slot once it has a prototype.
     if (v.Key(name) == "__proto__") return self->proto != nullptr;
-    return v.FindOwn(self, name) != nullptr || v.HasElement(self, name);
+    // A property hidden from this version is still the object's own.
+    return v.FindOwnAny(self, name) != nullptr || v.HasElement(self, name);
   });
   vm.DefineMethod(proto, "isPropertyEnumerable", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!self) return false;
@@ -111,6 +113,10 @@ void InstallObjectClass(Vm& vm) {
     return self->watches.erase(v.Key(v.ToStr(args[0]))) > 0;
   });
   vm.DefineMethod(object, "registerClass", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    // The class must be a function, or null to take a registration back.
+    if (args.size() < 2) return false;
+    const Object* given = AsObject(args[1]);
+    if (!std::holds_alternative<Null>(args[1]) && (!given || given->kind != ObjectKind::Function)) return false;
     Object* registry = AsObject(v.GetMember(v.Global(), "__registeredClasses"));
     if (!registry) {
       registry = v.NewPlain();

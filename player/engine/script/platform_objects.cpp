@@ -86,7 +86,7 @@ void InstallMovieClipLoader(Vm& vm) {
 
 // A property of `holder` read and written through natives.
 void DefineAccessor(Vm& vm, Object* holder, std::string_view name, NativeFunction get, NativeFunction set,
-                    std::uint8_t flags = kDontEnum) {
+                    std::uint16_t flags = kDontEnum) {
   vm.Define(holder, name, Undefined{}, flags);  // takes its place in the listing order
   Property* property = vm.FindOwn(holder, name);
   property->getter = vm.NewNative(std::move(get));

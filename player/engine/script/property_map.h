@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "swf_text.h"
+
 namespace swf {
 
 // FNV-1a over the key's bytes.
@@ -39,7 +41,11 @@ namespace swf {
 class PropertyKey {
  public:
   PropertyKey(std::string_view name, bool caseless) {
-    if (caseless && HasUpper(name)) {
+    if (caseless && HasNonAscii(name)) {
+      // Letters beyond ASCII fold by the movie's wider rules.
+      large_ = FoldNameCase(name);
+      text_ = large_;
+    } else if (caseless && HasUpper(name)) {
       char* out = nullptr;
       if (name.size() <= sizeof(small_)) {
         out = small_;
@@ -64,6 +70,12 @@ class PropertyKey {
   [[nodiscard]] std::uint32_t Hash() const { return hash_; }
 
  private:
+  static bool HasNonAscii(std::string_view name) {
+    for (const char ch : name) {
+      if (static_cast<unsigned char>(ch) >= 0x80) return true;
+    }
+    return false;
+  }
   static bool HasUpper(std::string_view name) {
     for (const char ch : name) {
       if (ch >= 'A' && ch <= 'Z') return true;

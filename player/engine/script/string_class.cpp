@@ -181,7 +181,9 @@ void InstallStringClass(Vm& vm) {
     if (start < 0) start = std::max(0.0, length + start);
     double count = length;
     if (args.size() > 1 && !std::holds_alternative<Undefined>(args[1])) count = Integer(v, args[1]);
-    if (count < 0) count = std::max(0.0, length - start + count);
+    // A negative count leaves that many characters off the whole text's end,
+    // counted from the start; a start that far in gives nothing.
+    if (count < 0) count = start >= -count ? 0.0 : std::max(0.0, length + count);
     const std::size_t from = Clamp(start, codes.size());
     const std::size_t to = Clamp(start + count, codes.size());
     return Encode(codes, from, to);

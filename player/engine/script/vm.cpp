@@ -41,7 +41,9 @@ std::int32_t ToInt32(double number) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(positive));
 }
 
-Vm::Vm(int version, DisplayHost& host) : version_(version), host_(host) { InstallBuiltins(); }
+Vm::Vm(int version, DisplayHost& host) : version_(version), hiddenFlags_(HiddenFlagsBelow(version)), host_(host) {
+  InstallBuiltins();
+}
 
 Vm::~Vm() = default;
 
@@ -64,6 +66,7 @@ void Vm::InstallBuiltins() {
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
   InstallPlatformObjects(*this);
+  InstallNativeTable(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
 }
@@ -124,6 +127,9 @@ std::size_t Vm::Collect() {
   for (Object* root : {global_, objectProto_, functionProto_, arrayProto_, stringProto_, numberProto_, booleanProto_,
                        dateProto_, clipProto_, errorProto_}) {
     Mark(root, pending);
+  }
+  for (const Value& value : leftOnStack) {
+    if (auto* const* object = std::get_if<Object*>(&value); object && *object) Mark(*object, pending);
   }
   for (const Timer& timer : timers) {
     PushObject(timer.function, pending);
@@ -212,11 +218,16 @@ Object* Vm::NewClip(std::weak_ptr<TimelineInstance> clip) {
   return object;
 }
 
-std::string Vm::Key(std::string_view name) const { return version_ < 7 ? LowerAscii(name) : std::string(name); }
+std::string Vm::Key(std::string_view name) const { return version_ < 7 ? FoldNameCase(name) : std::string(name); }
+
+Property* Vm::FindOwnAny(Object* object, std::string_view name) {
+  const PropertyKey key(name, Caseless());
+  return FindOwnAny(object, key);
+}
 
 Property* Vm::FindOwn(Object* object, std::string_view name) {
-  const PropertyKey key(name, Caseless());
-  return FindOwn(object, key);
+  Property* property = FindOwnAny(object, name);
+  return property && !Hidden(*property) ? property : nullptr;
 }
 
 Property* Vm::FindInChain(Object* object, std::string_view name) {
@@ -457,7 +468,8 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   property.name = std::string(name);
   property.value = std::move(value);
   property.order = nextOrder_++;
-  object->properties.emplace(std::string(key.Text()), std::move(property));
+  // A property hidden from this version is replaced by the new one.
+  object->properties.insert_or_assign(std::string(key.Text()), std::move(property));
 }
 
 bool Vm::HasElement(const Object* array, std::size_t index) {
@@ -507,14 +519,15 @@ void Vm::SetArrayLength(Object* array, std::size_t length) {
   array->elementInfo.resize(length, Object::ElementInfo{0, 0, true});
 }
 
-void Vm::SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
-                         std::uint8_t clear) {
+void Vm::SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint16_t set,
+                         std::uint16_t clear) {
   if (array->kind != ObjectKind::Array || array->elements.empty()) return;
   std::vector<Object::ElementInfo>& info = array->elementInfo;
   const auto change = [&](std::size_t index) {
     if (!HasElement(array, index)) return;
     if (info.size() < array->elements.size()) info.resize(array->elements.size());
-    info[index].flags = static_cast<std::uint8_t>((info[index].flags & ~clear) | set);
+    // Elements keep the low flags only: the version flags are for named properties.
+    info[index].flags = static_cast<std::uint8_t>(((info[index].flags & ~clear) | set) & 0xFFu);
   };
   if (all) {
     for (std::size_t i = 0; i < array->elements.size(); ++i) change(i);
@@ -550,9 +563,9 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
   return true;
 }
 
-void Vm::Define(Object* object, std::string_view name, Value value, std::uint8_t flags) {
+void Vm::Define(Object* object, std::string_view name, Value value, std::uint16_t flags) {
   const PropertyKey key(name, Caseless());
-  if (Property* own = FindOwn(object, key)) {
+  if (Property* own = FindOwnAny(object, key)) {
     // Made anew in its old place: no getter or setter stays.
     own->name.assign(name);
     own->value = std::move(value);
@@ -571,7 +584,9 @@ void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) 
 }
 
 std::vector<std::string> Vm::EnumerableNames(Object* object) {
-  std::vector<std::string> names;
+  // Each object's names newest first; a prototype's come before those of the
+  // objects that inherit from it.
+  std::vector<std::vector<std::string>> levels;
   std::vector<std::string> seen;
   // An own property or array element of one object on the chain.
   struct Item {
@@ -581,6 +596,7 @@ std::vector<std::string> Vm::EnumerableNames(Object* object) {
   };
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    std::vector<std::string>& names = levels.emplace_back();
     std::vector<Item> own;
     for (const auto& [key, property] : at->properties) own.push_back(Item{property.order, &property, 0});
     if (at->kind == ObjectKind::Array) {
@@ -609,6 +625,10 @@ std::vector<std::string> Vm::EnumerableNames(Object* object) {
       if (!(item.property->flags & kDontEnum)) names.push_back(item.property->name);
     }
   }
+  std::vector<std::string> names;
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+    for (std::string& name : *level) names.push_back(std::move(name));
+  }
   return names;
 }
 
@@ -618,13 +638,15 @@ Value Vm::ToPrimitive(const Value& value, bool preferString) {
   auto* const* object = std::get_if<Object*>(&value);
   if (!object) return value;
   Object* self = *object;
-  const bool useString = preferString || self->kind == ObjectKind::Date;
+  // Dates prefer their text from version 6; version 5 asks them for valueOf too.
+  const bool useString = preferString || (self->kind == ObjectKind::Date && version_ >= 6);
   const Value method = GetMember(self, useString ? "toString" : "valueOf");
   if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
     return Call(method, Value{self}, {});
   }
-  // An object without a valueOf to call (a bare one) converts as undefined.
-  if (!useString) return method.index() == 0 && !self->proto ? Value{Undefined{}} : value;
+  // An object without a valueOf to call (a bare one, or one whose valueOf
+  // was replaced by something else) converts as undefined.
+  if (!useString) return Undefined{};
   if (self->kind == ObjectKind::Function) return std::string("[type Function]");
   return std::string("[type Object]");
 }
@@ -638,8 +660,9 @@ std::string Vm::ToStr(const Value& value) {
       return live ? host_.TargetPath(live) : std::string();
     }
     const Value primitive = ToPrimitive(value, true);
-    // A toString that gives no value (or an object) leaves the object unnamed.
-    if (std::holds_alternative<Object*>(primitive) || std::holds_alternative<Undefined>(primitive)) {
+    // A toString that gives no text (a number, null, an object) leaves the
+    // object unnamed.
+    if (!std::holds_alternative<std::string>(primitive)) {
       return object->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
     }
     return ToString(primitive, version_);
@@ -758,6 +781,19 @@ bool Vm::InstanceOf(const Value& value, Object* constructor) {
 }
 
 void Vm::Throw(Value value) { throw ScriptThrow{std::move(value)}; }
+
+void Vm::ReportUncaught(const Value& value) {
+  if (!trace_) return;
+  std::string text;
+  try {
+    text = ToStr(value);
+  } catch (const ScriptThrow&) {
+    text = "[type Object]";
+  } catch (const ScriptAbort&) {
+    text = "[type Object]";
+  }
+  trace_("Warning: Uncaught exception, " + text);
+}
 
 void Vm::Trace(const Value& value) {
   if (!trace_) return;

@@ -33,14 +33,33 @@ inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
 inline constexpr int kMaxCallDepth = 256;
 
 // Property flags as ASSetPropFlags sets them.
-inline constexpr std::uint8_t kDontEnum = 1;
-inline constexpr std::uint8_t kDontDelete = 2;
-inline constexpr std::uint8_t kReadOnly = 4;
+inline constexpr std::uint16_t kDontEnum = 1;
+inline constexpr std::uint16_t kDontDelete = 2;
+inline constexpr std::uint16_t kReadOnly = 4;
+// Version flags: a property carrying one is hidden from movies older than the
+// version it names (reads skip it, a write replaces it), though it still
+// counts as an own property and is listed by for..in.
+inline constexpr std::uint16_t kVersion6 = 0x80;
+inline constexpr std::uint16_t kVersion7 = 0x100;
+inline constexpr std::uint16_t kVersion8 = 0x400;
+inline constexpr std::uint16_t kVersion8b = 0x1000;
+inline constexpr std::uint16_t kVersion9 = 0x2000;
+inline constexpr std::uint16_t kVersion10 = 0x4000;
+// The version flags that hide a property from a movie of `version`.
+[[nodiscard]] constexpr std::uint16_t HiddenFlagsBelow(int version) {
+  std::uint16_t hidden = 0;
+  if (version < 6) hidden |= kVersion6;
+  if (version < 7) hidden |= kVersion7;
+  if (version < 8) hidden |= kVersion8 | kVersion8b;
+  if (version < 9) hidden |= kVersion9;
+  if (version < 10) hidden |= kVersion10;
+  return hidden;
+}
 
 struct Property {
   std::string name;  // as first written; the map key may be lower-cased
   Value value;
-  std::uint8_t flags = 0;
+  std::uint16_t flags = 0;
   std::uint64_t order = 0;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
@@ -261,11 +280,19 @@ class Vm {
   // properties) has; false, with `out` untouched, when it has none.
   bool Lookup(Object* object, std::string_view name, Value& out);
   void SetMember(Object* object, std::string_view name, Value value);
+  // An own property the movie's version sees (none hidden by a version flag).
   Property* FindOwn(Object* object, std::string_view name);
-  Property* FindOwn(Object* object, const PropertyKey& key) {
+  // An own property, hidden or not (hasOwnProperty, delete).
+  Property* FindOwnAny(Object* object, std::string_view name);
+  Property* FindOwnAny(Object* object, const PropertyKey& key) {
     const auto found = object->properties.find(key);
     return found == object->properties.end() ? nullptr : &found->second;
   }
+  Property* FindOwn(Object* object, const PropertyKey& key) {
+    Property* property = FindOwnAny(object, key);
+    return property && !Hidden(*property) ? property : nullptr;
+  }
+  [[nodiscard]] bool Hidden(const Property& property) const { return (property.flags & hiddenFlags_) != 0; }
   Property* FindInChain(Object* object, std::string_view name);
   Property* FindInChain(Object* object, const PropertyKey& key);
   // `name` as the property maps compare it in this movie.
@@ -279,11 +306,11 @@ class Vm {
   bool SetElement(Object* array, std::size_t index, Value value);
   void SetArrayLength(Object* array, std::size_t length);
   // ASSetPropFlags on the elements named (every one with `all`).
-  void SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint8_t set,
-                       std::uint8_t clear);
+  void SetElementFlags(Object* array, std::span<const std::string> names, bool all, std::uint16_t set,
+                       std::uint16_t clear);
   // Array methods that move elements around leave every index an element.
   static void FillHoles(Object* array);
-  void Define(Object* object, std::string_view name, Value value, std::uint8_t flags = kDontEnum);
+  void Define(Object* object, std::string_view name, Value value, std::uint16_t flags = kDontEnum);
   void DefineMethod(Object* object, std::string_view name, NativeFunction fn);
   std::vector<std::string> EnumerableNames(Object* object);
 
@@ -301,6 +328,8 @@ class Vm {
   Value Call(const Value& function, Value self, std::span<const Value> args, Object* home = nullptr);
   Value Construct(const Value& constructor, std::span<const Value> args);
   [[noreturn]] void Throw(Value value);
+  // An exception no script caught: the log gets a warning line.
+  void ReportUncaught(const Value& value);
   void Trace(const Value& value);
 
   DisplayHost& Host() { return host_; }
@@ -353,6 +382,9 @@ class Vm {
     return runningInterpreters.empty() ? nullptr : runningInterpreters.back()->CurrentTarget();
   }
   [[nodiscard]] bool CollectionDue() const;
+  // The values an action block left on its stack: the next block of the same
+  // tick starts with them (the stage clears them as a tick starts).
+  std::vector<Value> leftOnStack;
   std::size_t stackTextBytes = 0;  // texts on the stacks of the running blocks
   // Texts and element slots stored in objects; past kMaxStoredBytes a store
   // is refused (the old value stays).
@@ -375,6 +407,7 @@ class Vm {
   std::size_t nextCollection_ = 0;
   std::size_t storedAfterCollection_ = 0;
   int version_;
+  std::uint16_t hiddenFlags_ = 0;
   DisplayHost& host_;
   std::function<void(std::string_view)> trace_;
   std::vector<std::unique_ptr<Object>> heap_;
@@ -418,6 +451,9 @@ void InstallTextFieldClass(Vm& vm);
 void InstallClipDrawingStyles(Vm& vm, Object* clipProto);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
+// ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
+// last, since its table refers to the others.
+void InstallNativeTable(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
