@@ -271,6 +271,13 @@ class Stage final : private DisplayHost {
   std::optional<double> ScriptSoundMillis(Object* clip, std::uint16_t id) override;
   // The timeline a Sound object's sounds belong to (null: the movie's own).
   const void* SoundOwner(Object* clip);
+  // Transforms and library bitmaps for the graphics classes (stage_graphics.cpp).
+  Placement* TransformOf(Object* clip);
+  bool GetClipMatrix(Object* clip, bool concatenated, ClipMatrix& out) override;
+  void SetClipMatrix(Object* clip, const ClipMatrix& matrix) override;
+  bool GetClipColors(Object* clip, bool concatenated, ColorTerms& out) override;
+  void SetClipColors(Object* clip, const ColorTerms& terms) override;
+  bool LoadExportedBitmap(std::string_view name, int& width, int& height, std::vector<std::uint32_t>& argb) override;
 
   // Pointer and keys.
   enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "swf_text.h"
 
@@ -62,6 +63,7 @@ void Vm::InstallBuiltins() {
   InstallButtonClass(*this);
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
+  InstallGraphicsClasses(*this);
   InstallPlatformObjects(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -591,8 +593,10 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
   Define(object, "__constructor__", constructor, kDontEnum);
   if (version_ < 7) Define(object, "constructor", constructor, kDontEnum);
   constructing = (*function)->native != nullptr;
+  constructRefused = false;
   Value result = Call(constructor, Value{object}, args, object->proto);
   constructing = false;
+  if (std::exchange(constructRefused, false)) return Undefined{};
   if ((*function)->native) {
     if (auto* const* made = std::get_if<Object*>(&result)) return *made;
   }

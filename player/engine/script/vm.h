@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bitmap_pixels.h"
 #include "sound/sound_data.h"
 #include "value.h"
 
@@ -96,6 +97,11 @@ class Object {
 // 0xRRGGBB numbers, alpha in percent).
 enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
 
+// A clip's matrix as scripts see it (flash.geom.Matrix): the move in pixels.
+struct ClipMatrix {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+};
+
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
  public:
@@ -168,6 +174,18 @@ class DisplayHost {
   virtual void StopScriptSound(Object* /*clip*/, std::uint16_t /*id*/) {}
   // How far the clip's newest voice of the sound has played; nullopt when none plays.
   virtual std::optional<double> ScriptSoundMillis(Object* /*clip*/, std::uint16_t /*id*/) { return std::nullopt; }
+  // A clip's matrix and colour transform (Transform, Color), its own or
+  // multiplied through its parents; false when it is not on the stage.
+  virtual bool GetClipMatrix(Object* /*clip*/, bool /*concatenated*/, ClipMatrix& /*out*/) { return false; }
+  virtual void SetClipMatrix(Object* /*clip*/, const ClipMatrix& /*matrix*/) {}
+  virtual bool GetClipColors(Object* /*clip*/, bool /*concatenated*/, ColorTerms& /*out*/) { return false; }
+  virtual void SetClipColors(Object* /*clip*/, const ColorTerms& /*terms*/) {}
+  // A bitmap exported from the movie's library under a linkage name, as
+  // unmultiplied ARGB rows (BitmapData.loadBitmap).
+  virtual bool LoadExportedBitmap(std::string_view /*name*/, int& /*width*/, int& /*height*/,
+                                  std::vector<std::uint32_t>& /*argb*/) {
+    return false;
+  }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -263,6 +281,8 @@ class Vm {
   std::size_t* budget = nullptr;  // the running blocks' budget
   int callDepth = 0;
   bool constructing = false;  // a native runs as the constructor of `new`
+  // Set by a native constructor that refuses its arguments: `new` then gives undefined.
+  bool constructRefused = false;
   std::size_t liveObjects = 0;
   // Frees every object nothing reaches from the roots (globals, the built-ins,
   // live clips, timers, the running interpreters); returns how many it freed.
@@ -333,6 +353,8 @@ void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
+// flash.geom, flash.display.BitmapData and Color (geom.h).
+void InstallGraphicsClasses(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);
