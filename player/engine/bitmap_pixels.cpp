@@ -343,28 +343,40 @@ void PixelBitmap::PerlinNoise(double baseX, double baseY, int octaves, std::int3
 std::int32_t PixelBitmap::PixelDissolve(const PixelBitmap& source, PixelArea area, int dx, int dy, std::int32_t seed,
                                         int count, std::uint32_t fillArgb) {
   const auto span = ClipCopy(source, area, dx, dy);
-  if (!span || count <= 0) return seed;
+  if (!span) return seed;
+  count = std::max(count, 0);
   const std::uint32_t total = static_cast<std::uint32_t>(span->width) * static_cast<std::uint32_t>(span->height);
   int bits = 2;
   while (bits < 24 && (std::uint32_t{1} << bits) - 1 < total) ++bits;
   const std::uint32_t period = (std::uint32_t{1} << bits) - 1;
   // The seed is the register's state: every state from 1 to the period
   // comes once before any repeats, so each pixel is replaced once a round.
-  std::uint32_t state = static_cast<std::uint32_t>(seed) % period + 1;
+  // A call writes the pixel the seed stands on, then moves on `count` times,
+  // writing each pixel it reaches; the seed it returns stands on the last.
+  const auto periodSigned = static_cast<std::int64_t>(period);
+  std::int64_t start = std::int64_t{seed} % periodSigned;
+  if (start <= 0) start += periodSigned;
+  auto state = static_cast<std::uint32_t>(start);
+  auto advance = [&] {
+    do {
+      state = (state & 1u) ? (state >> 1) ^ kDissolveTaps[bits] : state >> 1;
+    } while (state - 1 >= total);
+  };
+  if (state - 1 >= total) advance();
   const bool fill = &source == this;
-  std::optional<PixelBitmap> copy;
-  if (fill) copy.reset();
-  const std::uint32_t toWrite = std::min<std::uint32_t>(static_cast<std::uint32_t>(count), total);
-  for (std::uint32_t written = 0; written < toWrite;) {
+  auto write = [&] {
     const std::uint32_t index = state - 1;
-    state = (state & 1u) ? (state >> 1) ^ kDissolveTaps[bits] : state >> 1;
-    if (index >= total) continue;
     const int col = static_cast<int>(index % static_cast<std::uint32_t>(span->width));
     const int row = static_cast<int>(index / static_cast<std::uint32_t>(span->width));
     SetPixel32(span->dx + col, span->dy + row, fill ? fillArgb : source.GetPixel32(span->sx + col, span->sy + row));
-    ++written;
+  };
+  write();
+  const std::uint32_t steps = std::min<std::uint32_t>(static_cast<std::uint32_t>(count), total);
+  for (std::uint32_t i = 0; i < steps; ++i) {
+    advance();
+    write();
   }
-  return static_cast<std::int32_t>(state - 1);
+  return static_cast<std::int32_t>(state);
 }
 
 std::optional<int> PixelBitmap::Threshold(const PixelBitmap& source, PixelArea area, int dx, int dy,

@@ -193,9 +193,10 @@ Value CopyPixels(Vm& vm, PixelBitmap& bitmap, Args args) {
 }
 
 Value PixelDissolve(Vm& vm, PixelBitmap& bitmap, Args args) {
-  if (args.size() < 3) return kFailed;
+  // Without a seed nothing dissolves.
+  if (args.size() < 4) return kFailed;
   PixelBitmap* from = BitmapOf(args[0]);
-  if (!from) return -2.0;
+  if (!from) return kFailed;
   const auto area = ReadArea(vm, args[1]);
   if (!area) return -4.0;
   const auto [dx, dy] = ReadPoint(vm, args[2]);
