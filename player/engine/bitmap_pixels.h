@@ -132,4 +132,11 @@ class PixelBitmap {
   std::vector<std::uint32_t> pixels_;
 };
 
+// A script bitmap as the stage shows it (attachBitmap): its pixels, none once
+// disposed, and a count that grows with every change the stage must redraw.
+struct LiveBitmap {
+  std::optional<PixelBitmap> pixels;
+  std::uint64_t version = 0;
+};
+
 }  // namespace swf

@@ -107,6 +107,7 @@ void Stage::Start() {
   EnterFrame(root_, 0, true);
   RunQueuedActions();
   SyncBoundFields();
+  RefreshAttachedBitmaps();
 }
 
 void Stage::Tick() {
@@ -123,6 +124,7 @@ void Stage::Tick() {
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
   SyncBoundFields();
+  RefreshAttachedBitmaps();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }

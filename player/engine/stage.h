@@ -65,6 +65,11 @@ struct DisplayObject {
   std::uint64_t look = NewLookStamp();
   void Touch() { look = NewLookStamp(); }
   int placedFrame = -1;  // the timeline frame whose tag made it; -1 when a script did
+  // A script bitmap it shows (attachBitmap): its shape is redrawn from the
+  // bitmap's pixels whenever they changed.
+  std::shared_ptr<const LiveBitmap> liveBitmap;
+  std::uint64_t liveVersion = 0;
+  bool smoothBitmap = false;
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -278,6 +283,9 @@ class Stage final : private DisplayHost {
   bool GetClipColors(Object* clip, bool concatenated, ColorTerms& out) override;
   void SetClipColors(Object* clip, const ColorTerms& terms) override;
   bool LoadExportedBitmap(std::string_view name, int& width, int& height, std::vector<std::uint32_t>& argb) override;
+  bool AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, int depth, bool smoothing) override;
+  // Brings the shapes of attached bitmaps up to their pixels.
+  void RefreshAttachedBitmaps();
 
   // Pointer and keys.
   enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };

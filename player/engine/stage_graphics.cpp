@@ -78,3 +78,64 @@ bool Stage::LoadExportedBitmap(std::string_view name, int& width, int& height, s
 }
 
 }  // namespace swf
+
+namespace swf {
+namespace {
+
+// A rectangle of the bitmap's size filled with its pixels, one pixel to 20 twips.
+std::shared_ptr<const Shape> BitmapShape(const PixelBitmap& pixels, bool smooth) {
+  auto bitmap = std::make_shared<Bitmap>();
+  bitmap->width = pixels.Width();
+  bitmap->height = pixels.Height();
+  bitmap->pixels = pixels.Premultiplied();
+  bitmap->opaque = !pixels.Transparent();
+  const double w = pixels.Width() * 20.0, h = pixels.Height() * 20.0;
+  auto shape = std::make_shared<Shape>();
+  ShapeLayer layer;
+  layer.fills.emplace_back(BitmapFill{std::move(bitmap), Matrix{20, 0, 0, 20, 0, 0}, false, smooth});
+  const Point corners[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    layer.fillEdges.push_back({0, Segment{corners[i], corners[i], corners[(i + 1) % 4], false}});
+  }
+  shape->layers.push_back(std::move(layer));
+  shape->minX = shape->declaredMinX = 0;
+  shape->minY = shape->declaredMinY = 0;
+  shape->maxX = shape->declaredMaxX = w;
+  shape->maxY = shape->declaredMaxY = h;
+  return shape;
+}
+
+void Refresh(DisplayObject& object) {
+  if (object.liveVersion == object.liveBitmap->version && (object.shape || !object.liveBitmap->pixels)) return;
+  object.liveVersion = object.liveBitmap->version;
+  object.shape = object.liveBitmap->pixels ? BitmapShape(*object.liveBitmap->pixels, object.smoothBitmap) : nullptr;
+  object.Touch();
+}
+
+void RefreshIn(TimelineInstance& timeline, int nesting) {
+  if (nesting > kMaxSpriteNesting) return;
+  for (auto& [depth, object] : timeline.displayList) {
+    if (object.liveBitmap) Refresh(object);
+    if (object.sprite) RefreshIn(*object.sprite, nesting + 1);
+  }
+}
+
+}  // namespace
+
+bool Stage::AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, int depth, bool smoothing) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline || !bitmap) return false;
+  DisplayObject object;
+  object.bornTick = tick_;
+  object.liveBitmap = std::move(bitmap);
+  object.smoothBitmap = smoothing;
+  object.liveVersion = object.liveBitmap->version;
+  if (object.liveBitmap->pixels) object.shape = BitmapShape(*object.liveBitmap->pixels, smoothing);
+  RemoveAtDepth(timeline, depth + kScriptDepthBase);
+  timeline->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
+  return true;
+}
+
+void Stage::RefreshAttachedBitmaps() { RefreshIn(*root_, 0); }
+
+}  // namespace swf

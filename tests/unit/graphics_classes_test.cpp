@@ -176,3 +176,36 @@ TEST(GraphicsClips, ColorAndTransformReachTheRootClip) {
 
 }  // namespace
 }  // namespace swf::testing
+
+namespace swf::testing {
+namespace {
+
+// attachBitmap shows the bitmap's pixels in the clip, and a later change of
+// the pixels shows on the next frame.
+TEST(GraphicsClips, AttachedBitmapIsDrawnAndFollowsItsPixels) {
+  Actions first;
+  // b = new flash.display.BitmapData(4, 4, false, 0xFF0000); this.attachBitmap(b, 1)
+  first.PushString("b");
+  New(first, "display", "BitmapData", {4, 4, 0, 0xFF0000});
+  first.SetVariable();
+  first.PushInt(1).PushString("b").GetVariable().PushInt(2).PushString("this").GetVariable();
+  first.PushString("attachBitmap").Raw(kCallMethod).Pop();
+  Actions second;
+  // b.fillRect(b.rectangle, 0xFF0000FF); stop()
+  second.PushDouble(0xFF0000FF).PushString("b").GetVariable().PushString("rectangle").Raw(kGetMember);
+  second.PushInt(2).PushString("b").GetVariable().PushString("fillRect").Raw(kCallMethod).Pop().Stop();
+  MovieBuilder movie(8, 8, 24, 8);
+  movie.DoAction(first).ShowFrame().DoAction(second).ShowFrame();
+  MoviePlayer player;
+  LoadOrFail(player, movie.Build());
+  Canvas canvas(8, 8);
+  player.Render(canvas.View(), ScaleMode::NoScale);
+  EXPECT_EQ(canvas.At(1, 1), kRed);
+  EXPECT_EQ(canvas.At(6, 6), kWhite);  // beyond the bitmap: the background
+  player.Advance();
+  player.Render(canvas.View(), ScaleMode::NoScale);
+  EXPECT_EQ(canvas.At(1, 1), kBlue);
+}
+
+}  // namespace
+}  // namespace swf::testing

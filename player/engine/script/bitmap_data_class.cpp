@@ -24,7 +24,8 @@ struct PixelBudget {
 
 struct BitmapState final : NativeState {
   BitmapState(std::shared_ptr<PixelBudget> owner, PixelBitmap made)
-      : budget(std::move(owner)), bitmap(std::move(made)) {
+      : budget(std::move(owner)), live(std::make_shared<LiveBitmap>()) {
+    live->pixels.emplace(std::move(made));
     budget->used += Pixels();
   }
   ~BitmapState() override { Dispose(); }
@@ -32,14 +33,17 @@ struct BitmapState final : NativeState {
   BitmapState& operator=(const BitmapState&) = delete;
   void AddReferences(std::vector<Object*>&) const override {}
   [[nodiscard]] std::size_t Pixels() const {
-    return bitmap ? static_cast<std::size_t>(bitmap->Width()) * static_cast<std::size_t>(bitmap->Height()) : 0;
+    const auto& pixels = live->pixels;
+    return pixels ? static_cast<std::size_t>(pixels->Width()) * static_cast<std::size_t>(pixels->Height()) : 0;
   }
   void Dispose() {
     budget->used -= Pixels();
-    bitmap.reset();
+    live->pixels.reset();
+    ++live->version;
   }
   std::shared_ptr<PixelBudget> budget;
-  std::optional<PixelBitmap> bitmap;  // empty once disposed
+  // The pixels (none once disposed), shared with the clips that show them.
+  std::shared_ptr<LiveBitmap> live;
 };
 
 BitmapState* StateOf(Object* object) {
@@ -49,7 +53,7 @@ BitmapState* StateOf(Object* object) {
 // The live bitmap of a BitmapData object; null when it is none or disposed.
 PixelBitmap* BitmapOf(Object* object) {
   BitmapState* state = StateOf(object);
-  return state && state->bitmap ? &*state->bitmap : nullptr;
+  return state && state->live->pixels ? &*state->live->pixels : nullptr;
 }
 PixelBitmap* BitmapOf(const Value& value) { return BitmapOf(AsObjectValue(value)); }
 
@@ -278,14 +282,20 @@ Value Draw(Vm& vm, PixelBitmap& bitmap, Args args) {
   return Undefined{};
 }
 
-// Runs `body` on the live bitmap of `self`; -1 when there is none.
+// Runs `body` on the live bitmap of `self`; -1 when there is none. A body
+// that may change the pixels tells the clips showing them to redraw.
 template <typename Body>
-NativeFunction OnBitmap(Body body) {
-  return [body](Vm& vm, Object* self, Args args) -> Value {
+NativeFunction OnBitmap(Body body, bool changes = true) {
+  return [body, changes](Vm& vm, Object* self, Args args) -> Value {
     PixelBitmap* bitmap = BitmapOf(self);
     if (!bitmap) return kFailed;
+    if (changes) ++StateOf(self)->live->version;
     return body(vm, *bitmap, args);
   };
+}
+template <typename Body>
+NativeFunction ReadBitmap(Body body) {
+  return OnBitmap(std::move(body), false);
 }
 
 void DefineGetter(Vm& vm, Object* proto, std::string_view name, NativeFunction getter) {
@@ -294,17 +304,17 @@ void DefineGetter(Vm& vm, Object* proto, std::string_view name, NativeFunction g
 }
 
 void InstallMethods(Vm& vm, Object* proto, const Context& context) {
-  DefineGetter(vm, proto, "width", OnBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Width()); }));
-  DefineGetter(vm, proto, "height", OnBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Height()); }));
-  DefineGetter(vm, proto, "transparent", OnBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return b.Transparent(); }));
+  DefineGetter(vm, proto, "width", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Width()); }));
+  DefineGetter(vm, proto, "height", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Height()); }));
+  DefineGetter(vm, proto, "transparent", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return b.Transparent(); }));
   DefineGetter(vm, proto, "rectangle",
-               OnBitmap([](Vm& v, PixelBitmap& b, Args) -> Value { return Rectangle(v, b.Bounds()); }));
+               ReadBitmap([](Vm& v, PixelBitmap& b, Args) -> Value { return Rectangle(v, b.Bounds()); }));
 
-  vm.DefineMethod(proto, "getPixel", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+  vm.DefineMethod(proto, "getPixel", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;
                     return double(b.GetPixel32(Int(v, args[0]), Int(v, args[1])) & 0xFFFFFFu);
                   }));
-  vm.DefineMethod(proto, "getPixel32", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+  vm.DefineMethod(proto, "getPixel32", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;
                     return double(static_cast<std::int32_t>(b.GetPixel32(Int(v, args[0]), Int(v, args[1]))));
                   }));
@@ -336,7 +346,7 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
   vm.DefineMethod(proto, "noise", OnBitmap(Noise));
   vm.DefineMethod(proto, "perlinNoise", OnBitmap(PerlinNoise));
   vm.DefineMethod(proto, "draw", OnBitmap(Draw));
-  vm.DefineMethod(proto, "hitTest", OnBitmap(HitTest));
+  vm.DefineMethod(proto, "hitTest", ReadBitmap(HitTest));
   vm.DefineMethod(proto, "colorTransform", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;
                     const auto area = ReadArea(v, args[0]);
@@ -349,11 +359,23 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
                     b.Scroll(Int(v, args[0]), Int(v, args[1]));
                     return Undefined{};
                   }));
-  vm.DefineMethod(proto, "getColorBoundsRect", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+  vm.DefineMethod(proto, "getColorBoundsRect", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;
                     const bool find = args.size() < 3 || v.ToBool(args[2]);
                     return Rectangle(v, b.ColorBounds(ColorArg(v, args, 0), ColorArg(v, args, 1), find));
                   }));
+  // attachBitmap(bitmap, depth, pixelSnapping, smoothing) on clips: the clip
+  // shows the bitmap's pixels at that depth, redrawn as they change.
+  if (vm.clipProto_) {
+    vm.DefineMethod(vm.clipProto_, "attachBitmap", [](Vm& v, Object* self, Args args) -> Value {
+      BitmapState* state = StateOf(AsObjectValue(Arg(args, 0)));
+      if (!self || self->kind != ObjectKind::Clip || !state || !state->live->pixels || args.size() < 2) {
+        return Undefined{};
+      }
+      (void)v.Host().AttachBitmap(self, state->live, Int(v, args[1]), v.ToBool(Arg(args, 3)));
+      return Undefined{};
+    });
+  }
   vm.DefineMethod(proto, "dispose", [](Vm&, Object* self, Args) -> Value {
     if (BitmapState* state = StateOf(self)) state->Dispose();
     return Undefined{};
@@ -368,7 +390,7 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
                   [context](Vm& v, Object* self, Args args) -> Value { return Compare(v, self, args, context); });
   // Filters are not drawn: their effect on a bitmap is none.
   vm.DefineMethod(proto, "applyFilter", OnBitmap([](Vm&, PixelBitmap&, Args) -> Value { return 0.0; }));
-  vm.DefineMethod(proto, "generateFilterRect", OnBitmap([](Vm& v, PixelBitmap&, Args args) -> Value {
+  vm.DefineMethod(proto, "generateFilterRect", ReadBitmap([](Vm& v, PixelBitmap&, Args args) -> Value {
                     const auto area = ReadArea(v, Arg(args, 0));
                     return area ? Rectangle(v, *area) : Value{Undefined{}};
                   }));

@@ -180,6 +180,12 @@ class DisplayHost {
   virtual void SetClipMatrix(Object* /*clip*/, const ClipMatrix& /*matrix*/) {}
   virtual bool GetClipColors(Object* /*clip*/, bool /*concatenated*/, ColorTerms& /*out*/) { return false; }
   virtual void SetClipColors(Object* /*clip*/, const ColorTerms& /*terms*/) {}
+  // Shows a script bitmap in `clip` at a script depth (attachBitmap); false
+  // when the clip is not on the stage.
+  virtual bool AttachBitmap(Object* /*clip*/, std::shared_ptr<const LiveBitmap> /*bitmap*/, int /*depth*/,
+                            bool /*smoothing*/) {
+    return false;
+  }
   // A bitmap exported from the movie's library under a linkage name, as
   // unmultiplied ARGB rows (BitmapData.loadBitmap).
   virtual bool LoadExportedBitmap(std::string_view /*name*/, int& /*width*/, int& /*height*/,
