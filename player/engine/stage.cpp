@@ -252,6 +252,10 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
   const bool sameCharacter = before == slot->character && !(tag.character && !tag.move);
   if (found != list.end() && sameCharacter) {
     DisplayObject& object = found->second;
+    if (object.scriptTransformed) {
+      slot->matrix = object.placement.matrix;
+      slot->colorTransform = object.placement.colorTransform;
+    }
     const bool remorph = object.placement.ratio != slot->ratio;
     object.placement = std::move(*slot);
     if (remorph) ShowMorphRatio(object);
@@ -659,6 +663,11 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   Matrix& m = placement.matrix;
   const double number = vm_->ToNum(value);
   const bool valid = std::isfinite(number);
+  if (entry && valid &&
+      (name == "_x" || name == "_y" || name == "_xscale" || name == "_yscale" || name == "_rotation" ||
+       name == "_width" || name == "_height")) {
+    entry->scriptTransformed = true;
+  }
   if (name == "_x") {
     if (valid) m.tx = std::round(number * 20);
   } else if (name == "_y") {
@@ -687,6 +696,7 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     m.d = std::cos(radians) * sy;
   } else if (name == "_alpha") {
     if (valid) placement.colorTransform.ma = number / 100;
+    if (entry && valid) entry->scriptTransformed = true;
   } else if (name == "_visible") {
     placement.visible = vm_->ToBool(value);
   } else if (name == "_name") {

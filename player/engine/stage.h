@@ -68,6 +68,9 @@ struct DisplayObject {
   // A script bitmap it shows (attachBitmap): its shape is redrawn from the
   // bitmap's pixels whenever they changed.
   std::shared_ptr<const LiveBitmap> liveBitmap;
+  // A script moved, scaled, turned or recoloured it: the timeline's later
+  // placements of it keep its matrix and colours.
+  bool scriptTransformed = false;
   std::uint64_t liveVersion = 0;
   bool smoothBitmap = false;
 };

@@ -38,6 +38,7 @@ bool Stage::GetClipMatrix(Object* clip, bool concatenated, ClipMatrix& out) {
 void Stage::SetClipMatrix(Object* clip, const ClipMatrix& matrix) {
   Placement* placement = TransformOf(clip);
   if (!placement) return;
+  if (DisplayObject* entry = EntryOf(clip)) entry->scriptTransformed = true;
   placement->matrix = {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx * 20, matrix.ty * 20};
 }
 
@@ -61,6 +62,7 @@ bool Stage::GetClipColors(Object* clip, bool concatenated, ColorTerms& out) {
 void Stage::SetClipColors(Object* clip, const ColorTerms& t) {
   Placement* placement = TransformOf(clip);
   if (!placement) return;
+  if (DisplayObject* entry = EntryOf(clip)) entry->scriptTransformed = true;
   placement->colorTransform = {t.mr, t.mg, t.mb, t.ma, t.ar, t.ag, t.ab, t.aa};
 }
 

@@ -209,3 +209,34 @@ TEST(GraphicsClips, AttachedBitmapIsDrawnAndFollowsItsPixels) {
 
 }  // namespace
 }  // namespace swf::testing
+
+namespace swf::testing {
+namespace {
+
+// Once a script moved a placed clip, the timeline's later moves of it keep
+// the script's position; a clip no script touched follows them.
+TEST(GraphicsClips, ScriptMovedClipsIgnoreTheTimelinesMoves) {
+  MovieBuilder movie(100, 100, 24, 8);
+  SpriteBuilder empty;
+  empty.ShowFrame();
+  const std::uint16_t sprite = movie.DefineSprite(empty);
+  movie.Place(sprite, 1, Transform::Translate(1, 1), std::nullopt, "moved");
+  movie.Place(sprite, 2, Transform::Translate(1, 1), std::nullopt, "still");
+  Actions set;
+  set.PushString("moved").GetVariable().PushString("_x").PushInt(50).Raw(kSetMember);
+  movie.DoAction(set).ShowFrame();
+  movie.Move(1, Transform::Translate(10, 10)).Move(2, Transform::Translate(10, 10));
+  Actions read;
+  for (const char* name : {"moved", "still"}) read.PushString(name).GetVariable().PushString("_x").Raw(kGetMember).Trace();
+  read.Stop();
+  movie.DoAction(read).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  player.Advance();
+  EXPECT_EQ(lines, (std::vector<std::string>{"50", "10"}));
+}
+
+}  // namespace
+}  // namespace swf::testing
