@@ -111,6 +111,7 @@ void Stage::Start() {
   EnterFrame(root_, 0, true);
   RunQueuedActions();
   SyncBoundFields();
+  RefreshAttachedBitmaps();
 }
 
 void Stage::Tick() {
@@ -128,6 +129,7 @@ void Stage::Tick() {
   vm_->RunTimers(budget);
   TellResize();
   SyncBoundFields();
+  RefreshAttachedBitmaps();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }
@@ -259,6 +261,10 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
   const bool sameCharacter = before == slot->character && !(tag.character && !tag.move);
   if (found != list.end() && sameCharacter) {
     DisplayObject& object = found->second;
+    if (object.scriptTransformed) {
+      slot->matrix = object.placement.matrix;
+      slot->colorTransform = object.placement.colorTransform;
+    }
     const bool remorph = object.placement.ratio != slot->ratio;
     object.placement = std::move(*slot);
     if (remorph) ShowMorphRatio(object);
@@ -594,7 +600,7 @@ double DegreesOf(const Matrix& m) {
 
 // The scales and rotation of a placement: what a script set last while the
 // matrix is still the one it made, else the matrix taken apart.
-Placement::ScriptTransform TransformOf(const Placement& placement) {
+Placement::ScriptTransform ScriptTransformOf(const Placement& placement) {
   const Matrix& m = placement.matrix;
   if (const auto& set = placement.scriptTransform;
       set && set->a == m.a && set->b == m.b && set->c == m.c && set->d == m.d) {
@@ -648,11 +654,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_y") {
     out = RoundTo(m.ty / 20, 0.05);
   } else if (name == "_xscale") {
-    out = TransformOf(placement).xscale;
+    out = ScriptTransformOf(placement).xscale;
   } else if (name == "_yscale") {
-    out = TransformOf(placement).yscale;
+    out = ScriptTransformOf(placement).yscale;
   } else if (name == "_rotation") {
-    out = TransformOf(placement).rotation;
+    out = ScriptTransformOf(placement).rotation;
   } else if (name == "_alpha") {
     out = placement.colorTransform.ma * 100;
   } else if (name == "_visible") {
@@ -711,6 +717,11 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   Placement offStage;  // a clip off the stage keeps no placement
   Placement& placement = entry ? entry->placement : timeline == root_ ? rootPlacement_ : offStage;
   Matrix& m = placement.matrix;
+  // A clip a script moved, scaled, turned or recoloured keeps that transform
+  // when its timeline moves it later.
+  const auto scripted = [entry] {
+    if (entry) entry->scriptTransformed = true;
+  };
   // The numeric properties take a number; undefined and null are none in any
   // version, and a value that is no number leaves the property as it was.
   const auto numberOf = [&]() {
@@ -721,11 +732,14 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   };
   if (name == "_x" || name == "_y") {
     const double number = numberOf();
-    if (!std::isnan(number)) (name == "_x" ? m.tx : m.ty) = StoredInt32(std::round(number * 20));
+    if (!std::isnan(number)) {
+      (name == "_x" ? m.tx : m.ty) = StoredInt32(std::round(number * 20));
+      scripted();
+    }
   } else if (name == "_xscale" || name == "_yscale" || name == "_rotation") {
     const double number = numberOf();
     if (std::isnan(number)) return true;
-    Placement::ScriptTransform transform = TransformOf(placement);
+    Placement::ScriptTransform transform = ScriptTransformOf(placement);
     if (name == "_xscale") {
       transform.xscale = number;
     } else if (name == "_yscale") {
@@ -737,12 +751,14 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
       transform.rotation = degrees;
     }
     ApplyTransform(placement, transform);
+    scripted();
   } else if (name == "_alpha") {
     // Kept as an 8.8 fixed-point factor of a 16-bit colour transform.
     const double number = numberOf();
     if (!std::isnan(number)) {
       const auto fixed = static_cast<std::int16_t>(static_cast<std::int32_t>(StoredInt32(number * 256 / 100)));
       placement.colorTransform.ma = fixed / 256.0;
+      scripted();
     }
   } else if (name == "_visible") {
     const double number = numberOf();
@@ -753,7 +769,10 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     placement.name = number && std::isnan(*number) && vm_->Version() >= 7 ? std::string("0") : NameText(value);
   } else if (name == "_width" || name == "_height") {
     const double number = numberOf();
-    if (std::isfinite(number) && number >= 0) SetSize(timeline, placement, name == "_width", number);
+    if (std::isfinite(number) && number >= 0) {
+      SetSize(timeline, placement, name == "_width", number);
+      scripted();
+    }
   } else if (name == "_highquality") {
     const double number = numberOf();
     if (!std::isnan(number)) quality_ = number >= 2 ? 3 : std::trunc(number) == 0 ? 0 : 2;

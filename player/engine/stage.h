@@ -75,6 +75,14 @@ struct DisplayObject {
   std::uint64_t look = NewLookStamp();
   void Touch() { look = NewLookStamp(); }
   int placedFrame = -1;  // the timeline frame whose tag made it; -1 when a script did
+  // A script bitmap it shows (attachBitmap): its shape is redrawn from the
+  // bitmap's pixels whenever they changed.
+  std::shared_ptr<const LiveBitmap> liveBitmap;
+  // A script moved, scaled, turned or recoloured it: the timeline's later
+  // placements of it keep its matrix and colours.
+  bool scriptTransformed = false;
+  std::uint64_t liveVersion = 0;
+  bool smoothBitmap = false;
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -303,6 +311,16 @@ class Stage final : private DisplayHost {
   void TellResize();
   // The timeline a Sound object's sounds belong to (null: the movie's own).
   const void* SoundOwner(Object* clip);
+  // Transforms and library bitmaps for the graphics classes (stage_graphics.cpp).
+  Placement* TransformOf(Object* clip);
+  bool GetClipMatrix(Object* clip, bool concatenated, ClipMatrix& out) override;
+  void SetClipMatrix(Object* clip, const ClipMatrix& matrix) override;
+  bool GetClipColors(Object* clip, bool concatenated, ColorTerms& out) override;
+  void SetClipColors(Object* clip, const ColorTerms& terms) override;
+  bool LoadExportedBitmap(std::string_view name, int& width, int& height, std::vector<std::uint32_t>& argb) override;
+  bool AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, int depth, bool smoothing) override;
+  // Brings the shapes of attached bitmaps up to their pixels.
+  void RefreshAttachedBitmaps();
 
   // Pointer and keys.
   enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };

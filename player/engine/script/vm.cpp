@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
+#include <utility>
 
 #include "swf_text.h"
 
@@ -65,6 +66,7 @@ void Vm::InstallBuiltins() {
   InstallButtonClass(*this);
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
+  InstallGraphicsClasses(*this);
   InstallPlatformObjects(*this);
   InstallNativeTable(*this);
   permanentObjects_ = heap_.size();
@@ -830,8 +832,10 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
   Define(object, "__constructor__", constructor, kDontEnum);
   if (version_ < 7) Define(object, "constructor", constructor, kDontEnum);
   constructing = (*function)->native != nullptr;
+  constructRefused = false;
   Value result = Call(constructor, Value{object}, args, object->proto);
   constructing = false;
+  if (std::exchange(constructRefused, false)) return Undefined{};
   if ((*function)->native) {
     if (auto* const* made = std::get_if<Object*>(&result)) return *made;
   }

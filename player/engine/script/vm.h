@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bitmap_pixels.h"
 #include "property_map.h"
 #include "sound/sound_data.h"
 #include "value.h"
@@ -143,6 +144,11 @@ enum class DrawOp : std::uint8_t {
   LineGradient
 };
 
+// A clip's matrix as scripts see it (flash.geom.Matrix): the move in pixels.
+struct ClipMatrix {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+};
+
 // The display side, as scripts reach it through clip objects.
 class DisplayHost {
  public:
@@ -235,6 +241,24 @@ class DisplayHost {
   virtual std::string StageAlign() { return ""; }
   virtual void SetStageAlign(std::string_view /*letters*/) {}
   virtual void StageSize(double& width, double& height) { width = height = 0; }
+  // A clip's matrix and colour transform (Transform, Color), its own or
+  // multiplied through its parents; false when it is not on the stage.
+  virtual bool GetClipMatrix(Object* /*clip*/, bool /*concatenated*/, ClipMatrix& /*out*/) { return false; }
+  virtual void SetClipMatrix(Object* /*clip*/, const ClipMatrix& /*matrix*/) {}
+  virtual bool GetClipColors(Object* /*clip*/, bool /*concatenated*/, ColorTerms& /*out*/) { return false; }
+  virtual void SetClipColors(Object* /*clip*/, const ColorTerms& /*terms*/) {}
+  // Shows a script bitmap in `clip` at a script depth (attachBitmap); false
+  // when the clip is not on the stage.
+  virtual bool AttachBitmap(Object* /*clip*/, std::shared_ptr<const LiveBitmap> /*bitmap*/, int /*depth*/,
+                            bool /*smoothing*/) {
+    return false;
+  }
+  // A bitmap exported from the movie's library under a linkage name, as
+  // unmultiplied ARGB rows (BitmapData.loadBitmap).
+  virtual bool LoadExportedBitmap(std::string_view /*name*/, int& /*width*/, int& /*height*/,
+                                  std::vector<std::uint32_t>& /*argb*/) {
+    return false;
+  }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -369,6 +393,8 @@ class Vm {
   std::size_t* budget = nullptr;  // the running blocks' budget
   int callDepth = 0;
   bool constructing = false;  // a native runs as the constructor of `new`
+  // Set by a native constructor that refuses its arguments: `new` then gives undefined.
+  bool constructRefused = false;
   std::size_t liveObjects = 0;
   // Frees every object nothing reaches from the roots (globals, the built-ins,
   // live clips, timers, the running interpreters); returns how many it freed.
@@ -454,6 +480,8 @@ void InstallXmlClasses(Vm& vm);
 // ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
 // last, since its table refers to the others.
 void InstallNativeTable(Vm& vm);
+// flash.geom, flash.display.BitmapData and Color (geom.h).
+void InstallGraphicsClasses(Vm& vm);
 
 // Helpers the built-ins share.
 Value Arg(std::span<const Value> args, std::size_t index);

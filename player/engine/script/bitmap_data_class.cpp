@@ -1,0 +1,442 @@
+// flash.display.BitmapData: a bitmap of pixels scripts make and change.
+// The pixel work is PixelBitmap's (bitmap_pixels.h); this file reads the
+// arguments as the platform reads them and answers as it answers: a bitmap
+// disposed, or called with too few arguments, gives -1; some checks of the
+// other arguments give their own negative codes. Bitmaps larger than the
+// platform allows are refused (`new` gives undefined), and all of a movie's
+// bitmaps together hold at most kMaxBitmapPixelsTotal pixels.
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "geom.h"
+
+namespace swf {
+namespace {
+
+using Args = std::span<const Value>;
+
+// What all of a movie's bitmaps hold, shared by its bitmaps.
+struct PixelBudget {
+  std::size_t used = 0;
+};
+
+struct BitmapState final : NativeState {
+  BitmapState(std::shared_ptr<PixelBudget> owner, PixelBitmap made)
+      : budget(std::move(owner)), live(std::make_shared<LiveBitmap>()) {
+    live->pixels.emplace(std::move(made));
+    budget->used += Pixels();
+  }
+  ~BitmapState() override { Dispose(); }
+  BitmapState(const BitmapState&) = delete;
+  BitmapState& operator=(const BitmapState&) = delete;
+  void AddReferences(std::vector<Object*>&) const override {}
+  [[nodiscard]] std::size_t Pixels() const {
+    const auto& pixels = live->pixels;
+    return pixels ? static_cast<std::size_t>(pixels->Width()) * static_cast<std::size_t>(pixels->Height()) : 0;
+  }
+  void Dispose() {
+    budget->used -= Pixels();
+    live->pixels.reset();
+    ++live->version;
+  }
+  std::shared_ptr<PixelBudget> budget;
+  // The pixels (none once disposed), shared with the clips that show them.
+  std::shared_ptr<LiveBitmap> live;
+};
+
+BitmapState* StateOf(Object* object) {
+  return object ? dynamic_cast<BitmapState*>(object->state.get()) : nullptr;
+}
+
+// The live bitmap of a BitmapData object; null when it is none or disposed.
+PixelBitmap* BitmapOf(Object* object) {
+  BitmapState* state = StateOf(object);
+  return state && state->live->pixels ? &*state->live->pixels : nullptr;
+}
+PixelBitmap* BitmapOf(const Value& value) { return BitmapOf(AsObjectValue(value)); }
+
+std::uint32_t ColorArg(Vm& vm, Args args, std::size_t index) {
+  return static_cast<std::uint32_t>(PixelInt(vm.ToNum(Arg(args, index))));
+}
+int Int(Vm& vm, const Value& value) { return PixelInt(vm.ToNum(value)); }
+
+// A rectangle argument: an object with x, y, width and height.
+std::optional<PixelArea> ReadArea(Vm& vm, const Value& value) {
+  Object* object = AsObjectValue(value);
+  if (!object) return std::nullopt;
+  for (const char* name : {"x", "y", "width", "height"}) {
+    if (!HasMember(vm, object, name)) return std::nullopt;
+  }
+  return PixelArea{PixelInt(NumberMember(vm, object, "x")), PixelInt(NumberMember(vm, object, "y")),
+                   PixelInt(NumberMember(vm, object, "width")), PixelInt(NumberMember(vm, object, "height"))};
+}
+
+// A point argument; members it lacks (or no object at all) count as 0.
+std::pair<int, int> ReadPoint(Vm& vm, const Value& value) {
+  Object* object = AsObjectValue(value);
+  if (!object) return {0, 0};
+  return {PixelInt(NumberMember(vm, object, "x")), PixelInt(NumberMember(vm, object, "y"))};
+}
+
+constexpr double kFailed = -1;
+
+// The largest bitmap the movie's version allows.
+bool SizeAllowed(int version, double width, double height) {
+  if (!(width >= 1) || !(height >= 1)) return false;
+  if (version >= 10) return width <= 8191 && height <= 8191 && width * height <= 16777215;
+  return width <= kMaxBitmapSide && height <= kMaxBitmapSide;
+}
+
+Object* MakeBitmapObject(Vm& vm, Object* constructor, const std::shared_ptr<PixelBudget>& budget, PixelBitmap bitmap) {
+  const std::size_t pixels = static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height());
+  if (budget->used + pixels > kMaxBitmapPixelsTotal) return nullptr;
+  Object* object = vm.NewPlain();
+  if (Object* proto = AsObjectValue(vm.GetMember(constructor, "prototype"))) object->proto = proto;
+  vm.Define(object, "__constructor__", Value{constructor}, kDontEnum);
+  object->state = std::make_unique<BitmapState>(budget, std::move(bitmap));
+  return object;
+}
+
+struct Context {
+  std::shared_ptr<PixelBudget> budget;
+  Object* constructor = nullptr;
+};
+
+Value Construct(Vm& vm, Object* self, Args args, const Context& context) {
+  if (!vm.constructing || !self) return Undefined{};
+  const double width = vm.ToNum(Arg(args, 0)), height = vm.ToNum(Arg(args, 1));
+  if (!SizeAllowed(vm.Version(), std::trunc(width), std::trunc(height))) {
+    vm.constructRefused = true;
+    return Undefined{};
+  }
+  const bool transparent = args.size() < 3 || vm.ToBool(args[2]);
+  const std::uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : ColorArg(vm, args, 3);
+  const auto w = static_cast<int>(width), h = static_cast<int>(height);
+  const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  if (context.budget->used + pixels > kMaxBitmapPixelsTotal) {
+    vm.constructRefused = true;
+    return Undefined{};
+  }
+  self->state = std::make_unique<BitmapState>(context.budget, PixelBitmap(w, h, transparent, fill));
+  return Undefined{};
+}
+
+Value Rectangle(Vm& vm, const PixelArea& area) {
+  Object* made = NewRectangle(vm, area.x, area.y, area.width, area.height);
+  return made ? Value{made} : Value{Undefined{}};
+}
+
+Value HitTest(Vm& vm, PixelBitmap& bitmap, Args args) {
+  // The first point must have x and y of its own.
+  Object* first = AsObjectValue(Arg(args, 0));
+  if (!first || !HasMember(vm, first, "x", true) || !HasMember(vm, first, "y", true)) return -2.0;
+  const int fx = PixelInt(NumberMember(vm, first, "x")), fy = PixelInt(NumberMember(vm, first, "y"));
+  const int threshold = Int(vm, Arg(args, 1));
+  Object* second = AsObjectValue(Arg(args, 2));
+  if (!second) return -3.0;
+  if (StateOf(second)) {
+    PixelBitmap* other = BitmapOf(second);
+    if (!other) return -3.0;
+    Object* at = AsObjectValue(Arg(args, 3));
+    if (!at) return -4.0;
+    const auto [ox, oy] = ReadPoint(vm, Value{at});
+    const int otherThreshold = args.size() > 4 ? Int(vm, args[4]) : 1;
+    return bitmap.HitBitmap(fx, fy, threshold, *other, ox, oy, otherThreshold);
+  }
+  if (HasMember(vm, second, "width") && HasMember(vm, second, "height")) {
+    const auto area = ReadArea(vm, Value{second});
+    if (!area) return -3.0;
+    return bitmap.HitArea({area->x - fx, area->y - fy, area->width, area->height}, threshold);
+  }
+  if (HasMember(vm, second, "x") && HasMember(vm, second, "y")) {
+    const auto [px, py] = ReadPoint(vm, Value{second});
+    return bitmap.HitPoint(px - fx, py - fy, threshold);
+  }
+  return -3.0;
+}
+
+Value Compare(Vm& vm, Object* self, Args args, const Context& context) {
+  PixelBitmap* mine = BitmapOf(self);
+  if (!mine) return kFailed;
+  PixelBitmap* other = BitmapOf(Arg(args, 0));
+  if (!other) return -2.0;
+  if (mine->Width() != other->Width()) return -3.0;
+  if (mine->Height() != other->Height()) return -4.0;
+  std::optional<PixelBitmap> differences = mine->Compare(*other);
+  if (!differences) return 0.0;
+  Object* made = MakeBitmapObject(vm, context.constructor, context.budget, std::move(*differences));
+  return made ? Value{made} : Value{Undefined{}};
+}
+
+Value CopyChannel(Vm& vm, PixelBitmap& bitmap, Args args) {
+  if (args.size() < 5) return kFailed;
+  Object* source = AsObjectValue(args[0]);
+  if (!StateOf(source)) return -2.0;
+  PixelBitmap* from = BitmapOf(source);
+  if (!from) return -3.0;
+  const auto area = ReadArea(vm, args[1]);
+  if (!area) return -4.0;
+  const auto [dx, dy] = ReadPoint(vm, args[2]);
+  bitmap.CopyChannel(*from, *area, dx, dy, ColorArg(vm, args, 3), ColorArg(vm, args, 4));
+  return kFailed;  // the platform answers -1 here whatever it copied
+}
+
+Value CopyPixels(Vm& vm, PixelBitmap& bitmap, Args args) {
+  if (args.size() < 3) return kFailed;
+  PixelBitmap* from = BitmapOf(args[0]);
+  if (!from) return -2.0;
+  const auto area = ReadArea(vm, args[1]);
+  if (!area) return -4.0;
+  const auto [dx, dy] = ReadPoint(vm, args[2]);
+  PixelBitmap* alpha = BitmapOf(Arg(args, 3));
+  const auto [ax, ay] = ReadPoint(vm, Arg(args, 4));
+  bitmap.CopyPixels(*from, *area, dx, dy, alpha, ax, ay, vm.ToBool(Arg(args, 5)));
+  return Undefined{};
+}
+
+Value PixelDissolve(Vm& vm, PixelBitmap& bitmap, Args args) {
+  // Without a seed nothing dissolves.
+  if (args.size() < 4) return kFailed;
+  PixelBitmap* from = BitmapOf(args[0]);
+  if (!from) return kFailed;
+  const auto area = ReadArea(vm, args[1]);
+  if (!area) return -4.0;
+  const auto [dx, dy] = ReadPoint(vm, args[2]);
+  const int seed = Int(vm, Arg(args, 3));
+  const int count = args.size() > 4 ? Int(vm, args[4]) : 1;
+  const std::uint32_t fill = args.size() > 5 ? ColorArg(vm, args, 5) : 0;
+  return static_cast<double>(bitmap.PixelDissolve(*from, *area, dx, dy, seed, count, fill));
+}
+
+Value Threshold(Vm& vm, PixelBitmap& bitmap, Args args) {
+  if (args.size() < 5) return kFailed;
+  PixelBitmap* from = BitmapOf(args[0]);
+  if (!from) return -2.0;
+  const auto area = ReadArea(vm, args[1]);
+  if (!area) return -4.0;
+  const auto [dx, dy] = ReadPoint(vm, args[2]);
+  const std::string operation = vm.ToStr(args[3]);
+  const std::uint32_t color = args.size() > 5 ? ColorArg(vm, args, 5) : 0;
+  const std::uint32_t mask = args.size() > 6 ? ColorArg(vm, args, 6) : 0xFFFFFFFFu;
+  const bool copySource = vm.ToBool(Arg(args, 7));
+  const auto passed = bitmap.Threshold(*from, *area, dx, dy, operation, ColorArg(vm, args, 4), color, mask, copySource);
+  return static_cast<double>(passed.value_or(0));
+}
+
+Value Noise(Vm& vm, PixelBitmap& bitmap, Args args) {
+  if (args.empty()) return kFailed;
+  const int low = args.size() > 1 ? Int(vm, args[1]) : 0;
+  const int high = args.size() > 2 ? Int(vm, args[2]) : 255;
+  const auto channels = args.size() > 3 ? ColorArg(vm, args, 3) : 7u;
+  bitmap.Noise(Int(vm, args[0]), low, high, channels, vm.ToBool(Arg(args, 4)));
+  return 0.0;
+}
+
+Value PerlinNoise(Vm& vm, PixelBitmap& bitmap, Args args) {
+  if (args.size() < 6) return kFailed;
+  const auto channels = args.size() > 6 ? ColorArg(vm, args, 6) : 7u;
+  std::vector<std::pair<double, double>> offsets;
+  if (Object* list = AsObjectValue(Arg(args, 8)); list && list->kind == ObjectKind::Array) {
+    for (const Value& element : list->elements) {
+      Object* point = AsObjectValue(element);
+      const double x = NumberMember(vm, point, "x"), y = NumberMember(vm, point, "y");
+      offsets.emplace_back(std::isfinite(x) ? x : 0, std::isfinite(y) ? y : 0);
+    }
+  }
+  bitmap.PerlinNoise(vm.ToNum(args[0]), vm.ToNum(args[1]), Int(vm, args[2]), Int(vm, args[3]), vm.ToBool(args[4]),
+                     vm.ToBool(args[5]), channels, vm.ToBool(Arg(args, 7)), offsets);
+  return 0.0;
+}
+
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing) of
+// another bitmap: each pixel of this bitmap within the clip takes the source
+// pixel the inverse matrix leads to, blended over it.
+Value Draw(Vm& vm, PixelBitmap& bitmap, Args args) {
+  PixelBitmap* from = BitmapOf(Arg(args, 0));
+  if (!from) return Undefined{};
+  ClipMatrix m;
+  if (Object* given = AsObjectValue(Arg(args, 1))) m = ReadMatrix(vm, given);
+  std::optional<ColorTerms> colors;
+  if (Object* given = AsObjectValue(Arg(args, 2))) colors = ReadColorTerms(vm, given);
+  PixelArea clip = bitmap.Bounds();
+  if (const auto area = ReadArea(vm, Arg(args, 4))) clip = *area;
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0 || !std::isfinite(det)) return Undefined{};
+  const double ia = m.d / det, ib = -m.b / det, ic = -m.c / det, id = m.a / det;
+  PixelBitmap source = *from;
+  if (colors) source.ApplyColorTransform(source.Bounds(), *colors);
+  const int x0 = std::max(clip.x, 0), y0 = std::max(clip.y, 0);
+  const int x1 = std::min(clip.x + std::max(clip.width, 0), bitmap.Width());
+  const int y1 = std::min(clip.y + std::max(clip.height, 0), bitmap.Height());
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      const double px = x + 0.5 - m.tx, py = y + 0.5 - m.ty;
+      const double sx = std::floor(ia * px + ic * py), sy = std::floor(ib * px + id * py);
+      if (sx < 0 || sy < 0 || sx >= source.Width() || sy >= source.Height()) continue;
+      PixelBitmap one(1, 1, true, source.GetPixel32(static_cast<int>(sx), static_cast<int>(sy)));
+      bitmap.CopyPixels(one, {0, 0, 1, 1}, x, y, nullptr, 0, 0, true);
+    }
+  }
+  return Undefined{};
+}
+
+// Runs `body` on the live bitmap of `self`; -1 when there is none. A body
+// that may change the pixels tells the clips showing them to redraw.
+template <typename Body>
+NativeFunction OnBitmap(Body body, bool changes = true) {
+  return [body, changes](Vm& vm, Object* self, Args args) -> Value {
+    PixelBitmap* bitmap = BitmapOf(self);
+    if (!bitmap) return kFailed;
+    if (changes) ++StateOf(self)->live->version;
+    return body(vm, *bitmap, args);
+  };
+}
+template <typename Body>
+NativeFunction ReadBitmap(Body body) {
+  return OnBitmap(std::move(body), false);
+}
+
+void DefineGetter(Vm& vm, Object* proto, std::string_view name, NativeFunction getter) {
+  vm.Define(proto, name, Undefined{});
+  if (Property* property = vm.FindOwn(proto, name)) property->getter = vm.NewNative(std::move(getter));
+}
+
+void InstallMethods(Vm& vm, Object* proto, const Context& context) {
+  DefineGetter(vm, proto, "width", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Width()); }));
+  DefineGetter(vm, proto, "height", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Height()); }));
+  DefineGetter(vm, proto, "transparent", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return b.Transparent(); }));
+  DefineGetter(vm, proto, "rectangle",
+               ReadBitmap([](Vm& v, PixelBitmap& b, Args) -> Value { return Rectangle(v, b.Bounds()); }));
+
+  vm.DefineMethod(proto, "getPixel", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    return double(b.GetPixel32(Int(v, args[0]), Int(v, args[1])) & 0xFFFFFFu);
+                  }));
+  vm.DefineMethod(proto, "getPixel32", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    return double(static_cast<std::int32_t>(b.GetPixel32(Int(v, args[0]), Int(v, args[1]))));
+                  }));
+  vm.DefineMethod(proto, "setPixel", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 3) return kFailed;
+                    b.SetPixel(Int(v, args[0]), Int(v, args[1]), ColorArg(v, args, 2));
+                    return 0.0;
+                  }));
+  vm.DefineMethod(proto, "setPixel32", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 3) return kFailed;
+                    b.SetPixel32(Int(v, args[0]), Int(v, args[1]), ColorArg(v, args, 2));
+                    return 0.0;
+                  }));
+  vm.DefineMethod(proto, "fillRect", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    const auto area = ReadArea(v, args[0]);
+                    if (!area) return -2.0;
+                    b.FillRect(*area, ColorArg(v, args, 1));
+                    return 0.0;
+                  }));
+  vm.DefineMethod(proto, "floodFill", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 3) return kFailed;
+                    return b.FloodFill(Int(v, args[0]), Int(v, args[1]), ColorArg(v, args, 2)) ? 1.0 : 0.0;
+                  }));
+  vm.DefineMethod(proto, "copyChannel", OnBitmap(CopyChannel));
+  vm.DefineMethod(proto, "copyPixels", OnBitmap(CopyPixels));
+  vm.DefineMethod(proto, "pixelDissolve", OnBitmap(PixelDissolve));
+  vm.DefineMethod(proto, "threshold", OnBitmap(Threshold));
+  vm.DefineMethod(proto, "noise", OnBitmap(Noise));
+  vm.DefineMethod(proto, "perlinNoise", OnBitmap(PerlinNoise));
+  vm.DefineMethod(proto, "draw", OnBitmap(Draw));
+  vm.DefineMethod(proto, "hitTest", ReadBitmap(HitTest));
+  vm.DefineMethod(proto, "colorTransform", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    const auto area = ReadArea(v, args[0]);
+                    if (!area) return -2.0;
+                    b.ApplyColorTransform(*area, ReadColorTerms(v, AsObjectValue(args[1])));
+                    return Undefined{};
+                  }));
+  vm.DefineMethod(proto, "scroll", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    b.Scroll(Int(v, args[0]), Int(v, args[1]));
+                    return Undefined{};
+                  }));
+  vm.DefineMethod(proto, "getColorBoundsRect", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 2) return kFailed;
+                    const bool find = args.size() < 3 || v.ToBool(args[2]);
+                    return Rectangle(v, b.ColorBounds(ColorArg(v, args, 0), ColorArg(v, args, 1), find));
+                  }));
+  // attachBitmap(bitmap, depth, pixelSnapping, smoothing) on clips: the clip
+  // shows the bitmap's pixels at that depth, redrawn as they change.
+  if (vm.clipProto_) {
+    vm.DefineMethod(vm.clipProto_, "attachBitmap", [](Vm& v, Object* self, Args args) -> Value {
+      BitmapState* state = StateOf(AsObjectValue(Arg(args, 0)));
+      if (!self || self->kind != ObjectKind::Clip || !state || !state->live->pixels || args.size() < 2) {
+        return Undefined{};
+      }
+      (void)v.Host().AttachBitmap(self, state->live, Int(v, args[1]), v.ToBool(Arg(args, 3)));
+      return Undefined{};
+    });
+  }
+  vm.DefineMethod(proto, "dispose", [](Vm&, Object* self, Args) -> Value {
+    if (BitmapState* state = StateOf(self)) state->Dispose();
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "clone", [context](Vm& v, Object* self, Args) -> Value {
+    PixelBitmap* bitmap = BitmapOf(self);
+    if (!bitmap) return kFailed;
+    Object* made = MakeBitmapObject(v, context.constructor, context.budget, *bitmap);
+    return made ? Value{made} : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "compare",
+                  [context](Vm& v, Object* self, Args args) -> Value { return Compare(v, self, args, context); });
+  // Filters are not drawn: their effect on a bitmap is none.
+  vm.DefineMethod(proto, "applyFilter", OnBitmap([](Vm&, PixelBitmap&, Args) -> Value { return 0.0; }));
+  vm.DefineMethod(proto, "generateFilterRect", ReadBitmap([](Vm& v, PixelBitmap&, Args args) -> Value {
+                    const auto area = ReadArea(v, Arg(args, 0));
+                    return area ? Rectangle(v, *area) : Value{Undefined{}};
+                  }));
+  vm.DefineMethod(proto, "paletteMap", OnBitmap([](Vm&, PixelBitmap&, Args) -> Value { return Undefined{}; }));
+  vm.DefineMethod(proto, "merge", OnBitmap([](Vm&, PixelBitmap&, Args) -> Value { return Undefined{}; }));
+}
+
+}  // namespace
+
+void InstallBitmapDataClass(Vm& vm) {
+  Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
+  if (!flash) return;
+  Object* display = AsObjectValue(vm.GetMember(flash, "display"));
+  if (!display) {
+    display = vm.NewPlain();
+    vm.Define(flash, "display", Value{display});
+  }
+  auto context = std::make_shared<Context>();
+  context->budget = std::make_shared<PixelBudget>();
+  Object* constructor = vm.NewNative(
+      [context](Vm& v, Object* self, Args args) -> Value { return Construct(v, self, args, *context); }, true);
+  context->constructor = constructor;
+  Object* proto = vm.NewPlain();
+  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
+  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
+  vm.Define(display, "BitmapData", Value{constructor});
+  InstallMethods(vm, proto, *context);
+  // loadBitmap(linkage name): a bitmap exported from the movie's library.
+  vm.DefineMethod(constructor, "loadBitmap", [context](Vm& v, Object*, Args args) -> Value {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;
+    if (!v.Host().LoadExportedBitmap(v.ToStr(Arg(args, 0)), width, height, argb)) return Undefined{};
+    if (!SizeAllowed(v.Version(), width, height)) return Undefined{};
+    PixelBitmap bitmap(width, height, true, 0);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        bitmap.SetPixel32(x, y, argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                     static_cast<std::size_t>(x)]);
+      }
+    }
+    Object* made = MakeBitmapObject(v, context->constructor, context->budget, std::move(bitmap));
+    return made ? Value{made} : Value{Undefined{}};
+  });
+}
+
+// The pixels of a BitmapData object for drawing (attachBitmap, bitmap fills).
+const PixelBitmap* ScriptBitmapPixels(Object* object) { return BitmapOf(object); }
+
+}  // namespace swf

@@ -1,0 +1,45 @@
+#pragma once
+// What the flash.geom classes share with the classes that use them
+// (BitmapData, Color, MovieClip.transform): making their objects and reading
+// the members of objects that look like them.
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "bitmap_pixels.h"
+#include "vm.h"
+
+namespace swf {
+
+// The class flash.geom.<name> as the movie sees it now (null when gone).
+Object* GeomClass(Vm& vm, std::string_view name);
+// `new flash.geom.<name>(args)`; null when the class is gone.
+Object* NewGeom(Vm& vm, std::string_view name, std::span<const Value> args);
+Object* NewPoint(Vm& vm, double x, double y);
+Object* NewRectangle(Vm& vm, double x, double y, double width, double height);
+Object* NewMatrix(Vm& vm, const ClipMatrix& m);
+Object* NewColorTransform(Vm& vm, const ColorTerms& terms);
+
+// The object a value holds (null for primitives).
+Object* AsObjectValue(const Value& value);
+// Whether the object (or, with `own`, the object itself) has the member.
+bool HasMember(Vm& vm, Object* object, std::string_view name, bool own = false);
+// A member as a number (NaN when missing or not a number).
+double NumberMember(Vm& vm, Object* object, std::string_view name);
+// A number as the platform's pixel operations take it: a whole 32-bit
+// number, NaN and infinities 0.
+int PixelInt(double number);
+
+// The matrix and colour terms an object holds in flash.geom's member names.
+ClipMatrix ReadMatrix(Vm& vm, Object* object);
+ColorTerms ReadColorTerms(Vm& vm, Object* object);
+
+// The pixels of a BitmapData object (null when it is none or disposed).
+const PixelBitmap* ScriptBitmapPixels(Object* object);
+
+void InstallGeomClasses(Vm& vm);
+void InstallBitmapDataClass(Vm& vm);
+void InstallColorClass(Vm& vm);
+
+}  // namespace swf
