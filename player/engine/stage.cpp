@@ -292,6 +292,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
   vm_->Define(field->object, "_listeners", Value{vm_->NewArray({Value{field->object}})}, kDontEnum);
   field->text = std::make_unique<TextField>();
   field->text->Define(definition, movie_);
+  field->text->deviceFonts = &deviceFonts_;
   if (!field->text->variable.empty()) {
     boundFields_.push_back(field);
     // A defined variable sets the field's text; else the field's own text,

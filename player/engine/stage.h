@@ -172,6 +172,9 @@ class Stage final : private DisplayHost {
     ~SoundPort() = default;
   };
   void SetSoundPort(SoundPort* port) { soundPort_ = port; }
+  // Where text fields without an embedded font get their glyphs (none: they
+  // draw no text, only their border and background).
+  void SetDeviceFonts(DeviceFonts* fonts) { deviceFonts_ = fonts; }
   // Events nobody takes stop piling up at this many.
   static constexpr std::size_t kMaxPendingSoundEvents = 4096;
   [[nodiscard]] std::vector<SoundEvent> TakeSoundEvents() { return std::exchange(soundEvents_, {}); }
@@ -344,6 +347,7 @@ class Stage final : private DisplayHost {
   std::set<int> keysDown_;
   int lastKeyCode_ = 0, lastAscii_ = 0;
   SoundPort* soundPort_ = nullptr;
+  DeviceFonts* deviceFonts_ = nullptr;  // text fields point here
   SoundTransform globalSoundLevels_;
 };
 

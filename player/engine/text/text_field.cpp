@@ -41,7 +41,8 @@ std::string NumberText(double value) {
   return text;
 }
 
-// Code points of a UTF-8 text (bytes that start no valid sequence count as one each).
+}  // namespace
+
 std::vector<std::uint32_t> CodePoints(std::string_view text) {
   std::vector<std::uint32_t> points;
   for (std::size_t i = 0; i < text.size();) {
@@ -57,6 +58,7 @@ std::vector<std::uint32_t> CodePoints(std::string_view text) {
   return points;
 }
 
+namespace {
 
 // "&amp;" and friends at `at` (which holds '&'): the text it stands for and
 // its length, or nothing when it is no entity the player knows.
@@ -294,7 +296,7 @@ void TextField::ReplaceSelection(std::string_view value) {
   FitToText();
 }
 
-std::vector<std::string> TextField::Lines() const {
+std::vector<std::string> TextField::Lines(std::vector<bool>* starts) const {
   std::vector<std::string> lines;
   std::size_t start = 0;
   const double room = Width() * 20 - 80;  // the 2-pixel gutter on each side
@@ -309,9 +311,11 @@ std::vector<std::string> TextField::Lines() const {
       while (cut > 1 && LineWidth(paragraph.substr(0, cut)) * 20 > room) --cut;
       const std::size_t space = paragraph.substr(0, cut + 1).rfind(' ');
       if (space != std::string_view::npos && space > 0) cut = space + 1;
+      if (starts) starts->push_back(paragraph.data() == text.data() + start);
       lines.emplace_back(paragraph.substr(0, cut));
       paragraph.remove_prefix(cut);
     }
+    if (starts) starts->push_back(paragraph.data() == text.data() + start);
     lines.emplace_back(paragraph);
     if (end >= text.size()) break;
     start = end + 1;
