@@ -950,6 +950,25 @@ std::vector<std::string> Stage::ChildNames(Object* clip) {
   return names;
 }
 
+std::vector<StaticGlyph> Stage::StaticTextOf(Object* clip) {
+  std::vector<StaticGlyph> glyphs;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return glyphs;
+  for (const auto& [depth, object] : timeline->displayList) {
+    if (!object.shape || !object.shape->text) continue;
+    const StaticText& text = *object.shape->text;
+    const Matrix m = object.placement.matrix.Then(text.matrix);
+    for (const StaticTextRun& run : text.runs) {
+      for (std::size_t i = 0; i < run.codes.size() && i < run.xs.size(); ++i) {
+        const Point at = Apply(m, run.xs[i], run.y);
+        glyphs.push_back({run.codes[i], at.x, at.y, run.advances[i] * std::hypot(m.a, m.b),
+                          run.height * std::hypot(m.c, m.d)});
+      }
+    }
+  }
+  return glyphs;
+}
+
 Object* Stage::InstanceAtDepth(Object* clip, int depth) {
   const auto timeline = TimelineOf(clip);
   if (!timeline) return nullptr;

@@ -272,6 +272,7 @@ class Stage final : private DisplayHost {
   void StartScriptSound(Object* clip, std::uint16_t id, double offsetSeconds, int loops) override;
   void StopScriptSound(Object* clip, std::uint16_t id) override;
   std::optional<double> ScriptSoundMillis(Object* clip, std::uint16_t id) override;
+  std::vector<StaticGlyph> StaticTextOf(Object* clip) override;
   // The timeline a Sound object's sounds belong to (null: the movie's own).
   const void* SoundOwner(Object* clip);
 

@@ -1194,19 +1194,37 @@ class MovieParser {
     shape.declaredMaxX = bounds[1];
     shape.declaredMinY = bounds[2];
     shape.declaredMaxY = bounds[3];
-    auto text = std::make_shared<StaticText>(ReadTextRecords(body, second, matrix));
-    for (StaticTextRun& run : text->runs) {
-      const auto font = movie_.fonts.find(run.font);
-      for (const std::uint16_t glyph : run.glyphs) {
-        const bool known = font != movie_.fonts.end() && glyph < font->second->codes.size();
-        run.codes.push_back(known ? font->second->codes[glyph] : 0);
-      }
-    }
-    DrawStaticText(*text, movie_.fonts, segmentBudget_, shape);
-    shape.text = std::move(text);
+    shape.text = std::make_shared<StaticText>(ReadTextRecords(body, second, matrix));
     movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+    texts_.push_back(id);
   }
 
+ public:
+  // Static text may come before the fonts it uses: once every tag is read,
+  // each text learns its characters and draws its glyphs.
+  void FinishTexts() {
+    for (const std::uint16_t id : texts_) {
+      const auto found = movie_.characters.find(id);
+      const auto* shared = found == movie_.characters.end() ? nullptr
+                                                            : std::get_if<std::shared_ptr<const Shape>>(&found->second);
+      if (!shared || !(*shared)->text || !(*shared)->layers.empty()) continue;
+      Shape shape = **shared;
+      auto text = std::make_shared<StaticText>(*shape.text);
+      for (StaticTextRun& run : text->runs) {
+        const auto font = movie_.fonts.find(run.font);
+        run.codes.clear();
+        for (const std::uint16_t glyph : run.glyphs) {
+          const bool known = font != movie_.fonts.end() && glyph < font->second->codes.size();
+          run.codes.push_back(known ? font->second->codes[glyph] : 0);
+        }
+      }
+      DrawStaticText(*text, movie_.fonts, segmentBudget_, shape);
+      shape.text = std::move(text);
+      found->second = std::make_shared<const Shape>(std::move(shape));
+    }
+  }
+
+ private:
   void ReadMorph(ByteReader& body, bool second) {
     const std::uint16_t id = body.U16();
     const std::array<double, 4> startBounds = ReadRect(body);
@@ -1277,6 +1295,7 @@ class MovieParser {
   std::size_t segmentBudget_ = kMaxSegments;
   std::size_t bitmapPixels_ = 0;
   std::vector<std::uint8_t> jpegTables_;
+  std::vector<std::uint16_t> texts_;  // static text characters, in the order defined
 };
 
 }  // namespace
@@ -1340,7 +1359,9 @@ std::optional<Movie> ParseMovie(std::span<const std::uint8_t> file) {
   movie.frameRate = (rate >> 8) + (rate & 0xFFu) / 256.0;
   movie.headerFrameCount = reader.U16();
   if (reader.Failed()) return std::nullopt;
-  MovieParser(movie).ReadTimeline(reader, movie.root, true);
+  MovieParser parser(movie);
+  parser.ReadTimeline(reader, movie.root, true);
+  parser.FinishTexts();
   return movie;
 }
 

@@ -498,6 +498,7 @@ void InstallTextFieldClass(Vm& vm) {
     }
   }
   InstallTextFormat(vm);
+  InstallTextSnapshotClass(vm);
   InstallClipGeometry(vm);
   InstallSelection(vm);
 }

@@ -97,6 +97,14 @@ class Object {
 enum class DrawOp : std::uint8_t { Clear, MoveTo, LineTo, CurveTo, BeginFill, EndFill, LineStyle, NoLine };
 
 // The display side, as scripts reach it through clip objects.
+// A character of the static text a clip shows: its code unit and the box of
+// its glyph (origin on the baseline, advance wide, the text height tall) in
+// the clip's twips.
+struct StaticGlyph {
+  std::uint16_t code = 0;
+  double x = 0, y = 0, width = 0, height = 0;
+};
+
 class DisplayHost {
  public:
   virtual ~DisplayHost() = default;
@@ -168,6 +176,8 @@ class DisplayHost {
   virtual void StopScriptSound(Object* /*clip*/, std::uint16_t /*id*/) {}
   // How far the clip's newest voice of the sound has played; nullopt when none plays.
   virtual std::optional<double> ScriptSoundMillis(Object* /*clip*/, std::uint16_t /*id*/) { return std::nullopt; }
+  // The characters of the static text on the clip's display list, lowest depth first.
+  virtual std::vector<StaticGlyph> StaticTextOf(Object* /*clip*/) { return {}; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -332,6 +342,7 @@ void InstallPlatformObjects(Vm& vm);
 void InstallSoundClass(Vm& vm);
 void InstallTextFieldClass(Vm& vm);
 void InstallButtonClass(Vm& vm);
+void InstallTextSnapshotClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
 
 // Helpers the built-ins share.
