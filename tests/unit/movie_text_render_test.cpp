@@ -325,5 +325,61 @@ TEST(TextField, DeviceFontsComeFromTheHostAndWithoutOneOnlyTheBorderShows) {
   EXPECT_NE(bare.At(50, 0), kWhite);
 }
 
+struct SnapshotCase {
+  std::string name;
+  std::string method;
+  std::vector<std::string> args;  // numbers stay numbers; "'x" pushes the text x; "!" pushes true, "~" false
+  std::string traced;
+};
+
+// "B" at depth 1 (x 5) and "AB A" at depth 2 (x 20, advancing 12): the
+// snapshot reads "BAB A".
+std::vector<SnapshotCase> SnapshotCases() {
+  return {
+      {"count", "getCount", {}, "5"},
+      {"whole_text", "getText", {"0", "5"}, "BAB A"},
+      {"part_of_text", "getText", {"1", "3"}, "AB"},
+      {"find_ignoring_case", "findText", {"0", "'a", "~"}, "1"},
+      {"find_with_case_misses", "findText", {"0", "'a", "!"}, "-1"},
+      {"find_from_a_start", "findText", {"2", "'A", "!"}, "4"},
+      {"find_needs_three_arguments", "findText", {"0", "'A"}, "undefined"},
+      {"hit_on_a_glyph", "hitTestTextNearPos", {"33", "25", "0"}, "2"},
+      {"hit_far_away", "hitTestTextNearPos", {"200", "200", "0"}, "-1"},
+  };
+}
+
+class TextSnapshotCalls : public ::testing::TestWithParam<SnapshotCase> {};
+
+TEST_P(TextSnapshotCalls, ReadTheStaticTextOfTheClip) {
+  const SnapshotCase& c = GetParam();
+  MovieBuilder movie(100, 50);
+  // The texts come before their font, as some authoring tools write them.
+  const std::uint16_t first = movie.DefineRaw(kDefineText, TextBody(3, "B", 5, 30, 20, 12, {0, 0, 0}, false));
+  const std::uint16_t second = movie.DefineRaw(kDefineText, TextBody(3, "AB A", 20, 30, 20, 12, {0, 0, 0}, false));
+  ASSERT_EQ(movie.DefineRaw(kDefineFont2, Font2Body()), 3);
+  Actions script;
+  for (auto it = c.args.rbegin(); it != c.args.rend(); ++it) {
+    if (*it == "!" || *it == "~") {
+      script.PushBool(*it == "!");
+    } else if ((*it)[0] == '\'') {
+      script.PushString(it->substr(1));
+    } else {
+      script.PushInt(std::stoi(*it));
+    }
+  }
+  script.PushInt(static_cast<std::int32_t>(c.args.size()));
+  script.PushInt(0).PushString("_root").GetVariable().PushString("getTextSnapshot").Raw(0x52);
+  script.PushString(c.method).Raw(0x52).Trace();
+  movie.Place(first, 1).Place(second, 2).DoAction(script).ShowFrame();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  ASSERT_TRUE(player.Load(movie.Build()));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], c.traced);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextSnapshotCalls, ::testing::ValuesIn(SnapshotCases()), CaseName{});
+
 }  // namespace
 }  // namespace swf::testing
