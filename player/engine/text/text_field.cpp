@@ -178,6 +178,7 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   if (d.textColor) {
     format.color = (std::uint32_t{d.textColor->r} << 16) | (std::uint32_t{d.textColor->g} << 8) | d.textColor->b;
   }
+  movie_ = &movie;
   if (d.fontId) {
     if (const auto found = movie.fonts.find(*d.fontId); found != movie.fonts.end()) {
       font = found->second.get();
@@ -323,13 +324,30 @@ std::vector<std::string> TextField::Lines(std::vector<bool>* starts) const {
   return lines;
 }
 
+const FontDefinition* TextField::UsedFont() const {
+  const std::string face = LowerAscii(format.font.value_or(""));
+  if ((font && LowerAscii(font->name) == face) || !movie_ || !embedFonts) return font;
+  const FontDefinition* best = nullptr;
+  int bestScore = -1;
+  for (const auto& [id, candidate] : movie_->fonts) {
+    if (LowerAscii(candidate->name) != face) continue;
+    const int score = (candidate->bold == format.bold.value_or(false)) + (candidate->italic == format.italic.value_or(false));
+    if (score > bestScore) {
+      best = candidate.get();
+      bestScore = score;
+    }
+  }
+  return best ? best : font;
+}
+
 double TextField::LineWidth(std::string_view line) const {
   const double size = format.size.value_or(12);
+  const FontDefinition* used = UsedFont();
   double width = 0;
   for (std::uint32_t point : CodePoints(line)) {
-    if (font && !font->advances.empty()) {
-      const auto found = font->advances.find(static_cast<std::uint16_t>(point));
-      if (found != font->advances.end()) width += found->second / font->unitsPerEm * size;
+    if (used && !used->advances.empty()) {
+      const auto found = used->advances.find(static_cast<std::uint16_t>(point));
+      if (found != used->advances.end()) width += found->second / used->unitsPerEm * size;
     } else {
       width += size * kDeviceAdvance;
     }
@@ -340,7 +358,8 @@ double TextField::LineWidth(std::string_view line) const {
 
 double TextField::LineHeight() const {
   const double size = format.size.value_or(12);
-  if (font && font->ascent + font->descent > 0) return (font->ascent + font->descent) / font->unitsPerEm * size;
+  const FontDefinition* used = UsedFont();
+  if (used && used->ascent + used->descent > 0) return (used->ascent + used->descent) / used->unitsPerEm * size;
   return size * kDeviceLineHeight;
 }
 

@@ -53,6 +53,7 @@ struct TextField {
   TextFormatData format = TextFormatData::Defaults();
   TextFormatData newFormat = TextFormatData::Defaults();
   const FontDefinition* font = nullptr;  // embedded font for metrics, when the field names one
+  const Movie* movie_ = nullptr;         // whose fonts a format's face may name
   std::string variable;
   bool html = false, multiline = false, wordWrap = false, password = false, selectable = true, editable = false;
   bool border = false, background = false, embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
@@ -99,6 +100,9 @@ struct TextField {
   [[nodiscard]] std::vector<std::string> Lines(std::vector<bool>* starts = nullptr) const;
   [[nodiscard]] double LineWidth(std::string_view line) const;
   [[nodiscard]] double LineHeight() const;
+  // The embedded font the field measures and draws with: one of the movie's
+  // named by the format's face (with embedFonts), else the one it was defined with.
+  [[nodiscard]] const FontDefinition* UsedFont() const;
   [[nodiscard]] std::string PictureKey(const FontDefinition* glyphs) const;
 
   mutable std::shared_ptr<const Shape> picture_;

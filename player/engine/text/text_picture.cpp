@@ -110,7 +110,8 @@ std::shared_ptr<const Shape> TextField::Picture() const {
   std::shared_ptr<const FontDefinition> device;
   const FontDefinition* glyphs = nullptr;
   if (embedFonts) {
-    glyphs = font && !font->glyphs.empty() ? font : nullptr;
+    const FontDefinition* embedded = UsedFont();
+    glyphs = embedded && !embedded->glyphs.empty() ? embedded : nullptr;
   } else if (deviceFonts && *deviceFonts && !text.empty()) {
     std::vector<std::uint32_t> characters = password ? std::vector<std::uint32_t>{'*'} : CodePoints(text);
     std::sort(characters.begin(), characters.end());
