@@ -41,7 +41,7 @@ swf::Glyph ReadOutline(const std::vector<std::uint8_t>& data) {
       std::vector<swf::Point> points(count);
       for (WORD i = 0; i < count; ++i) {
         POINTFX p;
-        std::memcpy(&p, data.data() + pointsAt + i * sizeof(POINTFX), sizeof p);
+        std::memcpy(&p, data.data() + pointsAt + std::size_t{i} * sizeof(POINTFX), sizeof p);
         points[i] = PointOf(p);
       }
       if (type == TT_PRIM_QSPLINE) {

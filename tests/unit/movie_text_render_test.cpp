@@ -47,7 +47,7 @@ Bytes GlyphShape(const TestGlyph& glyph) {
 // DefineFont2 body after the id: layout, narrow codes and offsets.
 Bytes Font2Body() {
   Bytes body{0x80, 0, 4, 'T', 'e', 's', 't'};
-  U16(body, std::size(kGlyphs));
+  U16(body, static_cast<unsigned>(std::size(kGlyphs)));
   std::vector<Bytes> shapes;
   for (const TestGlyph& glyph : kGlyphs) shapes.push_back(GlyphShape(glyph));
   std::size_t offset = 2 * (std::size(kGlyphs) + 1);
