@@ -76,6 +76,7 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
     return static_cast<double>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   });
   movie_->SetMp3Decoder(DecodeMp3ThroughAcm);
+  movie_->SetDeviceFonts(&deviceFonts_);
   AddModuleReference();
   Trace(L"Create");
   MarkStartupStep("player: constructed");

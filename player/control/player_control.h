@@ -26,6 +26,7 @@
 #include "control_state.h"
 #include "engine/movie_player.h"
 #include "frame_buffer.h"
+#include "gdi_fonts.h"
 
 namespace tpl::player {
 
@@ -221,6 +222,7 @@ class PlayerControl final : public IDispatch,
   void NotifyViewChange();
 
   ULONG references_ = 1;
+  GdiDeviceFonts deviceFonts_;  // before movie_, which draws with it
   std::unique_ptr<swf::MoviePlayer> movie_;
   // Opened when the movie first plays a sound (never, in a foreign window's
   // thumbnail); after movie_, so it stops before the mixer it reads goes.

@@ -67,6 +67,7 @@ struct MoviePlayer::State final : Stage::SoundPort {
   mutable FrameRenderer renderer;
   std::shared_ptr<SoundMixer> mixer = std::make_shared<SoundMixer>();
   Mp3Decoder mp3;
+  DeviceFonts* deviceFonts = nullptr;
   // Each DefineSound decoded once, when it first plays; dropped with the movie.
   std::map<std::uint16_t, std::shared_ptr<const DecodedSound>> decoded;
   std::size_t decodedFrames = 0;
@@ -199,6 +200,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   if (!movie) return false;
   state_->stage = std::make_unique<Stage>(std::move(*movie));
   state_->stage->SetSoundPort(state_.get());
+  state_->stage->SetDeviceFonts(state_->deviceFonts);
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
   if (state_->clock) state_->stage->SetClock(state_->clock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
@@ -302,6 +304,11 @@ void MoviePlayer::KeyChange(bool down, int keyCode, int ascii) {
 bool MoviePlayer::PointerOnButton() const { return state_->stage && state_->stage->PointerOnButton(); }
 
 SoundMixer& MoviePlayer::Sound() { return *state_->mixer; }
+
+void MoviePlayer::SetDeviceFonts(DeviceFonts* fonts) {
+  state_->deviceFonts = fonts;
+  if (state_->stage) state_->stage->SetDeviceFonts(fonts);
+}
 
 void MoviePlayer::SetMp3Decoder(Mp3Decoder decoder) { state_->mp3 = std::move(decoder); }
 

@@ -18,6 +18,7 @@
 namespace swf {
 
 class SoundMixer;
+class DeviceFonts;
 
 enum class ScaleMode { ShowAll, ExactFit, NoScale, NoBorder };
 
@@ -123,6 +124,9 @@ class MoviePlayer {
   [[nodiscard]] SoundMixer& Sound();
   // Decodes the movie's MP3 sounds; without one they stay silent. Kept for movies loaded later.
   void SetMp3Decoder(Mp3Decoder decoder);
+  // Gives text fields that use device fonts their glyphs; without it they
+  // draw no text. Kept for movies loaded later; must outlive the player.
+  void SetDeviceFonts(DeviceFonts* fonts);
   // Silences every sound at once (the control's Stop, the end of the saver).
   void StopSounds();
   // How many frames to advance on this tick so that the timeline keeps in

@@ -329,6 +329,12 @@ void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m,
                     int width, int height, DrawList& out, int nesting) {
   if (object.shape) AddItem(out, kind, &object, object.look, object.shape.get(), nullptr, m, colors, width, height);
   if (!object.sprite) return;
+  if (object.sprite->text) {
+    if (std::shared_ptr<const Shape> picture = object.sprite->text->Picture()) {
+      AddItem(out, kind, &object, object.look, picture.get(), picture, m, colors, width, height);
+    }
+    return;
+  }
   // What a clip's drawing methods made lies beneath its children: it sits
   // below every depth a child can have.
   if (auto drawn = object.sprite->drawing.GetShape()) {

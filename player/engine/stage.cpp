@@ -307,6 +307,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
   vm_->Define(field->object, "_listeners", Value{vm_->NewArray({Value{field->object}})}, kDontEnum);
   field->text = std::make_unique<TextField>();
   field->text->Define(definition, movie_);
+  field->text->deviceFonts = &deviceFonts_;
   if (!field->text->variable.empty()) {
     boundFields_.push_back(field);
     // A defined variable sets the field's text; else the field's own text,
@@ -1135,6 +1136,25 @@ std::vector<std::string> Stage::ChildNames(Object* clip) {
     if (!it->second.placement.name.empty()) names.push_back(it->second.placement.name);
   }
   return names;
+}
+
+std::vector<StaticGlyph> Stage::StaticTextOf(Object* clip) {
+  std::vector<StaticGlyph> glyphs;
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return glyphs;
+  for (const auto& [depth, object] : timeline->displayList) {
+    if (!object.shape || !object.shape->text) continue;
+    const StaticText& text = *object.shape->text;
+    const Matrix m = object.placement.matrix.Then(text.matrix);
+    for (const StaticTextRun& run : text.runs) {
+      for (std::size_t i = 0; i < run.codes.size() && i < run.xs.size(); ++i) {
+        const Point at = Apply(m, run.xs[i], run.y);
+        glyphs.push_back({run.codes[i], at.x, at.y, run.advances[i] * std::hypot(m.a, m.b),
+                          run.height * std::hypot(m.c, m.d)});
+      }
+    }
+  }
+  return glyphs;
 }
 
 Object* Stage::InstanceAtDepth(Object* clip, int depth) {

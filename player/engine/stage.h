@@ -190,6 +190,9 @@ class Stage final : private DisplayHost {
     ~SoundPort() = default;
   };
   void SetSoundPort(SoundPort* port) { soundPort_ = port; }
+  // Where text fields without an embedded font get their glyphs (none: they
+  // draw no text, only their border and background).
+  void SetDeviceFonts(DeviceFonts* fonts) { deviceFonts_ = fonts; }
   // Events nobody takes stop piling up at this many.
   static constexpr std::size_t kMaxPendingSoundEvents = 4096;
   [[nodiscard]] std::vector<SoundEvent> TakeSoundEvents() { return std::exchange(soundEvents_, {}); }
@@ -309,6 +312,7 @@ class Stage final : private DisplayHost {
   void SetStageAlign(std::string_view letters) override;
   void StageSize(double& width, double& height) override;
   void TellResize();
+  std::vector<StaticGlyph> StaticTextOf(Object* clip) override;
   // The timeline a Sound object's sounds belong to (null: the movie's own).
   const void* SoundOwner(Object* clip);
   // Transforms and library bitmaps for the graphics classes (stage_graphics.cpp).
@@ -404,6 +408,7 @@ class Stage final : private DisplayHost {
   bool resizePending_ = false;
   int lastKeyCode_ = 0, lastAscii_ = 0;
   SoundPort* soundPort_ = nullptr;
+  DeviceFonts* deviceFonts_ = nullptr;  // text fields point here
   SoundTransform globalSoundLevels_;
 };
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -131,12 +132,15 @@ struct ShapeLayer {
 };
 
 struct MorphShape;
+struct StaticText;
 
 struct Shape {
   std::vector<ShapeLayer> layers;
   // Set for a morph shape: what it draws depends on the ratio it is placed at.
   // The character's own layers stay empty; MorphShapeAt gives those of a ratio.
   std::shared_ptr<const MorphShape> morph;
+  // Set for static text: its glyph runs (the layers hold the glyphs' outlines).
+  std::shared_ptr<const StaticText> text;
   // Bounds of all edges in twips (empty shapes have min > max).
   double minX = 0, minY = 0, maxX = -1, maxY = -1;
   // The bounds the definition declares, lines included (what scripts measure).
@@ -277,15 +281,54 @@ struct ButtonSounds {
   std::array<StartSoundTag, 4> transitions;
 };
 
-// Per-glyph metrics of a DefineFont2/3 (advances in the font's units: twips
-// for DefineFont2, twentieths of them for DefineFont3) and the names the
-// DefineFontInfo tags give.
+// A glyph's outline in the font's units (y down, the baseline at 0), filled
+// with the even-odd rule.
+struct Glyph {
+  std::vector<Segment> edges;
+  double minX = 0, minY = 0, maxX = -1, maxY = -1;  // empty: min > max
+};
+
+// A font of the movie (DefineFont, DefineFont2, DefineFont3, with the code
+// table and names the DefineFontInfo tags give), or one the host makes for a
+// device font. Glyph coordinates and metrics are in the font's units:
+// unitsPerEm of them make the text height (1024 for DefineFont and
+// DefineFont2, 20480 for DefineFont3).
 struct FontDefinition {
   std::string name;
   bool bold = false, italic = false;
-  double unitsPerEm = 1024;  // 1024 for DefineFont2, 20480 for DefineFont3
+  double unitsPerEm = 1024;
   double ascent = 0, descent = 0, leading = 0;
   std::map<std::uint16_t, double> advances;  // code unit -> advance in font units
+  std::vector<Glyph> glyphs;                 // by glyph index
+  std::vector<std::uint16_t> codes;          // glyph index -> code unit
+  std::map<std::uint16_t, std::uint16_t> glyphOfCode;
+  std::map<std::pair<std::uint16_t, std::uint16_t>, double> kerning;  // code pair -> adjustment
+
+  // The glyph of a code unit; null when the font has none.
+  [[nodiscard]] const Glyph* GlyphFor(std::uint32_t code) const {
+    if (code > 0xFFFF) return nullptr;
+    const auto found = glyphOfCode.find(static_cast<std::uint16_t>(code));
+    return found == glyphOfCode.end() || found->second >= glyphs.size() ? nullptr : &glyphs[found->second];
+  }
+};
+
+// DefineText/DefineText2: runs of glyphs, each in one font, colour and height.
+// Positions are in twips of the text's own space (before its matrix); y is
+// the baseline. `codes` are the characters the glyphs stand for (0 when the
+// font's code table has no entry), read by TextSnapshot.
+struct StaticTextRun {
+  std::uint16_t font = 0;
+  Rgba color;
+  double height = 0;
+  double y = 0;
+  std::vector<std::uint16_t> glyphs;
+  std::vector<std::uint16_t> codes;
+  std::vector<double> xs;        // each glyph's origin
+  std::vector<double> advances;  // each glyph's advance
+};
+struct StaticText {
+  Matrix matrix;
+  std::vector<StaticTextRun> runs;
 };
 
 using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>,

@@ -113,6 +113,9 @@ enum TagCode : unsigned {
   kDefineText2 = 33,
   kDefineMorphShape = 46,
   kDefineMorphShape2 = 84,
+  kDefineFont = 10,
+  kDefineFontInfo = 13,
+  kDefineFontInfo2 = 62,
   kDefineFont2 = 48,
   kDefineFont3 = 75,
   kDefineButton2 = 34,
@@ -348,7 +351,8 @@ Segment ReadEdgeRecord(BitReader& bits, Point pen) {
   return segment;
 }
 
-// Shape records of DefineShape 1 to 4 (shapeVersion 1..4).
+// Shape records of DefineShape 1 to 4 (shapeVersion 1..4), or of a font's
+// glyph (shapeVersion 0: no styles, fill style 1 implied).
 class ShapeReader {
  public:
   ShapeReader(ByteReader& reader, int shapeVersion, const BitmapTable& bitmaps, std::size_t& segmentBudget)
@@ -356,7 +360,11 @@ class ShapeReader {
 
   Shape Read() {
     ShapeLayer layer;
-    if (!ReadStyles(layer)) return std::move(shape_);
+    if (version_ == 0) {
+      layer.fills.emplace_back(Rgba{});  // a glyph: one implied fill, no styles stored
+    } else if (!ReadStyles(layer)) {
+      return std::move(shape_);
+    }
     BitReader bits(reader_);
     unsigned fillBits = bits.UB(4);
     unsigned lineBits = bits.UB(4);
@@ -372,6 +380,7 @@ class ShapeReader {
         if (flags & 0x02u) fill0_ = bits.UB(fillBits);
         if (flags & 0x04u) fill1_ = bits.UB(fillBits);
         if (flags & 0x08u) line_ = bits.UB(lineBits);
+        if ((flags & 0x10u) && version_ == 0) break;  // a glyph cannot bring styles
         if (flags & 0x10u) {
           FinishLayer(layer);
           layer = ShapeLayer{};
@@ -808,9 +817,63 @@ std::optional<ButtonDefinition> ReadButton(ByteReader& reader, bool second) {
   return button;
 }
 
-// The metrics of a DefineFont2 or DefineFont3: name, style, and per code
-// unit the advance; glyph outlines are skipped.
-std::optional<FontDefinition> ReadFont(ByteReader& reader, bool third, int version) {
+// A glyph's outline: the fill edges of its SHAPE, either side of them filled.
+Glyph ReadGlyph(std::span<const std::uint8_t> bytes, std::size_t& segmentBudget) {
+  Glyph glyph;
+  ByteReader reader(bytes);
+  const BitmapTable none;
+  const Shape shape = ShapeReader(reader, 0, none, segmentBudget).Read();
+  for (const ShapeLayer& layer : shape.layers) {
+    for (const StyledSegment& edge : layer.fillEdges) glyph.edges.push_back(edge.segment);
+  }
+  glyph.minX = shape.minX;
+  glyph.minY = shape.minY;
+  glyph.maxX = shape.maxX;
+  glyph.maxY = shape.maxY;
+  return glyph;
+}
+
+// The glyph shapes an offset table points at: glyph i lies from offsets[i]
+// to offsets[i + 1] (the last one to `end`), counted from `tableAt`. A glyph
+// whose offsets lie outside the tag is empty.
+std::vector<Glyph> ReadGlyphs(std::span<const std::uint8_t> whole, std::size_t tableAt,
+                              const std::vector<std::uint32_t>& offsets, std::size_t glyphs, std::size_t end,
+                              std::size_t& segmentBudget) {
+  std::vector<Glyph> result(glyphs);
+  for (std::size_t i = 0; i < glyphs; ++i) {
+    const std::size_t from = tableAt + offsets[i];
+    const std::size_t to = i + 1 < offsets.size() ? tableAt + offsets[i + 1] : end;
+    if (from >= to || to > whole.size()) continue;
+    result[i] = ReadGlyph(whole.subspan(from, to - from), segmentBudget);
+  }
+  return result;
+}
+
+void IndexCodes(FontDefinition& font) {
+  font.glyphOfCode.clear();
+  for (std::size_t i = 0; i < font.codes.size(); ++i) {
+    font.glyphOfCode.emplace(font.codes[i], static_cast<std::uint16_t>(i));
+  }
+}
+
+// DefineFont: the glyph outlines only; DefineFontInfo may name their codes.
+FontDefinition ReadFont1(ByteReader& reader, std::size_t& segmentBudget) {
+  FontDefinition font;
+  const std::span<const std::uint8_t> whole = reader.Whole();
+  const std::size_t tableAt = reader.Position();
+  const std::uint16_t first = reader.U16();
+  if (reader.Failed() || first < 2) return font;
+  const std::size_t glyphs = first / 2u;
+  std::vector<std::uint32_t> offsets{first};
+  for (std::size_t i = 1; i < glyphs && !reader.Failed(); ++i) offsets.push_back(reader.U16());
+  if (reader.Failed()) return font;
+  font.glyphs = ReadGlyphs(whole, tableAt, offsets, glyphs, whole.size(), segmentBudget);
+  return font;
+}
+
+// DefineFont2 or DefineFont3: name, style, glyphs, code table and, when the
+// font has a layout, its metrics, advances and kerning pairs.
+std::optional<FontDefinition> ReadFont(ByteReader& reader, bool third, int version, std::size_t& segmentBudget) {
   FontDefinition font;
   font.unitsPerEm = third ? 20480 : 1024;
   const std::uint8_t flags = reader.U8();
@@ -832,20 +895,150 @@ std::optional<FontDefinition> ReadFont(ByteReader& reader, bool third, int versi
     offsets.push_back(wideOffsets ? reader.U32() : reader.U16());
   }
   if (reader.Failed() || glyphs == 0) return font;
-  ByteReader codes(reader.Whole());
-  codes.Skip(tableAt + offsets.back());
-  std::vector<std::uint16_t> codeUnits;
-  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i)
-    codeUnits.push_back(wideCodes ? codes.U16() : codes.U8());
+  const std::span<const std::uint8_t> whole = reader.Whole();
+  const std::size_t codeTableAt = tableAt + offsets.back();
+  offsets.pop_back();
+  font.glyphs = ReadGlyphs(whole, tableAt, offsets, glyphs, std::min(codeTableAt, whole.size()), segmentBudget);
+  ByteReader codes(whole);
+  codes.Skip(codeTableAt);
+  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i) {
+    const std::uint16_t code = wideCodes ? codes.U16() : codes.U8();
+    if (!codes.Failed()) font.codes.push_back(code);
+  }
+  IndexCodes(font);
   if (codes.Failed() || !(flags & 0x80u)) return font;
   font.ascent = codes.U16();
   font.descent = codes.U16();
   font.leading = codes.S16();
   for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i) {
     const std::int16_t advance = codes.S16();
-    if (!codes.Failed()) font.advances.emplace(codeUnits[i], advance);
+    if (!codes.Failed() && i < font.codes.size()) font.advances.emplace(font.codes[i], advance);
+  }
+  for (std::uint16_t i = 0; i < glyphs && !codes.Failed(); ++i) (void)ReadRect(codes);  // glyph bounds
+  const std::uint16_t pairs = codes.U16();
+  for (std::uint16_t i = 0; i < pairs && !codes.Failed(); ++i) {
+    const std::uint16_t left = wideCodes ? codes.U16() : codes.U8();
+    const std::uint16_t right = wideCodes ? codes.U16() : codes.U8();
+    const std::int16_t adjustment = codes.S16();
+    if (!codes.Failed()) font.kerning.insert_or_assign({left, right}, adjustment);
   }
   return font;
+}
+
+// DefineFontInfo/DefineFontInfo2: the name, style and code table of a font
+// defined before.
+void ReadFontInfo(ByteReader& reader, bool second, int version, FontDefinition& font) {
+  const std::uint8_t nameLength = reader.U8();
+  const std::span<const std::uint8_t> name = reader.Bytes(nameLength);
+  const std::uint8_t flags = reader.U8();
+  if (second) (void)reader.U8();  // language
+  if (reader.Failed()) return;
+  std::string rawName(name.begin(), name.end());
+  if (const auto zero = rawName.find('\0'); zero != std::string::npos) rawName.resize(zero);
+  font.name = SwfTextToUtf8(rawName, version);
+  font.bold = (flags & 0x02u) != 0;
+  font.italic = (flags & 0x04u) != 0;
+  const bool wideCodes = second || (flags & 0x01u) != 0;
+  font.codes.clear();
+  for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
+    const std::uint16_t code = wideCodes ? reader.U16() : reader.U8();
+    if (reader.Failed()) break;
+    font.codes.push_back(code);
+  }
+  IndexCodes(font);
+}
+
+// DefineText/DefineText2 after the id, bounds and matrix: the text records.
+// A record that breaks off ends the text; what came before stays.
+StaticText ReadTextRecords(ByteReader& reader, bool second, const Matrix& matrix) {
+  StaticText text;
+  text.matrix = matrix;
+  const unsigned glyphBits = reader.U8();
+  const unsigned advanceBits = reader.U8();
+  if (reader.Failed() || glyphBits > 32 || advanceBits > 32) return text;
+  StaticTextRun style;
+  double x = 0;
+  std::size_t glyphsRead = 0;
+  constexpr std::size_t kMaxGlyphs = 1u << 16;
+  while (glyphsRead < kMaxGlyphs) {
+    const std::uint8_t flags = reader.U8();
+    if (reader.Failed() || flags == 0) break;
+    if (flags & 0x08u) style.font = reader.U16();
+    if (flags & 0x04u) style.color = second ? ReadRgba(reader) : ReadRgb(reader);
+    if (flags & 0x01u) x = reader.S16();
+    if (flags & 0x02u) style.y = reader.S16();
+    if (flags & 0x08u) style.height = reader.U16();
+    const std::uint8_t count = reader.U8();
+    if (reader.Failed()) break;
+    StaticTextRun run = style;
+    BitReader bits(reader);
+    for (unsigned i = 0; i < count; ++i) {
+      const std::uint32_t glyph = bits.UB(glyphBits);
+      const double advance = bits.SB(advanceBits);
+      if (bits.Failed()) break;
+      run.glyphs.push_back(static_cast<std::uint16_t>(glyph));
+      run.xs.push_back(x);
+      run.advances.push_back(advance);
+      x += advance;
+    }
+    if (bits.Failed()) break;
+    glyphsRead += run.glyphs.size();
+    text.runs.push_back(std::move(run));
+  }
+  return text;
+}
+
+// The outlines static text draws: each glyph's edges placed at its run's
+// position and height, through the text's matrix, in one layer whose fill
+// styles are the runs' colours. Neighbouring glyphs take alternate styles of
+// the same colour, so outlines that touch or overlap do not cancel out under
+// the even-odd rule.
+void DrawStaticText(const StaticText& text, const std::map<std::uint16_t, std::shared_ptr<const FontDefinition>>& fonts,
+                    std::size_t& segmentBudget, Shape& shape) {
+  ShapeLayer layer;
+  std::map<std::pair<std::uint32_t, int>, std::uint16_t> styles;  // (colour, parity) -> style
+  int parity = 0;
+  for (const StaticTextRun& run : text.runs) {
+    const auto font = fonts.find(run.font);
+    if (font == fonts.end() || !(font->second->unitsPerEm > 0)) continue;
+    const double scale = run.height / font->second->unitsPerEm;
+    const std::uint32_t color = (std::uint32_t{run.color.r} << 24) | (std::uint32_t{run.color.g} << 16) |
+                                (std::uint32_t{run.color.b} << 8) | run.color.a;
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+      if (run.glyphs[i] >= font->second->glyphs.size()) continue;
+      const Glyph& glyph = font->second->glyphs[run.glyphs[i]];
+      if (glyph.edges.empty() || segmentBudget < glyph.edges.size()) continue;
+      segmentBudget -= glyph.edges.size();
+      parity ^= 1;
+      const auto [at, added] = styles.try_emplace({color, parity}, static_cast<std::uint16_t>(layer.fills.size()));
+      if (added) layer.fills.emplace_back(run.color);
+      Matrix place;
+      place.a = place.d = scale;
+      place.tx = run.xs[i];
+      place.ty = run.y;
+      const Matrix m = text.matrix.Then(place);
+      for (const Segment& edge : glyph.edges) {
+        const Segment moved{Apply(m, edge.from.x, edge.from.y), Apply(m, edge.control.x, edge.control.y),
+                            Apply(m, edge.to.x, edge.to.y), edge.curved};
+        layer.fillEdges.push_back({at->second, moved});
+        for (const Point& p : {moved.from, moved.control, moved.to}) {
+          if (shape.minX > shape.maxX) {
+            shape.minX = shape.maxX = p.x;
+            shape.minY = shape.maxY = p.y;
+          }
+          shape.minX = std::min(shape.minX, p.x);
+          shape.maxX = std::max(shape.maxX, p.x);
+          shape.minY = std::min(shape.minY, p.y);
+          shape.maxY = std::max(shape.maxY, p.y);
+        }
+      }
+    }
+  }
+  if (layer.fillEdges.empty()) return;
+  std::stable_sort(layer.fillEdges.begin(), layer.fillEdges.end(),
+                   [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; });
+  layer.fillEdges.shrink_to_fit();
+  shape.layers.push_back(std::move(layer));
 }
 
 class MovieParser {
@@ -964,7 +1157,7 @@ class MovieParser {
       case kDefineShape4: ReadShape(body, 4); break;
       case kDefineSprite: ReadSprite(body); break;
       case kDefineText:
-      case kDefineText2: ReadBoundsOnly(body); break;
+      case kDefineText2: ReadText(body, code == kDefineText2); break;
       case kDefineMorphShape:
       case kDefineMorphShape2: ReadMorph(body, code == kDefineMorphShape2); break;
       case kJpegTables: jpegTables_.assign(body.Rest().begin(), body.Rest().end()); break;
@@ -990,11 +1183,27 @@ class MovieParser {
         }
         break;
       }
+      case kDefineFont: {
+        const std::uint16_t id = body.U16();
+        if (body.Failed()) break;
+        movie_.fonts.insert_or_assign(id, std::make_shared<const FontDefinition>(ReadFont1(body, segmentBudget_)));
+        break;
+      }
+      case kDefineFontInfo:
+      case kDefineFontInfo2: {
+        const std::uint16_t id = body.U16();
+        const auto font = movie_.fonts.find(id);
+        if (body.Failed() || font == movie_.fonts.end()) break;
+        FontDefinition named = *font->second;
+        ReadFontInfo(body, code == kDefineFontInfo2, movie_.version, named);
+        font->second = std::make_shared<const FontDefinition>(std::move(named));
+        break;
+      }
       case kDefineFont2:
       case kDefineFont3: {
         const std::uint16_t id = body.U16();
         if (body.Failed()) break;
-        if (auto font = ReadFont(body, code == kDefineFont3, movie_.version)) {
+        if (auto font = ReadFont(body, code == kDefineFont3, movie_.version, segmentBudget_)) {
           movie_.fonts.insert_or_assign(id, std::make_shared<const FontDefinition>(std::move(*font)));
         }
         break;
@@ -1045,20 +1254,49 @@ class MovieParser {
     movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
   }
 
-  // Static text and morph shapes: drawn by no one yet, but they have bounds
-  // and are shape-like to scripts (their names stand for their parent).
-  void ReadBoundsOnly(ByteReader& body) {
+  // Static text: its glyph runs, and the shape they draw with the fonts
+  // defined so far.
+  void ReadText(ByteReader& body, bool second) {
     const std::uint16_t id = body.U16();
     const std::array<double, 4> bounds = ReadRect(body);
+    const Matrix matrix = ReadMatrix(body);
     if (body.Failed()) return;
     Shape shape;
     shape.declaredMinX = bounds[0];
     shape.declaredMaxX = bounds[1];
     shape.declaredMinY = bounds[2];
     shape.declaredMaxY = bounds[3];
+    shape.text = std::make_shared<StaticText>(ReadTextRecords(body, second, matrix));
     movie_.characters.insert_or_assign(id, std::make_shared<const Shape>(std::move(shape)));
+    texts_.push_back(id);
   }
 
+ public:
+  // Static text may come before the fonts it uses: once every tag is read,
+  // each text learns its characters and draws its glyphs.
+  void FinishTexts() {
+    for (const std::uint16_t id : texts_) {
+      const auto found = movie_.characters.find(id);
+      const auto* shared = found == movie_.characters.end() ? nullptr
+                                                            : std::get_if<std::shared_ptr<const Shape>>(&found->second);
+      if (!shared || !(*shared)->text || !(*shared)->layers.empty()) continue;
+      Shape shape = **shared;
+      auto text = std::make_shared<StaticText>(*shape.text);
+      for (StaticTextRun& run : text->runs) {
+        const auto font = movie_.fonts.find(run.font);
+        run.codes.clear();
+        for (const std::uint16_t glyph : run.glyphs) {
+          const bool known = font != movie_.fonts.end() && glyph < font->second->codes.size();
+          run.codes.push_back(known ? font->second->codes[glyph] : 0);
+        }
+      }
+      DrawStaticText(*text, movie_.fonts, segmentBudget_, shape);
+      shape.text = std::move(text);
+      found->second = std::make_shared<const Shape>(std::move(shape));
+    }
+  }
+
+ private:
   void ReadMorph(ByteReader& body, bool second) {
     const std::uint16_t id = body.U16();
     const std::array<double, 4> startBounds = ReadRect(body);
@@ -1129,6 +1367,7 @@ class MovieParser {
   std::size_t segmentBudget_ = kMaxSegments;
   std::size_t bitmapPixels_ = 0;
   std::vector<std::uint8_t> jpegTables_;
+  std::vector<std::uint16_t> texts_;  // static text characters, in the order defined
 };
 
 }  // namespace
@@ -1231,8 +1470,10 @@ std::optional<Movie> ParseMovie(std::span<const std::uint8_t> file) {
   movie.frameRate = (rate >> 8) + (rate & 0xFFu) / 256.0;
   movie.headerFrameCount = reader.U16();
   if (reader.Failed()) return std::nullopt;
-  (void)MovieParser(movie).ReadTimeline(reader, movie.root, true);
+  MovieParser parser(movie);
+  (void)parser.ReadTimeline(reader, movie.root, true);
   movie.root.loops = true;  // the movie itself loops whatever its end looks like
+  parser.FinishTexts();
   return movie;
 }
 

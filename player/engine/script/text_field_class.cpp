@@ -482,6 +482,7 @@ void InstallTextFieldClass(Vm& vm) {
     }
   }
   InstallTextFormat(vm);
+  InstallTextSnapshotClass(vm);
   InstallClipGeometry(vm);
   InstallSelection(vm);
 }

@@ -150,6 +150,14 @@ struct ClipMatrix {
 };
 
 // The display side, as scripts reach it through clip objects.
+// A character of the static text a clip shows: its code unit and the box of
+// its glyph (origin on the baseline, advance wide, the text height tall) in
+// the clip's twips.
+struct StaticGlyph {
+  std::uint16_t code = 0;
+  double x = 0, y = 0, width = 0, height = 0;
+};
+
 class DisplayHost {
  public:
   virtual ~DisplayHost() = default;
@@ -259,6 +267,8 @@ class DisplayHost {
                                   std::vector<std::uint32_t>& /*argb*/) {
     return false;
   }
+  // The characters of the static text on the clip's display list, lowest depth first.
+  virtual std::vector<StaticGlyph> StaticTextOf(Object* /*clip*/) { return {}; }
 };
 
 // What a running interpreter holds (stack, registers, scope chain): roots of
@@ -476,6 +486,7 @@ void InstallTextFieldClass(Vm& vm);
 // lineStyle, beginGradientFill and lineGradientStyle of movie clips.
 void InstallClipDrawingStyles(Vm& vm, Object* clipProto);
 void InstallButtonClass(Vm& vm);
+void InstallTextSnapshotClass(Vm& vm);
 void InstallXmlClasses(Vm& vm);
 // ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
 // last, since its table refers to the others.

@@ -41,7 +41,8 @@ std::string NumberText(double value) {
   return text;
 }
 
-// Code points of a UTF-8 text (bytes that start no valid sequence count as one each).
+}  // namespace
+
 std::vector<std::uint32_t> CodePoints(std::string_view text) {
   std::vector<std::uint32_t> points;
   for (std::size_t i = 0; i < text.size();) {
@@ -57,6 +58,7 @@ std::vector<std::uint32_t> CodePoints(std::string_view text) {
   return points;
 }
 
+namespace {
 
 // "&amp;" and friends at `at` (which holds '&'): the text it stands for and
 // its length, or nothing when it is no entity the player knows.
@@ -176,6 +178,7 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   if (d.textColor) {
     format.color = (std::uint32_t{d.textColor->r} << 16) | (std::uint32_t{d.textColor->g} << 8) | d.textColor->b;
   }
+  movie_ = &movie;
   if (d.fontId) {
     if (const auto found = movie.fonts.find(*d.fontId); found != movie.fonts.end()) {
       font = found->second.get();
@@ -294,7 +297,7 @@ void TextField::ReplaceSelection(std::string_view value) {
   FitToText();
 }
 
-std::vector<std::string> TextField::Lines() const {
+std::vector<std::string> TextField::Lines(std::vector<bool>* starts) const {
   std::vector<std::string> lines;
   std::size_t start = 0;
   const double room = Width() * 20 - 80;  // the 2-pixel gutter on each side
@@ -309,9 +312,11 @@ std::vector<std::string> TextField::Lines() const {
       while (cut > 1 && LineWidth(paragraph.substr(0, cut)) * 20 > room) --cut;
       const std::size_t space = paragraph.substr(0, cut + 1).rfind(' ');
       if (space != std::string_view::npos && space > 0) cut = space + 1;
+      if (starts) starts->push_back(paragraph.data() == text.data() + start);
       lines.emplace_back(paragraph.substr(0, cut));
       paragraph.remove_prefix(cut);
     }
+    if (starts) starts->push_back(paragraph.data() == text.data() + start);
     lines.emplace_back(paragraph);
     if (end >= text.size()) break;
     start = end + 1;
@@ -319,13 +324,30 @@ std::vector<std::string> TextField::Lines() const {
   return lines;
 }
 
+const FontDefinition* TextField::UsedFont() const {
+  const std::string face = LowerAscii(format.font.value_or(""));
+  if ((font && LowerAscii(font->name) == face) || !movie_ || !embedFonts) return font;
+  const FontDefinition* best = nullptr;
+  int bestScore = -1;
+  for (const auto& [id, candidate] : movie_->fonts) {
+    if (LowerAscii(candidate->name) != face) continue;
+    const int score = (candidate->bold == format.bold.value_or(false)) + (candidate->italic == format.italic.value_or(false));
+    if (score > bestScore) {
+      best = candidate.get();
+      bestScore = score;
+    }
+  }
+  return best ? best : font;
+}
+
 double TextField::LineWidth(std::string_view line) const {
   const double size = format.size.value_or(12);
+  const FontDefinition* used = UsedFont();
   double width = 0;
   for (std::uint32_t point : CodePoints(line)) {
-    if (font && !font->advances.empty()) {
-      const auto found = font->advances.find(static_cast<std::uint16_t>(point));
-      if (found != font->advances.end()) width += found->second / font->unitsPerEm * size;
+    if (used && !used->advances.empty()) {
+      const auto found = used->advances.find(static_cast<std::uint16_t>(point));
+      if (found != used->advances.end()) width += found->second / used->unitsPerEm * size;
     } else {
       width += size * kDeviceAdvance;
     }
@@ -336,7 +358,8 @@ double TextField::LineWidth(std::string_view line) const {
 
 double TextField::LineHeight() const {
   const double size = format.size.value_or(12);
-  if (font && font->ascent + font->descent > 0) return (font->ascent + font->descent) / font->unitsPerEm * size;
+  const FontDefinition* used = UsedFont();
+  if (used && used->ascent + used->descent > 0) return (used->ascent + used->descent) / used->unitsPerEm * size;
   return size * kDeviceLineHeight;
 }
 

@@ -5,7 +5,9 @@
 // device-font metric when the field has no embedded font.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,20 @@ struct TextFormatData {
   [[nodiscard]] static TextFormatData Defaults();
 };
 
+// Where fields that name no embedded font get their glyphs: the platform's
+// own fonts (the control draws them with the system's), or none at all.
+class DeviceFonts {
+ public:
+  // A font with glyphs and advances for at least `characters`, in the face
+  // nearest to the one named; null when there is none. Implementations may
+  // keep and grow what they made.
+  [[nodiscard]] virtual std::shared_ptr<const FontDefinition> Font(std::string_view face, bool bold, bool italic,
+                                                                   std::span<const std::uint32_t> characters) = 0;
+
+ protected:
+  ~DeviceFonts() = default;
+};
+
 enum class AutoSize : std::uint8_t { None, Left, Center, Right };
 
 struct TextField {
@@ -37,6 +53,7 @@ struct TextField {
   TextFormatData format = TextFormatData::Defaults();
   TextFormatData newFormat = TextFormatData::Defaults();
   const FontDefinition* font = nullptr;  // embedded font for metrics, when the field names one
+  const Movie* movie_ = nullptr;         // whose fonts a format's face may name
   std::string variable;
   bool html = false, multiline = false, wordWrap = false, password = false, selectable = true, editable = false;
   bool border = false, background = false, embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
@@ -66,15 +83,30 @@ struct TextField {
   [[nodiscard]] int BottomScroll() const;
   // Grows or shrinks the bounds around the text as autoSize says.
   void FitToText();
+  // What the field draws in its own twips: background, border and the
+  // visible lines of text through its font's glyphs (the embedded font when
+  // embedFonts is set, else the device font). Made again only when something
+  // it shows changed, so an unchanged field keeps the same shape.
+  [[nodiscard]] std::shared_ptr<const Shape> Picture() const;
+  DeviceFonts* const* deviceFonts = nullptr;  // the stage's, when it has any
+
   [[nodiscard]] double Width() const { return (maxX - minX) / 20; }
   [[nodiscard]] double Height() const { return (maxY - minY) / 20; }
   void SetWidth(double pixels);
   void SetHeight(double pixels);
 
  private:
-  [[nodiscard]] std::vector<std::string> Lines() const;
+  // The lines the text breaks into; `starts` learns which begin a paragraph.
+  [[nodiscard]] std::vector<std::string> Lines(std::vector<bool>* starts = nullptr) const;
   [[nodiscard]] double LineWidth(std::string_view line) const;
   [[nodiscard]] double LineHeight() const;
+  // The embedded font the field measures and draws with: one of the movie's
+  // named by the format's face (with embedFonts), else the one it was defined with.
+  [[nodiscard]] const FontDefinition* UsedFont() const;
+  [[nodiscard]] std::string PictureKey(const FontDefinition* glyphs) const;
+
+  mutable std::shared_ptr<const Shape> picture_;
+  mutable std::string pictureKey_;
 };
 
 // The text of a value of "htmlText": the characters between the tags, with
@@ -84,5 +116,7 @@ struct TextField {
 [[nodiscard]] std::string EscapeHtml(std::string_view text);
 // A code point as UTF-8 (up to four bytes).
 void AppendUtf8(std::string& out, std::uint32_t point);
+// Code points of a UTF-8 text (bytes that start no valid sequence count as one each).
+[[nodiscard]] std::vector<std::uint32_t> CodePoints(std::string_view text);
 
 }  // namespace swf
