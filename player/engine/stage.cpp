@@ -120,6 +120,8 @@ void Stage::Tick() {
   }
   StepTimelines();
   RunQueuedActions();
+  DropFocusIfGone();
+  FollowDrag();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
   SyncBoundFields();
@@ -618,13 +620,13 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_url") {
     out = std::string();
   } else if (name == "_droptarget") {
-    out = std::string();
+    out = DropTarget(*timeline);
   } else if (name == "_highquality") {
     out = 1.0;
   } else if (name == "_quality") {
     out = std::string("HIGH");
   } else if (name == "_focusrect") {
-    out = true;
+    out = focusRect_;
   } else if (name == "_soundbuftime") {
     out = 5.0;
   } else if (name == "_xmouse" || name == "_ymouse") {
@@ -687,13 +689,16 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     if (valid) placement.colorTransform.ma = number / 100;
   } else if (name == "_visible") {
     placement.visible = vm_->ToBool(value);
+    if (!placement.visible) HidingObject(*timeline);  // a hidden holder gives the focus up at once
   } else if (name == "_name") {
     if (entry) placement.name = vm_->ToStr(value);
   } else if (name == "_width" || name == "_height") {
     if (valid && number >= 0) SetSize(timeline, placement, name == "_width", number);
+  } else if (name == "_focusrect") {
+    focusRect_ = vm_->ToBool(value);
   } else if (name == "_currentframe" || name == "_totalframes" || name == "_framesloaded" || name == "_target" ||
              name == "_url" || name == "_xmouse" || name == "_ymouse" || name == "_droptarget" ||
-             name == "_highquality" || name == "_quality" || name == "_focusrect" || name == "_soundbuftime") {
+             name == "_highquality" || name == "_quality" || name == "_soundbuftime") {
     // read-only here, or not drawn by the stand-in
   } else {
     return false;
@@ -776,6 +781,7 @@ void Stage::RemoveClip(Object* clip) {
   if (!EntryOf(clip, &depth) || depth < kScriptDepthBase) return;
   const auto parent = TimelineOf(clip)->parent.lock();
   RemoveAtDepth(parent, depth);
+  DropFocusIfGone();
 }
 
 void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth) {
@@ -867,13 +873,6 @@ std::string AutoSizeName(AutoSize size) {
 }
 
 }  // namespace
-
-Object* Stage::FocusedObject() {
-  const auto focused = focus_.lock();
-  return focused && IsOnStage(*focused) ? focused->object : nullptr;
-}
-
-void Stage::SetFocusedObject(Object* object) { focus_ = TimelineOf(object); }
 
 void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
   const auto timeline = TimelineOf(clip);
