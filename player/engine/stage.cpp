@@ -268,6 +268,12 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   const auto character = movie_.characters.find(placement.character);
   object.placement = std::move(placement);
   if (character == movie_.characters.end()) return object;
+  // Script objects placed without a name get one, before what they show gets theirs.
+  const bool named = object.placement.name.empty() &&
+                     (std::holds_alternative<std::shared_ptr<const Timeline>>(character->second) ||
+                      std::holds_alternative<std::shared_ptr<const EditTextDefinition>>(character->second) ||
+                      std::holds_alternative<std::shared_ptr<const ButtonDefinition>>(character->second));
+  if (named) object.placement.name = "instance" + std::to_string(++unnamedInstances_);
   if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
     object.shape = (*shape)->morph ? MorphShapeAt(**shape, object.placement.ratio) : *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
@@ -277,10 +283,7 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
     object.sprite = MakeButton(parent, *button);
   }
-  // Script objects placed without a name get one.
-  if (object.sprite && object.placement.name.empty()) {
-    object.placement.name = "instance" + std::to_string(++unnamedInstances_);
-  }
+  if (named && !object.sprite) object.placement.name.clear();
   return object;
 }
 
@@ -779,9 +782,10 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
 void Stage::RemoveClip(Object* clip) {
   int depth = 0;
   if (!EntryOf(clip, &depth) || depth < kScriptDepthBase) return;
-  const auto parent = TimelineOf(clip)->parent.lock();
-  RemoveAtDepth(parent, depth);
-  DropFocusIfGone();
+  const auto timeline = TimelineOf(clip);
+  HidingObject(*timeline);
+  const auto parent = timeline->parent.lock();
+  if (parent) RemoveAtDepth(parent, depth);
 }
 
 void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth) {

@@ -388,6 +388,7 @@ class Stage final : private DisplayHost {
     bool down = false;
     std::weak_ptr<TimelineInstance> hover;    // the button-like object under the pointer
     std::weak_ptr<TimelineInstance> pressed;  // the one the button went down on
+    std::weak_ptr<TimelineInstance> menu;     // a menu button dragged over during another's press
     bool pressedInside = false;
   } pointer_;
   std::set<int> keysDown_;

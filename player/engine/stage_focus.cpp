@@ -121,9 +121,11 @@ void Stage::DropFocusIfGone() {
   }
 }
 
+// Called while the object is still where it was, so that the handlers see
+// the old holder's path.
 void Stage::HidingObject(const TimelineInstance& hidden) {
-  const auto focused = focus_.lock();
-  if (focused && Contains(hidden, *focused)) DropFocusIfGone();
+  const auto focused = FocusedTimeline();
+  if (focused && Contains(hidden, *focused)) MoveFocus(nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -298,7 +298,16 @@ void Stage::FollowPointer() {
       pointer_.pressedInside = inside;
       SendButtonEvent(pressed, inside ? ButtonEvent::DragOver : ButtonEvent::DragOut);
     }
-    pointer_.hover = inside ? pressed : nullptr;
+    // Menu buttons hear the pointer drag over and out of them while a press
+    // that began elsewhere lasts.
+    const std::shared_ptr<TimelineInstance> menuBefore = pointer_.menu.lock();
+    const std::shared_ptr<TimelineInstance> menu = !inside && under && TracksAsMenu(*under) ? under : nullptr;
+    if (menu != menuBefore) {
+      pointer_.menu = menu;
+      if (menuBefore) SendButtonEvent(menuBefore, ButtonEvent::DragOut);
+      if (menu) SendButtonEvent(menu, ButtonEvent::DragOver);
+    }
+    pointer_.hover = inside ? pressed : menu;
     return;
   }
   const std::shared_ptr<TimelineInstance> before = pointer_.hover.lock();
@@ -377,6 +386,7 @@ void Stage::PointerButton(bool down) {
     // A menu button takes the release of a press that began elsewhere.
     const bool menuRelease = under && under != pressed && TracksAsMenu(*under);
     if (menuRelease) SendButtonEvent(under, ButtonEvent::Release);
+    pointer_.menu.reset();
     pointer_.hover = pointer_.pressedInside ? pressed : menuRelease ? under : nullptr;
     pointer_.pressedInside = false;
     FollowPointer();
