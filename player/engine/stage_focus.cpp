@@ -216,7 +216,8 @@ std::pair<double, double> Stage::TabPosition(const TimelineInstance& timeline) {
 
 std::shared_ptr<TimelineInstance> Stage::NextTabStop(bool backward) {
   std::vector<TabStop> stops;
-  CollectTabStops(root_, stops, 0);
+  const Value rootChildren = vm_->GetMember(root_->object, "tabChildren");
+  if (IsUndefined(rootChildren) || vm_->ToBool(rootChildren)) CollectTabStops(root_, stops, 0);
   const auto focused = FocusedTimeline();
   const bool custom = std::any_of(stops.begin(), stops.end(), [](const TabStop& stop) { return stop.index.has_value(); });
   if (custom) {
