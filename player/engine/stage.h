@@ -374,6 +374,9 @@ class Stage final : private DisplayHost {
   int unnamedInstances_ = 0;  // "instanceN" names given so far
   std::weak_ptr<TimelineInstance> focus_;
   bool focusByKeyboard_ = false;  // the move running now comes from the Tab key
+  // The holder shows that it has the focus (from its move until the pointer
+  // moves): only then does it hear the keys.
+  bool focusShown_ = false;
   bool focusRect_ = true;         // _focusrect: the focused button shows its rectangle and takes Enter and Space
   struct Drag {
     std::weak_ptr<TimelineInstance> clip;

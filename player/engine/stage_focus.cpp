@@ -79,6 +79,7 @@ void Stage::MoveFocus(const std::shared_ptr<TimelineInstance>& next) {
   const auto old = FocusedTimeline();
   if (old == next) return;
   focus_ = next;
+  focusShown_ = next != nullptr;
   if (next && next->text && next->text->selectionAnchor < 0 && focusByKeyboard_) {
     next->text->Select(0, next->text->Utf16Length());  // tabbing into a field selects its text
   }

@@ -321,6 +321,7 @@ void Stage::PointerMove(double xTwips, double yTwips) {
   if (xTwips == pointer_.x && yTwips == pointer_.y) return;
   pointer_.x = xTwips;
   pointer_.y = yTwips;
+  focusShown_ = false;
   StartTick();
   actionsLeft_ = actionBudget_;
   FollowDrag();
@@ -426,7 +427,8 @@ bool Stage::SendKeyPress(int keyCode, int ascii) {
   return handled || buttonDone;
 }
 
-// A key goes first to the focused clip or button (onKeyDown, onKeyUp), then
+// A key goes first to the focused clip or button (onKeyDown, onKeyUp) while
+// it shows its focus (the pointer has not moved since the focus came), then
 // to every clip's keyDown/keyUp handlers and Key's listeners, then to the
 // buttons and clips waiting for it as a keyPress. Tab, unless such a handler
 // took it, moves the focus (Shift+Tab backwards); Enter and Space press and
@@ -441,7 +443,7 @@ void Stage::KeyChange(bool down, int keyCode, int ascii) {
   } else {
     keysDown_.erase(keyCode);
   }
-  const std::shared_ptr<TimelineInstance> focused = FocusedTimeline();
+  const std::shared_ptr<TimelineInstance> focused = focusShown_ ? FocusedTimeline() : nullptr;
   if (focused && focused->kind != DisplayKind::Text) {
     CallScriptMethod(focused->object, down ? "onKeyDown" : "onKeyUp", {});
   }

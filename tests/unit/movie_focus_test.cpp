@@ -265,6 +265,8 @@ std::vector<FocusCase> KeyAndPointerCases() {
        {"null>_level0.btn", "true", "btn.onKeyDown", "btn.onPress", "btn.onRelease", "btn.onKeyUp"}},
       {"WithoutTheRectangleEnterOnlyTypes", std::move(noRectangle), {"key 13"},
        {"null>_level0.btn", "true", "btn.onKeyDown", "btn.onKeyUp"}},
+      {"AfterThePointerMovesKeysSkipTheHolder", buttonHandlers(), {"move 5 5", "key 65", "key 13"},
+       {"null>_level0.btn", "true"}},
       {"TabMovesOnBetweenKeyDownAndUp", buttonHandlers(), {"tab"},
        {"null>_level0.btn", "true", "btn.onKeyDown", "_level0.btn>_level0.b"}},
       {"AClickFocusesAnInputField", {}, {"move 20 20", "down", "up"}, {"null>_level0.b"}},
