@@ -261,6 +261,11 @@ LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_SETCURSOR:
       if (OnSetCursor(lParam)) return TRUE;
       break;
+    case WM_GETDLGCODE:
+      // In a dialog the movie, not the dialog, takes Tab, Enter and the arrows:
+      // its own focus and buttons follow them.
+      if (movie_->HasMovie()) return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS;
+      break;
     case WM_NCDESTROY:
       ::SetWindowLongPtrW(window, 0, 0);
       OnWindowGone();

@@ -125,6 +125,8 @@ void Stage::Tick() {
   }
   StepTimelines();
   RunQueuedActions();
+  DropFocusIfGone();
+  FollowDrag();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
   TellResize();
@@ -281,6 +283,12 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   const auto character = movie_.characters.find(placement.character);
   object.placement = std::move(placement);
   if (character == movie_.characters.end()) return object;
+  // Script objects placed without a name get one, before what they show gets theirs.
+  const bool named = object.placement.name.empty() &&
+                     (std::holds_alternative<std::shared_ptr<const Timeline>>(character->second) ||
+                      std::holds_alternative<std::shared_ptr<const EditTextDefinition>>(character->second) ||
+                      std::holds_alternative<std::shared_ptr<const ButtonDefinition>>(character->second));
+  if (named) object.placement.name = "instance" + std::to_string(++unnamedInstances_);
   if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
     object.shape = (*shape)->morph ? MorphShapeAt(**shape, object.placement.ratio) : *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
@@ -290,10 +298,7 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
     object.sprite = MakeButton(parent, *button);
   }
-  // Script objects placed without a name get one.
-  if (object.sprite && object.placement.name.empty()) {
-    object.placement.name = "instance" + std::to_string(++unnamedInstances_);
-  }
+  if (named && !object.sprite) object.placement.name.clear();
   return object;
 }
 
@@ -680,7 +685,7 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_url") {
     out = std::string();
   } else if (name == "_droptarget") {
-    out = std::string();
+    out = DropTarget(*timeline);
   } else if (name == "_highquality") {
     out = quality_ == 0 ? 0.0 : quality_ == 3 ? 2.0 : 1.0;
   } else if (name == "_quality") {
@@ -763,7 +768,10 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
     }
   } else if (name == "_visible") {
     const double number = numberOf();
-    if (!std::isnan(number)) placement.visible = number != 0;
+    if (!std::isnan(number)) {
+      placement.visible = number != 0;
+      if (!placement.visible) HidingObject(*timeline);  // a hidden holder gives the focus up at once
+    }
   } else if (name == "_name") {
     // From version 7 a NaN names the clip "0".
     const auto* number = std::get_if<double>(&value);
@@ -887,8 +895,10 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
 void Stage::RemoveClip(Object* clip) {
   int depth = 0;
   if (!EntryOf(clip, &depth) || depth < kScriptDepthBase) return;
-  const auto parent = TimelineOf(clip)->parent.lock();
-  RemoveAtDepth(parent, depth);
+  const auto timeline = TimelineOf(clip);
+  HidingObject(*timeline);
+  const auto parent = timeline->parent.lock();
+  if (parent) RemoveAtDepth(parent, depth);
 }
 
 void Stage::RemoveAtDepth(const std::shared_ptr<TimelineInstance>& timeline, int depth) {
@@ -1045,13 +1055,6 @@ std::string AutoSizeName(AutoSize size) {
 }
 
 }  // namespace
-
-Object* Stage::FocusedObject() {
-  const auto focused = focus_.lock();
-  return focused && IsOnStage(*focused) ? focused->object : nullptr;
-}
-
-void Stage::SetFocusedObject(Object* object) { focus_ = TimelineOf(object); }
 
 void Stage::Draw(Object* clip, DrawOp op, std::span<const double> args) {
   const auto timeline = TimelineOf(clip);

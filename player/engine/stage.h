@@ -3,6 +3,7 @@
 // lists, frame stepping and gotos, the queue of frame actions, variables and
 // the commands the movie raised.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -221,7 +222,8 @@ class Stage final : private DisplayHost {
   void KeyChange(bool down, int keyCode, int ascii);
   // Whether the pointer rests on a button or a clip that acts as one: the
   // control shows the hand pointer there.
-  [[nodiscard]] bool PointerOnButton() const { return !pointer_.hover.expired(); }
+  // A button or clip whose useHandCursor is false keeps the arrow.
+  [[nodiscard]] bool PointerOnButton() const;
 
  private:
   void StartTick();
@@ -292,7 +294,11 @@ class Stage final : private DisplayHost {
   void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
   bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
   Object* FocusedObject() override;
-  void SetFocusedObject(Object* object) override;
+  bool SetFocusedObject(Object* object) override;
+  bool FocusedSelection(int& begin, int& end, int& caret) override;
+  void SetFocusedSelection(double anchor, double caret) override;
+  void StartDrag(Object* clip, bool lockCenter, const double* limits) override;
+  void StopDrag() override;
   void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
   std::uint8_t GetBlendMode(Object* clip) override;
   void SetBlendMode(Object* clip, std::uint8_t mode) override;
@@ -341,6 +347,39 @@ class Stage final : private DisplayHost {
   void BroadcastTo(const char* broadcaster, const char* method);
   void FollowPointer();
   void RunInputScripts();
+  bool SendKeyPress(int keyCode, int ascii);
+  bool TracksAsMenu(TimelineInstance& button);
+  void SendClipMouseEvent(std::uint32_t clipEvent, const char* method);
+  std::shared_ptr<TimelineInstance> TextFieldAt(const std::shared_ptr<TimelineInstance>& timeline,
+                                                const Matrix& toStage, double x, double y, int nesting);
+
+  // Focus (stage_focus.cpp).
+  std::shared_ptr<TimelineInstance> FocusedTimeline();
+  bool CanTakeFocus(TimelineInstance& timeline);
+  void MoveFocus(const std::shared_ptr<TimelineInstance>& next);
+  // Gives the focus up (running the handlers) when its holder left the stage or is hidden.
+  void DropFocusIfGone();
+  void HidingObject(const TimelineInstance& hidden);
+  // Calls a script method with the running budget (a tick's when none runs).
+  void CallScriptMethod(Object* self, std::string_view name, std::span<const Value> args);
+  struct TabStop {
+    std::shared_ptr<TimelineInstance> timeline;
+    bool automatic = false;      // in the automatic order
+    std::optional<int> index;    // tabIndex, as a 32-bit integer
+  };
+  bool TabStopsAt(TimelineInstance& timeline);
+  void CollectTabStops(const std::shared_ptr<TimelineInstance>& timeline, std::vector<TabStop>& into, int nesting);
+  std::pair<double, double> TabPosition(const TimelineInstance& timeline);  // (top, left) on the stage
+  std::shared_ptr<TimelineInstance> NextTabStop(bool backward);
+  void TabFocus(bool backward);
+  // Dragging.
+  Point ParentPointer(const TimelineInstance& timeline);
+  void FollowDrag();
+  std::string DropTargetOf(const TimelineInstance& dragged);
+  std::string DropTarget(const TimelineInstance& clip);
+  std::shared_ptr<TimelineInstance> ClipShowingPoint(const std::shared_ptr<TimelineInstance>& timeline,
+                                                     const Matrix& toStage, double x, double y,
+                                                     const TimelineInstance& excluded, int nesting);
 
   // Text fields and buttons.
   std::shared_ptr<TimelineInstance> MakeTextField(const std::shared_ptr<TimelineInstance>& parent,
@@ -368,7 +407,6 @@ class Stage final : private DisplayHost {
   Placement rootPlacement_;
   // The movie-wide properties scripts set through any clip.
   int quality_ = 2;  // LOW, MEDIUM, HIGH, BEST
-  bool focusRect_ = true;
   double soundBufferSeconds_ = 5;
   std::shared_ptr<const Timeline> emptyTimeline_;
   std::size_t actionBudget_;
@@ -391,13 +429,27 @@ class Stage final : private DisplayHost {
   std::set<const void*> initDone_;
   std::vector<SoundEvent> soundEvents_;
   std::vector<std::weak_ptr<TimelineInstance>> boundFields_;
-  int unnamedInstances_ = 0;
-  std::weak_ptr<TimelineInstance> focus_;  // "instanceN" names given so far
+  int unnamedInstances_ = 0;  // "instanceN" names given so far
+  std::weak_ptr<TimelineInstance> focus_;
+  bool focusByKeyboard_ = false;  // the move running now comes from the Tab key
+  // The holder shows that it has the focus (from its move until the pointer
+  // moves): only then does it hear the keys.
+  bool focusShown_ = false;
+  bool focusRect_ = true;         // _focusrect: the focused button shows its rectangle and takes Enter and Space
+  struct Drag {
+    std::weak_ptr<TimelineInstance> clip;
+    double offsetX = 0, offsetY = 0;  // twips from the pointer to the clip's origin
+    std::optional<std::array<double, 4>> limits;  // left, top, right, bottom in twips of the parent's space
+  };
+  std::optional<Drag> drag_;
+  std::weak_ptr<TimelineInstance> dropped_;  // the clip dragged last and where it was dropped
+  std::string droppedOn_;
   struct Pointer {
     double x = 0, y = 0;  // twips, stage space
     bool down = false;
     std::weak_ptr<TimelineInstance> hover;    // the button-like object under the pointer
     std::weak_ptr<TimelineInstance> pressed;  // the one the button went down on
+    std::weak_ptr<TimelineInstance> menu;     // a menu button dragged over during another's press
     bool pressedInside = false;
   } pointer_;
   std::set<int> keysDown_;

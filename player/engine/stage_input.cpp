@@ -4,6 +4,7 @@
 // sounds, the mouse and key events every clip and listener gets, and what
 // Key and _xmouse/_ymouse report.
 
+#include <algorithm>
 #include <array>
 
 #include "hit_test.h"
@@ -57,9 +58,14 @@ void CollectDisplayed(const std::shared_ptr<TimelineInstance>& timeline,
   }
 }
 
-bool IsFunction(const Value& value) {
-  auto* const* object = std::get_if<Object*>(&value);
-  return object && *object && (*object)->kind == ObjectKind::Function;
+// The shown clips and buttons under `timeline`, parents before children.
+void CollectShown(const std::shared_ptr<TimelineInstance>& timeline,
+                  std::vector<std::shared_ptr<TimelineInstance>>& into, int nesting = 0) {
+  into.push_back(timeline);
+  if (nesting > kMaxSpriteNesting + 1) return;
+  for (auto& [depth, object] : timeline->displayList) {
+    if (object.sprite && object.placement.visible) CollectShown(object.sprite, into, nesting + 1);
+  }
 }
 
 // The key code a button's keyPress condition uses: its own codes for the
@@ -98,8 +104,9 @@ bool Stage::ActsAsButton(TimelineInstance& timeline) {
   for (const ClipAction& action : timeline.clipActions) {
     if (action.events & kButtonClipEvents) return true;
   }
+  // A handler counts once it is set, to anything.
   for (const ButtonEventInfo& info : kButtonEvents) {
-    if (IsFunction(vm_->GetMember(timeline.object, info.method))) return true;
+    if (vm_->FindInChain(timeline.object, info.method)) return true;
   }
   return false;
 }
@@ -247,6 +254,9 @@ void Stage::SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, But
 void Stage::SendToEveryClip(std::uint32_t clipEvent, const char* method) {
   std::vector<std::shared_ptr<TimelineInstance>> clips;
   CollectDisplayed(root_, clips);
+  // Newest first, as frames step: a child hears the event before its parent.
+  std::stable_sort(clips.begin(), clips.end(),
+                   [](const auto& left, const auto& right) { return left->serial > right->serial; });
   for (const auto& clip : clips) {
     if (clip->kind == DisplayKind::Clip) QueueClipEvents(clip, clipEvent, method);
   }
@@ -288,7 +298,16 @@ void Stage::FollowPointer() {
       pointer_.pressedInside = inside;
       SendButtonEvent(pressed, inside ? ButtonEvent::DragOver : ButtonEvent::DragOut);
     }
-    pointer_.hover = inside ? pressed : nullptr;
+    // Menu buttons hear the pointer drag over and out of them while a press
+    // that began elsewhere lasts.
+    const std::shared_ptr<TimelineInstance> menuBefore = pointer_.menu.lock();
+    const std::shared_ptr<TimelineInstance> menu = !inside && under && TracksAsMenu(*under) ? under : nullptr;
+    if (menu != menuBefore) {
+      pointer_.menu = menu;
+      if (menuBefore) SendButtonEvent(menuBefore, ButtonEvent::DragOut);
+      if (menu) SendButtonEvent(menu, ButtonEvent::DragOver);
+    }
+    pointer_.hover = inside ? pressed : menu;
     return;
   }
   const std::shared_ptr<TimelineInstance> before = pointer_.hover.lock();
@@ -302,6 +321,10 @@ void Stage::PointerMove(double xTwips, double yTwips) {
   if (xTwips == pointer_.x && yTwips == pointer_.y) return;
   pointer_.x = xTwips;
   pointer_.y = yTwips;
+  focusShown_ = false;
+  StartTick();
+  actionsLeft_ = actionBudget_;
+  FollowDrag();
   FollowPointer();
   SendToEveryClip(kMouseMoveEvent, "onMouseMove");
   RunInputScripts();
@@ -309,59 +332,143 @@ void Stage::PointerMove(double xTwips, double yTwips) {
   SyncBoundFields();
 }
 
+bool Stage::TracksAsMenu(TimelineInstance& button) {
+  if (!button.object) return false;
+  const Value set = vm_->GetMember(button.object, "trackAsMenu");
+  if (!std::holds_alternative<Undefined>(set)) return vm_->ToBool(set);
+  return button.button && button.button->trackAsMenu;
+}
+
+// The topmost shown text field at the point.
+std::shared_ptr<TimelineInstance> Stage::TextFieldAt(const std::shared_ptr<TimelineInstance>& timeline,
+                                                     const Matrix& toStage, double x, double y, int nesting) {
+  if (nesting > kMaxSpriteNesting + 1) return nullptr;
+  for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
+    const DisplayObject& object = it->second;
+    if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
+    const Matrix m = toStage.Then(object.placement.matrix);
+    if (object.sprite->kind == DisplayKind::Text) {
+      if (ShowsPoint(*object.sprite, m, x, y, nesting + 1)) return object.sprite;
+    } else if (object.sprite->kind == DisplayKind::Clip) {
+      if (auto found = TextFieldAt(object.sprite, m, x, y, nesting + 1)) return found;
+    }
+  }
+  return nullptr;
+}
+
+// A press puts the focus in a selectable text field under the pointer, and
+// takes it from whatever had it otherwise. Every clip and the Mouse
+// listeners hear the press or release before the button under the pointer.
 void Stage::PointerButton(bool down) {
   if (down == pointer_.down) return;
   pointer_.down = down;
+  StartTick();
+  actionsLeft_ = actionBudget_;
   if (down) {
+    const std::shared_ptr<TimelineInstance> field = TextFieldAt(root_, rootPlacement_.matrix, pointer_.x, pointer_.y, 0);
+    MoveFocus(field && field->text && field->text->selectable ? field : nullptr);
+    SendToEveryClip(kMouseDownEvent, "onMouseDown");
+    RunInputScripts();
+    BroadcastTo("Mouse", "onMouseDown");
     const std::shared_ptr<TimelineInstance> under = ButtonAt(pointer_.x, pointer_.y);
     pointer_.hover = under;
     pointer_.pressed = under;
     pointer_.pressedInside = under != nullptr;
     if (under) SendButtonEvent(under, ButtonEvent::Press);
-    SendToEveryClip(kMouseDownEvent, "onMouseDown");
+    RunInputScripts();
   } else {
+    SendToEveryClip(kMouseUpEvent, "onMouseUp");
+    RunInputScripts();
+    BroadcastTo("Mouse", "onMouseUp");
     const std::shared_ptr<TimelineInstance> pressed = pointer_.pressed.lock();
     pointer_.pressed.reset();
+    const std::shared_ptr<TimelineInstance> under = ButtonAt(pointer_.x, pointer_.y);
     if (pressed) SendButtonEvent(pressed, pointer_.pressedInside ? ButtonEvent::Release : ButtonEvent::ReleaseOutside);
-    pointer_.hover = pointer_.pressedInside ? pressed : nullptr;
+    // A menu button takes the release of a press that began elsewhere.
+    const bool menuRelease = under && under != pressed && TracksAsMenu(*under);
+    if (menuRelease) SendButtonEvent(under, ButtonEvent::Release);
+    pointer_.menu.reset();
+    pointer_.hover = pointer_.pressedInside ? pressed : menuRelease ? under : nullptr;
     pointer_.pressedInside = false;
-    SendToEveryClip(kMouseUpEvent, "onMouseUp");
     FollowPointer();
+    RunInputScripts();
   }
-  RunInputScripts();
-  BroadcastTo("Mouse", down ? "onMouseDown" : "onMouseUp");
   SyncBoundFields();
 }
 
+// The first shown button whose keyPress condition names the key runs its
+// actions, and the on(keyPress) handlers of shown clips run; true when any did.
+bool Stage::SendKeyPress(int keyCode, int ascii) {
+  const int buttonKey = ButtonKeyOf(keyCode, ascii);
+  if (buttonKey == 0) return false;
+  std::vector<std::shared_ptr<TimelineInstance>> shown;
+  CollectShown(root_, shown);
+  bool handled = false;
+  bool buttonDone = false;
+  for (const auto& timeline : shown) {
+    if (timeline->button && !buttonDone) {
+      const auto parent = timeline->parent.lock();
+      for (const ButtonAction& action : timeline->button->actions) {
+        if (parent && (action.conditions >> 9) == buttonKey && action.code) {
+          QueueActions(parent, action.code);
+          buttonDone = true;
+        }
+      }
+    }
+    if (timeline->kind != DisplayKind::Clip) continue;
+    for (const ClipAction& action : timeline->clipActions) {
+      if ((action.events & kKeyPressEvent) && action.keyCode == buttonKey) {
+        QueueActions(timeline, action.code);
+        handled = true;
+      }
+    }
+  }
+  RunInputScripts();
+  return handled || buttonDone;
+}
+
+// A key goes first to the focused clip or button (onKeyDown, onKeyUp) while
+// it shows its focus (the pointer has not moved since the focus came), then
+// to every clip's keyDown/keyUp handlers and Key's listeners, then to the
+// buttons and clips waiting for it as a keyPress. Tab, unless such a handler
+// took it, moves the focus (Shift+Tab backwards); Enter and Space press and
+// release the focused button while the focus rectangle is on.
 void Stage::KeyChange(bool down, int keyCode, int ascii) {
+  StartTick();
+  actionsLeft_ = actionBudget_;
   if (down) {
     keysDown_.insert(keyCode);
     lastKeyCode_ = keyCode;
     lastAscii_ = ascii;
-    // Buttons with a keyPress condition for this key, wherever they are.
-    const int buttonKey = ButtonKeyOf(keyCode, ascii);
-    std::vector<std::shared_ptr<TimelineInstance>> all;
-    CollectDisplayed(root_, all);
-    for (const auto& timeline : all) {
-      if (buttonKey != 0 && timeline->button) {
-        const auto parent = timeline->parent.lock();
-        for (const ButtonAction& action : timeline->button->actions) {
-          if (parent && (action.conditions >> 9) == buttonKey && action.code) QueueActions(parent, action.code);
-        }
-      }
-      if (timeline->kind != DisplayKind::Clip) continue;
-      for (const ClipAction& action : timeline->clipActions) {
-        if ((action.events & kKeyPressEvent) && action.keyCode == buttonKey && buttonKey != 0)
-          QueueActions(timeline, action.code);
-      }
-    }
   } else {
     keysDown_.erase(keyCode);
+  }
+  const std::shared_ptr<TimelineInstance> focused = focusShown_ ? FocusedTimeline() : nullptr;
+  if (focused && focused->kind != DisplayKind::Text) {
+    CallScriptMethod(focused->object, down ? "onKeyDown" : "onKeyUp", {});
   }
   SendToEveryClip(down ? kKeyDownEvent : kKeyUpEvent, nullptr);
   RunInputScripts();
   BroadcastTo("Key", down ? "onKeyDown" : "onKeyUp");
+  if (down) {
+    constexpr int kTab = 9, kShift = 16, kEnter = 13, kSpace = 32;
+    const bool taken = SendKeyPress(keyCode, ascii);
+    if (keyCode == kTab && !taken) {
+      TabFocus(keysDown_.count(kShift) != 0);
+    } else if ((keyCode == kEnter || keyCode == kSpace) && focusRect_ && focused && focused == FocusedTimeline() &&
+               focused->kind != DisplayKind::Text && ActsAsButton(*focused)) {
+      SendButtonEvent(focused, ButtonEvent::Press);
+      RunInputScripts();
+      SendButtonEvent(focused, ButtonEvent::Release);
+      RunInputScripts();
+    }
+  }
   SyncBoundFields();
+}
+
+bool Stage::PointerOnButton() const {
+  const std::shared_ptr<TimelineInstance> hover = pointer_.hover.lock();
+  return hover && hover->object && vm_->ToBool(vm_->GetMember(hover->object, "useHandCursor"));
 }
 
 void Stage::PointerIn(Object* clip, double& x, double& y) {

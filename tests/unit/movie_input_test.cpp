@@ -100,15 +100,15 @@ std::vector<InputCase> InputCases() {
   return {
       {"RollOverAndOut", {"m 30 30", "m 5 5"}, {"over", "out"}, kRed},
       {"OverShowsTheOverState", {"m 30 30"}, {"over"}, kGreen},
-      {"ClickInside", {"m 30 30", "d", "u"}, {"over", "press", "mouse down", "release"}, kGreen},
-      {"PressedShowsTheDownState", {"m 30 30", "d"}, {"over", "press", "mouse down"}, kBlue},
+      {"ClickInside", {"m 30 30", "d", "u"}, {"over", "mouse down", "press", "release"}, kGreen},
+      {"PressedShowsTheDownState", {"m 30 30", "d"}, {"over", "mouse down", "press"}, kBlue},
       {"DragOutAndBackIn", {"m 30 30", "d", "m 150 90", "m 30 30", "u"},
-       {"over", "press", "mouse down", "dragOut", "dragOver", "release"}, kGreen},
+       {"over", "mouse down", "press", "dragOut", "dragOver", "release"}, kGreen},
       {"ReleaseOutside", {"m 30 30", "d", "m 150 90", "u"},
-       {"over", "press", "mouse down", "dragOut", "releaseOutside"}, kRed},
+       {"over", "mouse down", "press", "dragOut", "releaseOutside"}, kRed},
       {"OutsideTheHitAreaNothingHappens", {"m 5 5", "d", "u"}, {"mouse down"}, kRed},
-      {"AClipWithOnPressActsAsAButton", {"m 120 30", "d"}, {"clip press", "mouse down"}, kRed},
-      {"KeysReachListenersAndButtons", {"k 75 107"}, {"key k", "75"}, kRed},
+      {"AClipWithOnPressActsAsAButton", {"m 120 30", "d"}, {"mouse down", "clip press"}, kRed},
+      {"KeysReachListenersThenButtons", {"k 75 107"}, {"75", "key k"}, kRed},
   };
 }
 

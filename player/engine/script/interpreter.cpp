@@ -1095,15 +1095,18 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kStartDrag: {
-        (void)Pop();
+        // target, lock centre, constrain, then right and bottom before left and top.
+        Object* clip = ResolveTarget(PopString(), f_.target);
+        const bool lockCenter = vm_.ToBool(Pop());
+        double limits[4] = {};
         const bool constrain = vm_.ToBool(Pop());
         if (constrain) {
-          for (int i = 0; i < 4; ++i) (void)Pop();
+          for (const int side : {3, 2, 1, 0}) limits[side] = vm_.ToNum(Pop());
         }
-        (void)Pop();
+        if (clip) vm_.Host().StartDrag(clip, lockCenter, constrain ? limits : nullptr);
         break;
       }
-      case kEndDrag:
+      case kEndDrag: vm_.Host().StopDrag(); break;
       case kToggleQuality: break;
       case kStopSounds: vm_.Host().StopAllSounds(); break;
       case kThrow: vm_.Throw(Pop());
@@ -1653,14 +1656,15 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   return frame.result;
 }
 
-void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft) {
+void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft,
+                             std::span<const Value> args) {
   const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
   try {
     const Value method = GetMember(self, name);
     if (auto* const* function = std::get_if<Object*>(&method); function && (*function)->kind == ObjectKind::Function) {
-      (void)Call(method, Value{self}, {});
+      (void)Call(method, Value{self}, args);
     }
   } catch (const ScriptThrow& thrown) {
     ReportUncaught(thrown.value);

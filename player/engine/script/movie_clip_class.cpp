@@ -169,6 +169,19 @@ void InstallMovieClipClass(Vm& vm) {
     if (IsClip(self)) v.Host().RemoveClip(self);
     return Undefined{};
   });
+  // startDrag([lockCenter, left, top, right, bottom]): the limits count only when all four are given.
+  vm.DefineMethod(proto, "startDrag", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsClip(self)) return Undefined{};
+    double limits[4] = {};
+    const bool constrain = args.size() >= 5;
+    for (std::size_t i = 0; constrain && i < 4; ++i) limits[i] = v.ToNum(args[i + 1]);
+    v.Host().StartDrag(self, v.ToBool(Arg(args, 0)), constrain ? limits : nullptr);
+    return Undefined{};
+  });
+  vm.DefineMethod(proto, "stopDrag", [](Vm& v, Object*, std::span<const Value>) -> Value {
+    v.Host().StopDrag();
+    return Undefined{};
+  });
   vm.DefineMethod(proto, "getBytesLoaded", [](Vm&, Object*, std::span<const Value>) -> Value { return 1.0; });
   vm.DefineMethod(proto, "getBytesTotal", [](Vm&, Object*, std::span<const Value>) -> Value { return 1.0; });
 }

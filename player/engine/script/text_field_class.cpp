@@ -403,66 +403,6 @@ void InstallClipGeometry(Vm& vm) {
   });
 }
 
-Value PathOrNull(Vm& vm, Object* object) { return object ? Value{vm.Host().TargetPath(object)} : Value{Null{}}; }
-Value ObjectOrNull(Object* object) { return object ? Value{object} : Value{Null{}}; }
-
-void CallHandler(Vm& vm, Object* target, std::string_view name, Value argument) {
-  if (!target) return;
-  const Value handler = vm.GetMember(target, name);
-  if (auto* const* function = std::get_if<Object*>(&handler); function && (*function)->kind == ObjectKind::Function) {
-    (void)vm.Call(handler, Value{target}, std::span<const Value>(&argument, 1));
-  }
-}
-
-// Moves the focus: the old holder hears onKillFocus, the new one onSetFocus,
-// then Selection's listeners onSetFocus(old, new).
-void MoveFocus(Vm& vm, Object* selection, Object* next) {
-  Object* old = vm.Host().FocusedObject();
-  if (old == next) return;
-  vm.Host().SetFocusedObject(next);
-  CallHandler(vm, old, "onKillFocus", ObjectOrNull(next));
-  CallHandler(vm, next, "onSetFocus", ObjectOrNull(old));
-  const Value broadcast = vm.GetMember(selection, "broadcastMessage");
-  if (std::holds_alternative<Object*>(broadcast)) {
-    const Value args[] = {Value{std::string("onSetFocus")}, ObjectOrNull(old), ObjectOrNull(next)};
-    (void)vm.Call(broadcast, Value{selection}, args);
-  }
-}
-
-void InstallSelection(Vm& vm) {
-  Object* selection = vm.NewPlain();
-  vm.Define(vm.Global(), "Selection", Value{selection});
-  const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
-  if (auto* const* object = std::get_if<Object*>(&broadcaster)) {
-    const Value initialize = vm.GetMember(*object, "initialize");
-    const Value target{selection};
-    if (std::holds_alternative<Object*>(initialize)) (void)vm.Call(initialize, broadcaster, std::span(&target, 1));
-  }
-  vm.DefineMethod(selection, "getFocus", [](Vm& v, Object*, std::span<const Value>) -> Value {
-    return PathOrNull(v, v.Host().FocusedObject());
-  });
-  vm.DefineMethod(selection, "setFocus", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    const Value target = Arg(args, 0);
-    if (std::holds_alternative<Null>(target) || std::holds_alternative<Undefined>(target)) {
-      if (args.empty()) return false;
-      MoveFocus(v, self, nullptr);
-      return true;
-    }
-    auto* const* object = std::get_if<Object*>(&target);
-    if (!object || !IsDisplayObject(*object)) return false;
-    MoveFocus(v, self, *object);
-    return true;
-  });
-  for (const char* name : {"getBeginIndex", "getEndIndex", "getCaretIndex"}) {
-    vm.DefineMethod(selection, name, [](Vm& v, Object*, std::span<const Value>) -> Value {
-      // A focused field has its caret at the start; nothing selected.
-      Object* focused = v.Host().FocusedObject();
-      return focused && v.Host().TextFieldOf(focused) ? 0.0 : -1.0;
-    });
-  }
-  vm.DefineMethod(selection, "setSelection", [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
-}
-
 }  // namespace
 
 void InstallTextFieldClass(Vm& vm) {

@@ -214,7 +214,20 @@ class DisplayHost {
   virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
   // The display object that has the keyboard focus (null when none or gone).
   virtual Object* FocusedObject() = 0;
-  virtual void SetFocusedObject(Object* object) = 0;
+  // Moves the focus (null: to nothing), running the old holder's
+  // onKillFocus, the new one's onSetFocus and Selection's listeners; false
+  // when `object` cannot take the focus (then nothing changes).
+  virtual bool SetFocusedObject(Object* object) = 0;
+  // The selection of the focused text field in UTF-16 units: false when no
+  // field has the focus or the field has no selection.
+  virtual bool FocusedSelection(int& /*begin*/, int& /*end*/, int& /*caret*/) { return false; }
+  // Selects from `anchor` to `caret` in the focused text field (clamped to its text).
+  virtual void SetFocusedSelection(double /*anchor*/, double /*caret*/) {}
+  // startDrag: the clip follows the pointer, its registration point on the
+  // pointer (`lockCenter`) or kept at the offset it had, inside `limits`
+  // (left, top, right, bottom in its parent's pixels) when given.
+  virtual void StartDrag(Object* /*clip*/, bool /*lockCenter*/, const double* /*limits*/) {}
+  virtual void StopDrag() {}
   virtual void Draw(Object* clip, DrawOp op, std::span<const double> args) = 0;
   // MovieClip.blendMode as the display list keeps it (see BlendMode in
   // swf_movie.h); 0 for what is no clip on the stage.
@@ -297,7 +310,8 @@ class Vm {
   // (shared by every block of a tick).
   ActionResult RunBlock(std::span<const std::uint8_t> code, Object* clip, std::size_t& budget);
   // Calls a method of `self` by name when it is a function (onEnterFrame, ...).
-  void CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budget);
+  void CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budget,
+                           std::span<const Value> args = {});
 
   // Objects.
   Object* NewObject(ObjectKind kind = ObjectKind::Plain, Object* proto = nullptr);
@@ -487,6 +501,7 @@ void InstallTextFieldClass(Vm& vm);
 void InstallClipDrawingStyles(Vm& vm, Object* clipProto);
 void InstallButtonClass(Vm& vm);
 void InstallTextSnapshotClass(Vm& vm);
+void InstallSelection(Vm& vm);
 void InstallXmlClasses(Vm& vm);
 // ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
 // last, since its table refers to the others.

@@ -291,9 +291,50 @@ std::string TextField::HtmlText(int version) const {
   return out;
 }
 
+namespace {
+
+// The byte offset in UTF-8 `text` of UTF-16 unit `units` (the end when past it).
+std::size_t ByteOffsetOfUnit(std::string_view text, int units) {
+  std::size_t at = 0;
+  for (int counted = 0; at < text.size() && counted < units;) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    counted += length == 4 ? 2 : 1;
+    at = std::min(text.size(), at + length);
+  }
+  return at;
+}
+
+int Utf16UnitsOf(std::string_view text) {
+  int units = 0;
+  for (const char ch : text) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+}  // namespace
+
+int TextField::Utf16Length() const { return Utf16UnitsOf(text); }
+
+void TextField::Select(int anchor, int caret) {
+  const int length = Utf16Length();
+  selectionAnchor = std::clamp(anchor, 0, length);
+  selectionCaret = std::clamp(caret, 0, length);
+}
+
 void TextField::ReplaceSelection(std::string_view value) {
-  // No selection in a headless field: the text goes at the end.
-  text += value;
+  if (selectionAnchor < 0 || selectionCaret < 0) {
+    text += value;
+  } else {
+    const int begin = std::min(selectionAnchor, selectionCaret);
+    const int end = std::max(selectionAnchor, selectionCaret);
+    const std::size_t from = ByteOffsetOfUnit(text, begin);
+    const std::size_t to = ByteOffsetOfUnit(text, end);
+    text.replace(from, to - from, value);
+    selectionAnchor = selectionCaret = begin + Utf16UnitsOf(value);
+  }
   FitToText();
 }
 

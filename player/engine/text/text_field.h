@@ -64,6 +64,8 @@ struct TextField {
   std::string antiAliasType = "normal", gridFitType = "pixel";
   double sharpness = 0, thickness = 0;
   int scroll = 1, hscroll = 0;
+  // The selection in UTF-16 units: from the anchor to the caret; -1 for none.
+  int selectionAnchor = -1, selectionCaret = -1;
 
   // From the movie's definition; `fonts` gives the embedded font the field names.
   void Define(const EditTextDefinition& definition, const Movie& movie);
@@ -73,7 +75,12 @@ struct TextField {
   void SetText(std::string_view text);
   void SetHtmlText(std::string_view html, int version);
   [[nodiscard]] std::string HtmlText(int version) const;
+  // Puts `text` in place of the selection (at the end of the text when there
+  // is none); the caret then follows it.
   void ReplaceSelection(std::string_view text);
+  // Selects from `anchor` to `caret`, each kept inside the text.
+  void Select(int anchor, int caret);
+  [[nodiscard]] int Utf16Length() const;
 
   // Metrics in pixels.
   [[nodiscard]] double TextWidth() const;
