@@ -114,21 +114,21 @@ struct FieldSpec {
   std::string text;
 };
 
-Bytes EditTextBody(std::uint16_t font, const FieldSpec& spec) {
-  Bytes body = EncodeRect(0, static_cast<std::int32_t>(spec.width * 20), 0, static_cast<std::int32_t>(spec.height * 20));
-  body.push_back(static_cast<std::uint8_t>(0x80 | 0x08 | 0x04 | 0x01 | (spec.wordWrap ? 0x40 : 0) |
-                                           (spec.multiline ? 0x20 : 0)));
-  body.push_back(static_cast<std::uint8_t>(0x20 | (spec.border ? 0x08 : 0) | (spec.embedded ? 0x01 : 0)));
+Bytes EditTextBody(std::uint16_t font, const FieldSpec& layout) {
+  Bytes body = EncodeRect(0, static_cast<std::int32_t>(layout.width * 20), 0, static_cast<std::int32_t>(layout.height * 20));
+  body.push_back(static_cast<std::uint8_t>(0x80 | 0x08 | 0x04 | 0x01 | (layout.wordWrap ? 0x40 : 0) |
+                                           (layout.multiline ? 0x20 : 0)));
+  body.push_back(static_cast<std::uint8_t>(0x20 | (layout.border ? 0x08 : 0) | (layout.embedded ? 0x01 : 0)));
   U16(body, font);
   U16(body, 400);
   body.insert(body.end(), {0, 0, 255, 255});
-  body.push_back(spec.align);
-  U16(body, static_cast<unsigned>(spec.leftMargin * 20));
+  body.push_back(layout.align);
+  U16(body, static_cast<unsigned>(layout.leftMargin * 20));
   U16(body, 0);
-  U16(body, static_cast<unsigned>(spec.indent * 20));
+  U16(body, static_cast<unsigned>(layout.indent * 20));
   U16(body, 0);
   body.push_back(0);  // no variable
-  body.insert(body.end(), spec.text.begin(), spec.text.end());
+  body.insert(body.end(), layout.text.begin(), layout.text.end());
   body.push_back(0);
   return body;
 }
@@ -235,12 +235,12 @@ TEST_P(TextFieldAlign, AlignmentMarginsAndIndentMoveTheInk) {
   const AlignCase& c = GetParam();
   MovieBuilder movie(100, 30);
   const std::uint16_t font = movie.DefineRaw(kDefineFont2, Font2Body());
-  FieldSpec spec;
-  spec.align = c.align;
-  spec.leftMargin = c.leftMargin;
-  spec.indent = c.indent;
-  spec.text = "AB";
-  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, spec)), 1).ShowFrame();
+  FieldSpec layout;
+  layout.align = c.align;
+  layout.leftMargin = c.leftMargin;
+  layout.indent = c.indent;
+  layout.text = "AB";
+  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, layout)), 1).ShowFrame();
   const Canvas canvas = Draw(movie.Build(), 100, 30);
   // The baseline lies at 2 + 800/1024*20 = 17.6; the glyphs reach 13.7 above it.
   const std::vector<int> ink = InkedColumns(canvas, 12);
@@ -256,12 +256,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextFieldAlign, ::testing::ValuesIn(AlignCases()
 TEST(TextField, WrappedLinesStackByTheLineHeight) {
   MovieBuilder movie(40, 80);
   const std::uint16_t font = movie.DefineRaw(kDefineFont2, Font2Body());
-  FieldSpec spec;
-  spec.width = 40;
-  spec.height = 80;
-  spec.multiline = spec.wordWrap = true;
-  spec.text = "AA BB";  // "AA" is 23.4 wide: "AA BB" does not fit in 36 pixels
-  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, spec)), 1).ShowFrame();
+  FieldSpec layout;
+  layout.width = 40;
+  layout.height = 80;
+  layout.multiline = layout.wordWrap = true;
+  layout.text = "AA BB";  // "AA" is 23.4 wide: "AA BB" does not fit in 36 pixels
+  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, layout)), 1).ShowFrame();
   const Canvas canvas = Draw(movie.Build(), 40, 80);
   // Line height (800 + 224) / 1024 * 20 = 20: baselines at 17.6 and 37.6.
   EXPECT_FALSE(InkedColumns(canvas, 12).empty());
@@ -303,11 +303,11 @@ class BoxFonts final : public DeviceFonts {
 TEST(TextField, DeviceFontsComeFromTheHostAndWithoutOneOnlyTheBorderShows) {
   MovieBuilder movie(100, 30);
   const std::uint16_t font = movie.DefineRaw(kDefineFont2, Font2Body());
-  FieldSpec spec;
-  spec.embedded = false;
-  spec.border = true;
-  spec.text = "A A";
-  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, spec)), 1).ShowFrame();
+  FieldSpec layout;
+  layout.embedded = false;
+  layout.border = true;
+  layout.text = "A A";
+  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, layout)), 1).ShowFrame();
   const Bytes file = movie.Build();
 
   BoxFonts fonts;
