@@ -289,11 +289,10 @@ void Stage::StartDrag(Object* clip, bool lockCenter, const double* limits) {
   Drag drag;
   drag.clip = timeline;
   if (limits) {
-    drag.limits = {std::min(limits[0], limits[2]) * 20, std::min(limits[1], limits[3]) * 20,
-                   std::max(limits[0], limits[2]) * 20, std::max(limits[1], limits[3]) * 20};
-    for (const double side : *drag.limits) {
-      if (!std::isfinite(side)) drag.limits.reset();
-    }
+    const std::array<double, 4> box{std::min(limits[0], limits[2]) * 20, std::min(limits[1], limits[3]) * 20,
+                                    std::max(limits[0], limits[2]) * 20, std::max(limits[1], limits[3]) * 20};
+    // Limits that are not all numbers limit nothing.
+    if (std::all_of(box.begin(), box.end(), [](double side) { return std::isfinite(side); })) drag.limits = box;
   }
   if (!lockCenter) {
     // Keep the clip where it is against the pointer.

@@ -177,7 +177,8 @@ void InstallNativeTable(Vm& vm) {
     std::int32_t index = args.size() > 3 ? ToInt32(v.ToNum(args[3])) : 0;
     for (const ListedName& listed : ParseList(v.ToStr(args[2]))) {
       Object* function = Lookup(*table, category, index++);
-      const Value value = function ? Value{function} : Value{Undefined{}};
+      Value value = Undefined{};
+      if (function) value = function;
       if (Property* existing = v.FindOwnAny(*object, listed.name); existing && !existing->getter) {
         existing->value = value;
       } else {
