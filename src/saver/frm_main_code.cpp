@@ -34,7 +34,7 @@ constexpr ui::ControlLayout kLayout[] = {
     {"imgKresli2", nullptr, 0, 0, 41, 33, "", ui::kStretch},
     {"imgKresli3", nullptr, 0, 0, 41, 33, "", ui::kStretch},
     {"imgKresli4", nullptr, 0, 0, 41, 33, "", ui::kStretch},
-    {"fraPassword", nullptr, 0, 0, 177, 113, "", ui::kHidden},
+    {"fraPassword", nullptr, 0, 0, 177, 113, "", ui::kHidden | ui::kCreateOnShow},
     {"lblPassword", "fraPassword", 8, 8, 0, 0, "Password:"},
     {"txtPassword", "fraPassword", 8, 24, 161, 21},
     {"imgKlavesy", "fraPassword", 0, 48, 145, 57},
@@ -122,8 +122,6 @@ void TfrmMain::FormCreate() {
   // The store keeps at most 128 characters: a longer password pasted whole is
   // cut here as it was cut when stored (before the dialog refused it).
   txtPassword.SetMaxLength(static_cast<int>(kLegacyPasswordMaxLength));
-  imgKlavesy.SetPicture(
-      ui::Bitmap::FromJpegResource(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_SAVER_KEY_HINT)));
 
   swfFlash.Create(Handle(), RECT{swfFlashArea.Left(), swfFlashArea.Top(), swfFlashArea.Left() + swfFlashArea.Width(),
                                  swfFlashArea.Top() + swfFlashArea.Height()});
@@ -176,7 +174,9 @@ void TfrmMain::SetUpSaver() {
   SubclassAndHook();
 }
 
-void TfrmMain::ApplyLabelTexts() {
+void TfrmMain::PreparePromptContents() {
+  imgKlavesy.SetPicture(
+      ui::Bitmap::FromJpegResource(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_SAVER_KEY_HINT)));
   const std::array<std::pair<ui::Label*, const std::string*>, 3> labels{
       {{&lblPassword, &PasswordLabel}, {&lblEnter, &EnterLabel}, {&lblEscape, &EscapeLabel}}};
   for (const auto& [label, text] : labels) {
@@ -388,10 +388,11 @@ void TfrmMain::OpenPasswordPrompt() {
   fraPassword.SetTop(placement_.player.top + position.y);
   fraPassword.SetLeft(placement_.player.left + position.x);
   // Measuring and drawing text is slow the first time in a process (the
-  // system loads its fonts): done here, not while the saver starts.
-  if (!labelsApplied_) {
-    ApplyLabelTexts();
-    labelsApplied_ = true;
+  // system loads its fonts), and so is decoding the key picture: done here,
+  // not while the saver starts. The box's window is made by the first Show.
+  if (!promptPrepared_) {
+    PreparePromptContents();
+    promptPrepared_ = true;
   }
   txtPassword.SetText("");
   fraPassword.Show();

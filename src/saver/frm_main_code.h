@@ -77,7 +77,7 @@ class TfrmMain : public ui::Form {
   enum class Subclassed { Player, Form };
 
   void SetUpSaver();
-  void ApplyLabelTexts();
+  void PreparePromptContents();
   void MergeSettingsStore();
   void ChangeResolution();
   void PlaceWindow();
@@ -116,7 +116,7 @@ class TfrmMain : public ui::Form {
   HANDLE mutex_ = nullptr;
   std::string password_;
   int labelCharset_ = DEFAULT_CHARSET;
-  bool labelsApplied_ = false;
+  bool promptPrepared_ = false;
   std::optional<saver::DisplayMode> savedMode_;
   int hiddenCursorCount_ = 0;  // ShowCursor(FALSE) calls not yet undone
   int playerCursor_ = 0;       // 0: the default cursor; 1: the saver's own, which resolves to the arrow

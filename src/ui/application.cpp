@@ -31,6 +31,22 @@ std::string ProgramFileTitle() {
 
 }  // namespace
 
+void LoadCommonControls() {
+  static bool loaded = false;
+  if (loaded) return;
+  loaded = true;
+  // Loaded by name, not imported: a process that makes none of the system's
+  // controls (the saver) does not pay for the library's start.
+  using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE library = ::LoadLibraryA("comctl32.dll");
+  if (library == nullptr) return;
+  auto initialise =
+      reinterpret_cast<InitFunction>(reinterpret_cast<void*>(::GetProcAddress(library, "InitCommonControlsEx")));
+  if (initialise == nullptr) return;
+  INITCOMMONCONTROLSEX commonControls{sizeof(commonControls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  initialise(&commonControls);
+}
+
 void RegisterWindowClass(const char* name, WNDPROC procedure, HICON icon) {
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
@@ -55,12 +71,10 @@ Application::Application() : title_(ProgramFileTitle()) {
   MarkStartupStep("application: ole");
   current_ = this;
   try {
-    INITCOMMONCONTROLSEX commonControls{sizeof(commonControls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&commonControls);
-    MarkStartupStep("application: common controls");
     HINSTANCE module = ::GetModuleHandleA(nullptr);
     icon_ = ::LoadIconA(module, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
     if (icon_ == nullptr) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
+    MarkStartupStep("application: icon");
     RegisterWindowClass(kWindowClass, WindowProcedure, icon_);
     RegisterWindowClass(Panel::kWindowClass, Panel::WindowProcedure, nullptr);
     // A visible window of no size carries the taskbar button; the forms it owns get none.
@@ -69,6 +83,7 @@ Application::Application() : title_(ProgramFileTitle()) {
                                     ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
                                     nullptr, nullptr, module, nullptr));
     if (!window_) throw WindowsError("Creating the application window", ::GetLastError());
+    MarkStartupStep("application: window");
     ::SendMessageA(window_.Get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     ::SendMessageA(window_.Get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   } catch (...) {

@@ -25,6 +25,9 @@
 namespace tpl::ui {
 
 // Registers a window class of the program's module; registering it again is no error.
+// Loads the common controls library (version 6 where the manifest asks for it)
+// and registers its classes; once a process, before the first system control.
+void LoadCommonControls();
 void RegisterWindowClass(const char* name, WNDPROC procedure, HICON icon);
 
 class Application {

@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "common/system_error.h"
@@ -180,6 +181,7 @@ void Control::SetBounds(int left, int top, int width, int height) {
 
 void Control::SetVisible(bool visible) {
   if (visible_ == visible) return;
+  if (visible) BeforeShown();
   visible_ = visible;
   if (window_) {
     ::ShowWindow(window_.Get(), visible ? SW_SHOWNA : SW_HIDE);
@@ -310,6 +312,9 @@ void Control::SetFocus() {
 bool Control::Focused() const noexcept { return window_ && ::GetFocus() == window_.Get(); }
 
 void Control::CreateChildWindow(Container& parent, const char* windowClass, DWORD style, DWORD extendedStyle) {
+  // The system's controls come from the common controls library the manifest
+  // selects; loaded when the first one is made, so a form without them never loads it.
+  if (std::strcmp(windowClass, Panel::kWindowClass) != 0) LoadCommonControls();
   style |= WS_CHILD | WS_CLIPSIBLINGS;
   if (visible_) style |= WS_VISIBLE;
   if (!enabled_) style |= WS_DISABLED;
@@ -559,7 +564,21 @@ Panel::~Panel() {
   }
 }
 
-void Panel::ApplyLayoutFlags(unsigned flags) { bevel_ = (flags & kLoweredBevel) != 0 ? Bevel::Lowered : Bevel::None; }
+void Panel::ApplyLayoutFlags(unsigned flags) {
+  bevel_ = (flags & kLoweredBevel) != 0 ? Bevel::Lowered : Bevel::None;
+  createOnShow_ = (flags & kCreateOnShow) != 0;
+}
+
+void Container::CreateChildWindowOf(Control& child) { child.CreateWindowIn(*this); }
+
+void Panel::BeforeShown() { CreatePendingControls(); }
+
+void Panel::CreatePendingControls() {
+  if (!window_) return;
+  std::vector<Control*> pending;
+  pending.swap(pending_);
+  for (Control* control : pending) CreateChildWindowOf(*control);
+}
 
 void Panel::CreateWindowIn(Container& parent) {
   CreateChildWindow(parent, kWindowClass, WS_CLIPCHILDREN,

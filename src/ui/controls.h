@@ -32,6 +32,7 @@ enum LayoutFlag : unsigned {
   kWordWrap = 1u << 5,       // labels
   kCentred = 1u << 6,        // labels: text centred horizontally
   kLoweredBevel = 1u << 7,   // panels: a sunken edge (no flag: no bevel)
+  kCreateOnShow = 1u << 8,   // panels: their controls' windows are made when the panel is first shown
 };
 
 // A window that holds controls: a form or a panel.
@@ -59,6 +60,8 @@ class Container {
   void FontChangedForChildren();
   // The children's windows go with this one's: forget their handles.
   void DetachChildWindows() noexcept;
+  // Makes the window of a child whose creation was put off.
+  void CreateChildWindowOf(Control& child);
 
   std::vector<Control*> children_;
 
@@ -136,6 +139,7 @@ class Control {
   virtual void FontChanged();
   virtual void CaptionChanged();
   virtual void LayoutChanged() {}  // after SetBounds or SetVisible
+  virtual void BeforeShown() {}    // SetVisible(true) is about to show it
   // The height its window gets (a drop-down list needs room for its list).
   [[nodiscard]] virtual int WindowHeight() const noexcept { return height_; }
   // Edit boxes and lists have the window colour of their own unless set.
@@ -309,6 +313,8 @@ class Panel : public Control, public Container {
   [[nodiscard]] Colour BackgroundColour() const noexcept override { return Control::BackgroundColour(); }
   [[nodiscard]] Form& OwnerForm() const noexcept override { return Control::OwnerForm(); }
   void SetBevel(Bevel bevel);
+  // Made with kCreateOnShow and not shown yet: its controls have no windows.
+  [[nodiscard]] bool ControlsPending() const noexcept { return !pending_.empty(); }
 
   static constexpr char kWindowClass[] = "TPanel";
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -317,9 +323,15 @@ class Panel : public Control, public Container {
   void CreateWindowIn(Container& parent) override;
   void ApplyLayoutFlags(unsigned flags) override;
   void FontChanged() override;
+  void BeforeShown() override;
 
  private:
+  friend class Form;
+  void CreatePendingControls();
+
   Bevel bevel_ = Bevel::None;
+  bool createOnShow_ = false;
+  std::vector<Control*> pending_;  // controls whose windows wait for the first show
 };
 
 // A picture painted by its parent: a bitmap, or an off-screen drawing surface

@@ -111,7 +111,12 @@ void Form::CreateControls() {
     if ((row.flags & kHidden) != 0) control->visible_ = false;
     if ((row.flags & kDisabled) != 0) control->enabled_ = false;
     control->ApplyLayoutFlags(row.flags);
-    control->CreateWindowIn(*parent);
+    auto* panel = dynamic_cast<Panel*>(parent);
+    if (panel != nullptr && panel->createOnShow_ && !panel->Visible()) {
+      panel->pending_.push_back(control);
+    } else {
+      control->CreateWindowIn(*parent);
+    }
   }
   for (const Control* control : controls_) {
     if (control->parent_ == nullptr) {

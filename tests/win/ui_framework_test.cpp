@@ -562,6 +562,41 @@ TEST(UiControls, PasswordCharacterAndTextLimit) {
   EXPECT_EQ(::SendMessageA(form.txtName.Handle(), EM_GETPASSWORDCHAR, 0, 0), '*');
 }
 
+TEST(UiControls, APanelMadeOnShowMakesItsControlsWithTheirEarlierSettingsWhenFirstShown) {
+  static constexpr ui::ControlLayout kPromptLayout[] = {
+      {"fraPrompt", nullptr, 10, 10, 200, 100, "", ui::kHidden | ui::kCreateOnShow},
+      {"lblAsk", "fraPrompt", 8, 8, 60, 16, "Ask"},
+      {"txtAnswer", "fraPrompt", 8, 30, 150, 21},
+  };
+  struct TfrmUiPrompt : ui::Form {
+    TfrmUiPrompt() : Form(kTestDesign, kPromptLayout) {}
+    ui::Panel fraPrompt{*this, "fraPrompt"};
+    ui::Label lblAsk{*this, "lblAsk"};
+    ui::Edit txtAnswer{*this, "txtAnswer"};
+  };
+  ui::Application application;
+  auto& form = application.CreateForm<TfrmUiPrompt>();
+  ASSERT_NE(form.fraPrompt.Handle(), nullptr);
+  EXPECT_EQ(form.txtAnswer.Handle(), nullptr);
+  EXPECT_TRUE(form.fraPrompt.ControlsPending());
+  form.txtAnswer.SetPasswordChar('*');
+  form.txtAnswer.SetMaxLength(2);
+  form.txtAnswer.SetText("xy");
+  EXPECT_EQ(form.txtAnswer.Text(), "xy");
+
+  form.fraPrompt.Show();
+  ASSERT_NE(form.txtAnswer.Handle(), nullptr);
+  EXPECT_FALSE(form.fraPrompt.ControlsPending());
+  EXPECT_EQ(::GetParent(form.txtAnswer.Handle()), form.fraPrompt.Handle());
+  EXPECT_EQ(::SendMessageA(form.txtAnswer.Handle(), EM_GETPASSWORDCHAR, 0, 0), '*');
+  EXPECT_EQ(::SendMessageA(form.txtAnswer.Handle(), EM_GETLIMITTEXT, 0, 0), 2);
+  EXPECT_EQ(WindowText(form.txtAnswer.Handle()), "xy");
+  const HWND made = form.txtAnswer.Handle();
+  form.fraPrompt.Hide();
+  form.fraPrompt.Show();
+  EXPECT_EQ(form.txtAnswer.Handle(), made) << "made once";
+}
+
 TEST(UiTimer, RunsOnTheFormUntilDisabled) {
   ui::Application application;
   auto& form = application.CreateForm<TfrmUiTest>();
