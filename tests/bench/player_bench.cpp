@@ -243,6 +243,20 @@ std::vector<std::uint8_t> DemoMovie() {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+// What a saver's start pays for its movie: a new player reads the demo and
+// builds its first frame.
+void BM_LoadDemoMovie(benchmark::State& state) {
+  const std::vector<std::uint8_t> bytes = DemoMovie();
+  for (auto _ : state) {
+    swf::MoviePlayer player;
+    if (!player.Load(bytes)) {
+      state.SkipWithError("the demo movie did not load");
+      return;
+    }
+    benchmark::DoNotOptimize(player.FrameCount());
+  }
+}
+
 // One frame of the demo played full screen: the movie steps, then the frame
 // is drawn, whole or only where it changed.
 template <typename Draw>
@@ -344,6 +358,7 @@ void BM_ScriptLoopMillionIterations(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_LoadDemoMovie)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DemoWholeFrame1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DemoChangedAreas1920x1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptLoopMillionIterations)->Unit(benchmark::kMillisecond);
