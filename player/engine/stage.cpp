@@ -1251,13 +1251,19 @@ void Stage::ToGlobal(Object* clip, double& x, double& y, bool inverse) {
   y = std::round(p.y) / 20;
 }
 
-bool Stage::HitTestPoint(Object* clip, double x, double y, bool) {
+// The point is taken in the root's space: a script that moves, turns or
+// scales the root still tests the points it names there.
+bool Stage::HitTestPoint(Object* clip, double x, double y, bool shape) {
+  if (std::isnan(x) || std::isnan(y)) return false;
+  if (shape) {
+    const auto timeline = TimelineOf(clip);
+    if (!timeline) return false;
+    const Point onStage = Apply(rootPlacement_.matrix, x * 20, y * 20);
+    return ShowsPoint(*timeline, GlobalMatrix(*timeline), onStage.x, onStage.y, 0);
+  }
   double bounds[4];
   if (!Bounds(clip, root_->object, bounds[0], bounds[1], bounds[2], bounds[3])) return false;
-  // The stage point in the root's space.
-  double rx = x, ry = y;
-  ToGlobal(root_->object, rx, ry, true);
-  return rx >= bounds[0] && rx <= bounds[2] && ry >= bounds[1] && ry <= bounds[3];
+  return x >= bounds[0] && x <= bounds[2] && y >= bounds[1] && y <= bounds[3];
 }
 
 void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width,

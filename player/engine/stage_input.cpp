@@ -90,6 +90,9 @@ int ButtonKeyOf(int keyCode, int ascii) {
   }
 }
 
+// A clip scaled to nothing in either direction covers no point.
+bool Flattened(const Matrix& m) { return m.a * m.d - m.b * m.c == 0; }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -141,6 +144,7 @@ bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage,
   if (!object.placement.visible || object.placement.clipDepth) return false;
   const Matrix m = toStage.Then(object.placement.matrix);
   if (object.shape) {
+    if (Flattened(m)) return false;
     const Point local = Apply(Inverse(m), x, y);
     return ShapeContains(*object.shape, local.x, local.y);
   }
@@ -148,7 +152,7 @@ bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage,
 }
 
 bool Stage::ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting) {
-  if (nesting > kMaxSpriteNesting + 1) return false;
+  if (nesting > kMaxSpriteNesting + 1 || Flattened(toStage)) return false;
   const Point local = Apply(Inverse(toStage), x, y);
   if (timeline.text) {
     const TextField& field = *timeline.text;

@@ -187,5 +187,59 @@ TEST_P(ScriptDrawing, DrawsTheStyleItWasGiven) {
 
 INSTANTIATE_TEST_SUITE_P(Styles, ScriptDrawing, ::testing::ValuesIn(Cases()), CaseName{});
 
+
+// hitTest with the shape flag asks what the clip covers, not its bounds: the
+// hole of a drawn ring is missed, the point is taken in the root's space, and
+// a clip scaled to nothing covers nothing.
+struct HitCase {
+  std::string name;
+  std::vector<std::pair<std::string, double>> rootProperties;
+  double x, y;
+  bool shapeFlag;
+  std::string expected;
+};
+
+std::vector<HitCase> HitCases() {
+  return {
+      {"ring_itself", {}, 10, 10, true, "true"},
+      {"ring_hole_is_missed", {}, 50, 50, true, "false"},
+      {"ring_hole_is_inside_the_bounds", {}, 50, 50, false, "true"},
+      {"outside_the_ring", {}, 150, 150, true, "false"},
+      {"moved_root_keeps_root_space_points", {{"_x", 500}}, 10, 10, true, "true"},
+      {"moved_root_keeps_root_space_bounds", {{"_x", 500}}, 510, 10, false, "false"},
+      {"root_scaled_to_nothing", {{"_xscale", 0}}, 10, 10, true, "false"},
+  };
+}
+
+class ScriptHitTest : public ::testing::TestWithParam<HitCase> {};
+
+TEST_P(ScriptHitTest, AnswersForTheShapeOrTheBounds) {
+  const HitCase& c = GetParam();
+  Actions a;
+  Call(a, "beginFill", {255.0});
+  for (const auto& [from, to] : {std::pair{0.0, 100.0}, std::pair{30.0, 70.0}}) {
+    Call(a, "moveTo", {from, from});
+    Call(a, "lineTo", {to, from});
+    Call(a, "lineTo", {to, to});
+    Call(a, "lineTo", {from, to});
+    Call(a, "lineTo", {from, from});
+  }
+  Call(a, "endFill", {});
+  for (const auto& [name, value] : c.rootProperties) {
+    a.PushString("_root").GetVariable().PushString(name).PushDouble(value).Raw(0x4F);
+  }
+  a.PushBool(c.shapeFlag).PushDouble(c.y).PushDouble(c.x).PushInt(3).PushString("_root").GetVariable();
+  a.PushString("hitTest").Raw(kCallMethod).Trace();
+  MovieBuilder movie(800, 600, 24, 8);
+  movie.DoAction(a).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  EXPECT_EQ(lines, std::vector<std::string>{c.expected});
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ScriptHitTest, ::testing::ValuesIn(HitCases()), CaseName{});
+
 }  // namespace
 }  // namespace swf::testing

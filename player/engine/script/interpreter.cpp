@@ -1211,8 +1211,9 @@ class Interpreter final : public ScriptRoots {
           Value value = Pop();
           pairs.emplace_back(PopString(), std::move(value));
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
-          vm_.SetMember(object, it->first, std::move(it->second));
+        // Stored in the order they come off the stack, the last written first:
+        // enumeration (newest first) then lists them as written.
+        for (auto& [name, value] : pairs) vm_.SetMember(object, name, std::move(value));
         Push(object);
         break;
       }
