@@ -1,5 +1,6 @@
 // The action interpreter: runs action blocks and script functions on the Vm.
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -20,6 +21,9 @@ struct FunctionCode {
   std::uint8_t registerCount = 0;
   std::uint16_t flags = 0;
   std::shared_ptr<const std::vector<Value>> constants;
+  // Whether a call needs an `arguments` object: the body may name it, or a
+  // DefineFunction2 preloads it.
+  bool needsArguments = true;
 };
 
 namespace {
@@ -150,6 +154,9 @@ struct Frame {
   Object* home = nullptr;
   Object* callee = nullptr;
   Object* activation = nullptr;  // a function's locals
+  // A function made in this frame closes over the activation, which then
+  // outlives the call.
+  bool activationCaptured = false;
   std::vector<Value> registers;
   std::shared_ptr<const std::vector<Value>> constants;
   Value result;
@@ -175,6 +182,14 @@ class Interpreter final : public ScriptRoots {
     for (const Value& value : f_.registers) add(value);
     for (const Value& value : stack_) add(value);
     add(f_.result);
+    if (inRootedCall) {
+      for (const Value* value : {callFunction_, callObject_}) {
+        if (value) add(*value);
+      }
+      if (callArgs_) {
+        for (const Value& value : *callArgs_) add(value);
+      }
+    }
   }
   [[nodiscard]] Object* CurrentTarget() const override { return f_.target; }
 
@@ -186,7 +201,7 @@ class Interpreter final : public ScriptRoots {
       // Between two actions of the only running interpreter every object in
       // use is on its stack, registers or scope chain, so a long frame loop
       // can free its garbage as it goes.
-      if (vm_.runningInterpreters.size() == 1 && vm_.CollectionDue()) CollectBetweenActions();
+      if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
       if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const std::uint8_t action = f_.code[position++];
       if (action == kEnd) {
@@ -284,7 +299,31 @@ class Interpreter final : public ScriptRoots {
   void Spend() {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
+    if (--vm_.actionsUntilClockCheck == 0) vm_.CheckScriptClock();
   }
+
+  // While the interpreter waits in a call, the function, object and
+  // arguments it handed over count among its roots, so the call may collect.
+  class RootedCall {
+   public:
+    RootedCall(Interpreter& in, const Value* function, const Value* object, const std::vector<Value>& args)
+        : in_(in) {
+      in_.callFunction_ = function;
+      in_.callObject_ = object;
+      in_.callArgs_ = &args;
+      in_.inRootedCall = true;
+    }
+    ~RootedCall() {
+      in_.inRootedCall = false;
+      in_.callFunction_ = in_.callObject_ = nullptr;
+      in_.callArgs_ = nullptr;
+    }
+    RootedCall(const RootedCall&) = delete;
+    RootedCall& operator=(const RootedCall&) = delete;
+
+   private:
+    Interpreter& in_;
+  };
 
   static std::size_t TextBytes(const Value& value) {
     const auto* text = std::get_if<std::string>(&value);
@@ -633,6 +672,7 @@ class Interpreter final : public ScriptRoots {
   }
 
   Object* MakeFunction(std::shared_ptr<const FunctionCode> code) {
+    f_.activationCaptured = true;
     Object* function = vm_.NewObject(ObjectKind::Function, vm_.functionProto_);
     function->code = std::move(code);
     function->scope = f_.scope;
@@ -645,6 +685,29 @@ class Interpreter final : public ScriptRoots {
     vm_.Define(prototype, "constructor", Value{function}, kDontEnum);
     vm_.Define(function, "prototype", Value{prototype}, kDontEnum | kDontDelete);
     return function;
+  }
+
+  // A function names `arguments` only through a text in its body or in the
+  // constant pool it shares; a DefineFunction2 says in its flags whether it
+  // preloads the object or suppresses the name.
+  bool NeedsArguments(const FunctionCode& code) const {
+    if (code.second && (code.flags & 0x04u)) return true;
+    if (code.second && (code.flags & 0x08u)) return false;
+    const auto mentions = [](std::string_view text) {
+      constexpr std::string_view kName = "arguments";
+      for (std::size_t at = 0; at + kName.size() <= text.size(); ++at) {
+        if (EqualsIgnoringCase(text.substr(at, kName.size()), kName)) return true;
+      }
+      return false;
+    };
+    const std::string_view body(reinterpret_cast<const char*>(code.body.data()), code.body.size());
+    if (mentions(body)) return true;
+    if (code.constants) {
+      for (const Value& constant : *code.constants) {
+        if (const auto* text = std::get_if<std::string>(&constant); text && mentions(*text)) return true;
+      }
+    }
+    return false;
   }
 
   void DefineFunction(std::span<const std::uint8_t> payload, bool second, std::size_t& position) {
@@ -667,6 +730,7 @@ class Interpreter final : public ScriptRoots {
                       f_.code.begin() + static_cast<std::ptrdiff_t>(position + size));
     position += size;
     code->constants = f_.constants;
+    code->needsArguments = NeedsArguments(*code);
     Object* function = MakeFunction(std::move(code));
     const std::string& name = function->code->name;
     if (name.empty()) {
@@ -1172,6 +1236,7 @@ class Interpreter final : public ScriptRoots {
         const std::string name = PopString();
         std::vector<Value> args = PopArgs();
         const Value function = GetVariable(name);
+        const RootedCall rooted(*this, &function, nullptr, args);
         if (auto* const* fn = std::get_if<Object*>(&function); fn && (*fn)->superThis) {
           Push(CallNamed(function, "", args));
         } else {
@@ -1189,7 +1254,13 @@ class Interpreter final : public ScriptRoots {
       case kNewObject: {
         const std::string name = PopString();
         std::vector<Value> args = PopArgs();
-        Push(vm_.Construct(GetVariable(name), args));
+        const Value constructor = GetVariable(name);
+        Value made;
+        {
+          const RootedCall rooted(*this, &constructor, nullptr, args);
+          made = vm_.Construct(constructor, args);
+        }
+        Push(std::move(made));
         break;
       }
       case kInitArray: {
@@ -1305,7 +1376,12 @@ class Interpreter final : public ScriptRoots {
         const Value object = Pop();
         std::vector<Value> args = PopArgs();
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
-        Push(CallNamed(object, name, args));
+        Value result;
+        {
+          const RootedCall rooted(*this, nullptr, &object, args);
+          result = CallNamed(object, name, args);
+        }
+        Push(std::move(result));
         break;
       }
       case kNewMethod: {
@@ -1314,7 +1390,12 @@ class Interpreter final : public ScriptRoots {
         std::vector<Value> args = PopArgs();
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         const Value constructor = name.empty() ? object : vm_.Get(object, name);
-        Push(vm_.Construct(constructor, args));
+        Value made;
+        {
+          const RootedCall rooted(*this, &constructor, &object, args);
+          made = vm_.Construct(constructor, args);
+        }
+        Push(std::move(made));
         break;
       }
       case kInstanceOf: {
@@ -1438,7 +1519,7 @@ class Interpreter final : public ScriptRoots {
       frame.erase(0, colon + 1);
     }
     if (!clip || clip->kind != ObjectKind::Clip || !vm_.budget) return;
-    if (vm_.callDepth >= kMaxCallDepth) throw ScriptAbort{};
+    if (vm_.callDepth >= vm_.callDepthLimit) throw ScriptAbort{};
     ++vm_.callDepth;
     struct Leave {
       int& depth;
@@ -1517,6 +1598,9 @@ class Interpreter final : public ScriptRoots {
   Vm& vm_;
   Frame& f_;
   std::vector<Value> stack_;
+  const Value* callFunction_ = nullptr;
+  const Value* callObject_ = nullptr;
+  const std::vector<Value>* callArgs_ = nullptr;
 };
 
 }  // namespace
@@ -1563,13 +1647,20 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     if (Object* boxed = ToObject(self)) self = Value{boxed};
   }
   auto* const* selfObject = std::get_if<Object*>(&self);
-  if (callDepth >= kMaxCallDepth) throw ScriptAbort{};
+  if (callDepth >= callDepthLimit) throw ScriptAbort{};
   ++callDepth;
   struct DepthGuard {
     int& depth;
     ~DepthGuard() { --depth; }
   } guard{callDepth};
-  if (callee->native) return callee->native(*this, selfObject ? *selfObject : nullptr, args);
+  if (callee->native) {
+    ++nativeDepth;
+    struct NativeGuard {
+      int& depth;
+      ~NativeGuard() { --depth; }
+    } native{nativeDepth};
+    return callee->native(*this, selfObject ? *selfObject : nullptr, args);
+  }
   if (!callee->code) return Undefined{};
   const FunctionCode& code = *callee->code;
 
@@ -1577,7 +1668,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.code = code.body;
   frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
   frame.scope.assign(callee->scope.begin(), callee->scope.end());
-  Object* activation = NewObject(ObjectKind::Plain, nullptr);
+  Object* activation = TakeActivation();
   activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
@@ -1603,10 +1694,14 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   }
   if (!frame.target) frame.target = host_.RootClip();
 
-  Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
-  Define(arguments, "callee", Value{callee}, kDontEnum);
-  // The script function that made this call; null from a frame script.
-  Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  Object* arguments = nullptr;
+  if (code.needsArguments) {
+    arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
+    Define(arguments, "callee", Value{callee}, kDontEnum);
+    // The script function that made this call; null from a frame script.
+    Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  }
+  const Value argumentsValue = arguments ? Value{arguments} : Value{Undefined{}};
   struct RunningFunction {
     Object*& slot;
     Object* saved;
@@ -1620,7 +1715,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       if ((code.flags & flag) && next < frame.registers.size()) frame.registers[next++] = std::move(value);
     };
     preload(0x01, frame.self ? Value{frame.self} : Value{Undefined{}});
-    preload(0x04, Value{arguments});
+    preload(0x04, argumentsValue);
     if (code.flags & 0x10) {
       Object* super = NewObject(ObjectKind::Plain, nullptr);
       super->superHome = home ? home->proto : nullptr;
@@ -1632,7 +1727,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     // A timeline without a parent takes no register: the next one moves up.
     if (Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr) preload(0x80, Value{parent});
     preload(0x100, Value{global_});
-    if (!(code.flags & 0x08)) Define(activation, "arguments", Value{arguments}, 0);
+    if (!(code.flags & 0x08) && arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {
       const auto& [reg, name] = code.params[i];
       if (reg != 0 && reg < frame.registers.size()) {
@@ -1643,7 +1738,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     }
   } else {
     frame.registers.resize(4);
-    Define(activation, "arguments", Value{arguments}, 0);
+    if (arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) Define(activation, code.params[i].second, Arg(args, i), 0);
   }
   Interpreter interpreter(*this, frame);
@@ -1653,7 +1748,51 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   } catch (const Interpreter::Malformed&) {
     return Undefined{};
   }
+  if (!frame.activationCaptured) ReturnActivation(activation);
   return frame.result;
+}
+
+Object* Vm::TakeActivation() {
+  if (spareActivations_.empty()) return NewObject(ObjectKind::Plain, nullptr);
+  Object* activation = spareActivations_.back();
+  spareActivations_.pop_back();
+  return activation;
+}
+
+void Vm::ReturnActivation(Object* activation) {
+  // Only a closure reaches an activation once its call ended; one watched
+  // by a script (which cannot name it) is left to the collector all the same.
+  constexpr std::size_t kMaxSpareActivations = 64;
+  if (spareActivations_.size() >= kMaxSpareActivations || !activation->watches.empty()) return;
+  activation->properties.clear();
+  activation->proto = nullptr;
+  spareActivations_.push_back(activation);
+}
+
+bool Vm::CollectionSafeInInnermost() const {
+  if (nativeDepth != 0) return false;
+  for (std::size_t i = 0; i + 1 < runningInterpreters.size(); ++i) {
+    if (!runningInterpreters[i]->inRootedCall) return false;
+  }
+  return true;
+}
+
+namespace {
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void Vm::StartScriptClock() {
+  actionsUntilClockCheck = kActionsPerClockCheck;
+  scriptDeadline_ = (scriptClock ? scriptClock() : SteadySeconds()) + scriptTimeLimit;
+}
+
+void Vm::CheckScriptClock() {
+  actionsUntilClockCheck = kActionsPerClockCheck;
+  if ((scriptClock ? scriptClock() : SteadySeconds()) >= scriptDeadline_) throw ScriptAbort{};
 }
 
 void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft,

@@ -133,6 +133,7 @@ std::size_t Vm::Collect() {
   for (const Value& value : leftOnStack) {
     if (auto* const* object = std::get_if<Object*>(&value); object && *object) Mark(*object, pending);
   }
+  for (Object* spare : spareActivations_) Mark(spare, pending);
   for (const Timer& timer : timers) {
     PushObject(timer.function, pending);
     PushObject(timer.self, pending);
