@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "swf_reader.h"
@@ -340,17 +341,51 @@ class Interpreter final : public ScriptRoots {
   // Texts on the stacks of every running block count against one limit, so
   // duplicating a long text cannot fill the memory.
   void Push(Value value) {
-    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
       text->resize(kMaxStringBytes);
     }
-    const std::size_t bytes = TextBytes(value);
+    MakeRoom(TextBytes(value));
+    stack_.push_back(std::move(value));
+  }
+  // A literal text goes straight from the action's bytes onto the stack.
+  void PushText(std::string_view text) {
+    text = text.substr(0, kMaxStringBytes);
+    MakeRoom(text.size());
+    stack_.emplace_back(std::in_place_type<std::string>, text);
+  }
+  void PushCopy(const Value& value) {
+    MakeRoom(TextBytes(value));
+    stack_.push_back(value);
+  }
+  // Room for one more value holding `bytes` of text.
+  void MakeRoom(std::size_t bytes) {
+    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
-    // Making a long text costs an action step per KiB, so a tick's budget
-    // also bounds the text a script can copy around in it.
+    // Making a long text costs an action step per KiB, so a script's time
+    // also bounds the text it can copy around.
     for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
     vm_.stackTextBytes += bytes;
-    stack_.push_back(std::move(value));
+  }
+  // Calls `use` with the name on top of the stack (as a text), then pops it:
+  // a literal name is read where it lies, not copied.
+  template <typename Use>
+  decltype(auto) WithTopName(Use&& use) {
+    if (!stack_.empty()) {
+      if (const auto* text = std::get_if<std::string>(&stack_.back())) {
+        // Only this interpreter pushes or pops its stack, so the text stays put.
+        const std::string_view name = *text;
+        if constexpr (std::is_void_v<decltype(use(name))>) {
+          use(name);
+          (void)Pop();
+          return;
+        } else {
+          auto result = use(name);
+          (void)Pop();
+          return result;
+        }
+      }
+    }
+    return use(std::string_view(PopString()));
   }
 
  public:
@@ -861,7 +896,8 @@ class Interpreter final : public ScriptRoots {
     ByteReader reader(payload);
     while (!reader.AtEnd()) {
       Value value;
-      switch (reader.U8()) {
+      const std::uint8_t kind = reader.U8();
+      switch (kind) {
         case 0: {
           // The text straight from the action's bytes (one copy, no temporary).
           const std::span<const std::uint8_t> rest = reader.Rest();
@@ -869,13 +905,13 @@ class Interpreter final : public ScriptRoots {
           if (!zero) throw Malformed{};
           const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
           const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
-          if (Version() >= 6) {
-            value.emplace<std::string>(raw);
-          } else {
-            value = Text(raw);
-          }
           reader.Skip(length + 1);
-          break;
+          if (Version() >= 6) {
+            PushText(raw);
+          } else {
+            Push(Text(raw));
+          }
+          continue;
         }
         case 1: value = static_cast<double>(reader.F32()); break;
         case 2: value = Null{}; break;
@@ -888,8 +924,13 @@ class Interpreter final : public ScriptRoots {
         case 5: value = reader.U8() != 0; break;
         case 6: value = reader.F64Swapped(); break;
         case 7: value = static_cast<double>(reader.S32()); break;
-        case 8: value = Constant(reader.U8()); break;
-        case 9: value = Constant(reader.U16()); break;
+        case 8:
+        case 9: {
+          const std::size_t index = kind == 8 ? reader.U8() : reader.U16();
+          if (reader.Failed()) throw Malformed{};
+          PushConstant(index);
+          continue;
+        }
         default: throw Malformed{};
       }
       if (reader.Failed()) throw Malformed{};
@@ -897,9 +938,12 @@ class Interpreter final : public ScriptRoots {
     }
   }
 
-  Value Constant(std::size_t index) const {
-    if (f_.constants && index < f_.constants->size()) return (*f_.constants)[index];
-    return Undefined{};
+  void PushConstant(std::size_t index) {
+    if (f_.constants && index < f_.constants->size()) {
+      PushCopy((*f_.constants)[index]);
+    } else {
+      Push(Undefined{});
+    }
   }
 
   void GotoFrame2(std::span<const std::uint8_t> payload) {
@@ -1100,10 +1144,10 @@ class Interpreter final : public ScriptRoots {
         Push(static_cast<double>(ToInt32(PopNumber())));
         break;
       }
-      case kGetVariable: Push(GetVariable(PopString())); break;
+      case kGetVariable: Push(WithTopName([this](std::string_view name) { return GetVariable(name); })); break;
       case kSetVariable: {
         Value value = Pop();
-        SetVariable(PopString(), std::move(value));
+        WithTopName([this, &value](std::string_view name) { SetVariable(name, std::move(value)); });
         break;
       }
       case kStringAdd: {

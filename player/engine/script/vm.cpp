@@ -166,10 +166,6 @@ std::size_t Vm::Collect() {
   return before - heap_.size();
 }
 
-bool Vm::CollectionDue() const {
-  return heap_.size() >= nextCollection_ || storedBytes >= storedAfterCollection_ + kMaxStoredBytes / 4;
-}
-
 void Vm::CollectIfDue() {
   if (runDepth_ != 0 || callDepth != 0 || !CollectionDue()) return;
   (void)Collect();

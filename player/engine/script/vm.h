@@ -458,7 +458,10 @@ class Vm {
   [[nodiscard]] Object* CurrentTarget() const {
     return runningInterpreters.empty() ? nullptr : runningInterpreters.back()->CurrentTarget();
   }
-  [[nodiscard]] bool CollectionDue() const;
+  // Asked between every two actions, so kept inline.
+  [[nodiscard]] bool CollectionDue() const {
+    return heap_.size() >= nextCollection_ || storedBytes >= storedAfterCollection_ + kMaxStoredBytes / 4;
+  }
   // The values an action block left on its stack: the next block of the same
   // tick starts with them (the stage clears them as a tick starts).
   std::vector<Value> leftOnStack;
