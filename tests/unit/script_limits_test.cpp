@@ -53,16 +53,16 @@ struct RunResult {
 
 // Runs frame 1 (on load) and frame 2 (one tick) of a movie whose frames are
 // `frames`, with `limits` as its ScriptLimits tag, a host limit of
-// `hostSeconds` and a script clock that moves a second at each reading.
+// `hostSeconds` and a script clock that moves `secondsPerReading` at each reading.
 RunResult RunFrames(const std::vector<Actions>& frames, std::optional<Bytes> limits = std::nullopt,
-              double hostSeconds = 100) {
+                    double hostSeconds = 100, double secondsPerReading = 1) {
   MovieBuilder movie(10, 10, 24, 7);
   if (limits) movie.Tag(kScriptLimitsTag, *limits);
   for (const Actions& actions : frames) movie.DoAction(actions).ShowFrame();
   RunResult result;
   MoviePlayer player;
   double seconds = 0;
-  player.SetScriptTimeLimit(hostSeconds, [&seconds] { return seconds += 1; });
+  player.SetScriptTimeLimit(hostSeconds, [&seconds, secondsPerReading] { return seconds += secondsPerReading; });
   player.SetTraceSink([&](std::string_view line) {
     result.lines.emplace_back(line);
     result.peakObjects = std::max(result.peakObjects, player.LiveScriptObjects());
@@ -280,7 +280,7 @@ TEST(LongCalls, CollectTheGarbageTheyMakeWhileTheyRun) {
   Actions a;
   a.DefineFunction("churn", {}, body);
   a.PushInt(0).PushString("churn").Raw(kCallFunction).Pop();
-  const RunResult result = RunFrames({a});
+  const RunResult result = RunFrames({a}, std::nullopt, 100, 0);
   ASSERT_EQ(result.lines.size(), static_cast<std::size_t>(kRounds));
   EXPECT_LT(result.peakObjects, static_cast<std::size_t>(kRounds / 2));
 }
