@@ -61,6 +61,8 @@ struct MoviePlayer::State final : Stage::SoundPort {
   std::string flashVars;
   std::function<void(std::string_view)> traceSink;
   std::function<double()> clock;
+  double scriptSeconds = kDefaultScriptSeconds;
+  std::function<double()> scriptClock;
   // Scratch memory of the drawing code, kept between frames so drawing a
   // frame allocates nothing once warmed up.
   mutable Rasterizer rasterizer;
@@ -203,6 +205,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   state_->stage->SetDeviceFonts(state_->deviceFonts);
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
   if (state_->clock) state_->stage->SetClock(state_->clock);
+  state_->stage->SetScriptTimeLimit(state_->scriptSeconds, state_->scriptClock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
   state_->stage->Start();
   state_->PlayFrameSounds();
@@ -329,6 +332,12 @@ std::size_t MoviePlayer::LiveScriptObjects() const { return state_->stage ? stat
 void MoviePlayer::SetTraceSink(std::function<void(std::string_view)> sink) {
   state_->traceSink = std::move(sink);
   if (state_->stage) state_->stage->SetTraceSink(state_->traceSink);
+}
+
+void MoviePlayer::SetScriptTimeLimit(double maxSeconds, std::function<double()> secondsClock) {
+  state_->scriptSeconds = maxSeconds;
+  state_->scriptClock = std::move(secondsClock);
+  if (state_->stage) state_->stage->SetScriptTimeLimit(state_->scriptSeconds, state_->scriptClock);
 }
 
 void MoviePlayer::SetClock(std::function<double()> millis) {

@@ -118,6 +118,11 @@ class MoviePlayer {
   // clock is the frame count at the movie's frame rate, so a headless run
   // repeats exactly; the control gives the real time. Kept for movies loaded later.
   void SetClock(std::function<double()> millis);
+  // A script that runs longer than the movie allows (its ScriptLimits, else
+  // 15 seconds) is stopped; a host may shorten that to `maxSeconds` so a
+  // runaway script cannot hold it up. `secondsClock` replaces the steady
+  // clock scripts are timed by (tests). Kept for movies loaded later.
+  void SetScriptTimeLimit(double maxSeconds, std::function<double()> secondsClock = {});
 
   // The movie's sounds are mixed here; an audio output pulls the mix from it
   // on a thread of its own. The mixer outlives movies loaded and unloaded.

@@ -84,6 +84,11 @@ std::size_t TagsVisitedGoingTo(const TimelineInstance& timeline, int target) {
 
 Stage::Stage(Movie movie, std::size_t actionBudget) : movie_(std::move(movie)), actionBudget_(actionBudget) {
   vm_ = std::make_unique<Vm>(movie_.version, static_cast<DisplayHost&>(*this));
+  SetScriptTimeLimit(kDefaultScriptSeconds);
+  if (movie_.scriptLimits) {
+    // A movie may ask for shallower calls, never for deeper ones than the stack allows.
+    vm_->callDepthLimit = std::min<int>(kMaxCallDepth, movie_.scriptLimits->maxRecursionDepth);
+  }
   auto empty = std::make_shared<Timeline>();
   empty->frameStarts.push_back(0);
   emptyTimeline_ = std::move(empty);
@@ -100,6 +105,13 @@ Stage::~Stage() {
 }
 
 void Stage::SetTraceSink(std::function<void(std::string_view)> sink) { vm_->SetTraceSink(std::move(sink)); }
+
+void Stage::SetScriptTimeLimit(double maxSeconds, std::function<double()> secondsClock) {
+  const double movieSeconds =
+      movie_.scriptLimits ? movie_.scriptLimits->timeoutSeconds : kDefaultScriptSeconds;
+  vm_->scriptTimeLimit = std::min(movieSeconds, maxSeconds);
+  vm_->scriptClock = std::move(secondsClock);
+}
 
 void Stage::SetClock(std::function<double()> millis) {
   clock_ = std::move(millis);
@@ -385,6 +397,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(
     std::size_t budget = actionBudget_;
     std::size_t* saved = vm_->budget;
     vm_->budget = &budget;
+    if (!saved) vm_->StartScriptClock();  // no script runs: the constructor is one of its own
     try {
       (void)vm_->Call(Value{constructor}, Value{sprite->object}, {}, sprite->object->proto);
     } catch (const ScriptThrow& thrown) {

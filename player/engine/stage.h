@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,7 +25,10 @@
 
 namespace swf {
 
-inline constexpr std::size_t kActionBudgetPerFrame = 100000;
+// Scripts are stopped by their running time (Vm::scriptTimeLimit), as the
+// platform stops them, not by a count of actions: a frame may legitimately
+// run a million of them. A count stays available to tests and tools.
+inline constexpr std::size_t kActionBudgetPerFrame = std::numeric_limits<std::size_t>::max();
 // Tags that frame changes may visit in one tick: a goto replays the tags of
 // every frame it passes (going back, every frame from the first), far more
 // work than the one action step it costs.
@@ -141,7 +145,8 @@ class TimelineInstance {
 
 class Stage final : private DisplayHost {
  public:
-  // `actionBudget`: action steps per tick for all the blocks it runs.
+  // `actionBudget`: action steps per tick for all the blocks it runs (no
+  // limit by default: the script time limit stops runaway scripts).
   explicit Stage(Movie movie, std::size_t actionBudget = kActionBudgetPerFrame);
   ~Stage() override;
   Stage(const Stage&) = delete;
@@ -152,6 +157,10 @@ class Stage final : private DisplayHost {
   // Where script time comes from (see MoviePlayer::SetClock); the movie's
   // clock starts at 0 when this is set.
   void SetClock(std::function<double()> millis);
+  // How long one script may run before it is stopped: the movie's own limit
+  // (ScriptLimits, else the platform's 15 seconds), shortened to `maxSeconds`.
+  // `secondsClock` replaces the steady clock scripts are timed by (tests).
+  void SetScriptTimeLimit(double maxSeconds, std::function<double()> secondsClock = {});
 
   // Shows frame 1: its display list, then its actions.
   void Start();

@@ -334,6 +334,13 @@ struct StaticText {
 using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>,
                                std::shared_ptr<const EditTextDefinition>, std::shared_ptr<const ButtonDefinition>>;
 
+// The ScriptLimits tag: how deep calls may nest and how many seconds a script
+// may run before the player stops it.
+struct ScriptLimits {
+  std::uint16_t maxRecursionDepth = 256;
+  std::uint16_t timeoutSeconds = 15;
+};
+
 struct Movie {
   int version = 0;
   double minXTwips = 0, minYTwips = 0, maxXTwips = 0, maxYTwips = 0;
@@ -341,6 +348,7 @@ struct Movie {
   int headerFrameCount = 0;
   std::optional<Rgba> background;
   bool actionScript3 = false;
+  std::optional<ScriptLimits> scriptLimits;
   std::map<std::uint16_t, Character> characters;
   std::map<std::string, std::uint16_t> exports;  // lower-cased linkage name -> character
   std::map<std::uint16_t, std::shared_ptr<const SoundDef>> sounds;

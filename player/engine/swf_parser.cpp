@@ -106,6 +106,7 @@ enum TagCode : unsigned {
   kDefineSprite = 39,
   kFrameLabel = 43,
   kFileAttributes = 69,
+  kScriptLimits = 65,
   kPlaceObject3 = 70,
   kDefineShape4 = 83,
   kDefineButton = 7,
@@ -1222,6 +1223,12 @@ class MovieParser {
       }
       case kDefineButtonSound: ReadButtonSounds(body); break;
       case kFileAttributes: movie_.actionScript3 = (body.U32() & 0x08u) != 0; break;
+      case kScriptLimits: {
+        const std::uint16_t depth = body.U16();
+        const std::uint16_t seconds = body.U16();
+        if (!body.Failed()) movie_.scriptLimits = ScriptLimits{depth, seconds};
+        break;
+      }
       default: break;
     }
   }

@@ -136,11 +136,13 @@ TEST(ActionFlashVars, GivenBeforeLoadingReachFrameOne) {
   EXPECT_EQ(player.TakeFsCommands(), (std::vector<FsCommand>{{"hello", "1"}}));
 }
 
-TEST(ActionLimits, AnEndlessLoopEndsWithTheFrameBudget) {
+TEST(ActionLimits, AnEndlessLoopEndsAtTheScriptTimeLimit) {
   Actions loop;
   const int top = loop.NewLabel();
   loop.Bind(top).Jump(top);
   MoviePlayer player;
+  double seconds = 0;
+  player.SetScriptTimeLimit(15, [&seconds] { return seconds += 1; });
   LoadOrFail(player, MovieWithFrames({loop, Actions().SetVariable("after", "1")}));
   player.Advance();
   EXPECT_EQ(player.RootVariable("after"), "1");

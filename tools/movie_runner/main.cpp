@@ -100,6 +100,14 @@ int main(int argc, char** argv) {
   std::ostream& out = log.is_open() ? static_cast<std::ostream&>(log) : std::cout;
 
   swf::MoviePlayer player;
+  // A runner with a time limit of its own stops scripts sooner than the platform would.
+  if (const char* seconds = std::getenv("TEMPLATE_PLAYER_SCRIPT_SECONDS"); seconds && *seconds) {
+    double limit = 0;
+    const std::string_view text(seconds);
+    if (std::from_chars(text.data(), text.data() + text.size(), limit).ec == std::errc() && limit > 0) {
+      player.SetScriptTimeLimit(limit);
+    }
+  }
   player.SetTraceSink([&out](std::string_view line) {
     out << line << '\n';
     out.flush();

@@ -1,9 +1,11 @@
 // The action interpreter: runs action blocks and script functions on the Vm.
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "swf_reader.h"
@@ -20,6 +22,9 @@ struct FunctionCode {
   std::uint8_t registerCount = 0;
   std::uint16_t flags = 0;
   std::shared_ptr<const std::vector<Value>> constants;
+  // Whether a call needs an `arguments` object: the body may name it, or a
+  // DefineFunction2 preloads it.
+  bool needsArguments = true;
 };
 
 namespace {
@@ -150,6 +155,9 @@ struct Frame {
   Object* home = nullptr;
   Object* callee = nullptr;
   Object* activation = nullptr;  // a function's locals
+  // A function made in this frame closes over the activation, which then
+  // outlives the call.
+  bool activationCaptured = false;
   std::vector<Value> registers;
   std::shared_ptr<const std::vector<Value>> constants;
   Value result;
@@ -175,6 +183,14 @@ class Interpreter final : public ScriptRoots {
     for (const Value& value : f_.registers) add(value);
     for (const Value& value : stack_) add(value);
     add(f_.result);
+    if (inRootedCall) {
+      for (const Value* value : {callFunction_, callObject_}) {
+        if (value) add(*value);
+      }
+      if (callArgs_) {
+        for (const Value& value : *callArgs_) add(value);
+      }
+    }
   }
   [[nodiscard]] Object* CurrentTarget() const override { return f_.target; }
 
@@ -186,7 +202,7 @@ class Interpreter final : public ScriptRoots {
       // Between two actions of the only running interpreter every object in
       // use is on its stack, registers or scope chain, so a long frame loop
       // can free its garbage as it goes.
-      if (vm_.runningInterpreters.size() == 1 && vm_.CollectionDue()) CollectBetweenActions();
+      if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
       if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const std::uint8_t action = f_.code[position++];
       if (action == kEnd) {
@@ -284,7 +300,31 @@ class Interpreter final : public ScriptRoots {
   void Spend() {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
+    if (--vm_.actionsUntilClockCheck == 0) vm_.CheckScriptClock();
   }
+
+  // While the interpreter waits in a call, the function, object and
+  // arguments it handed over count among its roots, so the call may collect.
+  class RootedCall {
+   public:
+    RootedCall(Interpreter& in, const Value* function, const Value* object, const std::vector<Value>& args)
+        : in_(in) {
+      in_.callFunction_ = function;
+      in_.callObject_ = object;
+      in_.callArgs_ = &args;
+      in_.inRootedCall = true;
+    }
+    ~RootedCall() {
+      in_.inRootedCall = false;
+      in_.callFunction_ = in_.callObject_ = nullptr;
+      in_.callArgs_ = nullptr;
+    }
+    RootedCall(const RootedCall&) = delete;
+    RootedCall& operator=(const RootedCall&) = delete;
+
+   private:
+    Interpreter& in_;
+  };
 
   static std::size_t TextBytes(const Value& value) {
     const auto* text = std::get_if<std::string>(&value);
@@ -301,17 +341,51 @@ class Interpreter final : public ScriptRoots {
   // Texts on the stacks of every running block count against one limit, so
   // duplicating a long text cannot fill the memory.
   void Push(Value value) {
-    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
       text->resize(kMaxStringBytes);
     }
-    const std::size_t bytes = TextBytes(value);
+    MakeRoom(TextBytes(value));
+    stack_.push_back(std::move(value));
+  }
+  // A literal text goes straight from the action's bytes onto the stack.
+  void PushText(std::string_view text) {
+    text = text.substr(0, kMaxStringBytes);
+    MakeRoom(text.size());
+    stack_.emplace_back(std::in_place_type<std::string>, text);
+  }
+  void PushCopy(const Value& value) {
+    MakeRoom(TextBytes(value));
+    stack_.push_back(value);
+  }
+  // Room for one more value holding `bytes` of text.
+  void MakeRoom(std::size_t bytes) {
+    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
-    // Making a long text costs an action step per KiB, so a tick's budget
-    // also bounds the text a script can copy around in it.
+    // Making a long text costs an action step per KiB, so a script's time
+    // also bounds the text it can copy around.
     for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
     vm_.stackTextBytes += bytes;
-    stack_.push_back(std::move(value));
+  }
+  // Calls `use` with the name on top of the stack (as a text), then pops it:
+  // a literal name is read where it lies, not copied.
+  template <typename Use>
+  decltype(auto) WithTopName(Use&& use) {
+    if (!stack_.empty()) {
+      if (const auto* text = std::get_if<std::string>(&stack_.back())) {
+        // Only this interpreter pushes or pops its stack, so the text stays put.
+        const std::string_view name = *text;
+        if constexpr (std::is_void_v<decltype(use(name))>) {
+          use(name);
+          (void)Pop();
+          return;
+        } else {
+          auto result = use(name);
+          (void)Pop();
+          return result;
+        }
+      }
+    }
+    return use(std::string_view(PopString()));
   }
 
  public:
@@ -633,6 +707,7 @@ class Interpreter final : public ScriptRoots {
   }
 
   Object* MakeFunction(std::shared_ptr<const FunctionCode> code) {
+    f_.activationCaptured = true;
     Object* function = vm_.NewObject(ObjectKind::Function, vm_.functionProto_);
     function->code = std::move(code);
     function->scope = f_.scope;
@@ -645,6 +720,29 @@ class Interpreter final : public ScriptRoots {
     vm_.Define(prototype, "constructor", Value{function}, kDontEnum);
     vm_.Define(function, "prototype", Value{prototype}, kDontEnum | kDontDelete);
     return function;
+  }
+
+  // A function names `arguments` only through a text in its body or in the
+  // constant pool it shares; a DefineFunction2 says in its flags whether it
+  // preloads the object or suppresses the name.
+  bool NeedsArguments(const FunctionCode& code) const {
+    if (code.second && (code.flags & 0x04u)) return true;
+    if (code.second && (code.flags & 0x08u)) return false;
+    const auto mentions = [](std::string_view text) {
+      constexpr std::string_view kName = "arguments";
+      for (std::size_t at = 0; at + kName.size() <= text.size(); ++at) {
+        if (EqualsIgnoringCase(text.substr(at, kName.size()), kName)) return true;
+      }
+      return false;
+    };
+    const std::string_view body(reinterpret_cast<const char*>(code.body.data()), code.body.size());
+    if (mentions(body)) return true;
+    if (code.constants) {
+      for (const Value& constant : *code.constants) {
+        if (const auto* text = std::get_if<std::string>(&constant); text && mentions(*text)) return true;
+      }
+    }
+    return false;
   }
 
   void DefineFunction(std::span<const std::uint8_t> payload, bool second, std::size_t& position) {
@@ -667,6 +765,7 @@ class Interpreter final : public ScriptRoots {
                       f_.code.begin() + static_cast<std::ptrdiff_t>(position + size));
     position += size;
     code->constants = f_.constants;
+    code->needsArguments = NeedsArguments(*code);
     Object* function = MakeFunction(std::move(code));
     const std::string& name = function->code->name;
     if (name.empty()) {
@@ -797,7 +896,8 @@ class Interpreter final : public ScriptRoots {
     ByteReader reader(payload);
     while (!reader.AtEnd()) {
       Value value;
-      switch (reader.U8()) {
+      const std::uint8_t kind = reader.U8();
+      switch (kind) {
         case 0: {
           // The text straight from the action's bytes (one copy, no temporary).
           const std::span<const std::uint8_t> rest = reader.Rest();
@@ -805,13 +905,13 @@ class Interpreter final : public ScriptRoots {
           if (!zero) throw Malformed{};
           const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
           const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
-          if (Version() >= 6) {
-            value.emplace<std::string>(raw);
-          } else {
-            value = Text(raw);
-          }
           reader.Skip(length + 1);
-          break;
+          if (Version() >= 6) {
+            PushText(raw);
+          } else {
+            Push(Text(raw));
+          }
+          continue;
         }
         case 1: value = static_cast<double>(reader.F32()); break;
         case 2: value = Null{}; break;
@@ -824,8 +924,13 @@ class Interpreter final : public ScriptRoots {
         case 5: value = reader.U8() != 0; break;
         case 6: value = reader.F64Swapped(); break;
         case 7: value = static_cast<double>(reader.S32()); break;
-        case 8: value = Constant(reader.U8()); break;
-        case 9: value = Constant(reader.U16()); break;
+        case 8:
+        case 9: {
+          const std::size_t index = kind == 8 ? reader.U8() : reader.U16();
+          if (reader.Failed()) throw Malformed{};
+          PushConstant(index);
+          continue;
+        }
         default: throw Malformed{};
       }
       if (reader.Failed()) throw Malformed{};
@@ -833,9 +938,12 @@ class Interpreter final : public ScriptRoots {
     }
   }
 
-  Value Constant(std::size_t index) const {
-    if (f_.constants && index < f_.constants->size()) return (*f_.constants)[index];
-    return Undefined{};
+  void PushConstant(std::size_t index) {
+    if (f_.constants && index < f_.constants->size()) {
+      PushCopy((*f_.constants)[index]);
+    } else {
+      Push(Undefined{});
+    }
   }
 
   void GotoFrame2(std::span<const std::uint8_t> payload) {
@@ -1036,10 +1144,10 @@ class Interpreter final : public ScriptRoots {
         Push(static_cast<double>(ToInt32(PopNumber())));
         break;
       }
-      case kGetVariable: Push(GetVariable(PopString())); break;
+      case kGetVariable: Push(WithTopName([this](std::string_view name) { return GetVariable(name); })); break;
       case kSetVariable: {
         Value value = Pop();
-        SetVariable(PopString(), std::move(value));
+        WithTopName([this, &value](std::string_view name) { SetVariable(name, std::move(value)); });
         break;
       }
       case kStringAdd: {
@@ -1172,6 +1280,7 @@ class Interpreter final : public ScriptRoots {
         const std::string name = PopString();
         std::vector<Value> args = PopArgs();
         const Value function = GetVariable(name);
+        const RootedCall rooted(*this, &function, nullptr, args);
         if (auto* const* fn = std::get_if<Object*>(&function); fn && (*fn)->superThis) {
           Push(CallNamed(function, "", args));
         } else {
@@ -1189,7 +1298,13 @@ class Interpreter final : public ScriptRoots {
       case kNewObject: {
         const std::string name = PopString();
         std::vector<Value> args = PopArgs();
-        Push(vm_.Construct(GetVariable(name), args));
+        const Value constructor = GetVariable(name);
+        Value made;
+        {
+          const RootedCall rooted(*this, &constructor, nullptr, args);
+          made = vm_.Construct(constructor, args);
+        }
+        Push(std::move(made));
         break;
       }
       case kInitArray: {
@@ -1306,7 +1421,12 @@ class Interpreter final : public ScriptRoots {
         const Value object = Pop();
         std::vector<Value> args = PopArgs();
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
-        Push(CallNamed(object, name, args));
+        Value result;
+        {
+          const RootedCall rooted(*this, nullptr, &object, args);
+          result = CallNamed(object, name, args);
+        }
+        Push(std::move(result));
         break;
       }
       case kNewMethod: {
@@ -1315,7 +1435,12 @@ class Interpreter final : public ScriptRoots {
         std::vector<Value> args = PopArgs();
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         const Value constructor = name.empty() ? object : vm_.Get(object, name);
-        Push(vm_.Construct(constructor, args));
+        Value made;
+        {
+          const RootedCall rooted(*this, &constructor, &object, args);
+          made = vm_.Construct(constructor, args);
+        }
+        Push(std::move(made));
         break;
       }
       case kInstanceOf: {
@@ -1439,7 +1564,7 @@ class Interpreter final : public ScriptRoots {
       frame.erase(0, colon + 1);
     }
     if (!clip || clip->kind != ObjectKind::Clip || !vm_.budget) return;
-    if (vm_.callDepth >= kMaxCallDepth) throw ScriptAbort{};
+    if (vm_.callDepth >= vm_.callDepthLimit) throw ScriptAbort{};
     ++vm_.callDepth;
     struct Leave {
       int& depth;
@@ -1518,6 +1643,9 @@ class Interpreter final : public ScriptRoots {
   Vm& vm_;
   Frame& f_;
   std::vector<Value> stack_;
+  const Value* callFunction_ = nullptr;
+  const Value* callObject_ = nullptr;
+  const std::vector<Value>* callArgs_ = nullptr;
 };
 
 }  // namespace
@@ -1564,13 +1692,20 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     if (Object* boxed = ToObject(self)) self = Value{boxed};
   }
   auto* const* selfObject = std::get_if<Object*>(&self);
-  if (callDepth >= kMaxCallDepth) throw ScriptAbort{};
+  if (callDepth >= callDepthLimit) throw ScriptAbort{};
   ++callDepth;
   struct DepthGuard {
     int& depth;
     ~DepthGuard() { --depth; }
   } guard{callDepth};
-  if (callee->native) return callee->native(*this, selfObject ? *selfObject : nullptr, args);
+  if (callee->native) {
+    ++nativeDepth;
+    struct NativeGuard {
+      int& depth;
+      ~NativeGuard() { --depth; }
+    } native{nativeDepth};
+    return callee->native(*this, selfObject ? *selfObject : nullptr, args);
+  }
   if (!callee->code) return Undefined{};
   const FunctionCode& code = *callee->code;
 
@@ -1578,7 +1713,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.code = code.body;
   frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
   frame.scope.assign(callee->scope.begin(), callee->scope.end());
-  Object* activation = NewObject(ObjectKind::Plain, nullptr);
+  Object* activation = TakeActivation();
   activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
@@ -1604,10 +1739,14 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   }
   if (!frame.target) frame.target = host_.RootClip();
 
-  Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
-  Define(arguments, "callee", Value{callee}, kDontEnum);
-  // The script function that made this call; null from a frame script.
-  Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  Object* arguments = nullptr;
+  if (code.needsArguments) {
+    arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
+    Define(arguments, "callee", Value{callee}, kDontEnum);
+    // The script function that made this call; null from a frame script.
+    Define(arguments, "caller", runningFunction_ ? Value{runningFunction_} : Value{Null{}}, kDontEnum);
+  }
+  const Value argumentsValue = arguments ? Value{arguments} : Value{Undefined{}};
   struct RunningFunction {
     Object*& slot;
     Object* saved;
@@ -1621,7 +1760,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       if ((code.flags & flag) && next < frame.registers.size()) frame.registers[next++] = std::move(value);
     };
     preload(0x01, frame.self ? Value{frame.self} : Value{Undefined{}});
-    preload(0x04, Value{arguments});
+    preload(0x04, argumentsValue);
     if (code.flags & 0x10) {
       Object* super = NewObject(ObjectKind::Plain, nullptr);
       super->superHome = home ? home->proto : nullptr;
@@ -1633,7 +1772,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     // A timeline without a parent takes no register: the next one moves up.
     if (Object* parent = frame.target ? host_.ParentClip(frame.target) : nullptr) preload(0x80, Value{parent});
     preload(0x100, Value{global_});
-    if (!(code.flags & 0x08)) Define(activation, "arguments", Value{arguments}, 0);
+    if (!(code.flags & 0x08) && arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {
       const auto& [reg, name] = code.params[i];
       if (reg != 0 && reg < frame.registers.size()) {
@@ -1644,7 +1783,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     }
   } else {
     frame.registers.resize(4);
-    Define(activation, "arguments", Value{arguments}, 0);
+    if (arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) Define(activation, code.params[i].second, Arg(args, i), 0);
   }
   Interpreter interpreter(*this, frame);
@@ -1654,7 +1793,51 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   } catch (const Interpreter::Malformed&) {
     return Undefined{};
   }
+  if (!frame.activationCaptured) ReturnActivation(activation);
   return frame.result;
+}
+
+Object* Vm::TakeActivation() {
+  if (spareActivations_.empty()) return NewObject(ObjectKind::Plain, nullptr);
+  Object* activation = spareActivations_.back();
+  spareActivations_.pop_back();
+  return activation;
+}
+
+void Vm::ReturnActivation(Object* activation) {
+  // Only a closure reaches an activation once its call ended; one watched
+  // by a script (which cannot name it) is left to the collector all the same.
+  constexpr std::size_t kMaxSpareActivations = 64;
+  if (spareActivations_.size() >= kMaxSpareActivations || !activation->watches.empty()) return;
+  activation->properties.clear();
+  activation->proto = nullptr;
+  spareActivations_.push_back(activation);
+}
+
+bool Vm::CollectionSafeInInnermost() const {
+  if (nativeDepth != 0) return false;
+  for (std::size_t i = 0; i + 1 < runningInterpreters.size(); ++i) {
+    if (!runningInterpreters[i]->inRootedCall) return false;
+  }
+  return true;
+}
+
+namespace {
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void Vm::StartScriptClock() {
+  actionsUntilClockCheck = kActionsPerClockCheck;
+  scriptDeadline_ = (scriptClock ? scriptClock() : SteadySeconds()) + scriptTimeLimit;
+}
+
+void Vm::CheckScriptClock() {
+  actionsUntilClockCheck = kActionsPerClockCheck;
+  if ((scriptClock ? scriptClock() : SteadySeconds()) >= scriptDeadline_) throw ScriptAbort{};
 }
 
 void Vm::CallMethodIfPresent(Object* self, std::string_view name, std::size_t& budgetLeft,

@@ -133,6 +133,7 @@ std::size_t Vm::Collect() {
   for (const Value& value : leftOnStack) {
     if (auto* const* object = std::get_if<Object*>(&value); object && *object) Mark(*object, pending);
   }
+  for (Object* spare : spareActivations_) Mark(spare, pending);
   for (const Timer& timer : timers) {
     PushObject(timer.function, pending);
     PushObject(timer.self, pending);
@@ -163,10 +164,6 @@ std::size_t Vm::Collect() {
   storedAfterCollection_ = storedBytes;
   nextCollection_ = std::max(heap_.size() * 2, heap_.size() + kCollectionStep);
   return before - heap_.size();
-}
-
-bool Vm::CollectionDue() const {
-  return heap_.size() >= nextCollection_ || storedBytes >= storedAfterCollection_ + kMaxStoredBytes / 4;
 }
 
 void Vm::CollectIfDue() {

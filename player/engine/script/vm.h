@@ -32,6 +32,8 @@ inline constexpr std::size_t kMaxObjects = 1u << 20;
 inline constexpr std::size_t kMaxArrayLength = 1u << 20;
 inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
 inline constexpr int kMaxCallDepth = 256;
+inline constexpr double kDefaultScriptSeconds = 15;
+inline constexpr std::uint32_t kActionsPerClockCheck = 4096;
 
 // Property flags as ASSetPropFlags sets them.
 inline constexpr std::uint16_t kDontEnum = 1;
@@ -288,6 +290,10 @@ class DisplayHost {
 // a collection made while it runs.
 class ScriptRoots {
  public:
+  // Set while the interpreter waits in a call whose function, `this` and
+  // arguments it holds among its roots: nothing but roots then holds objects
+  // on its C++ frames, so the called function may collect between actions.
+  bool inRootedCall = false;
   virtual void AddRoots(std::vector<Object*>& out) const = 0;
   // The timeline the running actions address (tellTarget included).
   [[nodiscard]] virtual Object* CurrentTarget() const = 0;
@@ -415,7 +421,28 @@ class Vm {
   // Calls the timers due by nowMillis.
   void RunTimers(std::size_t& budget);
   std::size_t* budget = nullptr;  // the running blocks' budget
+  // Scripts run until a time limit (seconds on `scriptClock`, a steady clock
+  // unless a test injects its own) and are then stopped; the limit starts
+  // over with each script the stage runs. The movie may set the limit; a
+  // host may prefer a shorter one.
+  std::function<double()> scriptClock;
+  double scriptTimeLimit = kDefaultScriptSeconds;
+  // Starts the running script's time (the outermost block, handler or timer).
+  void StartScriptClock();
+  // Called every few thousand actions: stops the script past its time.
+  void CheckScriptClock();
+  std::uint32_t actionsUntilClockCheck = kActionsPerClockCheck;
+  // Natives running now: their C++ frames hold objects no root names.
+  int nativeDepth = 0;
+  // Whether the innermost interpreter may collect between two actions: every
+  // interpreter below it waits in a rooted call and no native runs.
+  [[nodiscard]] bool CollectionSafeInInnermost() const;
+  // Activations of finished calls that no closure captured, kept empty for
+  // the next calls.
+  Object* TakeActivation();
+  void ReturnActivation(Object* activation);
   int callDepth = 0;
+  int callDepthLimit = kMaxCallDepth;
   bool constructing = false;  // a native runs as the constructor of `new`
   // Set by a native constructor that refuses its arguments: `new` then gives undefined.
   bool constructRefused = false;
@@ -431,7 +458,10 @@ class Vm {
   [[nodiscard]] Object* CurrentTarget() const {
     return runningInterpreters.empty() ? nullptr : runningInterpreters.back()->CurrentTarget();
   }
-  [[nodiscard]] bool CollectionDue() const;
+  // Asked between every two actions, so kept inline.
+  [[nodiscard]] bool CollectionDue() const {
+    return heap_.size() >= nextCollection_ || storedBytes >= storedAfterCollection_ + kMaxStoredBytes / 4;
+  }
   // The values an action block left on its stack: the next block of the same
   // tick starts with them (the stage clears them as a tick starts).
   std::vector<Value> leftOnStack;
@@ -453,6 +483,8 @@ class Vm {
   Object* runningFunction_ = nullptr;  // the script function running now
   int runDepth_ = 0;                   // action blocks, handler calls and timer runs in progress
   friend struct RunScope;
+  double scriptDeadline_ = 0;
+  std::vector<Object*> spareActivations_;
   std::size_t permanentObjects_ = 0;  // the built-ins, which natives may capture
   std::size_t nextCollection_ = 0;
   std::size_t storedAfterCollection_ = 0;
@@ -467,10 +499,13 @@ class Vm {
 
 // Marks a block, handler call or timer run as running; the outermost one
 // first collects when a collection is due, since nothing but the roots holds
-// objects then.
+// objects then, and starts the script's time.
 struct RunScope {
   explicit RunScope(Vm& vm) : vm_(vm) {
-    if (vm_.runDepth_ == 0) vm_.CollectIfDue();
+    if (vm_.runDepth_ == 0) {
+      vm_.CollectIfDue();
+      vm_.StartScriptClock();
+    }
     ++vm_.runDepth_;
   }
   ~RunScope() { --vm_.runDepth_; }
