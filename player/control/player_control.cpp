@@ -18,6 +18,9 @@
 namespace tpl::player {
 namespace {
 
+// How long one script may run before it is stopped (a movie may ask for less).
+constexpr double kScriptSecondsLimit = 5;
+
 // Movie files larger than this are not movies we play.
 constexpr LONGLONG kMaxMovieFileSize = 256LL << 20;
 
@@ -77,6 +80,9 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
   });
   movie_->SetMp3Decoder(DecodeMp3ThroughAcm);
   movie_->SetDeviceFonts(&deviceFonts_);
+  // The saver's input is handled on this thread: a runaway script may hold it
+  // up for a few seconds at most, not the platform's fifteen.
+  movie_->SetScriptTimeLimit(kScriptSecondsLimit);
   AddModuleReference();
   Trace(L"Create");
   MarkStartupStep("player: constructed");
