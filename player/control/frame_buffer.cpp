@@ -88,3 +88,23 @@ void FrameBuffer::CopyAreaTo(HDC target, const RECT& area) const {
 }
 
 }  // namespace tpl::player
+
+namespace tpl::player {
+
+bool FrameBuffer::CopyRegionTo(HDC target, HRGN region) {
+  // Past this many rectangles the fixed cost of each copy outweighs the pixels saved.
+  constexpr DWORD kMostRectangles = 32;
+  if (dc_ == nullptr || region == nullptr) return false;
+  const DWORD size = ::GetRegionData(region, 0, nullptr);
+  if (size < sizeof(RGNDATAHEADER)) return false;
+  if (regionData_.size() < size) regionData_.resize(size);
+  auto* data = reinterpret_cast<RGNDATA*>(regionData_.data());
+  if (::GetRegionData(region, size, data) == 0) return false;
+  const DWORD count = data->rdh.nCount;
+  if (count == 0 || count > kMostRectangles) return false;
+  const auto* rectangles = reinterpret_cast<const RECT*>(data->Buffer);
+  for (DWORD i = 0; i < count; ++i) CopyAreaTo(target, rectangles[i]);
+  return true;
+}
+
+}  // namespace tpl::player

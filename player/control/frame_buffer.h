@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "engine/movie_player.h"
@@ -30,6 +31,11 @@ class FrameBuffer {
   void CopyTo(HDC target, int x, int y) const;
   // Copies one area of the last rendered frame to the same place of the target.
   void CopyAreaTo(HDC target, const RECT& area) const;
+  // Copies the rectangles of `region` (target coordinates) one by one: areas
+  // far apart cost only their own pixels, not their bounding box's. False when
+  // the region is empty, could not be read or has so many rectangles that one
+  // copy of its bounding box is cheaper.
+  [[nodiscard]] bool CopyRegionTo(HDC target, HRGN region);
   [[nodiscard]] bool Holds(int width, int height) const {
     return dc_ != nullptr && width == width_ && height == height_;
   }
@@ -45,6 +51,7 @@ class FrameBuffer {
   void* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  std::vector<std::byte> regionData_;  // kept between paints: no allocation a frame
 };
 
 }  // namespace tpl::player

@@ -260,6 +260,7 @@ class PlayerControl final : public IDispatch,
   FrameBuffer paintBuffer_;  // what the window shows, kept up to date area by area
   FrameBuffer drawBuffer_;   // IViewObject::Draw at other sizes
   std::vector<RECT> changedAreas_;
+  UniqueGdiObject updateRegion_;  // the window's update region, read on each paint
 };
 
 #if defined(__GNUC__)

@@ -379,9 +379,16 @@ bool PlayerControl::UpdatePaintBuffer(int width, int height) {
 }
 
 // Copies only what needs painting: the frame was drawn when the movie moved on.
+// The update region is read before BeginPaint empties it: the areas that
+// changed often lie apart (lights across the screen), and the paint
+// rectangle, their bounding box, would cover most of the window.
 void PlayerControl::Paint() {
+  if (!updateRegion_) updateRegion_.Reset(::CreateRectRgn(0, 0, 0, 0));
+  const auto region = static_cast<HRGN>(updateRegion_.Get());
+  const bool regionRead = region != nullptr && ::GetUpdateRgn(window_, region, FALSE) == COMPLEXREGION;
   const PaintScope paint(window_);
-  if (paint.Dc() != nullptr && UpdatePaintBuffer()) paintBuffer_.CopyAreaTo(paint.Dc(), paint.Area());
+  if (paint.Dc() == nullptr || !UpdatePaintBuffer()) return;
+  if (!regionRead || !paintBuffer_.CopyRegionTo(paint.Dc(), region)) paintBuffer_.CopyAreaTo(paint.Dc(), paint.Area());
 }
 
 // The frame at the window's client size, through the window's own DIB section.

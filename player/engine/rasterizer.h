@@ -9,7 +9,9 @@
 // and runs are counted in whole sub-scanlines, so drawing a rectangle of a
 // frame alone gives exactly the pixels a draw of the whole frame gives there.
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "movie_player.h"
@@ -80,6 +82,10 @@ class Rasterizer {
   void AddPartial(int x, float amount);
   void AddRun(int from, int to);
   void BlendRow(std::uint32_t* row, Rgba color);
+  void BlendDenseRow(std::uint32_t* row, Rgba color, int first, int last);
+  static void BlendWeighted(std::uint32_t* pixels, const std::uint32_t* weights, int count, Rgba color);
+  // The weight of a pixel the solid fill covers with `full` whole sub-scanlines.
+  [[nodiscard]] std::uint32_t SolidWholeWeight(int full) const;
   template <typename RowAction>
   void Scan(FillRule rule, int width, RowAction&& row);
   // Each pixel's coverage (0..256) from the row's first mark to its last,
@@ -98,10 +104,25 @@ class Rasterizer {
   // ends. Both are all zero between rows.
   std::vector<float> cover_;
   std::vector<int> runs_;
-  std::vector<int> marks_;  // columns where cover_ or runs_ is not zero
+  // Columns where cover_ or runs_ is not zero: one bit each, with the lowest
+  // and highest and how often a column was marked; marks_ holds them in order
+  // once taken.
+  void Mark(int x);
+  void TakeMarks();
+  void ClearMarks();
+  void ForgetMarkRange();
+  std::vector<std::uint64_t> markBits_;
+  int markLow_ = std::numeric_limits<int>::max();
+  int markHigh_ = -1;
+  int markCount_ = 0;
+  std::vector<int> marks_;
   std::vector<std::uint32_t> weights_;
   std::vector<std::uint32_t> shades_;
   const CoverageMask* mask_ = nullptr;
+  // The solid fill being drawn: its alpha as a weight scale, and the weights
+  // of whole sub-scanline counts 0 .. 5 (a sixth: kSubScanlines + 1).
+  float solidAlphaScale_ = 0;
+  std::array<std::uint32_t, 6> solidWholeWeights_{};
 };
 
 // Fills the surface with one opaque colour.

@@ -593,13 +593,34 @@ class ItemPainter {
   const Rgba* background_ = nullptr;  // the colour the target started from, when it is a layer's picture
 };
 
-void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, Rgba background,
+// What an area is drawn over: the background colour, or a backdrop that
+// already holds the background and the list's first `items` items.
+struct AreaStart {
+  Rgba background;
+  const std::uint32_t* backdrop = nullptr;  // rows as wide as the target
+  std::size_t items = 0;
+};
+
+void CopyArea(const Surface& target, const PixelRect& area, const std::uint32_t* from) {
+  if (area.Empty()) return;
+  const auto count = static_cast<std::size_t>(area.right - area.left);
+  for (int y = area.top; y < area.bottom; ++y) {
+    std::copy_n(from + static_cast<std::ptrdiff_t>(y) * target.width + area.left, count,
+                target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels + area.left);
+  }
+}
+
+void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, const AreaStart& start,
                 Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers) {
   const PixelRect clip = ClipToSurface(area, target);
-  FillArea(target, clip, background);
+  if (start.backdrop != nullptr) {
+    CopyArea(target, clip, start.backdrop);
+  } else {
+    FillArea(target, clip, start.background);
+  }
   masks.Clear();
   rasterizer.SetMask(nullptr);
-  ItemPainter(list, rasterizer, masks, layers).Paint(target, clip, 0, list.items.size());
+  ItemPainter(list, rasterizer, masks, layers).Paint(target, clip, start.items, list.items.size());
   rasterizer.SetMask(nullptr);
 }
 
@@ -616,6 +637,21 @@ bool LooksAlike(const DrawItem& a, const DrawItem& b) {
   if (a.kind == DrawKind::MaskApply || a.kind == DrawKind::MaskEnd || a.kind == DrawKind::LayerEnd) return true;
   return a.object == b.object && a.look == b.look && a.shape == b.shape && a.matrix == b.matrix &&
          a.colors == b.colors && a.bounds == b.bounds;
+}
+
+// How many items from the first look alike in both lists, counting only
+// plain paints: those come before any mask or layer opens, so they are
+// drawn the same whatever follows.
+std::size_t StillPrefix(const DrawList& before, const DrawList& after) {
+  std::size_t n = 0;
+  for (; n < before.items.size() && n < after.items.size(); ++n) {
+    const DrawItem& old = before.items[n];
+    const DrawItem& now = after.items[n];
+    if (now.kind != DrawKind::Paint || !LooksAlike(old, now) || !std::ranges::equal(PathOf(before, old), PathOf(after, now))) {
+      break;
+    }
+  }
+  return n;
 }
 
 bool WorthJoining(const PixelRect& a, const PixelRect& b) {
@@ -733,8 +769,31 @@ void FrameRenderer::RenderWhole(const Stage* stage, const Surface& target, Scale
   if (target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
   const Frame frame = FrameFor(stage, target, scale);
   Collect(stage, frame, nextList_);
-  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, frame.background, rasterizer, *masks_,
-             *layers_);
+  PaintItems(nextList_, target, PixelRect{0, 0, target.width, target.height}, AreaStart{frame.background}, rasterizer,
+             *masks_, *layers_);
+}
+
+std::size_t FrameRenderer::UpdateBackdrop(const Frame& frame, std::size_t stillItems, Rasterizer& rasterizer) {
+  stillAt_ = (stillAt_ + 1) % stillHistory_.size();
+  stillHistory_[stillAt_] = stillItems;
+  if (backdrop_.items > stillItems || !(backdrop_.frame == frame)) backdrop_.items = 0;
+  // Items that stayed alike over the last frames are drawn once more, whole,
+  // and then no more while they stay; one that changes now and then never
+  // gets in, so the backdrop is not drawn again and again.
+  const std::size_t settled = *std::ranges::min_element(stillHistory_);
+  if (settled > backdrop_.items) {
+    const auto size = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height);
+    backdrop_.pixels.resize(size);
+    const Surface surface{backdrop_.pixels.data(), frame.width, frame.height, frame.width};
+    masks_->Clear();
+    rasterizer.SetMask(nullptr);
+    FillArea(surface, PixelRect{0, 0, frame.width, frame.height}, frame.background);
+    ItemPainter(nextList_, rasterizer, *masks_, *layers_)
+        .Paint(surface, PixelRect{0, 0, frame.width, frame.height}, 0, settled);
+    backdrop_.items = settled;
+    backdrop_.frame = frame;
+  }
+  return backdrop_.items;
 }
 
 std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, const Surface& target, ScaleMode scale,
@@ -746,14 +805,20 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
   }
   const Frame frame = FrameFor(stage, target, scale);
   Collect(stage, frame, nextList_);
-  if (kept_ && frame == drawn_) {
+  const bool comparable = kept_ && frame == drawn_;
+  if (comparable) {
     AddChangedAreas(drawnList_, nextList_, changed_);
     MergeChangedAreas(changed_, target.width, target.height);
   } else {
     changed_.assign(1, PixelRect{0, 0, target.width, target.height});
   }
+  AreaStart start{frame.background};
+  if (!changed_.empty()) {
+    start.items = UpdateBackdrop(frame, comparable ? StillPrefix(drawnList_, nextList_) : 0, rasterizer);
+    if (start.items > 0) start.backdrop = backdrop_.pixels.data();
+  }
   for (const PixelRect& area : changed_) {
-    PaintItems(nextList_, target, area, frame.background, rasterizer, *masks_, *layers_);
+    PaintItems(nextList_, target, area, start, rasterizer, *masks_, *layers_);
   }
   std::swap(drawnList_, nextList_);
   drawn_ = frame;

@@ -2,6 +2,7 @@
 // Drawing a stage's display lists into a surface at a scale mode: the whole
 // frame, or only the areas that changed since the frame drawn before.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -100,7 +101,10 @@ class FrameRenderer {
   // Draws the whole frame into `target` and keeps nothing of it.
   void RenderWhole(const Stage* stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer);
   // The surface no longer holds what was drawn last (or the stage is new).
-  void Forget() { kept_ = false; }
+  void Forget() {
+    kept_ = false;
+    backdrop_.items = 0;
+  }
 
  private:
   struct Frame {
@@ -110,14 +114,28 @@ class FrameRenderer {
     Rgba background;
     friend bool operator==(const Frame&, const Frame&) = default;
   };
+  // The background and the first items of the list, drawn whole and kept
+  // while those items stay as they are: a changed area starts from a copy of
+  // it instead of drawing them again (a movie's still scenery under what moves).
+  struct Backdrop {
+    std::vector<std::uint32_t> pixels;
+    std::size_t items = 0;  // none: no backdrop
+    Frame frame;
+  };
   static Frame FrameFor(const Stage* stage, const Surface& target, ScaleMode scale);
   void Collect(const Stage* stage, const Frame& frame, DrawList& list) const;
+  // Keeps the backdrop in step with the new list; the items it holds (0: none to use).
+  std::size_t UpdateBackdrop(const Frame& frame, std::size_t stillItems, Rasterizer& rasterizer);
 
   bool kept_ = false;
   Frame drawn_;
   DrawList drawnList_;
   DrawList nextList_;
   std::vector<PixelRect> changed_;
+  Backdrop backdrop_;
+  // How many leading items stayed alike in each of the last frames, newest at stillAt_.
+  std::array<std::size_t, 8> stillHistory_{};
+  std::size_t stillAt_ = 0;
   std::unique_ptr<MaskStack> masks_;  // the masks being drawn with, kept for their memory
   std::unique_ptr<LayerStack> layers_;  // the same for the layers of blend modes
 };

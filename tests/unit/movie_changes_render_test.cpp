@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -252,6 +254,39 @@ Bytes MaskComingAndGoing() {
   return movie.Build();
 }
 
+// Still scenery (striped, with a translucent band) under a ball that moves
+// every frame; the scenery itself moves at `sceneryMovesAt` frames and then
+// stays, and the stripe above the ball fades every `fadeEvery` frames (0: never).
+Bytes SceneryUnderMovement(std::vector<int> sceneryMovesAt, int fadeEvery) {
+  MovieBuilder movie(200, 120);
+  movie.SetBackground({10, 10, 30});
+  ShapeBuilder stripes;
+  for (int i = 0; i < 6; ++i) {
+    const auto shade = static_cast<std::uint8_t>(30 + 30 * i);
+    stripes.Rectangle(0, 20 * i, 200, 20, stripes.AddSolidFill({shade, 40, static_cast<std::uint8_t>(200 - shade)}));
+  }
+  stripes.Rectangle(30, 10, 40, 100, stripes.AddSolidFill({255, 255, 255, 90}));
+  const auto scenery = movie.DefineShape(stripes);
+  const auto band = movie.DefineShape(FilledRectangle(200, 15, {250, 220, 60, 150}));
+  const auto ball = movie.DefineShape(OutlinedEllipse(14, 10, {40, 220, 120, 170}, {255, 255, 255, 220}));
+  double sceneryX = 0;
+  double bandAlpha = 1;
+  for (int f = 0; f < 30; ++f) {
+    const Transform ballAt = Transform::ScaleRotateTranslate(1, 7.0 * f, 20 + 5.3 * f, 60 + 30 * std::sin(f * 0.4));
+    if (std::find(sceneryMovesAt.begin(), sceneryMovesAt.end(), f) != sceneryMovesAt.end()) sceneryX += 13.5;
+    if (fadeEvery > 0 && f > 0 && f % fadeEvery == 0) bandAlpha *= 0.8;
+    ColorTransform bandColors;
+    bandColors.multiplyA = bandAlpha;
+    if (f == 0) {
+      movie.Place(scenery, 1).Place(band, 2, Transform::Translate(0, 40)).Place(ball, 3, ballAt);
+    } else {
+      movie.Move(1, Transform::Translate(sceneryX, 0)).Move(2, Transform::Translate(0, 40), bandColors).Move(3, ballAt);
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
 struct ChangesCase {
   std::string name;
   std::function<Bytes()> movie;
@@ -276,6 +311,14 @@ std::vector<ChangesCase> ChangesCases() {
       {"still_picture", StillPicture, 4, ScaleMode::ShowAll, 320, 200, 0.0},
       {"masks_gradients_bitmaps_and_morphs", MasksGradientsBitmapsAndMorphs, 8, ScaleMode::ShowAll, 400, 240, 0.75},
       {"mask_coming_and_going", MaskComingAndGoing, 4, ScaleMode::ShowAll, 320, 200, 1.0},
+      // Scenery that stays for many frames is drawn from a kept picture of it:
+      // it must follow the scenery when that moves or fades after long still.
+      {"still_scenery_under_movement", [] { return SceneryUnderMovement({}, 0); }, 30, ScaleMode::ShowAll, 400, 240,
+       0.5},
+      {"scenery_moving_after_long_still", [] { return SceneryUnderMovement({14, 15, 27}, 0); }, 30,
+       ScaleMode::ShowAll, 400, 240, 1.0},
+      {"scenery_fading_now_and_then", [] { return SceneryUnderMovement({}, 11); }, 30, ScaleMode::ExactFit, 333, 301,
+       0.5},
   };
 }
 
