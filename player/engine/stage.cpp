@@ -268,6 +268,11 @@ void ShowMorphRatio(DisplayObject& object) {
 void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame) {
   DisplayList& list = timeline->displayList;
   const auto found = list.find(tag.depth);
+  if (found != list.end() && tag.character && !tag.move) {
+    // A new object cannot take a depth that is in use: what is there stays.
+    vm_->Trace(Value{"Warning: Failed to place object at depth " + std::to_string(tag.depth) + "."});
+    return;
+  }
   std::optional<Placement> slot;
   if (found != list.end()) slot = found->second.placement;
   const std::optional<std::uint16_t> before = slot ? std::optional<std::uint16_t>(slot->character) : std::nullopt;

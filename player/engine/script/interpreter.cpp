@@ -437,13 +437,7 @@ class Interpreter final : public ScriptRoots {
     return vm_.FindInChain(object, name) != nullptr;
   }
 
-  Object* SuperObject() {
-    Object* super = vm_.NewObject(ObjectKind::Plain, nullptr);
-    super->superHome = f_.home ? f_.home->proto : nullptr;
-    super->superThis = f_.self;
-    super->proto = super->superHome;
-    return super;
-  }
+  Object* SuperObject() { return vm_.NewSuper(f_.self, f_.home); }
 
   // `name` is `builtin` (written in lower case) as this movie compares names.
   bool NameIs(std::string_view name, std::string_view builtin) const {
@@ -681,15 +675,13 @@ class Interpreter final : public ScriptRoots {
     }
     auto* const* self = std::get_if<Object*>(&object);
     if (self && (*self)->superThis) {
-      // super.method(...) or super(...): start above the method's home.
-      Object* home = (*self)->superHome;
-      if (method.empty()) {
-        const Value constructor = home ? vm_.GetMember(home, "__constructor__") : Value{Undefined{}};
-        return vm_.Call(constructor, Value{(*self)->superThis}, args, home);
-      }
-      Object* holder = home;
+      // super(...) runs the constructor of the class above the method's
+      // home; super.method(...) the method found above it.
+      Object* base = Vm::SuperReadBase(*self);
+      if (method.empty()) return vm_.Call(vm_.SuperConstructor(*self), Value{(*self)->superThis}, args, base);
+      Object* holder = base;
       while (holder && !vm_.FindOwn(holder, method)) holder = holder->proto;
-      const Value function = home ? vm_.GetMember(home, method) : Value{Undefined{}};
+      const Value function = base ? vm_.GetMember(base, method) : Value{Undefined{}};
       return vm_.Call(function, Value{(*self)->superThis}, args, holder);
     }
     if (method.empty()) return vm_.Call(object, Undefined{}, args);
@@ -699,6 +691,9 @@ class Interpreter final : public ScriptRoots {
       holder = *self;
       int hops = 0;
       while (holder && !vm_.FindOwn(holder, method) && hops++ < 256) holder = holder->proto;
+      // A method of the object itself has the object's prototype as its
+      // home, as a constructor does.
+      if (holder == *self) holder = (*self)->proto;
     }
     if (!std::holds_alternative<Object*>(function)) return Undefined{};
     Value receiver = object;
@@ -1762,11 +1757,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     preload(0x01, frame.self ? Value{frame.self} : Value{Undefined{}});
     preload(0x04, argumentsValue);
     if (code.flags & 0x10) {
-      Object* super = NewObject(ObjectKind::Plain, nullptr);
-      super->superHome = home ? home->proto : nullptr;
-      super->superThis = frame.self;
-      super->proto = super->superHome;
-      preload(0x10, Value{super});
+      preload(0x10, Value{NewSuper(frame.self, home)});
     }
     preload(0x40, Value{host_.RootClip()});
     // A timeline without a parent takes no register: the next one moves up.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "vm.h"
 
@@ -23,6 +24,11 @@ std::string LowerText(std::string_view text) {
 
 void Goto(Vm& vm, Object* self, Value frame, bool play) {
   if (!IsClip(self)) return;
+  // An object names the frame its text (or number) names.
+  if (std::holds_alternative<Object*>(frame)) {
+    Value primitive = vm.ToPrimitive(frame);
+    frame = std::holds_alternative<Object*>(primitive) ? Value{vm.ToStr(frame)} : std::move(primitive);
+  }
   // "path:frame" names the frame of another clip.
   if (const auto* text = std::get_if<std::string>(&frame)) {
     if (const std::size_t colon = text->rfind(':'); colon != std::string::npos) {

@@ -308,7 +308,10 @@ Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
 Value Vm::GetMember(Object* object, std::string_view name) {
   if (!object) return Undefined{};
   // super.x reads x from above the method's home.
-  if (object->superThis) return object->superHome ? GetMember(object->superHome, name) : Value{Undefined{}};
+  if (object->superThis) {
+    Object* base = SuperReadBase(object);
+    return base ? GetMember(base, name) : Value{Undefined{}};
+  }
   if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
@@ -818,6 +821,31 @@ void Vm::Trace(const Value& value) {
     if (end == std::string::npos) break;
     start = end + 1;
   }
+}
+
+// Prototype chains that lead through a display object are not followed by
+// `super`: such a home, or one above it, gives nothing.
+Object* Vm::NewSuper(Object* self, Object* home) {
+  Object* super = NewObject(ObjectKind::Plain, nullptr);
+  super->superHome = home;
+  super->superThis = self;
+  super->proto = SuperReadBase(super);
+  return super;
+}
+
+Object* Vm::SuperReadBase(const Object* super) {
+  const Object* home = super->superHome;
+  if (!home || home->kind == ObjectKind::Clip) return nullptr;
+  Object* base = home->proto;
+  return base && base->kind != ObjectKind::Clip ? base : nullptr;
+}
+
+// `super()` calls the `__constructor__` the home's chain holds: the class the
+// home's class extends.
+Value Vm::SuperConstructor(const Object* super) {
+  Object* home = super->superHome;
+  if (!home || home->kind == ObjectKind::Clip) return Undefined{};
+  return GetMember(home, "__constructor__");
 }
 
 Value Vm::Construct(const Value& constructor, std::span<const Value> args) {

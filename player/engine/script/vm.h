@@ -115,7 +115,8 @@ class Object {
   // had, by which a reference finds the clip living there now. Empty while
   // the clip is on the stage.
   std::string removedPath;
-  // A `super` object: the prototype it starts above and the `this` it calls with.
+  // A `super` object: the prototype the running method was found on (its
+  // home), above which `super.x` reads, and the `this` it calls with.
   Object* superHome = nullptr;
   Object* superThis = nullptr;
   std::unique_ptr<NativeState> state;  // built-in classes' own data
@@ -325,6 +326,12 @@ class Vm {
   Object* NewArray(std::vector<Value> elements = {});
   Object* NewNative(NativeFunction fn, bool constructor = false);
   Object* NewClip(std::weak_ptr<TimelineInstance> clip);
+  // The `super` of a method found on `home` and called on `self`.
+  Object* NewSuper(Object* self, Object* home);
+  // Where a `super` object reads its members, and what `super()` calls; null
+  // and undefined when the chain leads through a display object.
+  static Object* SuperReadBase(const Object* super);
+  Value SuperConstructor(const Object* super);
   Object* Global() { return global_; }
 
   [[nodiscard]] std::string Key(std::string_view name) const;
