@@ -506,3 +506,38 @@ std::optional<PixelBitmap> PixelBitmap::Compare(const PixelBitmap& other) const 
 }
 
 }  // namespace swf
+
+namespace swf {
+
+void PixelBitmap::DrawOver(PixelArea area, const std::uint32_t* overBlack, const std::uint32_t* overWhite) {
+  for (int row = 0; row < area.height; ++row) {
+    const int y = area.y + row;
+    if (y < 0 || y >= height_) continue;
+    for (int column = 0; column < area.width; ++column) {
+      const int x = area.x + column;
+      if (x < 0 || x >= width_) continue;
+      const std::size_t from = static_cast<std::size_t>(row) * static_cast<std::size_t>(area.width) +
+                               static_cast<std::size_t>(column);
+      const std::uint32_t dark = overBlack[from], light = overWhite[from];
+      // Over white a pixel shows 255 - alpha brighter than over black.
+      int lightSum = 0;
+      for (const int shift : {16, 8, 0}) {
+        lightSum += std::clamp(static_cast<int>(light >> shift & 0xFFu) - static_cast<int>(dark >> shift & 0xFFu), 0, 255);
+      }
+      const std::uint32_t alpha = 255 - static_cast<std::uint32_t>((lightSum + 1) / 3);
+      if (alpha == 0) continue;
+      std::uint32_t& pixel = pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                                     static_cast<std::size_t>(x)];
+      const std::uint32_t keep = 255 - alpha;
+      std::uint32_t out = 0;
+      for (const int shift : {16, 8, 0}) {
+        const std::uint32_t source = std::min(dark >> shift & 0xFFu, alpha);
+        out |= (source + ((pixel >> shift & 0xFFu) * keep + 127) / 255) << shift;
+      }
+      const std::uint32_t outAlpha = transparent_ ? alpha + ((pixel >> 24) * keep + 127) / 255 : 255;
+      pixel = std::min<std::uint32_t>(outAlpha, 255) << 24 | out;
+    }
+  }
+}
+
+}  // namespace swf

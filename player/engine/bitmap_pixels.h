@@ -81,6 +81,10 @@ class PixelBitmap {
   void CopyChannel(const PixelBitmap& source, PixelArea area, int dx, int dy, std::uint32_t sourceChannel,
                    std::uint32_t destChannel);
   void ApplyColorTransform(PixelArea area, const ColorTerms& terms);
+  // Lays a picture over `area` (source over): the picture drawn once over
+  // black and once over white, rows of area.width opaque pixels each, which
+  // give each pixel's colour and coverage. Parts outside the bitmap are left out.
+  void DrawOver(PixelArea area, const std::uint32_t* overBlack, const std::uint32_t* overWhite);
   // Random values from `low` to `high` in the chosen channels (one value
   // for red, green and blue with `gray`); channels left out are 0, alpha 255.
   void Noise(std::int32_t seed, int low, int high, std::uint32_t channels, bool gray);

@@ -125,6 +125,37 @@ void Drawing::SetLineGradient(const Gradient& gradient) {
 
 void Drawing::Clear() { *this = Drawing{}; }
 
+void Drawing::BeginBitmapFill(std::shared_ptr<const LiveBitmap> bitmap, const Matrix& matrix, bool repeat,
+                              bool smooth) {
+  if (!bitmap) return;
+  BeginFill(BitmapFill{BitmapFromPixels(*bitmap), matrix, repeat, smooth});
+  const std::uint64_t version = bitmap->version;
+  liveFills_.push_back(LiveFill{shape_.layers.size() - 1, std::move(bitmap), version});
+}
+
+bool Drawing::RefreshBitmaps() {
+  bool changed = false;
+  for (LiveFill& fill : liveFills_) {
+    if (fill.version == fill.bitmap->version) continue;
+    fill.version = fill.bitmap->version;
+    auto* style = std::get_if<BitmapFill>(&shape_.layers[fill.layer].fills.front());
+    if (style) style->bitmap = BitmapFromPixels(*fill.bitmap);
+    changed = true;
+  }
+  if (changed) cached_.reset();
+  return changed;
+}
+
+std::shared_ptr<const Bitmap> BitmapFromPixels(const LiveBitmap& live) {
+  if (!live.pixels) return nullptr;
+  auto bitmap = std::make_shared<Bitmap>();
+  bitmap->width = live.pixels->Width();
+  bitmap->height = live.pixels->Height();
+  bitmap->pixels = live.pixels->Premultiplied();
+  bitmap->opaque = !live.pixels->Transparent();
+  return bitmap;
+}
+
 std::shared_ptr<const Shape> Drawing::GetShape() const {
   if (edges_ == 0) return nullptr;
   if (!cached_) {

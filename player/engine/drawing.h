@@ -7,7 +7,9 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
+#include "bitmap_pixels.h"
 #include "swf_movie.h"
 
 namespace swf {
@@ -30,6 +32,12 @@ class Drawing {
   // The current line is painted with a gradient from now on (lineGradientStyle).
   void SetLineGradient(const Gradient& gradient);
   void Clear();
+  // A fill with a script bitmap (beginBitmapFill), `matrix` mapping its
+  // pixels onto the clip's twips. The fill follows the bitmap's pixels as they
+  // change (see RefreshBitmaps); a disposed bitmap fills nothing.
+  void BeginBitmapFill(std::shared_ptr<const LiveBitmap> bitmap, const Matrix& matrix, bool repeat, bool smooth);
+  // Brings the bitmap fills up to their bitmaps' pixels; true when one changed.
+  bool RefreshBitmaps();
 
   // The shape so far (null when nothing was drawn); shared with the renderer
   // until the next change.
@@ -48,7 +56,16 @@ class Drawing {
   bool filling_ = false;
   std::optional<std::uint16_t> line_;  // index in the current layer's lines
   mutable std::shared_ptr<const Shape> cached_;
+  struct LiveFill {
+    std::size_t layer;  // the fill is the layer's first
+    std::shared_ptr<const LiveBitmap> bitmap;
+    std::uint64_t version;
+  };
+  std::vector<LiveFill> liveFills_;
 };
+
+// The pixels of a script bitmap as drawing takes them (null once disposed).
+[[nodiscard]] std::shared_ptr<const Bitmap> BitmapFromPixels(const LiveBitmap& live);
 
 // Scripts hand styles over as numbers. A line style: width in pixels, RGB,
 // alpha in percent, pixel hinting, scaling (0 normal, 1 none, 2 not

@@ -76,19 +76,6 @@ LineStyle MixLine(const MorphLine& line, double t) {
   return mixed;
 }
 
-void Grow(Shape& shape, const Segment& segment) {
-  for (const Point& p : {segment.from, segment.control, segment.to}) {
-    if (shape.minX > shape.maxX) {
-      shape.minX = shape.maxX = p.x;
-      shape.minY = shape.maxY = p.y;
-    }
-    shape.minX = std::min(shape.minX, p.x);
-    shape.maxX = std::max(shape.maxX, p.x);
-    shape.minY = std::min(shape.minY, p.y);
-    shape.maxY = std::max(shape.maxY, p.y);
-  }
-}
-
 void SortByStyle(std::vector<StyledSegment>& edges) {
   std::stable_sort(edges.begin(), edges.end(),
                    [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; });
@@ -126,7 +113,7 @@ std::shared_ptr<const Shape> MorphShapeAt(const Shape& character, std::uint16_t 
       layer.lineEdges.push_back({static_cast<std::uint16_t>(edge.line - 1), segment});
       used = true;
     }
-    if (used) Grow(*shape, segment);
+    if (used) GrowBounds(*shape, segment);
   }
   SortByStyle(layer.fillEdges);
   SortByStyle(layer.lineEdges);

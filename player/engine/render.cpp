@@ -174,6 +174,11 @@ constexpr int kMaskApplyDepth = kDrawingDepth + 2;
 // A layered object's LayerBegin, and everything it draws after it.
 constexpr int kLayerBeginDepth = kDrawingDepth + 3;
 constexpr int kLayerContentDepth = kDrawingDepth + 4;
+// A scrolled clip's mask (begin, rectangle, apply) and its content.
+constexpr int kScrollBeginDepth = kDrawingDepth + 5;
+constexpr int kScrollShapeDepth = kDrawingDepth + 6;
+constexpr int kScrollApplyDepth = kDrawingDepth + 7;
+constexpr int kScrollContentDepth = kDrawingDepth + 8;
 // After everything at a depth, for where a mask stops masking.
 constexpr int kMaskEndDepth = std::numeric_limits<int>::max();
 
@@ -325,8 +330,79 @@ void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, 
   out.path.pop_back();
 }
 
+// What an object shows, its scroll rectangle aside.
+void CollectShown(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
+                  int height, DrawList& out, int nesting);
+
+// Where the items from `begin` on can paint.
+PixelRect PaintedBounds(const DrawList& out, std::size_t begin) {
+  PixelRect bounds;
+  for (std::size_t i = begin; i < out.items.size(); ++i) {
+    const DrawItem& item = out.items[i];
+    if (item.kind == DrawKind::Paint || item.kind == DrawKind::MaskBegin || item.kind == DrawKind::LayerBegin) {
+      bounds = Union(bounds, item.bounds);
+    }
+  }
+  return bounds;
+}
+
+// A clip with a scroll rectangle: its content moved by the rectangle and,
+// when painted, masked by it like by a mask of that one rectangle (a mask's
+// shapes take no masks, so there it is only moved).
+void CollectScrolled(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors,
+                     int width, int height, DrawList& out, int nesting) {
+  const ScrollRect& rect = *object.scrollRect;
+  const Matrix content = m.Then(ScrollOffset(rect));
+  if (kind != DrawKind::Paint) {
+    CollectShown(object, kind, content, colors, width, height, out, nesting);
+    return;
+  }
+  const std::size_t beginIndex = out.items.size();
+  const std::size_t depthsBefore = out.depths.size();
+  DrawItem begin;
+  begin.kind = DrawKind::MaskBegin;
+  begin.object = &object;
+  begin.look = object.look;
+  out.path.push_back(kScrollBeginDepth);
+  AddPath(out, std::move(begin));
+  out.path.back() = kScrollShapeDepth;
+  AddItem(out, DrawKind::MaskShape, &object, object.look, rect.outline.get(), rect.outline, m, colors, width, height);
+  const PixelRect window = out.items.size() > beginIndex + 1 ? out.items.back().bounds : PixelRect{};
+  out.path.back() = kScrollApplyDepth;
+  DrawItem apply;
+  apply.kind = DrawKind::MaskApply;
+  AddPath(out, std::move(apply));
+  out.path.back() = kScrollContentDepth;
+  const std::size_t contentIndex = out.items.size();
+  CollectShown(object, kind, content, colors, width, height, out, nesting);
+  const PixelRect bounds = Intersection(PaintedBounds(out, contentIndex), window);
+  if (bounds.Empty()) {
+    // Nothing shows through the rectangle here.
+    out.items.resize(beginIndex);
+    out.depths.resize(depthsBefore);
+    out.path.pop_back();
+    return;
+  }
+  out.items[beginIndex].bounds = bounds;
+  out.items[beginIndex].maskEnd = static_cast<std::uint32_t>(out.items.size());
+  out.path.back() = kMaskEndDepth;
+  DrawItem end;
+  end.kind = DrawKind::MaskEnd;
+  AddPath(out, std::move(end));
+  out.path.pop_back();
+}
+
 void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors,
                     int width, int height, DrawList& out, int nesting) {
+  if (object.scrollRect) {
+    CollectScrolled(object, kind, m, colors, width, height, out, nesting);
+  } else {
+    CollectShown(object, kind, m, colors, width, height, out, nesting);
+  }
+}
+
+void CollectShown(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
+                  int height, DrawList& out, int nesting) {
   if (object.shape) AddItem(out, kind, &object, object.look, object.shape.get(), nullptr, m, colors, width, height);
   if (!object.sprite) return;
   if (object.sprite->text) {
@@ -830,6 +906,21 @@ FrameRenderer::FrameRenderer() : masks_(std::make_unique<MaskStack>()), layers_(
 FrameRenderer::~FrameRenderer() = default;
 FrameRenderer::FrameRenderer(FrameRenderer&&) noexcept = default;
 FrameRenderer& FrameRenderer::operator=(FrameRenderer&&) noexcept = default;
+
+void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toSurface,
+                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer) {
+  if (!timeline || target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
+  DisplayObject shown;
+  shown.sprite = timeline;
+  DrawList list;
+  list.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
+  list.path.push_back(0);
+  CollectContent(shown, DrawKind::Paint, toSurface, colors, target.width, target.height, list, 0);
+  list.path.clear();
+  MaskStack masks;
+  LayerStack layers;
+  PaintItems(list, target, PixelRect{0, 0, target.width, target.height}, background, rasterizer, masks, layers);
+}
 
 void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
   FrameRenderer renderer;

@@ -80,6 +80,12 @@ void MergeChangedAreas(std::vector<PixelRect>& areas, int width, int height);
 // Draws the whole frame.
 void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer);
 
+// Draws what a timeline shows (its own placement aside) through `toSurface`
+// and `colors` into `target`, first filled with `background`: how scripts
+// draw a clip into a bitmap.
+void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toSurface,
+                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer);
+
 // Keeps what it drew last, so that the next frame into the same surface
 // redraws only what changed.
 class MaskStack;

@@ -1189,15 +1189,15 @@ Object* Stage::InstanceAtDepth(Object* clip, int depth) {
 
 Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
   Matrix global = rootPlacement_.matrix;
-  std::vector<const Matrix*> chain;
+  std::vector<Matrix> chain;
   for (const TimelineInstance* at = &timeline; at && chain.size() <= kMaxSpriteNesting + 1;) {
     const DisplayObject* entry = EntryOf(at->object);
     if (!entry) break;
-    chain.push_back(&entry->placement.matrix);
+    chain.push_back(entry->ContentMatrix());
     const auto parent = at->parent.lock();
     at = parent.get();
   }
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) global = global.Then(**it);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) global = global.Then(*it);
   return global;
 }
 
@@ -1208,6 +1208,12 @@ bool Stage::ObjectBounds(const DisplayObject& object, double bounds[4], int nest
     const Shape& shape = *object.shape;
     const double rect[4] = {shape.declaredMinX, shape.declaredMinY, shape.declaredMaxX, shape.declaredMaxY};
     if (rect[0] > rect[2] || rect[1] > rect[3]) return false;
+    AddTransformed(object.placement.matrix, rect, bounds, any);
+    return any;
+  }
+  if (object.scrollRect) {
+    // What shows is the rectangle, whatever the content.
+    const double rect[4] = {0, 0, object.scrollRect->width, object.scrollRect->height};
     AddTransformed(object.placement.matrix, rect, bounds, any);
     return any;
   }
@@ -1244,7 +1250,15 @@ bool Stage::Bounds(Object* clip, Object* space, double& xMin, double& yMin, doub
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
   double local[4];
-  if (!LocalBounds(*timeline, local)) return false;
+  if (const DisplayObject* entry = EntryOf(clip); entry && entry->scrollRect) {
+    const ScrollRect& r = *entry->scrollRect;
+    local[0] = r.x;
+    local[1] = r.y;
+    local[2] = r.x + r.width;
+    local[3] = r.y + r.height;
+  } else if (!LocalBounds(*timeline, local)) {
+    return false;
+  }
   Matrix toSpace;
   const auto target = TimelineOf(space);
   if (target && target != timeline) toSpace = Inverse(GlobalMatrix(*target)).Then(GlobalMatrix(*timeline));

@@ -20,6 +20,7 @@
 #include "drawing.h"
 #include "movie_player.h"
 #include "script/vm.h"
+#include "scroll_rect.h"
 #include "swf_movie.h"
 #include "text/text_field.h"
 
@@ -88,6 +89,12 @@ struct DisplayObject {
   bool scriptTransformed = false;
   std::uint64_t liveVersion = 0;
   bool smoothBitmap = false;
+  std::optional<ScrollRect> scrollRect;  // a script's scrollRect
+  // From what the object shows (its shapes, children and drawing) to its
+  // parent: its matrix, after the move of a scroll rectangle.
+  [[nodiscard]] Matrix ContentMatrix() const {
+    return scrollRect ? placement.matrix.Then(ScrollOffset(*scrollRect)) : placement.matrix;
+  }
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -338,6 +345,12 @@ class Stage final : private DisplayHost {
   void SetClipColors(Object* clip, const ColorTerms& terms) override;
   bool LoadExportedBitmap(std::string_view name, int& width, int& height, std::vector<std::uint32_t>& argb) override;
   bool AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, int depth, bool smoothing) override;
+  void BeginBitmapFill(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, const ClipMatrix& m, bool repeat,
+                       bool smooth) override;
+  bool DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area,
+                PixelBitmap& into) override;
+  bool GetScrollRect(Object* clip, std::array<double, 4>& rect) override;
+  void SetScrollRect(Object* clip, const std::optional<std::array<double, 4>>& rect) override;
   // Brings the shapes of attached bitmaps up to their pixels.
   void RefreshAttachedBitmaps();
 

@@ -364,7 +364,7 @@ std::shared_ptr<TimelineInstance> Stage::ClipShowingPoint(const std::shared_ptr<
     const DisplayObject& object = it->second;
     if (!object.placement.visible || object.placement.clipDepth) continue;
     if (object.sprite && object.sprite.get() == &excluded) continue;
-    const Matrix m = toStage.Then(object.placement.matrix);
+    const Matrix m = toStage.Then(object.ContentMatrix());
     if (object.sprite && object.sprite->kind == DisplayKind::Clip) {
       if (auto found = ClipShowingPoint(object.sprite, m, x, y, excluded, nesting + 1)) return found;
     } else if (ObjectShowsPoint(object, toStage, x, y, nesting)) {

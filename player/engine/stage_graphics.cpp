@@ -2,8 +2,10 @@
 // colour transform (flash.geom.Transform, Color) and the library's exported
 // bitmaps (BitmapData.loadBitmap).
 
+#include <algorithm>
 #include <vector>
 
+#include "render.h"
 #include "stage.h"
 #include "swf_text.h"
 
@@ -66,6 +68,26 @@ void Stage::SetClipColors(Object* clip, const ColorTerms& t) {
   placement->colorTransform = {t.mr, t.mg, t.mb, t.ma, t.ar, t.ag, t.ab, t.aa};
 }
 
+bool Stage::GetScrollRect(Object* clip, std::array<double, 4>& rect) {
+  const DisplayObject* entry = EntryOf(clip);
+  if (!entry || !entry->scrollRect) return false;
+  const ScrollRect& r = *entry->scrollRect;
+  rect = {r.x / 20, r.y / 20, r.width / 20, r.height / 20};
+  return true;
+}
+
+void Stage::SetScrollRect(Object* clip, const std::optional<std::array<double, 4>>& rect) {
+  DisplayObject* entry = EntryOf(clip);
+  if (!entry) return;
+  if (rect) {
+    const auto& [x, y, width, height] = *rect;
+    entry->scrollRect = MakeScrollRect(x * 20, y * 20, width * 20, height * 20);
+  } else {
+    entry->scrollRect.reset();
+  }
+  entry->Touch();
+}
+
 bool Stage::LoadExportedBitmap(std::string_view name, int& width, int& height, std::vector<std::uint32_t>& argb) {
   const auto exported = movie_.exports.find(LowerAscii(name));
   if (exported == movie_.exports.end()) return false;
@@ -114,8 +136,19 @@ void Refresh(DisplayObject& object) {
   object.Touch();
 }
 
+// `area` cut to the bitmap.
+PixelArea ClipToBitmap(const PixelArea& area, const PixelBitmap& bitmap) {
+  const long long left = std::max(area.x, 0), top = std::max(area.y, 0);
+  const long long right = std::min<long long>(static_cast<long long>(area.x) + std::max(area.width, 0), bitmap.Width());
+  const long long bottom =
+      std::min<long long>(static_cast<long long>(area.y) + std::max(area.height, 0), bitmap.Height());
+  if (right <= left || bottom <= top) return {};
+  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
+}
+
 void RefreshIn(TimelineInstance& timeline, int nesting) {
   if (nesting > kMaxSpriteNesting) return;
+  timeline.drawing.RefreshBitmaps();
   for (auto& [depth, object] : timeline.displayList) {
     if (object.liveBitmap) Refresh(object);
     if (object.sprite) RefreshIn(*object.sprite, nesting + 1);
@@ -139,5 +172,34 @@ bool Stage::AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap,
 }
 
 void Stage::RefreshAttachedBitmaps() { RefreshIn(*root_, 0); }
+
+bool Stage::DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area,
+                     PixelBitmap& into) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline) return false;
+  const PixelArea drawn = ClipToBitmap(area, into);
+  if (drawn.Empty()) return true;
+  // The clip's pixels to the area's: its twips through the matrix, the area's corner at 0.
+  const Matrix toArea{m.a / 20, m.b / 20, m.c / 20, m.d / 20, m.tx - drawn.x, m.ty - drawn.y};
+  const ColorTransform recolor{colors.mr, colors.mg, colors.mb, colors.ma, colors.ar, colors.ag, colors.ab, colors.aa};
+  const auto size = static_cast<std::size_t>(drawn.width) * static_cast<std::size_t>(drawn.height);
+  std::vector<std::uint32_t> overBlack(size), overWhite(size);
+  Rasterizer rasterizer;
+  RenderTimeline(timeline, toArea, recolor, Surface{overBlack.data(), drawn.width, drawn.height, drawn.width},
+                 Rgba{0, 0, 0, 255}, rasterizer);
+  RenderTimeline(timeline, toArea, recolor, Surface{overWhite.data(), drawn.width, drawn.height, drawn.width},
+                 Rgba{255, 255, 255, 255}, rasterizer);
+  into.DrawOver(drawn, overBlack.data(), overWhite.data());
+  return true;
+}
+
+void Stage::BeginBitmapFill(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, const ClipMatrix& m, bool repeat,
+                            bool smooth) {
+  const auto timeline = TimelineOf(clip);
+  if (!timeline || timeline->kind != DisplayKind::Clip) return;
+  // The matrix maps the bitmap's pixels onto the clip's pixels: 20 twips each.
+  const Matrix toTwips{m.a * 20, m.b * 20, m.c * 20, m.d * 20, m.tx * 20, m.ty * 20};
+  timeline->drawing.BeginBitmapFill(std::move(bitmap), toTwips, repeat, smooth);
+}
 
 }  // namespace swf

@@ -142,11 +142,12 @@ bool Stage::ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toSta
 
 bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting) {
   if (!object.placement.visible || object.placement.clipDepth) return false;
-  const Matrix m = toStage.Then(object.placement.matrix);
-  if (object.shape) {
+  const Matrix m = toStage.Then(object.ContentMatrix());
+  if (object.shape || object.scrollRect) {
     if (Flattened(m)) return false;
     const Point local = Apply(Inverse(m), x, y);
-    return ShapeContains(*object.shape, local.x, local.y);
+    if (object.shape) return ShapeContains(*object.shape, local.x, local.y);
+    if (!ScrollRectShows(*object.scrollRect, local)) return false;
   }
   return object.sprite && ShowsPoint(*object.sprite, m, x, y, nesting + 1);
 }
@@ -177,7 +178,7 @@ std::shared_ptr<TimelineInstance> Stage::ButtonIn(const std::shared_ptr<Timeline
   for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
     const DisplayObject& object = it->second;
     if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
-    const Matrix m = toStage.Then(object.placement.matrix);
+    const Matrix m = toStage.Then(object.ContentMatrix());
     const std::shared_ptr<TimelineInstance>& child = object.sprite;
     if (ActsAsButton(*child)) {
       if (ShowsPoint(*child, m, x, y, nesting + 1)) return child;
@@ -350,7 +351,7 @@ std::shared_ptr<TimelineInstance> Stage::TextFieldAt(const std::shared_ptr<Timel
   for (auto it = timeline->displayList.rbegin(); it != timeline->displayList.rend(); ++it) {
     const DisplayObject& object = it->second;
     if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
-    const Matrix m = toStage.Then(object.placement.matrix);
+    const Matrix m = toStage.Then(object.ContentMatrix());
     if (object.sprite->kind == DisplayKind::Text) {
       if (ShowsPoint(*object.sprite, m, x, y, nesting + 1)) return object.sprite;
     } else if (object.sprite->kind == DisplayKind::Clip) {

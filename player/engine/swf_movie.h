@@ -147,6 +147,26 @@ struct Shape {
   double declaredMinX = 0, declaredMinY = 0, declaredMaxX = 0, declaredMaxY = 0;
 };
 
+// Widens the shape's edge bounds to hold `p` (an empty shape's become that point).
+inline void GrowBounds(Shape& shape, const Point& p) {
+  if (shape.minX > shape.maxX) {
+    shape.minX = shape.maxX = p.x;
+    shape.minY = shape.maxY = p.y;
+    return;
+  }
+  shape.minX = p.x < shape.minX ? p.x : shape.minX;
+  shape.maxX = p.x > shape.maxX ? p.x : shape.maxX;
+  shape.minY = p.y < shape.minY ? p.y : shape.minY;
+  shape.maxY = p.y > shape.maxY ? p.y : shape.maxY;
+}
+
+// The same for every point of a segment (a curve stays within its control point).
+inline void GrowBounds(Shape& shape, const Segment& segment) {
+  GrowBounds(shape, segment.from);
+  GrowBounds(shape, segment.control);
+  GrowBounds(shape, segment.to);
+}
+
 // A morph shape: each edge and style has a start and an end, drawn mixed at
 // the ratio of its placement (0 the start, 65535 the end).
 struct MorphFill {

@@ -415,16 +415,7 @@ class ShapeReader {
     if (fill1_ >= 1 && fill1_ <= layer.fills.size()) used |= Keep(layer.fillEdges, fill1_ - 1, segment);
     if (line_ >= 1 && line_ <= layer.lines.size()) used |= Keep(layer.lineEdges, line_ - 1, segment);
     if (!used) return;
-    for (const Point& p : {segment.from, segment.control, segment.to}) {
-      if (shape_.minX > shape_.maxX) {
-        shape_.minX = shape_.maxX = p.x;
-        shape_.minY = shape_.maxY = p.y;
-      }
-      shape_.minX = std::min(shape_.minX, p.x);
-      shape_.maxX = std::max(shape_.maxX, p.x);
-      shape_.minY = std::min(shape_.minY, p.y);
-      shape_.maxY = std::max(shape_.maxY, p.y);
-    }
+    GrowBounds(shape_, segment);
   }
 
   // Stores one edge while the movie's segment budget lasts.
@@ -1022,16 +1013,7 @@ void DrawStaticText(const StaticText& text, const std::map<std::uint16_t, std::s
         const Segment moved{Apply(m, edge.from.x, edge.from.y), Apply(m, edge.control.x, edge.control.y),
                             Apply(m, edge.to.x, edge.to.y), edge.curved};
         layer.fillEdges.push_back({at->second, moved});
-        for (const Point& p : {moved.from, moved.control, moved.to}) {
-          if (shape.minX > shape.maxX) {
-            shape.minX = shape.maxX = p.x;
-            shape.minY = shape.maxY = p.y;
-          }
-          shape.minX = std::min(shape.minX, p.x);
-          shape.maxX = std::max(shape.maxX, p.x);
-          shape.minY = std::min(shape.minY, p.y);
-          shape.maxY = std::max(shape.maxY, p.y);
-        }
+        GrowBounds(shape, moved);
       }
     }
   }

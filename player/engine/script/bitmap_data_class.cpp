@@ -254,14 +254,19 @@ Value PerlinNoise(Vm& vm, PixelBitmap& bitmap, Args args) {
 // another bitmap: each pixel of this bitmap within the clip takes the source
 // pixel the inverse matrix leads to, blended over it.
 Value Draw(Vm& vm, PixelBitmap& bitmap, Args args) {
-  PixelBitmap* from = BitmapOf(Arg(args, 0));
-  if (!from) return Undefined{};
   ClipMatrix m;
   if (Object* given = AsObjectValue(Arg(args, 1))) m = ReadMatrix(vm, given);
   std::optional<ColorTerms> colors;
   if (Object* given = AsObjectValue(Arg(args, 2))) colors = ReadColorTerms(vm, given);
   PixelArea clip = bitmap.Bounds();
   if (const auto area = ReadArea(vm, Arg(args, 4))) clip = *area;
+  // A clip draws what it shows, through the renderer that draws frames.
+  if (Object* source = AsObjectValue(Arg(args, 0)); source && source->kind == ObjectKind::Clip) {
+    (void)vm.Host().DrawClip(source, m, colors.value_or(ColorTerms{}), clip, bitmap);
+    return Undefined{};
+  }
+  PixelBitmap* from = BitmapOf(Arg(args, 0));
+  if (!from) return Undefined{};
   const double det = m.a * m.d - m.b * m.c;
   if (det == 0 || !std::isfinite(det)) return Undefined{};
   const double ia = m.d / det, ib = -m.b / det, ic = -m.c / det, id = m.a / det;
@@ -438,5 +443,10 @@ void InstallBitmapDataClass(Vm& vm) {
 
 // The pixels of a BitmapData object for drawing (attachBitmap, bitmap fills).
 const PixelBitmap* ScriptBitmapPixels(Object* object) { return BitmapOf(object); }
+
+std::shared_ptr<const LiveBitmap> ScriptLiveBitmap(Object* object) {
+  BitmapState* state = StateOf(object);
+  return state && state->live->pixels ? state->live : nullptr;
+}
 
 }  // namespace swf

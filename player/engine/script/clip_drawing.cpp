@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "geom.h"
 #include "swf_movie.h"
 #include "vm.h"
 
@@ -189,6 +190,19 @@ void InstallClipDrawingStyles(Vm& vm, Object* proto) {
     if (!IsClip(self)) return Undefined{};
     const std::vector<double> numbers = GradientNumbers(v, args);
     if (!numbers.empty()) v.Host().Draw(self, DrawOp::GradientFill, numbers);
+    return Undefined{};
+  });
+  // beginBitmapFill(bitmap, matrix, repeat, smoothing): the bitmap's pixels
+  // one to a clip pixel unless the matrix says otherwise, repeated by default.
+  vm.DefineMethod(proto, "beginBitmapFill", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsClip(self) || args.empty()) return Undefined{};
+    std::shared_ptr<const LiveBitmap> bitmap = ScriptLiveBitmap(ObjectOf(args[0]));
+    if (!bitmap) return Undefined{};
+    ClipMatrix m;
+    if (Object* given = args.size() > 1 ? ObjectOf(args[1]) : nullptr) m = ReadMatrix(v, given);
+    const bool repeat = args.size() < 3 || std::holds_alternative<Undefined>(args[2]) || v.ToBool(args[2]);
+    const bool smooth = args.size() > 3 && v.ToBool(args[3]);
+    v.Host().BeginBitmapFill(self, std::move(bitmap), m, repeat, smooth);
     return Undefined{};
   });
   vm.DefineMethod(proto, "lineGradientStyle", [](Vm& v, Object* self, std::span<const Value> args) -> Value {

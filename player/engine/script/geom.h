@@ -3,6 +3,7 @@
 // (BitmapData, Color, MovieClip.transform): making their objects and reading
 // the members of objects that look like them.
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -37,6 +38,9 @@ ColorTerms ReadColorTerms(Vm& vm, Object* object);
 
 // The pixels of a BitmapData object (null when it is none or disposed).
 const PixelBitmap* ScriptBitmapPixels(Object* object);
+// The live bitmap of a BitmapData object, shared with what shows it (null
+// when it is none or disposed).
+std::shared_ptr<const LiveBitmap> ScriptLiveBitmap(Object* object);
 
 void InstallGeomClasses(Vm& vm);
 void InstallBitmapDataClass(Vm& vm);

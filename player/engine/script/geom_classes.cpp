@@ -4,6 +4,7 @@
 // back as numbers, so any object with those members works with them.
 // Transform reaches a clip's matrix and colour transform through the stage.
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -498,6 +499,32 @@ void InstallTransform(Vm& vm, Object* geom) {
           if (Object* c = AsObjectValue(v.GetMember(given, "colorTransform"))) {
             v.Host().SetClipColors(self, ReadColorTerms(v, c));
           }
+          return Undefined{};
+        });
+    // MovieClip.scrollRect: a copy of the rectangle each time it is read;
+    // anything without the four members takes the rectangle away.
+    DefineAccessor(
+        vm, clipProto, "scrollRect",
+        [](Vm& v, Object* self, Args) -> Value {
+          std::array<double, 4> r{};
+          if (!self || self->kind != ObjectKind::Clip || !v.Host().GetScrollRect(self, r)) return Undefined{};
+          Object* made = NewRectangle(v, r[0], r[1], r[2], r[3]);
+          return made ? Value{made} : Value{Undefined{}};
+        },
+        [](Vm& v, Object* self, Args args) -> Value {
+          if (!self || self->kind != ObjectKind::Clip) return Undefined{};
+          Object* given = AsObjectValue(Arg(args, 0));
+          std::optional<std::array<double, 4>> rect;
+          if (given && HasMember(v, given, "x") && HasMember(v, given, "y") && HasMember(v, given, "width") &&
+              HasMember(v, given, "height")) {
+            rect.emplace();
+            const char* names[] = {"x", "y", "width", "height"};
+            for (std::size_t i = 0; i < 4; ++i) {
+              const double n = NumberMember(v, given, names[i]);
+              (*rect)[i] = std::isfinite(n) ? n : 0;
+            }
+          }
+          v.Host().SetScrollRect(self, rect);
           return Undefined{};
         });
   }

@@ -6,6 +6,7 @@
 // collection that runs only between scripts (no action block, call or timer
 // running), so pointers held by running C++ frames are never swept.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -277,6 +278,22 @@ class DisplayHost {
                             bool /*smoothing*/) {
     return false;
   }
+  // beginBitmapFill: the clip's drawing fills with a script bitmap, `m`
+  // mapping its pixels onto the clip's.
+  virtual void BeginBitmapFill(Object* /*clip*/, std::shared_ptr<const LiveBitmap> /*bitmap*/,
+                               const ClipMatrix& /*m*/, bool /*repeat*/, bool /*smooth*/) {}
+  // BitmapData.draw of a clip: what the clip shows, its own matrix and
+  // colours aside, drawn through `m` (pixels) and `colors` over the bitmap's
+  // pixels within `area`; false when the clip is not on the stage.
+  virtual bool DrawClip(Object* /*clip*/, const ClipMatrix& /*m*/, const ColorTerms& /*colors*/,
+                        const PixelArea& /*area*/, PixelBitmap& /*into*/) {
+    return false;
+  }
+  // MovieClip.scrollRect (x, y, width, height in pixels of the clip's
+  // space); false when the clip has none or is not on the stage.
+  virtual bool GetScrollRect(Object* /*clip*/, std::array<double, 4>& /*rect*/) { return false; }
+  // Nullopt takes the rectangle away.
+  virtual void SetScrollRect(Object* /*clip*/, const std::optional<std::array<double, 4>>& /*rect*/) {}
   // A bitmap exported from the movie's library under a linkage name, as
   // unmultiplied ARGB rows (BitmapData.loadBitmap).
   virtual bool LoadExportedBitmap(std::string_view /*name*/, int& /*width*/, int& /*height*/,

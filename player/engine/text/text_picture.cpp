@@ -22,17 +22,6 @@ Rgba ColorOf(std::uint32_t rgb) {
               static_cast<std::uint8_t>(rgb), 255};
 }
 
-void Extend(Shape& shape, const Point& p) {
-  if (shape.minX > shape.maxX) {
-    shape.minX = shape.maxX = p.x;
-    shape.minY = shape.maxY = p.y;
-  }
-  shape.minX = std::min(shape.minX, p.x);
-  shape.maxX = std::max(shape.maxX, p.x);
-  shape.minY = std::min(shape.minY, p.y);
-  shape.maxY = std::max(shape.maxY, p.y);
-}
-
 // Adds a closed rectangle's edges under `style`.
 void AddRectangle(std::vector<StyledSegment>& edges, std::uint16_t style, double x0, double y0, double x1, double y1,
                   Shape& shape) {
@@ -41,7 +30,7 @@ void AddRectangle(std::vector<StyledSegment>& edges, std::uint16_t style, double
     const Point& from = corners[i];
     const Point& to = corners[(i + 1) % 4];
     edges.push_back({style, Segment{from, to, to, false}});
-    Extend(shape, from);
+    GrowBounds(shape, from);
   }
 }
 
@@ -60,7 +49,7 @@ class GlyphPlacer {
                            {edge.to.x * scale + x, edge.to.y * scale + y},
                            edge.curved};
       layer_.fillEdges.push_back({style, placed});
-      for (const Point& p : {placed.from, placed.control, placed.to}) Extend(shape_, p);
+      GrowBounds(shape_, placed);
     }
   }
 
