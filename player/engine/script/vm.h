@@ -415,6 +415,9 @@ class Vm {
   // Calls the timers due by nowMillis.
   void RunTimers(std::size_t& budget);
   std::size_t* budget = nullptr;  // the running blocks' budget
+  // The registers of the innermost frame script running: functions reach
+  // them by the register numbers past their own count.
+  std::vector<Value>* blockRegisters = nullptr;
   int callDepth = 0;
   bool constructing = false;  // a native runs as the constructor of `new`
   // Set by a native constructor that refuses its arguments: `new` then gives undefined.
