@@ -415,6 +415,16 @@ class Interpreter final : public ScriptRoots {
   bool Swf4Rules() const { return Version() < 5 && !f_.callee; }
   Value Truth(bool value) const { return Swf4Rules() ? Value{value ? 1.0 : 0.0} : Value{value}; }
 
+  // A function of registers of its own that names one past its count
+  // reaches the four registers of the frame script running beneath it.
+  Value* Register(std::size_t index) {
+    if (index < f_.registers.size()) return &f_.registers[index];
+    const bool ownRegisters = f_.callee && f_.callee->code && f_.callee->code->second;
+    std::vector<Value>* shared = vm_.blockRegisters;
+    if (ownRegisters && shared && index < shared->size()) return &(*shared)[index];
+    return nullptr;
+  }
+
   std::vector<Value> PopArgs() {
     const double count = PopNumber();
     std::vector<Value> args;
@@ -484,7 +494,8 @@ class Interpreter final : public ScriptRoots {
         name = path.substr(0, end);
         path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
       }
-      if (name.empty()) continue;
+      // "a//b": a path with an empty step leads nowhere.
+      if (name.empty()) return nullptr;
       if (name == "..") {
         at = at->kind == ObjectKind::Clip ? vm_.Host().ParentClip(at) : nullptr;
       } else if (first) {
@@ -819,7 +830,7 @@ class Interpreter final : public ScriptRoots {
       stack_.resize(std::min(stack_.size(), depth));
       if (flags & 0x01u) {
         if (inRegister) {
-          if (catchRegister < f_.registers.size()) f_.registers[catchRegister] = thrown.value;
+          if (Value* held = Register(catchRegister)) *held = thrown.value;
         } else {
           DefineLocal(catchName, thrown.value);
         }
@@ -913,7 +924,8 @@ class Interpreter final : public ScriptRoots {
         case 3: value = Undefined{}; break;
         case 4: {
           const std::uint8_t index = reader.U8();
-          value = index < f_.registers.size() ? f_.registers[index] : Value{Undefined{}};
+          const Value* held = Register(index);
+          value = held ? *held : Value{Undefined{}};
           break;
         }
         case 5: value = reader.U8() != 0; break;
@@ -1493,7 +1505,7 @@ class Interpreter final : public ScriptRoots {
       case kStoreRegister: {
         const std::uint8_t index = reader.U8();
         if (reader.Failed()) throw Malformed{};
-        if (index < f_.registers.size()) f_.registers[index] = stack_.empty() ? Value{Undefined{}} : stack_.back();
+        if (Value* held = Register(index)) *held = stack_.empty() ? Value{Undefined{}} : stack_.back();
         break;
       }
       case kConstantPool: {
@@ -1657,6 +1669,12 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   frame.self = clip;
   frame.target = clip;
   frame.registers.resize(4);
+  struct SharedRegisters {
+    std::vector<Value>*& slot;
+    std::vector<Value>* saved;
+    ~SharedRegisters() { slot = saved; }
+  } restoreRegisters{blockRegisters, blockRegisters};
+  blockRegisters = &frame.registers;
   ActionResult result = ActionResult::Finished;
   try {
     Interpreter interpreter(*this, frame);

@@ -67,11 +67,11 @@ double LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-double StringToNumber(std::string_view text) {
+double StringToNumber(std::string_view text, bool hex) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   if (text.empty()) return kNaN;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+  if (hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     std::uint64_t value = 0;
     const auto result = std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return kNaN;
@@ -114,7 +114,9 @@ double ToNumber(const Value& value, int version) {
     double operator()(Null) const { return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0; }
     double operator()(bool b) const { return b ? 1.0 : 0.0; }
     double operator()(double d) const { return d; }
-    double operator()(const std::string& s) const { return version < 5 ? LeadingNumber(s) : StringToNumber(s); }
+    double operator()(const std::string& s) const {
+      return version < 5 ? LeadingNumber(s) : StringToNumber(s, version >= 6);
+    }
     double operator()(Object*) const { return std::numeric_limits<double>::quiet_NaN(); }
   };
   return std::visit(Visitor{version}, value);

@@ -24,7 +24,8 @@ using Value = std::variant<Undefined, Null, bool, double, std::string, Object*>;
 
 // Numbers as the player prints them: "1", "0.5", "-3", "1e+21", "NaN", "Infinity".
 [[nodiscard]] std::string NumberToString(double number);
-[[nodiscard]] double StringToNumber(std::string_view text);
+// `hex`: "0x..." reads as a hexadecimal number (version 6 and later).
+[[nodiscard]] double StringToNumber(std::string_view text, bool hex = true);
 // `version` is the movie's: undefined prints as "" before version 7 and as
 // "undefined" from it, and converts to 0 before version 7 and NaN from it.
 [[nodiscard]] std::string ToString(const Value& value, int version);

@@ -465,6 +465,9 @@ class Vm {
   // the next calls.
   Object* TakeActivation();
   void ReturnActivation(Object* activation);
+  // The registers of the innermost frame script running: functions reach
+  // them by the register numbers past their own count.
+  std::vector<Value>* blockRegisters = nullptr;
   int callDepth = 0;
   int callDepthLimit = kMaxCallDepth;
   bool constructing = false;  // a native runs as the constructor of `new`
