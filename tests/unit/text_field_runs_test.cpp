@@ -67,9 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         HtmlCase{"breaks_end_paragraphs_but_an_empty_last_one_is_not_written", "a<br><br>", 8, "a\r\r",
                  R"(<P ALIGN="LEFT">@a</FONT></P><P ALIGN="LEFT">@</FONT></P>)"},
         HtmlCase{"a_closed_last_paragraph_adds_no_line", "<p>a</p>", 8, "a", R"(<P ALIGN="LEFT">@a</FONT></P>)"},
-        HtmlCase{"empty_text_writes_one_paragraph", "", 8, "", R"(<P ALIGN="LEFT">@</FONT></P>)"},
-        HtmlCase{"version_7_writes_no_spacing_or_kerning", "<b>a</b>", 7, "a",
-                 R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000"><B>a</B></FONT></P>)"},
+        HtmlCase{"empty_text_writes_nothing", "", 8, "", ""},
+        HtmlCase{"a_lone_break_writes_one_empty_paragraph", "<br>", 8, "\r", R"(<P ALIGN="LEFT">@</FONT></P>)"},
+        HtmlCase{"version_6_writes_spacing_and_kerning_too", "<b>a</b>", 6, "a", R"(<P ALIGN="LEFT">@<B>a</B></FONT></P>)"},
         HtmlCase{"entities_are_read_and_written", "&lt;&amp;&#65;", 8, "<&A",
                  R"(<P ALIGN="LEFT">@&lt;&amp;A</FONT></P>)"}),
     [](const auto& tested) { return tested.param.name; });

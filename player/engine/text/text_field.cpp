@@ -130,8 +130,9 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   if (d.fontId) {
     if (const auto found = movie.fonts.find(*d.fontId); found != movie.fonts.end()) {
       font = found->second.get();
-      // The face only: a bold or italic font does not make the field's text bold or italic.
       if (!font->name.empty()) format.font = font->name;
+      format.bold = font->bold;
+      format.italic = font->italic;
     }
   }
   static constexpr const char* kAligns[] = {"left", "right", "center", "justify"};

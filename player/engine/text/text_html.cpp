@@ -284,16 +284,15 @@ class HtmlReader {
 
 // The members a <font> tag writes, those of `f` that differ from `outer`
 // (all of them when there is no outer tag).
-std::string FontAttributes(const TextFormatData& f, const TextFormatData* outer, int version) {
+std::string FontAttributes(const TextFormatData& f, const TextFormatData* outer) {
   std::string out;
   const auto differs = [&](auto member) { return !outer || f.*member != outer->*member; };
   if (differs(&TextFormatData::font)) out += " FACE=\"" + EscapeHtml(f.font.value_or("")) + "\"";
   if (differs(&TextFormatData::size)) out += " SIZE=\"" + NumberText(f.size.value_or(12)) + "\"";
   if (differs(&TextFormatData::color)) out += " COLOR=\"" + ColorHex(f.color.value_or(0)) + "\"";
-  if (version >= 8) {
-    if (differs(&TextFormatData::letterSpacing)) out += " LETTERSPACING=\"" + NumberText(f.letterSpacing.value_or(0)) + "\"";
-    if (differs(&TextFormatData::kerning)) out += std::string(" KERNING=\"") + (f.kerning.value_or(false) ? "1" : "0") + "\"";
-  }
+  // Every version writes spacing and kerning, though only version 8 scripts can set them.
+  if (differs(&TextFormatData::letterSpacing)) out += " LETTERSPACING=\"" + NumberText(f.letterSpacing.value_or(0)) + "\"";
+  if (differs(&TextFormatData::kerning)) out += std::string(" KERNING=\"") + (f.kerning.value_or(false) ? "1" : "0") + "\"";
   return out;
 }
 
@@ -317,7 +316,7 @@ std::string TextFormatAttributes(const TextFormatData& f) {
 
 // One run's text inside its paragraph's <font>: a <font> of its own for
 // what differs, then link, bold, italic and underline.
-std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFormatData& outer, int version) {
+std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFormatData& outer) {
   std::string inner = EscapeHtml(text);
   if (f.underline.value_or(false)) inner = "<U>" + inner + "</U>";
   if (f.italic.value_or(false)) inner = "<I>" + inner + "</I>";
@@ -325,7 +324,7 @@ std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFo
   if (!f.url.value_or("").empty()) {
     inner = "<A HREF=\"" + *f.url + "\" TARGET=\"" + f.target.value_or("") + "\">" + inner + "</A>";
   }
-  const std::string own = FontAttributes(f, &outer, version);
+  const std::string own = FontAttributes(f, &outer);
   return own.empty() ? inner : "<FONT" + own + ">" + inner + "</FONT>";
 }
 
@@ -336,7 +335,12 @@ void TextField::SetHtmlText(std::string_view value, int) {
     SetText(value);
     return;
   }
-  HtmlReader reader(newFormat, condenseWhite);
+  // Styles and links come from the markup alone; the face, size and colour
+  // carry over from the field.
+  TextFormatData base = newFormat;
+  base.bold = base.italic = base.underline = false;
+  base.url = base.target = "";
+  HtmlReader reader(base, condenseWhite);
   reader.Read(value);
   const bool closed = reader.EndsWithClosedParagraph();
   text = std::move(reader.Text());
@@ -347,11 +351,11 @@ void TextField::SetHtmlText(std::string_view value, int) {
   FitToText();
 }
 
-std::string TextField::HtmlText(int version) const {
-  if (!html) return text;
+std::string TextField::HtmlText(int) const {
+  if (!html || text.empty()) return text;
   std::string out;
-  // Each '\r' ends a paragraph; an empty last one is written only for an empty text.
-  for (std::size_t start = 0; start < text.size() || start == 0;) {
+  // Each '\r' ends a paragraph; an empty last one is not written.
+  for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\r', start), text.size());
     const std::size_t first = RunAt(start);
     const TextFormatData& paragraph = runs[first].format;
@@ -359,11 +363,11 @@ std::string TextField::HtmlText(int version) const {
     if (!textFormat.empty()) out += "<TEXTFORMAT" + textFormat + ">";
     const bool bullet = paragraph.bullet.value_or(false);
     out += bullet ? std::string("<LI>") : "<P ALIGN=\"" + Upper(paragraph.align.value_or("left")) + "\">";
-    out += "<FONT" + FontAttributes(paragraph, nullptr, version) + ">";
+    out += "<FONT" + FontAttributes(paragraph, nullptr) + ">";
     std::size_t at = start;
     for (std::size_t index = first; index < runs.size() && (at < end || index == first); ++index) {
       const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, end) : end;
-      out += RunHtml(std::string_view(text).substr(at, runEnd - at), runs[index].format, paragraph, version);
+      out += RunHtml(std::string_view(text).substr(at, runEnd - at), runs[index].format, paragraph);
       at = runEnd;
     }
     out += bullet ? "</FONT></LI>" : "</FONT></P>";
