@@ -282,24 +282,33 @@ class HtmlReader {
   std::vector<FormatRun> runs_;
 };
 
+// Appends ` NAME="value"` piece by piece.
+void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  out += value;
+  out += '"';
+}
+
 // The members a <font> tag writes, those of `f` that differ from `outer`
 // (all of them when there is no outer tag).
 std::string FontAttributes(const TextFormatData& f, const TextFormatData* outer) {
   std::string out;
   const auto differs = [&](auto member) { return !outer || f.*member != outer->*member; };
-  if (differs(&TextFormatData::font)) out += " FACE=\"" + EscapeHtml(f.font.value_or("")) + "\"";
-  if (differs(&TextFormatData::size)) out += " SIZE=\"" + NumberText(f.size.value_or(12)) + "\"";
-  if (differs(&TextFormatData::color)) out += " COLOR=\"" + ColorHex(f.color.value_or(0)) + "\"";
+  if (differs(&TextFormatData::font)) AppendAttribute(out, "FACE", EscapeHtml(f.font.value_or("")));
+  if (differs(&TextFormatData::size)) AppendAttribute(out, "SIZE", NumberText(f.size.value_or(12)));
+  if (differs(&TextFormatData::color)) AppendAttribute(out, "COLOR", ColorHex(f.color.value_or(0)));
   // Every version writes spacing and kerning, though only version 8 scripts can set them.
-  if (differs(&TextFormatData::letterSpacing)) out += " LETTERSPACING=\"" + NumberText(f.letterSpacing.value_or(0)) + "\"";
-  if (differs(&TextFormatData::kerning)) out += std::string(" KERNING=\"") + (f.kerning.value_or(false) ? "1" : "0") + "\"";
+  if (differs(&TextFormatData::letterSpacing)) AppendAttribute(out, "LETTERSPACING", NumberText(f.letterSpacing.value_or(0)));
+  if (differs(&TextFormatData::kerning)) AppendAttribute(out, "KERNING", f.kerning.value_or(false) ? "1" : "0");
   return out;
 }
 
 std::string TextFormatAttributes(const TextFormatData& f) {
   std::string out;
   const auto add = [&](const char* name, const std::optional<double>& value) {
-    if (value.value_or(0) != 0) out += std::string(" ") + name + "=\"" + NumberText(*value) + "\"";
+    if (value.value_or(0) != 0) AppendAttribute(out, name, NumberText(*value));
   };
   add("LEFTMARGIN", f.leftMargin);
   add("RIGHTMARGIN", f.rightMargin);
@@ -308,7 +317,10 @@ std::string TextFormatAttributes(const TextFormatData& f) {
   add("LEADING", f.leading);
   if (f.tabStops && !f.tabStops->empty()) {
     out += " TABSTOPS=\"";
-    for (std::size_t i = 0; i < f.tabStops->size(); ++i) out += (i ? "," : "") + NumberText((*f.tabStops)[i]);
+    for (std::size_t i = 0; i < f.tabStops->size(); ++i) {
+      if (i > 0) out += ',';
+      out += NumberText((*f.tabStops)[i]);
+    }
     out += "\"";
   }
   return out;
@@ -362,8 +374,16 @@ std::string TextField::HtmlText(int) const {
     const std::string textFormat = TextFormatAttributes(paragraph);
     if (!textFormat.empty()) out += "<TEXTFORMAT" + textFormat + ">";
     const bool bullet = paragraph.bullet.value_or(false);
-    out += bullet ? std::string("<LI>") : "<P ALIGN=\"" + Upper(paragraph.align.value_or("left")) + "\">";
-    out += "<FONT" + FontAttributes(paragraph, nullptr) + ">";
+    if (bullet) {
+      out += "<LI>";
+    } else {
+      out += "<P";
+      AppendAttribute(out, "ALIGN", Upper(paragraph.align.value_or("left")));
+      out += '>';
+    }
+    out += "<FONT";
+    out += FontAttributes(paragraph, nullptr);
+    out += '>';
     std::size_t at = start;
     for (std::size_t index = first; index < runs.size() && (at < end || index == first); ++index) {
       const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, end) : end;
