@@ -1142,8 +1142,9 @@ Object* Stage::CreateTextField(Object* parentClip, std::string_view name, int de
   object.placement.matrix.ty = std::round(y * 20);
   object.sprite = MakeTextField(parent, definition);
   if (!object.sprite) return nullptr;
-  object.sprite->text->format.size = 12;
-  object.sprite->text->newFormat = object.sprite->text->format;
+  TextFormatData twelve;
+  twelve.size = 12;
+  object.sprite->text->ApplyToAll(twelve);
   Object* made = object.sprite->object;
   parent->displayList.insert_or_assign(depth + kScriptDepthBase, std::move(object));
   return made;
@@ -1425,7 +1426,7 @@ bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, V
   } else if (is("backgroundColor")) {
     out = static_cast<double>(f.backgroundColor);
   } else if (is("textColor")) {
-    out = static_cast<double>(f.format.color.value_or(0));
+    out = static_cast<double>(f.FirstFormat().color.value_or(0));
   } else if (is("multiline")) {
     out = f.multiline;
   } else if (is("wordWrap")) {
@@ -1513,7 +1514,9 @@ bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, s
   } else if (is("backgroundColor")) {
     f.backgroundColor = color();
   } else if (is("textColor")) {
-    f.format.color = color();
+    TextFormatData colored;
+    colored.color = color();
+    f.ApplyToAll(colored);
   } else if (is("multiline")) {
     f.multiline = vm_->ToBool(value);
   } else if (is("wordWrap")) {

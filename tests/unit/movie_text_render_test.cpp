@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "case_name.h"
@@ -110,7 +111,7 @@ struct FieldSpec {
   double width = 100, height = 30;
   std::uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
   double leftMargin = 0, indent = 0;
-  bool embedded = true, border = false, multiline = false, wordWrap = false;
+  bool embedded = true, border = false, multiline = false, wordWrap = false, html = false;
   std::string text;
 };
 
@@ -118,7 +119,8 @@ Bytes EditTextBody(std::uint16_t font, const FieldSpec& layout) {
   Bytes body = EncodeRect(0, static_cast<std::int32_t>(layout.width * 20), 0, static_cast<std::int32_t>(layout.height * 20));
   body.push_back(static_cast<std::uint8_t>(0x80 | 0x08 | 0x04 | 0x01 | (layout.wordWrap ? 0x40 : 0) |
                                            (layout.multiline ? 0x20 : 0)));
-  body.push_back(static_cast<std::uint8_t>(0x20 | (layout.border ? 0x08 : 0) | (layout.embedded ? 0x01 : 0)));
+  body.push_back(static_cast<std::uint8_t>(0x20 | (layout.border ? 0x08 : 0) | (layout.html ? 0x02 : 0) |
+                                           (layout.embedded ? 0x01 : 0)));
   U16(body, font);
   U16(body, 400);
   body.insert(body.end(), {0, 0, 255, 255});
@@ -271,6 +273,48 @@ TEST(TextField, WrappedLinesStackByTheLineHeight) {
   EXPECT_NEAR(InkedColumns(canvas, 32).front(), 4, 1);
   EXPECT_NEAR(InkedColumns(canvas, 12).front(), 2, 1);
 }
+
+// Each run draws in its own colour and size; a line that would cross the
+// field's bottom edge is not drawn at all.
+struct RunCase {
+  std::string name;
+  FieldSpec layout;
+  std::vector<std::tuple<int, int, std::uint32_t>> pixels;  // x, y, colour
+};
+
+std::vector<RunCase> RunCases() {
+  FieldSpec colours;
+  colours.html = true;
+  colours.text = R"(<font color="#ff0000">A</font><font color="#00ff00">A</font><font size="10">A</font>)";
+  FieldSpec cut;
+  cut.multiline = true;
+  cut.height = 30;  // 26 pixels inside the gutters: one line of 20
+  cut.text = "A\rA";
+  FieldSpec tall = cut;
+  tall.height = 50;
+  return {
+      // Height 20: 'A' is 9.8 wide, advancing 11.7; the small one is half that, baseline 17.6.
+      {"runs_keep_their_colours", colours, {{6, 12, 0xFFFF0000u}, {18, 12, 0xFF00FF00u}, {27, 16, 0xFF0000FFu},
+                                            {27, 6, kWhite}}},
+      {"a_line_past_the_bottom_is_not_drawn", cut, {{6, 12, 0xFF0000FFu}, {6, 28, kWhite}, {6, 35, kWhite}}},
+      {"a_line_that_fits_is_drawn", tall, {{6, 12, 0xFF0000FFu}, {6, 35, 0xFF0000FFu}}},
+  };
+}
+
+class TextFieldRuns : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(TextFieldRuns, DrawEachRunAndOnlyWholeLines) {
+  const RunCase& c = GetParam();
+  MovieBuilder movie(100, 60);
+  const std::uint16_t font = movie.DefineRaw(kDefineFont2, Font2Body());
+  movie.Place(movie.DefineRaw(kDefineEditText, EditTextBody(font, c.layout)), 1).ShowFrame();
+  const Canvas canvas = Draw(movie.Build(), 100, 60);
+  for (const auto& [x, y, colour] : c.pixels) {
+    EXPECT_EQ(canvas.At(x, y), colour) << x << "," << y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextFieldRuns, ::testing::ValuesIn(RunCases()), CaseName{});
 
 // A device font of boxes: every character but the space is a box 0..400 of
 // 1000 units, 600 high above the baseline, advancing 500.

@@ -2,6 +2,7 @@
 // clips, and MovieClip's createTextField, getInstanceAtDepth and geometry
 // methods that need the display side.
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -119,6 +120,20 @@ TextFormatData FieldFormat(TextFormatData f) {
 
 TextField* FieldOf(Vm& vm, Object* self) { return IsDisplayObject(self) ? vm.Host().TextFieldOf(self) : nullptr; }
 
+// The characters a format call names: none given means the whole text, one
+// index that character, two a range; indexes are kept inside the text.
+std::pair<int, int> FormatRange(Vm& vm, const TextField& field, std::span<const Value> args) {
+  const int length = field.Utf16Length();
+  const auto index = [&](const Value& value, int otherwise) {
+    const double n = vm.ToNum(value);
+    return std::isfinite(n) ? std::clamp(static_cast<int>(n), 0, length) : otherwise;
+  };
+  if (args.empty()) return {0, length};
+  const int begin = index(args[0], 0);
+  if (args.size() == 1) return {begin, std::min(begin + 1, length)};
+  return {begin, std::max(begin, index(args[1], length))};
+}
+
 enum class FormatKind { Text, Integer, Margin, Color, Flag, Align, Display, Spacing, List };
 
 struct FormatMember {
@@ -219,7 +234,7 @@ void InstallTextFormat(Vm& vm) {
   vm.Define(vm.Global(), "TextFormat", Value{constructor});
   vm.DefineMethod(proto, "getTextExtent", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     TextField probe;
-    probe.format.Merge(FormatFromObject(v, self));
+    probe.runs.front().format.Merge(FormatFromObject(v, self));
     probe.text = v.ToStr(Arg(args, 0));
     Object* extent = v.NewPlain();
     v.SetMember(extent, "width", probe.TextWidth());
@@ -231,9 +246,11 @@ void InstallTextFormat(Vm& vm) {
 }
 
 void InstallTextFieldMethods(Vm& vm, Object* proto) {
-  vm.DefineMethod(proto, "getTextFormat", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+  vm.DefineMethod(proto, "getTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     TextField* field = FieldOf(v, self);
-    return field ? Value{NewTextFormat(v, field->format)} : Value{Undefined{}};
+    if (!field) return Undefined{};
+    const auto [begin, end] = FormatRange(v, *field, args.first(std::min<std::size_t>(args.size(), 2)));
+    return Value{NewTextFormat(v, field->FormatOf(begin, end))};
   });
   vm.DefineMethod(proto, "getNewTextFormat", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     TextField* field = FieldOf(v, self);
@@ -245,8 +262,8 @@ void InstallTextFieldMethods(Vm& vm, Object* proto) {
     // setTextFormat([begin, [end,]] format): the format is the last argument.
     auto* const* format = std::get_if<Object*>(&args.back());
     if (!format) return Undefined{};
-    field->format.Merge(FieldFormat(FormatFromObject(v, *format)));
-    field->FitToText();
+    const auto [begin, end] = FormatRange(v, *field, args.first(args.size() - 1));
+    field->ApplyFormat(begin, end, FieldFormat(FormatFromObject(v, *format)));
     return Undefined{};
   });
   vm.DefineMethod(proto, "setNewTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
@@ -268,11 +285,9 @@ void InstallTextFieldMethods(Vm& vm, Object* proto) {
     const double begin = v.ToNum(args[0]);
     const double end = v.ToNum(args[1]);
     if (!(begin >= 0) || !(end >= begin)) return Undefined{};
-    // Indexes count bytes of the UTF-8 text here: exact for ASCII text.
-    const auto from = static_cast<std::size_t>(std::min(begin, static_cast<double>(field->text.size())));
-    const auto to = static_cast<std::size_t>(std::min(end, static_cast<double>(field->text.size())));
-    field->text.replace(from, to - from, v.ToStr(args[2]));
-    field->FitToText();
+    const double length = field->Utf16Length();
+    field->ReplaceText(static_cast<int>(std::min(begin, length)), static_cast<int>(std::min(end, length)),
+                       v.ToStr(args[2]));
     v.Host().TextChanged(self);
     return Undefined{};
   });

@@ -1,8 +1,9 @@
 #pragma once
-// A text field as scripts see it: its text, the one character format it
-// shows, its bounds and flags, and the HTML it reads and writes. Layout is a
-// line-by-line measurement from the embedded font's advances, or a fixed
-// device-font metric when the field has no embedded font.
+// A text field as scripts see it: its text in runs of character formats
+// (each paragraph taking its paragraph format from its first character), its
+// bounds and flags, and the HTML it reads and writes. Layout measures each run
+// with its own font: the embedded font's advances and metrics, or fixed
+// device-font metrics when the run names no embedded font.
 
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,33 @@ struct TextFormatData {
   void Merge(const TextFormatData& other);
   // The format a new field starts with: every member set.
   [[nodiscard]] static TextFormatData Defaults();
+  // Keeps only the members `other` holds with the same value.
+  void Intersect(const TextFormatData& other);
+  [[nodiscard]] bool SetsParagraph() const;
+  bool operator==(const TextFormatData&) const = default;
+};
+
+// A stretch of the text in one format: from byte `begin` of the UTF-8 text to
+// the next run's begin.
+struct FormatRun {
+  std::size_t begin = 0;
+  TextFormatData format;
+};
+
+// One laid-out line: its characters with their run and x (twips from the
+// line's start), and its extent.
+struct LaidGlyph {
+  std::uint32_t code = 0;
+  std::size_t run = 0;
+  double x = 0, advance = 0;
+};
+struct LaidLine {
+  std::size_t begin = 0;  // byte offset of the first character
+  std::vector<LaidGlyph> glyphs;
+  double width = 0;  // twips, without the spaces a wrapped line ends with
+  double ascent = 0, descent = 0, leading = 0;  // twips
+  bool paragraphStart = true, paragraphEnd = true;
+  std::size_t paragraphRun = 0;  // the run whose paragraph format applies
 };
 
 // Where fields that name no embedded font get their glyphs: the platform's
@@ -50,7 +78,8 @@ struct TextField {
   // Bounds in twips relative to the field's origin.
   double minX = 0, minY = 0, maxX = 0, maxY = 0;
   std::string text;  // UTF-8, paragraphs separated by '\r'
-  TextFormatData format = TextFormatData::Defaults();
+  // Sorted by begin, the first at 0; never empty, so an empty field keeps a format.
+  std::vector<FormatRun> runs{FormatRun{0, TextFormatData::Defaults()}};
   TextFormatData newFormat = TextFormatData::Defaults();
   const FontDefinition* font = nullptr;  // embedded font for metrics, when the field names one
   const Movie* movie_ = nullptr;         // whose fonts a format's face may name
@@ -78,10 +107,25 @@ struct TextField {
   // Puts `text` in place of the selection (at the end of the text when there
   // is none); the caret then follows it.
   void ReplaceSelection(std::string_view text);
+  // Puts `text`, in the new-text format, in place of UTF-16 units [begin, end).
+  void ReplaceText(int begin, int end, std::string_view text);
+
+  // Formats over UTF-16 units [begin, end): the members every character there
+  // shares (the first character's format when the range is empty).
+  [[nodiscard]] TextFormatData FormatOf(int begin, int end) const;
+  // Sets the members `format` holds on [begin, end); paragraph members on
+  // every paragraph the range touches.
+  void ApplyFormat(int begin, int end, const TextFormatData& format);
+  // The format of the first character: what one-format properties read.
+  [[nodiscard]] const TextFormatData& FirstFormat() const { return runs.front().format; }
+  // Sets members on the whole text and on the new-text format.
+  void ApplyToAll(const TextFormatData& format);
   // Selects from `anchor` to `caret`, each kept inside the text.
   void Select(int anchor, int caret);
   [[nodiscard]] int Utf16Length() const;
 
+  // The lines the text breaks into, as drawn and measured.
+  [[nodiscard]] std::vector<LaidLine> Layout() const;
   // Metrics in pixels.
   [[nodiscard]] double TextWidth() const;
   [[nodiscard]] double TextHeight() const;
@@ -103,14 +147,16 @@ struct TextField {
   void SetHeight(double pixels);
 
  private:
-  // The lines the text breaks into; `starts` learns which begin a paragraph.
-  [[nodiscard]] std::vector<std::string> Lines(std::vector<bool>* starts = nullptr) const;
-  [[nodiscard]] double LineWidth(std::string_view line) const;
-  [[nodiscard]] double LineHeight() const;
-  // The embedded font the field measures and draws with: one of the movie's
-  // named by the format's face (with embedFonts), else the one it was defined with.
-  [[nodiscard]] const FontDefinition* UsedFont() const;
-  [[nodiscard]] std::string PictureKey(const FontDefinition* glyphs) const;
+  // The embedded font a format measures and draws with: one of the movie's
+  // named by the format's face (with embedFonts), else the one the field was
+  // defined with.
+  [[nodiscard]] const FontDefinition* UsedFont(const TextFormatData& format) const;
+  [[nodiscard]] std::size_t RunAt(std::size_t byte) const;
+  void SplitRunAt(std::size_t byte);
+  void NormalizeRuns();
+  void ReplaceBytes(std::size_t from, std::size_t to, std::string_view text, const TextFormatData& format);
+  [[nodiscard]] std::string PictureKey() const;
+  [[nodiscard]] std::vector<std::shared_ptr<const FontDefinition>> RunGlyphs() const;
 
   mutable std::shared_ptr<const Shape> picture_;
   mutable std::string pictureKey_;

@@ -14,8 +14,6 @@ namespace swf {
 namespace {
 
 constexpr double kGutterTwips = 40;
-// A device font's ascent as a share of the font size, when the font has none.
-constexpr double kDefaultAscent = 0.8;
 
 Rgba ColorOf(std::uint32_t rgb) {
   return Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
@@ -36,13 +34,15 @@ void AddRectangle(std::vector<StyledSegment>& edges, std::uint16_t style, double
 
 // Glyphs go to alternate fill styles of one colour, so that neighbours that
 // touch do not cancel each other out under the even-odd rule.
+// Glyphs go to alternate fill styles of their colour, so that neighbours that
+// touch do not cancel each other out under the even-odd rule.
 class GlyphPlacer {
  public:
   GlyphPlacer(ShapeLayer& layer, Shape& shape) : layer_(layer), shape_(shape) {}
 
-  void Place(const Glyph& glyph, double scale, double x, double y) {
+  void Place(const Glyph& glyph, std::uint32_t color, double scale, double x, double y) {
     if (glyph.edges.empty()) return;
-    const std::uint16_t style = NextStyle();
+    const std::uint16_t style = NextStyle(color);
     for (const Segment& edge : glyph.edges) {
       const Segment placed{{edge.from.x * scale + x, edge.from.y * scale + y},
                            {edge.control.x * scale + x, edge.control.y * scale + y},
@@ -53,20 +53,85 @@ class GlyphPlacer {
     }
   }
 
-  void Rectangle(double x0, double y0, double x1, double y1) {
-    AddRectangle(layer_.fillEdges, NextStyle(), x0, y0, x1, y1, shape_);
+  void Rectangle(std::uint32_t color, double x0, double y0, double x1, double y1) {
+    AddRectangle(layer_.fillEdges, NextStyle(color), x0, y0, x1, y1, shape_);
   }
 
  private:
-  std::uint16_t NextStyle() {
+  std::uint16_t NextStyle(std::uint32_t color) {
+    std::size_t index = 0;
+    while (index < colors_.size() && colors_[index] != color) ++index;
+    if (index == colors_.size()) {
+      colors_.push_back(color);
+      layer_.fills.emplace_back(ColorOf(color));
+      layer_.fills.emplace_back(ColorOf(color));
+    }
     parity_ ^= 1;
-    return static_cast<std::uint16_t>(parity_);
+    return static_cast<std::uint16_t>(2 * index + static_cast<std::size_t>(parity_));
   }
 
   ShapeLayer& layer_;
   Shape& shape_;
+  std::vector<std::uint32_t> colors_;
   int parity_ = 0;
 };
+
+// The visible lines, from the one `scroll` names, aligned in their paragraphs.
+void DrawLines(const TextField& field, GlyphPlacer& placer,
+               const std::vector<std::shared_ptr<const FontDefinition>>& glyphs) {
+  const std::vector<FormatRun>& runs = field.runs;
+  const double minX = field.minX, minY = field.minY, maxX = field.maxX, maxY = field.maxY;
+  const std::vector<LaidLine> lines = field.Layout();
+  const std::size_t first = static_cast<std::size_t>(std::clamp(field.scroll, 1, static_cast<int>(lines.size())) - 1);
+  const double bottom = maxY - kGutterTwips;
+  double top = minY + kGutterTwips;
+  for (std::size_t index = first; index < lines.size(); ++index) {
+    const LaidLine& line = lines[index];
+    // A line that does not fit whole below the last shown one is not drawn, nor any after it.
+    if (index > first && top + line.ascent + line.descent > bottom) break;
+    const TextFormatData& p = runs[line.paragraphRun].format;
+    const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
+    const double left = minX + kGutterTwips + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)) + indent;
+    const double room = (maxX - kGutterTwips - 20 * p.rightMargin.value_or(0)) - left;
+    const double free = std::max(0.0, room - line.width);
+    const std::string align = p.align.value_or("left");
+    double x = left;
+    double extraPerSpace = 0;
+    std::size_t shown = line.glyphs.size();
+    if (!line.paragraphEnd) {
+      while (shown > 0 && line.glyphs[shown - 1].code == ' ') --shown;  // spaces that end a wrapped line take no room
+    }
+    if (align == "right") {
+      x += free;
+    } else if (align == "center") {
+      x += free / 2;
+    } else if (align == "justify" && !line.paragraphEnd) {
+      const auto spaces = std::count_if(line.glyphs.begin(), line.glyphs.begin() + static_cast<std::ptrdiff_t>(shown),
+                                        [](const LaidGlyph& g) { return g.code == ' '; });
+      if (spaces > 0) extraPerSpace = free / static_cast<double>(spaces);
+    }
+    const double baseline = top + line.ascent;
+    double extra = 0;
+    for (std::size_t i = 0; i < shown; ++i) {
+      const LaidGlyph& g = line.glyphs[i];
+      const TextFormatData& f = runs[g.run].format;
+      const FontDefinition* font = glyphs[g.run].get();
+      const double size = f.size.value_or(12);
+      const std::uint32_t color = f.color.value_or(0);
+      const double at = x + g.x + extra;
+      if (font && font->unitsPerEm > 0 && size > 0) {
+        if (const Glyph* glyph = font->GlyphFor(g.code)) placer.Place(*glyph, color, size * 20 / font->unitsPerEm, at, baseline);
+      }
+      if (f.underline.value_or(false)) {
+        const double stroke = std::max(20.0, size);  // a twentieth of the size, at least a pixel
+        placer.Rectangle(color, at, baseline + stroke, at + g.advance + (g.code == ' ' ? extraPerSpace : 0),
+                         baseline + 2 * stroke);
+      }
+      if (g.code == ' ') extra += extraPerSpace;
+    }
+    top += line.ascent + line.descent + line.leading;
+  }
+}
 
 std::string Number(double value) {
   char text[32];
@@ -76,40 +141,57 @@ std::string Number(double value) {
 
 }  // namespace
 
-std::string TextField::PictureKey(const FontDefinition* glyphs) const {
+std::string TextField::PictureKey() const {
   std::string key = text;
   key += '\0';
-  for (const double value : {minX, minY, maxX, maxY, format.size.value_or(12), format.leftMargin.value_or(0),
-                             format.rightMargin.value_or(0), format.indent.value_or(0), format.leading.value_or(0),
-                             format.letterSpacing.value_or(0), static_cast<double>(format.color.value_or(0)),
-                             static_cast<double>(borderColor), static_cast<double>(backgroundColor),
-                             static_cast<double>(scroll)}) {
+  for (const double value : {minX, minY, maxX, maxY, static_cast<double>(borderColor),
+                             static_cast<double>(backgroundColor), static_cast<double>(scroll)}) {
     key += Number(value);
   }
-  key += format.align.value_or("left");
-  key += format.font.value_or("");
-  key += static_cast<char>('0' + border + 2 * background + 4 * password + 8 * wordWrap + 16 * embedFonts +
-                           32 * format.underline.value_or(false) + 64 * format.bold.value_or(false));
-  key += Number(static_cast<double>(reinterpret_cast<std::uintptr_t>(glyphs)));
+  for (const FormatRun& run : runs) {
+    const TextFormatData& f = run.format;
+    key += Number(static_cast<double>(run.begin));
+    for (const double value : {f.size.value_or(12), f.leftMargin.value_or(0), f.rightMargin.value_or(0),
+                               f.indent.value_or(0), f.leading.value_or(0), f.blockIndent.value_or(0),
+                               f.letterSpacing.value_or(0), static_cast<double>(f.color.value_or(0))}) {
+      key += Number(value);
+    }
+    key += f.align.value_or("left") + '|' + f.font.value_or("") + '|';
+    key += static_cast<char>('0' + f.underline.value_or(false) + 2 * f.bold.value_or(false) +
+                             4 * f.italic.value_or(false));
+  }
+  key += static_cast<char>('0' + border + 2 * background + 4 * password + 8 * wordWrap + 16 * embedFonts);
   return key;
 }
 
-std::shared_ptr<const Shape> TextField::Picture() const {
-  // The glyphs: the embedded font's when the field uses it, else the host's device font.
-  std::shared_ptr<const FontDefinition> device;
-  const FontDefinition* glyphs = nullptr;
-  if (embedFonts) {
-    const FontDefinition* embedded = UsedFont();
-    glyphs = embedded && !embedded->glyphs.empty() ? embedded : nullptr;
-  } else if (deviceFonts && *deviceFonts && !text.empty()) {
-    std::vector<std::uint32_t> characters = password ? std::vector<std::uint32_t>{'*'} : CodePoints(text);
+// The glyphs a field draws each run with: the embedded font's when the field
+// uses embedded fonts, else the host's device font for the run's face.
+std::vector<std::shared_ptr<const FontDefinition>> TextField::RunGlyphs() const {
+  std::vector<std::shared_ptr<const FontDefinition>> fonts(runs.size());
+  if (text.empty()) return fonts;
+  std::vector<std::uint32_t> characters;
+  if (!embedFonts) {
+    characters = password ? std::vector<std::uint32_t>{'*'} : CodePoints(text);
     std::sort(characters.begin(), characters.end());
     characters.erase(std::unique(characters.begin(), characters.end()), characters.end());
-    device = (*deviceFonts)->Font(format.font.value_or(""), format.bold.value_or(false),
-                                  format.italic.value_or(false), characters);
-    glyphs = device.get();
   }
-  std::string key = PictureKey(glyphs);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const TextFormatData& f = runs[i].format;
+    if (embedFonts) {
+      const FontDefinition* embedded = UsedFont(f);
+      // Not owned: the movie keeps its fonts for as long as its fields live.
+      if (embedded && !embedded->glyphs.empty()) fonts[i] = std::shared_ptr<const FontDefinition>(std::shared_ptr<void>(), embedded);
+    } else if (deviceFonts && *deviceFonts) {
+      fonts[i] = (*deviceFonts)->Font(f.font.value_or(""), f.bold.value_or(false), f.italic.value_or(false), characters);
+    }
+  }
+  return fonts;
+}
+
+std::shared_ptr<const Shape> TextField::Picture() const {
+  const std::vector<std::shared_ptr<const FontDefinition>> glyphs = RunGlyphs();
+  std::string key = PictureKey();
+  for (const auto& used : glyphs) key += Number(static_cast<double>(reinterpret_cast<std::uintptr_t>(used.get())));
   if (picture_ && key == pictureKey_) return picture_;
 
   auto shape = std::make_shared<Shape>();
@@ -131,69 +213,10 @@ std::shared_ptr<const Shape> TextField::Picture() const {
     }
     shape->layers.push_back(std::move(frame));
   }
-
-  const double size = format.size.value_or(12);
-  if (glyphs && glyphs->unitsPerEm > 0 && size > 0 && !text.empty()) {
+  if (!text.empty()) {
     ShapeLayer layer;
-    const Rgba color = ColorOf(format.color.value_or(0));
-    layer.fills = {color, color};
     GlyphPlacer placer(layer, *shape);
-    const double scale = size * 20 / glyphs->unitsPerEm;
-    const double ascent = glyphs->ascent > 0 ? glyphs->ascent * scale : size * 20 * kDefaultAscent;
-    const double step = (LineHeight() + format.leading.value_or(0)) * 20;
-    const double spacing = format.letterSpacing.value_or(0) * 20;
-    const double leftMargin = format.leftMargin.value_or(0) * 20;
-    const double room = (maxX - minX) - 2 * kGutterTwips - leftMargin - format.rightMargin.value_or(0) * 20;
-    const std::string align = format.align.value_or("left");
-    const bool underline = format.underline.value_or(false);
-    std::vector<bool> starts;
-    const std::vector<std::string> lines = Lines(&starts);
-    const auto advanceOf = [&](std::uint32_t code) {
-      const auto found = code <= 0xFFFF ? glyphs->advances.find(static_cast<std::uint16_t>(code)) : glyphs->advances.end();
-      return found != glyphs->advances.end() ? found->second * scale : 0.0;
-    };
-    const std::size_t first = static_cast<std::size_t>(std::max(1, scroll) - 1);
-    for (std::size_t index = first; index < lines.size(); ++index) {
-      const double top = minY + kGutterTwips + static_cast<double>(index - first) * step;
-      // A line that starts below the field's inside is not shown, nor any after it.
-      if (index > first && top + ascent > maxY) break;
-      std::vector<std::uint32_t> codes = CodePoints(lines[index]);
-      if (password) std::fill(codes.begin(), codes.end(), std::uint32_t{'*'});
-      const bool lastOfParagraph = index + 1 >= lines.size() || starts[index + 1];
-      // Spaces at the end of a wrapped line take no room.
-      std::size_t shown = codes.size();
-      if (!lastOfParagraph) {
-        while (shown > 0 && codes[shown - 1] == ' ') --shown;
-      }
-      const double indent = starts[index] ? format.indent.value_or(0) * 20 : 0;
-      double width = 0;
-      std::size_t spaces = 0;
-      for (std::size_t i = 0; i < shown; ++i) {
-        width += advanceOf(codes[i]) + spacing;
-        if (codes[i] == ' ') ++spaces;
-      }
-      const double free = std::max(0.0, room - indent - width);
-      double x = minX + kGutterTwips + leftMargin + indent;
-      double extraPerSpace = 0;
-      if (align == "right") {
-        x += free;
-      } else if (align == "center") {
-        x += free / 2;
-      } else if (align == "justify" && !lastOfParagraph && spaces > 0) {
-        extraPerSpace = free / static_cast<double>(spaces);
-      }
-      const double baseline = top + ascent;
-      const double lineStart = x;
-      for (std::size_t i = 0; i < shown; ++i) {
-        if (const Glyph* glyph = glyphs->GlyphFor(codes[i])) placer.Place(*glyph, scale, x, baseline);
-        x += advanceOf(codes[i]) + spacing;
-        if (codes[i] == ' ') x += extraPerSpace;
-      }
-      if (underline && x > lineStart) {
-        const double stroke = std::max(20.0, size);  // a twentieth of the size, at least a pixel
-        placer.Rectangle(lineStart, baseline + stroke, x, baseline + 2 * stroke);
-      }
-    }
+    DrawLines(*this, placer, glyphs);
     if (!layer.fillEdges.empty()) {
       std::stable_sort(layer.fillEdges.begin(), layer.fillEdges.end(),
                        [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; });

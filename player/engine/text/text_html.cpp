@@ -1,0 +1,452 @@
+// HTML text of text fields: the markup read into runs of formats, and the
+// markup the platform writes back for them, a paragraph at a time.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "swf_text.h"
+#include "text/text_field.h"
+
+namespace swf {
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& ch : text) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return text;
+}
+
+std::string ColorHex(std::uint32_t color) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(color & 0xFFFFFFu));
+  return text;
+}
+
+std::string NumberText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// "&amp;" and friends at `at` (which holds '&'): the text it stands for and
+// its length, or nothing when it is no entity the player knows.
+bool ReadEntity(std::string_view html, std::size_t at, std::string& out, std::size_t& length) {
+  const std::size_t end = html.find(';', at);
+  if (end == std::string_view::npos || end - at > 10) return false;
+  const std::string name = LowerAscii(html.substr(at + 1, end - at - 1));
+  length = end - at + 1;
+  if (name == "amp") {
+    out += '&';
+  } else if (name == "lt") {
+    out += '<';
+  } else if (name == "gt") {
+    out += '>';
+  } else if (name == "quot") {
+    out += '"';
+  } else if (name == "apos") {
+    out += '\'';
+  } else if (name == "nbsp") {
+    AppendUtf8(out, 0xA0);
+  } else if (name.size() > 1 && name[0] == '#') {
+    const bool hex = name[1] == 'x';
+    const std::string digits = name.substr(hex ? 2 : 1);
+    if (digits.empty()) return false;
+    std::uint32_t point = 0;
+    for (char ch : digits) {
+      const int digit = ch >= '0' && ch <= '9' ? ch - '0' : hex && ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+      if (digit < 0) return false;
+      point = point * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+      if (point > 0x10FFFF) return false;
+    }
+    AppendUtf8(out, point);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool IsSpace(char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; }
+
+// The name of a tag that starts at `at` ('<'), lower-cased, with a leading
+// '/' for a closing tag; `end` is set past its '>'.
+std::string TagName(std::string_view html, std::size_t at, std::size_t& end) {
+  end = html.find('>', at);
+  if (end == std::string_view::npos) {
+    end = html.size();
+  } else {
+    ++end;
+  }
+  std::size_t i = at + 1;
+  std::string name;
+  if (i < html.size() && html[i] == '/') {
+    name += '/';
+    ++i;
+  }
+  while (i < end && !IsSpace(html[i]) && html[i] != '>' && html[i] != '/') name += html[i++];
+  return LowerAscii(name);
+}
+
+// A tag's attributes, names lower-cased; values with or without quotes.
+std::vector<std::pair<std::string, std::string>> TagAttributes(std::string_view tag) {
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::size_t i = 1;
+  while (i < tag.size() && !IsSpace(tag[i]) && tag[i] != '>') ++i;
+  while (i < tag.size()) {
+    while (i < tag.size() && (IsSpace(tag[i]) || tag[i] == '/')) ++i;
+    const std::size_t nameStart = i;
+    while (i < tag.size() && !IsSpace(tag[i]) && tag[i] != '=' && tag[i] != '>') ++i;
+    if (i == nameStart) break;
+    std::string name = LowerAscii(tag.substr(nameStart, i - nameStart));
+    while (i < tag.size() && IsSpace(tag[i])) ++i;
+    std::string value;
+    if (i < tag.size() && tag[i] == '=') {
+      ++i;
+      while (i < tag.size() && IsSpace(tag[i])) ++i;
+      const char quote = i < tag.size() ? tag[i] : 0;
+      if (quote == '"' || quote == '\'') {
+        const std::size_t close = std::min(tag.find(quote, i + 1), tag.size());
+        value = std::string(tag.substr(i + 1, close - i - 1));
+        i = close + 1;
+      } else {
+        const std::size_t valueStart = i;
+        while (i < tag.size() && !IsSpace(tag[i]) && tag[i] != '>') ++i;
+        value = std::string(tag.substr(valueStart, i - valueStart));
+      }
+    }
+    attributes.emplace_back(std::move(name), std::move(value));
+  }
+  return attributes;
+}
+
+std::optional<double> WholeNumber(const std::string& value) {
+  char* end = nullptr;
+  const double number = std::strtod(value.c_str(), &end);
+  if (end == value.c_str()) return std::nullopt;
+  return static_cast<double>(static_cast<long long>(number));
+}
+
+// What a <font> tag's attributes change in a format; a size with a sign is
+// relative to the size around it.
+void ApplyFontAttribute(TextFormatData& f, const std::string& name, const std::string& value) {
+  if (name == "face") {
+    f.font = value;
+  } else if (name == "size") {
+    if (const auto size = WholeNumber(value)) {
+      const bool relative = !value.empty() && (value[0] == '+' || value[0] == '-');
+      f.size = relative ? f.size.value_or(12) + *size : *size;
+    }
+  } else if (name == "color") {
+    if (value.size() == 7 && value[0] == '#') f.color = static_cast<std::uint32_t>(std::strtoul(value.c_str() + 1, nullptr, 16));
+  } else if (name == "letterspacing") {
+    f.letterSpacing = std::atof(value.c_str());
+  } else if (name == "kerning") {
+    f.kerning = std::atoi(value.c_str()) != 0;
+  }
+}
+
+void ApplyTextFormatAttribute(TextFormatData& f, const std::string& name, const std::string& value) {
+  const auto number = WholeNumber(value);
+  if (name == "tabstops") {
+    std::vector<double> stops;
+    for (std::size_t at = 0; at < value.size();) {
+      const std::size_t comma = std::min(value.find(',', at), value.size());
+      if (const auto stop = WholeNumber(value.substr(at, comma - at))) stops.push_back(*stop);
+      at = comma + 1;
+    }
+    f.tabStops = std::move(stops);
+  } else if (!number) {
+    return;
+  } else if (name == "leftmargin") {
+    f.leftMargin = std::max(0.0, *number);
+  } else if (name == "rightmargin") {
+    f.rightMargin = std::max(0.0, *number);
+  } else if (name == "indent") {
+    f.indent = *number;
+  } else if (name == "blockindent") {
+    f.blockIndent = std::max(0.0, *number);
+  } else if (name == "leading") {
+    f.leading = *number;
+  }
+}
+
+// Reads markup into text and runs: each tag opens a format that holds
+// until it closes.
+class HtmlReader {
+ public:
+  HtmlReader(const TextFormatData& base, bool condenseWhite) : condenseWhite_(condenseWhite) {
+    stack_.push_back({"", base});
+  }
+
+  void Read(std::string_view html) {
+    for (std::size_t i = 0; i < html.size();) {
+      const char ch = html[i];
+      if (ch == '<') {
+        std::size_t end = 0;
+        const std::string name = TagName(html, i, end);
+        Tag(name, html.substr(i, end - i));
+        i = end;
+      } else if (ch == '&') {
+        std::string decoded;
+        std::size_t length = 0;
+        if (ReadEntity(html, i, decoded, length)) {
+          Append(decoded);
+          i += length;
+        } else {
+          Append("&");
+          ++i;
+        }
+      } else if (condenseWhite_ && IsSpace(ch)) {
+        if (!text_.empty() && text_.back() != ' ' && text_.back() != '\r') Append(" ");
+        while (i < html.size() && IsSpace(html[i])) ++i;
+      } else {
+        Append(std::string(1, ch == '\n' ? '\r' : ch));
+        ++i;
+      }
+    }
+  }
+
+  std::string& Text() { return text_; }
+  // Whether the text ends with the end of a paragraph tag, which adds no line.
+  [[nodiscard]] bool EndsWithClosedParagraph() const { return closedParagraph_ && !text_.empty(); }
+  std::vector<FormatRun>& Runs() { return runs_; }
+
+ private:
+  struct Open {
+    std::string name;
+    TextFormatData format;
+  };
+
+  void Append(std::string_view piece) {
+    const TextFormatData& current = stack_.back().format;
+    if (runs_.empty() || !(runs_.back().format == current)) runs_.push_back(FormatRun{text_.size(), current});
+    text_.append(piece);
+    closedParagraph_ = false;
+  }
+
+  void Tag(const std::string& name, std::string_view tag) {
+    if (name.empty()) return;
+    if (name[0] == '/') {
+      Close(name.substr(1));
+      return;
+    }
+    if (name == "br") {
+      Append("\r");
+      return;
+    }
+    TextFormatData f = stack_.back().format;
+    for (const auto& [key, value] : TagAttributes(tag)) {
+      if (name == "font") {
+        ApplyFontAttribute(f, key, value);
+      } else if (name == "p" && key == "align") {
+        const std::string align = LowerAscii(value);
+        if (align == "left" || align == "right" || align == "center" || align == "justify") f.align = align;
+      } else if (name == "a" && key == "href") {
+        f.url = value;
+      } else if (name == "a" && key == "target") {
+        f.target = value;
+      } else if (name == "textformat") {
+        ApplyTextFormatAttribute(f, key, value);
+      }
+    }
+    if (name == "b") f.bold = true;
+    if (name == "i") f.italic = true;
+    if (name == "u") f.underline = true;
+    if (name == "li") f.bullet = true;
+    if (name == "p" || name == "li" || name == "font" || name == "a" || name == "b" || name == "i" || name == "u" ||
+        name == "textformat") {
+      stack_.push_back({name, std::move(f)});
+    }
+  }
+
+  void Close(const std::string& name) {
+    // The end of a paragraph or list item ends its line in its own format.
+    if (name == "p" || name == "li") {
+      Append("\r");
+      closedParagraph_ = true;
+    }
+    for (std::size_t i = stack_.size(); i-- > 1;) {
+      if (stack_[i].name == name) {
+        stack_.resize(i);
+        return;
+      }
+    }
+  }
+
+  bool condenseWhite_;
+  bool closedParagraph_ = false;
+  std::vector<Open> stack_;
+  std::string text_;
+  std::vector<FormatRun> runs_;
+};
+
+// Appends ` NAME="value"` piece by piece.
+void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  out += value;
+  out += '"';
+}
+
+// The members a <font> tag writes, those of `f` that differ from `outer`
+// (all of them when there is no outer tag).
+std::string FontAttributes(const TextFormatData& f, const TextFormatData* outer) {
+  std::string out;
+  const auto differs = [&](auto member) { return !outer || f.*member != outer->*member; };
+  if (differs(&TextFormatData::font)) AppendAttribute(out, "FACE", EscapeHtml(f.font.value_or("")));
+  if (differs(&TextFormatData::size)) AppendAttribute(out, "SIZE", NumberText(f.size.value_or(12)));
+  if (differs(&TextFormatData::color)) AppendAttribute(out, "COLOR", ColorHex(f.color.value_or(0)));
+  // Every version writes spacing and kerning, though only version 8 scripts can set them.
+  if (differs(&TextFormatData::letterSpacing)) AppendAttribute(out, "LETTERSPACING", NumberText(f.letterSpacing.value_or(0)));
+  if (differs(&TextFormatData::kerning)) AppendAttribute(out, "KERNING", f.kerning.value_or(false) ? "1" : "0");
+  return out;
+}
+
+std::string TextFormatAttributes(const TextFormatData& f) {
+  std::string out;
+  const auto add = [&](const char* name, const std::optional<double>& value) {
+    if (value.value_or(0) != 0) AppendAttribute(out, name, NumberText(*value));
+  };
+  add("LEFTMARGIN", f.leftMargin);
+  add("RIGHTMARGIN", f.rightMargin);
+  add("INDENT", f.indent);
+  add("BLOCKINDENT", f.blockIndent);
+  add("LEADING", f.leading);
+  if (f.tabStops && !f.tabStops->empty()) {
+    out += " TABSTOPS=\"";
+    for (std::size_t i = 0; i < f.tabStops->size(); ++i) {
+      if (i > 0) out += ',';
+      out += NumberText((*f.tabStops)[i]);
+    }
+    out += "\"";
+  }
+  return out;
+}
+
+// One run's text inside its paragraph's <font>: a <font> of its own for
+// what differs, then link, bold, italic and underline.
+std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFormatData& outer) {
+  std::string inner = EscapeHtml(text);
+  if (f.underline.value_or(false)) inner = "<U>" + inner + "</U>";
+  if (f.italic.value_or(false)) inner = "<I>" + inner + "</I>";
+  if (f.bold.value_or(false)) inner = "<B>" + inner + "</B>";
+  if (!f.url.value_or("").empty()) {
+    inner = "<A HREF=\"" + *f.url + "\" TARGET=\"" + f.target.value_or("") + "\">" + inner + "</A>";
+  }
+  const std::string own = FontAttributes(f, &outer);
+  return own.empty() ? inner : "<FONT" + own + ">" + inner + "</FONT>";
+}
+
+}  // namespace
+
+void TextField::SetHtmlText(std::string_view value, int) {
+  if (!html) {
+    SetText(value);
+    return;
+  }
+  // Styles and links come from the markup alone; the face, size and colour
+  // carry over from the field.
+  TextFormatData base = newFormat;
+  base.bold = base.italic = base.underline = false;
+  base.url = base.target = "";
+  HtmlReader reader(base, condenseWhite);
+  reader.Read(value);
+  const bool closed = reader.EndsWithClosedParagraph();
+  text = std::move(reader.Text());
+  runs = std::move(reader.Runs());
+  NormalizeRuns();
+  // The end of the last paragraph adds no line of its own.
+  if (closed) ReplaceBytes(text.size() - 1, text.size(), "", newFormat);
+  FitToText();
+}
+
+std::string TextField::HtmlText(int) const {
+  if (!html || text.empty()) return text;
+  std::string out;
+  // Each '\r' ends a paragraph; an empty last one is not written.
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\r', start), text.size());
+    const std::size_t first = RunAt(start);
+    const TextFormatData& paragraph = runs[first].format;
+    const std::string textFormat = TextFormatAttributes(paragraph);
+    if (!textFormat.empty()) out += "<TEXTFORMAT" + textFormat + ">";
+    const bool bullet = paragraph.bullet.value_or(false);
+    if (bullet) {
+      out += "<LI>";
+    } else {
+      out += "<P";
+      AppendAttribute(out, "ALIGN", Upper(paragraph.align.value_or("left")));
+      out += '>';
+    }
+    out += "<FONT";
+    out += FontAttributes(paragraph, nullptr);
+    out += '>';
+    std::size_t at = start;
+    for (std::size_t index = first; index < runs.size() && (at < end || index == first); ++index) {
+      const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, end) : end;
+      out += RunHtml(std::string_view(text).substr(at, runEnd - at), runs[index].format, paragraph);
+      at = runEnd;
+    }
+    out += bullet ? "</FONT></LI>" : "</FONT></P>";
+    if (!textFormat.empty()) out += "</TEXTFORMAT>";
+    if (end >= text.size()) break;
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string HtmlToPlainText(std::string_view html, bool condenseWhite) {
+  std::string out;
+  bool paragraphOpen = false;
+  for (std::size_t i = 0; i < html.size();) {
+    const char ch = html[i];
+    if (ch == '<') {
+      std::size_t end = 0;
+      const std::string name = TagName(html, i, end);
+      if (name == "br" || name == "/p" || name == "/li") {
+        out += '\r';
+        paragraphOpen = name != "/p" && paragraphOpen;
+      } else if (name == "p") {
+        paragraphOpen = true;
+      }
+      i = end;
+    } else if (ch == '&') {
+      std::size_t length = 0;
+      if (ReadEntity(html, i, out, length)) {
+        i += length;
+      } else {
+        out += ch;
+        ++i;
+      }
+    } else if (condenseWhite && IsSpace(ch)) {
+      if (!out.empty() && out.back() != ' ' && out.back() != '\r') out += ' ';
+      while (i < html.size() && IsSpace(html[i])) ++i;
+    } else {
+      out += ch == '\n' ? '\r' : ch;
+      ++i;
+    }
+  }
+  // The end of the last paragraph adds no line of its own.
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return out;
+}
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  for (char ch : text) {
+    switch (ch) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += ch; break;
+    }
+  }
+  return out;
+}
+
+}  // namespace swf

@@ -1,0 +1,205 @@
+// Lays a text field's runs out in lines, as the player measures them: a
+// 2-pixel gutter inside the bounds, each paragraph's margins, block indent
+// and first-line indent, word wrap at the last space that fits, and a line
+// height of the tallest run's ascent plus descent, with the paragraph's
+// leading below it.
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf_text.h"
+#include "text/text_field.h"
+
+namespace swf {
+
+namespace {
+
+constexpr double kGutterTwips = 40;
+constexpr std::size_t kMaxLines = 100000;
+// A device font's metrics as fractions of the font size: the average advance
+// of a character, its ascent and its descent.
+constexpr double kDeviceAdvance = 0.55;
+constexpr double kDeviceAscent = 0.9;
+constexpr double kDeviceDescent = 0.25;
+
+struct RunMetrics {
+  const FontDefinition* font = nullptr;
+  double size = 12, ascent = 0, descent = 0, spacing = 0;  // twips, except size in pixels
+};
+
+RunMetrics MetricsOf(const TextFormatData& format, const FontDefinition* font) {
+  RunMetrics m;
+  m.font = font;
+  m.size = format.size.value_or(12);
+  m.spacing = format.letterSpacing.value_or(0) * 20;
+  if (font && font->ascent + font->descent > 0 && font->unitsPerEm > 0) {
+    m.ascent = font->ascent / font->unitsPerEm * m.size * 20;
+    m.descent = font->descent / font->unitsPerEm * m.size * 20;
+  } else {
+    m.ascent = kDeviceAscent * m.size * 20;
+    m.descent = kDeviceDescent * m.size * 20;
+  }
+  return m;
+}
+
+double AdvanceOf(const RunMetrics& m, std::uint32_t code) {
+  if (!m.font || m.font->advances.empty() || m.font->unitsPerEm <= 0) return kDeviceAdvance * m.size * 20 + m.spacing;
+  const auto found = code <= 0xFFFF ? m.font->advances.find(static_cast<std::uint16_t>(code)) : m.font->advances.end();
+  const double advance = found != m.font->advances.end() ? found->second / m.font->unitsPerEm * m.size * 20 : 0;
+  return advance + m.spacing;
+}
+
+std::size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
+
+// Where a line that has grown past `room` at glyph `over` breaks: after the
+// last space before it, or before `over` when the word alone is too wide.
+std::size_t BreakAt(const std::vector<LaidGlyph>& glyphs, std::size_t lineStart, std::size_t over) {
+  for (std::size_t i = over; i > lineStart; --i) {
+    if (glyphs[i - 1].code == ' ') return i;
+  }
+  return std::max(over, lineStart + 1);
+}
+
+}  // namespace
+
+const FontDefinition* TextField::UsedFont(const TextFormatData& f) const {
+  const std::string face = LowerAscii(f.font.value_or(""));
+  if ((font && LowerAscii(font->name) == face) || !movie_ || !embedFonts) return font;
+  const FontDefinition* best = nullptr;
+  int bestScore = -1;
+  for (const auto& [id, candidate] : movie_->fonts) {
+    if (LowerAscii(candidate->name) != face) continue;
+    const int score = (candidate->bold == f.bold.value_or(false)) + (candidate->italic == f.italic.value_or(false));
+    if (score > bestScore) {
+      best = candidate.get();
+      bestScore = score;
+    }
+  }
+  return best ? best : font;
+}
+
+std::vector<LaidLine> TextField::Layout() const {
+  std::vector<RunMetrics> metrics;
+  metrics.reserve(runs.size());
+  for (const FormatRun& run : runs) metrics.push_back(MetricsOf(run.format, UsedFont(run.format)));
+
+  std::vector<LaidLine> lines;
+  for (std::size_t start = 0; lines.size() < kMaxLines;) {
+    const std::size_t end = std::min(text.find('\r', start), text.size());
+    const std::size_t paragraphRun = RunAt(start);
+    const TextFormatData& p = runs[paragraphRun].format;
+    const double room = (maxX - minX) - 2 * kGutterTwips -
+                        20 * (p.leftMargin.value_or(0) + p.rightMargin.value_or(0) + p.blockIndent.value_or(0));
+    // The paragraph's characters with their advances.
+    std::vector<LaidGlyph> glyphs;
+    std::vector<std::size_t> offsets;
+    for (std::size_t at = start; at < end;) {
+      const std::size_t length = std::min(SequenceLength(static_cast<unsigned char>(text[at])), end - at);
+      const std::uint32_t code = CodePoints(std::string_view(text).substr(at, length)).front();
+      const std::size_t run = RunAt(at);
+      glyphs.push_back({password ? std::uint32_t{'*'} : code, run, 0, AdvanceOf(metrics[run], password ? '*' : code)});
+      offsets.push_back(at);
+      at += length;
+    }
+    // Cut into lines.
+    std::size_t lineStart = 0;
+    do {
+      const double lineRoom = room - (lineStart == 0 ? p.indent.value_or(0) * 20 : 0);
+      std::size_t lineEnd = glyphs.size();
+      double x = 0;
+      for (std::size_t i = lineStart; i < glyphs.size(); ++i) {
+        if (wordWrap && i > lineStart && x + glyphs[i].advance > lineRoom && glyphs[i].code != ' ') {
+          lineEnd = BreakAt(glyphs, lineStart, i);
+          break;
+        }
+        x += glyphs[i].advance;
+      }
+      LaidLine line;
+      line.begin = lineStart < offsets.size() ? offsets[lineStart] : start;
+      line.paragraphStart = lineStart == 0;
+      line.paragraphEnd = lineEnd >= glyphs.size();
+      line.paragraphRun = paragraphRun;
+      line.leading = p.leading.value_or(0) * 20;
+      double width = 0, visible = 0;
+      for (std::size_t i = lineStart; i < lineEnd; ++i) {
+        LaidGlyph g = glyphs[i];
+        g.x = width;
+        width += g.advance;
+        if (g.code != ' ') visible = width;
+        const RunMetrics& m = metrics[g.run];
+        line.ascent = std::max(line.ascent, m.ascent);
+        line.descent = std::max(line.descent, m.descent);
+        line.glyphs.push_back(g);
+      }
+      line.width = line.paragraphEnd ? width : visible;
+      if (line.glyphs.empty()) {
+        const RunMetrics& m = metrics[RunAt(line.begin)];
+        line.ascent = m.ascent;
+        line.descent = m.descent;
+      }
+      lines.push_back(std::move(line));
+      lineStart = lineEnd;
+    } while (lineStart < glyphs.size() && lines.size() < kMaxLines);
+    if (end >= text.size()) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+double TextField::TextWidth() const {
+  if (text.empty()) return 0;
+  double widest = 0;
+  for (const LaidLine& line : Layout()) {
+    const TextFormatData& p = runs[line.paragraphRun].format;
+    const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
+    widest = std::max(widest, line.width + indent + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)));
+  }
+  return std::round(widest / 20);
+}
+
+double TextField::TextHeight() const {
+  if (text.empty()) return 0;
+  const std::vector<LaidLine> lines = Layout();
+  double height = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    height += lines[i].ascent + lines[i].descent + (i + 1 < lines.size() ? lines[i].leading : 0);
+  }
+  return std::round(height / 20);
+}
+
+int TextField::LineCount() const { return static_cast<int>(Layout().size()); }
+
+namespace {
+
+// How many lines from `first` fit whole inside `room` twips (at least one).
+int LinesThatFit(const std::vector<LaidLine>& lines, std::size_t first, double room) {
+  double top = 0;
+  int count = 0;
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (count > 0 && top + lines[i].ascent + lines[i].descent > room) break;
+    top += lines[i].ascent + lines[i].descent + lines[i].leading;
+    ++count;
+  }
+  return std::max(1, count);
+}
+
+}  // namespace
+
+int TextField::BottomScroll() const {
+  const std::vector<LaidLine> lines = Layout();
+  const std::size_t first = static_cast<std::size_t>(std::clamp(scroll, 1, static_cast<int>(lines.size())) - 1);
+  return static_cast<int>(first) + LinesThatFit(lines, first, (maxY - minY) - 2 * kGutterTwips);
+}
+
+int TextField::MaxScroll() const {
+  const std::vector<LaidLine> lines = Layout();
+  const double room = (maxY - minY) - 2 * kGutterTwips;
+  // The first line from which every line to the end fits.
+  std::size_t first = lines.size() - 1;
+  while (first > 0 && first + static_cast<std::size_t>(LinesThatFit(lines, first - 1, room)) >= lines.size() + 1) {
+    --first;
+  }
+  return static_cast<int>(first) + 1;
+}
+
+}  // namespace swf
