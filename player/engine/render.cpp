@@ -919,7 +919,8 @@ void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Mat
   list.path.clear();
   MaskStack masks;
   LayerStack layers;
-  PaintItems(list, target, PixelRect{0, 0, target.width, target.height}, background, rasterizer, masks, layers);
+  PaintItems(list, target, PixelRect{0, 0, target.width, target.height}, AreaStart{background}, rasterizer, masks,
+             layers);
 }
 
 void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Rasterizer& rasterizer) {
