@@ -205,14 +205,14 @@ std::vector<ScriptCase> ScriptCases() {
          a.With(body).PushString("x").GetVariable().Trace();
        },
        {"member", "timeline"}},
-      {"enumeration_lists_newest_first",
+      {"object_literal_lists_its_fields_as_written",
        6,
        [](Actions& a) {
          a.PushString("a").PushInt(1).PushString("b").PushInt(2).PushInt(2).Raw(kInitObject).Raw(kEnumerate2);
          const int loop = a.NewLabel(), done = a.NewLabel();
          a.Bind(loop).Raw(0x4C).PushNull().Equals2().If(done).Trace().Jump(loop).Bind(done);
        },
-       {"b", "a"}},
+       {"a", "b"}},
       {"array_of_a_length_has_holes_that_are_not_listed",
        7,
        [](Actions& a) {
