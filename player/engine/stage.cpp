@@ -325,6 +325,7 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
   auto field = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
   field->kind = DisplayKind::Text;
   field->object = vm_->NewClip(field);
+  field->object->textField = true;
   field->object->proto = vm_->textFieldProto_;
   vm_->Define(field->object, "_listeners", Value{vm_->NewArray({Value{field->object}})}, kDontEnum);
   field->text = std::make_unique<TextField>();
@@ -832,7 +833,7 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
 std::string Stage::NameText(const Value& value) {
   if (const auto* object = std::get_if<Object*>(&value); object && (*object)->kind != ObjectKind::Clip) {
     const Value text = vm_->ToPrimitive(value, true);
-    if (const auto* string = std::get_if<std::string>(&text)) return *string;
+    if (const auto* string = std::get_if<SharedText>(&text)) return string->str();
     return (*object)->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
   }
   return vm_->ToStr(value);

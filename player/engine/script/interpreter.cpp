@@ -14,6 +14,45 @@
 
 namespace swf {
 
+// The texts a block of actions pushes as literals, each made once for its
+// place in the code and then shared by every push of it: a loop pushing a
+// name makes no text per iteration.
+class LiteralTexts {
+ public:
+  const SharedText* Find(std::uint32_t at) const {
+    if (slots_.empty()) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = Slot(at) & mask;; slot = (slot + 1) & mask) {
+      if (slots_[slot].first == 0) return nullptr;
+      if (slots_[slot].first == at + 1) return &slots_[slot].second;
+    }
+  }
+  const SharedText& Add(std::uint32_t at, SharedText text) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    ++used_;
+    return Place(at + 1, std::move(text));
+  }
+
+ private:
+  static std::size_t Slot(std::uint32_t at) { return (std::size_t{at} * 0x9E3779B1u) >> 7u; }
+  const SharedText& Place(std::uint32_t key, SharedText text) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = Slot(key - 1) & mask;
+    while (slots_[slot].first != 0) slot = (slot + 1) & mask;
+    slots_[slot] = {key, std::move(text)};
+    return slots_[slot].second;
+  }
+  void Grow() {
+    std::vector<std::pair<std::uint32_t, SharedText>> old(std::max<std::size_t>(16, slots_.size() * 2));
+    old.swap(slots_);
+    for (auto& [key, text] : old) {
+      if (key != 0) (void)Place(key, std::move(text));
+    }
+  }
+  std::vector<std::pair<std::uint32_t, SharedText>> slots_;  // position + 1 (0: empty) and its text
+  std::size_t used_ = 0;
+};
+
 struct FunctionCode {
   std::vector<std::uint8_t> body;
   std::string name;
@@ -25,6 +64,8 @@ struct FunctionCode {
   // Whether a call needs an `arguments` object: the body may name it, or a
   // DefineFunction2 preloads it.
   bool needsArguments = true;
+  // Filled as calls run the body; the body never changes.
+  mutable LiteralTexts literals;
 };
 
 namespace {
@@ -161,6 +202,7 @@ struct Frame {
   std::vector<Value> registers;
   std::shared_ptr<const std::vector<Value>> constants;
   Value result;
+  LiteralTexts* literals = nullptr;  // for `code`
 };
 
 class Interpreter final : public ScriptRoots {
@@ -327,7 +369,7 @@ class Interpreter final : public ScriptRoots {
   };
 
   static std::size_t TextBytes(const Value& value) {
-    const auto* text = std::get_if<std::string>(&value);
+    const auto* text = std::get_if<SharedText>(&value);
     return text ? text->size() : 0;
   }
 
@@ -341,17 +383,28 @@ class Interpreter final : public ScriptRoots {
   // Texts on the stacks of every running block count against one limit, so
   // duplicating a long text cannot fill the memory.
   void Push(Value value) {
-    if (auto* text = std::get_if<std::string>(&value); text && text->size() > kMaxStringBytes) {
-      text->resize(kMaxStringBytes);
+    if (auto* text = std::get_if<SharedText>(&value); text && text->size() > kMaxStringBytes) {
+      *text = SharedText(std::string_view(*text).substr(0, kMaxStringBytes));
     }
     MakeRoom(TextBytes(value));
     stack_.push_back(std::move(value));
   }
-  // A literal text goes straight from the action's bytes onto the stack.
-  void PushText(std::string_view text) {
-    text = text.substr(0, kMaxStringBytes);
-    MakeRoom(text.size());
-    stack_.emplace_back(std::in_place_type<std::string>, text);
+  // A literal text at `at` in the code: made from the action's bytes the first
+  // time, shared from then on.
+  void PushLiteral(std::size_t at, std::string_view raw) {
+    const auto key = static_cast<std::uint32_t>(at);
+    const SharedText* text = f_.literals ? f_.literals->Find(key) : nullptr;
+    if (!text) {
+      SharedText made = Version() >= 6 ? SharedText(raw.substr(0, kMaxStringBytes)) : SharedText(Text(raw));
+      if (made.size() > kMaxStringBytes) made = SharedText(std::string_view(made).substr(0, kMaxStringBytes));
+      if (!f_.literals) {
+        PushCopy(Value{std::move(made)});
+        return;
+      }
+      text = &f_.literals->Add(key, std::move(made));
+    }
+    MakeRoom(text->size());
+    stack_.emplace_back(std::in_place_type<SharedText>, *text);
   }
   void PushCopy(const Value& value) {
     MakeRoom(TextBytes(value));
@@ -371,7 +424,7 @@ class Interpreter final : public ScriptRoots {
   template <typename Use>
   decltype(auto) WithTopName(Use&& use) {
     if (!stack_.empty()) {
-      if (const auto* text = std::get_if<std::string>(&stack_.back())) {
+      if (const auto* text = std::get_if<SharedText>(&stack_.back())) {
         // Only this interpreter pushes or pops its stack, so the text stays put.
         const std::string_view name = *text;
         if constexpr (std::is_void_v<decltype(use(name))>) {
@@ -404,7 +457,7 @@ class Interpreter final : public ScriptRoots {
   }
   std::string PopString() {
     Value value = Pop();
-    if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+    if (auto* text = std::get_if<SharedText>(&value)) return std::move(*text).Take();
     return vm_.ToStr(value);
   }
   std::string Text(std::string_view raw) const { return SwfTextToUtf8(raw, vm_.Version()); }
@@ -438,7 +491,7 @@ class Interpreter final : public ScriptRoots {
   bool HasProperty(Object* object, std::string_view name) {
     if (object->kind == ObjectKind::Clip) {
       Value ignored;
-      if (vm_.Host().GetClipProperty(object, name, ignored)) return true;
+      if (Vm::MayBeClipProperty(object, name) && vm_.Host().GetClipProperty(object, name, ignored)) return true;
       if (vm_.Host().ChildClip(object, name)) return true;
     }
     if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && NameIs(name, "length")) {
@@ -745,7 +798,7 @@ class Interpreter final : public ScriptRoots {
     if (mentions(body)) return true;
     if (code.constants) {
       for (const Value& constant : *code.constants) {
-        if (const auto* text = std::get_if<std::string>(&constant); text && mentions(*text)) return true;
+        if (const auto* text = std::get_if<SharedText>(&constant); text && mentions(*text)) return true;
       }
     }
     return false;
@@ -912,11 +965,7 @@ class Interpreter final : public ScriptRoots {
           const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
           const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
           reader.Skip(length + 1);
-          if (Version() >= 6) {
-            PushText(raw);
-          } else {
-            Push(Text(raw));
-          }
+          PushLiteral(static_cast<std::size_t>(rest.data() - f_.code.data()), raw);
           continue;
         }
         case 1: value = static_cast<double>(reader.F32()); break;
@@ -961,8 +1010,8 @@ class Interpreter final : public ScriptRoots {
     const Value frame = Pop();
     Object* target = f_.target;
     std::string label;
-    if (const auto* text = std::get_if<std::string>(&frame)) {
-      label = *text;
+    if (const auto* text = std::get_if<SharedText>(&frame)) {
+      label = text->str();
       const std::size_t colon = label.rfind(':');
       if (colon != std::string::npos) {
         target = ResolveTarget(label.substr(0, colon), f_.target);
@@ -996,8 +1045,8 @@ class Interpreter final : public ScriptRoots {
       if (!isClip(right)) return false;
       right = std::numeric_limits<double>::quiet_NaN();
     }
-    if (std::holds_alternative<std::string>(left) && std::holds_alternative<std::string>(right)) {
-      return TextLess(std::get<std::string>(left), std::get<std::string>(right));
+    if (std::holds_alternative<SharedText>(left) && std::holds_alternative<SharedText>(right)) {
+      return TextLess(std::get<SharedText>(left), std::get<SharedText>(right));
     }
     const double l = ToNumber(left, Version());
     const double r = ToNumber(right, Version());
@@ -1363,7 +1412,7 @@ class Interpreter final : public ScriptRoots {
         const auto operand = [](const Value& primitive, const Value& raw) -> const Value& {
           return std::holds_alternative<Object*>(primitive) ? raw : primitive;
         };
-        if (std::holds_alternative<std::string>(left) || std::holds_alternative<std::string>(right)) {
+        if (std::holds_alternative<SharedText>(left) || std::holds_alternative<SharedText>(right)) {
           std::string text = vm_.ToStr(operand(left, leftRaw));
           const std::string tail = vm_.ToStr(operand(right, rightRaw));
           if (text.size() + tail.size() <= kMaxStringBytes) text += tail;
@@ -1663,8 +1712,10 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
+  LiteralTexts literals;
   Frame frame;
   frame.code = code;
+  frame.literals = &literals;
   frame.scope = {global_, clip};
   frame.self = clip;
   frame.target = clip;
@@ -1734,6 +1785,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.callee = callee;
   frame.activation = activation;
   frame.constants = code.constants;
+  frame.literals = &code.literals;
   frame.target = nullptr;
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     if (frame.scope[i]->kind == ObjectKind::Clip) {

@@ -30,15 +30,15 @@ void Goto(Vm& vm, Object* self, Value frame, bool play) {
     frame = std::holds_alternative<Object*>(primitive) ? Value{vm.ToStr(frame)} : std::move(primitive);
   }
   // "path:frame" names the frame of another clip.
-  if (const auto* text = std::get_if<std::string>(&frame)) {
-    if (const std::size_t colon = text->rfind(':'); colon != std::string::npos) {
+  if (const auto* text = std::get_if<SharedText>(&frame)) {
+    if (const std::size_t colon = text->str().rfind(':'); colon != std::string::npos) {
       self = ClipAtPath(vm, self, std::string_view(*text).substr(0, colon));
       if (!IsClip(self)) return;
-      frame = text->substr(colon + 1);
+      frame = text->str().substr(colon + 1);
     }
   }
   DisplayHost& host = vm.Host();
-  if (const auto* label = std::get_if<std::string>(&frame); label && std::isnan(StringToNumber(*label))) {
+  if (const auto* label = std::get_if<SharedText>(&frame); label && std::isnan(StringToNumber(*label))) {
     if (!host.GotoLabel(self, *label)) return;
   } else {
     const double number = vm.ToNum(frame);

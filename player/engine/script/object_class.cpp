@@ -22,8 +22,8 @@ Value SetPropFlags(Vm& vm, std::span<const Value> args) {
   std::vector<std::string> list;
   if (Object* array = AsObject(names); array && array->kind == ObjectKind::Array) {
     for (const Value& name : array->elements) list.push_back(vm.ToStr(name));
-  } else if (std::holds_alternative<std::string>(names)) {
-    std::string text = std::get<std::string>(names);
+  } else if (std::holds_alternative<SharedText>(names)) {
+    const std::string text = std::get<SharedText>(names);
     std::size_t start = 0;
     while (start <= text.size()) {
       const std::size_t comma = text.find(',', start);
@@ -139,7 +139,7 @@ void InstallFunctionClass(Vm& vm) {
     Value receiver = Arg(args, 0);
     // No receiver (undefined or null) means the global object.
     if (!std::holds_alternative<Object*>(receiver) && !std::holds_alternative<double>(receiver) &&
-        !std::holds_alternative<std::string>(receiver) && !std::holds_alternative<bool>(receiver)) {
+        !std::holds_alternative<SharedText>(receiver) && !std::holds_alternative<bool>(receiver)) {
       receiver = v.Global();
     }
     const std::span<const Value> rest = args.empty() ? args : args.subspan(1);

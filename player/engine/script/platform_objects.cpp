@@ -301,7 +301,7 @@ std::string ValueToXml(Vm& vm, const Value& value, int depth) {
   if (std::holds_alternative<Null>(value)) return "<null/>";
   if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "<true/>" : "<false/>";
   if (const double* number = std::get_if<double>(&value)) return "<number>" + NumberToString(*number) + "</number>";
-  if (const std::string* text = std::get_if<std::string>(&value)) {
+  if (const SharedText* text = std::get_if<SharedText>(&value)) {
     return "<string>" + (text->empty() ? std::string("null") : EscapeHtml(*text)) + "</string>";
   }
   Object* object = AsObject(value);

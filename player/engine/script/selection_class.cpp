@@ -64,7 +64,7 @@ void InstallSelection(Vm& vm) {
     if (std::holds_alternative<Null>(target) || std::holds_alternative<Undefined>(target)) {
       return v.Host().SetFocusedObject(nullptr);
     }
-    if (const auto* path = std::get_if<std::string>(&target)) {
+    if (const auto* path = std::get_if<SharedText>(&target)) {
       Object* found = ObjectAtPath(v, *path);
       return found && v.Host().SetFocusedObject(found);
     }

@@ -49,8 +49,8 @@ char16_t Fold(char16_t ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char16_
 // Which characters a script selected: one '1' or '0' a character.
 std::string SelectionOf(Vm& vm, Object* self, std::size_t count) {
   const Property* kept = vm.FindOwn(self, kSelectionSlot);
-  const auto* text = kept ? std::get_if<std::string>(&kept->value) : nullptr;
-  std::string selection = text ? *text : std::string();
+  const auto* text = kept ? std::get_if<SharedText>(&kept->value) : nullptr;
+  std::string selection = text ? text->str() : std::string();
   selection.resize(count, '0');
   return selection;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "swf_text.h"
 
 namespace swf {
+
+std::ostream& operator<<(std::ostream& out, const SharedText& text) { return out << text.str(); }
 
 std::string NumberToString(double number) {
   if (std::isnan(number)) return "NaN";
@@ -101,7 +104,7 @@ std::string ToString(const Value& value, int version) {
     std::string operator()(Null) const { return "null"; }
     std::string operator()(bool b) const { return b ? "true" : "false"; }
     std::string operator()(double d) const { return NumberToString(d); }
-    std::string operator()(const std::string& s) const { return s; }
+    std::string operator()(const SharedText& s) const { return s.str(); }
     std::string operator()(Object*) const { return "[object Object]"; }
   };
   return std::visit(Visitor{version}, value);
@@ -114,7 +117,7 @@ double ToNumber(const Value& value, int version) {
     double operator()(Null) const { return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0; }
     double operator()(bool b) const { return b ? 1.0 : 0.0; }
     double operator()(double d) const { return d; }
-    double operator()(const std::string& s) const {
+    double operator()(const SharedText& s) const {
       return version < 5 ? LeadingNumber(s) : StringToNumber(s, version >= 6);
     }
     double operator()(Object*) const { return std::numeric_limits<double>::quiet_NaN(); }
@@ -123,7 +126,7 @@ double ToNumber(const Value& value, int version) {
 }
 
 bool ToBoolean(const Value& value, int version) {
-  if (const auto* text = std::get_if<std::string>(&value)) {
+  if (const auto* text = std::get_if<SharedText>(&value)) {
     if (version >= 7) return !text->empty();
   }
   if (const auto* b = std::get_if<bool>(&value)) return *b;

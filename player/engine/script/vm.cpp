@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kCollectionStep = 20000;
 
 std::size_t StoredBytes(const Value& value) {
-  const auto* text = std::get_if<std::string>(&value);
+  const auto* text = std::get_if<SharedText>(&value);
   return sizeof(Value) + (text ? text->size() : 0);
 }
 }  // namespace
@@ -333,7 +333,7 @@ Value Vm::GetMember(Object* object, std::string_view name) {
   }
   if (object->kind == ObjectKind::Clip) {
     Value special;
-    if (host_.GetClipProperty(object, name, special)) return special;
+    if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, special)) return special;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
       if (own->getter) return CallAccessor(*this, own->getter, object, {});
@@ -360,7 +360,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     onStage = live != nullptr;
   }
   if (object->kind == ObjectKind::Clip && onStage) {
-    if (host_.GetClipProperty(object, name, out)) return true;
+    if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
       out = own->getter ? CallAccessor(*this, own->getter, object, {}) : own->value;
@@ -400,7 +400,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
 }
 
 Value Vm::Get(const Value& target, std::string_view name) {
-  if (const auto* text = std::get_if<std::string>(&target)) {
+  if (const auto* text = std::get_if<SharedText>(&target)) {
     if (NameIs(*this, name, "length")) return static_cast<double>(Utf8Length(*text));
     return GetMember(stringProto_, name);
   }
@@ -449,16 +449,21 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       value = Call(Value{watch.callback}, Value{object}, args);
     }
   }
-  if (object->kind == ObjectKind::Clip && onStage && host_.SetClipProperty(object, name, value)) return;
+  if (object->kind == ObjectKind::Clip && onStage && MayBeClipProperty(object, name) &&
+      host_.SetClipProperty(object, name, value)) {
+    return;
+  }
   const PropertyKey key(name, Caseless());
-  // A setter anywhere on the chain takes the write.
-  if (Property* inherited = FindInChain(object, key); inherited && inherited->setter) {
+  // A setter anywhere on the chain takes the write; the chain starts with
+  // the object's own property, when it has one.
+  Property* own = FindOwn(object, key);
+  if (Property* inherited = own ? own : FindInChain(object->proto, key); inherited && inherited->setter) {
     (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1));
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
   }
-  if (Property* own = FindOwn(object, key)) {
+  if (own) {
     if (own->flags & kReadOnly) return;
     if (own->getter && !own->setter) return;
     if (!ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) return;
@@ -664,7 +669,7 @@ std::string Vm::ToStr(const Value& value) {
     const Value primitive = ToPrimitive(value, true);
     // A toString that gives no text (a number, null, an object) leaves the
     // object unnamed.
-    if (!std::holds_alternative<std::string>(primitive)) {
+    if (!std::holds_alternative<SharedText>(primitive)) {
       return object->kind == ObjectKind::Function ? "[type Function]" : "[type Object]";
     }
     return ToString(primitive, version_);
@@ -685,7 +690,7 @@ bool Vm::ToBool(const Value& value) const { return ToBoolean(value, version_); }
 
 Object* Vm::ToObject(const Value& value) {
   if (auto* const* object = std::get_if<Object*>(&value)) return *object;
-  if (std::holds_alternative<std::string>(value)) {
+  if (std::holds_alternative<SharedText>(value)) {
     Object* wrapper = NewObject(ObjectKind::String, stringProto_);
     wrapper->primitive = value;
     return wrapper;
@@ -742,7 +747,7 @@ std::string Vm::TypeOf(const Value& value) {
     std::string operator()(Null) const { return "null"; }
     std::string operator()(bool) const { return "boolean"; }
     std::string operator()(double) const { return "number"; }
-    std::string operator()(const std::string&) const { return "string"; }
+    std::string operator()(const SharedText&) const { return "string"; }
     std::string operator()(Object* object) const {
       if (object->kind == ObjectKind::Function) return "function";
       if (object->kind == ObjectKind::Clip) return object->vm.Host().IsMovieClip(object) ? "movieclip" : "object";

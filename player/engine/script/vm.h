@@ -112,6 +112,9 @@ class Object {
   bool isConstructor = false;            // natives that act differently when called with new
   std::vector<Object*> interfaces;       // implements
   std::weak_ptr<TimelineInstance> clip;  // Clip objects
+  // A text field's clip object: its properties (text, border, ...) need no
+  // underscore, so the stage is asked about every name.
+  bool textField = false;
   // Clip objects that left the stage: the target path (`_level0.a.b`) they
   // had, by which a reference finds the clip living there now. Empty while
   // the clip is on the stage.
@@ -371,6 +374,12 @@ class Vm {
     return property && !Hidden(*property) ? property : nullptr;
   }
   [[nodiscard]] bool Hidden(const Property& property) const { return (property.flags & hiddenFlags_) != 0; }
+  // Whether `name` can be a display property of the clip object (_x, _name,
+  // a text field's text): only then is the stage asked, which costs a lock
+  // of the clip's timeline.
+  [[nodiscard]] static bool MayBeClipProperty(const Object* clip, std::string_view name) {
+    return clip->textField || (!name.empty() && name[0] == '_');
+  }
   Property* FindInChain(Object* object, std::string_view name);
   Property* FindInChain(Object* object, const PropertyKey& key);
   // `name` as the property maps compare it in this movie.

@@ -1,0 +1,366 @@
+// What the interpreter's fast paths must keep: values share their texts
+// without one value's change showing in another, literal texts made once for
+// their place in the code stay what the code says, and the shortcuts of
+// variable lookup (clips asked for display properties only by names that can
+// be one, an object's own property found before its prototypes') give what
+// the full lookup gave.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "movie_player.h"
+#include "movie_test_support.h"
+#include "script/value.h"
+#include "swf_writer.h"
+
+namespace swf::testing {
+namespace {
+
+// Shared texts ----------------------------------------------------------
+
+TEST(SharedTextTest, CopiesShareTheCharactersAndCompareByThem) {
+  const SharedText text("loop");
+  const SharedText copy = text;  // NOLINT: the copy is what is tested
+  EXPECT_EQ(copy.data(), text.data());
+  EXPECT_EQ(copy, text);
+  EXPECT_EQ(copy, "loop");
+  EXPECT_EQ(copy, std::string("loop"));
+  EXPECT_EQ(copy, std::string_view("loop"));
+  EXPECT_FALSE(copy == "loops");
+  // Made apart from the same characters: equal all the same.
+  EXPECT_EQ(SharedText(std::string("loop")), text);
+  EXPECT_EQ(copy.size(), 4u);
+}
+
+TEST(SharedTextTest, EmptyTextsHoldNothing) {
+  for (const SharedText& text : {SharedText(), SharedText(""), SharedText(std::string()), SharedText("x")}) {
+    const bool empty = text.size() == 0;
+    EXPECT_EQ(text.empty(), empty);
+    EXPECT_EQ(text.str().empty(), empty);
+    EXPECT_EQ(text == SharedText(), empty);
+  }
+}
+
+TEST(SharedTextTest, TakingMovesOnlyWhatNoOtherValueShares) {
+  SharedText alone(std::string(100, 'a'));
+  const char* const characters = alone.data();
+  const std::string taken = std::move(alone).Take();
+  EXPECT_EQ(taken, std::string(100, 'a'));
+  EXPECT_EQ(taken.data(), characters);  // moved, not copied
+
+  SharedText shared(std::string(100, 'b'));
+  const SharedText other = shared;
+  std::string copied = std::move(shared).Take();
+  copied += "c";
+  EXPECT_EQ(other, std::string(100, 'b'));
+  EXPECT_EQ(copied.size(), 101u);
+}
+
+TEST(SharedTextTest, AssignmentReleasesTheOldTextAndKeepsTheNew) {
+  SharedText a("first");
+  SharedText b("second");
+  a = b;
+  EXPECT_EQ(a, "second");
+  b = SharedText("third");
+  EXPECT_EQ(a, "second");
+  EXPECT_EQ(b, "third");
+  a = a;  // NOLINT: self-assignment must keep the text
+  EXPECT_EQ(a, "second");
+  SharedText moved = std::move(b);
+  EXPECT_EQ(moved, "third");
+}
+
+struct ConversionCase {
+  const char* name;
+  Value value;
+  int version;
+  std::string text;
+  double number;  // NaN: not a number
+  bool truth;
+};
+
+class TextValueConversions : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(TextValueConversions, ConvertAsTheirCharactersDo) {
+  const ConversionCase& c = GetParam();
+  EXPECT_EQ(ToString(c.value, c.version), c.text);
+  const double number = ToNumber(c.value, c.version);
+  if (std::isnan(c.number)) {
+    EXPECT_TRUE(std::isnan(number)) << number;
+  } else {
+    EXPECT_EQ(number, c.number);
+  }
+  EXPECT_EQ(ToBoolean(c.value, c.version), c.truth);
+}
+
+const double kNaN = std::nan("");
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, TextValueConversions,
+    ::testing::Values(ConversionCase{"Number", Value{SharedText("12.5")}, 7, "12.5", 12.5, true},
+                      ConversionCase{"Word", Value{std::string("abc")}, 7, "abc", kNaN, true},
+                      ConversionCase{"EmptyVersion7", Value{SharedText()}, 7, "", kNaN, false},
+                      ConversionCase{"EmptyVersion6", Value{SharedText("")}, 6, "", kNaN, false},
+                      ConversionCase{"ZeroVersion6", Value{SharedText("0")}, 6, "0", 0, false},
+                      ConversionCase{"LeadingNumberVersion4", Value{SharedText("7up")}, 4, "7up", 7, true}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST(SharedTextValueTest, ValuesCompareTextsByCharacters) {
+  const Value a{SharedText("same")};
+  const Value b{std::string("same")};
+  EXPECT_EQ(a, b);
+  EXPECT_TRUE(LooselyEqual(a, b, 7));
+  EXPECT_FALSE(LooselyEqual(a, Value{SharedText("Same")}, 7));
+  EXPECT_TRUE(LooselyEqual(Value{SharedText("3")}, Value{3.0}, 7));
+}
+
+// Literal texts in running code ------------------------------------------
+
+constexpr std::uint8_t kCallFunction = 0x3D;
+constexpr std::uint8_t kReturn = 0x3E;
+constexpr std::uint8_t kIncrement = 0x50;
+constexpr std::uint8_t kLess2 = 0x48;
+constexpr std::uint8_t kSetMember = 0x4F;
+constexpr std::uint8_t kGetMember = 0x4E;
+constexpr std::uint8_t kCallMethod = 0x52;
+constexpr std::uint8_t kNewObject = 0x40;
+constexpr std::uint8_t kInitObject = 0x43;
+constexpr std::uint8_t kStringExtract = 0x15;
+
+std::vector<std::string> TracesOf(const Actions& actions, int version) {
+  MovieBuilder movie(10, 10, 24, version);
+  movie.DoAction(actions).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  return lines;
+}
+
+// for (n = 0; n < times; n++) { body }
+void Loop(Actions& a, int times, const std::function<void(Actions&)>& body) {
+  a.PushString("n").PushInt(0).SetVariable();
+  const int loop = a.NewLabel();
+  const int done = a.NewLabel();
+  a.Bind(loop).PushString("n").GetVariable().PushInt(times).Raw(kLess2).Not().If(done);
+  body(a);
+  a.PushString("n").PushString("n").GetVariable().Raw(kIncrement).SetVariable();
+  a.Jump(loop).Bind(done);
+}
+
+struct LiteralCase {
+  const char* name;
+  int version;
+  std::function<void(Actions&)> build;
+  std::vector<std::string> expected;
+};
+
+class LiteralTexts : public ::testing::TestWithParam<LiteralCase> {};
+
+TEST_P(LiteralTexts, StayWhatTheCodeSaysOnEveryRun) {
+  const LiteralCase& c = GetParam();
+  Actions a;
+  c.build(a);
+  EXPECT_EQ(TracesOf(a, c.version), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pushes, LiteralTexts,
+    ::testing::Values(
+        // StringAdd takes its left text off the stack and appends to it: the
+        // literal it was pushed from must not grow with it.
+        LiteralCase{"AppendedToInALoop", 7,
+                    [](Actions& a) {
+                      Loop(a, 3, [](Actions& b) { b.PushString("ab").PushString("c").StringAdd().Trace(); });
+                    },
+                    {"abc", "abc", "abc"}},
+        // A variable holding the literal keeps it while the loop builds on it.
+        LiteralCase{"StoredThenExtended", 7,
+                    [](Actions& a) {
+                      a.SetVariable("t", "");
+                      Loop(a, 3, [](Actions& b) {
+                        b.PushString("t").PushString("t").GetVariable().PushString("x").StringAdd().SetVariable();
+                        b.PushString("t").GetVariable().Trace();
+                      });
+                    },
+                    {"x", "xx", "xxx"}},
+        // A cut of the literal's characters leaves them whole.
+        LiteralCase{"CutEachTime", 6,
+                    [](Actions& a) {
+                      Loop(a, 2, [](Actions& b) {
+                        b.PushString("hello").PushInt(2).PushInt(3).Raw(kStringExtract).Trace();
+                        b.PushString("hello").Trace();
+                      });
+                    },
+                    {"ell", "hello", "ell", "hello"}},
+        // Before version 6 literals are converted from the movie's code page
+        // once; the converted text serves every pass.
+        LiteralCase{"Version5Movie", 5,
+                    [](Actions& a) {
+                      Loop(a, 2, [](Actions& b) { b.PushString("five").PushString("!").StringAdd().Trace(); });
+                    },
+                    {"five!", "five!"}},
+        // A function's literals are kept with its code across calls.
+        LiteralCase{"InAFunctionCalledAgain", 7,
+                    [](Actions& a) {
+                      Actions body;
+                      body.PushString("p").GetVariable().PushString("-q").StringAdd().Raw(kReturn);
+                      a.DefineFunction("g", {"p"}, body);
+                      Loop(a, 3, [](Actions& b) {
+                        b.PushString("n").GetVariable().PushInt(1).PushString("g").Raw(kCallFunction).Trace();
+                      });
+                    },
+                    {"0-q", "1-q", "2-q"}},
+        // Two functions with the same bytes at the same places keep their own texts.
+        LiteralCase{"TwoFunctionsAlike", 7,
+                    [](Actions& a) {
+                      Actions first;
+                      first.PushString("one").Raw(kReturn);
+                      Actions second;
+                      second.PushString("two").Raw(kReturn);
+                      a.DefineFunction("f1", {}, first).DefineFunction("f2", {}, second);
+                      Loop(a, 2, [](Actions& b) {
+                        b.PushInt(0).PushString("f1").Raw(kCallFunction).Trace();
+                        b.PushInt(0).PushString("f2").Raw(kCallFunction).Trace();
+                      });
+                    },
+                    {"one", "two", "one", "two"}},
+        // Member names pushed as literals, set and read on an object.
+        LiteralCase{"MemberNames", 7,
+                    [](Actions& a) {
+                      a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+                      Loop(a, 2, [](Actions& b) {
+                        b.PushString("o").GetVariable().PushString("m").PushString("n").GetVariable().Raw(kSetMember);
+                        b.PushString("o").GetVariable().PushString("m").Raw(kGetMember).Trace();
+                      });
+                    },
+                    {"0", "1"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+// Variable lookup shortcuts ----------------------------------------------
+
+struct LookupCase {
+  const char* name;
+  int version;
+  std::function<void(Actions&)> build;
+  std::vector<std::string> expected;
+};
+
+class LookupShortcuts : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(LookupShortcuts, GiveWhatTheFullLookupGave) {
+  const LookupCase& c = GetParam();
+  Actions a;
+  c.build(a);
+  EXPECT_EQ(TracesOf(a, c.version), c.expected);
+}
+
+// _root.createTextField("tf", 1, 0, 0, 100, 20)
+void MakeTextField(Actions& a) {
+  a.PushInt(20).PushInt(100).PushInt(0).PushInt(0).PushInt(1).PushString("tf").PushInt(6);
+  a.PushString("_root").GetVariable().PushString("createTextField").Raw(kCallMethod).Pop();
+}
+
+// An object `name` whose prototype has the accessor `p`: the getter gives
+// "got", the setter traces "set " and the value.
+void ObjectWithAccessorOnPrototype(Actions& a, std::string_view name) {
+  Actions getter;
+  getter.PushString("got").Raw(kReturn);
+  Actions setter;
+  setter.PushString("set ").PushString("v").GetVariable().StringAdd().Trace();
+  a.PushString("q").PushInt(0).PushString("Object").Raw(kNewObject).SetVariable();
+  a.DefineFunction("getP", {}, getter).DefineFunction("setP", {"v"}, setter);
+  a.PushString("setP").GetVariable().PushString("getP").GetVariable().PushString("p").PushInt(3);
+  a.PushString("q").GetVariable().PushString("addProperty").Raw(kCallMethod).Pop();
+  a.PushString(name).PushInt(0).Raw(kInitObject).SetVariable();
+  a.PushString(name).GetVariable().PushString("__proto__").PushString("q").GetVariable().Raw(kSetMember);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LookupShortcuts,
+    ::testing::Values(
+        // A text field's properties have no underscore and are still its own.
+        LookupCase{"TextFieldText", 7,
+                   [](Actions& a) {
+                     MakeTextField(a);
+                     a.PushString("tf").GetVariable().PushString("text").PushString("hi").Raw(kSetMember);
+                     a.PushString("tf").GetVariable().PushString("text").Raw(kGetMember).Trace();
+                     a.PushString("tf").GetVariable().PushString("length").Raw(kGetMember).Trace();
+                   },
+                   {"hi", "2"}},
+        // Through a with on the field, its properties resolve as variables.
+        LookupCase{"TextFieldByScope", 7,
+                   [](Actions& a) {
+                     MakeTextField(a);
+                     a.PushString("tf").GetVariable().PushString("text").PushString("abc").Raw(kSetMember);
+                     Actions inside;
+                     inside.PushString("text").GetVariable().Trace();
+                     a.PushString("tf").GetVariable().With(inside);
+                   },
+                   {"abc"}},
+        // On a movie clip a name like a text field property is a plain variable.
+        LookupCase{"ClipVariableNamedText", 7,
+                   [](Actions& a) {
+                     a.PushString("text").PushString("mine").SetVariable();
+                     a.PushString("text").GetVariable().Trace();
+                     a.PushString("_root").GetVariable().PushString("text").Raw(kGetMember).Trace();
+                   },
+                   {"mine", "mine"}},
+        // Display properties still answer, in any case before version 7.
+        LookupCase{"ClipDisplayProperties", 6,
+                   [](Actions& a) {
+                     a.PushString("_root").GetVariable().PushString("_X").PushInt(5).Raw(kSetMember);
+                     a.PushString("_x").GetVariable().Trace();
+                     a.PushString("_root").GetVariable().PushString("_name").Raw(kGetMember).Trace();
+                     a.PushString("_currentframe").GetVariable().Trace();
+                   },
+                   {"5", "", "1"}},
+        // A setter on the prototype takes a write to an object without the property.
+        LookupCase{"InheritedSetterTakesTheWrite", 7,
+                   [](Actions& a) {
+                     ObjectWithAccessorOnPrototype(a, "o");
+                     a.PushString("o").GetVariable().PushString("p").PushString("1").Raw(kSetMember);
+                     a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+                   },
+                   {"set 1", "got"}},
+        // An own property made before the prototype got its accessor comes
+        // first: the write stays on the object and the setter is not called.
+        LookupCase{"OwnPropertyBeforeInheritedSetter", 7,
+                   [](Actions& a) {
+                     a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+                     a.PushString("o").GetVariable().PushString("p").PushString("own").Raw(kSetMember);
+                     Actions getter;
+                     getter.PushString("got").Raw(kReturn);
+                     Actions setter;
+                     setter.PushString("set").Trace();
+                     a.PushString("q").PushInt(0).Raw(kInitObject).SetVariable();
+                     a.DefineFunction("getP", {}, getter).DefineFunction("setP", {"v"}, setter);
+                     a.PushString("setP").GetVariable().PushString("getP").GetVariable().PushString("p").PushInt(3);
+                     a.PushString("q").GetVariable().PushString("addProperty").Raw(kCallMethod).Pop();
+                     a.PushString("o").GetVariable().PushString("__proto__").PushString("q").GetVariable().Raw(
+                         kSetMember);
+                     a.PushString("o").GetVariable().PushString("p").PushString("again").Raw(kSetMember);
+                     a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
+                   },
+                   {"again"}},
+        // A variable of the timeline is set in place, the next read sees it.
+        LookupCase{"TimelineVariableSetInALoop", 7,
+                   [](Actions& a) {
+                     a.SetVariable("sum", "");
+                     Loop(a, 4, [](Actions& b) {
+                       b.PushString("sum").PushString("sum").GetVariable().PushString("n").GetVariable().Add2();
+                       b.SetVariable();
+                     });
+                     a.PushString("sum").GetVariable().Trace();
+                   },
+                   {"0123"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+}  // namespace
+}  // namespace swf::testing
