@@ -383,6 +383,18 @@ TEST_F(HostedPlayerTest, KeepsItsTimerRunningWhileTheMovieIsStopped) {
   EXPECT_FALSE(host_.IsPlaying());
 }
 
+// The sound libraries (the wave output, the MP3 codec manager) load with the
+// first sound: a silent movie plays its first frames without them.
+TEST_F(HostedPlayerTest, PlaysASilentMovieWithoutLoadingTheSoundLibraries) {
+  LoadMovieHosted(WriteMovie("movie.swf", RedLeftHalfOnBlue()));
+  host_.Play();
+  ::UpdateWindow(host_.Handle());
+  PumpMessagesFor(150);
+  for (const char* library : {"winmm.dll", "msacm32.dll"}) {
+    EXPECT_EQ(::GetModuleHandleA(library), nullptr) << library << " is loaded";
+  }
+}
+
 TEST_F(HostedPlayerTest, PaintsTheMovieIntoItsWindow) {
   host_.SetScale(L"ExactFit");
   LoadMovieHosted(WriteMovie("movie.swf", RedLeftHalfOnBlue()));
