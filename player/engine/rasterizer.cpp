@@ -240,13 +240,13 @@ int FloorToInt(double v) {
 // Sorts a short list in place: a row's crossings and marks are a handful,
 // where a general sort costs more in setting up than in sorting.
 template <typename T, typename Less>
-void SortShort(std::vector<T>& items, Less less) {
+void SortShort(T* items, std::size_t count, Less less) {
   constexpr std::size_t kShort = 32;
-  if (items.size() > kShort) {
-    std::sort(items.begin(), items.end(), less);
+  if (count > kShort) {
+    std::sort(items, items + count, less);
     return;
   }
-  for (std::size_t i = 1; i < items.size(); ++i) {
+  for (std::size_t i = 1; i < count; ++i) {
     const T item = items[i];
     std::size_t j = i;
     for (; j > 0 && less(item, items[j - 1]); --j) items[j] = items[j - 1];
@@ -255,14 +255,6 @@ void SortShort(std::vector<T>& items, Less less) {
 }
 
 }  // namespace
-
-inline void Rasterizer::Mark(int x) {
-  const auto column = static_cast<std::size_t>(x);
-  markBits_[column / 64] |= std::uint64_t{1} << (column % 64);
-  markLow_ = std::min(markLow_, x);
-  markHigh_ = std::max(markHigh_, x);
-  ++markCount_;
-}
 
 // The marked columns in order, each once, into marks_; no marks are left.
 // A row's marks are a few bits in a few words: reading them out in order
@@ -290,41 +282,60 @@ void Rasterizer::ForgetMarkRange() {
   markCount_ = 0;
 }
 
-inline void Rasterizer::AddPartial(int x, float amount) {
-  if (x < clip_.left || x >= clip_.right || amount == 0) return;
-  const auto i = static_cast<std::size_t>(x);
-  cover_[i] += amount;
-  Mark(x);
-}
+// The spans of one row's sub-scanlines, added to the row's coverage. The
+// bounds, pointers and the marks' range live here rather than in the
+// rasterizer so that they stay in registers: stores through the row's arrays
+// could otherwise be any member, and each span would read them all again.
+// Partial amounts are added in the order of the sub-scanlines and of their
+// stretches, which fixes each pixel's float sum to the last bit.
+struct Rasterizer::RowSpans {
+  float* cover;
+  int* runs;
+  std::uint64_t* bits;
+  int left, right;
+  int low, high, count;
 
-inline void Rasterizer::AddRun(int from, int to) {
-  from = std::max(from, clip_.left);
-  to = std::min(to, clip_.right);
-  if (from >= to) return;
-  ++runs_[static_cast<std::size_t>(from)];
-  --runs_[static_cast<std::size_t>(to)];
-  Mark(from);
-  Mark(to);
-}
-
-// One sub-scanline's covered stretch from x `from` to x `to`: a partly covered
-// pixel at each end and the whole pixels between.
-void Rasterizer::AddSpan(double from, double to) {
-  // Anything more than a pixel outside the clip counts as that pixel: it
-  // changes no pixel inside, and keeps the conversions below in range.
-  from = std::clamp(from, clip_.left - 1.0, clip_.right + 1.0);
-  to = std::clamp(to, clip_.left - 1.0, clip_.right + 1.0);
-  if (!(from < to)) return;  // also NaN
-  const int first = FloorToInt(from);
-  const int last = FloorToInt(to);
-  if (first == last) {
-    AddPartial(first, static_cast<float>(to - from) * kSubScanlineWeight);
-    return;
+  void Mark(int x) {
+    const auto column = static_cast<unsigned>(x);
+    bits[column / 64] |= std::uint64_t{1} << (column % 64);
   }
-  AddPartial(first, static_cast<float>(first + 1 - from) * kSubScanlineWeight);
-  AddRun(first + 1, last);
-  AddPartial(last, static_cast<float>(to - last) * kSubScanlineWeight);
-}
+  void Partial(int x, float amount) {
+    // x lies within a pixel of the clip (the span was clamped to it).
+    if (static_cast<unsigned>(x - left) >= static_cast<unsigned>(right - left) || amount == 0) return;
+    cover[x] += amount;
+    Mark(x);
+    low = std::min(low, x);
+    high = std::max(high, x);
+    ++count;
+  }
+  // One sub-scanline's covered stretch from x `from` to x `to`: a partly
+  // covered pixel at each end and the whole pixels between.
+  void Span(double from, double to) {
+    // Anything more than a pixel outside the clip counts as that pixel: it
+    // changes no pixel inside, and keeps the conversions below in range.
+    from = std::clamp(from, left - 1.0, right + 1.0);
+    to = std::clamp(to, left - 1.0, right + 1.0);
+    if (!(from < to)) return;  // also NaN
+    const int first = FloorToInt(from);
+    const int last = FloorToInt(to);
+    if (first == last) {
+      Partial(first, static_cast<float>(to - from) * kSubScanlineWeight);
+      return;
+    }
+    Partial(first, static_cast<float>(first + 1 - from) * kSubScanlineWeight);
+    const int runFrom = std::max(first + 1, left), runTo = std::min(last, right);
+    if (runFrom < runTo) {
+      ++runs[runFrom];
+      --runs[runTo];
+      Mark(runFrom);
+      Mark(runTo);
+      low = std::min(low, runFrom);
+      high = std::max(high, runTo);
+      count += 2;
+    }
+    Partial(last, static_cast<float>(to - last) * kSubScanlineWeight);
+  }
+};
 
 void Rasterizer::BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color) {
   if (weight >= 256) {
@@ -345,29 +356,40 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
     BlendDenseRow(row, color, first, last);
     return;
   }
-  TakeMarks();
+  // The marks are read straight from their bits, in order, each word
+  // emptied as it is read.
   const std::uint32_t solid = Pack(color);
+  const int right = clip_.right;
+  float* cover = cover_.data();
+  int* runs = runs_.data();
   int full = 0;  // sub-scanlines that wholly cover the current stretch
-  int x = marks_.front();
-  for (const int mark : marks_) {
-    if (x < mark && full != 0) {
-      const std::uint32_t weight = SolidWholeWeight(full);
-      if (weight >= 256) {
-        FillPixels(row + x, mark - x, solid);
-      } else if (weight > 0) {
-        ColorBlend(color, weight).Over(row + x, mark - x);
+  int x = first;
+  const auto lastWord = static_cast<std::size_t>(last) / 64;
+  for (auto word = static_cast<std::size_t>(first) / 64; word <= lastWord; ++word) {
+    std::uint64_t bits = markBits_[word];
+    markBits_[word] = 0;
+    for (; bits != 0; bits &= bits - 1) {
+      const int mark = static_cast<int>(word * 64) + std::countr_zero(bits);
+      if (x < mark && full != 0) {
+        const std::uint32_t weight = SolidWholeWeight(full);
+        if (weight >= 256) {
+          FillPixels(row + x, mark - x, solid);
+        } else if (weight > 0) {
+          ColorBlend(color, weight).Over(row + x, mark - x);
+        }
       }
+      full += runs[mark];
+      runs[mark] = 0;
+      const float partial = cover[mark];
+      cover[mark] = 0;
+      x = mark + 1;
+      // A mark at the clip's right side is where the last runs end: the
+      // last mark of the row, outside the clip.
+      if (mark >= right) continue;
+      BlendPixel(row[mark], partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_), color);
     }
-    const auto i = static_cast<std::size_t>(mark);
-    full += runs_[i];
-    runs_[i] = 0;
-    const float partial = cover_[i];
-    cover_[i] = 0;
-    x = mark + 1;
-    if (mark >= clip_.right) break;  // where the last runs end, outside the clip
-    BlendPixel(row[mark], partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_), color);
   }
-  marks_.clear();
+  ForgetMarkRange();
 }
 
 std::uint32_t Rasterizer::SolidWholeWeight(int full) const {
@@ -441,6 +463,8 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
   }
   active_.clear();
   std::size_t nextEdge = 0;
+  constexpr int kNoLow = std::numeric_limits<int>::max();
+  RowSpans spans{cover_.data(), runs_.data(), markBits_.data(), clip_.left, clip_.right, kNoLow, -1, 0};
   for (int y = std::max(clip_.top, static_cast<int>(std::max(edges_.front().y0, -1.0))); y < clip_.bottom; ++y) {
     const double rowTop = y, rowBottom = y + 1.0;
     while (nextEdge < edges_.size() && edges_[nextEdge].y0 < rowBottom) active_.push_back(&edges_[nextEdge++]);
@@ -451,22 +475,37 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
       y = std::max(y, static_cast<int>(std::min(edges_[nextEdge].y0, static_cast<double>(clip_.bottom)))) - 1;
       continue;
     }
+    if (crossings_.size() < active_.size()) crossings_.resize(active_.size());
     for (int s = 0; s < kSubScanlines; ++s) {
       const double sampleY = rowTop + (s + 0.5) / kSubScanlines;
-      crossings_.clear();
+      // Room for every active edge was made for the row: no growth checks here.
+      Crossing* crossing = crossings_.data();
+      std::size_t count = 0;
       for (const Edge* e : active_) {
         if (e->y0 <= sampleY && sampleY < e->y1)
-          crossings_.push_back({e->x0 + (sampleY - e->y0) * e->slope, e->winding});
+          crossing[count++] = Crossing{e->x0 + (sampleY - e->y0) * e->slope, e->winding};
       }
-      SortShort(crossings_, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-      int winding = 0;
-      for (std::size_t i = 0; i + 1 < crossings_.size(); ++i) {
-        winding += rule == FillRule::EvenOdd ? 1 : crossings_[i].winding;
-        const bool inside = rule == FillRule::EvenOdd ? (winding & 1) != 0 : winding != 0;
-        if (inside) AddSpan(crossings_[i].x, crossings_[i + 1].x);
+      SortShort(crossing, count, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+      if (rule == FillRule::EvenOdd) {
+        // Inside between the first and second crossing, the third and fourth...
+        for (std::size_t i = 0; i + 1 < count; i += 2) spans.Span(crossing[i].x, crossing[i + 1].x);
+      } else {
+        int winding = 0;
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+          winding += crossing[i].winding;
+          if (winding != 0) spans.Span(crossing[i].x, crossing[i + 1].x);
+        }
       }
     }
-    if (markCount_ != 0) rowAction(y);
+    if (spans.count != 0) {
+      markLow_ = spans.low;
+      markHigh_ = spans.high;
+      markCount_ = spans.count;
+      rowAction(y);  // takes the marks and empties the row
+      spans.low = kNoLow;
+      spans.high = -1;
+      spans.count = 0;
+    }
   }
   edges_.clear();
 }

@@ -78,9 +78,7 @@ class Rasterizer {
     double x;
     int winding;
   };
-  void AddSpan(double from, double to);
-  void AddPartial(int x, float amount);
-  void AddRun(int from, int to);
+  struct RowSpans;
   void BlendRow(std::uint32_t* row, Rgba color);
   void BlendDenseRow(std::uint32_t* row, Rgba color, int first, int last);
   static void BlendWeighted(std::uint32_t* pixels, const std::uint32_t* weights, int count, Rgba color);
@@ -107,7 +105,6 @@ class Rasterizer {
   // Columns where cover_ or runs_ is not zero: one bit each, with the lowest
   // and highest and how often a column was marked; marks_ holds them in order
   // once taken.
-  void Mark(int x);
   void TakeMarks();
   void ClearMarks();
   void ForgetMarkRange();
