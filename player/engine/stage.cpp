@@ -208,17 +208,22 @@ void Stage::StepTimeline(const std::shared_ptr<TimelineInstance>& timeline) {
 void Stage::EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions) {
   const std::span<const ControlTag> tags = timeline->Definition().FrameTags(frame);
   SpendFrameWork(tags.size());
+  // A frame's init actions run before any of its placements, wherever their
+  // tags stand: the classes they register shape the clips the frame places.
+  if (queueActions) {
+    for (const ControlTag& tag : tags) {
+      if (const auto* action = std::get_if<ActionTag>(&tag); action && action->init) {
+        RunInitActions(timeline, action->code);
+      }
+    }
+  }
   for (const ControlTag& tag : tags) {
     if (const auto* place = std::get_if<PlaceTag>(&tag)) {
       ApplyPlace(timeline, *place, frame);
     } else if (const auto* remove = std::get_if<RemoveTag>(&tag)) {
       RemoveAtDepth(timeline, remove->depth);
     } else if (const auto* action = std::get_if<ActionTag>(&tag); action && queueActions) {
-      if (action->init) {
-        RunInitActions(timeline, action->code);
-      } else {
-        QueueActions(timeline, action->code);
-      }
+      if (!action->init) QueueActions(timeline, action->code);
     } else if (queueActions) {
       NoteSound(timeline, tag);
     }
@@ -256,6 +261,8 @@ void Stage::RunInitActions(const std::shared_ptr<TimelineInstance>& timeline,
 
 namespace {
 
+constexpr std::uint32_t kConstructEvent = 0x40000u;
+
 // A morph shape placed at a new ratio draws the shape of that ratio.
 void ShowMorphRatio(DisplayObject& object) {
   if (!object.shape || !object.shape->morph) return;
@@ -289,12 +296,18 @@ void Stage::ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const 
     if (remorph) ShowMorphRatio(object);
     return;
   }
-  DisplayObject made = MakeObject(timeline, std::move(*slot));
+  // The clip stands at its depth before its construct handlers and class
+  // constructor run, so they see its path and its parent sees it.
+  DisplayObject made = MakeObject(timeline, std::move(*slot), [&](DisplayObject early) {
+    early.placedFrame = frame;
+    list.insert_or_assign(tag.depth, std::move(early));
+  });
   made.placedFrame = frame;
   list.insert_or_assign(tag.depth, std::move(made));
 }
 
-DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement) {
+DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement,
+                                const std::function<void(DisplayObject)>& place) {
   DisplayObject object;
   object.bornTick = tick_;
   const auto character = movie_.characters.find(placement.character);
@@ -309,7 +322,16 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   if (const auto* shape = std::get_if<std::shared_ptr<const Shape>>(&character->second)) {
     object.shape = (*shape)->morph ? MorphShapeAt(**shape, object.placement.ratio) : *shape;
   } else if (const auto* sprite = std::get_if<std::shared_ptr<const Timeline>>(&character->second)) {
-    object.sprite = MakeSprite(parent, *sprite, object.placement, character->first);
+    if (place) {
+      object.sprite = MakeSprite(parent, *sprite, object.placement, character->first, nullptr,
+                                 [&](const std::shared_ptr<TimelineInstance>& made) {
+                                   DisplayObject early = object;
+                                   early.sprite = made;
+                                   place(std::move(early));
+                                 });
+    } else {
+      object.sprite = MakeSprite(parent, *sprite, object.placement, character->first);
+    }
   } else if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&character->second)) {
     object.sprite = MakeTextField(parent, **text);
   } else if (const auto* button = std::get_if<std::shared_ptr<const ButtonDefinition>>(&character->second)) {
@@ -398,6 +420,13 @@ std::shared_ptr<TimelineInstance> Stage::MakeSprite(
     for (const std::string& name : vm_->EnumerableNames(init)) {
       vm_->SetMember(sprite->object, name, vm_->GetMember(init, name));
     }
+  }
+  // onClipEvent(construct) runs before the class constructor, with the class
+  // prototype already in place.
+  for (const ClipAction& action : sprite->clipActions) {
+    if (!(action.events & kConstructEvent) || !action.code || !sprite->object) continue;
+    std::size_t budget = actionBudget_;
+    (void)vm_->RunBlock(*action.code, sprite->object, budget);
   }
   if (constructor) {
     std::size_t budget = actionBudget_;

@@ -253,7 +253,9 @@ class Stage final : private DisplayHost {
   void EnterFrame(const std::shared_ptr<TimelineInstance>& timeline, int frame, bool queueActions);
   void ApplyPlace(const std::shared_ptr<TimelineInstance>& timeline, const PlaceTag& tag, int frame);
   void Rebuild(const std::shared_ptr<TimelineInstance>& timeline, int frame);
-  DisplayObject MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement);
+  // `place` puts a new clip at its depth before its constructors run.
+  DisplayObject MakeObject(const std::shared_ptr<TimelineInstance>& parent, Placement placement,
+                           const std::function<void(DisplayObject)>& place = nullptr);
   void QueueActions(const std::shared_ptr<TimelineInstance>& timeline,
                     const std::shared_ptr<const std::vector<std::uint8_t>>& code);
   void RunQueuedActions();

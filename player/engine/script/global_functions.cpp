@@ -253,7 +253,9 @@ void InstallAsBroadcaster(Vm& vm) {
                     const std::string message = v.ToStr(args[0]);
                     const std::vector<Value> copy = list->elements;  // listeners may change the list
                     for (const Value& listener : copy) {
-                      const Value method = v.Get(listener, message);
+                      // An empty name calls the listener itself, as a method call
+                      // with no name does.
+                      const Value method = message.empty() ? listener : v.Get(listener, message);
                       (void)v.Call(method, listener, args.subspan(1));
                     }
                     return copy.empty() ? Value{Undefined{}} : Value{true};
@@ -281,7 +283,8 @@ void InstallGlobalFunctions(Vm& vm) {
   vm.DefineMethod(global, "parseFloat",
                   [](Vm& v, Object*, std::span<const Value> args) -> Value { return ParseFloat(v, args); });
   vm.DefineMethod(global, "isNaN", [](Vm& v, Object*, std::span<const Value> args) -> Value {
-    return std::isnan(v.ToNum(Arg(args, 0)));
+    // No argument at all is no number, even where undefined reads as 0.
+    return args.empty() || std::isnan(v.ToNum(args[0]));
   });
   vm.DefineMethod(global, "isFinite", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     // No argument at all is no number (an undefined one reads as 0 before version 7).

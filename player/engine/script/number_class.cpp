@@ -70,6 +70,8 @@ void InstallNumberAndBoolean(Vm& vm) {
           self->primitive = value;
           return self;
         }
+        // Called as a function with nothing to convert, it gives nothing.
+        if (args.empty()) return Undefined{};
         return value;
       },
       true);

@@ -2,6 +2,8 @@
 
 #include "vm.h"
 
+#include "swf_text.h"
+
 namespace swf {
 
 namespace {
@@ -122,7 +124,8 @@ void InstallObjectClass(Vm& vm) {
       registry = v.NewPlain();
       v.Define(v.Global(), "__registeredClasses", Value{registry}, kDontEnum);
     }
-    v.SetMember(registry, v.ToStr(Arg(args, 0)), Arg(args, 1));
+    // Linkage names match in any letter case, as attachMovie finds them.
+    v.SetMember(registry, LowerAscii(v.ToStr(Arg(args, 0))), Arg(args, 1));
     return true;
   });
   vm.DefineMethod(vm.Global(), "ASSetPropFlags",

@@ -270,7 +270,9 @@ namespace {
 // this deep.
 constexpr int kMaxAccessorDepth = 65;
 
-Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args) {
+// `home`: the object the accessor was found on, above which its `super` reads
+// (for one of the object itself, the object's prototype).
+Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home) {
   // The accessors running now, with how deep each is (one thread runs a Vm).
   thread_local std::unordered_map<const Object*, int> running;
   int& depth = running[function];
@@ -287,7 +289,22 @@ Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value
       }
     }
   } leave{vm, function};
-  return vm.Call(Value{function}, Value{self}, args);
+  return vm.Call(Value{function}, Value{self}, args, home);
+}
+
+Object* AccessorHome(Object* self, Object* holder) { return holder == self && self ? self->proto : holder; }
+
+// A property on the object's chain, and the object that holds it.
+Property* FindWithHolder(Vm& vm, Object* object, std::string_view name, Object*& holder) {
+  const PropertyKey key(name, vm.Caseless());
+  int hops = 0;
+  for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+    if (Property* property = vm.FindOwn(at, key)) {
+      holder = at;
+      return property;
+    }
+  }
+  return nullptr;
 }
 
 // A member from the object's own properties and its prototype chain only.
@@ -296,7 +313,7 @@ Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = vm.FindOwn(at, key)) {
-      if (property->getter) return CallAccessor(vm, property->getter, object, {});
+      if (property->getter) return CallAccessor(vm, property->getter, object, {}, AccessorHome(object, at));
       return property->value;
     }
   }
@@ -310,7 +327,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
   // super.x reads x from above the method's home.
   if (object->superThis) {
     Object* base = SuperReadBase(object);
-    return base ? GetMember(base, name) : Value{Undefined{}};
+    if (!base) return Undefined{};
+    // A getter reached through super runs on the method's `this`, its own
+    // super above the prototype that holds it.
+    if (Object* holder = nullptr; Property* found = FindWithHolder(*this, base, name, holder)) {
+      if (found->getter) return CallAccessor(*this, found->getter, object->superThis, {}, holder);
+    }
+    return GetMember(base, name);
   }
   if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
   if (object->kind == ObjectKind::Array) {
@@ -336,13 +359,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, special)) return special;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      if (own->getter) return CallAccessor(*this, own->getter, object, {});
+      if (own->getter) return CallAccessor(*this, own->getter, object, {}, object->proto);
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        if (property->getter) return CallAccessor(*this, property->getter, object, {});
+        if (property->getter) return CallAccessor(*this, property->getter, object, {}, at);
         return property->value;
       }
     }
@@ -363,7 +386,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      out = own->getter ? CallAccessor(*this, own->getter, object, {}) : own->value;
+      out = own->getter ? CallAccessor(*this, own->getter, object, {}, object->proto) : own->value;
       return true;
     }
     if (Object* child = host_.ChildClip(object, name)) {
@@ -372,7 +395,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     }
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
+        out = property->getter ? CallAccessor(*this, property->getter, object, {}, at) : property->value;
         return true;
       }
     }
@@ -392,7 +415,8 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = FindOwn(at, key)) {
-      out = property->getter ? CallAccessor(*this, property->getter, object, {}) : property->value;
+      out = property->getter ? CallAccessor(*this, property->getter, object, {}, AccessorHome(object, at))
+                             : property->value;
       return true;
     }
   }
@@ -420,6 +444,15 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       return;
     }
     onStage = live != nullptr;
+  }
+  if (object->superThis) {
+    // A setter reached through super runs on the method's `this`.
+    Object* holder = nullptr;
+    Object* base = SuperReadBase(object);
+    if (Property* found = base ? FindWithHolder(*this, base, name, holder) : nullptr; found && found->setter) {
+      (void)CallAccessor(*this, found->setter, object->superThis, std::span<const Value>(&value, 1), holder);
+      return;
+    }
   }
   if (NameIs(*this, name, "__proto__")) {
     auto* const* proto = std::get_if<Object*>(&value);
@@ -456,9 +489,12 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   const PropertyKey key(name, Caseless());
   // A setter anywhere on the chain takes the write; the chain starts with
   // the object's own property, when it has one.
-  Property* own = FindOwn(object, key);
-  if (Property* inherited = own ? own : FindInChain(object->proto, key); inherited && inherited->setter) {
-    (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1));
+  Object* holder = nullptr;
+  Property* inherited = FindWithHolder(*this, object, name, holder);
+  Property* own = holder == object ? inherited : nullptr;
+  if (inherited && inherited->setter) {
+    (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1),
+                       AccessorHome(object, holder));
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
