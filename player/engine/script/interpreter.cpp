@@ -186,6 +186,10 @@ int FrameNumber(double number) {
   return static_cast<int>(std::trunc(number));
 }
 
+// The highest 0-based frame ifFrameLoaded reports loaded: the platform plays
+// at most 16000 frames a timeline.
+constexpr std::int32_t kLastLoadableFrame = 16000;
+
 enum class Exit { Fell, Returned, Left };
 
 struct Frame {
@@ -320,6 +324,7 @@ class Interpreter final : public ScriptRoots {
     Object* root = vm_.Host().RootClip();
     Object* const oldBase = original_;
     if (gone(original_)) {
+      baseRemoved_ = true;
       Object* live = vm_.Host().LiveClip(original_);
       original_ = live ? live : root;
     }
@@ -527,8 +532,51 @@ class Interpreter final : public ScriptRoots {
 
   static bool IsParentName(std::string_view name) { return EqualsIgnoringCase(name, "_parent"); }
 
+  // A version 4 target path: slash steps only ("/a/b", "../c", "a/"), each a
+  // display object's name or "..", optionally after a level ("_level0" or
+  // "_flash0", whose step ends at the next slash). "_root" and "this" are no
+  // steps here.
+  Object* ResolveSwf4Target(std::string_view path, Object* base) {
+    if (path.empty()) return base;
+    Object* at = base;
+    std::string_view rest = path;
+    if (rest.front() == '/') {
+      at = vm_.Host().RootClip();
+      rest.remove_prefix(1);
+    } else if (const std::optional<int> level = LevelPrefix(rest)) {
+      at = *level == 0 ? vm_.Host().RootClip() : nullptr;
+      const std::size_t slash = rest.find('/');
+      rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    while (!rest.empty() && at) {
+      const std::size_t slash = rest.find('/');
+      const std::string_view step = rest.substr(0, slash);
+      rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+      if (step.empty()) return nullptr;  // "//": an empty step leads nowhere
+      if (step == "..") {
+        at = at->kind == ObjectKind::Clip ? vm_.Host().ParentClip(at) : nullptr;
+      } else {
+        at = at->kind == ObjectKind::Clip ? vm_.Host().ChildClip(at, step) : nullptr;
+      }
+    }
+    return at;
+  }
+
+  // "_levelN" or "_flashN" at the start of a path: the level number.
+  static std::optional<int> LevelPrefix(std::string_view path) {
+    if (path.size() < 7) return std::nullopt;
+    const std::string_view word = path.substr(0, 6);
+    if (!EqualsIgnoringCase(word, "_level") && !EqualsIgnoringCase(word, "_flash")) return std::nullopt;
+    int level = 0;
+    std::size_t i = 6;
+    for (; i < path.size() && i < 12 && path[i] >= '0' && path[i] <= '9'; ++i) level = level * 10 + (path[i] - '0');
+    if (i == 6) return std::nullopt;
+    return level;
+  }
+
   // A target path: "/", "/a/b", "../c", "_root.a", "a.b", "this".
   Object* ResolveTarget(std::string_view path, Object* base) {
+    if (Swf4Rules()) return ResolveSwf4Target(path, base);
     Object* at = base;
     if (path.empty()) return at;
     if (path.front() == '/') {
@@ -661,7 +709,29 @@ class Interpreter final : public ScriptRoots {
     return holder ? vm_.GetMember(holder, parts.back()) : Value{Undefined{}};
   }
 
+  // Version 4 variables: "path:name" or a plain name (dots are part of it);
+  // texts and numbers only, so a clip reads as undefined, and the built-in
+  // globals of later versions (NaN, Infinity) are not there.
+  Value GetSwf4Variable(std::string_view name) {
+    Value value = Undefined{};
+    if (const std::size_t colon = name.rfind(':'); colon != std::string_view::npos) {
+      Object* holder = colon == 0 ? nullptr : ResolveSwf4Target(name.substr(0, colon), f_.target);
+      if (holder && colon + 1 < name.size()) value = vm_.GetMember(holder, name.substr(colon + 1));
+    } else if (name.find('/') == std::string_view::npos) {
+      if (std::optional<Value> special = SpecialName(name)) {
+        value = *special;
+      } else if (f_.target && !vm_.Lookup(f_.target, name, value)) {
+        value = Undefined{};
+      }
+    }
+    if (auto* const* object = std::get_if<Object*>(&value); object && (*object)->kind == ObjectKind::Clip) {
+      return Undefined{};
+    }
+    return value;
+  }
+
   Value GetVariable(std::string_view name) {
+    if (Swf4Rules()) return GetSwf4Variable(name);
     if (!HasPath(name)) return GetPlainVariable(name, f_.target);
     if (std::optional<Value> dotted = GetDottedVariable(name)) return *dotted;
     auto [holder, own] = SplitPath(name);
@@ -682,6 +752,16 @@ class Interpreter final : public ScriptRoots {
   }
 
   void SetVariable(std::string_view name, Value value) {
+    if (Swf4Rules()) {
+      // Version 4: "path:name" or a plain name of the target's, dots and all.
+      Object* holder = f_.target;
+      if (const std::size_t colon = name.rfind(':'); colon != std::string_view::npos) {
+        holder = colon == 0 ? nullptr : ResolveSwf4Target(name.substr(0, colon), f_.target);
+        name.remove_prefix(colon + 1);
+      }
+      if (holder && !name.empty()) vm_.SetMember(holder, name, std::move(value));
+      return;
+    }
     if (HasPath(name)) {
       if (const std::vector<std::string_view> parts = DottedParts(name); !parts.empty()) {
         if (Object* holder = DottedHolder(parts, false)) vm_.SetMember(holder, parts.back(), std::move(value));
@@ -1008,7 +1088,7 @@ class Interpreter final : public ScriptRoots {
     const int bias = (flags & 0x02u) ? reader.U16() : 0;
     if (reader.Failed()) throw Malformed{};
     const Value frame = Pop();
-    Object* target = f_.target;
+    Object* target = TargetClip();
     std::string label;
     if (const auto* text = std::get_if<SharedText>(&frame)) {
       label = text->str();
@@ -1028,7 +1108,9 @@ class Interpreter final : public ScriptRoots {
     vm_.Host().Play(target, flags & 0x01u);
   }
 
-  Object* TargetClip() { return f_.target && f_.target->kind == ObjectKind::Clip ? f_.target : nullptr; }
+  Object* TargetClip() {
+    return !targetLost_ && f_.target && f_.target->kind == ObjectKind::Clip ? f_.target : nullptr;
+  }
 
   // An operand whose valueOf leaves a plain object compares as false (and the
   // right one is then not converted at all); a clip that stays a clip is no
@@ -1216,7 +1298,7 @@ class Interpreter final : public ScriptRoots {
       case kGetProperty: {
         const double index = PopNumber();
         const std::string path = PopString();
-        Object* clip = path.empty() ? f_.target : ResolveTarget(path, f_.target);
+        Object* clip = path.empty() ? TargetClip() : ResolveTarget(path, f_.target);
         const int i = FrameNumber(index);
         if (clip && i >= 0 && i < static_cast<int>(std::size(kClipPropertyNames))) {
           Value value;
@@ -1232,7 +1314,7 @@ class Interpreter final : public ScriptRoots {
         Value value = Pop();
         const double index = PopNumber();
         const std::string path = PopString();
-        Object* clip = path.empty() ? f_.target : ResolveTarget(path, f_.target);
+        Object* clip = path.empty() ? TargetClip() : ResolveTarget(path, f_.target);
         const int i = FrameNumber(index);
         if (clip && i >= 0 && i < static_cast<int>(std::size(kClipPropertyNames))) {
           (void)host.SetClipProperty(clip, kClipPropertyNames[i], value);
@@ -1566,15 +1648,16 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kWaitForFrame: {
-        (void)reader.U16();
+        const std::uint16_t frame = reader.U16();
         const std::uint8_t skip = reader.U8();
         if (reader.Failed()) throw Malformed{};
-        (void)skip;  // every frame of a movie in memory is loaded
+        if (!FrameLoaded(frame + 1.0)) SkipActions(skip, position);
         break;
       }
       case kWaitForFrame2: {
-        (void)reader.U8();
-        (void)Pop();
+        const std::uint8_t skip = reader.U8();
+        if (reader.Failed()) throw Malformed{};
+        if (!FrameLoaded(Pop())) SkipActions(skip, position);
         break;
       }
       case kSetTarget: {
@@ -1584,9 +1667,12 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kSetTarget2: {
+        // A display object is found again by its path (the first of its
+        // name there); anything else by its text, toString and all.
         const Value target = Pop();
-        if (auto* const* o = std::get_if<Object*>(&target)) {
-          f_.target = *o;
+        auto* const* o = std::get_if<Object*>(&target);
+        if (o && (*o)->kind == ObjectKind::Clip) {
+          SetTarget((*o)->removedPath.empty() ? host.TargetPath(*o) : (*o)->removedPath);
         } else {
           SetTarget(vm_.ToStr(target));
         }
@@ -1604,7 +1690,15 @@ class Interpreter final : public ScriptRoots {
         if (action == kJump || vm_.ToBool(Pop())) branch = offset;
         break;
       }
-      case kCall: CallFrame(PopString()); break;
+      case kCall:
+        CallFrame(PopString());
+        // The actions of a timeline that left the stage end at a call():
+        // what follows would act for a clip that is no more.
+        if (baseRemoved_ || (original_ && original_->kind == ObjectKind::Clip && !original_->removedPath.empty())) {
+          position = f_.code.size();
+          return Exit::Left;
+        }
+        break;
       case kGotoFrame2: GotoFrame2(payload); break;
       default: break;  // unknown actions are skipped
     }
@@ -1614,7 +1708,7 @@ class Interpreter final : public ScriptRoots {
   // call(frame): runs the actions of a frame ("2", "label" or "path:frame")
   // of the target's timeline without going there.
   void CallFrame(std::string frame) {
-    Object* clip = f_.target;
+    Object* clip = TargetClip();
     if (const std::size_t colon = frame.rfind(':'); colon != std::string::npos) {
       clip = ResolveTarget(std::string_view(frame).substr(0, colon), f_.target);
       frame.erase(0, colon + 1);
@@ -1631,13 +1725,50 @@ class Interpreter final : public ScriptRoots {
     }
   }
 
+  // tellTarget: "" goes back to the block's own timeline. A path that leads
+  // nowhere leaves version 4 actions without a target (they act on nothing
+  // and read no properties), keeps the timeline they had up to version 6, and
+  // from version 7 moves them to the root.
   void SetTarget(const std::string& path) {
+    targetLost_ = false;
     if (path.empty()) {
       f_.target = original_ ? original_ : f_.target;
       return;
     }
     Object* target = ResolveTarget(path, original_ ? original_ : f_.target);
-    if (target) f_.target = target;
+    if (target) {
+      f_.target = target;
+    } else if (Swf4Rules()) {
+      targetLost_ = true;
+    } else if (Version() >= 7) {
+      f_.target = vm_.Host().RootClip();
+    }
+  }
+
+  // ifFrameLoaded: a movie in memory has every frame loaded, as far as the
+  // platform's limit of 16000 frames goes. A frame that is no whole number
+  // names a label, which is loaded too.
+  static bool FrameLoaded(double frame) {
+    if (!std::isfinite(frame) || std::trunc(frame) != frame) return true;
+    const std::uint32_t index = static_cast<std::uint32_t>(ToInt32(frame)) - 1u;
+    return static_cast<std::int32_t>(index) <= kLastLoadableFrame;
+  }
+  bool FrameLoaded(const Value& frame) {
+    if (const auto* text = std::get_if<std::string>(&frame)) {
+      const double number = StringToNumber(*text);
+      return std::isnan(number) || FrameLoaded(number);
+    }
+    return FrameLoaded(vm_.ToNum(frame));
+  }
+  // Skips the next `count` actions (the body of a frame not yet loaded).
+  void SkipActions(std::size_t count, std::size_t& position) {
+    for (; count > 0 && position < f_.code.size(); --count) {
+      const std::uint8_t action = f_.code[position++];
+      if (action < 0x80) continue;
+      if (f_.code.size() - position < 2) throw Malformed{};
+      position += 2 + (f_.code[position] | (std::size_t{f_.code[position + 1]} << 8u));
+    }
+    if (position > f_.code.size()) throw Malformed{};
   }
 
   Value BitOperation(std::uint8_t action) {
@@ -1685,6 +1816,8 @@ class Interpreter final : public ScriptRoots {
     return out;
   }
   Object* original_ = nullptr;
+  bool targetLost_ = false;   // a version 4 tellTarget found no timeline
+  bool baseRemoved_ = false;  // the block's own timeline left the stage
 
  private:
   std::uint64_t seenRemovals_ = 0;
