@@ -928,6 +928,32 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
   object.placement = entry->placement;
   object.placement.name = std::string(name);
   const int at = depth + kScriptDepthBase;
+  if (timeline->text) {
+    // A duplicated field starts as its definition made it, where the
+    // original stands; one a script created starts empty in the same bounds.
+    if (!parent) return nullptr;
+    EditTextDefinition blank;
+    const EditTextDefinition* definition = &blank;
+    const auto character = movie_.characters.find(object.placement.character);
+    if (character != movie_.characters.end()) {
+      if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&character->second)) {
+        definition = text->get();
+      }
+    }
+    if (definition == &blank) {
+      blank.minX = timeline->text->minX;
+      blank.minY = timeline->text->minY;
+      blank.maxX = timeline->text->maxX;
+      blank.maxY = timeline->text->maxY;
+      blank.readOnly = true;
+    }
+    object.sprite = MakeTextField(parent, *definition);
+    if (!object.sprite) return nullptr;
+    Object* made = object.sprite->object;
+    MarkReplaced(*parent, at);
+    parent->displayList.insert_or_assign(at, std::move(object));
+    return made;
+  }
   Placement placement = object.placement;
   const Drawing drawn = timeline->drawing;
   const auto sprite =
@@ -1333,12 +1359,11 @@ void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement
                     double pixels) {
   Matrix& m = placement.matrix;
   if (timeline->text) {
-    const double scale = width ? std::sqrt(m.a * m.a + m.b * m.b) : std::sqrt(m.c * m.c + m.d * m.d);
-    if (scale <= 0) return;
+    // A field takes the size as its own bounds; its scale stays and applies on top.
     if (width) {
-      timeline->text->SetWidth(pixels / scale);
+      timeline->text->SetWidth(pixels);
     } else {
-      timeline->text->SetHeight(pixels / scale);
+      timeline->text->SetHeight(pixels);
     }
     return;
   }
@@ -1519,6 +1544,18 @@ bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, s
     f.variable = none ? std::string() : vm_->ToStr(value);
     if (!f.variable.empty()) {
       boundFields_.push_back(timeline);
+      // A variable that holds nothing yet starts with the text the field was
+      // defined with, as when the field is placed.
+      std::string bound;
+      Object* holder = VariableHolder(*timeline, bound);
+      if (holder && !f.initialText.empty() && std::holds_alternative<Undefined>(vm_->GetMember(holder, bound))) {
+        if (f.html) {
+          f.SetHtmlText(f.initialText, v);
+        } else {
+          f.SetText(f.initialText);
+        }
+        PushVariable(*timeline);
+      }
       PullVariable(*timeline);
     }
   } else if (is("maxChars")) {
@@ -1592,9 +1629,9 @@ bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, s
     const std::string type = vm_->ToStr(value);
     if (type == "none" || type == "pixel" || type == "subpixel") f.gridFitType = type;
   } else if (v >= 8 && is("sharpness")) {
-    if (std::isfinite(number())) f.sharpness = std::clamp(number(), -400.0, 400.0);
+    f.sharpness = number();  // kept as given, out of range or not a number
   } else if (v >= 8 && is("thickness")) {
-    if (std::isfinite(number())) f.thickness = std::clamp(number(), -200.0, 200.0);
+    f.thickness = number();
   } else {
     return false;
   }

@@ -273,6 +273,10 @@ struct EditTextDefinition {
   std::int16_t leading = 0;
   std::string variableName;  // UTF-8
   std::string initialText;   // UTF-8, HTML when `html`
+  // From a CSMTextSettings tag: how the field renders its embedded font.
+  bool advancedAntiAlias = false;
+  std::uint8_t gridFit = 1;  // 0 none, 1 pixel, 2 subpixel
+  double thickness = 0, sharpness = 0;
 };
 
 // DefineButton/DefineButton2: the characters each state shows and the

@@ -121,6 +121,7 @@ enum TagCode : unsigned {
   kDefineFont3 = 75,
   kDefineButton2 = 34,
   kDefineEditText = 37,
+  kCsmTextSettings = 74,
   kDefineButtonSound = 17,
   kDefineBits = 6,
   kJpegTables = 8,
@@ -1154,6 +1155,24 @@ class MovieParser {
         const std::uint16_t id = body.U16();
         if (auto text = ReadEditText(body, movie_.version)) {
           movie_.characters.insert_or_assign(id, std::make_shared<const EditTextDefinition>(std::move(*text)));
+        }
+        break;
+      }
+      case kCsmTextSettings: {
+        // Applies to an edit text defined before it; static text ignores it.
+        const std::uint16_t id = body.U16();
+        const std::uint8_t flags = body.U8();
+        const float thickness = body.F32();
+        const float sharpness = body.F32();
+        const auto found = movie_.characters.find(id);
+        if (body.Failed() || found == movie_.characters.end()) break;
+        if (const auto* text = std::get_if<std::shared_ptr<const EditTextDefinition>>(&found->second)) {
+          auto settings = std::make_shared<EditTextDefinition>(**text);
+          settings->advancedAntiAlias = ((flags >> 6) & 3u) == 1;
+          settings->gridFit = static_cast<std::uint8_t>((flags >> 3) & 7u);
+          settings->thickness = thickness;
+          settings->sharpness = sharpness;
+          found->second = std::shared_ptr<const EditTextDefinition>(std::move(settings));
         }
         break;
       }

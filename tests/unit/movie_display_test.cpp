@@ -161,7 +161,8 @@ std::vector<DisplayCase> TextFieldCases() {
          TraceOf(a, "t.text");
          TraceOf(a, "t.htmlText");
        },
-       {"a & b", "c",
+       // The end of the last paragraph stays in the text, which then ends with an empty line.
+       {"a & b", "c", "",
         "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
         "KERNING=\"0\">a &amp; b</FONT></P><P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" "
         "COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">c</FONT></P>"}},

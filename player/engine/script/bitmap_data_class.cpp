@@ -362,7 +362,7 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
   vm.DefineMethod(proto, "scroll", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;
                     b.Scroll(Int(v, args[0]), Int(v, args[1]));
-                    return Undefined{};
+                    return 0.0;  // the platform answers 0 once it scrolled
                   }));
   vm.DefineMethod(proto, "getColorBoundsRect", ReadBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
                     if (args.size() < 2) return kFailed;

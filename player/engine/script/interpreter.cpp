@@ -1326,8 +1326,14 @@ class Interpreter final : public ScriptRoots {
         const Value name = Pop();
         const Value source = Pop();
         Object* clip = ResolveTarget(vm_.ToStr(source), f_.target);
-        if (clip) {
-          std::vector<Value> args{name, Value{vm_.ToNum(depth) - 16384}};
+        const double at = vm_.ToNum(depth) - 16384;
+        if (clip && std::holds_alternative<Undefined>(vm_.GetMember(clip, "duplicateMovieClip"))) {
+          // A text field has no such method, yet the action copies it too.
+          if (std::isfinite(at) && std::abs(at) < 1e9) {
+            (void)vm_.Host().DuplicateClip(clip, vm_.ToStr(name), static_cast<int>(at), nullptr);
+          }
+        } else if (clip) {
+          std::vector<Value> args{name, Value{at}};
           (void)CallNamed(Value{clip}, "duplicateMovieClip", args);
         }
         break;

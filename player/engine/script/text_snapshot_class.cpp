@@ -65,9 +65,10 @@ bool RangeOf(Vm& vm, std::span<const Value> args, std::size_t count, std::size_t
   return true;
 }
 
-// The snapshot's methods are enumerable members of its prototype.
+// The snapshot's methods are enumerable members of its prototype, which
+// version-5 movies list but cannot read (until they set their own).
 void Method(Vm& vm, Object* proto, std::string_view name, NativeFunction fn) {
-  vm.Define(proto, name, Value{vm.NewNative(std::move(fn))}, 0);
+  vm.Define(proto, name, Value{vm.NewNative(std::move(fn))}, kVersion6);
 }
 
 void InstallMethods(Vm& vm, Object* proto) {

@@ -478,7 +478,16 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   if (!object->watches.empty()) {
     if (const auto found = object->watches.find(Key(name)); found != object->watches.end()) {
       const Object::Watch watch = found->second;  // the callback may unwatch
-      const Value args[] = {Value{std::string(name)}, GetMember(object, name), value, watch.userData};
+      // A display object's watcher sees the value stored on the object itself:
+      // its built-in properties (a field's text, ...) are no stored values.
+      Value old;
+      if (object->kind == ObjectKind::Clip) {
+        const Property* own = FindOwn(object, name);
+        if (own && !own->getter) old = own->value;
+      } else {
+        old = GetMember(object, name);
+      }
+      const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
       value = Call(Value{watch.callback}, Value{object}, args);
     }
   }

@@ -121,6 +121,11 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   autoSize = d.autoSize ? AutoSize::Left : AutoSize::None;
   if (d.maxLength && *d.maxLength > 0) maxChars = *d.maxLength;
   variable = d.variableName;
+  initialText = d.initialText;
+  antiAliasType = d.advancedAntiAlias ? "advanced" : "normal";
+  gridFitType = d.gridFit == 0 ? "none" : d.gridFit == 2 ? "subpixel" : "pixel";
+  thickness = d.thickness;
+  sharpness = d.sharpness;
   TextFormatData format = TextFormatData::Defaults();
   format.size = std::round(d.fontHeightTwips / 20.0);
   if (d.textColor) {
@@ -144,6 +149,12 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   newFormat = format;
   runs = {FormatRun{0, format}};
   if (html) {
+    // Markup the movie defines sets its own paragraphs: left unless a tag
+    // says otherwise, and so does text set later.
+    if (!d.initialText.empty()) {
+      newFormat.align = "left";
+      runs = {FormatRun{0, newFormat}};
+    }
     SetHtmlText(d.initialText, movie.version);
   } else {
     text.clear();
@@ -340,24 +351,6 @@ void TextField::ApplyToAll(const TextFormatData& f) {
   newFormat.Merge(f);
   NormalizeRuns();
   FitToText();
-}
-
-void TextField::FitToText() {
-  if (autoSize == AutoSize::None) return;
-  const double width = (TextWidth() + 4) * 20;
-  const double height = (TextHeight() + 4) * 20;
-  if (!wordWrap) {
-    const double oldWidth = maxX - minX;
-    if (autoSize == AutoSize::Right) {
-      minX = maxX - width;
-    } else if (autoSize == AutoSize::Center) {
-      minX += (oldWidth - width) / 2;
-      maxX = minX + width;
-    } else {
-      maxX = minX + width;
-    }
-  }
-  maxY = minY + height;
 }
 
 void TextField::SetWidth(double pixels) {

@@ -84,6 +84,7 @@ struct TextField {
   const FontDefinition* font = nullptr;  // embedded font for metrics, when the field names one
   const Movie* movie_ = nullptr;         // whose fonts a format's face may name
   std::string variable;
+  std::string initialText;  // as the definition gives it (markup for an HTML field)
   bool html = false, multiline = false, wordWrap = false, password = false, selectable = true, editable = false;
   bool border = false, background = false, embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
   std::uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;

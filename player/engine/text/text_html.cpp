@@ -176,41 +176,32 @@ void ApplyTextFormatAttribute(TextFormatData& f, const std::string& name, const 
 // until it closes.
 class HtmlReader {
  public:
-  HtmlReader(const TextFormatData& base, bool condenseWhite) : condenseWhite_(condenseWhite) {
+  // `version` and `multiline` decide the whitespace rules: before version 7
+  // a text made of white space alone between two tags is dropped, as it is
+  // from version 7 on when condensing; from version 7 on the paragraph tags
+  // of a single-line field break no line.
+  HtmlReader(const TextFormatData& base, bool condenseWhite, int version, bool multiline)
+      : condenseWhite_(condenseWhite), dropWhiteOnly_(version < 7 || condenseWhite),
+        paragraphBreaks_(version < 7 || multiline) {
     stack_.push_back({"", base});
   }
 
   void Read(std::string_view html) {
     for (std::size_t i = 0; i < html.size();) {
-      const char ch = html[i];
-      if (ch == '<') {
+      if (html[i] == '<') {
         std::size_t end = 0;
         const std::string name = TagName(html, i, end);
         Tag(name, html.substr(i, end - i));
         i = end;
-      } else if (ch == '&') {
-        std::string decoded;
-        std::size_t length = 0;
-        if (ReadEntity(html, i, decoded, length)) {
-          Append(decoded);
-          i += length;
-        } else {
-          Append("&");
-          ++i;
-        }
-      } else if (condenseWhite_ && IsSpace(ch)) {
-        if (!text_.empty() && text_.back() != ' ' && text_.back() != '\r') Append(" ");
-        while (i < html.size() && IsSpace(html[i])) ++i;
-      } else {
-        Append(std::string(1, ch == '\n' ? '\r' : ch));
-        ++i;
+        continue;
       }
+      const std::size_t end = std::min(html.find('<', i), html.size());
+      TextNode(html.substr(i, end - i));
+      i = end;
     }
   }
 
   std::string& Text() { return text_; }
-  // Whether the text ends with the end of a paragraph tag, which adds no line.
-  [[nodiscard]] bool EndsWithClosedParagraph() const { return closedParagraph_ && !text_.empty(); }
   std::vector<FormatRun>& Runs() { return runs_; }
 
  private:
@@ -219,11 +210,36 @@ class HtmlReader {
     TextFormatData format;
   };
 
+  // The characters between two tags: white space condensed to one space
+  // when the field condenses it, newlines as paragraph ends otherwise.
+  void TextNode(std::string_view node) {
+    if (dropWhiteOnly_ && std::all_of(node.begin(), node.end(), IsSpace)) return;
+    for (std::size_t i = 0; i < node.size();) {
+      const char ch = node[i];
+      if (ch == '&') {
+        std::string decoded;
+        std::size_t length = 0;
+        if (ReadEntity(node, i, decoded, length)) {
+          Append(decoded);
+          i += length;
+        } else {
+          Append("&");
+          ++i;
+        }
+      } else if (condenseWhite_ && IsSpace(ch)) {
+        Append(" ");
+        while (i < node.size() && IsSpace(node[i])) ++i;
+      } else {
+        Append(std::string(1, ch == '\n' ? '\r' : ch));
+        ++i;
+      }
+    }
+  }
+
   void Append(std::string_view piece) {
     const TextFormatData& current = stack_.back().format;
     if (runs_.empty() || !(runs_.back().format == current)) runs_.push_back(FormatRun{text_.size(), current});
     text_.append(piece);
-    closedParagraph_ = false;
   }
 
   void Tag(const std::string& name, std::string_view tag) {
@@ -233,7 +249,7 @@ class HtmlReader {
       return;
     }
     if (name == "br") {
-      Append("\r");
+      if (paragraphBreaks_) Append("\r");
       return;
     }
     TextFormatData f = stack_.back().format;
@@ -262,10 +278,13 @@ class HtmlReader {
   }
 
   void Close(const std::string& name) {
-    // The end of a paragraph or list item ends its line in its own format.
-    if (name == "p" || name == "li") {
-      Append("\r");
-      closedParagraph_ = true;
+    // The end of a paragraph or list item takes the format of the character before it.
+    if ((name == "p" || name == "li") && paragraphBreaks_) {
+      if (runs_.empty()) {
+        Append("\r");
+      } else {
+        text_ += '\r';
+      }
     }
     for (std::size_t i = stack_.size(); i-- > 1;) {
       if (stack_[i].name == name) {
@@ -275,8 +294,7 @@ class HtmlReader {
     }
   }
 
-  bool condenseWhite_;
-  bool closedParagraph_ = false;
+  bool condenseWhite_, dropWhiteOnly_, paragraphBreaks_;
   std::vector<Open> stack_;
   std::string text_;
   std::vector<FormatRun> runs_;
@@ -342,7 +360,7 @@ std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFo
 
 }  // namespace
 
-void TextField::SetHtmlText(std::string_view value, int) {
+void TextField::SetHtmlText(std::string_view value, int version) {
   if (!html) {
     SetText(value);
     return;
@@ -352,14 +370,14 @@ void TextField::SetHtmlText(std::string_view value, int) {
   TextFormatData base = newFormat;
   base.bold = base.italic = base.underline = false;
   base.url = base.target = "";
-  HtmlReader reader(base, condenseWhite);
+  HtmlReader reader(base, condenseWhite, version, multiline);
   reader.Read(value);
-  const bool closed = reader.EndsWithClosedParagraph();
+  // The end of the last paragraph stays in the text; it is written as no
+  // paragraph of its own.
   text = std::move(reader.Text());
   runs = std::move(reader.Runs());
+  if (runs.empty()) runs.push_back(FormatRun{0, base});
   NormalizeRuns();
-  // The end of the last paragraph adds no line of its own.
-  if (closed) ReplaceBytes(text.size() - 1, text.size(), "", newFormat);
   FitToText();
 }
 

@@ -146,25 +146,56 @@ std::vector<LaidLine> TextField::Layout() const {
   return lines;
 }
 
-double TextField::TextWidth() const {
-  if (text.empty()) return 0;
+namespace {
+
+// The widest line with its margins and indents, and the lines' heights, in
+// twips as laid out.
+double WidestLineTwips(const TextField& field, const std::vector<LaidLine>& lines) {
   double widest = 0;
-  for (const LaidLine& line : Layout()) {
-    const TextFormatData& p = runs[line.paragraphRun].format;
+  for (const LaidLine& line : lines) {
+    const TextFormatData& p = field.runs[line.paragraphRun].format;
     const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
     widest = std::max(widest, line.width + indent + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)));
   }
-  return std::round(widest / 20);
+  return widest;
 }
 
-double TextField::TextHeight() const {
-  if (text.empty()) return 0;
-  const std::vector<LaidLine> lines = Layout();
+// A single line counts its own leading; more lines count the leading between
+// them, not the last one's.
+double LinesHeightTwips(const std::vector<LaidLine>& lines) {
   double height = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    height += lines[i].ascent + lines[i].descent + (i + 1 < lines.size() ? lines[i].leading : 0);
+    height += lines[i].ascent + lines[i].descent;
+    if (lines.size() == 1 || i + 1 < lines.size()) height += lines[i].leading;
   }
-  return std::round(height / 20);
+  return height;
+}
+
+}  // namespace
+
+// Scripts read whole pixels, cut down.
+double TextField::TextWidth() const { return text.empty() ? 0 : std::floor(WidestLineTwips(*this, Layout()) / 20); }
+
+double TextField::TextHeight() const { return text.empty() ? 0 : std::floor(LinesHeightTwips(Layout()) / 20); }
+
+// The bounds follow the text as laid out, to the twip, with the gutters.
+void TextField::FitToText() {
+  if (autoSize == AutoSize::None) return;
+  const std::vector<LaidLine> lines = text.empty() ? std::vector<LaidLine>{} : Layout();
+  const double width = WidestLineTwips(*this, lines) + 2 * kGutterTwips;
+  const double height = LinesHeightTwips(lines) + 2 * kGutterTwips;
+  if (!wordWrap) {
+    const double oldWidth = maxX - minX;
+    if (autoSize == AutoSize::Right) {
+      minX = maxX - width;
+    } else if (autoSize == AutoSize::Center) {
+      minX += (oldWidth - width) / 2;
+      maxX = minX + width;
+    } else {
+      maxX = minX + width;
+    }
+  }
+  maxY = minY + height;
 }
 
 int TextField::LineCount() const { return static_cast<int>(Layout().size()); }

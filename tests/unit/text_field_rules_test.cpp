@@ -1,0 +1,257 @@
+// Text field rules that differ by version and flags: the white space and
+// paragraph ends of HTML text, the metrics scripts read (whole pixels cut
+// down, with the leading of a lone line or between lines), and the field properties a movie or
+// script sets: rendering settings, size under a scale, variables bound late,
+// watchers and duplicates.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "movie_test_support.h"
+#include "text/text_field.h"
+
+namespace swf::testing {
+namespace {
+
+struct WhiteCase {
+  std::string name;
+  std::string markup;
+  int version;
+  bool multiline, condenseWhite;
+  std::string text;
+};
+
+class HtmlWhiteSpace : public ::testing::TestWithParam<WhiteCase> {};
+
+TEST_P(HtmlWhiteSpace, ReadAsTheVersionAndFlagsSay) {
+  const WhiteCase& c = GetParam();
+  TextField field;
+  field.html = true;
+  field.multiline = c.multiline;
+  field.condenseWhite = c.condenseWhite;
+  field.maxX = field.maxY = 2000;
+  field.SetHtmlText(c.markup, c.version);
+  EXPECT_EQ(field.text, c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HtmlWhiteSpace,
+    ::testing::Values(
+        WhiteCase{"v6_drops_text_of_white_space_alone", " <b> </b> \n", 6, false, false, ""},
+        WhiteCase{"v6_keeps_white_space_beside_words", " a \n", 6, false, false, " a \r"},
+        WhiteCase{"v6_newline_in_text_ends_a_paragraph", "\na\n", 6, false, false, "\ra\r"},
+        WhiteCase{"v6_paragraph_end_stays_in_the_text", "<p>a</p>\n", 6, false, false, "a\r"},
+        WhiteCase{"v8_keeps_white_space_alone", " ", 8, false, false, " "},
+        WhiteCase{"v8_single_line_paragraph_tags_break_nothing", " <p>a</p>  <p>b</p> ", 8, false, false,
+                  " a  b "},
+        WhiteCase{"v8_multiline_paragraph_tags_break", " <p>a</p>  <p>b</p> ", 8, true, false, " a\r  b\r "},
+        WhiteCase{"v8_single_line_breaks_on_newlines_only", "<p>a</p>\n", 8, false, false, "a\r"},
+        WhiteCase{"condensed_runs_become_one_space", "a  \t \n  b", 7, false, true, "a b"},
+        WhiteCase{"condensed_white_alone_is_dropped", " <b> x </b> <b> y </b> ", 7, false, true, " x  y "},
+        WhiteCase{"condensing_keeps_control_characters", "a \x01 b", 7, false, true, "a \x01 b"},
+        WhiteCase{"condensed_multiline_keeps_paragraph_ends", "<p>\na\n</p>", 7, true, true, " a \r"}),
+    [](const auto& tested) { return tested.param.name; });
+
+TEST(HtmlParagraphEnd, TakesTheFormatOfTheCharacterBeforeIt) {
+  TextField field;
+  field.html = field.multiline = true;
+  field.maxX = field.maxY = 2000;
+  field.SetHtmlText(R"(<p><font kerning="1">a</font></p>)", 8);
+  ASSERT_EQ(field.text, "a\r");
+  EXPECT_EQ(field.FormatOf(0, 2).kerning, std::optional<bool>(true));
+}
+
+TEST(HtmlParagraphEnd, ScriptMarkupWithoutParagraphTagsKeepsTheFieldsAlignment) {
+  TextField field;
+  field.html = true;
+  field.maxX = field.maxY = 2000;
+  TextFormatData centred;
+  centred.align = "center";
+  field.newFormat.Merge(centred);
+  field.SetHtmlText("a", 8);
+  EXPECT_EQ(field.FormatOf(0, 1).align, std::optional<std::string>("center"));
+  field.SetHtmlText(R"(<p align="right">a</p>)", 8);
+  EXPECT_EQ(field.FormatOf(0, 1).align, std::optional<std::string>("right"));
+}
+
+// Device-font lines are 1.15 em high (0.9 ascent, 0.25 descent) and a
+// character 0.55 em wide.
+struct MetricCase {
+  std::string name;
+  std::string text;
+  double size, leading;
+  double width, height;
+};
+
+class TextMetrics : public ::testing::TestWithParam<MetricCase> {};
+
+TEST_P(TextMetrics, WholePixelsCutDownWithTheirLeading) {
+  const MetricCase& c = GetParam();
+  TextField field;
+  field.multiline = true;
+  field.maxX = field.maxY = 20000;
+  TextFormatData f;
+  f.size = c.size;
+  f.leading = c.leading;
+  field.newFormat.Merge(f);
+  field.SetText(c.text);
+  EXPECT_EQ(field.TextWidth(), c.width);
+  EXPECT_EQ(field.TextHeight(), c.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextMetrics,
+                         ::testing::Values(MetricCase{"one_line_no_leading", "ab", 10, 0, 11, 11},    // 11, 11.5
+                                           MetricCase{"one_line_counts_its_leading", "a", 10, 3, 5, 14},  // 14.5
+                                           MetricCase{"two_lines_count_the_leading_between", "a\rbc", 10, 3, 11, 26},
+                                           MetricCase{"three_lines", "a\rb\rc", 10, 3, 5, 40},  // 40.5
+                                           MetricCase{"empty_text_measures_nothing", "", 10, 3, 0, 0}),
+                         [](const auto& tested) { return tested.param.name; });
+
+// Movies: the definition's settings and what scripts set, read back by trace.
+constexpr std::uint8_t kGetMember = 0x4E;
+constexpr std::uint8_t kSetMember = 0x4F;
+constexpr std::uint8_t kCallMethod = 0x52;
+constexpr std::uint8_t kCloneSprite = 0x24;
+constexpr std::uint8_t kReturn = 0x3E;
+
+Actions& Get(Actions& a, std::string_view path) {
+  std::size_t dot = path.find('.');
+  a.PushString(path.substr(0, dot)).GetVariable();
+  while (dot != std::string_view::npos) {
+    const std::size_t next = path.find('.', dot + 1);
+    a.PushString(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1)).Raw(kGetMember);
+    dot = next;
+  }
+  return a;
+}
+
+Actions& TraceOf(Actions& a, std::string_view path) { return Get(a, path).Trace(); }
+
+Actions& SetNumber(Actions& a, std::string_view object, std::string_view member, double value) {
+  Get(a, object).PushString(member).PushDouble(value);
+  return a.Raw(kSetMember);
+}
+
+Actions& SetText(Actions& a, std::string_view object, std::string_view member, std::string_view value) {
+  Get(a, object).PushString(member).PushString(value);
+  return a.Raw(kSetMember);
+}
+
+// CSMTextSettings for `id`: flags byte, then thickness and sharpness as floats.
+Bytes CsmSettings(std::uint16_t id, std::uint8_t flags, float thickness, float sharpness) {
+  Bytes body{static_cast<std::uint8_t>(id & 0xFF), static_cast<std::uint8_t>(id >> 8), flags};
+  for (const float value : {thickness, sharpness}) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  }
+  body.push_back(0);
+  return body;
+}
+
+struct FieldMovieCase {
+  std::string name;
+  std::function<void(MovieBuilder&)> define;
+  std::function<void(Actions&)> script;
+  std::vector<std::string> expected;
+};
+
+class FieldMovies : public ::testing::TestWithParam<FieldMovieCase> {};
+
+TEST_P(FieldMovies, TraceWhatThePlatformPrints) {
+  const FieldMovieCase& c = GetParam();
+  MovieBuilder movie(200, 200, 24, 8);
+  c.define(movie);
+  Actions script;
+  c.script(script);
+  movie.DoAction(script).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  ASSERT_TRUE(player.Load(movie.Build()));
+  EXPECT_EQ(lines, c.expected);
+}
+
+EditTextFields Field(std::string text, std::string variable = "") {
+  EditTextFields fields;
+  fields.text = std::move(text);
+  fields.variable = std::move(variable);
+  return fields;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FieldMovies,
+    ::testing::Values(
+        FieldMovieCase{"render_settings_come_from_the_settings_tag",
+                       [](MovieBuilder& m) {
+                         const std::uint16_t id = m.DefineEditText(Field("x"));
+                         m.Tag(74, CsmSettings(id, 0x50, 1.5f, -2.0f));  // advanced, subpixel
+                         m.Place(id, 1, {}, std::nullopt, "t");
+                       },
+                       [](Actions& a) {
+                         TraceOf(a, "t.antiAliasType");
+                         TraceOf(a, "t.gridFitType");
+                         TraceOf(a, "t.thickness");
+                         TraceOf(a, "t.sharpness");
+                       },
+                       {"advanced", "subpixel", "1.5", "-2"}},
+        FieldMovieCase{"thickness_and_sharpness_keep_any_number",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("x")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         SetNumber(a, "t", "sharpness", -539);
+                         SetNumber(a, "t", "thickness", 300);
+                         TraceOf(a, "t.sharpness");
+                         TraceOf(a, "t.thickness");
+                         Get(a, "t").PushString("thickness").PushString("x").Raw(kSetMember);
+                         TraceOf(a, "t.thickness");
+                       },
+                       {"-539", "300", "NaN"}},
+        FieldMovieCase{"size_sets_the_bounds_under_the_scale",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("x")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         SetNumber(a, "t", "_xscale", 200);
+                         SetNumber(a, "t", "_width", 20);
+                         TraceOf(a, "t._width");
+                         TraceOf(a, "t._xscale");
+                       },
+                       {"40", "200"}},
+        FieldMovieCase{"a_new_variable_starts_with_the_defined_text",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("Hello", "v")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         SetText(a, "t", "text", "changed");
+                         SetText(a, "t", "variable", "w");
+                         TraceOf(a, "w");
+                         TraceOf(a, "t.text");
+                       },
+                       {"Hello", "Hello"}},
+        FieldMovieCase{"a_watcher_of_text_sees_no_stored_value",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("old")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         Actions body;
+                         body.PushString("oldVal").GetVariable().Trace();
+                         body.PushString("newVal").GetVariable().Raw(kReturn);
+                         a.DefineFunction("watcher", {"prop", "oldVal", "newVal"}, body);
+                         a.PushString("watcher").GetVariable().PushString("text").PushInt(2);
+                         Get(a, "t").PushString("watch").Raw(kCallMethod).Pop();
+                         SetText(a, "t", "text", "new");
+                         TraceOf(a, "t.text");
+                       },
+                       {"undefined", "new"}},
+        FieldMovieCase{"a_duplicated_field_starts_as_defined",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("first")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         SetText(a, "t", "text", "changed");
+                         SetNumber(a, "t", "_x", 7);
+                         a.PushString("t").PushString("copy").PushInt(5).Raw(kCloneSprite);
+                         TraceOf(a, "copy.text");
+                         TraceOf(a, "copy._x");
+                       },
+                       {"first", "7"}}),
+    [](const auto& tested) { return tested.param.name; });
+
+}  // namespace
+}  // namespace swf::testing
