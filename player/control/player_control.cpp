@@ -9,6 +9,7 @@
 #include "com_guard.h"
 #include "common/startup_times.h"
 #include "control_ids.h"
+#include "local_requests.h"
 #include "dispatch_call.h"
 #include "module.h"
 #include "movie_url.h"
@@ -24,11 +25,11 @@ constexpr double kScriptSecondsLimit = 5;
 // Movie files larger than this are not movies we play.
 constexpr LONGLONG kMaxMovieFileSize = 256LL << 20;
 
-std::vector<std::uint8_t> ReadMovieFile(const std::wstring& path) {
+std::vector<std::uint8_t> ReadMovieFile(const std::wstring& path, LONGLONG maxSize = kMaxMovieFileSize) {
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
-  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxMovieFileSize) {
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > maxSize) {
     return {};
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
@@ -289,6 +290,22 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
   } else {
     movie_->SetTraceSink([output](std::string_view line) { AppendMovieOutput(output, line); });
   }
+  // Scripts' loads read files beside the movie (or named by file: URLs) on
+  // this thread; a local read is quick, and anything on a network (another
+  // scheme, a share) is refused before any wait, as a saver plays offline.
+  movie_->SetUrlReader([folder = swf::FolderOf(Utf8FromWide(path))](std::string_view request)
+                           -> std::optional<std::string> {
+    try {
+      const std::optional<std::string> local = swf::LocalRequestPath(folder, request, '\\');
+      if (!local) return std::nullopt;
+      const std::vector<std::uint8_t> loaded =
+          ReadMovieFile(WideFromUtf8(*local), static_cast<LONGLONG>(swf::kMaxLoadedBytes));
+      if (loaded.empty()) return std::nullopt;
+      return std::string(loaded.begin(), loaded.end());
+    } catch (...) {
+      return std::nullopt;  // nothing read: the load fails as offline ones do
+    }
+  });
   // A file that is missing or no movie leaves the player empty: background only.
   MarkStartupStep("player: file read");
   if (bytes.empty() || !movie_->Load(bytes)) movie_->Unload();

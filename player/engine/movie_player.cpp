@@ -60,6 +60,7 @@ struct MoviePlayer::State final : Stage::SoundPort {
   // FlashVars property of the control does.
   std::string flashVars;
   std::function<void(std::string_view)> traceSink;
+  std::function<std::optional<std::string>(std::string_view)> urlReader;
   std::function<double()> clock;
   double scriptSeconds = kDefaultScriptSeconds;
   std::function<double()> scriptClock;
@@ -204,6 +205,7 @@ bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
   state_->stage->SetSoundPort(state_.get());
   state_->stage->SetDeviceFonts(state_->deviceFonts);
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);
+  if (state_->urlReader) state_->stage->SetUrlReader(state_->urlReader);
   if (state_->clock) state_->stage->SetClock(state_->clock);
   state_->stage->SetScriptTimeLimit(state_->scriptSeconds, state_->scriptClock);
   ApplyFlashVars(*state_->stage, state_->flashVars);
@@ -328,6 +330,11 @@ std::optional<std::string> MoviePlayer::RootVariable(std::string_view name) cons
 }
 
 std::size_t MoviePlayer::LiveScriptObjects() const { return state_->stage ? state_->stage->LiveScriptObjects() : 0; }
+
+void MoviePlayer::SetUrlReader(std::function<std::optional<std::string>(std::string_view url)> reader) {
+  state_->urlReader = std::move(reader);
+  if (state_->stage) state_->stage->SetUrlReader(state_->urlReader);
+}
 
 void MoviePlayer::SetTraceSink(std::function<void(std::string_view)> sink) {
   state_->traceSink = std::move(sink);

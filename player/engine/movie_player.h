@@ -109,6 +109,14 @@ class MoviePlayer {
   // Script objects alive now (the built-ins included); 0 when empty.
   [[nodiscard]] std::size_t LiveScriptObjects() const;
 
+  // Reads what the movie's scripts load by URL (LoadVars, XML, style sheets):
+  // the bytes, or nullopt when the host will not or cannot give them (see
+  // LocalRequestPath in local_requests.h). Without a reader every load
+  // fails, as it does on the platform without a network. It is called on
+  // the thread that advances the movie, so it must never wait on a network.
+  // Kept for movies loaded later.
+  void SetUrlReader(std::function<std::optional<std::string>(std::string_view url)> reader);
+
   // Where the movie's trace() lines go (UTF-8, one call per line); none by
   // default, and then trace costs nothing. Kept for movies loaded later.
   void SetTraceSink(std::function<void(std::string_view)> sink);

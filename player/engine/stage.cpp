@@ -141,6 +141,7 @@ void Stage::Tick() {
   FollowDrag();
   std::size_t budget = actionBudget_;
   vm_->RunTimers(budget);
+  vm_->RunDeferred(budget);
   TellResize();
   SyncBoundFields();
   RefreshAttachedBitmaps();

@@ -161,6 +161,10 @@ class Stage final : private DisplayHost {
 
   // Each trace() of the movie's scripts, as one line of UTF-8 text.
   void SetTraceSink(std::function<void(std::string_view)> sink);
+  // What scripts' loads read (Vm::urlReader).
+  void SetUrlReader(std::function<std::optional<std::string>(std::string_view)> reader) {
+    vm_->urlReader = std::move(reader);
+  }
   // Where script time comes from (see MoviePlayer::SetClock); the movie's
   // clock starts at 0 when this is set.
   void SetClock(std::function<double()> millis);

@@ -16,8 +16,10 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
 
+#include "local_requests.h"
 #include "movie_player.h"
 
 namespace {
@@ -111,6 +113,22 @@ int main(int argc, char** argv) {
   player.SetTraceSink([&out](std::string_view line) {
     out << line << '\n';
     out.flush();
+  });
+  // Loads of local files (beside the movie, or file: URLs) are read as the
+  // control reads them; nothing else is reachable.
+  const std::string folder = swf::FolderOf(argv[1]);
+  player.SetUrlReader([folder](std::string_view url) -> std::optional<std::string> {
+    const std::optional<std::string> path = swf::LocalRequestPath(folder, url, '/');
+    if (!path) return std::nullopt;
+    std::ifstream source(*path, std::ios::binary);
+    if (!source) return std::nullopt;
+    std::string text;
+    char chunk[4096];
+    while (source.read(chunk, sizeof chunk) || source.gcount() > 0) {
+      text.append(chunk, static_cast<std::size_t>(source.gcount()));
+      if (text.size() > swf::kMaxLoadedBytes) return std::nullopt;
+    }
+    return text;
   });
   if (!player.Load(bytes)) {
     std::cerr << "not a movie the engine plays: " << argv[1] << "\n";

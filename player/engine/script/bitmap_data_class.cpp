@@ -408,6 +408,7 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
 void InstallBitmapDataClass(Vm& vm) {
   Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
   if (!flash) return;
+  InstallDisplacementMapFilter(vm);
   Object* display = AsObjectValue(vm.GetMember(flash, "display"));
   if (!display) {
     display = vm.NewPlain();

@@ -44,6 +44,8 @@ std::shared_ptr<const LiveBitmap> ScriptLiveBitmap(Object* object);
 
 void InstallGeomClasses(Vm& vm);
 void InstallBitmapDataClass(Vm& vm);
+// flash.filters.DisplacementMapFilter (displacement_filter.cpp).
+void InstallDisplacementMapFilter(Vm& vm);
 void InstallColorClass(Vm& vm);
 
 }  // namespace swf

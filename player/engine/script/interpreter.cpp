@@ -10,6 +10,7 @@
 
 #include "swf_reader.h"
 #include "swf_text.h"
+#include "net.h"
 #include "vm.h"
 
 namespace swf {
@@ -1634,9 +1635,15 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kGetUrl2: {
+        const std::uint8_t flags = reader.U8();
         const std::string target = PopString();
         const std::string url = PopString();
-        host.GetUrl(url, target);
+        // loadVariables and loadMovie set these flags: they load, they do not navigate.
+        if ((flags & (kLoadVariablesFlag | kLoadTargetFlag)) != 0) {
+          LoadFromAction(vm_, TargetClip(), url, target, (flags & kLoadVariablesFlag) != 0);
+        } else {
+          host.GetUrl(url, target);
+        }
         break;
       }
       case kStoreRegister: {

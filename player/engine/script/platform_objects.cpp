@@ -401,9 +401,11 @@ void InstallPlatformObjects(Vm& vm) {
   InstallContextMenu(vm);
   InstallContextMenuItem(vm);
   InstallPrintJob(vm);
-  for (const char* name : {"Camera", "Color", "ContextMenu", "ContextMenuItem", "LoadVars", "LocalConnection",
-                           "Microphone", "MovieClipLoader", "NetConnection", "NetStream", "PrintJob", "SharedObject",
-                           "Sound", "TextSnapshot", "Video", "XML", "XMLNode", "XMLSocket"}) {
+  // LoadVars, LocalConnection, NetConnection, XMLSocket and flash.net's file
+  // classes are net_classes.cpp's.
+  for (const char* name : {"Camera", "Color", "ContextMenu", "ContextMenuItem", "Microphone", "MovieClipLoader",
+                           "NetStream", "PrintJob", "SharedObject", "Sound", "TextSnapshot", "Video", "XML",
+                           "XMLNode"}) {
     (void)DefineClass(vm, global, name);
   }
   for (const char* name : {"Accessibility", "CustomActions", "XMLUI"}) (void)DefineSingleton(vm, global, name);
@@ -415,8 +417,7 @@ void InstallPlatformObjects(Vm& vm) {
     InstallStageMembers(vm, stage);
   }
   InstallSystem(vm);
-  for (const char* path : {"flash.external.ExternalInterface", "flash.net.FileReference", "flash.net.FileReferenceList",
-                           "flash.text.TextRenderer"}) {
+  for (const char* path : {"flash.external.ExternalInterface", "flash.text.TextRenderer"}) {
     InstallPackaged(vm, path);
   }
   if (Object* flash = AsObject(vm.GetMember(global, "flash"))) {

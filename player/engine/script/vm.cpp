@@ -68,6 +68,7 @@ void Vm::InstallBuiltins() {
   InstallXmlClasses(*this);
   InstallGraphicsClasses(*this);
   InstallPlatformObjects(*this);
+  InstallNetClasses(*this);
   InstallNativeTable(*this);
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
@@ -134,6 +135,16 @@ std::size_t Vm::Collect() {
     if (auto* const* object = std::get_if<Object*>(&value); object && *object) Mark(*object, pending);
   }
   for (Object* spare : spareActivations_) Mark(spare, pending);
+  for (const Deferred& call : deferred) {
+    PushObject(call.function, pending);
+    PushObject(call.self, pending);
+    for (const Value& arg : call.args) PushObject(arg, pending);
+    while (!pending.empty()) {
+      Object* next = pending.back();
+      pending.pop_back();
+      Mark(next, pending);
+    }
+  }
   for (const Timer& timer : timers) {
     PushObject(timer.function, pending);
     PushObject(timer.self, pending);

@@ -453,6 +453,21 @@ class Vm {
   int nextTimerId = 1;
   // Calls the timers due by nowMillis.
   void RunTimers(std::size_t& budget);
+  // Calls made as the next tick starts, oldest first: what a load, a socket
+  // or a dialog reports never arrives inside the call that asked for it.
+  struct Deferred {
+    Value function;
+    Value self;
+    std::vector<Value> args;
+  };
+  std::vector<Deferred> deferred;
+  // Runs the deferred calls queued before this call (those they queue wait
+  // for the next tick).
+  void RunDeferred(std::size_t& budget);
+  // Reads what a script asked for by URL (LoadVars.load, XML.load, ...), as
+  // the host allows: its bytes, or nullopt when it cannot be had. Without a
+  // reader nothing loads. It must not wait on a network.
+  std::function<std::optional<std::string>(std::string_view url)> urlReader;
   std::size_t* budget = nullptr;  // the running blocks' budget
   // Scripts run until a time limit (seconds on `scriptClock`, a steady clock
   // unless a test injects its own) and are then stopped; the limit starts
@@ -574,6 +589,9 @@ void InstallButtonClass(Vm& vm);
 void InstallTextSnapshotClass(Vm& vm);
 void InstallSelection(Vm& vm);
 void InstallXmlClasses(Vm& vm);
+// LoadVars, XMLSocket, NetConnection, LocalConnection, FileReference(List),
+// TextField.StyleSheet and the loads of LoadVars and XML (net_classes.cpp).
+void InstallNetClasses(Vm& vm);
 // ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
 // last, since its table refers to the others.
 void InstallNativeTable(Vm& vm);

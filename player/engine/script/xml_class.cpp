@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "net.h"
 #include "text/text_field.h"
 #include "vm.h"
 
@@ -703,18 +704,31 @@ void DefineDocumentMethods(Vm& vm, Object* proto, Object* nodeProto) {
     ParseInto(v, self, nodeProto, v.ToStr(Arg(args, 0)));
     return Undefined{};
   });
-  // Without a network nothing loads: the request fails as the platform's
-  // offline player reports it, through onLoad(false) on a later call.
-  vm.DefineMethod(proto, "load", [](Vm& v, Object* self, std::span<const Value>) -> Value {
-    if (!self) return false;
-    v.SetMember(self, "loaded", false);
-    return false;
+  // A load reads a local file through the host and reports, on a later
+  // tick, onHTTPStatus and then onData (undefined when nothing could be read).
+  vm.DefineMethod(proto, "load", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!self || args.empty()) return false;
+    QueueLoad(v, self, v.ToStr(args[0]));
+    return true;
   });
-  vm.DefineMethod(proto, "sendAndLoad", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
-  vm.DefineMethod(proto, "send", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
+  // What is sent never leaves the machine; the answer goes to the target.
+  vm.DefineMethod(proto, "sendAndLoad", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    auto* const* target = args.size() > 1 ? std::get_if<Object*>(&args[1]) : nullptr;
+    if (!self || !target || !*target) return false;
+    QueueLoad(v, *target, v.ToStr(args[0]));
+    return true;
+  });
+  // send shows the answer in a browser window: a saver opens none.
+  vm.DefineMethod(proto, "send", [](Vm&, Object* self, std::span<const Value> args) -> Value {
+    return self && !args.empty();
+  });
   vm.DefineMethod(proto, "addRequestHeader", [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
-  vm.DefineMethod(proto, "getBytesLoaded", [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
-  vm.DefineMethod(proto, "getBytesTotal", [](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+  vm.DefineMethod(proto, "getBytesLoaded", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    return self ? v.GetMember(self, "_bytesLoaded") : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "getBytesTotal", [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    return self ? v.GetMember(self, "_bytesTotal") : Value{Undefined{}};
+  });
   // onData hands the loaded text to parseXML and then onLoad, as the
   // platform's own handler does; a movie may replace it.
   vm.DefineMethod(proto, "onData", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
