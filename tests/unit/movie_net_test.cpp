@@ -154,7 +154,8 @@ struct NetCase {
 std::vector<std::string> RunCase(const NetCase& c, int frames = 3) {
   Actions a;
   for (const std::string& step : c.steps) EmitStep(a, step);
-  MovieBuilder movie(10, 10, 24, 4);
+  // Version 8: the classes are those of movies made for the versions that have them.
+  MovieBuilder movie(10, 10, 24, 8);
   movie.DoAction(a).ShowFrame();
   for (int i = 0; i < 3; ++i) movie.ShowFrame();
   std::vector<std::string> lines;
@@ -231,7 +232,7 @@ std::vector<NetCase> NetCases() {
        {"new f flash.net.FileReferenceList", "obj l", "onprop l onCancel fileList", "call f addListener @l",
         "call f browse"},
        {},
-       {"true", "true", "--", "onCancel:"}},  // undefined adds as "" before version 7
+       {"true", "true", "--", "onCancel:undefined"}},  // undefined adds as its name from version 7
       {"download_needs_a_url_with_a_scheme",
        {"new f flash.net.FileReference", "call f download", "call f download @", "call f download baddomain",
         "call f download http://example.com/a.txt"},

@@ -1767,7 +1767,7 @@ class Interpreter final : public ScriptRoots {
     return static_cast<std::int32_t>(index) <= kLastLoadableFrame;
   }
   bool FrameLoaded(const Value& frame) {
-    if (const auto* text = std::get_if<std::string>(&frame)) {
+    if (const auto* text = std::get_if<SharedText>(&frame)) {
       const double number = StringToNumber(*text);
       return std::isnan(number) || FrameLoaded(number);
     }

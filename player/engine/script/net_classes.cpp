@@ -398,12 +398,12 @@ void InstallLocalConnection(Vm& vm) {
       DefineClassOn(vm, vm.Global(), "LocalConnection", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
   vm.DefineMethod(proto, "domain", [](Vm&, Object*, Args) -> Value { return std::string("localhost"); });
   vm.DefineMethod(proto, "connect", [](Vm& v, Object* self, Args args) -> Value {
-    if (!self || args.empty() || !std::holds_alternative<std::string>(args[0])) return false;
-    const std::string name = LowerAscii(std::get<std::string>(args[0]));
+    if (!self || args.empty() || !std::holds_alternative<SharedText>(args[0])) return false;
+    const std::string name = LowerAscii(std::get<SharedText>(args[0]).str());
     if (name.empty() || name.find(':') != std::string::npos) return false;
     Object* table = ConnectionTable(v);
     if (!table || ObjectOf(v.GetMember(table, name))) return false;
-    if (Property* own = v.FindOwnAny(self, "\x01name"); own && std::holds_alternative<std::string>(own->value)) {
+    if (Property* own = v.FindOwnAny(self, "\x01name"); own && std::holds_alternative<SharedText>(own->value)) {
       return false;  // one name a connection
     }
     v.SetMember(table, name, Value{self});
@@ -413,8 +413,8 @@ void InstallLocalConnection(Vm& vm) {
   vm.DefineMethod(proto, "close", [](Vm& v, Object* self, Args) -> Value {
     if (!self) return Undefined{};
     Property* own = v.FindOwnAny(self, "\x01name");
-    if (own && std::holds_alternative<std::string>(own->value)) {
-      if (Object* table = ConnectionTable(v)) (void)v.DeleteMember(table, std::get<std::string>(own->value));
+    if (own && std::holds_alternative<SharedText>(own->value)) {
+      if (Object* table = ConnectionTable(v)) (void)v.DeleteMember(table, std::get<SharedText>(own->value));
       own->value = Undefined{};
     }
     return Undefined{};
