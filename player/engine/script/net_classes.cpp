@@ -42,6 +42,17 @@ Object* DefineClassOn(Vm& vm, Object* holder, std::string_view name, NativeFunct
   return prototype;
 }
 
+// getBytesLoaded and getBytesTotal of the loading classes: what the last
+// load stored on the object.
+void DefineByteCounts(Vm& vm, Object* proto) {
+  vm.DefineMethod(proto, "getBytesLoaded", [](Vm& v, Object* self, Args) -> Value {
+    return self ? v.GetMember(self, "_bytesLoaded") : Value{Undefined{}};
+  });
+  vm.DefineMethod(proto, "getBytesTotal", [](Vm& v, Object* self, Args) -> Value {
+    return self ? v.GetMember(self, "_bytesTotal") : Value{Undefined{}};
+  });
+}
+
 Value CallMethod(Vm& vm, Object* self, std::string_view name, Args args) {
   const Value method = vm.GetMember(self, name);
   if (!ObjectOf(method)) return Undefined{};
@@ -190,12 +201,7 @@ void InstallLoadVars(Vm& vm) {
     return out;
   });
   vm.DefineMethod(proto, "addRequestHeader", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
-  vm.DefineMethod(proto, "getBytesLoaded", [](Vm& v, Object* self, Args) -> Value {
-    return self ? v.GetMember(self, "_bytesLoaded") : Value{Undefined{}};
-  });
-  vm.DefineMethod(proto, "getBytesTotal", [](Vm& v, Object* self, Args) -> Value {
-    return self ? v.GetMember(self, "_bytesTotal") : Value{Undefined{}};
-  });
+  DefineByteCounts(vm, proto);
   // The platform's own onData: undefined is a failed load, a text is
   // decoded (through `decode`, which a movie may replace) into the members.
   vm.DefineMethod(proto, "onData", [](Vm& v, Object* self, Args args) -> Value {
@@ -635,12 +641,7 @@ void InstallStyleSheet(Vm& vm) {
     QueueLoad(v, self, v.ToStr(args[0]));
     return true;
   });
-  vm.DefineMethod(proto, "getBytesLoaded", [](Vm& v, Object* self, Args) -> Value {
-    return self ? v.GetMember(self, "_bytesLoaded") : Value{Undefined{}};
-  });
-  vm.DefineMethod(proto, "getBytesTotal", [](Vm& v, Object* self, Args) -> Value {
-    return self ? v.GetMember(self, "_bytesTotal") : Value{Undefined{}};
-  });
+  DefineByteCounts(vm, proto);
   // The platform's onData: a text is parsed (through `parse`, which a movie
   // may replace) and onLoad hears whether it was a style sheet.
   vm.DefineMethod(proto, "onData", [](Vm& v, Object* self, Args args) -> Value {
