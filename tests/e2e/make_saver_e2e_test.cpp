@@ -192,6 +192,9 @@ TEST_F(MadeSaver, WindowModesShowTheirWindowWithTheTextsGivenToTheTool) {
     EXPECT_TRUE(WaitUntil([&] { return testing::WindowText(window) == c.caption; })) << testing::WindowText(window);
     if (std::string(c.arguments) == "/s") {
       EXPECT_TRUE(WaitForPlay());
+      // The saver sees keys through a hook on its own thread, so a key typed
+      // before its window has the foreground goes to another window.
+      EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window; }));
       TypeKey(VK_SPACE);  // the configured default: a key ends the saver
     } else {
       ::PostMessageA(window, WM_CLOSE, 0, 0);
