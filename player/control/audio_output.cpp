@@ -26,9 +26,11 @@ AudioOutput::AudioOutput(swf::SoundMixer& mixer)
       bufferDone_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       samples_(kBuffers * kFramesPerBuffer * 2) {
   if (!bufferDone_) return;
+  wave_ = WaveOut();
+  if (wave_ == nullptr) return;
   WAVEFORMATEX format = MixFormat();
   HWAVEOUT device = nullptr;
-  if (::waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(bufferDone_.Get()), 0,
+  if (wave_->open(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(bufferDone_.Get()), 0,
                     CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     return;
   }
@@ -37,14 +39,14 @@ AudioOutput::AudioOutput(swf::SoundMixer& mixer)
     WAVEHDR& header = headers_[i];
     header.lpData = reinterpret_cast<LPSTR>(samples_.data() + i * kFramesPerBuffer * 2);
     header.dwBufferLength = static_cast<DWORD>(kFramesPerBuffer * 4);
-    ::waveOutPrepareHeader(device_.Get(), &header, sizeof(header));
+    wave_->prepareHeader(device_.Get(), &header, sizeof(header));
     header.dwFlags |= WHDR_DONE;  // free to fill
   }
   try {
     thread_ = std::thread([this] { Run(); });
   } catch (...) {
-    ::waveOutReset(device_.Get());
-    for (WAVEHDR& header : headers_) ::waveOutUnprepareHeader(device_.Get(), &header, sizeof(header));
+    wave_->reset(device_.Get());
+    for (WAVEHDR& header : headers_) wave_->unprepareHeader(device_.Get(), &header, sizeof(header));
     device_.Reset();
   }
 }
@@ -52,17 +54,17 @@ AudioOutput::AudioOutput(swf::SoundMixer& mixer)
 AudioOutput::~AudioOutput() {
   if (!device_) return;
   stopping_ = true;
-  ::waveOutReset(device_.Get());  // silent at once; the buffers come back as done
+  wave_->reset(device_.Get());  // silent at once; the buffers come back as done
   ::SetEvent(bufferDone_.Get());
   if (thread_.joinable()) thread_.join();
-  for (WAVEHDR& header : headers_) ::waveOutUnprepareHeader(device_.Get(), &header, sizeof(header));
+  for (WAVEHDR& header : headers_) wave_->unprepareHeader(device_.Get(), &header, sizeof(header));
 }
 
 void AudioOutput::Refill(WAVEHDR& header) noexcept {
   auto* samples = reinterpret_cast<std::int16_t*>(header.lpData);
   mixer_.Mix(std::span<std::int16_t>(samples, kFramesPerBuffer * 2));
   header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
-  ::waveOutWrite(device_.Get(), &header, sizeof(header));
+  wave_->write(device_.Get(), &header, sizeof(header));
 }
 
 void AudioOutput::Run() noexcept {
@@ -98,8 +100,10 @@ std::optional<swf::DecodedSound> DecodeMp3ThroughAcm(std::span<const std::uint8_
   target.wBitsPerSample = 16;
   target.nBlockAlign = static_cast<WORD>(2 * info->channels);
   target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
+  const AcmFunctions* acm = Acm();
+  if (acm == nullptr) return std::nullopt;
   UniqueAcmStream stream;
-  if (::acmStreamOpen(stream.Receive(), nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) !=
+  if (acm->open(stream.Receive(), nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) !=
       MMSYSERR_NOERROR) {
     return std::nullopt;
   }
@@ -116,12 +120,12 @@ std::optional<swf::DecodedSound> DecodeMp3ThroughAcm(std::span<const std::uint8_
     header.cbSrcLength = static_cast<DWORD>(input.size());
     header.pbDst = output.data();
     header.cbDstLength = static_cast<DWORD>(output.size());
-    if (::acmStreamPrepareHeader(stream.Get(), &header, 0) != MMSYSERR_NOERROR) return std::nullopt;
+    if (acm->prepareHeader(stream.Get(), &header, 0) != MMSYSERR_NOERROR) return std::nullopt;
     const MMRESULT converted =
-        ::acmStreamConvert(stream.Get(), &header, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START |
+        acm->convert(stream.Get(), &header, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START |
                                                       ACM_STREAMCONVERTF_END);
     const DWORD produced = header.cbDstLengthUsed;
-    ::acmStreamUnprepareHeader(stream.Get(), &header, 0);
+    acm->unprepareHeader(stream.Get(), &header, 0);
     if (converted != MMSYSERR_NOERROR) return std::nullopt;
     decoded.samples.resize(produced / 2);
     std::memcpy(decoded.samples.data(), output.data(), decoded.samples.size() * 2);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/win_handles.h"
+#include "sound_libraries.h"
 #include "engine/sound/sound_data.h"
 
 namespace swf {
@@ -24,7 +25,8 @@ namespace tpl::player {
 
 class AudioOutput {
  public:
-  // Opens the default wave device; Opened() tells whether it worked.
+  // Opens the default wave device (loading the wave output library the first
+  // time); Opened() tells whether it worked.
   explicit AudioOutput(swf::SoundMixer& mixer);
   ~AudioOutput();  // silences the device at once and waits for the thread
   AudioOutput(const AudioOutput&) = delete;
@@ -40,6 +42,7 @@ class AudioOutput {
   void Refill(WAVEHDR& header) noexcept;
 
   swf::SoundMixer& mixer_;
+  const WaveOutFunctions* wave_ = nullptr;
   UniqueHandle bufferDone_;
   UniqueWaveOut device_;
   std::atomic<bool> stopping_{false};

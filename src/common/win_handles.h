@@ -4,10 +4,6 @@
 
 #include <objbase.h>
 #include <windows.h>
-// After windows.h: the wave output and the audio compression manager.
-#include <mmsystem.h>
-#include <mmreg.h>
-#include <msacm.h>
 
 #include <utility>
 
@@ -94,22 +90,7 @@ struct HookTraits {
   static void Close(Handle h) noexcept { ::UnhookWindowsHookEx(h); }
 };
 
-// A wave output device; its buffers must be reset and unprepared before this closes it.
-struct WaveOutTraits {
-  using Handle = HWAVEOUT;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::waveOutClose(h); }
-};
-
-struct AcmStreamTraits {
-  using Handle = HACMSTREAM;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::acmStreamClose(h, 0); }
-};
-
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
-using UniqueWaveOut = UniqueResource<WaveOutTraits>;
-using UniqueAcmStream = UniqueResource<AcmStreamTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;

@@ -103,6 +103,12 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000) {
   return true;
 }
 
+std::string JoinedLines(const std::vector<std::string>& lines) {
+  std::string joined;
+  for (const std::string& line : lines) joined += line + "\n";
+  return joined;
+}
+
 class MadeSaver : public ::testing::Test {
  protected:
   void TearDown() override { testing::DeleteRegistryTree(HKEY_CURRENT_USER, kSaverSettingsKey); }
@@ -199,7 +205,8 @@ TEST_F(MadeSaver, WindowModesShowTheirWindowWithTheTextsGivenToTheTool) {
     } else {
       ::PostMessageA(window, WM_CLOSE, 0, 0);
     }
-    EXPECT_EQ(run.Finish(MessageBoxes::Leave), std::optional<DWORD>(0));
+    const std::optional<DWORD> code = run.Finish(MessageBoxes::Leave);
+    EXPECT_EQ(code, std::optional<DWORD>(0)) << "player trace:\n" << JoinedLines(trace_.Lines());
   }
 }
 
