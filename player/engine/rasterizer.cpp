@@ -218,10 +218,13 @@ void RowBands::Assign(std::span<const PixelRect> areas) {
     }
     bands.push_back(Band{top, bottom, static_cast<std::uint32_t>(stretches.size()), static_cast<std::uint32_t>(row.size())});
     stretches.insert(stretches.end(), row.begin(), row.end());
-    const PixelRect spanned{row.front().left, top, row.back().right, bottom};
-    bounds = bounds.Empty() ? spanned
-                            : PixelRect{std::min(bounds.left, spanned.left), std::min(bounds.top, spanned.top),
-                                        std::max(bounds.right, spanned.right), std::max(bounds.bottom, spanned.bottom)};
+  }
+  if (bands.empty()) return;
+  bounds = PixelRect{std::numeric_limits<int>::max(), bands.front().top, std::numeric_limits<int>::min(),
+                     bands.back().bottom};
+  for (const Band& band : bands) {
+    bounds.left = std::min(bounds.left, stretches[band.first].left);
+    bounds.right = std::max(bounds.right, stretches[band.first + band.count - 1].right);
   }
 }
 
