@@ -185,39 +185,53 @@ void RowBands::Assign(std::span<const PixelRect> areas) {
   bounds = {};
   // Between two consecutive tops or bottoms of the areas, every row is
   // covered by the same areas: one band, unless it repeats the one above.
-  std::vector<int> rows;
-  for (const PixelRect& area : areas) {
-    if (area.Empty()) continue;
-    rows.push_back(area.top);
-    rows.push_back(area.bottom);
-  }
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  std::vector<Stretch> row;
-  for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
-    const int top = rows[i], bottom = rows[i + 1];
-    row.clear();
+  // Built in place, so a frame's bands cost no allocation once the vectors
+  // have grown.
+  constexpr int kNone = std::numeric_limits<int>::max();
+  const auto nextEdge = [&](int after) {
+    int next = kNone;
     for (const PixelRect& area : areas) {
-      if (!area.Empty() && area.top <= top && area.bottom >= bottom) row.push_back(Stretch{area.left, area.right});
+      if (area.Empty()) continue;
+      if (area.top > after) next = std::min(next, area.top);
+      if (area.bottom > after) next = std::min(next, area.bottom);
     }
-    if (row.empty()) continue;
-    std::sort(row.begin(), row.end(), [](const Stretch& a, const Stretch& b) { return a.left < b.left; });
-    std::size_t kept = 0;
-    for (std::size_t k = 1; k < row.size(); ++k) {
-      if (row[k].left <= row[kept].right) {
-        row[kept].right = std::max(row[kept].right, row[k].right);
+    return next;
+  };
+  int top = kNone;
+  for (const PixelRect& area : areas) {
+    if (!area.Empty()) top = std::min(top, area.top);
+  }
+  while (top != kNone) {
+    const int bottom = nextEdge(top);
+    if (bottom == kNone) break;
+    const std::size_t first = stretches.size();
+    for (const PixelRect& area : areas) {
+      if (!area.Empty() && area.top <= top && area.bottom >= bottom) stretches.push_back(Stretch{area.left, area.right});
+    }
+    const auto row = stretches.begin() + static_cast<std::ptrdiff_t>(first);
+    std::sort(row, stretches.end(), [](const Stretch& a, const Stretch& b) { return a.left < b.left; });
+    std::size_t kept = first;
+    for (std::size_t k = first + 1; k < stretches.size(); ++k) {
+      if (stretches[k].left <= stretches[kept].right) {
+        stretches[kept].right = std::max(stretches[kept].right, stretches[k].right);
       } else {
-        row[++kept] = row[k];
+        stretches[++kept] = stretches[k];
       }
     }
-    row.resize(kept + 1);
-    if (!bands.empty() && bands.back().bottom == top && bands.back().count == row.size() &&
-        std::equal(row.begin(), row.end(), stretches.begin() + bands.back().first)) {
-      bands.back().bottom = bottom;
-      continue;
+    if (first < stretches.size()) stretches.resize(kept + 1);
+    const auto count = static_cast<std::uint32_t>(stretches.size() - first);
+    if (count != 0) {
+      const auto above =
+          bands.empty() ? stretches.end() : stretches.begin() + static_cast<std::ptrdiff_t>(bands.back().first);
+      if (!bands.empty() && bands.back().bottom == top && bands.back().count == count &&
+          std::equal(above, above + count, stretches.begin() + static_cast<std::ptrdiff_t>(first))) {
+        bands.back().bottom = bottom;
+        stretches.resize(first);
+      } else {
+        bands.push_back(Band{top, bottom, static_cast<std::uint32_t>(first), count});
+      }
     }
-    bands.push_back(Band{top, bottom, static_cast<std::uint32_t>(stretches.size()), static_cast<std::uint32_t>(row.size())});
-    stretches.insert(stretches.end(), row.begin(), row.end());
+    top = bottom;
   }
   if (bands.empty()) return;
   bounds = PixelRect{std::numeric_limits<int>::max(), bands.front().top, std::numeric_limits<int>::min(),
