@@ -179,8 +179,91 @@ void FillSurface(const Surface& target, Rgba color) {
   FillArea(target, PixelRect{0, 0, target.width, target.height}, color);
 }
 
-void Rasterizer::Begin(const PixelRect& clip) {
+void RowBands::Assign(std::span<const PixelRect> areas) {
+  bands.clear();
+  stretches.clear();
+  bounds = {};
+  // Between two consecutive tops or bottoms of the areas, every row is
+  // covered by the same areas: one band, unless it repeats the one above.
+  // Built in place, so a frame's bands cost no allocation once the vectors
+  // have grown.
+  constexpr int kNone = std::numeric_limits<int>::max();
+  const auto nextEdge = [&](int after) {
+    int next = kNone;
+    for (const PixelRect& area : areas) {
+      if (area.Empty()) continue;
+      if (area.top > after) next = std::min(next, area.top);
+      if (area.bottom > after) next = std::min(next, area.bottom);
+    }
+    return next;
+  };
+  int top = kNone;
+  for (const PixelRect& area : areas) {
+    if (!area.Empty()) top = std::min(top, area.top);
+  }
+  while (top != kNone) {
+    const int bottom = nextEdge(top);
+    if (bottom == kNone) break;
+    const std::size_t first = stretches.size();
+    for (const PixelRect& area : areas) {
+      if (!area.Empty() && area.top <= top && area.bottom >= bottom) stretches.push_back(Stretch{area.left, area.right});
+    }
+    const auto row = stretches.begin() + static_cast<std::ptrdiff_t>(first);
+    std::sort(row, stretches.end(), [](const Stretch& a, const Stretch& b) { return a.left < b.left; });
+    std::size_t kept = first;
+    for (std::size_t k = first + 1; k < stretches.size(); ++k) {
+      if (stretches[k].left <= stretches[kept].right) {
+        stretches[kept].right = std::max(stretches[kept].right, stretches[k].right);
+      } else {
+        stretches[++kept] = stretches[k];
+      }
+    }
+    if (first < stretches.size()) stretches.resize(kept + 1);
+    const auto count = static_cast<std::uint32_t>(stretches.size() - first);
+    if (count != 0) {
+      const auto above =
+          bands.empty() ? stretches.end() : stretches.begin() + static_cast<std::ptrdiff_t>(bands.back().first);
+      if (!bands.empty() && bands.back().bottom == top && bands.back().count == count &&
+          std::equal(above, above + count, stretches.begin() + static_cast<std::ptrdiff_t>(first))) {
+        bands.back().bottom = bottom;
+        stretches.resize(first);
+      } else {
+        bands.push_back(Band{top, bottom, static_cast<std::uint32_t>(first), count});
+      }
+    }
+    top = bottom;
+  }
+  if (bands.empty()) return;
+  bounds = PixelRect{std::numeric_limits<int>::max(), bands.front().top, std::numeric_limits<int>::min(),
+                     bands.back().bottom};
+  for (const Band& band : bands) {
+    bounds.left = std::min(bounds.left, stretches[band.first].left);
+    bounds.right = std::max(bounds.right, stretches[band.first + band.count - 1].right);
+  }
+}
+
+bool RowBands::Touches(const PixelRect& rect) const {
+  if (rect.Empty() || rect.right <= bounds.left || rect.left >= bounds.right || rect.bottom <= bounds.top ||
+      rect.top >= bounds.bottom) {
+    return false;
+  }
+  for (const Band& band : bands) {
+    if (band.bottom <= rect.top) continue;
+    if (band.top >= rect.bottom) break;
+    for (std::uint32_t i = band.first; i < band.first + band.count; ++i) {
+      if (stretches[i].left < rect.right && stretches[i].right > rect.left) return true;
+    }
+  }
+  return false;
+}
+
+void Rasterizer::Begin(const PixelRect& clip, const RowBands* within) {
   clip_ = clip;
+  within_ = within;
+  if (within != nullptr) {
+    clip_ = PixelRect{std::max(clip_.left, within->bounds.left), std::max(clip_.top, within->bounds.top),
+                      std::min(clip_.right, within->bounds.right), std::min(clip_.bottom, within->bounds.bottom)};
+  }
   clip_.left = std::max(0, clip_.left);
   clip_.top = std::max(0, clip_.top);
   edges_.clear();
@@ -392,6 +475,61 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
   ForgetMarkRange();
 }
 
+// BlendRow's sparse walk, each stretch of constant weight blended only where
+// it lies in the row's stretches: the same arithmetic per pixel, so a pixel
+// comes out as it would from a clip of its own stretch alone.
+void Rasterizer::BlendRowInside(std::uint32_t* row, Rgba color) {
+  const std::uint32_t solid = Pack(color);
+  const RowBands::Stretch* inside = rowStretches_.data();
+  const RowBands::Stretch* const insideEnd = inside + rowStretches_.size();
+  // Pieces come left to right, so the stretches are passed only once.
+  const auto blend = [&](int from, int to, std::uint32_t weight) {
+    if (weight == 0) return;
+    while (inside != insideEnd && inside->right <= from) ++inside;
+    for (const RowBands::Stretch* s = inside; s != insideEnd && s->left < to; ++s) {
+      const int begin = std::max(from, s->left), end = std::min(to, s->right);
+      if (begin >= end) continue;
+      if (weight >= 256) {
+        FillPixels(row + begin, end - begin, solid);
+      } else {
+        ColorBlend(color, weight).Over(row + begin, end - begin);
+      }
+    }
+  };
+  const int right = clip_.right;
+  float* cover = cover_.data();
+  int* runs = runs_.data();
+  int full = 0;
+  int x = markLow_;
+  const auto lastWord = static_cast<std::size_t>(markHigh_) / 64;
+  for (auto word = static_cast<std::size_t>(markLow_) / 64; word <= lastWord; ++word) {
+    std::uint64_t bits = markBits_[word];
+    markBits_[word] = 0;
+    for (; bits != 0; bits &= bits - 1) {
+      const int mark = static_cast<int>(word * 64) + std::countr_zero(bits);
+      if (x < mark && full != 0) blend(x, mark, SolidWholeWeight(full));
+      full += runs[mark];
+      runs[mark] = 0;
+      const float partial = cover[mark];
+      cover[mark] = 0;
+      x = mark + 1;
+      if (mark >= right) continue;
+      blend(mark, mark + 1, partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_));
+    }
+  }
+  ForgetMarkRange();
+}
+
+void Rasterizer::KeepInside(int first) {
+  const int end = first + static_cast<int>(weights_.size());
+  int x = first;
+  for (const RowBands::Stretch& stretch : rowStretches_) {
+    for (; x < std::min(stretch.left, end); ++x) weights_[static_cast<std::size_t>(x - first)] = 0;
+    x = std::max(x, stretch.right);
+  }
+  for (; x < end; ++x) weights_[static_cast<std::size_t>(x - first)] = 0;
+}
+
 std::uint32_t Rasterizer::SolidWholeWeight(int full) const {
   static_assert(std::tuple_size_v<decltype(solidWholeWeights_)> == kSubScanlines + 1);
   return full >= 0 && full <= kSubScanlines ? solidWholeWeights_[static_cast<std::size_t>(full)]
@@ -465,7 +603,38 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
   std::size_t nextEdge = 0;
   constexpr int kNoLow = std::numeric_limits<int>::max();
   RowSpans spans{cover_.data(), runs_.data(), markBits_.data(), clip_.left, clip_.right, kNoLow, -1, 0};
+  const int left = clip_.left, right = clip_.right;
+  rowStretches_.assign(1, RowBands::Stretch{left, right});
+  // Without bands every row is one stretch, the clip's; with them, the
+  // stretches change where a band ends.
+  int stretchesUntil = within_ != nullptr ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+  band_ = 0;
   for (int y = std::max(clip_.top, static_cast<int>(std::max(edges_.front().y0, -1.0))); y < clip_.bottom; ++y) {
+    if (y >= stretchesUntil) {
+      const std::vector<RowBands::Band>& bands = within_->bands;
+      while (band_ < bands.size() && bands[band_].bottom <= y) ++band_;
+      if (band_ == bands.size()) break;
+      const RowBands::Band& band = bands[band_];
+      if (y < band.top) {
+        y = band.top - 1;  // rows between bands are not drawn
+        continue;
+      }
+      stretchesUntil = band.bottom;
+      rowStretches_.clear();
+      for (std::uint32_t i = band.first; i < band.first + band.count; ++i) {
+        const RowBands::Stretch& stretch = within_->stretches[i];
+        const int from = std::max(stretch.left, left), to = std::min(stretch.right, right);
+        if (from < to) rowStretches_.push_back(RowBands::Stretch{from, to});
+      }
+      if (rowStretches_.empty()) {
+        y = band.bottom - 1;
+        continue;
+      }
+      // The marks and runs are gathered across all the band's stretches at
+      // once; the row's action leaves the columns between them alone.
+      clip_.left = spans.left = rowStretches_.front().left;
+      clip_.right = spans.right = rowStretches_.back().right;
+    }
     const double rowTop = y, rowBottom = y + 1.0;
     while (nextEdge < edges_.size() && edges_[nextEdge].y0 < rowBottom) active_.push_back(&edges_[nextEdge++]);
     std::erase_if(active_, [rowTop](const Edge* e) { return e->y1 <= rowTop; });
@@ -507,6 +676,8 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
       spans.count = 0;
     }
   }
+  clip_.left = left;
+  clip_.right = right;
   edges_.clear();
 }
 
@@ -585,8 +756,14 @@ void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
   for (int full = 0; full <= kSubScanlines; ++full) {
     solidWholeWeights_[static_cast<std::size_t>(full)] = WeightOf(full, 0.0f, solidAlphaScale_);
   }
-  Scan(rule, target.width,
-       [&](int y) { BlendRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, color); });
+  Scan(rule, target.width, [&](int y) {
+    std::uint32_t* row = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
+    if (rowStretches_.size() > 1) {
+      BlendRowInside(row, color);
+    } else {
+      BlendRow(row, color);
+    }
+  });
 }
 
 void Rasterizer::Fill(const Surface& target, const Paint& paint, FillRule rule) {
@@ -597,6 +774,7 @@ void Rasterizer::Fill(const Surface& target, const Paint& paint, FillRule rule) 
   }
   Scan(rule, target.width, [&](int y) {
     const int first = GatherWeights();
+    if (rowStretches_.size() > 1) KeepInside(first);
     ShadeRow(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels, y, first, paint);
   });
 }
@@ -606,6 +784,7 @@ void Rasterizer::FillMask(CoverageMask& mask, FillRule rule) {
                     std::min(clip_.right, mask.area.right), std::min(clip_.bottom, mask.area.bottom)};
   Scan(rule, mask.area.right, [&](int y) {
     const int first = GatherWeights();
+    if (rowStretches_.size() > 1) KeepInside(first);
     std::uint8_t* row = mask.Row(y);
     for (std::size_t i = 0; i < weights_.size(); ++i) {
       const int x = first + static_cast<int>(i);

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "movie_player.h"
@@ -49,10 +50,43 @@ struct CoverageMask {
   }
 };
 
+// A set of pixels made of rectangles, as bands of rows that share the same
+// stretches of columns: bands top to bottom, apart; within a band stretches
+// left to right, apart. Each pixel of the rectangles lies in one band and one
+// stretch, so what is drawn through it is drawn once.
+struct RowBands {
+  struct Stretch {
+    int left = 0, right = 0;
+    friend bool operator==(const Stretch&, const Stretch&) = default;
+  };
+  struct Band {
+    int top = 0, bottom = 0;
+    std::uint32_t first = 0, count = 0;  // its stretches in `stretches`
+  };
+  std::vector<Band> bands;
+  std::vector<Stretch> stretches;
+  PixelRect bounds;  // of every band
+
+  // The union of `areas` (empty ones ignored).
+  void Assign(std::span<const PixelRect> areas);
+  // Whether any of its pixels lies in `rect`.
+  [[nodiscard]] bool Touches(const PixelRect& rect) const;
+  // Calls `each` with every rectangle of a band's stretch, top to bottom.
+  template <typename Each>
+  void ForEachRect(Each&& each) const {
+    for (const Band& band : bands) {
+      for (std::uint32_t i = band.first; i < band.first + band.count; ++i) {
+        each(PixelRect{stretches[i].left, band.top, stretches[i].right, band.bottom});
+      }
+    }
+  }
+};
+
 class Rasterizer {
  public:
-  // Starts a new path drawn into `clip` (within the target surface) only.
-  void Begin(const PixelRect& clip);
+  // Starts a new path drawn into `clip` (within the target surface) only;
+  // with `within`, only into its pixels inside `clip` (it must outlive the fill).
+  void Begin(const PixelRect& clip, const RowBands* within = nullptr);
   // Starts a new path for a whole surface of this size.
   void Begin(int width, int height) { Begin(PixelRect{0, 0, width, height}); }
   void Line(Vec2 from, Vec2 to);
@@ -80,6 +114,14 @@ class Rasterizer {
   };
   struct RowSpans;
   void BlendRow(std::uint32_t* row, Rgba color);
+  // BlendRow for a row of several stretches: the columns between them stay.
+  void BlendRowInside(std::uint32_t* row, Rgba color);
+  // Zero weight for the gathered columns (from `first`) between the row's stretches.
+  void KeepInside(int first);
+  // The stretches of the band holding row y, cut to the clip's sides, into
+  // rowStretches_; false when the row lies in no band (or none is left of it
+  // within the clip). `nextTop` receives the first row of the next band.
+  bool EnterBand(int y, int& nextTop);
   void BlendDenseRow(std::uint32_t* row, Rgba color, int first, int last);
   static void BlendWeighted(std::uint32_t* pixels, const std::uint32_t* weights, int count, Rgba color);
   // The weight of a pixel the solid fill covers with `full` whole sub-scanlines.
@@ -94,6 +136,9 @@ class Rasterizer {
   static void BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color);
 
   PixelRect clip_;
+  const RowBands* within_ = nullptr;
+  std::size_t band_ = 0;  // the band being scanned, with within_
+  std::vector<RowBands::Stretch> rowStretches_;  // the stretches of the rows being scanned
   std::vector<Edge> edges_;
   std::vector<const Edge*> active_;
   std::vector<Crossing> crossings_;

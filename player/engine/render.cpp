@@ -94,10 +94,12 @@ class ShapePainter {
 
   // Draws the shape's pixels that lie in `clip`; the others stay as they are.
   // With `mask` set, adds what the shape covers there to the mask instead.
+  // With `within`, only the pixels of `clip` that lie in it.
   void Paint(const Shape& shape, const Matrix& m, const ColorTransform& colors, const PixelRect& clip,
-             CoverageMask* mask = nullptr) {
+             CoverageMask* mask = nullptr, const RowBands* within = nullptr) {
     clip_ = clip;
     mask_ = mask;
+    within_ = within;
     if (shape.minX > shape.maxX || clip_.Empty()) return;
     for (const ShapeLayer& layer : shape.layers) {
       PaintFills(layer, m, colors);
@@ -116,7 +118,7 @@ class ShapePainter {
     } else if (const auto* bitmap = std::get_if<BitmapFill>(&fill); bitmap && bitmap->bitmap) {
       rasterizer_.Fill(target_, BitmapPaint(*bitmap, m, colors), rule);
     } else {
-      rasterizer_.Begin(clip_);  // nothing to draw with: drop the path
+      rasterizer_.Begin(clip_, within_);  // nothing to draw with: drop the path
     }
   }
 
@@ -125,7 +127,7 @@ class ShapePainter {
     for (std::size_t begin = 0; begin < edges.size();) {
       const std::uint16_t style = edges[begin].style;
       std::size_t end = begin;
-      rasterizer_.Begin(clip_);
+      rasterizer_.Begin(clip_, within_);
       for (; end < edges.size() && edges[end].style == style; ++end) AddSegment(edges[end].segment, m);
       FillPath(layer.fills[style], m, colors, FillRule::EvenOdd);
       begin = end;
@@ -148,7 +150,7 @@ class ShapePainter {
       const std::uint16_t style = edges[begin].style;
       const LineStyle& line = layer.lines[style];
       std::size_t end = begin;
-      rasterizer_.Begin(clip_);
+      rasterizer_.Begin(clip_, within_);
       Stroker stroker(rasterizer_, line, LineHalfWidth(line, m, stageScale_), clip_);
       for (; end < edges.size() && edges[end].style == style; ++end) stroker.Add(edges[end].segment, m);
       stroker.Finish();
@@ -163,6 +165,7 @@ class ShapePainter {
   Vec2 stageScale_;
   PixelRect clip_;
   CoverageMask* mask_ = nullptr;
+  const RowBands* within_ = nullptr;
 };
 
 // Path elements below the lowest depth a display object can have: what a
@@ -577,8 +580,11 @@ void CompositeLayer(const Surface& target, const PixelRect& area, const std::uin
 // open and close, layers into their own pictures and then into the target.
 class ItemPainter {
  public:
-  ItemPainter(const DrawList& list, Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers)
-      : list_(list), rasterizer_(rasterizer), masks_(masks), layers_(layers) {}
+  // With `within`, paints only its pixels; the items from `begin` must then be
+  // plain paints (no mask or layer: those are built over rectangles).
+  ItemPainter(const DrawList& list, Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers,
+              const RowBands* within = nullptr)
+      : list_(list), rasterizer_(rasterizer), masks_(masks), layers_(layers), within_(within) {}
 
   void Paint(const Surface& target, const PixelRect& clip, std::size_t begin, std::size_t end) {
     ShapePainter painter(target, rasterizer_, list_.stageScale);
@@ -589,7 +595,8 @@ class ItemPainter {
       switch (item.kind) {
         case DrawKind::Paint: {
           const PixelRect itemClip = Intersection(paintable, item.bounds);
-          if (!itemClip.Empty()) painter.Paint(*item.shape, item.matrix, item.colors, itemClip);
+          if (itemClip.Empty() || (within_ != nullptr && !within_->Touches(itemClip))) break;
+          painter.Paint(*item.shape, item.matrix, item.colors, itemClip, nullptr, within_);
           break;
         }
         case DrawKind::MaskBegin: {
@@ -664,6 +671,7 @@ class ItemPainter {
   Rasterizer& rasterizer_;
   MaskStack& masks_;
   LayerStack& layers_;
+  const RowBands* within_;
   std::size_t depth_ = 0;
   std::size_t maskBase_ = 0;          // the masks open where the innermost layer began
   const Rgba* background_ = nullptr;  // the colour the target started from, when it is a layer's picture
@@ -697,6 +705,37 @@ void PaintItems(const DrawList& list, const Surface& target, const PixelRect& ar
   masks.Clear();
   rasterizer.SetMask(nullptr);
   ItemPainter(list, rasterizer, masks, layers).Paint(target, clip, start.items, list.items.size());
+  rasterizer.SetMask(nullptr);
+}
+
+// Draws `region` of the frame, each pixel once: the areas start from the
+// backdrop or the background, then each item is rasterized once across all
+// of them. Masks and layers are built over rectangles, so a list with any
+// is painted rectangle by rectangle (still each pixel once).
+void PaintRegion(const DrawList& list, const Surface& target, const RowBands& region, const AreaStart& start,
+                 Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers) {
+  region.ForEachRect([&](const PixelRect& area) {
+    const PixelRect clip = ClipToSurface(area, target);
+    if (start.backdrop != nullptr) {
+      CopyArea(target, clip, start.backdrop);
+    } else {
+      FillArea(target, clip, start.background);
+    }
+  });
+  const bool plain = std::all_of(list.items.begin() + static_cast<std::ptrdiff_t>(std::min(start.items, list.items.size())),
+                                 list.items.end(), [](const DrawItem& item) { return item.kind == DrawKind::Paint; });
+  rasterizer.SetMask(nullptr);
+  if (plain) {
+    masks.Clear();
+    ItemPainter(list, rasterizer, masks, layers, &region)
+        .Paint(target, ClipToSurface(region.bounds, target), start.items, list.items.size());
+  } else {
+    region.ForEachRect([&](const PixelRect& area) {
+      masks.Clear();
+      ItemPainter(list, rasterizer, masks, layers).Paint(target, ClipToSurface(area, target), start.items, list.items.size());
+      rasterizer.SetMask(nullptr);
+    });
+  }
   rasterizer.SetMask(nullptr);
 }
 
@@ -893,8 +932,9 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
     start.items = UpdateBackdrop(frame, comparable ? StillPrefix(drawnList_, nextList_) : 0, rasterizer);
     if (start.items > 0) start.backdrop = backdrop_.pixels.data();
   }
-  for (const PixelRect& area : changed_) {
-    PaintItems(nextList_, target, area, start, rasterizer, *masks_, *layers_);
+  if (!changed_.empty()) {
+    region_.Assign(changed_);
+    PaintRegion(nextList_, target, region_, start, rasterizer, *masks_, *layers_);
   }
   std::swap(drawnList_, nextList_);
   drawn_ = frame;

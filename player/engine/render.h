@@ -138,6 +138,7 @@ class FrameRenderer {
   DrawList drawnList_;
   DrawList nextList_;
   std::vector<PixelRect> changed_;
+  RowBands region_;  // changed_ as bands of rows, each pixel once
   Backdrop backdrop_;
   // How many leading items stayed alike in each of the last frames, newest at stillAt_.
   std::array<std::size_t, 8> stillHistory_{};

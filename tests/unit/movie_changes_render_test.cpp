@@ -363,6 +363,99 @@ TEST_P(ChangesRender, GivesThePixelsOfAWholeRedrawEveryFrame) {
 
 INSTANTIATE_TEST_SUITE_P(Movies, ChangesRender, ::testing::ValuesIn(ChangesCases()), CaseName());
 
+// Lights of stacked translucent discs moving apart in the corners and side
+// by side, so a frame changes in several areas that share rows; with a
+// gradient ball among them, or a mask over one of them.
+enum class Among { Nothing, Gradient, Mask };
+
+Bytes ScatteredLights(Among among) {
+  MovieBuilder movie(320, 200);
+  movie.SetBackground({12, 14, 40});
+  ShapeBuilder glow;
+  for (int ring = 0; ring < 4; ++ring) {
+    const double radius = 26.0 - 6 * ring;
+    glow.Ellipse(0, 0, radius, radius,
+                 glow.AddSolidFill({static_cast<std::uint8_t>(120 + 40 * ring), 200, 90, static_cast<std::uint8_t>(40 + 20 * ring)}));
+  }
+  const auto light = movie.DefineShape(glow, 3);
+  const auto sky = movie.DefineShape(FilledRectangle(320, 100, {30, 20, 70}));
+  std::uint16_t extra = 0;
+  if (among == Among::Gradient) {
+    GradientSpec gradient;
+    gradient.kind = GradientSpec::Linear;
+    gradient.matrix = GradientSpec::Box(-20, -20, 40, 40);
+    gradient.stops = {{0, {255, 60, 0, 220}}, {255, {0, 120, 255, 90}}};
+    ShapeBuilder ball;
+    ball.Ellipse(0, 0, 20, 16, ball.AddGradientFill(gradient));
+    extra = movie.DefineShape(ball, 4);
+  } else if (among == Among::Mask) {
+    extra = movie.DefineShape(FilledRectangle(60, 40, {0, 0, 0}));
+  }
+  constexpr int kLights = 5;
+  const double startX[kLights] = {40, 280, 40, 280, 160}, startY[kLights] = {40, 40, 160, 160, 100};
+  for (int f = 0; f < 8; ++f) {
+    for (int i = 0; i < kLights; ++i) {
+      const double dx = (i % 2 == 0 ? 1 : -1) * 3.7 * f, dy = (i < 2 ? 1 : -1) * 2.3 * f;
+      const Transform at = Transform::ScaleRotateTranslate(1 + 0.05 * f * (i % 3), 0, startX[i] + dx, startY[i] + dy);
+      const auto depth = static_cast<std::uint16_t>(10 + i);
+      if (f == 0) {
+        movie.Place(light, depth, at);
+      } else {
+        movie.Move(depth, at);
+      }
+    }
+    const Transform extraAt = Transform::ScaleRotateTranslate(1, 9.0 * f, 100 + 4.1 * f, 60);
+    if (f == 0) {
+      movie.Place(sky, 1, Transform::Translate(0, 50));
+      if (among == Among::Gradient) movie.Place(extra, 20, extraAt);
+      if (among == Among::Mask) movie.PlaceMask(extra, 5, 12, Transform::Translate(10 + 5.0 * f, 120));
+    } else {
+      if (among == Among::Gradient) movie.Move(20, extraAt);
+      if (among == Among::Mask) movie.Move(5, Transform::Translate(10 + 5.0 * f, 120));
+    }
+    movie.ShowFrame();
+  }
+  return movie.Build();
+}
+
+struct ScatteredCase {
+  std::string name;
+  Among among;
+  int width, height;
+};
+
+class ChangesInSeveralAreas : public ::testing::TestWithParam<ScatteredCase> {};
+
+TEST_P(ChangesInSeveralAreas, GiveThePixelsOfAWholeRedrawEveryFrame) {
+  const ScatteredCase& c = GetParam();
+  MoviePlayer player;
+  LoadOrFail(player, ScatteredLights(c.among));
+  Canvas kept(c.width, c.height), whole(c.width, c.height);
+  std::size_t mostAreas = 0;
+  bool sharedRows = false;  // two areas of one frame side by side
+  for (int frame = 0; frame < 8; ++frame) {
+    const std::span<const PixelRect> areas = player.RenderChanges(kept.View(), ScaleMode::ShowAll);
+    if (frame > 0) mostAreas = std::max(mostAreas, areas.size());
+    for (std::size_t a = 0; a < areas.size(); ++a) {
+      for (std::size_t b = a + 1; b < areas.size(); ++b) {
+        sharedRows |= areas[a].top < areas[b].bottom && areas[b].top < areas[a].bottom;
+      }
+    }
+    player.Render(whole.View(), ScaleMode::ShowAll);
+    ASSERT_EQ(FirstDifference(kept, whole), "") << "frame " << frame;
+    player.Advance();
+  }
+  EXPECT_GE(mostAreas, 3u) << "the lights change apart";
+  EXPECT_TRUE(sharedRows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, ChangesInSeveralAreas,
+                         ::testing::Values(ScatteredCase{"lights", Among::Nothing, 640, 400},
+                                           ScatteredCase{"lights_stretched_small", Among::Nothing, 301, 177},
+                                           ScatteredCase{"lights_and_a_gradient", Among::Gradient, 640, 400},
+                                           ScatteredCase{"lights_under_a_mask", Among::Mask, 640, 400}),
+                         CaseName());
+
 // What else makes the kept picture useless: another movie, size or scale,
 // or someone else drawing into it. Each draws the surface whole again.
 struct StartOverCase {
