@@ -261,7 +261,11 @@ void PixelBitmap::Noise(std::int32_t seed, int low, int high, std::uint32_t chan
         if (channels & kChannelBlue) b = next();
       }
       if (alpha) a = next();
-      SetPixel32(x, y, Pack(a, r, g, b));
+      // Noise stores its colours premultiplied with a division by 256
+      // (rounded), not the 255 of setPixel32: some read back one lower.
+      auto scale = [a](std::uint32_t c) { return (c * a + 128) >> 8; };
+      const std::uint32_t stored = a == 255 ? Pack(a, r, g, b) : a == 0 ? 0 : Pack(a, scale(r), scale(g), scale(b));
+      pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] = stored;
     }
   }
 }

@@ -1308,7 +1308,7 @@ class MovieParser {
   void ReadMorph(ByteReader& body, bool second) {
     const std::uint16_t id = body.U16();
     const std::array<double, 4> startBounds = ReadRect(body);
-    const std::array<double, 4> endBounds = ReadRect(body);
+    (void)ReadRect(body);  // the end bounds
     if (second) {
       (void)ReadRect(body);
       (void)ReadRect(body);
@@ -1316,11 +1316,12 @@ class MovieParser {
     }
     if (body.Failed()) return;
     Shape shape;
-    // What scripts measure: the start and end bounds together.
-    shape.declaredMinX = std::min(startBounds[0], endBounds[0]);
-    shape.declaredMaxX = std::max(startBounds[1], endBounds[1]);
-    shape.declaredMinY = std::min(startBounds[2], endBounds[2]);
-    shape.declaredMaxY = std::max(startBounds[3], endBounds[3]);
+    // What scripts measure (getBounds, hitTest): the start bounds, whatever
+    // ratio the morph is placed at, as the platform measures it.
+    shape.declaredMinX = startBounds[0];
+    shape.declaredMaxX = startBounds[1];
+    shape.declaredMinY = startBounds[2];
+    shape.declaredMaxY = startBounds[3];
     if (std::optional<MorphShape> morph = ReadMorphShape(body, second, movie_.bitmaps, segmentBudget_)) {
       shape.morph = std::make_shared<const MorphShape>(std::move(*morph));
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,6 +73,40 @@ TEST(BitmapPixels, NoiseTakesEachChannelFromTheSequenceInTurn) {
   bitmap.Noise(5, 0, 255, kChannelRed, true);
   const std::uint32_t gray = bitmap.GetPixel32(0, 0) & 0xFFu;
   EXPECT_EQ(bitmap.GetPixel32(0, 0), 0xFF000000u | gray * 0x010101u);
+}
+
+// Noise with alpha keeps each colour premultiplied with a division by 256,
+// rounded; reading it back divides by alpha again. A gray of 214 at alpha
+// 247 so reads 213, where setPixel32's division by 255 would give 214 back.
+TEST(BitmapPixels, NoiseWithAlphaReadsBackThroughItsOwnPremultiply) {
+  struct Case {
+    std::int32_t seed;
+    int width;
+  };
+  const Case cases[] = {{128, 9}, {1, 16}, {77, 16}};
+  int differFromSetPixel = 0;
+  for (const Case& c : cases) {
+    PixelBitmap noisy(c.width, 1, true, 0);
+    noisy.Noise(c.seed, 0, 255, kChannelRed | kChannelAlpha, true);
+    NoiseRandom random(c.seed);
+    for (int x = 0; x < c.width; ++x) {
+      const std::uint32_t gray = random.Next() % 256, alpha = random.Next() % 256;
+      std::uint32_t channel = 0;
+      if (alpha == 255) {
+        channel = gray;
+      } else if (alpha != 0) {
+        const std::uint32_t kept = (gray * alpha + 128) / 256;
+        channel = std::min<std::uint32_t>((kept * 255 + (alpha - 1) / 2) / alpha, 255);
+      }
+      const std::uint32_t expected = alpha == 0 ? 0 : alpha << 24 | channel * 0x010101u;
+      EXPECT_EQ(noisy.GetPixel32(x, 0), expected) << c.seed << " at " << x;
+      PixelBitmap written(1, 1, true, 0);
+      written.SetPixel32(0, 0, alpha << 24 | gray * 0x010101u);
+      if (written.GetPixel32(0, 0) != noisy.GetPixel32(x, 0)) ++differFromSetPixel;
+    }
+  }
+  // The two roundings part somewhere in these rows (seed 128's fifth pixel).
+  EXPECT_GT(differFromSetPixel, 0);
 }
 
 struct FloodCase {

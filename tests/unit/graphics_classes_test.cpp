@@ -19,6 +19,7 @@ constexpr std::uint8_t kGetMember = 0x4E;
 constexpr std::uint8_t kSetMember = 0x4F;
 constexpr std::uint8_t kCallMethod = 0x52;
 constexpr std::uint8_t kNewMethod = 0x53;
+constexpr std::uint8_t kInitObject = 0x43;
 
 // Pushes `flash.<package>.<name>` and `new`s it with number arguments.
 void New(Actions& a, std::string_view package, std::string_view name, const std::vector<double>& args) {
@@ -115,6 +116,38 @@ std::vector<GraphicsCase> Cases() {
          a.Trace();
        },
        {"3", "(x=0, y=0, w=3, h=2)", "-1430532900", "12307676", "-1", "0", "-1", "-1", "-1"}},
+      {"bitmap_hit_test_argument_codes",
+       [](Actions& a) {
+         New(a, "display", "BitmapData", {2, 2});
+         a.StoreRegister(1).Pop();
+         New(a, "display", "BitmapData", {2, 2});
+         a.StoreRegister(2).Pop();
+         // Each row: how many arguments go (a point at 0, 0, threshold 1,
+         // the second bitmap, then the corner built from the row).
+         struct Row {
+           int count;         // arguments passed
+           bool cornerGiven;  // a fourth argument
+           bool cornerHasY;
+           double cornerX;
+         };
+         const Row rows[] = {{0, false, false, 0}, {1, false, false, 0}, {2, false, false, 0},
+                             {3, false, false, 0}, {4, true, false, 0},  {4, true, true, 5},
+                             {4, true, true, 1}};
+         for (const Row& row : rows) {
+           if (row.cornerGiven) {
+             a.PushString("x").PushDouble(row.cornerX);
+             if (row.cornerHasY) a.PushString("y").PushDouble(row.cornerX);
+             a.PushInt(row.cornerHasY ? 2 : 1).Raw(kInitObject);
+           }
+           if (row.count >= 3) a.PushRegister(2);
+           if (row.count >= 2) a.PushInt(1);
+           if (row.count >= 1) a.PushString("x").PushInt(0).PushString("y").PushInt(0).PushInt(2).Raw(kInitObject);
+           a.PushInt(row.count).PushRegister(1).PushString("hitTest").Raw(kCallMethod).Trace();
+         }
+       },
+       // Too few arguments: -1; a corner left out puts the other bitmap at
+       // 0, 0; a corner without y: -4.
+       {"-1", "-1", "-1", "true", "-4", "false", "true"}},
       {"bitmap_compare_codes",
        [](Actions& a) {
          New(a, "display", "BitmapData", {2, 2});

@@ -25,6 +25,7 @@ constexpr std::uint8_t kSetMember = 0x4F;
 constexpr std::uint8_t kCallMethod = 0x52;
 constexpr std::uint8_t kNewObject = 0x40;
 constexpr std::uint8_t kTypeOf = 0x44;
+constexpr std::uint8_t kInitObject = 0x43;
 
 // Pushes `path` (a variable, then members: "t.text") onto the stack.
 Actions& Get(Actions& a, std::string_view path) {
@@ -269,6 +270,49 @@ std::vector<DisplayCase> ClipCases() {
          Get(a, "c").PushString("getBounds").Raw(kCallMethod).PushString("xMax").Raw(kGetMember).Trace();
        },
        {"20", "40", "25"}},
+      {"morph_measures_by_its_start_bounds_at_any_ratio",
+       8,
+       [](MovieBuilder& m) {
+         ShapeBuilder start, end;
+         start.Rectangle(0, 0, 50, 50, start.AddSolidFill(Color{255, 0, 0}));
+         end.Rectangle(100, 40, 50, 50, end.AddSolidFill(Color{0, 0, 255}));
+         const std::uint16_t morph = m.DefineMorphShape(start, end);
+         const std::pair<const char*, std::uint16_t> placed[] = {{"a", 0}, {"b", 32768}, {"c", 65535}};
+         std::uint16_t depth = 1;
+         for (const auto& [name, ratio] : placed) {
+           SpriteBuilder sprite;
+           sprite.PlaceRatio(morph, 1, ratio).ShowFrame();
+           m.Place(m.DefineSprite(sprite), depth++, {}, std::nullopt, name);
+         }
+       },
+       [](Actions& a) {
+         for (const char* name : {"a", "b", "c"}) {
+           CallWithNumbers(a, name, "getBounds", {}).PushString("xMax").Raw(kGetMember).Trace();
+           CallWithNumbers(a, name, "getBounds", {}).PushString("yMin").Raw(kGetMember).Trace();
+         }
+       },
+       {"50", "0", "50", "0", "50", "0"}},
+      {"local_to_global_moves_only_points_of_their_own_numbers",
+       8,
+       [](MovieBuilder& m) {
+         SpriteBuilder sprite;
+         sprite.ShowFrame();
+         m.Place(m.DefineSprite(sprite), 1, Transform::Translate(10, 0), std::nullopt, "c");
+       },
+       [](Actions& a) {
+         // The y each point is given: a number moves it, anything else leaves it.
+         const std::function<void(Actions&)> ys[] = {
+             [](Actions& b) { b.PushInt(2); }, [](Actions& b) { b.PushString("2"); },
+             [](Actions& b) { b.PushNull(); }, [](Actions& b) { b.PushBool(true); }};
+         for (const auto& y : ys) {
+           a.PushString("x").PushInt(1).PushString("y");
+           y(a);
+           a.PushInt(2).Raw(kInitObject).StoreRegister(1).PushInt(1);
+           Get(a, "c").PushString("localToGlobal").Raw(kCallMethod).Pop();
+           a.PushRegister(1).PushString("x").Raw(kGetMember).Trace();
+         }
+       },
+       {"11", "1", "1", "1"}},
       {"depth_lookup_names_instances_and_shapes_stand_for_the_clip",
        8,
        [](MovieBuilder& m) {

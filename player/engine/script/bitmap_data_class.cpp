@@ -128,10 +128,16 @@ Value Rectangle(Vm& vm, const PixelArea& area) {
   return made ? Value{made} : Value{Undefined{}};
 }
 
+// A point argument that must have x and y of its own (inherited ones do not count).
+bool OwnPoint(Vm& vm, const Value& value) {
+  Object* object = AsObjectValue(value);
+  return object && HasMember(vm, object, "x", true) && HasMember(vm, object, "y", true);
+}
+
 Value HitTest(Vm& vm, PixelBitmap& bitmap, Args args) {
-  // The first point must have x and y of its own.
-  Object* first = AsObjectValue(Arg(args, 0));
-  if (!first || !HasMember(vm, first, "x", true) || !HasMember(vm, first, "y", true)) return -2.0;
+  if (args.size() < 3) return kFailed;
+  Object* first = AsObjectValue(args[0]);
+  if (!OwnPoint(vm, args[0])) return -2.0;
   const int fx = PixelInt(NumberMember(vm, first, "x")), fy = PixelInt(NumberMember(vm, first, "y"));
   const int threshold = Int(vm, Arg(args, 1));
   Object* second = AsObjectValue(Arg(args, 2));
@@ -139,9 +145,10 @@ Value HitTest(Vm& vm, PixelBitmap& bitmap, Args args) {
   if (StateOf(second)) {
     PixelBitmap* other = BitmapOf(second);
     if (!other) return -3.0;
-    Object* at = AsObjectValue(Arg(args, 3));
-    if (!at) return -4.0;
-    const auto [ox, oy] = ReadPoint(vm, Value{at});
+    // Without a corner the other bitmap lies at (0, 0); a corner given
+    // must be a whole point.
+    if (args.size() > 3 && !OwnPoint(vm, args[3])) return -4.0;
+    const auto [ox, oy] = ReadPoint(vm, Arg(args, 3));
     const int otherThreshold = args.size() > 4 ? Int(vm, args[4]) : 1;
     return bitmap.HitBitmap(fx, fy, threshold, *other, ox, oy, otherThreshold);
   }

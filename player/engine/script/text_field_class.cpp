@@ -325,11 +325,18 @@ Value BoundsObject(Vm& vm, Object* self, const Value& space) {
 void ConvertPoint(Vm& vm, Object* self, const Value& point, bool inverse) {
   auto* const* object = std::get_if<Object*>(&point);
   if (!IsDisplayObject(self) || !object) return;
-  const Value xValue = vm.GetMember(*object, "x");
-  const Value yValue = vm.GetMember(*object, "y");
-  if (std::holds_alternative<Undefined>(xValue) || std::holds_alternative<Undefined>(yValue)) return;
-  double x = vm.ToNum(xValue);
-  double y = vm.ToNum(yValue);
+  // Only a point whose x and y are its own numbers converts: inherited
+  // members, strings, booleans and null leave it as it was.
+  auto coordinate = [&](std::string_view name) -> std::optional<double> {
+    if (!vm.FindOwn(*object, name)) return std::nullopt;
+    const Value value = vm.GetMember(*object, name);
+    const double* number = std::get_if<double>(&value);
+    return number ? std::optional<double>(*number) : std::nullopt;
+  };
+  const std::optional<double> xValue = coordinate("x"), yValue = coordinate("y");
+  if (!xValue || !yValue) return;
+  double x = *xValue;
+  double y = *yValue;
   vm.Host().ToGlobal(self, x, y, inverse);
   vm.SetMember(*object, "x", x);
   vm.SetMember(*object, "y", y);
