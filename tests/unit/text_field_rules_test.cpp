@@ -58,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         WhiteCase{"condensed_multiline_keeps_paragraph_ends", "<p>\na\n</p>", 7, true, true, " a \r"},
         WhiteCase{"v8_multiline_list_items_start_paragraphs", "a<li>b<li></li></li>c", 8, true, false,
                   "a\rb\r\r\rc"},
-        WhiteCase{"v8_single_line_list_items_break_nothing", "a<li>b</li>c", 8, false, false, "abc"}),
+        WhiteCase{"v8_single_line_list_items_break_nothing", "a<li>b</li>c", 8, false, false, "abc"},
+        WhiteCase{"nested_paragraphs_end_once", "<p>a<p>b</p></p>c", 8, true, false, "ab\rc"}),
     [](const auto& tested) { return tested.param.name; });
 
 TEST(HtmlParagraphEnd, TakesTheFormatOfTheCharacterBeforeIt) {
@@ -218,6 +219,14 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(<p><font color="#111111"><b></b></font></p>)", 6, false,
                     std::string(R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#111111" )") +
                         R"(LETTERSPACING="0" KERNING="0"></FONT></P>)"},
+        NestingCase{"runs_that_differ_in_paragraph_members_alone_are_one", "<i>a<li>b</li></i>", 8, false,
+                    Paragraph("0", "<I>ab</I>")},
+        NestingCase{"a_paragraph_ends_in_the_last_empty_font", R"(<p>a<font color="#121212"></font>b</p>)", 8, true,
+                    Paragraph("0", R"(ab<FONT COLOR="#121212"></FONT>)")},
+        NestingCase{"an_empty_list_item_keeps_its_bullet", "<i>a<li></li></i>", 8, true,
+                    Paragraph("0", "<I>a</I>") +
+                        R"(<LI><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)" +
+                        "<I></I></FONT></LI>"},
         NestingCase{"kerning_is_read_from_version_8", R"(<font kerning="1">a</font>)", 8, false,
                     Paragraph("1", "a")},
         NestingCase{"earlier_versions_read_no_kerning", R"(<font kerning="1">a</font>)", 7, false,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "swf_text.h"
 #include "text/text_field.h"
@@ -210,6 +211,7 @@ class HtmlReader {
   struct Open {
     std::string name;
     TextFormatData format;
+    std::size_t textAt = 0;  // how long the text was when the tag opened
   };
 
   // The characters between two tags: white space condensed to one space
@@ -243,7 +245,6 @@ class HtmlReader {
   void AppendIn(std::string_view piece, const TextFormatData& format) {
     if (runs_.empty() || !(runs_.back().format == format)) runs_.push_back(FormatRun{text_.size(), format});
     text_.append(piece);
-    emptyParagraphFont_.reset();
   }
 
   void Tag(const std::string& name, std::string_view tag) {
@@ -277,37 +278,52 @@ class HtmlReader {
     if (name == "i") f.italic = true;
     if (name == "u") f.underline = true;
     if (name == "li") f.bullet = true;
-    if (name == "font" && (text_.empty() || text_.back() == '\r')) emptyParagraphFont_ = f;
     if (name == "p" || name == "li" || name == "font" || name == "a" || name == "b" || name == "i" || name == "u" ||
         name == "textformat") {
-      stack_.push_back({name, std::move(f)});
+      stack_.push_back({name, std::move(f), text_.size()});
     }
   }
 
   void Close(const std::string& name) {
-    // The end of a paragraph or list item takes the format of the character before it.
-    // An empty paragraph ends in the format of the <font> tag opened in it, closed or not.
-    if ((name == "p" || name == "li") && paragraphBreaks_) {
-      if (emptyParagraphFont_) {
-        const TextFormatData font = *emptyParagraphFont_;
-        AppendIn("\r", font);
-      } else if (runs_.empty()) {
-        Append("\r");
-      } else {
-        text_ += '\r';
-      }
-    }
+    // A paragraph ends where its outermost <p> closes, or at each </li>.
+    const auto open = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) { return o.name == name; });
+    const bool nestedParagraph =
+        name == "p" && open != stack_.rend() &&
+        std::any_of(std::next(open), stack_.rend(), [](const Open& o) { return o.name == "p"; });
+    if ((name == "p" || name == "li") && paragraphBreaks_ && !nestedParagraph) EndParagraph();
     for (std::size_t i = stack_.size(); i-- > 1;) {
       if (stack_[i].name == name) {
+        // A <font> that closes on no text of its own is kept for the
+        // paragraph ends that follow.
+        if (name == "font" && stack_[i].textAt == text_.size()) emptyFont_ = stack_[i].format;
         stack_.resize(i);
         return;
       }
     }
   }
 
+  // The '\r' that ends a paragraph: the paragraph members of the tags open
+  // around it, the character members of the last empty <font> the markup
+  // closed, else those of the character before it.
+  void EndParagraph() {
+    TextFormatData format = emptyFont_         ? *emptyFont_
+                            : runs_.empty()    ? stack_.back().format
+                                               : runs_.back().format;
+    const TextFormatData& around = stack_.back().format;
+    format.align = around.align;
+    format.leftMargin = around.leftMargin;
+    format.rightMargin = around.rightMargin;
+    format.indent = around.indent;
+    format.leading = around.leading;
+    format.blockIndent = around.blockIndent;
+    format.bullet = around.bullet;
+    format.tabStops = around.tabStops;
+    AppendIn("\r", format);
+  }
+
   int version_;
   bool condenseWhite_, dropWhiteOnly_, paragraphBreaks_;
-  std::optional<TextFormatData> emptyParagraphFont_;
+  std::optional<TextFormatData> emptyFont_;
   std::vector<Open> stack_;
   std::string text_;
   std::vector<FormatRun> runs_;
@@ -361,6 +377,12 @@ std::string TextFormatAttributes(const TextFormatData& f) {
 bool SameFont(const TextFormatData& a, const TextFormatData& b) {
   return a.font == b.font && a.size == b.size && a.color == b.color && a.letterSpacing == b.letterSpacing &&
          a.kerning == b.kerning;
+}
+
+// The members a run's HTML writes.
+bool SameCharacters(const TextFormatData& a, const TextFormatData& b) {
+  return SameFont(a, b) && a.bold == b.bold && a.italic == b.italic && a.underline == b.underline &&
+         a.url == b.url && a.target == b.target;
 }
 
 // One run's text with its link, bold, italic and underline.
@@ -452,15 +474,25 @@ std::string TextField::HtmlText(int) const {
       out += '>';
     }
     FontNesting fonts(out, paragraph);
-    // The paragraph's runs up to its end; a run that holds only the '\r' that
-    // ends it is written empty.
+    // The paragraph's runs up to its end, those that differ in paragraph
+    // members alone as one; a run that holds only the '\r' that ends it is
+    // written empty.
     const std::size_t last = end < text.size() ? end + 1 : end;
     std::size_t at = start;
+    std::string pending;
+    const TextFormatData* pendingFormat = nullptr;
     for (std::size_t index = first; index < runs.size() && (at < last || index == first); ++index) {
       const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, last) : last;
-      fonts.Run(std::string_view(text).substr(at, std::min(runEnd, end) - std::min(at, end)), runs[index].format);
+      const std::string_view piece = std::string_view(text).substr(at, std::min(runEnd, end) - std::min(at, end));
+      if (pendingFormat && !SameCharacters(*pendingFormat, runs[index].format)) {
+        fonts.Run(pending, *pendingFormat);
+        pending.clear();
+      }
+      pending += piece;
+      pendingFormat = &runs[index].format;
       at = runEnd;
     }
+    if (pendingFormat) fonts.Run(pending, *pendingFormat);
     fonts.End();
     out += bullet ? "</LI>" : "</P>";
     if (!textFormat.empty()) out += "</TEXTFORMAT>";
