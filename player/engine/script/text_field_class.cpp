@@ -282,11 +282,8 @@ void DefineFieldProperties(Vm& vm, Object* proto) {
   // The newest property is listed first, so the list goes in from its end.
   for (std::size_t i = std::size(kFieldProperties); i-- > 0;) {
     const std::string name = kFieldProperties[i];
-    if (i >= kFirstVersion8Property && vm.Version() < 8) {
-      vm.Define(proto, name, Undefined{}, 0);
-      continue;
-    }
     vm.Define(proto, name, Undefined{}, 0);
+    if (i >= kFirstVersion8Property && vm.Version() < 8) continue;
     Property* property = vm.FindOwn(proto, name);
     property->getter = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
     property->setter = vm.NewNative([name](Vm& v, Object* self, std::span<const Value> args) -> Value {
