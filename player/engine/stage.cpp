@@ -690,6 +690,21 @@ double StoredInt32(double number) {
   return std::trunc(number);
 }
 
+// How far a field scrolls sideways, in whole pixels: a field that wraps its
+// words has no line past its box.
+int MaxHScroll(const TextField& f) {
+  if (f.wordWrap) return 0;
+  return static_cast<int>(std::max(0.0, f.TextWidth() + 4 - f.Width()));
+}
+
+// A text field's position is where its bounds start: the top-left corner of
+// its box (which autoSize moves) in its parent's twips, from its origin.
+std::pair<double, double> TextOrigin(const TimelineInstance& timeline, const Matrix& m) {
+  if (timeline.kind != DisplayKind::Text || !timeline.text) return {0.0, 0.0};
+  const TextField& f = *timeline.text;
+  return {m.a * f.minX + m.c * f.minY, m.b * f.minX + m.d * f.minY};
+}
+
 constexpr std::array<std::string_view, 4> kQualityNames{"LOW", "MEDIUM", "HIGH", "BEST"};
 
 }  // namespace
@@ -704,10 +719,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   DisplayObject* entry = EntryOf(clip, &depth);
   const Placement& placement = entry ? entry->placement : rootPlacement_;
   const Matrix& m = placement.matrix;
+  const auto [originX, originY] = TextOrigin(*timeline, m);
   if (name == "_x") {
-    out = RoundTo(m.tx / 20, 0.05);
+    out = RoundTo((m.tx + originX) / 20, 0.05);
   } else if (name == "_y") {
-    out = RoundTo(m.ty / 20, 0.05);
+    out = RoundTo((m.ty + originY) / 20, 0.05);
   } else if (name == "_xscale") {
     out = ScriptTransformOf(placement).xscale;
   } else if (name == "_yscale") {
@@ -788,7 +804,8 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   if (name == "_x" || name == "_y") {
     const double number = numberOf();
     if (!std::isnan(number)) {
-      (name == "_x" ? m.tx : m.ty) = StoredInt32(std::round(number * 20));
+      const auto [originX, originY] = TextOrigin(*timeline, m);
+      (name == "_x" ? m.tx : m.ty) = StoredInt32(std::round(number * 20 - (name == "_x" ? originX : originY)));
       scripted();
     }
   } else if (name == "_xscale" || name == "_yscale" || name == "_rotation") {
@@ -1099,8 +1116,10 @@ namespace {
 // The box around a rectangle after a matrix, added to `bounds` (min x, min y,
 // max x, max y); `any` says whether bounds held something before.
 void AddTransformed(const Matrix& m, const double rect[4], double bounds[4], bool& any) {
-  for (const Point corner : {Apply(m, rect[0], rect[1]), Apply(m, rect[2], rect[1]), Apply(m, rect[0], rect[3]),
-                             Apply(m, rect[2], rect[3])}) {
+  for (Point corner : {Apply(m, rect[0], rect[1]), Apply(m, rect[2], rect[1]), Apply(m, rect[0], rect[3]),
+                       Apply(m, rect[2], rect[3])}) {
+    // Bounds are kept in whole twips: each turned corner lands on the nearest.
+    corner = {std::round(corner.x), std::round(corner.y)};
     if (!any) {
       bounds[0] = bounds[2] = corner.x;
       bounds[1] = bounds[3] = corner.y;
@@ -1510,7 +1529,7 @@ bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, V
   } else if (is("hscroll")) {
     out = static_cast<double>(f.hscroll);
   } else if (is("maxhscroll")) {
-    out = std::max(0.0, f.TextWidth() + 4 - f.Width());
+    out = static_cast<double>(MaxHScroll(f));
   } else if (v >= 8 && is("antiAliasType")) {
     out = f.antiAliasType;
   } else if (v >= 8 && is("gridFitType")) {
@@ -1619,7 +1638,8 @@ bool Stage::SetTextProperty(const std::shared_ptr<TimelineInstance>& timeline, s
     if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, f.MaxScroll());
   } else if (is("hscroll")) {
     const double n = number();
-    if (std::isfinite(n)) f.hscroll = std::max(0, static_cast<int>(n));
+    // No further than the text reaches past the box.
+    if (std::isfinite(n)) f.hscroll = std::clamp(static_cast<int>(n), 0, MaxHScroll(f));
   } else if (is("length") || is("textWidth") || is("textHeight") || is("maxscroll") || is("bottomScroll") ||
              is("maxhscroll")) {
     // read-only

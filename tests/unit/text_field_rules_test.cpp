@@ -1,8 +1,10 @@
 // Text field rules that differ by version and flags: the white space and
 // paragraph ends of HTML text, the metrics scripts read (whole pixels cut
-// down, with the leading of a lone line or between lines), and the field properties a movie or
-// script sets: rendering settings, size under a scale, variables bound late,
-// watchers and duplicates.
+// down, with the leading of a lone line or between lines; an embedded font's
+// measures in whole twips), the <font> tags HTML text nests, and the field
+// properties a movie or script sets: rendering settings, size under a scale,
+// variables bound late, watchers, duplicates, the position of the field's box
+// and the properties its prototype lists.
 
 #include <gtest/gtest.h>
 
@@ -53,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
         WhiteCase{"condensed_runs_become_one_space", "a  \t \n  b", 7, false, true, "a b"},
         WhiteCase{"condensed_white_alone_is_dropped", " <b> x </b> <b> y </b> ", 7, false, true, " x  y "},
         WhiteCase{"condensing_keeps_control_characters", "a \x01 b", 7, false, true, "a \x01 b"},
-        WhiteCase{"condensed_multiline_keeps_paragraph_ends", "<p>\na\n</p>", 7, true, true, " a \r"}),
+        WhiteCase{"condensed_multiline_keeps_paragraph_ends", "<p>\na\n</p>", 7, true, true, " a \r"},
+        WhiteCase{"v8_multiline_list_items_start_paragraphs", "a<li>b<li></li></li>c", 8, true, false,
+                  "a\rb\r\r\rc"},
+        WhiteCase{"v8_single_line_list_items_break_nothing", "a<li>b</li>c", 8, false, false, "abc"},
+        WhiteCase{"nested_paragraphs_end_once", "<p>a<p>b</p></p>c", 8, true, false, "ab\rc"}),
     [](const auto& tested) { return tested.param.name; });
 
 TEST(HtmlParagraphEnd, TakesTheFormatOfTheCharacterBeforeIt) {
@@ -110,6 +116,122 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextMetrics,
                                            MetricCase{"three_lines", "a\rb\rc", 10, 3, 5, 40},  // 40.5
                                            MetricCase{"empty_text_measures_nothing", "", 10, 3, 0, 0}),
                          [](const auto& tested) { return tested.param.name; });
+
+// An embedded font of 20480 units an em, as DefineFont3 measures: 'Q' and
+// 'e' of fractional twips at small sizes, a space, an ascent and a descent.
+FontDefinition MeasuredFont() {
+  FontDefinition font;
+  font.unitsPerEm = 20480;
+  font.ascent = 21900;
+  font.descent = 6000;
+  font.advances = {{'Q', 16000}, {'e', 11560}, {' ', 5320}, {'a', 10240}};
+  return font;
+}
+
+struct EmbeddedCase {
+  std::string name;
+  std::string text;
+  double size, letterSpacing, fieldWidth;
+  bool wordWrap;
+  double width, height;
+};
+
+class EmbeddedMetrics : public ::testing::TestWithParam<EmbeddedCase> {};
+
+TEST_P(EmbeddedMetrics, AdvancesAndHeightsInWholeTwips) {
+  const EmbeddedCase& c = GetParam();
+  const FontDefinition font = MeasuredFont();
+  TextField field;
+  field.font = &font;
+  field.multiline = true;
+  field.wordWrap = c.wordWrap;
+  field.maxX = c.fieldWidth * 20;
+  field.maxY = 20000;
+  TextFormatData f;
+  f.size = c.size;
+  f.letterSpacing = c.letterSpacing;
+  field.newFormat.Merge(f);
+  field.SetText(c.text);
+  EXPECT_EQ(field.TextWidth(), c.width);
+  EXPECT_EQ(field.TextHeight(), c.height);
+}
+
+// At 10 pixels 'Q' is 156.25 twips, ' ' 51.95 and 'e' 112.89: each cut to
+// 156, 51 and 112; the line is 213 + 58 twips high.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EmbeddedMetrics,
+    ::testing::Values(EmbeddedCase{"each_advance_is_cut_to_a_twip", "Q e", 10, 0, 400, false, 15, 13},
+                      EmbeddedCase{"twips_add_up_past_a_pixel", "Q e", 12, 0, 400, false, 19, 16},
+                      EmbeddedCase{"two_glyphs", "Qe", 10, 0, 400, false, 13, 13},
+                      EmbeddedCase{"lines_are_whole_twips_high", "Q\rQ\rQ\rQ\rQ", 10, 0, 400, false, 7, 67},
+                      // At 20 pixels 'a' is 200 twips and ' ' 103: "aa " wraps
+                      // before the second word and counts its space.
+                      EmbeddedCase{"a_wrapped_line_counts_its_last_space", "aa aa", 20, 0, 44, true, 25, 54},
+                      EmbeddedCase{"spacing_follows_every_character", "aa aa", 20, 1, 50, true, 28, 54},
+                      EmbeddedCase{"a_paragraphs_last_line_counts_its_spaces", "aa  ", 20, 0, 400, false, 30, 27}),
+    [](const auto& tested) { return tested.param.name; });
+
+struct NestingCase {
+  std::string name;
+  std::string markup;
+  int version;
+  bool multiline;
+  std::string html;
+};
+
+class HtmlFontNesting : public ::testing::TestWithParam<NestingCase> {};
+
+TEST_P(HtmlFontNesting, WrittenAsThePlatformNestsThem) {
+  const NestingCase& c = GetParam();
+  TextField field;
+  field.html = true;
+  field.multiline = c.multiline;
+  field.maxX = field.maxY = 2000;
+  field.SetHtmlText(c.markup, c.version);
+  EXPECT_EQ(field.HtmlText(c.version), c.html);
+}
+
+constexpr const char* kParagraph = R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" )";
+
+std::string Paragraph(std::string_view kerning, std::string_view inner) {
+  return std::string(kParagraph) + "LETTERSPACING=\"0\" KERNING=\"" + std::string(kerning) + "\">" +
+         std::string(inner) + "</FONT></P>";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HtmlFontNesting,
+    ::testing::Values(
+        NestingCase{"another_font_opens_inside_the_last", R"(a<font color="#111111">b</font><font size="20">c</font>)",
+                    8, false,
+                    Paragraph("0", R"(a<FONT COLOR="#111111">b<FONT SIZE="20" COLOR="#000000">c</FONT></FONT>)")},
+        NestingCase{"a_font_still_open_closes_those_inside_it",
+                    R"(a<font color="#111111">b<font size="20">c</font></font>d)", 8, false,
+                    Paragraph("0", R"(a<FONT COLOR="#111111">b<FONT SIZE="20">c</FONT></FONT>d)")},
+        NestingCase{"styles_wrap_each_run_inside_its_font", R"(<font size="20">a<b>b</b>c</font>)", 8, false,
+                    std::string(R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="20" COLOR="#000000" )") +
+                        R"(LETTERSPACING="0" KERNING="0">a<B>b</B>c</FONT></P>)"},
+        NestingCase{"a_paragraph_end_of_its_own_format_is_an_empty_run", "<font color=\"#111111\">a</font>\nb", 8,
+                    false,
+                    std::string(R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#111111" )") +
+                        R"(LETTERSPACING="0" KERNING="0">a<FONT COLOR="#000000"></FONT></FONT></P>)" +
+                        Paragraph("0", "b")},
+        NestingCase{"an_empty_paragraph_ends_in_the_font_opened_in_it",
+                    R"(<p><font color="#111111"><b></b></font></p>)", 6, false,
+                    std::string(R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#111111" )") +
+                        R"(LETTERSPACING="0" KERNING="0"></FONT></P>)"},
+        NestingCase{"runs_that_differ_in_paragraph_members_alone_are_one", "<i>a<li>b</li></i>", 8, false,
+                    Paragraph("0", "<I>ab</I>")},
+        NestingCase{"a_paragraph_ends_in_the_last_empty_font", R"(<p>a<font color="#121212"></font>b</p>)", 8, true,
+                    Paragraph("0", R"(ab<FONT COLOR="#121212"></FONT>)")},
+        NestingCase{"an_empty_list_item_keeps_its_bullet", "<i>a<li></li></i>", 8, true,
+                    Paragraph("0", "<I>a</I>") +
+                        R"(<LI><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)" +
+                        "<I></I></FONT></LI>"},
+        NestingCase{"kerning_is_read_from_version_8", R"(<font kerning="1">a</font>)", 8, false,
+                    Paragraph("1", "a")},
+        NestingCase{"earlier_versions_read_no_kerning", R"(<font kerning="1">a</font>)", 7, false,
+                    Paragraph("0", "a")}),
+    [](const auto& tested) { return tested.param.name; });
 
 // Movies: the definition's settings and what scripts set, read back by trace.
 constexpr std::uint8_t kGetMember = 0x4E;
@@ -250,7 +372,80 @@ INSTANTIATE_TEST_SUITE_P(
                          TraceOf(a, "copy.text");
                          TraceOf(a, "copy._x");
                        },
-                       {"first", "7"}}),
+                       {"first", "7"}},
+        FieldMovieCase{"the_position_is_where_the_box_starts",
+                       [](MovieBuilder& m) {
+                         EditTextFields box = Field("x");
+                         box.x = 6;
+                         box.y = 7;
+                         m.Place(m.DefineEditText(box), 1, {}, std::nullopt, "t");
+                       },
+                       [](Actions& a) {
+                         TraceOf(a, "t._x");
+                         TraceOf(a, "t._y");
+                         SetNumber(a, "t", "_x", 10);
+                         TraceOf(a, "t._x");
+                       },
+                       {"6", "7", "10"}},
+        FieldMovieCase{"autosize_to_the_right_moves_the_position",
+                       [](MovieBuilder& m) {
+                         EditTextFields box = Field("");
+                         box.width = box.height = 1;
+                         m.Place(m.DefineEditText(box), 1, {}, std::nullopt, "t");
+                       },
+                       [](Actions& a) {
+                         SetText(a, "t", "autoSize", "right");
+                         TraceOf(a, "t._x");
+                         TraceOf(a, "t._width");
+                         SetText(a, "t", "autoSize", "center");
+                         SetText(a, "t", "autoSize", "none");
+                         TraceOf(a, "t._x");
+                       },
+                       {"-3", "4", "-3"}},
+        FieldMovieCase{"a_property_the_stage_keeps_no_value_of_stays_on_the_field",
+                       [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("x")), 1, {}, std::nullopt, "t"); },
+                       [](Actions& a) {
+                         SetNumber(a, "t", "tabIndex", 3);
+                         TraceOf(a, "t.tabIndex");
+                       },
+                       {"3"}}),
+    [](const auto& tested) { return tested.param.name; });
+
+struct PrototypeCase {
+  std::string name;
+  int version;
+  std::string member;
+  std::vector<std::string> expected;  // before and after a write on an object that is no field
+};
+
+class FieldPrototype : public ::testing::TestWithParam<PrototypeCase> {};
+
+TEST_P(FieldPrototype, PropertiesActOnFieldsAlone) {
+  const PrototypeCase& c = GetParam();
+  MovieBuilder movie(200, 200, 24, c.version);
+  Actions a;
+  constexpr std::uint8_t kNewObject = 0x40;
+  a.PushString("o").PushInt(0).PushString("Object").Raw(kNewObject).SetVariable();
+  Get(a, "o").PushString("__proto__");
+  Get(a, "TextField.prototype").Raw(kSetMember);
+  TraceOf(a, "o." + c.member);
+  SetText(a, "o", c.member, "x");
+  TraceOf(a, "o." + c.member);
+  movie.DoAction(a).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  ASSERT_TRUE(player.Load(movie.Build()));
+  EXPECT_EQ(lines, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FieldPrototype,
+    ::testing::Values(PrototypeCase{"v6_text_ignores_the_write", 6, "text", {"undefined", "undefined"}},
+                      PrototypeCase{"v8_text_ignores_the_write", 8, "text", {"undefined", "undefined"}},
+                      PrototypeCase{"v6_has_no_version_8_property", 6, "gridFitType", {"undefined", "x"}},
+                      PrototypeCase{"v8_grid_fit_ignores_the_write", 8, "gridFitType", {"undefined", "undefined"}},
+                      PrototypeCase{"v5_lists_no_properties", 5, "text", {"undefined", "x"}}),
     [](const auto& tested) { return tested.param.name; });
 
 }  // namespace

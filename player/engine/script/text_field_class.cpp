@@ -245,6 +245,54 @@ void InstallTextFormat(Vm& vm) {
   });
 }
 
+// replaceText came with version 8; earlier movies find no such method.
+void InstallReplaceText(Vm& vm, Object* proto) {
+  vm.DefineMethod(proto, "replaceText", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    TextField* field = FieldOf(v, self);
+    if (!field || args.size() < 3) return Undefined{};
+    const double begin = v.ToNum(args[0]);
+    const double end = v.ToNum(args[1]);
+    if (!(begin >= 0) || !(end >= begin)) return Undefined{};
+    const double length = field->Utf16Length();
+    field->ReplaceText(static_cast<int>(std::min(begin, length)), static_cast<int>(std::min(end, length)),
+                       v.ToStr(args[2]));
+    v.Host().TextChanged(self);
+    return Undefined{};
+  });
+}
+
+// The properties every field has, as the prototype lists them to for-in,
+// from its first: each reads and writes the field it is asked of, and
+// nothing on any other object. The hosting stage answers for the fields'
+// own properties before the prototype is asked, so what reaches these is a
+// field's unanswered name (its tab index, style sheet, filters), kept on the
+// field itself, or an object that is no field.
+constexpr const char* kFieldProperties[] = {
+    "styleSheet", "mouseWheelEnabled", "condenseWhite", "restrict", "textHeight", "textWidth", "bottomScroll",
+    "length", "selectable", "multiline", "password", "wordWrap", "background", "border", "html", "embedFonts",
+    "maxChars", "maxhscroll", "hscroll", "variable", "htmlText", "type", "text", "autoSize", "tabIndex",
+    "textColor", "backgroundColor", "borderColor", "maxscroll", "scroll", "filters", "sharpness", "thickness",
+    "antiAliasType", "gridFitType"};
+// From "filters" on, the properties came with version 8: earlier movies see
+// plain members that hold nothing, which a write on an object covers.
+constexpr std::size_t kFirstVersion8Property = 30;
+
+void DefineFieldProperties(Vm& vm, Object* proto) {
+  if (vm.Version() < 6) return;
+  // The newest property is listed first, so the list goes in from its end.
+  for (std::size_t i = std::size(kFieldProperties); i-- > 0;) {
+    const std::string name = kFieldProperties[i];
+    vm.Define(proto, name, Undefined{}, 0);
+    if (i >= kFirstVersion8Property && vm.Version() < 8) continue;
+    Property* property = vm.FindOwn(proto, name);
+    property->getter = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+    property->setter = vm.NewNative([name](Vm& v, Object* self, std::span<const Value> args) -> Value {
+      if (FieldOf(v, self)) v.Define(self, name, Arg(args, 0), 0);
+      return Undefined{};
+    });
+  }
+}
+
 void InstallTextFieldMethods(Vm& vm, Object* proto) {
   vm.DefineMethod(proto, "getTextFormat", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     TextField* field = FieldOf(v, self);
@@ -279,18 +327,7 @@ void InstallTextFieldMethods(Vm& vm, Object* proto) {
     }
     return Undefined{};
   });
-  vm.DefineMethod(proto, "replaceText", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    TextField* field = FieldOf(v, self);
-    if (!field || args.size() < 3) return Undefined{};
-    const double begin = v.ToNum(args[0]);
-    const double end = v.ToNum(args[1]);
-    if (!(begin >= 0) || !(end >= begin)) return Undefined{};
-    const double length = field->Utf16Length();
-    field->ReplaceText(static_cast<int>(std::min(begin, length)), static_cast<int>(std::min(end, length)),
-                       v.ToStr(args[2]));
-    v.Host().TextChanged(self);
-    return Undefined{};
-  });
+  if (vm.Version() >= 8) InstallReplaceText(vm, proto);
   vm.DefineMethod(proto, "getDepth", [](Vm& v, Object* self, std::span<const Value>) -> Value {
     return IsDisplayObject(self) ? Value{static_cast<double>(v.Host().Depth(self))} : Value{Undefined{}};
   });
@@ -435,6 +472,7 @@ void InstallTextFieldClass(Vm& vm) {
   vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
   vm.Define(vm.Global(), "TextField", Value{constructor});
   InstallTextFieldMethods(vm, proto);
+  DefineFieldProperties(vm, proto);
   // Fields broadcast their changes, focus and scrolling to listeners; each
   // field starts as its own first listener.
   const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");

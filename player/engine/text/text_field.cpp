@@ -149,9 +149,9 @@ void TextField::Define(const EditTextDefinition& d, const Movie& movie) {
   newFormat = format;
   runs = {FormatRun{0, format}};
   if (html) {
-    // Markup the movie defines sets its own paragraphs: left unless a tag
-    // says otherwise, and so does text set later.
-    if (!d.initialText.empty()) {
+    // An HTML field defined empty starts its paragraphs at the left, whatever
+    // its definition's alignment; markup it starts with takes that alignment.
+    if (d.initialText.empty()) {
       newFormat.align = "left";
       runs = {FormatRun{0, newFormat}};
     }

@@ -52,7 +52,7 @@ struct LaidGlyph {
 struct LaidLine {
   std::size_t begin = 0;  // byte offset of the first character
   std::vector<LaidGlyph> glyphs;
-  double width = 0;  // twips, without the spaces a wrapped line ends with
+  double width = 0;  // twips, with the spaces a wrapped line ends with
   double ascent = 0, descent = 0, leading = 0;  // twips
   bool paragraphStart = true, paragraphEnd = true;
   std::size_t paragraphRun = 0;  // the run whose paragraph format applies

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "swf_text.h"
 #include "text/text_field.h"
@@ -129,8 +130,8 @@ std::optional<double> WholeNumber(const std::string& value) {
 }
 
 // What a <font> tag's attributes change in a format; a size with a sign is
-// relative to the size around it.
-void ApplyFontAttribute(TextFormatData& f, const std::string& name, const std::string& value) {
+// relative to the size around it. Spacing and kerning came with version 8.
+void ApplyFontAttribute(TextFormatData& f, const std::string& name, const std::string& value, int version) {
   if (name == "face") {
     f.font = value;
   } else if (name == "size") {
@@ -140,6 +141,8 @@ void ApplyFontAttribute(TextFormatData& f, const std::string& name, const std::s
     }
   } else if (name == "color") {
     if (value.size() == 7 && value[0] == '#') f.color = static_cast<std::uint32_t>(std::strtoul(value.c_str() + 1, nullptr, 16));
+  } else if (version < 8) {
+    return;
   } else if (name == "letterspacing") {
     f.letterSpacing = std::atof(value.c_str());
   } else if (name == "kerning") {
@@ -181,7 +184,7 @@ class HtmlReader {
   // from version 7 on when condensing; from version 7 on the paragraph tags
   // of a single-line field break no line.
   HtmlReader(const TextFormatData& base, bool condenseWhite, int version, bool multiline)
-      : condenseWhite_(condenseWhite), dropWhiteOnly_(version < 7 || condenseWhite),
+      : version_(version), condenseWhite_(condenseWhite), dropWhiteOnly_(version < 7 || condenseWhite),
         paragraphBreaks_(version < 7 || multiline) {
     stack_.push_back({"", base});
   }
@@ -208,6 +211,7 @@ class HtmlReader {
   struct Open {
     std::string name;
     TextFormatData format;
+    std::size_t textAt = 0;  // how long the text was when the tag opened
   };
 
   // The characters between two tags: white space condensed to one space
@@ -236,9 +240,10 @@ class HtmlReader {
     }
   }
 
-  void Append(std::string_view piece) {
-    const TextFormatData& current = stack_.back().format;
-    if (runs_.empty() || !(runs_.back().format == current)) runs_.push_back(FormatRun{text_.size(), current});
+  void Append(std::string_view piece) { AppendIn(piece, stack_.back().format); }
+
+  void AppendIn(std::string_view piece, const TextFormatData& format) {
+    if (runs_.empty() || !(runs_.back().format == format)) runs_.push_back(FormatRun{text_.size(), format});
     text_.append(piece);
   }
 
@@ -255,7 +260,7 @@ class HtmlReader {
     TextFormatData f = stack_.back().format;
     for (const auto& [key, value] : TagAttributes(tag)) {
       if (name == "font") {
-        ApplyFontAttribute(f, key, value);
+        ApplyFontAttribute(f, key, value, version_);
       } else if (name == "p" && key == "align") {
         const std::string align = LowerAscii(value);
         if (align == "left" || align == "right" || align == "center" || align == "justify") f.align = align;
@@ -267,34 +272,58 @@ class HtmlReader {
         ApplyTextFormatAttribute(f, key, value);
       }
     }
+    // A list item starts a paragraph of its own.
+    if (name == "li" && paragraphBreaks_ && !text_.empty() && text_.back() != '\r') Append("\r");
     if (name == "b") f.bold = true;
     if (name == "i") f.italic = true;
     if (name == "u") f.underline = true;
     if (name == "li") f.bullet = true;
     if (name == "p" || name == "li" || name == "font" || name == "a" || name == "b" || name == "i" || name == "u" ||
         name == "textformat") {
-      stack_.push_back({name, std::move(f)});
+      stack_.push_back({name, std::move(f), text_.size()});
     }
   }
 
   void Close(const std::string& name) {
-    // The end of a paragraph or list item takes the format of the character before it.
-    if ((name == "p" || name == "li") && paragraphBreaks_) {
-      if (runs_.empty()) {
-        Append("\r");
-      } else {
-        text_ += '\r';
-      }
-    }
+    // A paragraph ends where its outermost <p> closes, or at each </li>.
+    const auto open = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) { return o.name == name; });
+    const bool nestedParagraph =
+        name == "p" && open != stack_.rend() &&
+        std::any_of(std::next(open), stack_.rend(), [](const Open& o) { return o.name == "p"; });
+    if ((name == "p" || name == "li") && paragraphBreaks_ && !nestedParagraph) EndParagraph();
     for (std::size_t i = stack_.size(); i-- > 1;) {
       if (stack_[i].name == name) {
+        // A <font> that closes on no text of its own is kept for the
+        // paragraph ends that follow.
+        if (name == "font" && stack_[i].textAt == text_.size()) emptyFont_ = stack_[i].format;
         stack_.resize(i);
         return;
       }
     }
   }
 
+  // The '\r' that ends a paragraph: the paragraph members of the tags open
+  // around it, the character members of the last empty <font> the markup
+  // closed, else those of the character before it.
+  void EndParagraph() {
+    TextFormatData format = emptyFont_         ? *emptyFont_
+                            : runs_.empty()    ? stack_.back().format
+                                               : runs_.back().format;
+    const TextFormatData& around = stack_.back().format;
+    format.align = around.align;
+    format.leftMargin = around.leftMargin;
+    format.rightMargin = around.rightMargin;
+    format.indent = around.indent;
+    format.leading = around.leading;
+    format.blockIndent = around.blockIndent;
+    format.bullet = around.bullet;
+    format.tabStops = around.tabStops;
+    AppendIn("\r", format);
+  }
+
+  int version_;
   bool condenseWhite_, dropWhiteOnly_, paragraphBreaks_;
+  std::optional<TextFormatData> emptyFont_;
   std::vector<Open> stack_;
   std::string text_;
   std::vector<FormatRun> runs_;
@@ -344,9 +373,20 @@ std::string TextFormatAttributes(const TextFormatData& f) {
   return out;
 }
 
-// One run's text inside its paragraph's <font>: a <font> of its own for
-// what differs, then link, bold, italic and underline.
-std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFormatData& outer) {
+// The members a <font> tag speaks for.
+bool SameFont(const TextFormatData& a, const TextFormatData& b) {
+  return a.font == b.font && a.size == b.size && a.color == b.color && a.letterSpacing == b.letterSpacing &&
+         a.kerning == b.kerning;
+}
+
+// The members a run's HTML writes.
+bool SameCharacters(const TextFormatData& a, const TextFormatData& b) {
+  return SameFont(a, b) && a.bold == b.bold && a.italic == b.italic && a.underline == b.underline &&
+         a.url == b.url && a.target == b.target;
+}
+
+// One run's text with its link, bold, italic and underline.
+std::string RunHtml(std::string_view text, const TextFormatData& f) {
   std::string inner = EscapeHtml(text);
   if (f.underline.value_or(false)) inner = "<U>" + inner + "</U>";
   if (f.italic.value_or(false)) inner = "<I>" + inner + "</I>";
@@ -354,9 +394,43 @@ std::string RunHtml(std::string_view text, const TextFormatData& f, const TextFo
   if (!f.url.value_or("").empty()) {
     inner = "<A HREF=\"" + *f.url + "\" TARGET=\"" + f.target.value_or("") + "\">" + inner + "</A>";
   }
-  const std::string own = FontAttributes(f, &outer);
-  return own.empty() ? inner : "<FONT" + own + ">" + inner + "</FONT>";
+  return inner;
 }
+
+// The <font> tags of a paragraph as the player nests them: a run whose font
+// one of the open tags gives closes the tags inside that one; any other run
+// opens a tag inside the innermost, for the members that differ from it.
+class FontNesting {
+ public:
+  FontNesting(std::string& out, const TextFormatData& paragraph) : out_(out) {
+    out_ += "<FONT";
+    out_ += FontAttributes(paragraph, nullptr);
+    out_ += '>';
+    open_.push_back(paragraph);
+  }
+
+  void Run(std::string_view text, const TextFormatData& f) {
+    std::size_t keep = open_.size();
+    while (keep > 0 && !SameFont(open_[keep - 1], f)) --keep;
+    if (keep > 0) {
+      CloseTo(keep);
+    } else {
+      out_ += "<FONT" + FontAttributes(f, &open_.back()) + ">";
+      open_.push_back(f);
+    }
+    out_ += RunHtml(text, f);
+  }
+
+  void End() { CloseTo(0); }
+
+ private:
+  void CloseTo(std::size_t count) {
+    for (; open_.size() > count; open_.pop_back()) out_ += "</FONT>";
+  }
+
+  std::string& out_;
+  std::vector<TextFormatData> open_;
+};
 
 }  // namespace
 
@@ -399,16 +473,28 @@ std::string TextField::HtmlText(int) const {
       AppendAttribute(out, "ALIGN", Upper(paragraph.align.value_or("left")));
       out += '>';
     }
-    out += "<FONT";
-    out += FontAttributes(paragraph, nullptr);
-    out += '>';
+    FontNesting fonts(out, paragraph);
+    // The paragraph's runs up to its end, those that differ in paragraph
+    // members alone as one; a run that holds only the '\r' that ends it is
+    // written empty.
+    const std::size_t last = end < text.size() ? end + 1 : end;
     std::size_t at = start;
-    for (std::size_t index = first; index < runs.size() && (at < end || index == first); ++index) {
-      const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, end) : end;
-      out += RunHtml(std::string_view(text).substr(at, runEnd - at), runs[index].format, paragraph);
+    std::string pending;
+    const TextFormatData* pendingFormat = nullptr;
+    for (std::size_t index = first; index < runs.size() && (at < last || index == first); ++index) {
+      const std::size_t runEnd = index + 1 < runs.size() ? std::min(runs[index + 1].begin, last) : last;
+      const std::string_view piece = std::string_view(text).substr(at, std::min(runEnd, end) - std::min(at, end));
+      if (pendingFormat && !SameCharacters(*pendingFormat, runs[index].format)) {
+        fonts.Run(pending, *pendingFormat);
+        pending.clear();
+      }
+      pending += piece;
+      pendingFormat = &runs[index].format;
       at = runEnd;
     }
-    out += bullet ? "</FONT></LI>" : "</FONT></P>";
+    if (pendingFormat) fonts.Run(pending, *pendingFormat);
+    fonts.End();
+    out += bullet ? "</LI>" : "</P>";
     if (!textFormat.empty()) out += "</TEXTFORMAT>";
     if (end >= text.size()) break;
     start = end + 1;

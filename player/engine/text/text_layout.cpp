@@ -27,14 +27,20 @@ struct RunMetrics {
   double size = 12, ascent = 0, descent = 0, spacing = 0;  // twips, except size in pixels
 };
 
+// A font measure scaled to the run's size, in whole twips as the player
+// keeps them: cut down, so that long lines add up the same shortfall.
+double ScaledTwips(double units, const FontDefinition& font, double size) {
+  return std::floor(units * size * 20 / font.unitsPerEm + 1e-9);
+}
+
 RunMetrics MetricsOf(const TextFormatData& format, const FontDefinition* font) {
   RunMetrics m;
   m.font = font;
   m.size = format.size.value_or(12);
   m.spacing = format.letterSpacing.value_or(0) * 20;
   if (font && font->ascent + font->descent > 0 && font->unitsPerEm > 0) {
-    m.ascent = font->ascent / font->unitsPerEm * m.size * 20;
-    m.descent = font->descent / font->unitsPerEm * m.size * 20;
+    m.ascent = ScaledTwips(font->ascent, *font, m.size);
+    m.descent = ScaledTwips(font->descent, *font, m.size);
   } else {
     m.ascent = kDeviceAscent * m.size * 20;
     m.descent = kDeviceDescent * m.size * 20;
@@ -45,7 +51,7 @@ RunMetrics MetricsOf(const TextFormatData& format, const FontDefinition* font) {
 double AdvanceOf(const RunMetrics& m, std::uint32_t code) {
   if (!m.font || m.font->advances.empty() || m.font->unitsPerEm <= 0) return kDeviceAdvance * m.size * 20 + m.spacing;
   const auto found = code <= 0xFFFF ? m.font->advances.find(static_cast<std::uint16_t>(code)) : m.font->advances.end();
-  const double advance = found != m.font->advances.end() ? found->second / m.font->unitsPerEm * m.size * 20 : 0;
+  const double advance = found != m.font->advances.end() ? ScaledTwips(found->second, *m.font, m.size) : 0;
   return advance + m.spacing;
 }
 
@@ -120,18 +126,18 @@ std::vector<LaidLine> TextField::Layout() const {
       line.paragraphEnd = lineEnd >= glyphs.size();
       line.paragraphRun = paragraphRun;
       line.leading = p.leading.value_or(0) * 20;
-      double width = 0, visible = 0;
+      double width = 0;
       for (std::size_t i = lineStart; i < lineEnd; ++i) {
         LaidGlyph g = glyphs[i];
         g.x = width;
         width += g.advance;
-        if (g.code != ' ') visible = width;
         const RunMetrics& m = metrics[g.run];
         line.ascent = std::max(line.ascent, m.ascent);
         line.descent = std::max(line.descent, m.descent);
         line.glyphs.push_back(g);
       }
-      line.width = line.paragraphEnd ? width : visible;
+      // What scripts measure counts the spaces a wrapped line ends with.
+      line.width = width;
       if (line.glyphs.empty()) {
         const RunMetrics& m = metrics[RunAt(line.begin)];
         line.ascent = m.ascent;

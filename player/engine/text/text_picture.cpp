@@ -93,14 +93,15 @@ void DrawLines(const TextField& field, GlyphPlacer& placer,
     const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
     const double left = minX + kGutterTwips + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)) + indent;
     const double room = (maxX - kGutterTwips - 20 * p.rightMargin.value_or(0)) - left;
-    const double free = std::max(0.0, room - line.width);
-    const std::string align = p.align.value_or("left");
-    double x = left;
-    double extraPerSpace = 0;
     std::size_t shown = line.glyphs.size();
     if (!line.paragraphEnd) {
       while (shown > 0 && line.glyphs[shown - 1].code == ' ') --shown;  // spaces that end a wrapped line take no room
     }
+    const double shownWidth = shown > 0 ? line.glyphs[shown - 1].x + line.glyphs[shown - 1].advance : 0;
+    const double free = std::max(0.0, room - shownWidth);
+    const std::string align = p.align.value_or("left");
+    double x = left;
+    double extraPerSpace = 0;
     if (align == "right") {
       x += free;
     } else if (align == "center") {
