@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "geom.h"
 #include "swf_text.h"
 
 namespace swf {
@@ -67,9 +68,15 @@ void Vm::InstallBuiltins() {
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
   InstallGraphicsClasses(*this);
+  InstallBlurFilter(*this);
   InstallPlatformObjects(*this);
   InstallNetClasses(*this);
   InstallNativeTable(*this);
+  // The packages (flash.geom, flash.filters, ...) and the authoring tool's
+  // objects came with version 8: older movies do not see them.
+  for (const char* name : {"flash", "CustomActions", "XMLUI"}) {
+    if (Property* property = FindOwnAny(global_, name)) property->flags |= kVersion8;
+  }
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
 }
@@ -271,6 +278,16 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
   return vm.Version() < 7 ? EqualsIgnoringCase(name, builtin) : name == builtin;
 }
 
+// __proto__ may be given any value, and deleted: what it reads as then is
+// kept here, while the chain lookups follow (an object given to __proto__,
+// or none for anything else).
+constexpr std::string_view kProtoSlot = "\x01proto";
+
+Value ProtoValue(Vm& vm, Object* object) {
+  if (const Property* slot = vm.FindOwnAny(object, kProtoSlot)) return slot->value;
+  return object->proto ? Value{object->proto} : Value{Undefined{}};
+}
+
 }  // namespace
 
 namespace {
@@ -281,25 +298,42 @@ namespace {
 // this deep.
 constexpr int kMaxAccessorDepth = 65;
 
+// An accessor or watcher entered for one call, when it is not yet running
+// kMaxAccessorDepth deep (`entered` false then, and nothing is counted).
+class AccessorEntry {
+ public:
+  AccessorEntry(Vm& vm, const Object* function) : vm_(vm), function_(function) {
+    int& depth = Running()[function];
+    entered = depth < kMaxAccessorDepth;
+    if (!entered) return;
+    ++depth;
+    ++vm_.accessorDepth;
+  }
+  ~AccessorEntry() {
+    auto& running = Running();
+    const auto found = running.find(function_);
+    if (entered) --vm_.accessorDepth;
+    if (found != running.end() && (entered ? --found->second : found->second) <= 0) running.erase(found);
+  }
+  AccessorEntry(const AccessorEntry&) = delete;
+  AccessorEntry& operator=(const AccessorEntry&) = delete;
+  bool entered = false;
+
+ private:
+  // The accessors running now, with how deep each is (one thread runs a Vm).
+  static std::unordered_map<const Object*, int>& Running() {
+    thread_local std::unordered_map<const Object*, int> running;
+    return running;
+  }
+  Vm& vm_;
+  const Object* function_;
+};
+
 // `home`: the object the accessor was found on, above which its `super` reads
 // (for one of the object itself, the object's prototype).
 Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home) {
-  // The accessors running now, with how deep each is (one thread runs a Vm).
-  thread_local std::unordered_map<const Object*, int> running;
-  int& depth = running[function];
-  if (depth >= kMaxAccessorDepth) return Undefined{};
-  ++depth;
-  ++vm.accessorDepth;
-  struct Leave {
-    Vm& vm;
-    const Object* function;
-    ~Leave() {
-      --vm.accessorDepth;
-      if (const auto found = running.find(function); found != running.end() && --found->second <= 0) {
-        running.erase(found);
-      }
-    }
-  } leave{vm, function};
+  const AccessorEntry entry(vm, function);
+  if (!entry.entered) return Undefined{};
   return vm.Call(Value{function}, Value{self}, args, home);
 }
 
@@ -346,7 +380,7 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     }
     return GetMember(base, name);
   }
-  if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
+  if (NameIs(*this, name, "__proto__")) return ProtoValue(*this, object);
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
     const std::int64_t index = ArrayIndex(name);
@@ -465,11 +499,6 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       return;
     }
   }
-  if (NameIs(*this, name, "__proto__")) {
-    auto* const* proto = std::get_if<Object*>(&value);
-    object->proto = proto ? *proto : nullptr;
-    return;
-  }
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) {
       const double length = ToNum(value);
@@ -498,9 +527,25 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       } else {
         old = GetMember(object, name);
       }
-      const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
-      value = Call(Value{watch.callback}, Value{object}, args);
+      // A watcher that sets what it watches (or what another's watcher
+      // watches) runs as deep as an accessor; past that the value is stored
+      // as given.
+      const AccessorEntry entry(*this, watch.callback);
+      if (entry.entered) {
+        const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
+        value = Call(Value{watch.callback}, Value{object}, args);
+      }
     }
+  }
+  if (NameIs(*this, name, "__proto__")) {
+    auto* const* proto = std::get_if<Object*>(&value);
+    object->proto = proto ? *proto : nullptr;
+    if (object->proto) {
+      object->properties.erase(kProtoSlot);
+    } else {
+      Define(object, kProtoSlot, std::move(value), kDontEnum);
+    }
+    return;
   }
   if (object->kind == ObjectKind::Clip && onStage && MayBeClipProperty(object, name) &&
       host_.SetClipProperty(object, name, value)) {
@@ -618,6 +663,12 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
       object->elementInfo[at] = Object::ElementInfo{0, 0, true};
       return true;
     }
+  }
+  if (NameIs(*this, name, "__proto__")) {
+    // The link stays for lookups; only what __proto__ reads as is gone.
+    if (std::holds_alternative<Undefined>(ProtoValue(*this, object))) return false;
+    Define(object, kProtoSlot, Undefined{}, kDontEnum);
+    return true;
   }
   const PropertyKey key(name, Caseless());
   const auto found = object->properties.find(key);
