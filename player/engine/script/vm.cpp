@@ -521,9 +521,13 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       // A display object's watcher sees the value stored on the object itself:
       // its built-in properties (a field's text, ...) are no stored values.
       Value old;
+      // Nor does a property with a getter run it for the watcher: its old
+      // value reads as undefined.
       if (object->kind == ObjectKind::Clip) {
         const Property* own = FindOwn(object, name);
         if (own && !own->getter) old = own->value;
+      } else if (const Property* held = FindInChain(object, name); held && held->getter) {
+        old = Undefined{};
       } else {
         old = GetMember(object, name);
       }
