@@ -143,6 +143,15 @@ std::vector<RuleCase> RuleCases() {
          a.Trace();
        },
        {"NaN", "0"}},
+      {"date_of_endless_time_reads_fields_above_the_lowest_integer", 7,
+       [](Actions& a) {
+         NewAs(a, "d", "Date", Number(std::numeric_limits<double>::infinity()), 1);
+         TraceDateMethod(a, "d", "getUTCMilliseconds");
+         TraceDateMethod(a, "d", "getFullYear");
+         TraceDateMethod(a, "d", "getMonth");
+         TraceDateMethod(a, "d", "getTimezoneOffset");
+       },
+       {"-2147482648", "-2147481678", "0", "NaN"}},
       {"proto_holds_a_primitive_and_cuts_the_chain", 6,
        [](Actions& a) {
          NewEmpty(a, "o");

@@ -109,7 +109,29 @@ double LocalOffsetMillis(double utcMillis) {
   return (localSeconds - universalSeconds) * 1000;
 }
 
-Fields LocalFields(double utcMillis) { return Split(utcMillis + LocalOffsetMillis(utcMillis)); }
+// The fields of an endless time (a date made from Infinity): the platform
+// takes it as the lowest 32-bit integer and carries each field's negative
+// remainder up by its range, so every field sits just above that integer.
+Fields EndlessFields() {
+  constexpr double kLowest = -2147483648.0;
+  Fields f{};
+  f.year = kLowest + 1970;
+  f.month = 0;
+  f.day = kLowest + 1;
+  f.weekday = kLowest + 7;
+  f.hours = kLowest + 24;
+  f.minutes = kLowest + 60;
+  f.seconds = kLowest + 60;
+  f.ms = kLowest + 1000;
+  return f;
+}
+
+Fields LocalFields(double utcMillis) {
+  if (std::isinf(utcMillis)) return EndlessFields();
+  return Split(utcMillis + LocalOffsetMillis(utcMillis));
+}
+
+Fields UtcFields(double utcMillis) { return std::isinf(utcMillis) ? EndlessFields() : Split(utcMillis); }
 
 // Local calendar fields back to UTC: the offset is the one in force at the
 // result, found from a first guess.
@@ -192,7 +214,7 @@ void InstallDateClass(Vm& vm) {
     });
     vm.DefineMethod(proto, std::string("getUTC") + name, [getter](Vm&, Object* self, std::span<const Value>) -> Value {
       const double time = TimeOf(self);
-      return std::isnan(time) ? time : getter(Split(time));
+      return std::isnan(time) ? time : getter(UtcFields(time));
     });
   }
   vm.DefineMethod(proto, "getTime", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });
