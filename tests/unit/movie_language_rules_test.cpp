@@ -283,6 +283,30 @@ std::vector<RuleCase> RuleCases() {
          TraceMember(a, "o", "blurX");
        },
        {"10", "255", "3", "10", "0", "undefined"}},
+      {"external_values_read_from_node_shaped_objects", 8,
+       [](Actions& a) {
+         const Push external = [](Actions& b) {
+           Member(b, "flash", "external");
+           b.PushString("ExternalInterface").Raw(kGetMember);
+         };
+         const auto toAS = [&a, &external](const char* nodeName, const char* firstChild) {
+           NewEmpty(a, "o");
+           SetMember(a, "o", "nodeName", [nodeName](Actions& b) { b.PushString(nodeName); });
+           if (firstChild) SetMember(a, "o", "firstChild", [firstChild](Actions& b) { b.PushString(firstChild); });
+           CallMethod(a, external, "_toAS", [](Actions& b) { Var(b, "o"); }, 1);
+           a.Trace();
+         };
+         toAS("number", " -2.1");
+         toAS("number", "-2.1 ");
+         toAS("number", "Infinity");
+         toAS("true", nullptr);
+         toAS("TRUE", nullptr);
+         toAS("string", nullptr);
+         toAS("null", nullptr);
+         CallMethod(a, external, "_arrayToAS", [](Actions& b) { b.PushInt(4); }, 1);
+         a.PushString("length").Raw(kGetMember).Trace();
+       },
+       {"-2.1", "NaN", "NaN", "true", "undefined", "undefined", "null", "0"}},
   };
 }
 
