@@ -213,6 +213,26 @@ std::vector<RuleCase> RuleCases() {
          TraceMember(a, "o", "p");
        },
        {"65", "0"}},
+      {"a_getter_too_deep_reads_what_the_setter_was_given", 7,
+       [](Actions& a) {
+         NewEmpty(a, "o");
+         // get: return this.p; set: this.p = "f" (each runs into itself)
+         Actions getter;
+         getter.PushString("this").GetVariable().PushString("p").Raw(kGetMember).Raw(kReturn);
+         Actions setter;
+         setter.PushString("this").GetVariable().PushString("p").PushString("f").Raw(kSetMember);
+         CallMethod(
+             a, [](Actions& b) { Var(b, "o"); }, "addProperty",
+             [&getter, &setter](Actions& b) {
+               b.DefineFunction("", {"value"}, setter).DefineFunction("", {}, getter).PushString("p");
+             },
+             3);
+         a.Pop();
+         TraceMember(a, "o", "p");
+         SetMember(a, "o", "p", [](Actions& b) { b.PushString("b"); });
+         TraceMember(a, "o", "p");
+       },
+       {"undefined", "b"}},
       {"a_watcher_does_not_run_the_getter_for_the_old_value", 7,
        [](Actions& a) {
          NewEmpty(a, "o");

@@ -303,6 +303,7 @@ constexpr int kMaxAccessorDepth = 65;
 class AccessorEntry {
  public:
   AccessorEntry(Vm& vm, const Object* function) : vm_(vm), function_(function) {
+    if (!function) return;
     int& depth = Running()[function];
     entered = depth < kMaxAccessorDepth;
     if (!entered) return;
@@ -330,10 +331,13 @@ class AccessorEntry {
 };
 
 // `home`: the object the accessor was found on, above which its `super` reads
-// (for one of the object itself, the object's prototype).
-Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home) {
+// (for one of the object itself, the object's prototype). An accessor
+// running too deep gives `blocked`: for a getter the value last written to
+// the property, which its setter's writes keep.
+Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home,
+                   const Value& blocked = Undefined{}) {
   const AccessorEntry entry(vm, function);
-  if (!entry.entered) return Undefined{};
+  if (!entry.entered) return blocked;
   return vm.Call(Value{function}, Value{self}, args, home);
 }
 
@@ -358,7 +362,7 @@ Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = vm.FindOwn(at, key)) {
-      if (property->getter) return CallAccessor(vm, property->getter, object, {}, AccessorHome(object, at));
+      if (property->getter) return CallAccessor(vm, property->getter, object, {}, AccessorHome(object, at), property->value);
       return property->value;
     }
   }
@@ -404,13 +408,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, special)) return special;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      if (own->getter) return CallAccessor(*this, own->getter, object, {}, object->proto);
+      if (own->getter) return CallAccessor(*this, own->getter, object, {}, object->proto, own->value);
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        if (property->getter) return CallAccessor(*this, property->getter, object, {}, at);
+        if (property->getter) return CallAccessor(*this, property->getter, object, {}, at, property->value);
         return property->value;
       }
     }
@@ -431,7 +435,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      out = own->getter ? CallAccessor(*this, own->getter, object, {}, object->proto) : own->value;
+      out = own->getter ? CallAccessor(*this, own->getter, object, {}, object->proto, own->value) : own->value;
       return true;
     }
     if (Object* child = host_.ChildClip(object, name)) {
@@ -440,7 +444,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     }
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        out = property->getter ? CallAccessor(*this, property->getter, object, {}, at) : property->value;
+        out = property->getter ? CallAccessor(*this, property->getter, object, {}, at, property->value) : property->value;
         return true;
       }
     }
@@ -460,7 +464,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = FindOwn(at, key)) {
-      out = property->getter ? CallAccessor(*this, property->getter, object, {}, AccessorHome(object, at))
+      out = property->getter ? CallAccessor(*this, property->getter, object, {}, AccessorHome(object, at), property->value)
                              : property->value;
       return true;
     }
@@ -534,7 +538,12 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       // A watcher that sets what it watches (or what another's watcher
       // watches) runs as deep as an accessor; past that the value is stored
       // as given.
+      // While it runs, the property's own getter and setter count as running
+      // as deep as it does.
+      const Property* accessors = FindOwn(object, name);
       const AccessorEntry entry(*this, watch.callback);
+      const AccessorEntry getterEntry(*this, accessors ? accessors->getter : nullptr);
+      const AccessorEntry setterEntry(*this, accessors ? accessors->setter : nullptr);
       if (entry.entered) {
         const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
         value = Call(Value{watch.callback}, Value{object}, args);
@@ -564,6 +573,12 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   if (inherited && inherited->setter) {
     (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1),
                        AccessorHome(object, holder));
+    // The property keeps the value written too (the setter may have moved
+    // it): a getter that cannot run any deeper reads it.
+    if (Property* written = FindOwnAny(holder, key); written && (written->getter || written->setter) &&
+                                                    ChargeReplacing(StoredBytes(written->value), StoredBytes(value))) {
+      written->value = std::move(value);
+    }
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
