@@ -148,9 +148,9 @@ double NowMillis() {
 std::string DateText(double time) {
   // Beyond 100 million days either side of 1970 there is no calendar date (and
   // the fields would index past the day and month names).
-  // (A time given to the constructor is not clipped, so one a little past
-  // the limit still shows its date.)
-  if (!std::isfinite(time) || std::abs(time) > 1e17) return "Invalid Date";
+  // (A time given to the constructor is not clipped, so one within the day
+  // past the limit still shows its date.)
+  if (!std::isfinite(time) || std::abs(time) >= 8.64e15 + kMsPerDay) return "Invalid Date";
   const Fields f = LocalFields(time);
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
