@@ -322,7 +322,7 @@ std::vector<ScriptCase> ScriptCases() {
        },
        {"37", "true", "1", "false"}},
       {"platform_classes_are_constructors_with_prototypes",
-       7,
+       8,
        [](Actions& a) {
          a.PushString("XMLSocket").GetVariable().PushString("prototype").Raw(kGetMember).Raw(kTypeOf).Trace();
          a.PushInt(0).PushString("Sound").Raw(kNewObject).PushString("Sound").GetVariable().Raw(kInstanceOf).Trace();

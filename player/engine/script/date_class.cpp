@@ -38,7 +38,8 @@ Fields Split(double time) {
   f.minutes = std::floor(rest / 60000);
   rest -= f.minutes * 60000;
   f.seconds = std::floor(rest / 1000);
-  f.ms = rest - f.seconds * 1000;
+  // Fields are whole numbers: a time of 5.5 ms reads as 5 milliseconds.
+  f.ms = std::floor(rest - f.seconds * 1000);
   f.weekday = std::fmod(std::fmod(days + 4, 7) + 7, 7);
   const double z = days + 719468;
   const double era = std::floor(z / 146097);
@@ -55,10 +56,28 @@ Fields Split(double time) {
 }
 
 double Compose(double year, double month, double day, double h, double mi, double s, double ms) {
+  // Every field counts as a whole number (2.5 months is March).
+  year = std::trunc(year);
+  month = std::trunc(month);
+  day = std::trunc(day);
+  h = std::trunc(h);
+  mi = std::trunc(mi);
+  s = std::trunc(s);
+  ms = std::trunc(ms);
   const double extraYears = std::floor(month / 12);
   const double m = month - extraYears * 12;
   const double days = DaysFromCivil(year + extraYears, m + 1, 1) + day - 1;
   return days * kMsPerDay + h * 3600000 + mi * 60000 + s * 1000 + ms;
+}
+
+// A year given as fewer than three digits counts from 1900, negative ones too.
+double FullYear(double year) { return std::trunc(year) < 100 ? std::trunc(year) + 1900 : year; }
+
+// Times set by a method stay within 100 million days of 1970; past that
+// they are no time at all.
+double Clipped(double time) {
+  if (!std::isfinite(time) || std::abs(time) > 8.64e15) return std::numeric_limits<double>::quiet_NaN();
+  return std::trunc(time) + 0.0;
 }
 
 double& TimeOf(Object* self) {
@@ -90,7 +109,29 @@ double LocalOffsetMillis(double utcMillis) {
   return (localSeconds - universalSeconds) * 1000;
 }
 
-Fields LocalFields(double utcMillis) { return Split(utcMillis + LocalOffsetMillis(utcMillis)); }
+// The fields of an endless time (a date made from Infinity): the platform
+// takes it as the lowest 32-bit integer and carries each field's negative
+// remainder up by its range, so every field sits just above that integer.
+Fields EndlessFields() {
+  constexpr double kLowest = -2147483648.0;
+  Fields f{};
+  f.year = kLowest + 1970;
+  f.month = 0;
+  f.day = kLowest + 1;
+  f.weekday = kLowest + 7;
+  f.hours = kLowest + 24;
+  f.minutes = kLowest + 60;
+  f.seconds = kLowest + 60;
+  f.ms = kLowest + 1000;
+  return f;
+}
+
+Fields LocalFields(double utcMillis) {
+  if (std::isinf(utcMillis)) return EndlessFields();
+  return Split(utcMillis + LocalOffsetMillis(utcMillis));
+}
+
+Fields UtcFields(double utcMillis) { return std::isinf(utcMillis) ? EndlessFields() : Split(utcMillis); }
 
 // Local calendar fields back to UTC: the offset is the one in force at the
 // result, found from a first guess.
@@ -107,18 +148,20 @@ double NowMillis() {
 std::string DateText(double time) {
   // Beyond 100 million days either side of 1970 there is no calendar date (and
   // the fields would index past the day and month names).
-  if (!std::isfinite(time) || std::abs(time) > 8.64e15) return "Invalid Date";
+  // (A time given to the constructor is not clipped, so one within the day
+  // past the limit still shows its date.)
+  if (!std::isfinite(time) || std::abs(time) >= 8.64e15 + kMsPerDay) return "Invalid Date";
   const Fields f = LocalFields(time);
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const int offsetMinutes = static_cast<int>(LocalOffsetMillis(time) / 60000);
   const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-  char text[96];
-  std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT%c%02d%02d %d", kDays[static_cast<int>(f.weekday)],
+  char text[128];
+  std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT%c%02d%02d %.0f", kDays[static_cast<int>(f.weekday)],
                 kMonths[static_cast<int>(f.month)], static_cast<int>(f.day), static_cast<int>(f.hours),
                 static_cast<int>(f.minutes), static_cast<int>(f.seconds), offsetMinutes < 0 ? '-' : '+', offset / 60,
-                offset % 60, static_cast<int>(f.year));
+                offset % 60, f.year);
   return text;
 }
 
@@ -131,11 +174,13 @@ void InstallDateClass(Vm& vm) {
       [](Vm& v, Object* self, std::span<const Value> args) -> Value {
         double time = NowMillis();
         if (args.size() == 1) {
-          time = v.ToNum(args[0]);
+          // Another date gives its time; anything else is a number of milliseconds.
+          Object* const* other = std::get_if<Object*>(&args[0]);
+          time = other && *other && (*other)->kind == ObjectKind::Date ? TimeOf(*other) : v.ToNum(args[0]);
         } else if (args.size() >= 2) {
           double parts[7] = {0, 0, 1, 0, 0, 0, 0};
           for (std::size_t i = 0; i < args.size() && i < 7; ++i) parts[i] = v.ToNum(args[i]);
-          if (parts[0] >= 0 && parts[0] < 100) parts[0] += 1900;
+          parts[0] = FullYear(parts[0]);
           time = LocalToUtc(Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]));
         }
         if (!v.constructing || !self) return DateText(NowMillis());
@@ -150,7 +195,7 @@ void InstallDateClass(Vm& vm) {
   vm.DefineMethod(date, "UTC", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     double parts[7] = {0, 0, 1, 0, 0, 0, 0};
     for (std::size_t i = 0; i < args.size() && i < 7; ++i) parts[i] = v.ToNum(args[i]);
-    if (parts[0] >= 0 && parts[0] < 100) parts[0] += 1900;
+    parts[0] = FullYear(parts[0]);
     return Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
   });
 
@@ -169,7 +214,7 @@ void InstallDateClass(Vm& vm) {
     });
     vm.DefineMethod(proto, std::string("getUTC") + name, [getter](Vm&, Object* self, std::span<const Value>) -> Value {
       const double time = TimeOf(self);
-      return std::isnan(time) ? time : getter(Split(time));
+      return std::isnan(time) ? time : getter(UtcFields(time));
     });
   }
   vm.DefineMethod(proto, "getTime", [](Vm&, Object* self, std::span<const Value>) -> Value { return TimeOf(self); });
@@ -177,12 +222,12 @@ void InstallDateClass(Vm& vm) {
   // Minutes that UTC is ahead of local time (negative east of Greenwich).
   vm.DefineMethod(proto, "getTimezoneOffset", [](Vm&, Object* self, std::span<const Value>) -> Value {
     const double time = TimeOf(self);
-    return std::isnan(time) ? time : -LocalOffsetMillis(time) / 60000;
+    return std::isfinite(time) ? -LocalOffsetMillis(time) / 60000 : std::numeric_limits<double>::quiet_NaN();
   });
   vm.DefineMethod(proto, "toString",
                   [](Vm&, Object* self, std::span<const Value>) -> Value { return DateText(TimeOf(self)); });
   vm.DefineMethod(proto, "setTime", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    TimeOf(self) = v.ToNum(Arg(args, 0));
+    TimeOf(self) = Clipped(v.ToNum(Arg(args, 0)));
     return TimeOf(self);
   });
   // setX(value...) replaces fields from X on, as many as given.
@@ -192,12 +237,19 @@ void InstallDateClass(Vm& vm) {
       const auto method = [first, utc](Vm& v, Object* self, std::span<const Value> args) -> Value {
         double& time = TimeOf(self);
         if (!self || self->kind != ObjectKind::Date) return Undefined{};
-        const double now = std::isnan(time) ? 0 : time;
+        // Only a new year gives a date that is none a time again (from
+        // 1970's first moment); the other fields of no time stay no time.
+        if (!std::isfinite(time) && first != 0) {
+          for (const Value& arg : args) (void)v.ToNum(arg);
+          time = std::numeric_limits<double>::quiet_NaN();
+          return time;
+        }
+        const double now = std::isfinite(time) ? time : 0;
         const Fields f = utc ? Split(now) : LocalFields(now);
         double parts[7] = {f.year, f.month, f.day, f.hours, f.minutes, f.seconds, f.ms};
         for (std::size_t i = 0; i < args.size() && first + i < 7; ++i) parts[first + i] = v.ToNum(args[i]);
         const double composed = Compose(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
-        time = utc ? composed : LocalToUtc(composed);
+        time = Clipped(utc ? composed : LocalToUtc(composed));
         return time;
       };
       vm.DefineMethod(proto, std::string(utc ? "setUTC" : "set") + fieldNames[first], method);

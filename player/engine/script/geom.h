@@ -46,6 +46,8 @@ void InstallGeomClasses(Vm& vm);
 void InstallBitmapDataClass(Vm& vm);
 // flash.filters.DisplacementMapFilter (displacement_filter.cpp).
 void InstallDisplacementMapFilter(Vm& vm);
+// flash.filters.BlurFilter (blur_filter.cpp).
+void InstallBlurFilter(Vm& vm);
 void InstallColorClass(Vm& vm);
 
 }  // namespace swf

@@ -270,6 +270,10 @@ void InstallAsBroadcaster(Vm& vm) {
     v.Define(*object, "_listeners", Value{v.NewArray()}, kDontEnum);
     return Undefined{};
   });
+  // A function like any class: it has a prototype object, though nothing is built from it.
+  Object* prototype = vm.NewPlain();
+  vm.Define(prototype, "constructor", Value{broadcaster});
+  vm.Define(broadcaster, "prototype", Value{prototype});
   vm.Define(vm.Global(), "AsBroadcaster", Value{broadcaster});
 }
 

@@ -1748,6 +1748,13 @@ class Interpreter final : public ScriptRoots {
       f_.target = original_ ? original_ : f_.target;
       return;
     }
+    if (baseRemoved_) {
+      // The block's own clip left the stage (its actions sent a timeline
+      // elsewhere): no path leads anywhere from it any more, so the timeline
+      // actions that follow act on nothing.
+      targetLost_ = true;
+      return;
+    }
     Object* target = ResolveTarget(path, original_ ? original_ : f_.target);
     if (target) {
       f_.target = target;
@@ -1829,7 +1836,7 @@ class Interpreter final : public ScriptRoots {
     return out;
   }
   Object* original_ = nullptr;
-  bool targetLost_ = false;   // a version 4 tellTarget found no timeline
+  bool targetLost_ = false;   // a tellTarget found no timeline
   bool baseRemoved_ = false;  // the block's own timeline left the stage
 
  private:

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -313,6 +315,90 @@ std::string ValueToXml(Vm& vm, const Value& value, int depth) {
   return ObjectToXml(vm, value, depth);
 }
 
+// The way back: the XML nodes of a call from the page as script values.
+// Nodes are read by their members (nodeName, firstChild, childNodes,
+// attributes), so any object shaped like a node converts.
+Value XmlToValue(Vm& vm, const Value& node, int depth);
+
+// <number>: the text after any leading white space must be a plain decimal
+// number, nothing after it ("Infinity" and "5x" are no numbers).
+double ExternalNumber(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  std::size_t end = at;
+  if (end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
+  std::size_t digits = 0;
+  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end, ++digits;
+  if (end < text.size() && text[end] == '.') {
+    ++end;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end, ++digits;
+  }
+  if (digits > 0 && end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '-' || text[exponent] == '+')) ++exponent;
+    std::size_t exponentDigits = 0;
+    while (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
+      ++exponent;
+      ++exponentDigits;
+    }
+    if (exponentDigits > 0) end = exponent;
+  }
+  if (digits == 0 || end != text.size()) return std::numeric_limits<double>::quiet_NaN();
+  return StringToNumber(text.substr(at), false);
+}
+
+// Calls `each` with the child nodes of a node, in order.
+void ForEachChild(Vm& vm, const Value& node, const std::function<void(const Value&)>& each) {
+  const Value children = vm.Get(node, "childNodes");
+  if (!AsObject(children)) return;
+  const Value lengthValue = vm.Get(children, "length");
+  const double length = std::holds_alternative<Undefined>(lengthValue) ? 0 : vm.ToNum(lengthValue);
+  if (!(length > 0)) return;
+  const auto count = static_cast<std::size_t>(std::min(length, static_cast<double>(kMaxArrayLength)));
+  for (std::size_t i = 0; i < count; ++i) each(vm.Get(children, std::to_string(i)));
+}
+
+// <array> and <object>: <property id="..."> children holding the values.
+Value PropertiesToValue(Vm& vm, const Value& node, bool array, int depth) {
+  Object* out = array ? vm.NewArray() : vm.NewPlain();
+  if (depth >= kMaxExternalDepth) return out;
+  ForEachChild(vm, node, [&](const Value& child) {
+    const Value id = vm.Get(vm.Get(child, "attributes"), "id");
+    if (std::holds_alternative<Undefined>(id)) return;
+    vm.SetMember(out, vm.ToStr(id), XmlToValue(vm, vm.Get(child, "firstChild"), depth + 1));
+  });
+  return out;
+}
+
+// <arguments>: the values one after another.
+Value ArgumentsToValue(Vm& vm, const Value& node, int depth) {
+  Object* out = vm.NewArray();
+  if (depth >= kMaxExternalDepth) return out;
+  ForEachChild(vm, node, [&](const Value& child) {
+    (void)vm.SetElement(out, out->elements.size(), XmlToValue(vm, child, depth + 1));
+  });
+  return out;
+}
+
+Value XmlToValue(Vm& vm, const Value& node, int depth) {
+  if (!AsObject(node) || depth >= kMaxExternalDepth) return Undefined{};
+  // The name is read as text only when it is one (a String object's too):
+  // no toString of an object runs for it.
+  const Value nameValue = vm.Get(node, "nodeName");
+  Object* nameObject = AsObject(nameValue);
+  const Value& nameText = nameObject && nameObject->kind == ObjectKind::String ? nameObject->primitive : nameValue;
+  const auto* text = std::get_if<SharedText>(&nameText);
+  const std::string name = text ? text->str() : std::string();
+  if (name == "null") return Null{};
+  if (name == "true") return true;
+  if (name == "false") return false;
+  if (name == "string") return vm.ToStr(vm.Get(node, "firstChild"));
+  if (name == "number") return ExternalNumber(vm.ToStr(vm.Get(node, "firstChild")));
+  if (name == "array") return PropertiesToValue(vm, node, true, depth);
+  if (name == "object") return PropertiesToValue(vm, node, false, depth);
+  return Undefined{};
+}
+
 void InstallExternalInterface(Vm& vm, Object* external) {
   vm.Define(external, "available", false, kDontEnum);
   vm.DefineMethod(external, "addCallback", [](Vm&, Object*, std::span<const Value>) -> Value { return false; });
@@ -328,6 +414,16 @@ void InstallExternalInterface(Vm& vm, Object* external) {
   vm.DefineMethod(external, "_arrayToXML", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     return "<array>" + ElementsToXml(v, Arg(args, 0), 0, true, 0) + "</array>";
   });
+  vm.DefineMethod(external, "_toAS",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return XmlToValue(v, Arg(args, 0), 0); });
+  vm.DefineMethod(external, "_arrayToAS", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    return PropertiesToValue(v, Arg(args, 0), true, 0);
+  });
+  vm.DefineMethod(external, "_objectToAS", [](Vm& v, Object*, std::span<const Value> args) -> Value {
+    return PropertiesToValue(v, Arg(args, 0), false, 0);
+  });
+  vm.DefineMethod(external, "_argumentsToAS",
+                  [](Vm& v, Object*, std::span<const Value> args) -> Value { return ArgumentsToValue(v, Arg(args, 0), 0); });
   // The first argument of an external call is the function's name.
   vm.DefineMethod(external, "_argumentsToXML", [](Vm& v, Object*, std::span<const Value> args) -> Value {
     return "<arguments>" + ElementsToXml(v, Arg(args, 0), 1, false, 0) + "</arguments>";

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "geom.h"
 #include "swf_text.h"
 
 namespace swf {
@@ -67,9 +68,15 @@ void Vm::InstallBuiltins() {
   InstallSoundClass(*this);
   InstallXmlClasses(*this);
   InstallGraphicsClasses(*this);
+  InstallBlurFilter(*this);
   InstallPlatformObjects(*this);
   InstallNetClasses(*this);
   InstallNativeTable(*this);
+  // The packages (flash.geom, flash.filters, ...) and the authoring tool's
+  // objects came with version 8: older movies do not see them.
+  for (const char* name : {"flash", "CustomActions", "XMLUI"}) {
+    if (Property* property = FindOwnAny(global_, name)) property->flags |= kVersion8;
+  }
   permanentObjects_ = heap_.size();
   nextCollection_ = permanentObjects_ + kCollectionStep;
 }
@@ -271,6 +278,16 @@ bool NameIs(const Vm& vm, std::string_view name, std::string_view builtin) {
   return vm.Version() < 7 ? EqualsIgnoringCase(name, builtin) : name == builtin;
 }
 
+// __proto__ may be given any value, and deleted: what it reads as then is
+// kept here, while the chain lookups follow (an object given to __proto__,
+// or none for anything else).
+constexpr std::string_view kProtoSlot = "\x01proto";
+
+Value ProtoValue(Vm& vm, Object* object) {
+  if (const Property* slot = vm.FindOwnAny(object, kProtoSlot)) return slot->value;
+  return object->proto ? Value{object->proto} : Value{Undefined{}};
+}
+
 }  // namespace
 
 namespace {
@@ -281,25 +298,46 @@ namespace {
 // this deep.
 constexpr int kMaxAccessorDepth = 65;
 
-// `home`: the object the accessor was found on, above which its `super` reads
-// (for one of the object itself, the object's prototype).
-Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home) {
+// An accessor or watcher entered for one call, when it is not yet running
+// kMaxAccessorDepth deep (`entered` false then, and nothing is counted).
+class AccessorEntry {
+ public:
+  AccessorEntry(Vm& vm, const Object* function) : vm_(vm), function_(function) {
+    if (!function) return;
+    int& depth = Running()[function];
+    entered = depth < kMaxAccessorDepth;
+    if (!entered) return;
+    ++depth;
+    ++vm_.accessorDepth;
+  }
+  ~AccessorEntry() {
+    auto& running = Running();
+    const auto found = running.find(function_);
+    if (entered) --vm_.accessorDepth;
+    if (found != running.end() && (entered ? --found->second : found->second) <= 0) running.erase(found);
+  }
+  AccessorEntry(const AccessorEntry&) = delete;
+  AccessorEntry& operator=(const AccessorEntry&) = delete;
+  bool entered = false;
+
+ private:
   // The accessors running now, with how deep each is (one thread runs a Vm).
-  thread_local std::unordered_map<const Object*, int> running;
-  int& depth = running[function];
-  if (depth >= kMaxAccessorDepth) return Undefined{};
-  ++depth;
-  ++vm.accessorDepth;
-  struct Leave {
-    Vm& vm;
-    const Object* function;
-    ~Leave() {
-      --vm.accessorDepth;
-      if (const auto found = running.find(function); found != running.end() && --found->second <= 0) {
-        running.erase(found);
-      }
-    }
-  } leave{vm, function};
+  static std::unordered_map<const Object*, int>& Running() {
+    thread_local std::unordered_map<const Object*, int> running;
+    return running;
+  }
+  Vm& vm_;
+  const Object* function_;
+};
+
+// `home`: the object the accessor was found on, above which its `super` reads
+// (for one of the object itself, the object's prototype). An accessor
+// running too deep gives `blocked`: for a getter the value last written to
+// the property, which its setter's writes keep.
+Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home,
+                   const Value& blocked = Undefined{}) {
+  const AccessorEntry entry(vm, function);
+  if (!entry.entered) return blocked;
   return vm.Call(Value{function}, Value{self}, args, home);
 }
 
@@ -324,7 +362,7 @@ Value GetFromChain(Vm& vm, Object* object, std::string_view name) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = vm.FindOwn(at, key)) {
-      if (property->getter) return CallAccessor(vm, property->getter, object, {}, AccessorHome(object, at));
+      if (property->getter) return CallAccessor(vm, property->getter, object, {}, AccessorHome(object, at), property->value);
       return property->value;
     }
   }
@@ -346,7 +384,7 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     }
     return GetMember(base, name);
   }
-  if (NameIs(*this, name, "__proto__")) return object->proto ? Value{object->proto} : Value{Undefined{}};
+  if (NameIs(*this, name, "__proto__")) return ProtoValue(*this, object);
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) return static_cast<double>(object->elements.size());
     const std::int64_t index = ArrayIndex(name);
@@ -370,13 +408,13 @@ Value Vm::GetMember(Object* object, std::string_view name) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, special)) return special;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      if (own->getter) return CallAccessor(*this, own->getter, object, {}, object->proto);
+      if (own->getter) return CallAccessor(*this, own->getter, object, {}, object->proto, own->value);
       return own->value;
     }
     if (Object* child = host_.ChildClip(object, name)) return child;
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        if (property->getter) return CallAccessor(*this, property->getter, object, {}, at);
+        if (property->getter) return CallAccessor(*this, property->getter, object, {}, at, property->value);
         return property->value;
       }
     }
@@ -397,7 +435,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     if (MayBeClipProperty(object, name) && host_.GetClipProperty(object, name, out)) return true;
     const PropertyKey key(name, Caseless());
     if (Property* own = FindOwn(object, key)) {
-      out = own->getter ? CallAccessor(*this, own->getter, object, {}, object->proto) : own->value;
+      out = own->getter ? CallAccessor(*this, own->getter, object, {}, object->proto, own->value) : own->value;
       return true;
     }
     if (Object* child = host_.ChildClip(object, name)) {
@@ -406,7 +444,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
     }
     for (Object* at = object->proto; at; at = at->proto) {
       if (Property* property = FindOwn(at, key)) {
-        out = property->getter ? CallAccessor(*this, property->getter, object, {}, at) : property->value;
+        out = property->getter ? CallAccessor(*this, property->getter, object, {}, at, property->value) : property->value;
         return true;
       }
     }
@@ -426,7 +464,7 @@ bool Vm::Lookup(Object* object, std::string_view name, Value& out) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = FindOwn(at, key)) {
-      out = property->getter ? CallAccessor(*this, property->getter, object, {}, AccessorHome(object, at))
+      out = property->getter ? CallAccessor(*this, property->getter, object, {}, AccessorHome(object, at), property->value)
                              : property->value;
       return true;
     }
@@ -465,11 +503,6 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       return;
     }
   }
-  if (NameIs(*this, name, "__proto__")) {
-    auto* const* proto = std::get_if<Object*>(&value);
-    object->proto = proto ? *proto : nullptr;
-    return;
-  }
   if (object->kind == ObjectKind::Array) {
     if (NameIs(*this, name, "length")) {
       const double length = ToNum(value);
@@ -492,15 +525,40 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       // A display object's watcher sees the value stored on the object itself:
       // its built-in properties (a field's text, ...) are no stored values.
       Value old;
+      // Nor does a property with a getter run it for the watcher: its old
+      // value reads as undefined.
       if (object->kind == ObjectKind::Clip) {
         const Property* own = FindOwn(object, name);
         if (own && !own->getter) old = own->value;
+      } else if (const Property* held = FindInChain(object, name); held && held->getter) {
+        old = Undefined{};
       } else {
         old = GetMember(object, name);
       }
-      const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
-      value = Call(Value{watch.callback}, Value{object}, args);
+      // A watcher that sets what it watches (or what another's watcher
+      // watches) runs as deep as an accessor; past that the value is stored
+      // as given.
+      // While it runs, the property's own getter and setter count as running
+      // as deep as it does.
+      const Property* accessors = FindOwn(object, name);
+      const AccessorEntry entry(*this, watch.callback);
+      const AccessorEntry getterEntry(*this, accessors ? accessors->getter : nullptr);
+      const AccessorEntry setterEntry(*this, accessors ? accessors->setter : nullptr);
+      if (entry.entered) {
+        const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
+        value = Call(Value{watch.callback}, Value{object}, args);
+      }
     }
+  }
+  if (NameIs(*this, name, "__proto__")) {
+    auto* const* proto = std::get_if<Object*>(&value);
+    object->proto = proto ? *proto : nullptr;
+    if (object->proto) {
+      object->properties.erase(kProtoSlot);
+    } else {
+      Define(object, kProtoSlot, std::move(value), kDontEnum);
+    }
+    return;
   }
   if (object->kind == ObjectKind::Clip && onStage && MayBeClipProperty(object, name) &&
       host_.SetClipProperty(object, name, value)) {
@@ -515,6 +573,12 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   if (inherited && inherited->setter) {
     (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1),
                        AccessorHome(object, holder));
+    // The property keeps the value written too (the setter may have moved
+    // it): a getter that cannot run any deeper reads it.
+    if (Property* written = FindOwnAny(holder, key); written && (written->getter || written->setter) &&
+                                                    ChargeReplacing(StoredBytes(written->value), StoredBytes(value))) {
+      written->value = std::move(value);
+    }
     return;
   } else if (inherited && inherited->getter) {
     return;  // a property with a getter and no setter is read-only, inherited or not
@@ -618,6 +682,12 @@ bool Vm::DeleteMember(Object* object, std::string_view name) {
       object->elementInfo[at] = Object::ElementInfo{0, 0, true};
       return true;
     }
+  }
+  if (NameIs(*this, name, "__proto__")) {
+    // The link stays for lookups; only what __proto__ reads as is gone.
+    if (std::holds_alternative<Undefined>(ProtoValue(*this, object))) return false;
+    Define(object, kProtoSlot, Undefined{}, kDontEnum);
+    return true;
   }
   const PropertyKey key(name, Caseless());
   const auto found = object->properties.find(key);
