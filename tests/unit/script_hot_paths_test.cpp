@@ -362,5 +362,157 @@ INSTANTIATE_TEST_SUITE_P(
                    {"0123"}}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
+// Decoded code ------------------------------------------------------------
+
+// Actions are decoded once and kept by their position: what a run reads must
+// stay what the bytes say wherever a branch lands, however often the code runs.
+
+constexpr std::uint8_t kJump = 0x99;
+constexpr std::uint8_t kPush = 0x96;
+constexpr std::uint8_t kSubtract = 0x0B;
+constexpr std::uint8_t kMultiply = 0x0C;
+constexpr std::uint8_t kModulo = 0x3F;
+constexpr std::uint8_t kAdd = 0x0A;
+constexpr std::uint8_t kDecrement = 0x51;
+
+struct DecodedCase {
+  const char* name;
+  int version;
+  std::function<void(Actions&)> build;
+  std::vector<std::string> expected;
+};
+
+class DecodedCode : public ::testing::TestWithParam<DecodedCase> {};
+
+TEST_P(DecodedCode, RunsAsItsBytesSay) {
+  const DecodedCase& c = GetParam();
+  Actions a;
+  c.build(a);
+  EXPECT_EQ(TracesOf(a, c.version), c.expected);
+}
+
+// g(p): with p false a push of the integer whose four bytes are the actions
+// Not, Trace, Not, Pop; with p true a jump into that integer, which runs them.
+void FunctionJumpingIntoAPush(Actions& a) {
+  Actions body;
+  body.PushString("x").PushString("p").GetVariable();
+  const int into = body.NewLabel();
+  const int push = body.NewLabel();
+  body.If(into).Jump(push);
+  body.Bind(into).Raw(kJump, {4, 0});  // past the push's header and value type
+  body.Bind(push).Raw(kPush, {0x07, 0x12, 0x26, 0x12, 0x17}).Trace();
+  a.DefineFunction("g", {"p"}, body);
+}
+
+void CallWith(Actions& a, std::string_view function, bool argument) {
+  a.PushBool(argument).PushInt(1).PushString(function).Raw(kCallFunction).Pop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, DecodedCode,
+    ::testing::Values(
+        DecodedCase{"BranchIntoTheMiddleOfAnAction", 7,
+                    [](Actions& a) {
+                      FunctionJumpingIntoAPush(a);
+                      CallWith(a, "g", false);
+                      CallWith(a, "g", true);
+                      CallWith(a, "g", false);
+                    },
+                    {"387065362", "false", "undefined", "387065362"}},
+        // The value list of a push is cut at a value of an unknown type: the
+        // function ends there, the caller goes on, on every call.
+        DecodedCase{"MalformedPushEndsTheFunction", 7,
+                    [](Actions& a) {
+                      Actions body;
+                      body.PushString("in").Trace();
+                      body.Raw(kPush, {0x07, 1, 0, 0, 0, 0x0F}).PushString("not here").Trace();
+                      a.DefineFunction("h", {}, body);
+                      Loop(a, 2, [](Actions& b) { b.PushInt(0).PushString("h").Raw(kCallFunction).Trace(); });
+                    },
+                    {"in", "undefined", "in", "undefined"}},
+        // A constant is read from the pool in use when the push runs.
+        DecodedCase{"ConstantPoolChangedBetweenPasses", 7,
+                    [](Actions& a) {
+                      a.ConstantPool({"first"});
+                      Loop(a, 2, [](Actions& b) { b.PushConstant(0).Trace().ConstantPool({"second"}); });
+                    },
+                    {"first", "second"}},
+        // A register is read when the push runs, not when it was decoded.
+        DecodedCase{"RegisterReadEachPass", 7,
+                    [](Actions& a) {
+                      Loop(a, 3, [](Actions& b) {
+                        b.PushString("n").GetVariable().StoreRegister(1).Pop().PushRegister(1).Trace();
+                      });
+                    },
+                    {"0", "1", "2"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+// Arithmetic on numbers works in place; on anything else it converts as before.
+
+struct ArithmeticCase {
+  const char* name;
+  int version;
+  std::function<void(Actions&)> operands;  // pushes the operands and runs the action
+  std::string expected;
+};
+
+class NumberArithmetic : public ::testing::TestWithParam<ArithmeticCase> {};
+
+TEST_P(NumberArithmetic, GivesWhatTheConversionsGive) {
+  const ArithmeticCase& c = GetParam();
+  Actions a;
+  c.operands(a);
+  a.Trace();
+  EXPECT_EQ(TracesOf(a, c.version), std::vector<std::string>{c.expected});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, NumberArithmetic,
+    ::testing::Values(
+        ArithmeticCase{"AddNumbers", 7, [](Actions& a) { a.PushDouble(0.5).PushInt(2).Add2(); }, "2.5"},
+        ArithmeticCase{"AddTextAndNumber", 7, [](Actions& a) { a.PushString("1").PushInt(2).Add2(); }, "12"},
+        ArithmeticCase{"AddNumberAndText", 7, [](Actions& a) { a.PushInt(1).PushString("2").Add2(); }, "12"},
+        ArithmeticCase{"Version4Add", 4, [](Actions& a) { a.PushString("3").PushInt(2).Raw(kAdd); }, "5"},
+        ArithmeticCase{"SubtractNumbers", 7, [](Actions& a) { a.PushInt(3).PushInt(5).Raw(kSubtract); }, "-2"},
+        ArithmeticCase{"MultiplyNumbers", 7, [](Actions& a) { a.PushInt(6).PushDouble(-0.5).Raw(kMultiply); }, "-3"},
+        ArithmeticCase{"ModuloKeepsTheLeftSign", 7, [](Actions& a) { a.PushInt(-7).PushInt(3).Raw(kModulo); }, "-1"},
+        ArithmeticCase{"ModuloByZero", 7, [](Actions& a) { a.PushInt(7).PushInt(0).Raw(kModulo); }, "NaN"},
+        ArithmeticCase{"LessNumbers", 7, [](Actions& a) { a.PushInt(3).PushInt(4).Raw(kLess2); }, "true"},
+        ArithmeticCase{"LessNotANumber", 7,
+                       [](Actions& a) { a.PushDouble(kNaN).PushInt(4).Raw(kLess2); }, "undefined"},
+        ArithmeticCase{"LessTexts", 7, [](Actions& a) { a.PushString("10").PushString("9").Raw(kLess2); },
+                       "true"},
+        ArithmeticCase{"IncrementNumber", 7, [](Actions& a) { a.PushDouble(4.5).Raw(kIncrement); }, "5.5"},
+        ArithmeticCase{"IncrementText", 7, [](Actions& a) { a.PushString("4").Raw(kIncrement); }, "5"},
+        ArithmeticCase{"DecrementNumber", 7, [](Actions& a) { a.PushInt(0).Raw(kDecrement); }, "-1"},
+        ArithmeticCase{"NotBoolean", 7, [](Actions& a) { a.PushBool(true).Not(); }, "false"},
+        // Version 4 frame scripts give numbers for truth.
+        ArithmeticCase{"Version4NotBoolean", 4, [](Actions& a) { a.PushBool(true).Not(); }, "0"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+// Calls take their lists from spares: nested and recursive calls keep their own.
+
+TEST(PooledCallLists, NestedCallsKeepTheirArgumentsAndStacks) {
+  Actions a;
+  // fact(k): k < 2 ? 1 : k * fact(k - 1), its multiplication waiting on the stack.
+  Actions fact;
+  const int more = fact.NewLabel();
+  fact.PushString("k").GetVariable().PushInt(2).Raw(kLess2).Not().If(more);
+  fact.PushInt(1).Raw(kReturn);
+  fact.Bind(more).PushString("k").GetVariable();
+  fact.PushString("k").GetVariable().Raw(kDecrement).PushInt(1).PushString("fact").Raw(kCallFunction);
+  fact.Raw(kMultiply).Raw(kReturn);
+  a.DefineFunction("fact", {"k"}, fact);
+  // pair(u, v): calls fact with its own arguments between, then joins them.
+  Actions pair;
+  pair.PushString("v").GetVariable().PushInt(1).PushString("fact").Raw(kCallFunction).Pop();
+  pair.PushString("u").GetVariable().PushString("/").StringAdd().PushString("v").GetVariable().StringAdd();
+  pair.Raw(kReturn);
+  a.DefineFunction("pair", {"u", "v"}, pair);
+  a.PushInt(10).PushInt(1).PushString("fact").Raw(kCallFunction).Trace();
+  a.PushInt(3).PushString("left").PushInt(2).PushString("pair").Raw(kCallFunction).Trace();
+  EXPECT_EQ(TracesOf(a, 7), (std::vector<std::string>{"3628800", "left/3"}));
+}
+
 }  // namespace
 }  // namespace swf::testing

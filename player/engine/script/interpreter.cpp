@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -15,43 +16,123 @@
 
 namespace swf {
 
-// The texts a block of actions pushes as literals, each made once for its
-// place in the code and then shared by every push of it: a loop pushing a
-// name makes no text per iteration.
-class LiteralTexts {
+// A block of actions decoded once, as far as it runs: each action's header,
+// the offset of a jump and the values a push makes (its literal texts made
+// once for their place and shared by every push after). A loop then reads its
+// actions from here instead of parsing their bytes on every pass. Actions are
+// found by their position, decoded the first time one is reached there, so a
+// branch into the middle of another action still reads the bytes it lands on.
+class DecodedCode {
  public:
-  const SharedText* Find(std::uint32_t at) const {
-    if (slots_.empty()) return nullptr;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = Slot(at) & mask;; slot = (slot + 1) & mask) {
-      if (slots_[slot].first == 0) return nullptr;
-      if (slots_[slot].first == at + 1) return &slots_[slot].second;
-    }
+  struct Action {
+    std::uint8_t code = 0;
+    // Push: the bytes after the decoded values are malformed.
+    bool malformedTail = false;
+    std::uint32_t payload = 0;  // where the payload starts in the block
+    std::uint32_t length = 0;   // of the payload
+    std::uint32_t next = 0;     // the position after the action
+    // Jump and If: the branch offset (malformedTail when it is missing);
+    // Push: the first of its values.
+    std::int32_t operand = 0;
+    std::uint32_t count = 0;  // Push: how many values
+  };
+  // What a push puts on the stack: a value made at decoding, or one read
+  // when it runs (a register, an entry of the constant pool in use then).
+  struct PushItem {
+    enum Kind : std::uint8_t { Made, Register, Constant } kind = Made;
+    std::uint16_t index = 0;
+    Value value;
+  };
+
+  // The action at `position`, which stays where it is while the code lives;
+  // nullptr when its header runs past the block.
+  const Action* At(std::span<const std::uint8_t> code, std::size_t position, int version) {
+    if (position < where_.size() && where_[position]) return where_[position];
+    return Decode(code, position, version);
   }
-  const SharedText& Add(std::uint32_t at, SharedText text) {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    ++used_;
-    return Place(at + 1, std::move(text));
-  }
+  [[nodiscard]] const PushItem& Item(std::size_t index) const { return items_[index]; }
 
  private:
-  static std::size_t Slot(std::uint32_t at) { return (std::size_t{at} * 0x9E3779B1u) >> 7u; }
-  const SharedText& Place(std::uint32_t key, SharedText text) {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = Slot(key - 1) & mask;
-    while (slots_[slot].first != 0) slot = (slot + 1) & mask;
-    slots_[slot] = {key, std::move(text)};
-    return slots_[slot].second;
-  }
-  void Grow() {
-    std::vector<std::pair<std::uint32_t, SharedText>> old(std::max<std::size_t>(16, slots_.size() * 2));
-    old.swap(slots_);
-    for (auto& [key, text] : old) {
-      if (key != 0) (void)Place(key, std::move(text));
+  const Action* Decode(std::span<const std::uint8_t> code, std::size_t position, int version) {
+    if (where_.size() != code.size()) {
+      where_.assign(code.size(), nullptr);
+      actions_.clear();
+      items_.clear();
     }
+    Action action;
+    action.code = code[position];
+    std::size_t at = position + 1;
+    if (action.code >= 0x80) {
+      if (code.size() - at < 2) return nullptr;
+      const std::size_t length = code[at] | (std::size_t{code[at + 1]} << 8u);
+      at += 2;
+      if (code.size() - at < length) return nullptr;
+      action.payload = static_cast<std::uint32_t>(at);
+      action.length = static_cast<std::uint32_t>(length);
+      at += length;
+    }
+    action.next = static_cast<std::uint32_t>(at);
+    const std::span<const std::uint8_t> payload = code.subspan(action.payload, action.length);
+    if (action.code == 0x99 || action.code == 0x9D) {  // Jump, If
+      ByteReader reader(payload);
+      action.operand = reader.S16();
+      action.malformedTail = reader.Failed();
+    } else if (action.code == 0x96) {  // Push
+      action.operand = static_cast<std::int32_t>(items_.size());
+      action.malformedTail = !DecodePush(payload, version);
+      action.count = static_cast<std::uint32_t>(items_.size()) - static_cast<std::uint32_t>(action.operand);
+    }
+    actions_.push_back(action);
+    where_[position] = &actions_.back();
+    return where_[position];
   }
-  std::vector<std::pair<std::uint32_t, SharedText>> slots_;  // position + 1 (0: empty) and its text
-  std::size_t used_ = 0;
+
+  // The values of a push, up to the first malformed one (false then).
+  bool DecodePush(std::span<const std::uint8_t> payload, int version) {
+    ByteReader reader(payload);
+    while (!reader.AtEnd()) {
+      PushItem item;
+      const std::uint8_t kind = reader.U8();
+      switch (kind) {
+        case 0: {
+          const std::span<const std::uint8_t> rest = reader.Rest();
+          const void* zero = std::memchr(rest.data(), 0, rest.size());
+          if (!zero) return false;
+          const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
+          const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
+          reader.Skip(length + 1);
+          SharedText made =
+              version >= 6 ? SharedText(raw.substr(0, kMaxStringBytes)) : SharedText(SwfTextToUtf8(raw, version));
+          if (made.size() > kMaxStringBytes) made = SharedText(std::string_view(made).substr(0, kMaxStringBytes));
+          item.value = std::move(made);
+          break;
+        }
+        case 1: item.value = static_cast<double>(reader.F32()); break;
+        case 2: item.value = Null{}; break;
+        case 3: item.value = Undefined{}; break;
+        case 4:
+          item.kind = PushItem::Register;
+          item.index = reader.U8();
+          break;
+        case 5: item.value = reader.U8() != 0; break;
+        case 6: item.value = reader.F64Swapped(); break;
+        case 7: item.value = static_cast<double>(reader.S32()); break;
+        case 8:
+        case 9:
+          item.kind = PushItem::Constant;
+          item.index = kind == 8 ? reader.U8() : reader.U16();
+          break;
+        default: return false;
+      }
+      if (reader.Failed()) return false;
+      items_.push_back(std::move(item));
+    }
+    return true;
+  }
+
+  std::vector<const Action*> where_;  // per position: its action, null while not decoded
+  std::deque<Action> actions_;        // a deque, so an action stays put as more are decoded
+  std::vector<PushItem> items_;
 };
 
 struct FunctionCode {
@@ -66,7 +147,7 @@ struct FunctionCode {
   // DefineFunction2 preloads it.
   bool needsArguments = true;
   // Filled as calls run the body; the body never changes.
-  mutable LiteralTexts literals;
+  mutable DecodedCode decoded;
 };
 
 namespace {
@@ -192,8 +273,25 @@ int FrameNumber(double number) {
 constexpr std::int32_t kLastLoadableFrame = 16000;
 
 enum class Exit { Fell, Returned, Left };
+// What the run does after an action: the next one, the branch of a Jump or
+// If, or it ends.
+enum class Step : std::uint8_t { Next, Branch, Returned, Left };
+
+Step StepOf(const std::optional<Exit>& exit) {
+  if (!exit) return Step::Next;
+  return *exit == Exit::Returned ? Step::Returned : Step::Left;
+}
 
 struct Frame {
+  // The scope chain and registers come from the Vm's spares and go back there.
+  explicit Frame(Vm& owner) : vm(owner), scope(owner.TakeScope()), registers(owner.TakeValues()) {}
+  Frame(const Frame&) = delete;  // constantsOf may point into it
+  Frame& operator=(const Frame&) = delete;
+  ~Frame() {
+    vm.ReturnScope(scope);
+    vm.ReturnValues(registers);
+  }
+  Vm& vm;
   std::span<const std::uint8_t> code;
   std::vector<Object*> scope;  // global first, innermost last
   Object* self = nullptr;
@@ -205,14 +303,19 @@ struct Frame {
   // outlives the call.
   bool activationCaptured = false;
   std::vector<Value> registers;
-  std::shared_ptr<const std::vector<Value>> constants;
+  // The constant pool in use: the one the function was defined with, until a
+  // ConstantPool action of this frame sets one of its own. Pointing at the
+  // function's pool spares a call the count of a shared pointer.
+  std::shared_ptr<const std::vector<Value>> ownConstants;
+  const std::shared_ptr<const std::vector<Value>>* constantsOf = &ownConstants;
+  [[nodiscard]] const std::shared_ptr<const std::vector<Value>>& constants() const { return *constantsOf; }
   Value result;
-  LiteralTexts* literals = nullptr;  // for `code`
+  DecodedCode* decoded = nullptr;  // for `code`
 };
 
 class Interpreter final : public ScriptRoots {
  public:
-  Interpreter(Vm& vm, Frame& frame) : seenRemovals_(vm.clipRemovals), vm_(vm), f_(frame) {
+  Interpreter(Vm& vm, Frame& frame) : seenRemovals_(vm.clipRemovals), vm_(vm), f_(frame), stack_(vm.TakeValues()) {
     vm_.runningInterpreters.push_back(this);
     stack_.reserve(16);
   }
@@ -251,35 +354,28 @@ class Interpreter final : public ScriptRoots {
       // can free its garbage as it goes.
       if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
       if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
-      const std::uint8_t action = f_.code[position++];
-      if (action == kEnd) {
+      if (f_.code[position] == kEnd) {
         next = f_.code.size();
         return Exit::Left;
       }
-      std::span<const std::uint8_t> payload;
-      if (action >= 0x80) {
-        if (f_.code.size() - position < 2) throw Malformed{};
-        const std::size_t length = f_.code[position] | (std::size_t{f_.code[position + 1]} << 8u);
-        position += 2;
-        if (f_.code.size() - position < length) throw Malformed{};
-        payload = f_.code.subspan(position, length);
-        position += length;
-      }
-      std::optional<std::ptrdiff_t> branch;
-      const std::optional<Exit> exit = Execute(action, payload, position, end, branch);
-      if (exit) {
-        next = position;
-        return *exit;
-      }
-      if (branch) {
-        const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + *branch;
+      const DecodedCode::Action* decoded = f_.decoded->At(f_.code, position, Version());
+      if (!decoded) throw Malformed{};
+      const DecodedCode::Action& action = *decoded;
+      position = action.next;
+      const Step step = Execute(action, position);
+      if (step == Step::Next) continue;
+      if (step == Step::Branch) {
+        const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + action.operand;
         if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) throw Malformed{};
         position = static_cast<std::size_t>(target);
         if (position < start || position > end) {
           next = position;
           return Exit::Left;
         }
+        continue;
       }
+      next = position;
+      return step == Step::Returned ? Exit::Returned : Exit::Left;
     }
     next = position;
     return Exit::Fell;
@@ -395,23 +491,6 @@ class Interpreter final : public ScriptRoots {
     MakeRoom(TextBytes(value));
     stack_.push_back(std::move(value));
   }
-  // A literal text at `at` in the code: made from the action's bytes the first
-  // time, shared from then on.
-  void PushLiteral(std::size_t at, std::string_view raw) {
-    const auto key = static_cast<std::uint32_t>(at);
-    const SharedText* text = f_.literals ? f_.literals->Find(key) : nullptr;
-    if (!text) {
-      SharedText made = Version() >= 6 ? SharedText(raw.substr(0, kMaxStringBytes)) : SharedText(Text(raw));
-      if (made.size() > kMaxStringBytes) made = SharedText(std::string_view(made).substr(0, kMaxStringBytes));
-      if (!f_.literals) {
-        PushCopy(Value{std::move(made)});
-        return;
-      }
-      text = &f_.literals->Add(key, std::move(made));
-    }
-    MakeRoom(text->size());
-    stack_.emplace_back(std::in_place_type<SharedText>, *text);
-  }
   void PushCopy(const Value& value) {
     MakeRoom(TextBytes(value));
     stack_.push_back(value);
@@ -450,11 +529,27 @@ class Interpreter final : public ScriptRoots {
  public:
   ~Interpreter() {
     for (const Value& value : stack_) vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(value));
+    vm_.ReturnValues(stack_);
     vm_.runningInterpreters.pop_back();
   }
 
  private:
   double PopNumber() { return vm_.ToNum(Pop()); }
+  // Arithmetic on two numbers works on the stack in place: no conversion is
+  // called, no value moved. TopNumbers gives the left operand's place when
+  // both on top are numbers; PoppedNumber then takes the right one off.
+  bool TopNumbers(double*& left) {
+    const std::size_t size = stack_.size();
+    if (size < 2 || !std::holds_alternative<double>(stack_[size - 1])) return false;
+    left = std::get_if<double>(&stack_[size - 2]);
+    return left != nullptr;
+  }
+  double PoppedNumber() {
+    const double right = *std::get_if<double>(&stack_.back());
+    stack_.pop_back();
+    return right;
+  }
+  double* TopNumber() { return stack_.empty() ? nullptr : std::get_if<double>(&stack_.back()); }
   // The two operands of an arithmetic action, the left one converted first.
   std::pair<double, double> PopOperands() {
     const Value right = Pop();
@@ -485,12 +580,29 @@ class Interpreter final : public ScriptRoots {
   }
 
   std::vector<Value> PopArgs() {
-    const double count = PopNumber();
     std::vector<Value> args;
-    const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
-    for (std::size_t i = 0; i < n && !stack_.empty(); ++i) args.push_back(Pop());
+    PopArgsInto(args);
     return args;
   }
+  void PopArgsInto(std::vector<Value>& args) {
+    const double count = PopNumber();
+    const std::size_t n = count > 0 && count < 65536 ? static_cast<std::size_t>(count) : 0;
+    for (std::size_t i = 0; i < n && !stack_.empty(); ++i) args.push_back(Pop());
+  }
+  // The arguments of a call action, in a list of the Vm's spares.
+  class CallArgs {
+   public:
+    explicit CallArgs(Interpreter& in) : vm_(in.vm_), values(in.vm_.TakeValues()) { in.PopArgsInto(values); }
+    ~CallArgs() { vm_.ReturnValues(values); }
+    CallArgs(const CallArgs&) = delete;
+    CallArgs& operator=(const CallArgs&) = delete;
+
+   private:
+    Vm& vm_;
+
+   public:
+    std::vector<Value> values;
+  };
 
   // Variables -----------------------------------------------------------
 
@@ -665,7 +777,13 @@ class Interpreter final : public ScriptRoots {
     return {nullptr, std::string(name)};
   }
 
-  static bool HasPath(std::string_view name) { return name.find_first_of(":./") != std::string_view::npos; }
+  static bool HasPath(std::string_view name) {
+    // A plain loop: find_first_of searches the set once per character.
+    for (const char ch : name) {
+      if (ch == ':' || ch == '.' || ch == '/') return true;
+    }
+    return false;
+  }
 
   // "a.b.c" split at its dots; empty when the name is no plain dotted path.
   std::vector<std::string_view> DottedParts(std::string_view name) {
@@ -904,7 +1022,7 @@ class Interpreter final : public ScriptRoots {
     code->body.assign(f_.code.begin() + static_cast<std::ptrdiff_t>(position),
                       f_.code.begin() + static_cast<std::ptrdiff_t>(position + size));
     position += size;
-    code->constants = f_.constants;
+    code->constants = f_.constants();
     code->needsArguments = NeedsArguments(*code);
     Object* function = MakeFunction(std::move(code));
     const std::string& name = function->code->name;
@@ -1032,52 +1150,29 @@ class Interpreter final : public ScriptRoots {
     return std::nullopt;
   }
 
-  void PushValues(std::span<const std::uint8_t> payload) {
-    ByteReader reader(payload);
-    while (!reader.AtEnd()) {
-      Value value;
-      const std::uint8_t kind = reader.U8();
-      switch (kind) {
-        case 0: {
-          // The text straight from the action's bytes (one copy, no temporary).
-          const std::span<const std::uint8_t> rest = reader.Rest();
-          const void* zero = std::memchr(rest.data(), 0, rest.size());
-          if (!zero) throw Malformed{};
-          const auto length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - rest.data());
-          const std::string_view raw(reinterpret_cast<const char*>(rest.data()), length);
-          reader.Skip(length + 1);
-          PushLiteral(static_cast<std::size_t>(rest.data() - f_.code.data()), raw);
-          continue;
-        }
-        case 1: value = static_cast<double>(reader.F32()); break;
-        case 2: value = Null{}; break;
-        case 3: value = Undefined{}; break;
-        case 4: {
-          const std::uint8_t index = reader.U8();
-          const Value* held = Register(index);
-          value = held ? *held : Value{Undefined{}};
+  // The values of a push as decoded: texts and numbers made then, registers
+  // and constants read now. A malformed value ends the block after the ones
+  // before it were pushed.
+  void PushDecoded(const DecodedCode::Action& action) {
+    for (std::uint32_t i = 0; i < action.count; ++i) {
+      const DecodedCode::PushItem& item = f_.decoded->Item(static_cast<std::size_t>(action.operand) + i);
+      switch (item.kind) {
+        case DecodedCode::PushItem::Made: PushCopy(item.value); break;
+        case DecodedCode::PushItem::Register: {
+          const Value* held = Register(item.index);
+          Push(held ? *held : Value{Undefined{}});
           break;
         }
-        case 5: value = reader.U8() != 0; break;
-        case 6: value = reader.F64Swapped(); break;
-        case 7: value = static_cast<double>(reader.S32()); break;
-        case 8:
-        case 9: {
-          const std::size_t index = kind == 8 ? reader.U8() : reader.U16();
-          if (reader.Failed()) throw Malformed{};
-          PushConstant(index);
-          continue;
-        }
-        default: throw Malformed{};
+        case DecodedCode::PushItem::Constant: PushConstant(item.index); break;
       }
-      if (reader.Failed()) throw Malformed{};
-      Push(std::move(value));
     }
+    if (action.malformedTail) throw Malformed{};
   }
 
   void PushConstant(std::size_t index) {
-    if (f_.constants && index < f_.constants->size()) {
-      PushCopy((*f_.constants)[index]);
+    const std::vector<Value>* constants = f_.constants().get();
+    if (constants && index < constants->size()) {
+      PushCopy((*constants)[index]);
     } else {
       Push(Undefined{});
     }
@@ -1164,9 +1259,9 @@ class Interpreter final : public ScriptRoots {
     return text.substr(byteStart, byteEnd - byteStart);
   }
 
-  std::optional<Exit> Execute(std::uint8_t action, std::span<const std::uint8_t> payload, std::size_t& position,
-                              std::size_t end, std::optional<std::ptrdiff_t>& branch) {
-    (void)end;
+  Step Execute(const DecodedCode::Action& decoded, std::size_t& position) {
+    const std::uint8_t action = decoded.code;
+    const std::span<const std::uint8_t> payload = f_.code.subspan(decoded.payload, decoded.length);
     ByteReader reader(payload);
     DisplayHost& host = vm_.Host();
     switch (action) {
@@ -1189,16 +1284,28 @@ class Interpreter final : public ScriptRoots {
         if (Object* clip = TargetClip()) host.Play(clip, false);
         break;
       case kAdd: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          *left += PoppedNumber();
+          break;
+        }
         const auto [left, right] = PopOperands();
         Push(left + right);
         break;
       }
       case kSubtract: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          *left -= PoppedNumber();
+          break;
+        }
         const auto [left, right] = PopOperands();
         Push(left - right);
         break;
       }
       case kMultiply: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          *left *= PoppedNumber();
+          break;
+        }
         const auto [left, right] = PopOperands();
         Push(left * right);
         break;
@@ -1235,6 +1342,10 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kNot: {
+        if (bool* top = stack_.empty() || Swf4Rules() ? nullptr : std::get_if<bool>(&stack_.back())) {
+          *top = !*top;
+          break;
+        }
         const bool value = !vm_.ToBool(Pop());
         Push(Truth(value));
         break;
@@ -1423,7 +1534,8 @@ class Interpreter final : public ScriptRoots {
       }
       case kCallFunction: {
         const std::string name = PopString();
-        std::vector<Value> args = PopArgs();
+        CallArgs pooled(*this);
+        std::vector<Value>& args = pooled.values;
         const Value function = GetVariable(name);
         const RootedCall rooted(*this, &function, nullptr, args);
         if (auto* const* fn = std::get_if<Object*>(&function); fn && (*fn)->superThis) {
@@ -1434,15 +1546,20 @@ class Interpreter final : public ScriptRoots {
         }
         break;
       }
-      case kReturn: f_.result = Pop(); return Exit::Returned;
+      case kReturn: f_.result = Pop(); return Step::Returned;
       case kModulo: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          *left = std::fmod(*left, PoppedNumber());
+          break;
+        }
         const auto [left, right] = PopOperands();
         Push(std::fmod(left, right));
         break;
       }
       case kNewObject: {
         const std::string name = PopString();
-        std::vector<Value> args = PopArgs();
+        CallArgs pooled(*this);
+        std::vector<Value>& args = pooled.values;
         const Value constructor = GetVariable(name);
         Value made;
         {
@@ -1491,6 +1608,10 @@ class Interpreter final : public ScriptRoots {
       case kEnumerate: Enumerate(GetVariable(PopString())); break;
       case kEnumerate2: Enumerate(Pop()); break;
       case kAdd2: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          *left += PoppedNumber();
+          break;
+        }
         // The right operand converts first, as the player does.
         const Value rightRaw = Pop();
         const Value leftRaw = Pop();
@@ -1513,6 +1634,15 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kLess2: {
+        if (double* left = nullptr; TopNumbers(left)) {
+          const double right = PoppedNumber();
+          if (std::isnan(*left) || std::isnan(right)) {
+            stack_.back() = Undefined{};
+          } else {
+            stack_.back() = *left < right;
+          }
+          break;
+        }
         const Value right = Pop();
         Push(Less(Pop(), right));
         break;
@@ -1559,12 +1689,25 @@ class Interpreter final : public ScriptRoots {
         if (auto* const* o = std::get_if<Object*>(&object)) vm_.SetMember(*o, name, std::move(value));
         break;
       }
-      case kIncrement: Push(PopNumber() + 1); break;
-      case kDecrement: Push(PopNumber() - 1); break;
+      case kIncrement:
+        if (double* top = TopNumber()) {
+          *top += 1;
+        } else {
+          Push(PopNumber() + 1);
+        }
+        break;
+      case kDecrement:
+        if (double* top = TopNumber()) {
+          *top -= 1;
+        } else {
+          Push(PopNumber() - 1);
+        }
+        break;
       case kCallMethod: {
         const Value nameValue = Pop();
         const Value object = Pop();
-        std::vector<Value> args = PopArgs();
+        CallArgs pooled(*this);
+        std::vector<Value>& args = pooled.values;
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         Value result;
         {
@@ -1577,7 +1720,8 @@ class Interpreter final : public ScriptRoots {
       case kNewMethod: {
         const Value nameValue = Pop();
         const Value object = Pop();
-        std::vector<Value> args = PopArgs();
+        CallArgs pooled(*this);
+        std::vector<Value>& args = pooled.values;
         const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
         const Value constructor = name.empty() ? object : vm_.Get(object, name);
         Value made;
@@ -1657,7 +1801,8 @@ class Interpreter final : public ScriptRoots {
         auto constants = std::make_shared<std::vector<Value>>();
         for (std::uint16_t i = 0; i < count && !reader.Failed(); ++i) constants->push_back(Text(reader.CString()));
         if (reader.Failed()) throw Malformed{};
-        f_.constants = std::move(constants);
+        f_.ownConstants = std::move(constants);
+        f_.constantsOf = &f_.ownConstants;
         break;
       }
       case kWaitForFrame: {
@@ -1693,29 +1838,27 @@ class Interpreter final : public ScriptRoots {
       }
       case kDefineFunction: DefineFunction(payload, false, position); break;
       case kDefineFunction2: DefineFunction(payload, true, position); break;
-      case kTry: return Try(payload, position);
-      case kWith: return With(payload, position);
-      case kPush: PushValues(payload); break;
+      case kTry: return StepOf(Try(payload, position));
+      case kWith: return StepOf(With(payload, position));
+      case kPush: PushDecoded(decoded); break;
       case kJump:
-      case kIf: {
-        const std::int16_t offset = reader.S16();
-        if (reader.Failed()) throw Malformed{};
-        if (action == kJump || vm_.ToBool(Pop())) branch = offset;
+      case kIf:
+        if (decoded.malformedTail) throw Malformed{};
+        if (action == kJump || vm_.ToBool(Pop())) return Step::Branch;
         break;
-      }
       case kCall:
         CallFrame(PopString());
         // The actions of a timeline that left the stage end at a call():
         // what follows would act for a clip that is no more.
         if (baseRemoved_ || (original_ && original_->kind == ObjectKind::Clip && !original_->removedPath.empty())) {
           position = f_.code.size();
-          return Exit::Left;
+          return Step::Left;
         }
         break;
       case kGotoFrame2: GotoFrame2(payload); break;
       default: break;  // unknown actions are skipped
     }
-    return std::nullopt;
+    return Step::Next;
   }
 
   // call(frame): runs the actions of a frame ("2", "label" or "path:frame")
@@ -1865,11 +2008,12 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   const RunScope running(*this);
   std::size_t* const savedBudget = budget;
   budget = &budgetLeft;
-  LiteralTexts literals;
-  Frame frame;
+  DecodedCode decoded;
+  Frame frame(*this);
   frame.code = code;
-  frame.literals = &literals;
-  frame.scope = {global_, clip};
+  frame.decoded = &decoded;
+  frame.scope.push_back(global_);
+  frame.scope.push_back(clip);
   frame.self = clip;
   frame.target = clip;
   frame.registers.resize(4);
@@ -1926,7 +2070,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   if (!callee->code) return Undefined{};
   const FunctionCode& code = *callee->code;
 
-  Frame frame;
+  Frame frame(*this);
   frame.code = code.body;
   frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
   frame.scope.assign(callee->scope.begin(), callee->scope.end());
@@ -1937,8 +2081,8 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.home = home;
   frame.callee = callee;
   frame.activation = activation;
-  frame.constants = code.constants;
-  frame.literals = &code.literals;
+  frame.constantsOf = &code.constants;
+  frame.decoded = &code.decoded;
   frame.target = nullptr;
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     if (frame.scope[i]->kind == ObjectKind::Clip) {
@@ -2009,6 +2153,38 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   }
   if (!frame.activationCaptured) ReturnActivation(activation);
   return frame.result;
+}
+
+std::vector<Value> Vm::TakeValues() {
+  if (spareValues_.empty()) return {};
+  std::vector<Value> values = std::move(spareValues_.back());
+  spareValues_.pop_back();
+  return values;
+}
+
+void Vm::ReturnValues(std::vector<Value>& values) noexcept {
+  values.clear();
+  if (values.capacity() == 0 || values.capacity() > kMaxSpareListCapacity ||
+      spareValues_.size() >= spareValues_.capacity()) {
+    return;
+  }
+  spareValues_.push_back(std::move(values));
+}
+
+std::vector<Object*> Vm::TakeScope() {
+  if (spareScopes_.empty()) return {};
+  std::vector<Object*> scope = std::move(spareScopes_.back());
+  spareScopes_.pop_back();
+  return scope;
+}
+
+void Vm::ReturnScope(std::vector<Object*>& scope) noexcept {
+  scope.clear();
+  if (scope.capacity() == 0 || scope.capacity() > kMaxSpareListCapacity ||
+      spareScopes_.size() >= spareScopes_.capacity()) {
+    return;
+  }
+  spareScopes_.push_back(std::move(scope));
 }
 
 Object* Vm::TakeActivation() {

@@ -146,6 +146,11 @@ class PropertyMap {
     return {entries_.end() - 1, true};
   }
   Value& operator[](std::string key) { return emplace(std::move(key), Value{}).first->second; }
+  // Adds an entry the caller found absent, under the hash it looked it up by.
+  iterator append(std::string key, std::uint32_t hash, Value value) {
+    Append(std::move(key), hash, std::move(value));
+    return entries_.end() - 1;
+  }
 
   iterator erase(iterator where) {
     const auto at = static_cast<std::size_t>(where - entries_.begin());

@@ -44,6 +44,9 @@ std::int32_t ToInt32(double number) {
 }
 
 Vm::Vm(int version, DisplayHost& host) : version_(version), hiddenFlags_(HiddenFlagsBelow(version)), host_(host) {
+  // Room for every spare list up front: returning one never allocates.
+  spareValues_.reserve(kMaxSpareLists);
+  spareScopes_.reserve(kMaxSpareLists);
   InstallBuiltins();
 }
 
@@ -344,8 +347,7 @@ Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value
 Object* AccessorHome(Object* self, Object* holder) { return holder == self && self ? self->proto : holder; }
 
 // A property on the object's chain, and the object that holds it.
-Property* FindWithHolder(Vm& vm, Object* object, std::string_view name, Object*& holder) {
-  const PropertyKey key(name, vm.Caseless());
+Property* FindWithHolder(Vm& vm, Object* object, const PropertyKey& key, Object*& holder) {
   int hops = 0;
   for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
     if (Property* property = vm.FindOwn(at, key)) {
@@ -354,6 +356,11 @@ Property* FindWithHolder(Vm& vm, Object* object, std::string_view name, Object*&
     }
   }
   return nullptr;
+}
+
+Property* FindWithHolder(Vm& vm, Object* object, std::string_view name, Object*& holder) {
+  const PropertyKey key(name, vm.Caseless());
+  return FindWithHolder(vm, object, key, holder);
 }
 
 // A member from the object's own properties and its prototype chain only.
@@ -568,7 +575,7 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   // A setter anywhere on the chain takes the write; the chain starts with
   // the object's own property, when it has one.
   Object* holder = nullptr;
-  Property* inherited = FindWithHolder(*this, object, name, holder);
+  Property* inherited = FindWithHolder(*this, object, key, holder);
   Property* own = holder == object ? inherited : nullptr;
   if (inherited && inherited->setter) {
     (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1),
@@ -708,8 +715,8 @@ void Vm::Define(Object* object, std::string_view name, Value value, std::uint16_
     own->setter = nullptr;
     return;
   }
-  object->properties.emplace(std::string(key.Text()),
-                             Property{std::string(name), std::move(value), flags, nextOrder_++, nullptr, nullptr});
+  object->properties.append(std::string(key.Text()), key.Hash(),
+                            Property{std::string(name), std::move(value), flags, nextOrder_++, nullptr, nullptr});
 }
 
 void Vm::DefineMethod(Object* object, std::string_view name, NativeFunction fn) {

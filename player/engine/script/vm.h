@@ -35,6 +35,10 @@ inline constexpr std::size_t kMaxStoredBytes = 128u << 20;
 inline constexpr int kMaxCallDepth = 256;
 inline constexpr double kDefaultScriptSeconds = 15;
 inline constexpr std::uint32_t kActionsPerClockCheck = 4096;
+// Spare lists the Vm keeps for calls (vm.h, TakeValues), and the longest one
+// it keeps: a rare long one is freed rather than held.
+inline constexpr std::size_t kMaxSpareLists = 64;
+inline constexpr std::size_t kMaxSpareListCapacity = 256;
 
 // Property flags as ASSetPropFlags sets them.
 inline constexpr std::uint16_t kDontEnum = 1;
@@ -489,6 +493,12 @@ class Vm {
   // the next calls.
   Object* TakeActivation();
   void ReturnActivation(Object* activation);
+  // Lists of finished calls and actions (arguments, registers, stacks, scope
+  // chains), emptied and kept for the next ones, so a call allocates none.
+  std::vector<Value> TakeValues();
+  void ReturnValues(std::vector<Value>& values) noexcept;
+  std::vector<Object*> TakeScope();
+  void ReturnScope(std::vector<Object*>& scope) noexcept;
   // The registers of the innermost frame script running: functions reach
   // them by the register numbers past their own count.
   std::vector<Value>* blockRegisters = nullptr;
@@ -536,6 +546,8 @@ class Vm {
   friend struct RunScope;
   double scriptDeadline_ = 0;
   std::vector<Object*> spareActivations_;
+  std::vector<std::vector<Value>> spareValues_;
+  std::vector<std::vector<Object*>> spareScopes_;
   std::size_t permanentObjects_ = 0;  // the built-ins, which natives may capture
   std::size_t nextCollection_ = 0;
   std::size_t storedAfterCollection_ = 0;
