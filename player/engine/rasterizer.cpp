@@ -19,7 +19,8 @@ namespace swf {
 namespace {
 
 constexpr int kSubScanlines = 5;
-constexpr float kSubScanlineWeight = 1.0f / kSubScanlines;
+constexpr int kCellUnit = 256;                             // a pixel's width on one sub-scanline
+constexpr int kFullCoverage = kSubScanlines * kCellUnit;  // a pixel covered on every sub-scanline
 constexpr std::size_t kMaxEdges = 4u << 20;
 constexpr double kFlatness = 0.2;  // pixels a flattened curve may stray from the true one
 constexpr int kMaxCurvePieces = 64;
@@ -28,13 +29,22 @@ std::uint32_t Pack(Rgba color) {
   return 0xFF000000u | (std::uint32_t{color.r} << 16) | (std::uint32_t{color.g} << 8) | color.b;
 }
 
-// The blend weight (0..256) of a pixel covered this much by a colour of this
-// alpha. Partly and wholly covered pixels go through this one function, so
-// where a pixel lies in its row's runs never changes its value.
-std::uint32_t WeightOf(int fullSubScanlines, float partial, float alphaScale) {
-  const float coverage = std::min(1.0f, std::fabs(static_cast<float>(fullSubScanlines) * kSubScanlineWeight + partial));
-  return static_cast<std::uint32_t>(coverage * alphaScale + 0.5f);
+// The factor from a pixel's coverage (0..kFullCoverage) to its blend weight
+// (0..256) for a colour of this alpha, in 20 bits of fraction.
+std::uint32_t CoverageScale(std::uint32_t alpha) {
+  constexpr std::uint64_t kDivisor = 255u * kFullCoverage;
+  return static_cast<std::uint32_t>(((std::uint64_t{alpha} << 28) + kDivisor / 2) / kDivisor);
 }
+
+// The blend weight (0..256) of a pixel with this coverage. Partly and wholly
+// covered pixels go through this one function, so where a pixel lies in its
+// row's stretches never changes its value.
+std::uint32_t WeightOf(std::int32_t coverage, std::uint32_t scale) {
+  const auto clamped = static_cast<std::uint32_t>(std::clamp(coverage, 0, kFullCoverage));
+  return (clamped * scale + (1u << 19)) >> 20;
+}
+
+const std::uint32_t kOpaqueScale = CoverageScale(255);
 
 // Blends one colour over pixels with a weight (1..255 of 256). Red and blue
 // blend together in one multiply, as do alpha and green: no field can carry
@@ -44,9 +54,7 @@ std::uint32_t WeightOf(int fullSubScanlines, float partial, float alphaScale) {
 class ColorBlend {
  public:
   ColorBlend(Rgba color, std::uint32_t weight)
-      : color_(color),
-        weight_(weight),
-        keep_(256 - weight),
+      : keep_(256 - weight),
         redBlue_(((std::uint32_t{color.r} << 16) | color.b) * weight),
         green_(std::uint32_t{color.g} * weight) {}
 
@@ -58,6 +66,10 @@ class ColorBlend {
 
   void Over(std::uint32_t* pixels, int count) const {
     int i = OverInLanes(pixels, count);
+#if defined(SWF_BLEND_SSE2)
+    for (; i < count; ++i) pixels[i] = Over(pixels[i]);  // the last three at most
+    return;
+#endif
     constexpr std::uint64_t kFields = 0x00FF00FF00FF00FFull;
     const std::uint64_t redBlue = (std::uint64_t{redBlue_} << 32) | redBlue_;
     const std::uint64_t green = (std::uint64_t{green_} << 32) | green_;
@@ -73,24 +85,35 @@ class ColorBlend {
   }
 
  private:
-  // The pixels it blended, four at a time from the first.
+  // The pixels it blended, four at a time from the first (eight a step).
+  // Red and blue sit in the low bytes of 16-bit lanes, alpha and green in
+  // the high bytes: each pair blends in one multiply without unpacking. The
+  // alpha lanes keep nothing of the pixel and add 0xFF00: alpha comes out 255.
   int OverInLanes(std::uint32_t* pixels, int count) const {
 #if defined(SWF_BLEND_SSE2)
-    const auto lane = [this](std::uint8_t channel) { return static_cast<short>(channel * weight_); };
-    const __m128i source = _mm_setr_epi16(lane(color_.b), lane(color_.g), lane(color_.r), 0, lane(color_.b),
-                                          lane(color_.g), lane(color_.r), 0);
+    if (count < 4) return 0;
+    const __m128i redBlue = _mm_set1_epi32(static_cast<int>(redBlue_));
+    const __m128i alphaGreen = _mm_set1_epi32(static_cast<int>(green_ | 0xFF000000u));
     const __m128i keep = _mm_set1_epi16(static_cast<short>(keep_));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i keepGreen = _mm_set1_epi32(static_cast<int>(keep_));
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
+    const auto blend = [&](__m128i back) {
+      const __m128i rb = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(back, lowBytes), keep), redBlue);
+      const __m128i ag = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(back, 8), keepGreen), alphaGreen);
+      return _mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, highBytes));
+    };
     int i = 0;
-    for (; i + 4 <= count; i += 4) {
+    for (; i + 8 <= count; i += 8) {
       auto* at = reinterpret_cast<__m128i*>(pixels + i);
-      const __m128i back = _mm_loadu_si128(at);
-      const __m128i low =
-          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(back, zero), keep), source), 8);
-      const __m128i high =
-          _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(back, zero), keep), source), 8);
-      _mm_storeu_si128(at, _mm_or_si128(_mm_packus_epi16(low, high), opaque));
+      const __m128i first = _mm_loadu_si128(at), second = _mm_loadu_si128(at + 1);
+      _mm_storeu_si128(at, blend(first));
+      _mm_storeu_si128(at + 1, blend(second));
+    }
+    if (i + 4 <= count) {
+      auto* at = reinterpret_cast<__m128i*>(pixels + i);
+      _mm_storeu_si128(at, blend(_mm_loadu_si128(at)));
+      i += 4;
     }
     return i;
 #else
@@ -100,21 +123,12 @@ class ColorBlend {
 #endif
   }
 
-  Rgba color_;
-  std::uint32_t weight_;
   std::uint32_t keep_;
   std::uint32_t redBlue_;
   std::uint32_t green_;
 };
 
 void FillPixels(std::uint32_t* pixels, int count, std::uint32_t value) { std::fill_n(pixels, count, value); }
-
-// WeightOf(n, 0, 256) for n whole sub-scanlines.
-const std::array<std::uint32_t, kSubScanlines + 1> kWholeWeights = [] {
-  std::array<std::uint32_t, kSubScanlines + 1> weights{};
-  for (int n = 0; n <= kSubScanlines; ++n) weights[static_cast<std::size_t>(n)] = WeightOf(n, 0.0f, 256.0f);
-  return weights;
-}();
 
 // Blends premultiplied colours over opaque pixels, each with its weight
 // (0..256): four at a time in 16-bit lanes where the processor has them, with
@@ -314,14 +328,18 @@ void Rasterizer::Quad(Vec2 from, Vec2 control, Vec2 to) {
 
 namespace {
 
-// floor() of a value known to lie well within int's range, without a call.
-int FloorToInt(double v) {
-  const int truncated = static_cast<int>(v);
-  return truncated - (static_cast<double>(truncated) > v ? 1 : 0);
+// A crossing's place in 256ths of a pixel, a place left of the clip at its
+// left side and one right of it at its right side (within a pixel of the
+// clip, any place changes no pixel inside it the same way).
+int CellPlace(double x, double left, double right) {
+  if (!(x > left)) x = left;  // also NaN
+  if (x > right) x = right;
+  return static_cast<int>(x * kCellUnit);  // not negative: the clip starts at column 0 or later
 }
 
-// Sorts a short list in place: a row's crossings and marks are a handful,
-// where a general sort costs more in setting up than in sorting.
+// Sorts a short list in place: a row's crossings are a handful, nearly in
+// order from the row before, where a general sort costs more in setting up
+// than in sorting.
 template <typename T, typename Less>
 void SortShort(T* items, std::size_t count, Less less) {
   constexpr std::size_t kShort = 32;
@@ -330,6 +348,7 @@ void SortShort(T* items, std::size_t count, Less less) {
     return;
   }
   for (std::size_t i = 1; i < count; ++i) {
+    if (!less(items[i], items[i - 1])) continue;
     const T item = items[i];
     std::size_t j = i;
     for (; j > 0 && less(item, items[j - 1]); --j) items[j] = items[j - 1];
@@ -337,21 +356,30 @@ void SortShort(T* items, std::size_t count, Less less) {
   }
 }
 
-}  // namespace
-
-// The marked columns in order, each once, into marks_; no marks are left.
-// A row's marks are a few bits in a few words: reading them out in order
-// costs less than sorting the columns as they came.
-void Rasterizer::TakeMarks() {
-  marks_.clear();
-  const auto lastWord = static_cast<std::size_t>(markHigh_) / 64;
-  for (auto word = static_cast<std::size_t>(markLow_) / 64; word <= lastWord; ++word) {
-    std::uint64_t bits = markBits_[word];
-    markBits_[word] = 0;
-    for (; bits != 0; bits &= bits - 1) marks_.push_back(static_cast<int>(word * 64) + std::countr_zero(bits));
+// Where the inside changes at each crossing, left to right: +1 where it
+// begins, -1 where it ends, 0 where it stays. `winding(i)` is the i-th
+// crossing's. Inside lies between a crossing and the next one where the rule
+// says so; after the last crossing nothing is inside, whatever its winding.
+template <typename Winding, typename Each>
+void ForEachChange(FillRule rule, std::size_t count, Winding&& winding, Each&& each) {
+  int inside = 0;
+  int total = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    int after = 0;
+    if (i + 1 < count) {
+      if (rule == FillRule::EvenOdd) {
+        after = static_cast<int>(~i & 1u);
+      } else {
+        total += winding(i);
+        after = total != 0 ? 1 : 0;
+      }
+    }
+    each(i, after - inside);
+    inside = after;
   }
-  ForgetMarkRange();
 }
+
+}  // namespace
 
 void Rasterizer::ClearMarks() {
   const auto begin = markBits_.begin() + markLow_ / 64;
@@ -365,60 +393,103 @@ void Rasterizer::ForgetMarkRange() {
   markCount_ = 0;
 }
 
-// The spans of one row's sub-scanlines, added to the row's coverage. The
-// bounds, pointers and the marks' range live here rather than in the
-// rasterizer so that they stay in registers: stores through the row's arrays
-// could otherwise be any member, and each span would read them all again.
-// Partial amounts are added in the order of the sub-scanlines and of their
-// stretches, which fixes each pixel's float sum to the last bit.
-struct Rasterizer::RowSpans {
-  float* cover;
-  int* runs;
+// The crossings of one row, added to its cells. The pointers, the clip's
+// sides and the marks' range live here rather than in the rasterizer so that
+// they stay in registers: stores through the row's arrays could otherwise be
+// any member, and each crossing would read them all again.
+struct Rasterizer::RowCells {
+  std::int32_t* cells;
   std::uint64_t* bits;
-  int left, right;
+  double left, right;
   int low, high, count;
 
-  void Mark(int x) {
-    const auto column = static_cast<unsigned>(x);
-    bits[column / 64] |= std::uint64_t{1} << (column % 64);
+  void Mark(int column) {
+    const auto at = static_cast<unsigned>(column);
+    bits[at / 64] |= std::uint64_t{1} << (at % 64);
   }
-  void Partial(int x, float amount) {
-    // x lies within a pixel of the clip (the span was clamped to it).
-    if (static_cast<unsigned>(x - left) >= static_cast<unsigned>(right - left) || amount == 0) return;
-    cover[x] += amount;
-    Mark(x);
-    low = std::min(low, x);
-    high = std::max(high, x);
-    ++count;
-  }
-  // One sub-scanline's covered stretch from x `from` to x `to`: a partly
-  // covered pixel at each end and the whole pixels between.
-  void Span(double from, double to) {
-    // Anything more than a pixel outside the clip counts as that pixel: it
-    // changes no pixel inside, and keeps the conversions below in range.
-    from = std::clamp(from, left - 1.0, right + 1.0);
-    to = std::clamp(to, left - 1.0, right + 1.0);
-    if (!(from < to)) return;  // also NaN
-    const int first = FloorToInt(from);
-    const int last = FloorToInt(to);
-    if (first == last) {
-      Partial(first, static_cast<float>(to - from) * kSubScanlineWeight);
+  // A crossing at `place` (256ths of a pixel) where the inside begins
+  // (change +1) or ends (-1) on one sub-scanline: its pixel is covered by
+  // the part right of it, every pixel after it wholly.
+  void Add(int place, int change) {
+    const int column = place / kCellUnit, part = place % kCellUnit;
+    cells[column] += change * (kCellUnit - part);
+    Mark(column);
+    low = std::min(low, column);
+    count += 2;
+    if (part == 0) {
+      high = std::max(high, column);
       return;
     }
-    Partial(first, static_cast<float>(first + 1 - from) * kSubScanlineWeight);
-    const int runFrom = std::max(first + 1, left), runTo = std::min(last, right);
-    if (runFrom < runTo) {
-      ++runs[runFrom];
-      --runs[runTo];
-      Mark(runFrom);
-      Mark(runTo);
-      low = std::min(low, runFrom);
-      high = std::max(high, runTo);
-      count += 2;
+    cells[column + 1] += change * part;
+    Mark(column + 1);
+    high = std::max(high, column + 1);
+  }
+  // The same change at an edge's places on all five sub-scanlines, which go
+  // one way along the row: an edge steeper than a pixel a row crosses them
+  // all in one pixel, added at once.
+  void AddEdge(const std::array<int, kSubScanlines>& places, int change) {
+    const int column = places[0] / kCellUnit;
+    if (column != places[kSubScanlines - 1] / kCellUnit) {
+      for (const int place : places) Add(place, change);
+      return;
     }
-    Partial(last, static_cast<float>(to - last) * kSubScanlineWeight);
+    int parts = 0;
+    for (const int place : places) parts += place % kCellUnit;
+    AddColumn(column, kSubScanlines, parts, change);
+  }
+  // `crossed` crossings in one column, `parts` the sum of their places in it.
+  void AddColumn(int column, int crossed, int parts, int change) {
+    cells[column] += change * (crossed * kCellUnit - parts);
+    Mark(column);
+    low = std::min(low, column);
+    count += 2;
+    if (parts == 0) {
+      high = std::max(high, column);
+      return;
+    }
+    cells[column + 1] += change * parts;
+    Mark(column + 1);
+    high = std::max(high, column + 1);
   }
 };
+
+bool Rasterizer::AddWholeRow(FillRule rule, RowCells& cells) {
+  ActiveEdge* edges = active_.data();
+  const std::size_t count = active_.size();
+  SortShort(edges, count, [](const ActiveEdge& l, const ActiveEdge& r) { return l.at[0] < r.at[0]; });
+  // Apart on the first sub-scanline and on the last, two edges (straight
+  // lines) keep their order on those between.
+  for (std::size_t i = 1; i < count; ++i) {
+    if (!(edges[i - 1].at[0] < edges[i].at[0] && edges[i - 1].at[kSubScanlines - 1] < edges[i].at[kSubScanlines - 1])) {
+      return false;
+    }
+  }
+  ForEachChange(
+      rule, count, [&](std::size_t i) { return edges[i].edge->winding; },
+      [&](std::size_t i, int change) {
+        if (change != 0) cells.AddEdge(edges[i].at, change);
+      });
+  return true;
+}
+
+void Rasterizer::AddSubScanline(FillRule rule, double sampleY, RowCells& cells) {
+  // Room for every active edge was made for the row: no growth checks here.
+  Crossing* crossing = crossings_.data();
+  std::size_t count = 0;
+  for (const ActiveEdge& active : active_) {
+    const Edge& e = *active.edge;
+    if (e.y0 <= sampleY && sampleY < e.y1) {
+      const double x = e.x0 + (sampleY - e.y0) * e.slope;
+      crossing[count++] = Crossing{x, CellPlace(x, cells.left, cells.right), e.winding};
+    }
+  }
+  SortShort(crossing, count, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+  ForEachChange(
+      rule, count, [&](std::size_t i) { return crossing[i].winding; },
+      [&](std::size_t i, int change) {
+        if (change != 0) cells.Add(crossing[i].at, change);
+      });
+}
 
 void Rasterizer::BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color) {
   if (weight >= 256) {
@@ -428,9 +499,31 @@ void Rasterizer::BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba col
   }
 }
 
-// Where the row's marks lie dense (thin lines, small shapes), one pass over
-// every pixel between the first and the last costs less than sorting them.
-// Either way each pixel gets the weight of its own coverage.
+namespace {
+
+// Blends one colour with one weight over a stretch of a row.
+void BlendStretch(std::uint32_t* pixels, int count, std::uint32_t weight, Rgba color, std::uint32_t solid) {
+  if (weight >= 256) {
+    FillPixels(pixels, count, solid);
+    return;
+  }
+  if (weight == 0) return;
+  const ColorBlend blend(color, weight);
+  if (count == 1) {
+    *pixels = blend.Over(*pixels);  // a pixel an edge crosses, the most common stretch
+  } else {
+    blend.Over(pixels, count);
+  }
+}
+
+}  // namespace
+
+// Between two marks a row's coverage stays as it is, so the marks are read
+// straight from their bits, in order (each word emptied as it is read), and
+// the stretch from each to the next blended at once. Where the marks lie
+// dense (thin lines, small shapes), one pass over every pixel between the
+// first and the last costs less. Either way each pixel gets the weight of its
+// own coverage.
 void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
   const int first = markLow_, last = markHigh_;
   constexpr int kPixelsPerMarkWorthWalking = 2;
@@ -439,13 +532,12 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
     BlendDenseRow(row, color, first, last);
     return;
   }
-  // The marks are read straight from their bits, in order, each word
-  // emptied as it is read.
   const std::uint32_t solid = Pack(color);
+  const std::uint32_t scale = solidScale_;
   const int right = clip_.right;
-  float* cover = cover_.data();
-  int* runs = runs_.data();
-  int full = 0;  // sub-scanlines that wholly cover the current stretch
+  std::int32_t* cells = cells_.data();
+  std::int32_t coverage = 0;
+  std::uint32_t weight = 0;
   int x = first;
   const auto lastWord = static_cast<std::size_t>(last) / 64;
   for (auto word = static_cast<std::size_t>(first) / 64; word <= lastWord; ++word) {
@@ -453,53 +545,35 @@ void Rasterizer::BlendRow(std::uint32_t* row, Rgba color) {
     markBits_[word] = 0;
     for (; bits != 0; bits &= bits - 1) {
       const int mark = static_cast<int>(word * 64) + std::countr_zero(bits);
-      if (x < mark && full != 0) {
-        const std::uint32_t weight = SolidWholeWeight(full);
-        if (weight >= 256) {
-          FillPixels(row + x, mark - x, solid);
-        } else if (weight > 0) {
-          ColorBlend(color, weight).Over(row + x, mark - x);
-        }
-      }
-      full += runs[mark];
-      runs[mark] = 0;
-      const float partial = cover[mark];
-      cover[mark] = 0;
-      x = mark + 1;
-      // A mark at the clip's right side is where the last runs end: the
-      // last mark of the row, outside the clip.
-      if (mark >= right) continue;
-      BlendPixel(row[mark], partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_), color);
+      // A mark at the clip's right side is where the last stretches end.
+      if (weight != 0) BlendStretch(row + x, std::min(mark, right) - x, weight, color, solid);
+      coverage += cells[mark];
+      cells[mark] = 0;
+      weight = WeightOf(coverage, scale);
+      x = mark;
     }
   }
   ForgetMarkRange();
 }
 
-// BlendRow's sparse walk, each stretch of constant weight blended only where
-// it lies in the row's stretches: the same arithmetic per pixel, so a pixel
-// comes out as it would from a clip of its own stretch alone.
+// BlendRow's walk, each stretch of constant weight blended only where it lies
+// in the row's stretches: the same arithmetic per pixel, so a pixel comes out
+// as it would from a clip of its own stretch alone.
 void Rasterizer::BlendRowInside(std::uint32_t* row, Rgba color) {
   const std::uint32_t solid = Pack(color);
   const RowBands::Stretch* inside = rowStretches_.data();
   const RowBands::Stretch* const insideEnd = inside + rowStretches_.size();
   // Pieces come left to right, so the stretches are passed only once.
   const auto blend = [&](int from, int to, std::uint32_t weight) {
-    if (weight == 0) return;
     while (inside != insideEnd && inside->right <= from) ++inside;
     for (const RowBands::Stretch* s = inside; s != insideEnd && s->left < to; ++s) {
       const int begin = std::max(from, s->left), end = std::min(to, s->right);
-      if (begin >= end) continue;
-      if (weight >= 256) {
-        FillPixels(row + begin, end - begin, solid);
-      } else {
-        ColorBlend(color, weight).Over(row + begin, end - begin);
-      }
+      if (begin < end) BlendStretch(row + begin, end - begin, weight, color, solid);
     }
   };
-  const int right = clip_.right;
-  float* cover = cover_.data();
-  int* runs = runs_.data();
-  int full = 0;
+  std::int32_t* cells = cells_.data();
+  std::int32_t coverage = 0;
+  std::uint32_t weight = 0;
   int x = markLow_;
   const auto lastWord = static_cast<std::size_t>(markHigh_) / 64;
   for (auto word = static_cast<std::size_t>(markLow_) / 64; word <= lastWord; ++word) {
@@ -507,14 +581,11 @@ void Rasterizer::BlendRowInside(std::uint32_t* row, Rgba color) {
     markBits_[word] = 0;
     for (; bits != 0; bits &= bits - 1) {
       const int mark = static_cast<int>(word * 64) + std::countr_zero(bits);
-      if (x < mark && full != 0) blend(x, mark, SolidWholeWeight(full));
-      full += runs[mark];
-      runs[mark] = 0;
-      const float partial = cover[mark];
-      cover[mark] = 0;
-      x = mark + 1;
-      if (mark >= right) continue;
-      blend(mark, mark + 1, partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_));
+      if (weight != 0) blend(x, mark, weight);
+      coverage += cells[mark];
+      cells[mark] = 0;
+      weight = WeightOf(coverage, solidScale_);
+      x = mark;
     }
   }
   ForgetMarkRange();
@@ -530,26 +601,24 @@ void Rasterizer::KeepInside(int first) {
   for (; x < end; ++x) weights_[static_cast<std::size_t>(x - first)] = 0;
 }
 
-std::uint32_t Rasterizer::SolidWholeWeight(int full) const {
-  static_assert(std::tuple_size_v<decltype(solidWholeWeights_)> == kSubScanlines + 1);
-  return full >= 0 && full <= kSubScanlines ? solidWholeWeights_[static_cast<std::size_t>(full)]
-                                            : WeightOf(full, 0.0f, solidAlphaScale_);
-}
-
 void Rasterizer::BlendDenseRow(std::uint32_t* row, Rgba color, int first, int last) {
-  weights_.resize(static_cast<std::size_t>(last - first + 1));
-  int full = 0;
-  for (int x = first; x <= last; ++x) {
-    const auto i = static_cast<std::size_t>(x);
-    full += runs_[i];
-    runs_[i] = 0;
-    const float partial = cover_[i];
-    cover_[i] = 0;
-    weights_[static_cast<std::size_t>(x - first)] =
-        partial == 0 ? SolidWholeWeight(full) : WeightOf(full, partial, solidAlphaScale_);
+  const int end = std::min(last, clip_.right - 1) + 1;  // the last mark may be the clip's right side
+  if (end <= first) {
+    std::fill(cells_.begin() + first, cells_.begin() + last + 1, 0);
+    return;
   }
-  const int end = std::min(last + 1, clip_.right);  // the last mark may be where runs end, past the clip
-  if (end > first) BlendWeighted(row + first, weights_.data(), end - first, color);
+  weights_.resize(static_cast<std::size_t>(end - first));
+  std::int32_t* cells = cells_.data();
+  std::uint32_t* weights = weights_.data();
+  const std::uint32_t scale = solidScale_;
+  std::int32_t coverage = 0;
+  for (int x = first; x < end; ++x) {
+    coverage += cells[x];
+    cells[x] = 0;
+    weights[x - first] = WeightOf(coverage, scale);
+  }
+  for (int x = end; x <= last; ++x) cells[x] = 0;
+  BlendWeighted(row + first, weights, end - first, color);
 }
 
 // Blends one colour over pixels each with its own weight (0..256), four at a
@@ -593,16 +662,18 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
     return;
   }
   std::sort(edges_.begin(), edges_.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
-  const auto columns = static_cast<std::size_t>(clip_.right) + 1;
-  if (cover_.size() < columns) {
-    cover_.resize(columns, 0.0f);
-    runs_.resize(columns, 0);
+  // A crossing adds to its column and the next; the right side's column is
+  // where crossings right of the clip land.
+  const auto columns = static_cast<std::size_t>(clip_.right) + 2;
+  if (cells_.size() < columns) {
+    cells_.resize(columns, 0);
     markBits_.resize(columns / 64 + 1, 0);
   }
   active_.clear();
   std::size_t nextEdge = 0;
   constexpr int kNoLow = std::numeric_limits<int>::max();
-  RowSpans spans{cover_.data(), runs_.data(), markBits_.data(), clip_.left, clip_.right, kNoLow, -1, 0};
+  RowCells cells{cells_.data(), markBits_.data(), static_cast<double>(clip_.left), static_cast<double>(clip_.right),
+                 kNoLow, -1, 0};
   const int left = clip_.left, right = clip_.right;
   rowStretches_.assign(1, RowBands::Stretch{left, right});
   // Without bands every row is one stretch, the clip's; with them, the
@@ -630,50 +701,52 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
         y = band.bottom - 1;
         continue;
       }
-      // The marks and runs are gathered across all the band's stretches at
-      // once; the row's action leaves the columns between them alone.
-      clip_.left = spans.left = rowStretches_.front().left;
-      clip_.right = spans.right = rowStretches_.back().right;
+      // The cells are gathered across all the band's stretches at once; the
+      // row's action leaves the columns between them alone.
+      clip_.left = rowStretches_.front().left;
+      clip_.right = rowStretches_.back().right;
+      cells.left = clip_.left;
+      cells.right = clip_.right;
     }
     const double rowTop = y, rowBottom = y + 1.0;
-    while (nextEdge < edges_.size() && edges_[nextEdge].y0 < rowBottom) active_.push_back(&edges_[nextEdge++]);
-    std::erase_if(active_, [rowTop](const Edge* e) { return e->y1 <= rowTop; });
+    while (nextEdge < edges_.size() && edges_[nextEdge].y0 < rowBottom) {
+      active_.push_back(ActiveEdge{&edges_[nextEdge++], {}});
+    }
+    std::erase_if(active_, [rowTop](const ActiveEdge& a) { return a.edge->y1 <= rowTop; });
     if (active_.empty()) {
       if (nextEdge >= edges_.size()) break;
       // Nothing until the next edge starts: go straight to its row.
       y = std::max(y, static_cast<int>(std::min(edges_[nextEdge].y0, static_cast<double>(clip_.bottom)))) - 1;
       continue;
     }
-    if (crossings_.size() < active_.size()) crossings_.resize(active_.size());
-    for (int s = 0; s < kSubScanlines; ++s) {
-      const double sampleY = rowTop + (s + 0.5) / kSubScanlines;
-      // Room for every active edge was made for the row: no growth checks here.
-      Crossing* crossing = crossings_.data();
-      std::size_t count = 0;
-      for (const Edge* e : active_) {
-        if (e->y0 <= sampleY && sampleY < e->y1)
-          crossing[count++] = Crossing{e->x0 + (sampleY - e->y0) * e->slope, e->winding};
+    std::array<double, kSubScanlines> sampleY;
+    for (int s = 0; s < kSubScanlines; ++s) sampleY[static_cast<std::size_t>(s)] = rowTop + (s + 0.5) / kSubScanlines;
+    // Mostly every edge crosses the whole row: then its five places are
+    // worked out together and, kept in order, added edge by edge.
+    bool added = true;
+    for (ActiveEdge& active : active_) {
+      const Edge& e = *active.edge;
+      if (!(e.y0 <= sampleY.front() && sampleY.back() < e.y1)) {
+        added = false;
+        break;
       }
-      SortShort(crossing, count, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-      if (rule == FillRule::EvenOdd) {
-        // Inside between the first and second crossing, the third and fourth...
-        for (std::size_t i = 0; i + 1 < count; i += 2) spans.Span(crossing[i].x, crossing[i + 1].x);
-      } else {
-        int winding = 0;
-        for (std::size_t i = 0; i + 1 < count; ++i) {
-          winding += crossing[i].winding;
-          if (winding != 0) spans.Span(crossing[i].x, crossing[i + 1].x);
-        }
+      for (std::size_t s = 0; s < kSubScanlines; ++s) {
+        active.at[s] = CellPlace(e.x0 + (sampleY[s] - e.y0) * e.slope, cells.left, cells.right);
       }
     }
-    if (spans.count != 0) {
-      markLow_ = spans.low;
-      markHigh_ = spans.high;
-      markCount_ = spans.count;
+    added = added && AddWholeRow(rule, cells);
+    if (!added) {
+      if (crossings_.size() < active_.size()) crossings_.resize(active_.size());
+      for (const double sample : sampleY) AddSubScanline(rule, sample, cells);
+    }
+    if (cells.count != 0) {
+      markLow_ = cells.low;
+      markHigh_ = cells.high;
+      markCount_ = cells.count;
       rowAction(y);  // takes the marks and empties the row
-      spans.low = kNoLow;
-      spans.high = -1;
-      spans.count = 0;
+      cells.low = kNoLow;
+      cells.high = -1;
+      cells.count = 0;
     }
   }
   clip_.left = left;
@@ -682,33 +755,34 @@ void Rasterizer::Scan(FillRule rule, int width, RowAction&& rowAction) {
 }
 
 int Rasterizer::GatherWeights() {
-  // Between two marks a row's coverage stays as it is: whole sub-scanlines
-  // only, the same count all along. So the marks are visited in order and the
-  // stretches between them filled at once, instead of reading every pixel.
-  TakeMarks();
-  const int first = marks_.front(), last = std::min(marks_.back(), clip_.right - 1);
+  // Between two marks a row's coverage stays as it is: the marks are visited
+  // in order and the stretches between them filled at once, instead of
+  // reading every pixel.
+  const int first = markLow_, last = std::min(markHigh_, clip_.right - 1);
   weights_.resize(static_cast<std::size_t>(std::max(0, last - first + 1)));
-  const auto wholeWeight = [](int full) {
-    return full >= 0 && full <= kSubScanlines ? kWholeWeights[static_cast<std::size_t>(full)]
-                                              : WeightOf(full, 0.0f, 256.0f);
-  };
-  int full = 0;
+  std::int32_t* cells = cells_.data();
+  std::int32_t coverage = 0;
+  std::uint32_t weight = 0;
   int x = first;  // the first column not yet given its weight
-  for (const int mark : marks_) {
-    if (x < mark && x <= last) {
-      const auto begin = weights_.begin() + (x - first);
-      std::fill(begin, begin + (std::min(mark, last + 1) - x), wholeWeight(full));
+  const auto fillTo = [&](int end) {
+    end = std::min(end, last + 1);
+    if (x < end) std::fill(weights_.begin() + (x - first), weights_.begin() + (end - first), weight);
+  };
+  const auto lastWord = static_cast<std::size_t>(markHigh_) / 64;
+  for (auto word = static_cast<std::size_t>(markLow_) / 64; word <= lastWord; ++word) {
+    std::uint64_t bits = markBits_[word];
+    markBits_[word] = 0;
+    for (; bits != 0; bits &= bits - 1) {
+      const int mark = static_cast<int>(word * 64) + std::countr_zero(bits);
+      fillTo(mark);
+      coverage += cells[mark];
+      cells[mark] = 0;
+      weight = WeightOf(coverage, kOpaqueScale);
+      x = mark;
     }
-    const auto i = static_cast<std::size_t>(mark);
-    full += runs_[i];
-    runs_[i] = 0;
-    const float partial = cover_[i];
-    cover_[i] = 0;
-    x = mark + 1;
-    if (mark > last) continue;
-    weights_[static_cast<std::size_t>(mark - first)] = partial == 0 ? wholeWeight(full) : WeightOf(full, partial, 256.0f);
   }
-  marks_.clear();
+  fillTo(last + 1);
+  ForgetMarkRange();
   return first;
 }
 
@@ -752,10 +826,7 @@ void Rasterizer::Fill(const Surface& target, Rgba color, FillRule rule) {
     edges_.clear();
     return;
   }
-  solidAlphaScale_ = color.a * (256.0f / 255.0f);
-  for (int full = 0; full <= kSubScanlines; ++full) {
-    solidWholeWeights_[static_cast<std::size_t>(full)] = WeightOf(full, 0.0f, solidAlphaScale_);
-  }
+  solidScale_ = CoverageScale(color.a);
   Scan(rule, target.width, [&](int y) {
     std::uint32_t* row = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
     if (rowStretches_.size() > 1) {

@@ -1,13 +1,18 @@
 #pragma once
 // Anti-aliased polygon filling into a 0xAARRGGBB surface, within a clip
 // rectangle. Edges are collected in pixel coordinates (those that miss the
-// clip's rows are dropped as they come), then each row gathers exact
-// horizontal coverage on a few sub-scanlines: partly covered pixels one by one,
-// and the stretches between them, which are covered alike, as whole runs.
+// clip's rows are dropped as they come), then each row samples five
+// sub-scanlines: on each, a pixel is covered by the part of its width that
+// lies inside the path, measured in 256ths of a pixel. The sum over the five
+// (0 to 1280) is its coverage. Each crossing of a sub-scanline adds its share
+// to the row's cells (what it adds to the pixel it lies in and to the pixels
+// right of it), so the coverage of a pixel is the sum of the cells up to it:
+// whole integers, the same in whatever order the crossings come.
 //
 // A pixel's value never depends on the clip: edges keep their own coordinates
-// and runs are counted in whole sub-scanlines, so drawing a rectangle of a
-// frame alone gives exactly the pixels a draw of the whole frame gives there.
+// and a crossing left or right of the clip counts as lying on its side, so
+// drawing a rectangle of a frame alone gives exactly the pixels a draw of the
+// whole frame gives there.
 
 #include <array>
 #include <cstdint>
@@ -108,63 +113,67 @@ class Rasterizer {
     double slope;           // dx/dy
     int winding;            // +1 downwards, -1 upwards
   };
+  // An edge crossing the rows being scanned, with its places on the row's
+  // five sub-scanlines (256ths of a pixel, within the clip) when it crosses
+  // all of them.
+  struct ActiveEdge {
+    const Edge* edge;
+    std::array<int, 5> at;
+  };
   struct Crossing {
     double x;
+    int at;  // x in 256ths of a pixel, within the clip
     int winding;
   };
-  struct RowSpans;
+  struct RowCells;
+  template <typename RowAction>
+  void Scan(FillRule rule, int width, RowAction&& row);
+  // The crossings of a row whose edges all cross its five sub-scanlines in
+  // the same order: each edge opens or closes the inside on all five alike,
+  // so it is added once for the five. False (nothing added) otherwise. (Rows
+  // where an edge ends and the next begins are left to AddSubScanline: worked
+  // out edge by edge, they cost as much.)
+  bool AddWholeRow(FillRule rule, RowCells& cells);
+  // The crossings of one sub-scanline, sorted and paired by the rule.
+  void AddSubScanline(FillRule rule, double sampleY, RowCells& cells);
+
   void BlendRow(std::uint32_t* row, Rgba color);
   // BlendRow for a row of several stretches: the columns between them stay.
   void BlendRowInside(std::uint32_t* row, Rgba color);
-  // Zero weight for the gathered columns (from `first`) between the row's stretches.
-  void KeepInside(int first);
-  // The stretches of the band holding row y, cut to the clip's sides, into
-  // rowStretches_; false when the row lies in no band (or none is left of it
-  // within the clip). `nextTop` receives the first row of the next band.
-  bool EnterBand(int y, int& nextTop);
   void BlendDenseRow(std::uint32_t* row, Rgba color, int first, int last);
   static void BlendWeighted(std::uint32_t* pixels, const std::uint32_t* weights, int count, Rgba color);
-  // The weight of a pixel the solid fill covers with `full` whole sub-scanlines.
-  [[nodiscard]] std::uint32_t SolidWholeWeight(int full) const;
-  template <typename RowAction>
-  void Scan(FillRule rule, int width, RowAction&& row);
-  // Each pixel's coverage (0..256) from the row's first mark to its last,
+  static void BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color);
+  // Zero weight for the gathered columns (from `first`) between the row's stretches.
+  void KeepInside(int first);
+  // Each pixel's weight (0..256) from the row's first mark to its last,
   // into weights_; returns the first column.
   int GatherWeights();
   void ApplyMask(int y, int first);
   void ShadeRow(std::uint32_t* row, int y, int first, const Paint& paint);
-  static void BlendPixel(std::uint32_t& pixel, std::uint32_t weight, Rgba color);
 
   PixelRect clip_;
   const RowBands* within_ = nullptr;
   std::size_t band_ = 0;  // the band being scanned, with within_
   std::vector<RowBands::Stretch> rowStretches_;  // the stretches of the rows being scanned
   std::vector<Edge> edges_;
-  std::vector<const Edge*> active_;
+  std::vector<ActiveEdge> active_;
   std::vector<Crossing> crossings_;
-  // The row being gathered, indexed by column: partial coverage of pixels an
-  // edge crosses, and +1 / -1 where a sub-scanline's covered run starts and
-  // ends. Both are all zero between rows.
-  std::vector<float> cover_;
-  std::vector<int> runs_;
-  // Columns where cover_ or runs_ is not zero: one bit each, with the lowest
-  // and highest and how often a column was marked; marks_ holds them in order
-  // once taken.
-  void TakeMarks();
+  // The row being gathered, indexed by column: what each crossing adds to
+  // the coverage from its column on. All zero between rows.
+  std::vector<std::int32_t> cells_;
+  // Columns whose cell was touched: one bit each, with the lowest and
+  // highest and how often a column was marked.
   void ClearMarks();
   void ForgetMarkRange();
   std::vector<std::uint64_t> markBits_;
   int markLow_ = std::numeric_limits<int>::max();
   int markHigh_ = -1;
   int markCount_ = 0;
-  std::vector<int> marks_;
   std::vector<std::uint32_t> weights_;
   std::vector<std::uint32_t> shades_;
   const CoverageMask* mask_ = nullptr;
-  // The solid fill being drawn: its alpha as a weight scale, and the weights
-  // of whole sub-scanline counts 0 .. 5 (a sixth: kSubScanlines + 1).
-  float solidAlphaScale_ = 0;
-  std::array<std::uint32_t, 6> solidWholeWeights_{};
+  // The solid fill being drawn: its alpha as a factor from coverage to weight.
+  std::uint32_t solidScale_ = 0;
 };
 
 // Fills the surface with one opaque colour.
