@@ -19,7 +19,7 @@ namespace swf {
 namespace {
 
 constexpr int kSubScanlines = 5;
-constexpr int kCellUnit = 256;                             // a pixel's width on one sub-scanline
+constexpr int kCellUnit = 256;                            // a pixel's width on one sub-scanline
 constexpr int kFullCoverage = kSubScanlines * kCellUnit;  // a pixel covered on every sub-scanline
 constexpr std::size_t kMaxEdges = 4u << 20;
 constexpr double kFlatness = 0.2;  // pixels a flattened curve may stray from the true one
