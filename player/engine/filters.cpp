@@ -18,6 +18,11 @@ constexpr double kMaxBoxWidth = 1024;
 // The farthest a shadow or bevel may be moved, in surface pixels.
 constexpr double kMaxOffset = 2048;
 
+// The index of (x, y) in rows `width` long.
+std::size_t Cell(int y, int width, int x) {
+  return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+}
+
 double Finite(double number, double fallback = 0) { return std::isfinite(number) ? number : fallback; }
 
 struct Plane {
@@ -25,9 +30,9 @@ struct Plane {
   std::vector<float> values;
   Plane(int w, int h, float fill = 0)
       : width(w), height(h), values(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
-  float& At(int x, int y) { return values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x]; }
+  float& At(int x, int y) { return values[Cell(y, width, x)]; }
   [[nodiscard]] float At(int x, int y) const {
-    return values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x];
+    return values[Cell(y, width, x)];
   }
   // 0 outside.
   [[nodiscard]] float Sample(int x, int y) const {
@@ -146,7 +151,7 @@ void Join(const FilterImage& image, const Filter& filter, Placing placing, const
   for (int y = 0; y < image.height; ++y) {
     std::uint32_t* row = Row(image, y);
     for (int x = 0; x < image.width; ++x) {
-      const Colour e = effect[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x];
+      const Colour e = effect[Cell(y, image.width, x)];
       const Colour s = ColourOf(row[x]);
       Colour out{};
       if (filter.knockout) {
@@ -199,7 +204,7 @@ void Shadow(const FilterImage& image, const Filter& filter, double sx, double sy
         amount = filter.inner ? inside : (cover > 0 ? 1.0f : 0.0f);
       }
       const float a = c.a * amount;
-      effect[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x] = {a, c.r * a, c.g * a, c.b * a};
+      effect[Cell(y, image.width, x)] = {a, c.r * a, c.g * a, c.b * a};
     }
   }
   Join(image, filter, filter.inner ? Placing::Inner : Placing::Outer, effect);
@@ -234,7 +239,7 @@ void Bevel(const FilterImage& image, const Filter& filter, double sx, double sy)
         c = slope >= 0 ? light : dark;
       }
       const float a = c.a * amount;
-      effect[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x] = {a, c.r * a, c.g * a, c.b * a};
+      effect[Cell(y, image.width, x)] = {a, c.r * a, c.g * a, c.b * a};
     }
   }
   Join(image, filter, placing, effect);
@@ -270,7 +275,7 @@ void Convolution(const FilterImage& image, const Filter& filter) {
     const std::uint32_t* row = Row(image, y);
     for (int x = 0; x < image.width; ++x) {
       const Colour p = ColourOf(row[x]);
-      source[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x] =
+      source[Cell(y, image.width, x)] =
           p.a > 0 ? Colour{p.a, p.r / p.a, p.g / p.a, p.b / p.a} : Colour{0, 0, 0, 0};
     }
   }
@@ -284,7 +289,7 @@ void Convolution(const FilterImage& image, const Filter& filter) {
       Colour sum{0, 0, 0, 0};
       for (int j = 0; j < filter.matrixY; ++j) {
         for (int i = 0; i < filter.matrixX; ++i) {
-          const float w = filter.matrix[static_cast<std::size_t>(j) * static_cast<std::size_t>(filter.matrixX) + i];
+          const float w = filter.matrix[Cell(j, filter.matrixX, i)];
           if (w == 0) continue;
           int px = x + i - halfX, py = y + j - halfY;
           Colour p = outside;
@@ -293,7 +298,7 @@ void Convolution(const FilterImage& image, const Filter& filter) {
             py = std::clamp(py, 0, image.height - 1);
           }
           if (px >= 0 && py >= 0 && px < image.width && py < image.height) {
-            p = source[static_cast<std::size_t>(py) * static_cast<std::size_t>(image.width) + px];
+            p = source[Cell(py, image.width, px)];
           }
           sum.a += w * p.a;
           sum.r += w * p.r;
@@ -301,7 +306,7 @@ void Convolution(const FilterImage& image, const Filter& filter) {
           sum.b += w * p.b;
         }
       }
-      const Colour own = source[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x];
+      const Colour own = source[Cell(y, image.width, x)];
       const float a = filter.preserveAlpha ? own.a : std::clamp(sum.a / divisor + bias, 0.0f, 1.0f);
       const auto channel = [&](float v) { return std::clamp(v / divisor + bias, 0.0f, 1.0f) * a; };
       row[x] = Pack(a, channel(sum.r), channel(sum.g), channel(sum.b));

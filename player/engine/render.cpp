@@ -721,13 +721,13 @@ class ItemPainter {
         const std::uint32_t alpha = static_cast<std::uint32_t>(255 - (light + 1) / 3);
         std::uint32_t pixel = alpha << 24;
         for (int shift = 0; shift <= 16; shift += 8) pixel |= std::min(b >> shift & 0xFFu, alpha) << shift;
-        filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x] = pixel;
+        filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = pixel;
       }
     }
     ApplyFilters(FilterImage{filterImage_.data(), width, height, width}, filters, scale.x, scale.y);
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        const std::uint32_t pixel = filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x];
+        const std::uint32_t pixel = filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
         const std::uint32_t clear = 255 - (pixel >> 24);
         const std::uint32_t colour = pixel & 0xFFFFFFu;
         std::uint32_t over = 0xFF000000u;
