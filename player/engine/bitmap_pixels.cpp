@@ -544,4 +544,27 @@ void PixelBitmap::DrawOver(PixelArea area, const std::uint32_t* overBlack, const
   }
 }
 
+void PixelBitmap::ApplyFilter(const PixelBitmap& source, PixelArea area, int dx, int dy, const Filter& filter) {
+  const auto span = ClipCopy(source, area, dx, dy);
+  if (!span) return;
+  // The filter works on a copy of the source's pixels (which may be these).
+  std::vector<std::uint32_t> image(static_cast<std::size_t>(span->width) * static_cast<std::size_t>(span->height));
+  for (int row = 0; row < span->height; ++row) {
+    const auto from = source.pixels_.begin() + static_cast<std::ptrdiff_t>(span->sy + row) * source.width_ + span->sx;
+    std::copy_n(from, span->width, image.begin() + static_cast<std::ptrdiff_t>(row) * span->width);
+  }
+  ApplyFilters(FilterImage{image.data(), span->width, span->height, span->width}, std::span(&filter, 1));
+  for (int row = 0; row < span->height; ++row) {
+    auto to = pixels_.begin() + static_cast<std::ptrdiff_t>(span->dy + row) * width_ + span->dx;
+    const auto from = image.begin() + static_cast<std::ptrdiff_t>(row) * span->width;
+    // An opaque bitmap keeps no coverage: what the filter left see-through
+    // lies over black.
+    if (transparent_) {
+      std::copy_n(from, span->width, to);
+    } else {
+      std::transform(from, from + span->width, to, [](std::uint32_t p) { return p | 0xFF000000u; });
+    }
+  }
+}
+
 }  // namespace swf

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "filters.h"
+
 namespace swf {
 
 // The largest side a movie may ask for, and the pixels all of a movie's
@@ -81,6 +83,9 @@ class PixelBitmap {
   void CopyChannel(const PixelBitmap& source, PixelArea area, int dx, int dy, std::uint32_t sourceChannel,
                    std::uint32_t destChannel);
   void ApplyColorTransform(PixelArea area, const ColorTerms& terms);
+  // Copies `area` of `source` to (dx, dy) through a filter: what the filter
+  // spreads past the area's edges is cut off there.
+  void ApplyFilter(const PixelBitmap& source, PixelArea area, int dx, int dy, const Filter& filter);
   // Lays a picture over `area` (source over): the picture drawn once over
   // black and once over white, rows of area.width opaque pixels each, which
   // give each pixel's colour and coverage. Parts outside the bitmap are left out.

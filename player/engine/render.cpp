@@ -288,6 +288,26 @@ void CollectList(const DisplayList& list, DrawKind kind, const Matrix& m, const 
   while (!open.empty()) CloseMask(out, open, lastEndDepth);
 }
 
+// Filters draw in the stage's pixels: the surface pixels per stage pixel
+// across and down (a clip's own scale leaves their sizes alone).
+Vec2 FilterScale(const DrawList& list) { return Vec2{list.stageScale.x * 20, list.stageScale.y * 20}; }
+
+// What filtered items paint spreads as far as the filters reach: their bounds
+// (and so the areas redrawn when they change) grow by it, within the surface.
+void GrowByFilters(DrawList& out, std::size_t begin, std::span<const Filter> filters, int width, int height) {
+  const Vec2 scale = FilterScale(out);
+  const FilterReach reach = ReachOf(filters, scale.x, scale.y);
+  const PixelRect surface{0, 0, width, height};
+  for (std::size_t i = begin; i < out.items.size(); ++i) {
+    DrawItem& item = out.items[i];
+    if (item.kind != DrawKind::Paint && item.kind != DrawKind::MaskBegin && item.kind != DrawKind::LayerBegin) continue;
+    if (item.bounds.Empty()) continue;
+    const PixelRect& b = item.bounds;
+    item.bounds = Intersection(
+        PixelRect{b.left - reach.left, b.top - reach.top, b.right + reach.right, b.bottom + reach.bottom}, surface);
+  }
+}
+
 // What a layered object draws, between its LayerBegin and LayerEnd.
 void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors,
                     int width, int height, DrawList& out, int nesting);
@@ -295,7 +315,9 @@ void CollectContent(const DisplayObject& object, DrawKind kind, const Matrix& m,
 void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, const ColorTransform& colors, int width,
                    int height, DrawList& out, int nesting) {
   const std::uint8_t blend = object.placement.blendMode;
-  if (kind != DrawKind::Paint || blend <= BlendMode::kNormal || blend > BlendMode::kHardLight) {
+  const bool blends = blend > BlendMode::kNormal && blend <= BlendMode::kHardLight;
+  const bool filtered = object.placement.filters && !object.placement.filters->empty();
+  if (kind != DrawKind::Paint || (!blends && !filtered)) {
     CollectContent(object, kind, m, colors, width, height, out, nesting);
     return;
   }
@@ -303,13 +325,15 @@ void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, 
   begin.kind = DrawKind::LayerBegin;
   begin.object = &object;
   begin.look = object.look;
-  begin.blendMode = blend;
+  begin.blendMode = blends ? blend : BlendMode::kNormal;
+  if (filtered) begin.filters = object.placement.filters;
   const std::size_t beginIndex = out.items.size();
   const std::size_t depthsBefore = out.depths.size();
   out.path.push_back(kLayerBeginDepth);
   AddPath(out, std::move(begin));
   out.path.back() = kLayerContentDepth;
   CollectContent(object, kind, m, colors, width, height, out, nesting);
+  if (filtered) GrowByFilters(out, beginIndex + 1, *object.placement.filters, width, height);
   out.path.back() = kMaskEndDepth;
   PixelRect bounds;
   for (std::size_t i = beginIndex + 1; i < out.items.size(); ++i) {
@@ -653,18 +677,65 @@ class ItemPainter {
     const std::size_t outerMaskBase = maskBase_;
     maskBase_ = masks_.Depth();
     ++depth_;
+    // A filter spreads what lies around the area into it: the layer is
+    // drawn that much wider.
+    PixelRect drawn = area;
+    if (layer.filters) {
+      const Vec2 scale = FilterScale(list_);
+      const FilterReach reach = ReachOf(*layer.filters, scale.x, scale.y);
+      const int across = std::max(reach.left, reach.right), down = std::max(reach.top, reach.bottom);
+      drawn = Intersection(PixelRect{area.left - across, area.top - down, area.right + across, area.bottom + down},
+                           PixelRect{0, 0, target.width, target.height});
+    }
     for (const auto& [surface, ground] : {std::pair{&black, &kBlack}, std::pair{&white, &kWhite}}) {
-      FillArea(*surface, area, *ground);
+      FillArea(*surface, drawn, *ground);
       background_ = ground;
-      Paint(*surface, area, begin, end);
+      Paint(*surface, drawn, begin, end);
       rasterizer_.SetMask(nullptr);
     }
+    if (layer.filters) FilterLayer(pair, target.width, drawn, *layer.filters, FilterScale(list_));
     --depth_;
     maskBase_ = outerMaskBase;
     background_ = outerBackground;
     rasterizer_.SetMask(mask);
     CompositeLayer(target, area, pair.black.data(), pair.white.data(), target.width, layer.blendMode, mask,
                    background_);
+  }
+
+  // Runs a layer's filters over `drawn`: its two pictures become one image
+  // of premultiplied colours, which is filtered and laid back as two.
+  void FilterLayer(LayerStack::Pair& pair, int stride, const PixelRect& drawn, std::span<const Filter> filters,
+                   Vec2 scale) {
+    const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
+    if (width <= 0 || height <= 0) return;
+    filterImage_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const auto at = [&](int x, int y) { return static_cast<std::ptrdiff_t>(y) * stride + x; };
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint32_t b = pair.black[static_cast<std::size_t>(at(drawn.left + x, drawn.top + y))];
+        const std::uint32_t w = pair.white[static_cast<std::size_t>(at(drawn.left + x, drawn.top + y))];
+        int light = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+          light += std::clamp(static_cast<int>(w >> shift & 0xFFu) - static_cast<int>(b >> shift & 0xFFu), 0, 255);
+        }
+        const std::uint32_t alpha = static_cast<std::uint32_t>(255 - (light + 1) / 3);
+        std::uint32_t pixel = alpha << 24;
+        for (int shift = 0; shift <= 16; shift += 8) pixel |= std::min(b >> shift & 0xFFu, alpha) << shift;
+        filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = pixel;
+      }
+    }
+    ApplyFilters(FilterImage{filterImage_.data(), width, height, width}, filters, scale.x, scale.y);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint32_t pixel = filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        const std::uint32_t clear = 255 - (pixel >> 24);
+        const std::uint32_t colour = pixel & 0xFFFFFFu;
+        std::uint32_t over = 0xFF000000u;
+        for (int shift = 0; shift <= 16; shift += 8) over |= std::min(255u, (colour >> shift & 0xFFu) + clear) << shift;
+        pair.black[static_cast<std::size_t>(at(drawn.left + x, drawn.top + y))] = 0xFF000000u | colour;
+        pair.white[static_cast<std::size_t>(at(drawn.left + x, drawn.top + y))] = over;
+      }
+    }
   }
 
   const DrawList& list_;
@@ -675,6 +746,7 @@ class ItemPainter {
   std::size_t depth_ = 0;
   std::size_t maskBase_ = 0;          // the masks open where the innermost layer began
   const Rgba* background_ = nullptr;  // the colour the target started from, when it is a layer's picture
+  std::vector<std::uint32_t> filterImage_;
 };
 
 // What an area is drawn over: the background colour, or a backdrop that
@@ -748,7 +820,10 @@ bool LooksAlike(const DrawItem& a, const DrawItem& b) {
   // Where a mask's items paint changes with them; what it masks changes only
   // with the mask itself.
   if (a.kind == DrawKind::MaskBegin) return a.object == b.object && a.look == b.look && a.clipDepth == b.clipDepth;
-  if (a.kind == DrawKind::LayerBegin) return a.object == b.object && a.look == b.look && a.blendMode == b.blendMode;
+  if (a.kind == DrawKind::LayerBegin) {
+    const bool sameFilters = a.filters == b.filters || (a.filters && b.filters && *a.filters == *b.filters);
+    return a.object == b.object && a.look == b.look && a.blendMode == b.blendMode && sameFilters;
+  }
   if (a.kind == DrawKind::MaskApply || a.kind == DrawKind::MaskEnd || a.kind == DrawKind::LayerEnd) return true;
   return a.object == b.object && a.look == b.look && a.shape == b.shape && a.matrix == b.matrix &&
          a.colors == b.colors && a.bounds == b.bounds;

@@ -22,8 +22,9 @@ namespace swf {
 // What a draw item does. A mask (an object placed with a clip depth) comes
 // as MaskBegin, the shapes of the mask as MaskShape items, MaskApply, then
 // the items it masks, and MaskEnd; masks nest. An object with a blend mode
-// other than normal comes as LayerBegin, its items, and LayerEnd: they are
-// drawn into a layer of their own, which is then mixed into what lies below.
+// other than normal, or with filters, comes as LayerBegin, its items, and
+// LayerEnd: they are drawn into a layer of their own, which is then filtered
+// and mixed into what lies below.
 enum class DrawKind : std::uint8_t { Paint, MaskBegin, MaskShape, MaskApply, MaskEnd, LayerBegin, LayerEnd };
 
 // What one frame draws, in drawing order: each object that paints, where it
@@ -48,6 +49,8 @@ struct DrawItem {
   int clipDepth = 0;
   std::uint32_t maskEnd = 0;
   std::uint8_t blendMode = 0;  // LayerBegin: see BlendMode
+  // LayerBegin: the filters the layer is drawn through (null: none).
+  std::shared_ptr<const std::vector<Filter>> filters;
 };
 
 struct DrawList {

@@ -62,6 +62,7 @@ bool ApplyPlaceTag(std::optional<Placement>& slot, const PlaceTag& tag) {
   if (!tag.clipActions.empty()) slot->clipActions = tag.clipActions;
   if (tag.blendMode) slot->blendMode = *tag.blendMode;
   if (tag.cacheAsBitmap) slot->cacheAsBitmap = *tag.cacheAsBitmap;
+  if (tag.filters) slot->filters = tag.filters;
   return true;
 }
 
@@ -1187,6 +1188,19 @@ std::uint8_t Stage::GetBlendMode(Object* clip) {
 void Stage::SetBlendMode(Object* clip, std::uint8_t mode) {
   DisplayObject* entry = EntryOf(clip);
   if (entry && mode >= BlendMode::kNormal && mode <= BlendMode::kHardLight) entry->placement.blendMode = mode;
+}
+
+std::shared_ptr<const std::vector<Filter>> Stage::GetFilters(Object* clip) {
+  const DisplayObject* entry = EntryOf(clip);
+  return entry ? entry->placement.filters : nullptr;
+}
+
+void Stage::SetFilters(Object* clip, std::vector<Filter> filters) {
+  DisplayObject* entry = EntryOf(clip);
+  if (!entry) return;
+  for (Filter& filter : filters) filter = SaneFilter(std::move(filter));
+  entry->placement.filters =
+      filters.empty() ? nullptr : std::make_shared<const std::vector<Filter>>(std::move(filters));
 }
 
 bool Stage::IsMovieClip(Object* clip) {

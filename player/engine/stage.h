@@ -52,6 +52,8 @@ struct Placement {
   bool visible = true;
   std::uint8_t blendMode = BlendMode::kNormal;  // see BlendMode
   bool cacheAsBitmap = false;
+  // The filters it is drawn through (null or empty: none).
+  std::shared_ptr<const std::vector<Filter>> filters;
   // The scales (in percent, signed) and rotation (degrees) a script set last,
   // for the matrix they made: scripts read them back as set, which the matrix
   // alone cannot tell (a negative scale, a scale of 0, an infinite one).
@@ -324,6 +326,8 @@ class Stage final : private DisplayHost {
   void Draw(Object* clip, DrawOp op, std::span<const double> args) override;
   std::uint8_t GetBlendMode(Object* clip) override;
   void SetBlendMode(Object* clip, std::uint8_t mode) override;
+  std::shared_ptr<const std::vector<Filter>> GetFilters(Object* clip) override;
+  void SetFilters(Object* clip, std::vector<Filter> filters) override;
   bool KeyIsDown(int keyCode) override { return keysDown_.count(keyCode) != 0; }
   int LastKeyCode() override { return lastKeyCode_; }
   int LastKeyAscii() override { return lastAscii_; }

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "filters.h"
 #include "sound/sound_data.h"
 
 namespace swf {
@@ -220,6 +221,9 @@ struct PlaceTag {
   // whether it is cached as a bitmap (drawn as if it were not).
   std::optional<std::uint8_t> blendMode;
   std::optional<bool> cacheAsBitmap;
+  // PlaceObject3's filter list (null when the tag has none; an empty list
+  // takes the filters away).
+  std::shared_ptr<const std::vector<Filter>> filters;
 };
 
 struct RemoveTag {

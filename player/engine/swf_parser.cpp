@@ -657,35 +657,115 @@ void ReadClipActions(ByteReader& reader, int version, std::vector<ClipAction>& a
   }
 }
 
-// Skips a FILTERLIST (filters are not drawn); false when it breaks off or
-// names a filter there is no size for.
-bool SkipFilters(ByteReader& reader) {
-  const std::uint8_t count = reader.U8();
-  for (unsigned i = 0; i < count && !reader.Failed(); ++i) {
-    switch (reader.U8()) {
-      case 0: reader.Skip(23); break;  // drop shadow
-      case 1: reader.Skip(9); break;   // blur
-      case 2: reader.Skip(15); break;  // glow
-      case 3: reader.Skip(27); break;  // bevel
-      case 4:                          // gradient glow
-      case 7: {                        // gradient bevel
-        const std::uint8_t colors = reader.U8();
-        reader.Skip(std::size_t{colors} * 5 + 19);
-        break;
-      }
-      case 5: {  // convolution
-        const std::uint8_t columns = reader.U8(), rows = reader.U8();
-        reader.Skip(8 + std::size_t{columns} * std::size_t{rows} * 4 + 5);
-        break;
-      }
-      case 6: reader.Skip(80); break;  // colour matrix
-      default: return false;
-    }
-  }
-  return !reader.Failed();
+// A FILTERLIST's colours are RGBA; filters keep ARGB.
+std::uint32_t ReadFilterColor(ByteReader& reader) {
+  const Rgba c = ReadRgba(reader);
+  return std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
 }
 
-// PlaceObject2, and PlaceObject3 with its filters (skipped), blend mode and
+double ReadFixed(ByteReader& reader) { return reader.S32() / 65536.0; }
+double ReadFixed8(ByteReader& reader) { return reader.S16() / 256.0; }
+
+// Reads a FILTERLIST: the filters, brought into their working ranges; nullopt
+// when it breaks off or names a filter there is no layout for (what follows
+// cannot be found then).
+std::optional<std::vector<Filter>> ReadFilters(ByteReader& reader) {
+  const std::uint8_t count = reader.U8();
+  std::vector<Filter> filters;
+  for (unsigned i = 0; i < count && !reader.Failed(); ++i) {
+    Filter filter;
+    const std::uint8_t id = reader.U8();
+    if (id > static_cast<std::uint8_t>(FilterKind::GradientBevel)) return std::nullopt;
+    filter.kind = static_cast<FilterKind>(id);
+    // The flags byte of the shadow-like filters: inner, knockout, composite
+    // source (off: only the effect shows), then passes (with "on top" taking
+    // the fourth bit from bevels and the gradient ones).
+    const auto readFlags = [&](bool fourBitPasses) {
+      const std::uint8_t flags = reader.U8();
+      filter.inner = (flags & 0x80u) != 0;
+      filter.knockout = (flags & 0x40u) != 0;
+      filter.hideObject = (flags & 0x20u) == 0;
+      if (fourBitPasses) {
+        filter.onTop = (flags & 0x10u) != 0;
+        filter.passes = flags & 0x0F;
+      } else {
+        filter.passes = flags & 0x1F;
+      }
+    };
+    switch (filter.kind) {
+      case FilterKind::DropShadow:
+        filter.color = ReadFilterColor(reader);
+        filter.blurX = ReadFixed(reader);
+        filter.blurY = ReadFixed(reader);
+        filter.angle = ReadFixed(reader);
+        filter.distance = ReadFixed(reader);
+        filter.strength = ReadFixed8(reader);
+        readFlags(false);
+        break;
+      case FilterKind::Blur:
+        filter.blurX = ReadFixed(reader);
+        filter.blurY = ReadFixed(reader);
+        filter.passes = reader.U8() >> 3;
+        break;
+      case FilterKind::Glow:
+        filter.color = ReadFilterColor(reader);
+        filter.blurX = ReadFixed(reader);
+        filter.blurY = ReadFixed(reader);
+        filter.strength = ReadFixed8(reader);
+        readFlags(false);
+        break;
+      case FilterKind::Bevel:
+        filter.color = ReadFilterColor(reader);
+        filter.highlight = ReadFilterColor(reader);
+        filter.blurX = ReadFixed(reader);
+        filter.blurY = ReadFixed(reader);
+        filter.angle = ReadFixed(reader);
+        filter.distance = ReadFixed(reader);
+        filter.strength = ReadFixed8(reader);
+        readFlags(true);
+        break;
+      case FilterKind::GradientGlow:
+      case FilterKind::GradientBevel: {
+        const std::uint8_t colors = reader.U8();
+        for (unsigned c = 0; c < colors && !reader.Failed(); ++c) filter.gradientColors.push_back(ReadFilterColor(reader));
+        for (unsigned c = 0; c < colors && !reader.Failed(); ++c) filter.gradientRatios.push_back(reader.U8());
+        filter.blurX = ReadFixed(reader);
+        filter.blurY = ReadFixed(reader);
+        filter.angle = ReadFixed(reader);
+        filter.distance = ReadFixed(reader);
+        filter.strength = ReadFixed8(reader);
+        readFlags(true);
+        break;
+      }
+      case FilterKind::Convolution: {
+        filter.matrixX = reader.U8();
+        filter.matrixY = reader.U8();
+        filter.divisor = reader.F32();
+        filter.bias = reader.F32();
+        const std::size_t cells = std::size_t{static_cast<unsigned>(filter.matrixX)} * static_cast<unsigned>(filter.matrixY);
+        if (cells * 4 > reader.Remaining()) return std::nullopt;
+        filter.matrix.reserve(cells);
+        for (std::size_t c = 0; c < cells; ++c) filter.matrix.push_back(reader.F32());
+        filter.defaultColor = ReadFilterColor(reader);
+        const std::uint8_t flags = reader.U8();
+        filter.clamp = (flags & 0x02u) != 0;
+        filter.preserveAlpha = (flags & 0x01u) != 0;
+        // A matrix past the largest side is not drawn (its cells are read past).
+        if (filter.matrixX > kMaxConvolutionSide || filter.matrixY > kMaxConvolutionSide) continue;
+        break;
+      }
+      case FilterKind::ColorMatrix:
+        for (float& v : filter.colorMatrix) v = reader.F32();
+        break;
+    }
+    if (reader.Failed()) return std::nullopt;
+    filters.push_back(SaneFilter(std::move(filter)));
+  }
+  if (reader.Failed()) return std::nullopt;
+  return filters;
+}
+
+// PlaceObject2, and PlaceObject3 with its filters, blend mode and
 // bitmap caching.
 std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int version) {
   PlaceTag place;
@@ -702,7 +782,11 @@ std::optional<PlaceTag> ReadPlaceObject2(ByteReader& reader, bool third, int ver
   if (flags & 0x20u) place.name = SwfTextToUtf8(reader.CString(), version);
   if (flags & 0x40u) place.clipDepth = reader.U16();
   if (reader.Failed()) return std::nullopt;
-  if ((moreFlags & 0x01u) && !SkipFilters(reader)) return place;  // what follows cannot be found
+  if (moreFlags & 0x01u) {
+    auto filters = ReadFilters(reader);
+    if (!filters) return place;  // what follows cannot be found
+    place.filters = std::make_shared<const std::vector<Filter>>(std::move(*filters));
+  }
   if (moreFlags & 0x02u) {
     const std::uint8_t mode = reader.U8();
     place.blendMode = mode <= BlendMode::kHardLight ? std::max(mode, BlendMode::kNormal) : BlendMode::kNormal;

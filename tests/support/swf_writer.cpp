@@ -96,6 +96,69 @@ Bytes EncodeRect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::i
   return writer.Take();
 }
 
+Bytes EncodeFilterList(const std::vector<FilterSpec>& filters) {
+  Bytes out;
+  AppendU8(out, static_cast<unsigned>(filters.size()));
+  const auto fixed = [&](double v) { AppendU32(out, static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 65536)))); };
+  const auto fixed8 = [&](double v) { AppendU16(out, static_cast<unsigned>(static_cast<std::int16_t>(std::lround(v * 256))) & 0xFFFFu); };
+  const auto real = [&](float v) { AppendU32(out, std::bit_cast<std::uint32_t>(v)); };
+  for (const FilterSpec& f : filters) {
+    AppendU8(out, f.kind);
+    const unsigned common = (f.inner ? 0x80u : 0) | (f.knockout ? 0x40u : 0) | (f.hideObject ? 0 : 0x20u);
+    switch (f.kind) {
+      case 0:
+      case 2:
+        AppendColor(out, f.color, true);
+        fixed(f.blurX);
+        fixed(f.blurY);
+        if (f.kind == 0) {
+          fixed(f.angle);
+          fixed(f.distance);
+        }
+        fixed8(f.strength);
+        AppendU8(out, common | (f.passes & 0x1Fu));
+        break;
+      case 1:
+        fixed(f.blurX);
+        fixed(f.blurY);
+        AppendU8(out, (f.passes & 0x1Fu) << 3);
+        break;
+      case 3:
+      case 4:
+      case 7:
+        if (f.kind == 3) {
+          AppendColor(out, f.color, true);
+          AppendColor(out, f.highlight, true);
+        } else {
+          AppendU8(out, static_cast<unsigned>(f.gradient.size()));
+          for (const auto& stop : f.gradient) AppendColor(out, stop.second, true);
+          for (const auto& stop : f.gradient) AppendU8(out, stop.first);
+        }
+        fixed(f.blurX);
+        fixed(f.blurY);
+        fixed(f.angle);
+        fixed(f.distance);
+        fixed8(f.strength);
+        AppendU8(out, common | (f.onTop ? 0x10u : 0) | (f.passes & 0x0Fu));
+        break;
+      case 5:
+        AppendU8(out, f.matrixX);
+        AppendU8(out, f.matrixY);
+        real(f.divisor);
+        real(f.bias);
+        for (float v : f.matrix) real(v);
+        AppendColor(out, f.defaultColor, true);
+        AppendU8(out, (f.clamp ? 0x02u : 0) | (f.preserveAlpha ? 0x01u : 0));
+        break;
+      case 6:
+        for (float v : f.matrix) real(v);
+        break;
+      default: break;
+    }
+  }
+  return out;
+}
+
 Bytes EncodeMatrix(const Transform& transform) {
   BitWriter writer;
   const bool hasScale = transform.scaleX != 1 || transform.scaleY != 1;
@@ -764,15 +827,31 @@ TimelineBuilder& TimelineBuilder::PlaceBlended(std::uint16_t character, std::uin
   AppendBytes(body, EncodeMatrix(transform));
   if (!name.empty()) AppendString(body, name);
   if (filters) {
-    AppendU8(body, 2);
-    AppendU8(body, 1);  // blur: x, y (16.16), passes
-    AppendBytes(body, Bytes(9, 0x01));
-    AppendU8(body, 4);  // gradient glow with two colours
-    AppendU8(body, 2);
-    AppendBytes(body, Bytes(2 * 5 + 19, 0x02));
+    // A blur of no passes and a gradient glow of no strength: read, and
+    // drawing leaves the object as it was.
+    FilterSpec blur;
+    blur.passes = 0;
+    FilterSpec glow;
+    glow.kind = 4;
+    glow.strength = 0;
+    glow.gradient = {{0, {255, 0, 0, 0}}, {255, {255, 0, 0, 255}}};
+    AppendBytes(body, EncodeFilterList({blur, glow}));
   }
   AppendU8(body, blendMode);
   AppendU8(body, 1);  // cached as a bitmap
+  return Tag(70, body);
+}
+
+TimelineBuilder& TimelineBuilder::PlaceFiltered(std::uint16_t character, std::uint16_t depth, const Bytes& filterList,
+                                                const Transform& transform, std::string_view name) {
+  Bytes body;
+  AppendU8(body, static_cast<unsigned>(0x02 | 0x04 | (name.empty() ? 0x00 : 0x20)));  // character, matrix, name
+  AppendU8(body, 0x01);                                                                // filters
+  AppendU16(body, depth);
+  AppendU16(body, character);
+  AppendBytes(body, EncodeMatrix(transform));
+  if (!name.empty()) AppendString(body, name);
+  AppendBytes(body, filterList);
   return Tag(70, body);
 }
 

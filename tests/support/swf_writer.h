@@ -230,6 +230,9 @@ class TimelineBuilder {
   // caching, and with `filters` a blur and a gradient glow before them.
   TimelineBuilder& PlaceBlended(std::uint16_t character, std::uint16_t depth, std::uint8_t blendMode,
                                 const Transform& transform = {}, std::string_view name = "", bool filters = false);
+  // PlaceObject3 with a filter list (EncodeFilterList's bytes) and nothing else new.
+  TimelineBuilder& PlaceFiltered(std::uint16_t character, std::uint16_t depth, const Bytes& filterList,
+                                 const Transform& transform = {}, std::string_view name = "");
   TimelineBuilder& Remove(std::uint16_t depth);  // RemoveObject2
   TimelineBuilder& RemoveObject1(std::uint16_t character, std::uint16_t depth);
   TimelineBuilder& DoAction(const Actions& actions);
@@ -341,5 +344,25 @@ class BitWriter {
 [[nodiscard]] Bytes EncodeRect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::int32_t yMax);
 [[nodiscard]] Bytes EncodeMatrix(const Transform& transform);
 [[nodiscard]] Bytes EncodeColorTransform(const ColorTransform& colors, bool withAlpha);
+
+// One filter of a PlaceObject3 filter list, with the members its kind uses
+// (kind: 0 drop shadow, 1 blur, 2 glow, 3 bevel, 4 gradient glow,
+// 5 convolution, 6 colour matrix, 7 gradient bevel). Angles in radians.
+struct FilterSpec {
+  std::uint8_t kind = 1;
+  Color color{0, 0, 0};
+  Color highlight{255, 255, 255};
+  double blurX = 4, blurY = 4, angle = 0.7853981633974483, distance = 4, strength = 1;
+  unsigned passes = 1;
+  bool inner = false, knockout = false, hideObject = false, onTop = false;
+  std::vector<std::pair<std::uint8_t, Color>> gradient;
+  std::uint8_t matrixX = 0, matrixY = 0;
+  std::vector<float> matrix;  // the convolution's cells, or the colour matrix's 20
+  float divisor = 1, bias = 0;
+  Color defaultColor{0, 0, 0, 0};
+  bool clamp = true, preserveAlpha = false;
+};
+// The FILTERLIST: the count, then each filter.
+[[nodiscard]] Bytes EncodeFilterList(const std::vector<FilterSpec>& filters);
 
 }  // namespace swf::testing

@@ -400,8 +400,20 @@ void InstallMethods(Vm& vm, Object* proto, const Context& context) {
   });
   vm.DefineMethod(proto, "compare",
                   [context](Vm& v, Object* self, Args args) -> Value { return Compare(v, self, args, context); });
-  // Filters are not drawn: their effect on a bitmap is none.
-  vm.DefineMethod(proto, "applyFilter", OnBitmap([](Vm&, PixelBitmap&, Args) -> Value { return 0.0; }));
+  // applyFilter(source, sourceRect, destPoint, filter): the source's area
+  // through the filter, at the point; 0 once done.
+  vm.DefineMethod(proto, "applyFilter", OnBitmap([](Vm& v, PixelBitmap& b, Args args) -> Value {
+                    if (args.size() < 4) return kFailed;
+                    PixelBitmap* from = BitmapOf(args[0]);
+                    if (!from) return -2.0;
+                    const auto area = ReadArea(v, args[1]);
+                    if (!area) return -3.0;
+                    const auto [dx, dy] = ReadPoint(v, args[2]);
+                    const std::optional<Filter> filter = ScriptFilter(v, AsObjectValue(args[3]));
+                    if (!filter) return -4.0;
+                    b.ApplyFilter(*from, *area, dx, dy, *filter);
+                    return 0.0;
+                  }));
   vm.DefineMethod(proto, "generateFilterRect", ReadBitmap([](Vm& v, PixelBitmap&, Args args) -> Value {
                     const auto area = ReadArea(v, Arg(args, 0));
                     return area ? Rectangle(v, *area) : Value{Undefined{}};

@@ -1,5 +1,6 @@
 // flash.filters.BlurFilter as scripts see it: blurX, blurY and quality kept
-// in the platform's ranges. The stand-in draws no filters.
+// in the platform's ranges. Display objects and bitmaps are drawn through it
+// (see filter_classes.cpp).
 //
 // The filter's numbers belong to the object once a constructor made it a
 // blur filter; before that (a subclass whose constructor has not called
@@ -44,13 +45,8 @@ bool IsBlurFilter(Vm& vm, Object* self) { return self && vm.FindOwnAny(self, kMa
 }  // namespace
 
 void InstallBlurFilter(Vm& vm) {
-  Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
-  if (!flash) return;
-  Object* filters = AsObjectValue(vm.GetMember(flash, "filters"));
-  if (!filters) {
-    filters = vm.NewPlain();
-    vm.Define(flash, "filters", Value{filters});
-  }
+  Object* filters = FiltersPackage(vm);
+  if (!filters) return;
   // new BlurFilter(blurX, blurY, quality)
   Object* constructor = vm.NewNative(
       [](Vm& v, Object* self, Args args) -> Value {

@@ -1,6 +1,6 @@
 // flash.filters.DisplacementMapFilter as scripts see it: its members are
 // kept and read back as the platform keeps them. The stand-in draws no
-// filters, so nothing is displaced on the stage.
+// displacement maps, so nothing is displaced on the stage.
 //
 // mapPoint is kept as two whole numbers and read back as a new Point. A
 // value set is read member by member: each of x and y is converted even
@@ -102,13 +102,8 @@ constexpr std::array<const char*, 8> kOrder{"mapBitmap", "componentX", "componen
 }  // namespace
 
 void InstallDisplacementMapFilter(Vm& vm) {
-  Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
-  if (!flash) return;
-  Object* filters = AsObjectValue(vm.GetMember(flash, "filters"));
-  if (!filters) {
-    filters = vm.NewPlain();
-    vm.Define(flash, "filters", Value{filters});
-  }
+  Object* filters = FiltersPackage(vm);
+  if (!filters) return;
   // new DisplacementMapFilter(mapBitmap, mapPoint, componentX, componentY,
   // scaleX, scaleY, mode, color, alpha)
   Object* constructor = vm.NewNative(

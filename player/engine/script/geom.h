@@ -48,6 +48,14 @@ void InstallBitmapDataClass(Vm& vm);
 void InstallDisplacementMapFilter(Vm& vm);
 // flash.filters.BlurFilter (blur_filter.cpp).
 void InstallBlurFilter(Vm& vm);
+// The flash.filters package object, made when missing (null when the movie
+// took flash away).
+Object* FiltersPackage(Vm& vm);
+// The other filter classes (filter_classes.cpp), and the filter a filter
+// object describes (nullopt for anything else) or a new object for one.
+void InstallFilterClasses(Vm& vm);
+std::optional<Filter> ScriptFilter(Vm& vm, Object* object);
+Value NewScriptFilter(Vm& vm, const Filter& filter);
 void InstallColorClass(Vm& vm);
 
 }  // namespace swf

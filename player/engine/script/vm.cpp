@@ -72,6 +72,7 @@ void Vm::InstallBuiltins() {
   InstallXmlClasses(*this);
   InstallGraphicsClasses(*this);
   InstallBlurFilter(*this);
+  InstallFilterClasses(*this);
   InstallPlatformObjects(*this);
   InstallNetClasses(*this);
   InstallNativeTable(*this);

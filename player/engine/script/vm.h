@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bitmap_pixels.h"
+#include "filters.h"
 #include "property_map.h"
 #include "sound/sound_data.h"
 #include "value.h"
@@ -244,6 +245,9 @@ class DisplayHost {
   // swf_movie.h); 0 for what is no clip on the stage.
   virtual std::uint8_t GetBlendMode(Object* /*clip*/) { return 0; }
   virtual void SetBlendMode(Object* /*clip*/, std::uint8_t /*mode*/) {}
+  // MovieClip.filters as the display list keeps them (null: none or no clip).
+  virtual std::shared_ptr<const std::vector<Filter>> GetFilters(Object* /*clip*/) { return nullptr; }
+  virtual void SetFilters(Object* /*clip*/, std::vector<Filter> /*filters*/) {}
   // stopAllSounds(): silences every sound playing now.
   virtual void StopAllSounds() {}
   // The keyboard as the movie saw it: keys held now, the last key pressed
