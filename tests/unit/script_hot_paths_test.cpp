@@ -132,6 +132,7 @@ constexpr std::uint8_t kCallMethod = 0x52;
 constexpr std::uint8_t kNewObject = 0x40;
 constexpr std::uint8_t kInitObject = 0x43;
 constexpr std::uint8_t kStringExtract = 0x15;
+constexpr std::uint8_t kMultiply = 0x0C;
 
 std::vector<std::string> TracesOf(const Actions& actions, int version) {
   MovieBuilder movie(10, 10, 24, version);
@@ -349,6 +350,61 @@ INSTANTIATE_TEST_SUITE_P(
                      a.PushString("o").GetVariable().PushString("p").Raw(kGetMember).Trace();
                    },
                    {"again"}},
+        // A member written in place keeps its flags: a read-only one stays.
+        LookupCase{"ReadOnlyMemberKeepsItsValue", 7,
+                   [](Actions& a) {
+                     a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+                     a.PushString("o").GetVariable().PushString("m").PushInt(1).Raw(kSetMember);
+                     a.PushInt(0).PushInt(4).PushString("m").PushString("o").GetVariable().PushInt(4);
+                     a.PushString("ASSetPropFlags").Raw(kCallFunction).Pop();
+                     a.PushString("o").GetVariable().PushString("m").PushInt(2).Raw(kSetMember);
+                     a.PushString("o").GetVariable().PushString("m").Raw(kGetMember).Trace();
+                   },
+                   {"1"}},
+        // A watched member is written through its watcher, whose result is stored.
+        LookupCase{"WatchedMemberWrittenThroughTheWatcher", 7,
+                   [](Actions& a) {
+                     Actions watcher;
+                     watcher.PushString("n").GetVariable().PushInt(10).Raw(kMultiply).Raw(kReturn);
+                     a.DefineFunction("twice", {"p", "o", "n"}, watcher);
+                     a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+                     a.PushString("o").GetVariable().PushString("m").PushInt(1).Raw(kSetMember);
+                     a.PushString("twice").GetVariable().PushString("m").PushInt(2);
+                     a.PushString("o").GetVariable().PushString("watch").Raw(kCallMethod).Pop();
+                     a.PushString("o").GetVariable().PushString("m").PushInt(3).Raw(kSetMember);
+                     a.PushString("o").GetVariable().PushString("m").Raw(kGetMember).Trace();
+                   },
+                   {"30"}},
+        // An array's length set by name still cuts its elements.
+        LookupCase{"ArrayLengthSetByName", 7,
+                   [](Actions& a) {
+                     a.PushString("v").PushInt(3).PushInt(2).PushInt(1).PushInt(3).Raw(0x42).SetVariable();
+                     a.PushString("v").GetVariable().PushString("length").PushInt(1).Raw(kSetMember);
+                     a.PushString("v").GetVariable().Trace();
+                   },
+                   {"1"}},
+        // A name pushed last inside a with and read after it reads outside it.
+        LookupCase{"NameReadJustAfterAWith", 7,
+                   [](Actions& a) {
+                     a.SetVariable("m", "timeline");
+                     a.PushString("o").PushInt(0).Raw(kInitObject).SetVariable();
+                     a.PushString("o").GetVariable().PushString("m").PushString("member").Raw(kSetMember);
+                     Actions inside;
+                     inside.PushString("m");
+                     a.PushString("o").GetVariable().With(inside).GetVariable().Trace();
+                   },
+                   {"timeline"}},
+        // Parameters: the last of two alike wins; before version 7 a body
+        // names them in any letter case.
+        LookupCase{"ParametersAlikeAndInOtherCase", 6,
+                   [](Actions& a) {
+                     Actions body;
+                     body.PushString("x").GetVariable().Raw(kReturn);
+                     a.DefineFunction("same", {"x", "x"}, body).DefineFunction("upper", {"X"}, body);
+                     a.PushInt(2).PushInt(1).PushInt(2).PushString("same").Raw(kCallFunction).Trace();
+                     a.PushInt(5).PushInt(1).PushString("upper").Raw(kCallFunction).Trace();
+                   },
+                   {"2", "5"}},
         // A variable of the timeline is set in place, the next read sees it.
         LookupCase{"TimelineVariableSetInALoop", 7,
                    [](Actions& a) {
@@ -370,7 +426,6 @@ INSTANTIATE_TEST_SUITE_P(
 constexpr std::uint8_t kJump = 0x99;
 constexpr std::uint8_t kPush = 0x96;
 constexpr std::uint8_t kSubtract = 0x0B;
-constexpr std::uint8_t kMultiply = 0x0C;
 constexpr std::uint8_t kModulo = 0x3F;
 constexpr std::uint8_t kAdd = 0x0A;
 constexpr std::uint8_t kDecrement = 0x51;

@@ -28,6 +28,9 @@ class DecodedCode {
     std::uint8_t code = 0;
     // Push: the bytes after the decoded values are malformed.
     bool malformedTail = false;
+    // Push: its last value is a text and a GetVariable follows, which the
+    // run does with the push (reading the name where the push left it).
+    bool nameForGet = false;
     std::uint32_t payload = 0;  // where the payload starts in the block
     std::uint32_t length = 0;   // of the payload
     std::uint32_t next = 0;     // the position after the action
@@ -42,6 +45,9 @@ class DecodedCode {
     enum Kind : std::uint8_t { Made, Register, Constant } kind = Made;
     std::uint16_t index = 0;
     Value value;
+    // A text a GetVariable reads that names a plain variable (no path, no
+    // name the interpreter treats apart): its property key, made once.
+    std::unique_ptr<const PropertyKey> key;
   };
 
   // The action at `position`, which stays where it is while the code lives;
@@ -81,10 +87,32 @@ class DecodedCode {
       action.operand = static_cast<std::int32_t>(items_.size());
       action.malformedTail = !DecodePush(payload, version);
       action.count = static_cast<std::uint32_t>(items_.size()) - static_cast<std::uint32_t>(action.operand);
+      action.nameForGet = !action.malformedTail && action.count > 0 && items_.back().kind == PushItem::Made &&
+                          std::holds_alternative<SharedText>(items_.back().value) && at < code.size() &&
+                          code[at] == 0x1C;
+      if (action.nameForGet) {
+        // The key points into the text, which the item keeps.
+        const std::string_view name = std::get<SharedText>(items_.back().value);
+        if (IsPlainVariableName(name)) items_.back().key = std::make_unique<const PropertyKey>(name, version < 7);
+      }
     }
     actions_.push_back(action);
     where_[position] = &actions_.back();
     return where_[position];
+  }
+
+  // Whether a name reads as a variable of the scope chain and nothing else:
+  // no path in it, and none of the names the interpreter looks up apart
+  // (in any letter case, to be safe in every version).
+  static bool IsPlainVariableName(std::string_view name) {
+    if (name.empty()) return false;
+    for (const char ch : name) {
+      if (ch == ':' || ch == '.' || ch == '/') return false;
+    }
+    for (const std::string_view special : {"this", "_global", "_root", "_level0", "super", "_parent"}) {
+      if (EqualsIgnoringCase(name, special)) return false;
+    }
+    return true;
   }
 
   // The values of a push, up to the first malformed one (false then).
@@ -139,6 +167,9 @@ struct FunctionCode {
   std::vector<std::uint8_t> body;
   std::string name;
   std::vector<std::pair<std::uint8_t, std::string>> params;  // register (0: none), name
+  // Each parameter's name as the activation's properties key it (lower-cased
+  // before version 7) and its hash, made once with the function.
+  std::vector<std::pair<std::string, std::uint32_t>> paramKeys;
   bool second = false;                                       // DefineFunction2
   std::uint8_t registerCount = 0;
   std::uint16_t flags = 0;
@@ -363,7 +394,24 @@ class Interpreter final : public ScriptRoots {
       const DecodedCode::Action& action = *decoded;
       position = action.next;
       const Step step = Execute(action, position);
-      if (step == Step::Next) continue;
+      if (step == Step::Next) {
+        // A literal name and the GetVariable that reads it, run together
+        // while the GetVariable lies in this region: it spends its action
+        // and lets a due collection run as it would alone.
+        if (action.nameForGet && position < end) {
+          Spend();
+          if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
+          if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
+          const std::string_view name = std::get<SharedText>(stack_.back());
+          const DecodedCode::PushItem& item =
+              f_.decoded->Item(static_cast<std::size_t>(action.operand) + action.count - 1);
+          Value found = item.key && !Swf4Rules() && !TellingTarget() ? ScopeVariable(name, *item.key, false)
+                                                                     : GetVariable(name);
+          ReplaceTop(std::move(found));
+          ++position;
+        }
+        continue;
+      }
       if (step == Step::Branch) {
         const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + action.operand;
         if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) throw Malformed{};
@@ -475,6 +523,27 @@ class Interpreter final : public ScriptRoots {
     return text ? text->size() : 0;
   }
 
+  // The text on top of the stack, taken off it; the caller checked it is one.
+  SharedText PopText() {
+    SharedText& top = std::get<SharedText>(stack_.back());
+    vm_.stackTextBytes -= std::min(vm_.stackTextBytes, top.size());
+    SharedText text = std::move(top);
+    stack_.pop_back();
+    return text;
+  }
+  // The name an action read from the top of the stack replaced by what it
+  // found: a value without text takes its place without a pop and a push.
+  void ReplaceTop(Value value) {
+    if (!std::holds_alternative<SharedText>(value)) {
+      vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(stack_.back()));
+      stack_.back() = std::move(value);
+      return;
+    }
+    (void)Pop();
+    Push(std::move(value));
+  }
+  bool TopIsText() const { return !stack_.empty() && std::holds_alternative<SharedText>(stack_.back()); }
+
   Value Pop() {
     if (stack_.empty()) return Undefined{};
     Value value = std::move(stack_.back());
@@ -534,7 +603,23 @@ class Interpreter final : public ScriptRoots {
   }
 
  private:
-  double PopNumber() { return vm_.ToNum(Pop()); }
+  double PopNumber() {
+    if (double* top = TopNumber()) {
+      const double number = *top;
+      stack_.pop_back();
+      return number;
+    }
+    return vm_.ToNum(Pop());
+  }
+  // A condition: a boolean (what comparisons leave) is read where it lies.
+  bool PopTruth() {
+    if (const bool* top = stack_.empty() ? nullptr : std::get_if<bool>(&stack_.back())) {
+      const bool truth = *top;
+      stack_.pop_back();
+      return truth;
+    }
+    return vm_.ToBool(Pop());
+  }
   // Arithmetic on two numbers works on the stack in place: no conversion is
   // called, no value moved. TopNumbers gives the left operand's place when
   // both on top are numbers; PoppedNumber then takes the right one off.
@@ -607,6 +692,10 @@ class Interpreter final : public ScriptRoots {
   // Variables -----------------------------------------------------------
 
   bool HasProperty(Object* object, std::string_view name) {
+    const PropertyKey key(name, vm_.Caseless());
+    return HasProperty(object, name, key);
+  }
+  bool HasProperty(Object* object, std::string_view name, const PropertyKey& key) {
     if (object->kind == ObjectKind::Clip) {
       Value ignored;
       if (Vm::MayBeClipProperty(object, name) && vm_.Host().GetClipProperty(object, name, ignored)) return true;
@@ -615,10 +704,57 @@ class Interpreter final : public ScriptRoots {
     if ((object->kind == ObjectKind::Array || object->kind == ObjectKind::String) && NameIs(name, "length")) {
       return true;
     }
-    return vm_.FindInChain(object, name) != nullptr;
+    return vm_.FindInChain(object, key) != nullptr;
   }
 
   Object* SuperObject() { return vm_.NewSuper(f_.self, f_.home); }
+
+  static std::size_t StoredBytes(const Value& value) { return sizeof(Value) + TextBytes(value); }
+
+  // Vm::Lookup with the name's key made once for every object of a scope
+  // chain. The common holders are read here: plain objects and activations,
+  // and a clip on the stage asked for a name that is no display property.
+  // The rest, and a property with a getter, the Vm reads.
+  bool LookupKeyed(Object* object, std::string_view name, const PropertyKey& key, Value& out) {
+    if (object->superThis || object->kind == ObjectKind::Array || object->kind == ObjectKind::String ||
+        NameIs(name, "__proto__")) {
+      return vm_.Lookup(object, name, out);
+    }
+    if (object->kind == ObjectKind::Clip) {
+      if (!object->removedPath.empty() || Vm::MayBeClipProperty(object, name)) return vm_.Lookup(object, name, out);
+      const Property* own = vm_.FindOwn(object, key);
+      if (!own || own->getter) return vm_.Lookup(object, name, out);
+      out = own->value;
+      return true;
+    }
+    int hops = 0;
+    for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
+      if (const Property* property = vm_.FindOwn(at, key)) {
+        if (property->getter) return vm_.Lookup(object, name, out);
+        out = property->value;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Vm::SetMember with the name's key made by the caller: an own property
+  // without accessors, on an object whose writes nothing else watches or
+  // redirects, is written here; everything else goes to the Vm.
+  void SetMemberKeyed(Object* object, std::string_view name, const PropertyKey& key, Value value) {
+    const bool plainHolder =
+        object->kind != ObjectKind::Array &&
+        (object->kind != ObjectKind::Clip || (object->removedPath.empty() && !Vm::MayBeClipProperty(object, name)));
+    if (plainHolder && !object->superThis && object->watches.empty() && !NameIs(name, "__proto__")) {
+      if (Property* own = vm_.FindOwn(object, key); own && !own->getter && !own->setter) {
+        if ((own->flags & kReadOnly) == 0 && vm_.ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) {
+          own->value = std::move(value);
+        }
+        return;
+      }
+    }
+    vm_.SetMember(object, name, std::move(value));
+  }
 
   // `name` is `builtin` (written in lower case) as this movie compares names.
   bool NameIs(std::string_view name, std::string_view builtin) const {
@@ -749,7 +885,12 @@ class Interpreter final : public ScriptRoots {
       if (vm_.Lookup(f_.target, name, found)) return found;
       return vm_.GetMember(vm_.Global(), name);
     }
-    const bool parentName = IsParentName(name);
+    const PropertyKey key(name, vm_.Caseless());
+    return ScopeVariable(name, key, IsParentName(name));
+  }
+
+  // A plain name through the scope chain, then the timeline.
+  Value ScopeVariable(std::string_view name, const PropertyKey& key, bool parentName) {
     Value found;
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
@@ -757,9 +898,9 @@ class Interpreter final : public ScriptRoots {
         Object* parent = vm_.Host().ParentClip(object);
         return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (vm_.Lookup(object, name, found)) return found;
+      if (LookupKeyed(object, name, key, found)) return found;
     }
-    if (f_.target && vm_.Lookup(f_.target, name, found)) return found;
+    if (f_.target && LookupKeyed(f_.target, name, key, found)) return found;
     return Undefined{};
   }
 
@@ -894,17 +1035,18 @@ class Interpreter final : public ScriptRoots {
       vm_.SetMember(f_.target, name, std::move(value));
       return;
     }
+    const PropertyKey key(name, vm_.Caseless());
     Object* fallback = f_.target ? f_.target : TimelineOfScope();
     for (std::size_t i = f_.scope.size(); i-- > 1;) {  // the global object is never set implicitly
       // The outermost candidate takes the name whether it has it or not when
       // it is where the name would be set anyway.
       if (i == 1 && f_.scope[i] == fallback) break;
-      if (HasProperty(f_.scope[i], name)) {
-        vm_.SetMember(f_.scope[i], name, std::move(value));
+      if (HasProperty(f_.scope[i], name, key)) {
+        SetMemberKeyed(f_.scope[i], name, key, std::move(value));
         return;
       }
     }
-    vm_.SetMember(fallback, name, std::move(value));
+    SetMemberKeyed(fallback, name, key, std::move(value));
   }
 
   Object* Activation() const { return f_.activation; }
@@ -952,8 +1094,9 @@ class Interpreter final : public ScriptRoots {
     Object* holder = nullptr;
     if (self) {
       holder = *self;
+      const PropertyKey key(method, vm_.Caseless());
       int hops = 0;
-      while (holder && !vm_.FindOwn(holder, method) && hops++ < 256) holder = holder->proto;
+      while (holder && !vm_.FindOwn(holder, key) && hops++ < 256) holder = holder->proto;
       // A method of the object itself has the object's prototype as its
       // home, as a constructor does.
       if (holder == *self) holder = (*self)->proto;
@@ -1016,6 +1159,8 @@ class Interpreter final : public ScriptRoots {
     for (std::uint16_t i = 0; i < count && !reader.Failed(); ++i) {
       const std::uint8_t reg = second ? reader.U8() : 0;
       code->params.emplace_back(reg, Text(reader.CString()));
+      const PropertyKey key(code->params.back().second, vm_.Caseless());
+      code->paramKeys.emplace_back(std::string(key.Text()), key.Hash());
     }
     const std::uint16_t size = reader.U16();
     if (reader.Failed() || f_.code.size() - position < size) throw Malformed{};
@@ -1394,7 +1539,15 @@ class Interpreter final : public ScriptRoots {
         Push(static_cast<double>(ToInt32(PopNumber())));
         break;
       }
-      case kGetVariable: Push(WithTopName([this](std::string_view name) { return GetVariable(name); })); break;
+      case kGetVariable:
+        if (TopIsText()) {
+          // Read where it lies: only this interpreter pushes or pops its stack.
+          Value found = GetVariable(std::string_view(std::get<SharedText>(stack_.back())));
+          ReplaceTop(std::move(found));
+        } else {
+          Push(GetVariable(PopString()));
+        }
+        break;
       case kSetVariable: {
         Value value = Pop();
         WithTopName([this, &value](std::string_view name) { SetVariable(name, std::move(value)); });
@@ -1533,7 +1686,7 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kCallFunction: {
-        const std::string name = PopString();
+        const SharedText name = TopIsText() ? PopText() : SharedText(PopString());
         CallArgs pooled(*this);
         std::vector<Value>& args = pooled.values;
         const Value function = GetVariable(name);
@@ -1677,6 +1830,12 @@ class Interpreter final : public ScriptRoots {
         break;
       }
       case kGetMember: {
+        if (TopIsText()) {
+          const SharedText name = PopText();
+          const Value object = Pop();
+          Push(vm_.Get(object, name));
+          break;
+        }
         const Value name = Pop();
         const Value object = Pop();
         Push(vm_.Get(object, vm_.ToStr(name)));
@@ -1684,9 +1843,12 @@ class Interpreter final : public ScriptRoots {
       }
       case kSetMember: {
         Value value = Pop();
-        const std::string name = PopString();
+        const SharedText name = TopIsText() ? PopText() : SharedText(PopString());
         const Value object = Pop();
-        if (auto* const* o = std::get_if<Object*>(&object)) vm_.SetMember(*o, name, std::move(value));
+        if (auto* const* o = std::get_if<Object*>(&object)) {
+          const PropertyKey key(name, vm_.Caseless());
+          SetMemberKeyed(*o, name, key, std::move(value));
+        }
         break;
       }
       case kIncrement:
@@ -1708,7 +1870,10 @@ class Interpreter final : public ScriptRoots {
         const Value object = Pop();
         CallArgs pooled(*this);
         std::vector<Value>& args = pooled.values;
-        const std::string name = std::holds_alternative<Undefined>(nameValue) ? std::string() : vm_.ToStr(nameValue);
+        const auto* nameText = std::get_if<SharedText>(&nameValue);
+        const SharedText name = nameText                                        ? *nameText
+                                : std::holds_alternative<Undefined>(nameValue) ? SharedText()
+                                                                                : SharedText(vm_.ToStr(nameValue));
         Value result;
         {
           const RootedCall rooted(*this, nullptr, &object, args);
@@ -1844,7 +2009,7 @@ class Interpreter final : public ScriptRoots {
       case kJump:
       case kIf:
         if (decoded.malformedTail) throw Malformed{};
-        if (action == kJump || vm_.ToBool(Pop())) return Step::Branch;
+        if (action == kJump || PopTruth()) return Step::Branch;
         break;
       case kCall:
         CallFrame(PopString());
@@ -2115,6 +2280,18 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     ~RunningFunction() { slot = saved; }
   } running{runningFunction_, runningFunction_};
   runningFunction_ = callee;
+  // Define of a parameter in the activation, by the key its function made
+  // once: a name the activation does not hold yet is added without hashing
+  // it again.
+  const auto defineParameter = [this, &code](Object* holder, std::size_t index, Value value) {
+    const auto& [key, hash] = code.paramKeys[index];
+    const std::string& name = code.params[index].second;
+    if (holder->properties.find(key, hash) != holder->properties.end()) {
+      Define(holder, name, std::move(value), 0);
+      return;
+    }
+    holder->properties.append(key, hash, Property{name, std::move(value), 0, nextOrder_++, nullptr, nullptr});
+  };
   if (code.second) {
     frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t next = 1;
@@ -2132,17 +2309,17 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     preload(0x100, Value{global_});
     if (!(code.flags & 0x08) && arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {
-      const auto& [reg, name] = code.params[i];
+      const std::uint8_t reg = code.params[i].first;
       if (reg != 0 && reg < frame.registers.size()) {
         frame.registers[reg] = Arg(args, i);
       } else {
-        Define(activation, name, Arg(args, i), 0);
+        defineParameter(activation, i, Arg(args, i));
       }
     }
   } else {
     frame.registers.resize(4);
     if (arguments) Define(activation, "arguments", argumentsValue, 0);
-    for (std::size_t i = 0; i < code.params.size(); ++i) Define(activation, code.params[i].second, Arg(args, i), 0);
+    for (std::size_t i = 0; i < code.params.size(); ++i) defineParameter(activation, i, Arg(args, i));
   }
   Interpreter interpreter(*this, frame);
   interpreter.original_ = frame.target;
@@ -2152,7 +2329,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     return Undefined{};
   }
   if (!frame.activationCaptured) ReturnActivation(activation);
-  return frame.result;
+  return std::move(frame.result);
 }
 
 std::vector<Value> Vm::TakeValues() {
