@@ -314,7 +314,13 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
   object.bornTick = tick_;
   const auto character = movie_.characters.find(placement.character);
   object.placement = std::move(placement);
-  if (character == movie_.characters.end()) return object;
+  if (character == movie_.characters.end()) {
+    // From version 8 a bitmap may be placed as it is: a shape of its size.
+    if (const auto bitmap = movie_.bitmaps.find(object.placement.character); bitmap != movie_.bitmaps.end()) {
+      object.shape = BitmapShape(bitmap->second, false);
+    }
+    return object;
+  }
   // Script objects placed without a name get one, before what they show gets theirs.
   const bool named = object.placement.name.empty() &&
                      (std::holds_alternative<std::shared_ptr<const Timeline>>(character->second) ||
@@ -714,6 +720,11 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
   if (timeline->kind == DisplayKind::Text && GetTextProperty(*timeline, rawName, out)) return true;
+  if (rawName == "cacheAsBitmap" && timeline->kind != DisplayKind::Text) {
+    const DisplayObject* entry = EntryOf(clip);
+    out = entry && entry->placement.cacheAsBitmap;
+    return true;
+  }
   if (rawName.empty() || rawName[0] != '_') return false;
   const std::string name = LowerAscii(rawName);
   int depth = 0;
@@ -736,7 +747,9 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_visible") {
     out = placement.visible;
   } else if (name == "_currentframe") {
-    out = static_cast<double>(timeline->frame + 1);
+    // A clip made empty by a script has no frame to stand on.
+    const bool empty = timeline->kind == DisplayKind::Clip && timeline->SharedDefinition() == emptyTimeline_;
+    out = empty ? 0.0 : static_cast<double>(timeline->frame + 1);
   } else if (name == "_totalframes" || name == "_framesloaded") {
     out = static_cast<double>(timeline->FrameCount());
   } else if (name == "_name") {
@@ -757,8 +770,15 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   } else if (name == "_quality") {
     out = std::string(kQualityNames[static_cast<std::size_t>(quality_)]);
   } else if (name == "_focusrect") {
-    // A number before version 6, a boolean from it.
-    out = vm_->Version() < 6 ? Value{focusRect_ ? 1.0 : 0.0} : Value{focusRect_};
+    // A number before version 6, a boolean from it. From version 6 a clip
+    // other than the root has its own, null until set (the movie's counts).
+    if (vm_->Version() >= 6 && timeline != root_) {
+      out = timeline->focusRect ? Value{*timeline->focusRect} : Value{Null{}};
+    } else {
+      out = vm_->Version() < 6 ? Value{focusRect_ ? 1.0 : 0.0} : Value{focusRect_};
+    }
+  } else if (name == "_lockroot") {
+    out = timeline->lockRoot;
   } else if (name == "_soundbuftime") {
     out = soundBufferSeconds_;
   } else if (name == "_xmouse" || name == "_ymouse") {
@@ -783,6 +803,10 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
   if (timeline->kind == DisplayKind::Text && SetTextProperty(timeline, rawName, value)) return true;
+  if (rawName == "cacheAsBitmap" && timeline->kind != DisplayKind::Text) {
+    if (DisplayObject* entry = EntryOf(clip)) entry->placement.cacheAsBitmap = vm_->ToBool(value);
+    return true;
+  }
   if (rawName.empty() || rawName[0] != '_') return false;
   const std::string name = LowerAscii(rawName);
   DisplayObject* entry = EntryOf(clip);
@@ -858,12 +882,21 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
       if (wanted == LowerAscii(kQualityNames[i])) quality_ = static_cast<int>(i);
     }
   } else if (name == "_focusrect") {
-    // An object turns it off without being asked for its value.
-    if (std::holds_alternative<Object*>(value)) {
+    if (vm_->Version() >= 6 && timeline != root_) {
+      // A clip's own: null and undefined give it back to the movie's.
+      if (std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value)) {
+        timeline->focusRect.reset();
+      } else {
+        timeline->focusRect = vm_->ToBool(value);
+      }
+    } else if (std::holds_alternative<Object*>(value)) {
+      // An object turns it off without being asked for its value.
       focusRect_ = false;
     } else if (const double number = numberOf(); !std::isnan(number)) {
       focusRect_ = number != 0;
     }
+  } else if (name == "_lockroot") {
+    timeline->lockRoot = vm_->ToBool(value);
   } else if (name == "_soundbuftime") {
     const double number = numberOf();
     if (!std::isnan(number)) soundBufferSeconds_ = StoredInt32(number);

@@ -66,6 +66,10 @@ struct Placement {
 
 class TimelineInstance;
 
+// A rectangle of the bitmap's size showing its pixels, 20 twips a pixel: how
+// a bitmap placed on a timeline, or shown by a clip, is drawn.
+[[nodiscard]] std::shared_ptr<const Shape> BitmapShape(std::shared_ptr<const Bitmap> bitmap, bool smooth);
+
 // A number no display object had before: see DisplayObject::look.
 [[nodiscard]] std::uint64_t NewLookStamp();
 
@@ -143,6 +147,8 @@ class TimelineInstance {
   std::uint8_t buttonState = 0x01;                 // the record state bit shown: up, over or down
   SoundTransform soundLevels;                      // of the sounds it starts (Sound objects)
   Drawing drawing;                                 // what the drawing methods made
+  std::optional<bool> focusRect;                   // a clip's own _focusrect (none: the movie's)
+  bool lockRoot = false;                           // _lockroot
 
   [[nodiscard]] const Value* FindVariable(std::string_view name) const;
   void SetVariable(std::string_view name, Value value);

@@ -104,16 +104,10 @@ bool Stage::LoadExportedBitmap(std::string_view name, int& width, int& height, s
 }  // namespace swf
 
 namespace swf {
-namespace {
 
 // A rectangle of the bitmap's size filled with its pixels, one pixel to 20 twips.
-std::shared_ptr<const Shape> BitmapShape(const PixelBitmap& pixels, bool smooth) {
-  auto bitmap = std::make_shared<Bitmap>();
-  bitmap->width = pixels.Width();
-  bitmap->height = pixels.Height();
-  bitmap->pixels = pixels.Premultiplied();
-  bitmap->opaque = !pixels.Transparent();
-  const double w = pixels.Width() * 20.0, h = pixels.Height() * 20.0;
+std::shared_ptr<const Shape> BitmapShape(std::shared_ptr<const Bitmap> bitmap, bool smooth) {
+  const double w = bitmap->width * 20.0, h = bitmap->height * 20.0;
   auto shape = std::make_shared<Shape>();
   ShapeLayer layer;
   layer.fills.emplace_back(BitmapFill{std::move(bitmap), Matrix{20, 0, 0, 20, 0, 0}, false, smooth});
@@ -127,6 +121,17 @@ std::shared_ptr<const Shape> BitmapShape(const PixelBitmap& pixels, bool smooth)
   shape->maxX = shape->declaredMaxX = w;
   shape->maxY = shape->declaredMaxY = h;
   return shape;
+}
+
+namespace {
+
+std::shared_ptr<const Shape> BitmapShape(const PixelBitmap& pixels, bool smooth) {
+  auto bitmap = std::make_shared<Bitmap>();
+  bitmap->width = pixels.Width();
+  bitmap->height = pixels.Height();
+  bitmap->pixels = pixels.Premultiplied();
+  bitmap->opaque = !pixels.Transparent();
+  return BitmapShape(std::move(bitmap), smooth);
 }
 
 void Refresh(DisplayObject& object) {

@@ -460,8 +460,8 @@ void Stage::KeyChange(bool down, int keyCode, int ascii) {
     const bool taken = SendKeyPress(keyCode, ascii);
     if (keyCode == kTab && !taken) {
       TabFocus(keysDown_.count(kShift) != 0);
-    } else if ((keyCode == kEnter || keyCode == kSpace) && focusRect_ && focused && focused == FocusedTimeline() &&
-               focused->kind != DisplayKind::Text && ActsAsButton(*focused)) {
+    } else if ((keyCode == kEnter || keyCode == kSpace) && focused && focused->focusRect.value_or(focusRect_) &&
+               focused == FocusedTimeline() && focused->kind != DisplayKind::Text && ActsAsButton(*focused)) {
       SendButtonEvent(focused, ButtonEvent::Press);
       RunInputScripts();
       SendButtonEvent(focused, ButtonEvent::Release);

@@ -159,8 +159,39 @@ std::vector<GraphicsCase> Cases() {
          a.PushRegister(2).PushInt(1).PushRegister(1).PushString("compare").Raw(kCallMethod).Trace();
          a.PushRegister(3).PushInt(1).PushRegister(1).PushString("compare").Raw(kCallMethod).Trace();
          a.PushString("x").PushInt(1).PushRegister(1).PushString("compare").Raw(kCallMethod).Trace();
+         a.PushInt(0).PushRegister(1).PushString("compare").Raw(kCallMethod).Trace();
+         // The size members are listed by for..in; the methods are not.
+         for (const char* name : {"width", "rectangle", "compare"}) {
+           a.PushString(name).PushInt(1).PushString("flash").GetVariable().PushString("display").Raw(kGetMember);
+           a.PushString("BitmapData").Raw(kGetMember).PushString("prototype").Raw(kGetMember);
+           a.PushString("isPropertyEnumerable").Raw(kCallMethod).Trace();
+         }
        },
-       {"-3", "0", "-2"}},
+       {"-3", "0", "-2", "-1", "true", "true", "false"}},
+      {"empty_clip_defaults",
+       [](Actions& a) {
+         a.PushInt(5).PushString("mc").PushInt(2).PushString("_root").GetVariable();
+         a.PushString("createEmptyMovieClip").Raw(kCallMethod).StoreRegister(1).Pop();
+         for (const char* name : {"_currentframe", "_totalframes", "_focusrect", "_lockroot", "cacheAsBitmap"}) {
+           Member(a, 1, name);
+           a.Trace();
+         }
+         Call(a, 1, "getBytesTotal", {});
+         a.Trace();
+         // filters reads back what was set, in a new array each time.
+         a.PushInt(0).PushString("flash").GetVariable().PushString("geom").Raw(kGetMember).PushString("Point");
+         a.Raw(kNewMethod).PushInt(1).Raw(0x42 /* InitArray */).StoreRegister(2).Pop();
+         a.PushRegister(1).PushString("filters").PushRegister(2).Raw(kSetMember);
+         Member(a, 1, "filters");
+         a.PushString("length").Raw(kGetMember).Trace();
+         // Nothing to measure: the largest twip count in the clip's own space,
+         // rounded through single precision in another one.
+         a.PushRegister(1).PushInt(1).PushRegister(1).PushString("getBounds").Raw(kCallMethod);
+         a.PushString("xMin").Raw(kGetMember).Trace();
+         a.PushString("_root").GetVariable().PushInt(1).PushRegister(1).PushString("getBounds").Raw(kCallMethod);
+         a.PushString("xMin").Raw(kGetMember).Trace();
+       },
+       {"0", "1", "null", "false", "false", "0", "1", "6710886.35", "6710886.4"}},
   };
 }
 
@@ -181,6 +212,24 @@ TEST_P(GraphicsScripts, TraceWhatThePlatformPrints) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, GraphicsScripts, ::testing::ValuesIn(Cases()),
                          [](const auto& tested) { return tested.param.name; });
+
+// A bitmap placed on a timeline as it is shows at its size, and its name
+// stands for the clip that shows it, as a shape's does.
+TEST(GraphicsClips, PlacedBitmapMeasuresAndNamesItsClip) {
+  MovieBuilder movie(10, 10, 24, 8);
+  const std::uint16_t bitmap = movie.DefineBitsLossless(3, 2, std::vector<Color>(6, Color{255, 0, 0}), false);
+  movie.Place(bitmap, 1, {}, std::nullopt, "pic");
+  Actions a;
+  a.PushString("_root").GetVariable().PushString("pic").Raw(kGetMember).Trace();
+  a.PushString("_root").GetVariable().PushString("_width").Raw(kGetMember).Trace();
+  a.PushString("_root").GetVariable().PushString("_height").Raw(kGetMember).Trace();
+  movie.DoAction(a).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  EXPECT_EQ(lines, (std::vector<std::string>{"_level0", "3", "2"}));
+}
 
 // Color and MovieClip.transform act on the clip's own colour transform and matrix.
 TEST(GraphicsClips, ColorAndTransformReachTheRootClip) {

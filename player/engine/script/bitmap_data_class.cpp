@@ -11,6 +11,7 @@
 #include <string>
 
 #include "geom.h"
+#include "native_class.h"
 
 namespace swf {
 namespace {
@@ -46,9 +47,7 @@ struct BitmapState final : NativeState {
   std::shared_ptr<LiveBitmap> live;
 };
 
-BitmapState* StateOf(Object* object) {
-  return object ? dynamic_cast<BitmapState*>(object->state.get()) : nullptr;
-}
+BitmapState* StateOf(Object* object) { return object ? dynamic_cast<BitmapState*>(object->state.get()) : nullptr; }
 
 // The live bitmap of a BitmapData object; null when it is none or disposed.
 PixelBitmap* BitmapOf(Object* object) {
@@ -166,8 +165,8 @@ Value HitTest(Vm& vm, PixelBitmap& bitmap, Args args) {
 
 Value Compare(Vm& vm, Object* self, Args args, const Context& context) {
   PixelBitmap* mine = BitmapOf(self);
-  if (!mine) return kFailed;
-  PixelBitmap* other = BitmapOf(Arg(args, 0));
+  if (!mine || args.empty()) return kFailed;
+  PixelBitmap* other = BitmapOf(args[0]);
   if (!other) return -2.0;
   if (mine->Width() != other->Width()) return -3.0;
   if (mine->Height() != other->Height()) return -4.0;
@@ -310,15 +309,17 @@ NativeFunction ReadBitmap(Body body) {
   return OnBitmap(std::move(body), false);
 }
 
+// The platform lists these (width, height, ...) in a for..in of a bitmap.
 void DefineGetter(Vm& vm, Object* proto, std::string_view name, NativeFunction getter) {
-  vm.Define(proto, name, Undefined{});
+  vm.Define(proto, name, Undefined{}, 0);
   if (Property* property = vm.FindOwn(proto, name)) property->getter = vm.NewNative(std::move(getter));
 }
 
 void InstallMethods(Vm& vm, Object* proto, const Context& context) {
   DefineGetter(vm, proto, "width", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Width()); }));
   DefineGetter(vm, proto, "height", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return double(b.Height()); }));
-  DefineGetter(vm, proto, "transparent", ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return b.Transparent(); }));
+  DefineGetter(vm, proto, "transparent",
+               ReadBitmap([](Vm&, PixelBitmap& b, Args) -> Value { return b.Transparent(); }));
   DefineGetter(vm, proto, "rectangle",
                ReadBitmap([](Vm& v, PixelBitmap& b, Args) -> Value { return Rectangle(v, b.Bounds()); }));
 
@@ -435,13 +436,10 @@ void InstallBitmapDataClass(Vm& vm) {
   }
   auto context = std::make_shared<Context>();
   context->budget = std::make_shared<PixelBudget>();
-  Object* constructor = vm.NewNative(
-      [context](Vm& v, Object* self, Args args) -> Value { return Construct(v, self, args, *context); }, true);
+  const auto [constructor, proto] = DefineNativeClass(
+      vm, display, "BitmapData",
+      [context](Vm& v, Object* self, Args args) -> Value { return Construct(v, self, args, *context); });
   context->constructor = constructor;
-  Object* proto = vm.NewPlain();
-  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
-  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
-  vm.Define(display, "BitmapData", Value{constructor});
   InstallMethods(vm, proto, *context);
   // loadBitmap(linkage name): a bitmap exported from the movie's library.
   vm.DefineMethod(constructor, "loadBitmap", [context](Vm& v, Object*, Args args) -> Value {
@@ -452,8 +450,8 @@ void InstallBitmapDataClass(Vm& vm) {
     PixelBitmap bitmap(width, height, true, 0);
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        bitmap.SetPixel32(x, y, argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                     static_cast<std::size_t>(x)]);
+        bitmap.SetPixel32(
+            x, y, argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]);
       }
     }
     Object* made = MakeBitmapObject(v, context->constructor, context->budget, std::move(bitmap));

@@ -10,22 +10,12 @@
 #include <string>
 
 #include "geom.h"
+#include "native_class.h"
 
 namespace swf {
 namespace {
 
 using Args = std::span<const Value>;
-
-Object* MakeClass(Vm& vm, Object* holder, std::string_view name, NativeFunction construct) {
-  Object* constructor = vm.NewNative(std::move(construct), true);
-  Object* proto = vm.NewPlain();
-  vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
-  vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
-  vm.Define(holder, name, Value{constructor});
-  return constructor;
-}
-
-Object* ProtoOf(Vm& vm, Object* constructor) { return AsObjectValue(vm.GetMember(constructor, "prototype")); }
 
 // A property computed by native getter and setter functions.
 void DefineAccessor(Vm& vm, Object* proto, std::string_view name, NativeFunction getter, NativeFunction setter = {}) {
@@ -47,22 +37,19 @@ std::string Text(Vm& vm, Object* self, std::string_view name) {
 // ---- Point
 
 void InstallPoint(Vm& vm, Object* geom) {
-  Object* point = MakeClass(vm, geom, "Point", [](Vm& v, Object* self, Args args) -> Value {
+  const auto [point, proto] = DefineNativeClass(vm, geom, "Point", [](Vm& v, Object* self, Args args) -> Value {
     if (!self) return Undefined{};
     v.SetMember(self, "x", args.empty() ? Value{0.0} : args[0]);
     v.SetMember(self, "y", args.size() < 2 ? (args.empty() ? Value{0.0} : Value{Undefined{}}) : args[1]);
     return Undefined{};
   });
-  Object* proto = ProtoOf(vm, point);
-  DefineAccessor(vm, proto, "length", [](Vm& v, Object* self, Args) -> Value {
-    return std::hypot(Num(v, self, "x"), Num(v, self, "y"));
-  });
+  DefineAccessor(vm, proto, "length",
+                 [](Vm& v, Object* self, Args) -> Value { return std::hypot(Num(v, self, "x"), Num(v, self, "y")); });
   vm.DefineMethod(proto, "toString", [](Vm& v, Object* self, Args) -> Value {
     return "(x=" + Text(v, self, "x") + ", y=" + Text(v, self, "y") + ")";
   });
-  vm.DefineMethod(proto, "clone", [](Vm& v, Object* self, Args) -> Value {
-    return NewPoint(v, Num(v, self, "x"), Num(v, self, "y"));
-  });
+  vm.DefineMethod(proto, "clone",
+                  [](Vm& v, Object* self, Args) -> Value { return NewPoint(v, Num(v, self, "x"), Num(v, self, "y")); });
   vm.DefineMethod(proto, "add", [](Vm& v, Object* self, Args args) -> Value {
     Object* other = AsObjectValue(Arg(args, 0));
     return NewPoint(v, Num(v, self, "x") + Num(v, other, "x"), Num(v, self, "y") + Num(v, other, "y"));
@@ -126,13 +113,13 @@ void Store(Vm& vm, Object* self, const Box& b) {
 bool BoxEmpty(const Box& b) { return !(b.w > 0) || !(b.h > 0); }
 
 void InstallRectangle(Vm& vm, Object* geom) {
-  Object* rectangle = MakeClass(vm, geom, "Rectangle", [](Vm& v, Object* self, Args args) -> Value {
-    if (!self) return Undefined{};
-    const char* names[] = {"x", "y", "width", "height"};
-    for (std::size_t i = 0; i < 4; ++i) v.SetMember(self, names[i], args.empty() ? Value{0.0} : Arg(args, i));
-    return Undefined{};
-  });
-  Object* proto = ProtoOf(vm, rectangle);
+  Object* proto = DefineNativeClass(vm, geom, "Rectangle", [](Vm& v, Object* self, Args args) -> Value {
+                    if (!self) return Undefined{};
+                    const char* names[] = {"x", "y", "width", "height"};
+                    for (std::size_t i = 0; i < 4; ++i)
+                      v.SetMember(self, names[i], args.empty() ? Value{0.0} : Arg(args, i));
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "toString", [](Vm& v, Object* self, Args) -> Value {
     return "(x=" + Text(v, self, "x") + ", y=" + Text(v, self, "y") + ", w=" + Text(v, self, "width") +
            ", h=" + Text(v, self, "height") + ")";
@@ -211,20 +198,22 @@ void InstallRectangle(Vm& vm, Object* geom) {
   });
   // Edges and corners computed from x, y, width and height; setting one
   // moves that edge and keeps the opposite one.
-  DefineAccessor(vm, proto, "left", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "x"); },
-                 [](Vm& v, Object* self, Args args) -> Value {
-                   const double left = v.ToNum(Arg(args, 0));
-                   Set(v, self, "width", Num(v, self, "width") + Num(v, self, "x") - left);
-                   Set(v, self, "x", left);
-                   return Undefined{};
-                 });
-  DefineAccessor(vm, proto, "top", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "y"); },
-                 [](Vm& v, Object* self, Args args) -> Value {
-                   const double top = v.ToNum(Arg(args, 0));
-                   Set(v, self, "height", Num(v, self, "height") + Num(v, self, "y") - top);
-                   Set(v, self, "y", top);
-                   return Undefined{};
-                 });
+  DefineAccessor(
+      vm, proto, "left", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "x"); },
+      [](Vm& v, Object* self, Args args) -> Value {
+        const double left = v.ToNum(Arg(args, 0));
+        Set(v, self, "width", Num(v, self, "width") + Num(v, self, "x") - left);
+        Set(v, self, "x", left);
+        return Undefined{};
+      });
+  DefineAccessor(
+      vm, proto, "top", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "y"); },
+      [](Vm& v, Object* self, Args args) -> Value {
+        const double top = v.ToNum(Arg(args, 0));
+        Set(v, self, "height", Num(v, self, "height") + Num(v, self, "y") - top);
+        Set(v, self, "y", top);
+        return Undefined{};
+      });
   DefineAccessor(
       vm, proto, "right", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "x") + Num(v, self, "width"); },
       [](Vm& v, Object* self, Args args) -> Value {
@@ -232,13 +221,15 @@ void InstallRectangle(Vm& vm, Object* geom) {
         return Undefined{};
       });
   DefineAccessor(
-      vm, proto, "bottom", [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "y") + Num(v, self, "height"); },
+      vm, proto, "bottom",
+      [](Vm& v, Object* self, Args) -> Value { return Num(v, self, "y") + Num(v, self, "height"); },
       [](Vm& v, Object* self, Args args) -> Value {
         Set(v, self, "height", v.ToNum(Arg(args, 0)) - Num(v, self, "y"));
         return Undefined{};
       });
   DefineAccessor(
-      vm, proto, "topLeft", [](Vm& v, Object* self, Args) -> Value { return NewPoint(v, Num(v, self, "x"), Num(v, self, "y")); },
+      vm, proto, "topLeft",
+      [](Vm& v, Object* self, Args) -> Value { return NewPoint(v, Num(v, self, "x"), Num(v, self, "y")); },
       [](Vm& v, Object* self, Args args) -> Value {
         Object* p = AsObjectValue(Arg(args, 0));
         const double x = Num(v, p, "x"), y = Num(v, p, "y");
@@ -260,7 +251,8 @@ void InstallRectangle(Vm& vm, Object* geom) {
         return Undefined{};
       });
   DefineAccessor(
-      vm, proto, "size", [](Vm& v, Object* self, Args) -> Value { return NewPoint(v, Num(v, self, "width"), Num(v, self, "height")); },
+      vm, proto, "size",
+      [](Vm& v, Object* self, Args) -> Value { return NewPoint(v, Num(v, self, "width"), Num(v, self, "height")); },
       [](Vm& v, Object* self, Args args) -> Value {
         Object* p = AsObjectValue(Arg(args, 0));
         Set(v, self, "width", Num(v, p, "x"));
@@ -282,23 +274,25 @@ void StoreMatrix(Vm& vm, Object* self, const ClipMatrix& m) {
 
 // `outer` applied after `inner`.
 ClipMatrix Multiply(const ClipMatrix& outer, const ClipMatrix& inner) {
-  return {inner.a * outer.a + inner.b * outer.c,   inner.a * outer.b + inner.b * outer.d,
-          inner.c * outer.a + inner.d * outer.c,   inner.c * outer.b + inner.d * outer.d,
-          inner.tx * outer.a + inner.ty * outer.c + outer.tx, inner.tx * outer.b + inner.ty * outer.d + outer.ty};
+  return {inner.a * outer.a + inner.b * outer.c,
+          inner.a * outer.b + inner.b * outer.d,
+          inner.c * outer.a + inner.d * outer.c,
+          inner.c * outer.b + inner.d * outer.d,
+          inner.tx * outer.a + inner.ty * outer.c + outer.tx,
+          inner.tx * outer.b + inner.ty * outer.d + outer.ty};
 }
 
 void InstallMatrix(Vm& vm, Object* geom) {
-  Object* matrix = MakeClass(vm, geom, "Matrix", [](Vm& v, Object* self, Args args) -> Value {
-    if (!self) return Undefined{};
-    if (args.empty()) {
-      StoreMatrix(v, self, {});
-    } else {
-      const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-      for (std::size_t i = 0; i < 6; ++i) v.SetMember(self, names[i], Arg(args, i));
-    }
-    return Undefined{};
-  });
-  Object* proto = ProtoOf(vm, matrix);
+  Object* proto = DefineNativeClass(vm, geom, "Matrix", [](Vm& v, Object* self, Args args) -> Value {
+                    if (!self) return Undefined{};
+                    if (args.empty()) {
+                      StoreMatrix(v, self, {});
+                    } else {
+                      const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+                      for (std::size_t i = 0; i < 6; ++i) v.SetMember(self, names[i], Arg(args, i));
+                    }
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "toString", [](Vm& v, Object* self, Args) -> Value {
     return "(a=" + Text(v, self, "a") + ", b=" + Text(v, self, "b") + ", c=" + Text(v, self, "c") +
            ", d=" + Text(v, self, "d") + ", tx=" + Text(v, self, "tx") + ", ty=" + Text(v, self, "ty") + ")";
@@ -355,8 +349,9 @@ void InstallMatrix(Vm& vm, Object* geom) {
     const double angle = args.size() > 2 ? v.ToNum(args[2]) : 0;
     const double tx = args.size() > 3 ? v.ToNum(args[3]) : 0, ty = args.size() > 4 ? v.ToNum(args[4]) : 0;
     const double sx = width / 1638.4, sy = height / 1638.4;
-    StoreMatrix(v, self, {sx * std::cos(angle), sy * std::sin(angle), -sx * std::sin(angle), sy * std::cos(angle),
-                          tx + width / 2, ty + height / 2});
+    StoreMatrix(v, self,
+                {sx * std::cos(angle), sy * std::sin(angle), -sx * std::sin(angle), sy * std::cos(angle),
+                 tx + width / 2, ty + height / 2});
     return Undefined{};
   });
   vm.DefineMethod(proto, "transformPoint", [](Vm& v, Object* self, Args args) -> Value {
@@ -384,27 +379,28 @@ void StoreTerms(Vm& vm, Object* self, const ColorTerms& t) {
 }
 
 void InstallColorTransform(Vm& vm, Object* geom) {
-  Object* transform = MakeClass(vm, geom, "ColorTransform", [](Vm& v, Object* self, Args args) -> Value {
-    if (!self) return Undefined{};
-    if (args.empty()) {
-      StoreTerms(v, self, {});
-    } else {
-      for (std::size_t i = 0; i < 8; ++i) v.SetMember(self, kTermNames[i], Arg(args, i));
-    }
-    return Undefined{};
-  });
-  Object* proto = ProtoOf(vm, transform);
+  Object* proto = DefineNativeClass(vm, geom, "ColorTransform", [](Vm& v, Object* self, Args args) -> Value {
+                    if (!self) return Undefined{};
+                    if (args.empty()) {
+                      StoreTerms(v, self, {});
+                    } else {
+                      for (std::size_t i = 0; i < 8; ++i) v.SetMember(self, kTermNames[i], Arg(args, i));
+                    }
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "toString", [](Vm& v, Object* self, Args) -> Value {
     std::string text = "(";
-    for (std::size_t i = 0; i < 8; ++i) text += (i ? ", " : "") + std::string(kTermNames[i]) + "=" + Text(v, self, kTermNames[i]);
+    for (std::size_t i = 0; i < 8; ++i)
+      text += (i ? ", " : "") + std::string(kTermNames[i]) + "=" + Text(v, self, kTermNames[i]);
     return text + ")";
   });
   vm.DefineMethod(proto, "concat", [](Vm& v, Object* self, Args args) -> Value {
     const ColorTerms outer = ReadColorTerms(v, self), inner = ReadColorTerms(v, AsObjectValue(Arg(args, 0)));
     // This transform applied to the result of the given one.
-    StoreTerms(v, self, {outer.mr * inner.mr, outer.mg * inner.mg, outer.mb * inner.mb, outer.ma * inner.ma,
-                         outer.ar + outer.mr * inner.ar, outer.ag + outer.mg * inner.ag,
-                         outer.ab + outer.mb * inner.ab, outer.aa + outer.ma * inner.aa});
+    StoreTerms(v, self,
+               {outer.mr * inner.mr, outer.mg * inner.mg, outer.mb * inner.mb, outer.ma * inner.ma,
+                outer.ar + outer.mr * inner.ar, outer.ag + outer.mg * inner.ag, outer.ab + outer.mb * inner.ab,
+                outer.aa + outer.ma * inner.aa});
     return Undefined{};
   });
   // rgb: the offsets as one colour; setting it clears the colour multipliers.
@@ -437,13 +433,12 @@ Object* ClipOfTransform(Vm& vm, Object* self) {
 }
 
 void InstallTransform(Vm& vm, Object* geom) {
-  Object* transform = MakeClass(vm, geom, "Transform", [](Vm& v, Object* self, Args args) -> Value {
-    if (!self) return Undefined{};
-    Object* clip = AsObjectValue(Arg(args, 0));
-    if (clip && clip->kind == ObjectKind::Clip) v.Define(self, "__clip", Value{clip}, kDontEnum);
-    return Undefined{};
-  });
-  Object* proto = ProtoOf(vm, transform);
+  Object* proto = DefineNativeClass(vm, geom, "Transform", [](Vm& v, Object* self, Args args) -> Value {
+                    if (!self) return Undefined{};
+                    Object* clip = AsObjectValue(Arg(args, 0));
+                    if (clip && clip->kind == ObjectKind::Clip) v.Define(self, "__clip", Value{clip}, kDontEnum);
+                    return Undefined{};
+                  }).prototype;
   auto matrixGetter = [](bool concatenated) {
     return [concatenated](Vm& v, Object* self, Args) -> Value {
       ClipMatrix m;
@@ -479,7 +474,8 @@ void InstallTransform(Vm& vm, Object* geom) {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     if (!clip) return Undefined{};
     if (!v.Host().Bounds(clip, v.Host().RootClip(), x0, y0, x1, y1)) return NewRectangle(v, 0, 0, 0, 0);
-    return NewRectangle(v, std::floor(x0), std::floor(y0), std::ceil(x1) - std::floor(x0), std::ceil(y1) - std::floor(y0));
+    return NewRectangle(v, std::floor(x0), std::floor(y0), std::ceil(x1) - std::floor(x0),
+                        std::ceil(y1) - std::floor(y0));
   });
 
   // MovieClip.transform: a new Transform of the clip each time it is read;

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "vm.h"
 
@@ -13,6 +15,11 @@ namespace swf {
 namespace {
 
 bool IsClip(Object* self) { return self && self->kind == ObjectKind::Clip; }
+
+Object* AsObject(const Value& value) {
+  auto* const* object = std::get_if<Object*>(&value);
+  return object ? *object : nullptr;
+}
 
 std::string LowerText(std::string_view text) {
   std::string lower(text);
@@ -104,6 +111,56 @@ Object* ClipAtPath(Vm& vm, Object* from, std::string_view path) {
   return at;
 }
 
+// A property of the clip prototype computed by native functions.
+void DefineClipAccessor(Vm& vm, Object* proto, std::string_view name, NativeFunction getter, NativeFunction setter) {
+  vm.Define(proto, name, Undefined{}, kDontEnum);
+  if (Property* property = vm.FindOwn(proto, name)) {
+    property->getter = vm.NewNative(std::move(getter));
+    property->setter = vm.NewNative(std::move(setter));
+  }
+}
+
+// cacheAsBitmap (kept with the clip's placement) and filters: a new array of
+// the filters set last each time it is read (they are not drawn).
+void InstallClipAccessors(Vm& vm, Object* proto) {
+  DefineClipAccessor(
+      vm, proto, "cacheAsBitmap",
+      [](Vm& v, Object* self, std::span<const Value>) -> Value {
+        Value out;
+        if (!IsClip(self) || !v.Host().GetClipProperty(self, "cacheAsBitmap", out)) return Undefined{};
+        return out;
+      },
+      [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+        if (IsClip(self) && !args.empty()) (void)v.Host().SetClipProperty(self, "cacheAsBitmap", args[0]);
+        return Undefined{};
+      });
+  constexpr std::string_view kFilters = "__filters";
+  DefineClipAccessor(
+      vm, proto, "filters",
+      [kFilters](Vm& v, Object* self, std::span<const Value>) -> Value {
+        if (!IsClip(self)) return Undefined{};
+        std::vector<Value> elements;
+        if (Object* kept = AsObject(v.GetMember(self, kFilters))) {
+          const double length = v.ToNum(v.GetMember(kept, "length"));
+          for (double i = 0; i < length && i < 4096; ++i) elements.push_back(v.GetMember(kept, v.ToStr(Value{i})));
+        }
+        return Value{v.NewArray(std::move(elements))};
+      },
+      [kFilters](Vm& v, Object* self, std::span<const Value> args) -> Value {
+        if (!IsClip(self) || args.empty()) return Undefined{};
+        std::vector<Value> elements;
+        if (Object* given = AsObject(args[0])) {
+          const double length = v.ToNum(v.GetMember(given, "length"));
+          for (double i = 0; i < length && i < 4096; ++i) {
+            const Value element = v.GetMember(given, v.ToStr(Value{i}));
+            if (AsObject(element)) elements.push_back(element);
+          }
+        }
+        v.Define(self, kFilters, Value{v.NewArray(std::move(elements))}, kDontEnum);
+        return Undefined{};
+      });
+}
+
 void InstallMovieClipClass(Vm& vm) {
   Object* proto = vm.NewPlain();
   vm.clipProto_ = proto;
@@ -188,8 +245,15 @@ void InstallMovieClipClass(Vm& vm) {
     v.Host().StopDrag();
     return Undefined{};
   });
-  vm.DefineMethod(proto, "getBytesLoaded", [](Vm&, Object*, std::span<const Value>) -> Value { return 1.0; });
-  vm.DefineMethod(proto, "getBytesTotal", [](Vm&, Object*, std::span<const Value>) -> Value { return 1.0; });
+  // A clip made empty by a script (no frame: _currentframe 0) loaded nothing.
+  const auto bytes = [](Vm& v, Object* self, std::span<const Value>) -> Value {
+    Value frame;
+    if (IsClip(self) && v.Host().GetClipProperty(self, "_currentframe", frame) && v.ToNum(frame) == 0) return 0.0;
+    return 1.0;
+  };
+  vm.DefineMethod(proto, "getBytesLoaded", bytes);
+  vm.DefineMethod(proto, "getBytesTotal", bytes);
+  InstallClipAccessors(vm, proto);
 }
 
 }  // namespace swf

@@ -17,6 +17,7 @@
 
 #include "geom.h"
 #include "local_requests.h"
+#include "native_class.h"
 #include "net.h"
 
 namespace swf {
@@ -28,18 +29,6 @@ Object* ObjectOf(const Value& value) { return AsObjectValue(value); }
 
 bool IsMissing(const Value& value) {
   return std::holds_alternative<Undefined>(value) || std::holds_alternative<Null>(value);
-}
-
-// The prototype of a class on `holder`, made (with its constructor) when the
-// name is free; `construct` runs on each new object.
-Object* DefineClassOn(Vm& vm, Object* holder, std::string_view name, NativeFunction construct) {
-  if (!holder) return nullptr;
-  Object* constructor = vm.NewNative(std::move(construct), true);
-  Object* prototype = vm.NewPlain();
-  vm.Define(constructor, "prototype", Value{prototype}, kDontEnum | kDontDelete);
-  vm.Define(prototype, "constructor", Value{constructor}, kDontEnum);
-  vm.Define(holder, name, Value{constructor});
-  return prototype;
 }
 
 // getBytesLoaded and getBytesTotal of the loading classes: what the last
@@ -168,7 +157,8 @@ void DecodeInto(Vm& vm, Object* self, std::string_view text) {
 }
 
 void InstallLoadVars(Vm& vm) {
-  Object* proto = DefineClassOn(vm, vm.Global(), "LoadVars", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
+  Object* proto =
+      DefineNativeClass(vm, vm.Global(), "LoadVars", [](Vm&, Object*, Args) -> Value { return Undefined{}; }).prototype;
   vm.Define(proto, "contentType", std::string("application/x-www-form-urlencoded"), kDontEnum);
   vm.DefineMethod(proto, "load", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || args.empty()) return false;
@@ -225,7 +215,9 @@ void InstallLoadVars(Vm& vm) {
 bool ValidSocketPort(double port) { return std::isfinite(port) && port >= 1024 && port <= 65535; }
 
 void InstallXmlSocket(Vm& vm) {
-  Object* proto = DefineClassOn(vm, vm.Global(), "XMLSocket", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
+  Object* proto = DefineNativeClass(vm, vm.Global(), "XMLSocket", [](Vm&, Object*, Args) -> Value {
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "connect", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || args.size() < 2 || !ValidSocketPort(v.ToNum(args[1]))) return false;
     QueueMethodCall(v, self, "onConnect", {Value{false}});
@@ -264,8 +256,9 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 }
 
 void InstallNetConnection(Vm& vm) {
-  Object* proto =
-      DefineClassOn(vm, vm.Global(), "NetConnection", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
+  Object* proto = DefineNativeClass(vm, vm.Global(), "NetConnection", [](Vm&, Object*, Args) -> Value {
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "connect", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || args.empty()) return false;
     // A connection already open is closed first, and says so at once.
@@ -400,8 +393,9 @@ Value DeliverMessage(Vm& vm, Object* self, Args args) {
 }
 
 void InstallLocalConnection(Vm& vm) {
-  Object* proto =
-      DefineClassOn(vm, vm.Global(), "LocalConnection", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
+  Object* proto = DefineNativeClass(vm, vm.Global(), "LocalConnection", [](Vm&, Object*, Args) -> Value {
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "domain", [](Vm&, Object*, Args) -> Value { return std::string("localhost"); });
   vm.DefineMethod(proto, "connect", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || args.empty() || !std::holds_alternative<SharedText>(args[0])) return false;
@@ -488,7 +482,7 @@ void InstallFileReferences(Vm& vm) {
     net = vm.NewPlain();
     vm.SetMember(flash, "net", Value{net});
   }
-  Object* single = DefineClassOn(vm, net, "FileReference", MakeListeners);
+  Object* single = DefineNativeClass(vm, net, "FileReference", MakeListeners).prototype;
   GiveBroadcasterMethods(vm, single);
   vm.DefineMethod(single, "browse", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || !ValidTypeList(v, Arg(args, 0))) return false;
@@ -504,7 +498,7 @@ void InstallFileReferences(Vm& vm) {
   vm.DefineMethod(single, "upload", [](Vm&, Object*, Args) -> Value { return false; });
   vm.DefineMethod(single, "cancel", [](Vm&, Object*, Args) -> Value { return Undefined{}; });
 
-  Object* list = DefineClassOn(vm, net, "FileReferenceList", MakeListeners);
+  Object* list = DefineNativeClass(vm, net, "FileReferenceList", MakeListeners).prototype;
   GiveBroadcasterMethods(vm, list);
   vm.DefineMethod(list, "browse", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || !ValidTypeList(v, Arg(args, 0))) return false;
@@ -587,10 +581,10 @@ Value TransformStyle(Vm& vm, Object* style) {
 void InstallStyleSheet(Vm& vm) {
   Object* textField = ObjectOf(vm.GetMember(vm.Global(), "TextField"));
   if (!textField) return;
-  Object* proto = DefineClassOn(vm, textField, "StyleSheet", [](Vm& v, Object* self, Args) -> Value {
-    (void)StylesOf(v, self);
-    return Undefined{};
-  });
+  Object* proto = DefineNativeClass(vm, textField, "StyleSheet", [](Vm& v, Object* self, Args) -> Value {
+                    (void)StylesOf(v, self);
+                    return Undefined{};
+                  }).prototype;
   vm.DefineMethod(proto, "getStyle", [](Vm& v, Object* self, Args args) -> Value {
     Object* styles = StylesOf(v, self);
     if (!styles || args.empty()) return Null{};
@@ -633,9 +627,8 @@ void InstallStyleSheet(Vm& vm) {
   };
   vm.DefineMethod(proto, "parseCSS", parse);
   vm.DefineMethod(proto, "parse", parse);
-  vm.DefineMethod(proto, "transform", [](Vm& v, Object*, Args args) -> Value {
-    return TransformStyle(v, ObjectOf(Arg(args, 0)));
-  });
+  vm.DefineMethod(proto, "transform",
+                  [](Vm& v, Object*, Args args) -> Value { return TransformStyle(v, ObjectOf(Arg(args, 0))); });
   vm.DefineMethod(proto, "load", [](Vm& v, Object* self, Args args) -> Value {
     if (!self || args.empty()) return false;
     QueueLoad(v, self, v.ToStr(args[0]));

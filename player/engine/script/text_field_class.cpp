@@ -350,8 +350,12 @@ Value BoundsObject(Vm& vm, Object* self, const Value& space) {
   if (!target && !std::holds_alternative<Undefined>(space)) return Undefined{};
   double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
   Object* bounds = vm.NewPlain();
-  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax))
-    xMin = yMin = xMax = yMax = 134217728.0 / 20;  // what an empty clip reports
+  if (!vm.Host().Bounds(self, target, xMin, yMin, xMax, yMax)) {
+    // What an empty clip reports: the largest twip count in its own space,
+    // rounded through single precision once it is taken into another.
+    const bool own = !target || target == self;
+    xMin = yMin = xMax = yMax = (own ? 134217727.0 : 134217728.0) / 20;
+  }
   vm.SetMember(bounds, "xMin", xMin);
   vm.SetMember(bounds, "xMax", xMax);
   vm.SetMember(bounds, "yMin", yMin);
