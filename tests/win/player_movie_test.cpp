@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -455,6 +456,40 @@ TEST_F(HostedPlayerTest, PaintsItsFrameElsewhereWhileItsWindowIsHidden) {
   EXPECT_EQ(ColorText(canvas.Pixel(20 + 150, 60)), ColorText(kBlue));
   EXPECT_EQ(ColorText(canvas.Pixel(10, 5)), ColorText(kGreen));
 }
+
+// The movie starts beside the host: Play and Stop called before it is ready
+// take effect on it as they would on a movie loaded there and then.
+struct StartingCase {
+  const char* name;
+  Bytes (*movie)();
+  std::vector<std::string> calls;  // "Play" or "Stop", right after LoadMovie
+  bool playing;
+};
+
+class StartingMovieTest : public HostedPlayerTest, public ::testing::WithParamInterface<StartingCase> {};
+
+TEST_P(StartingMovieTest, CarriesOutCallsMadeBeforeTheMovieIsReady) {
+  LoadMovieHosted(WriteMovie("movie.swf", GetParam().movie()));
+  for (const std::string& call : GetParam().calls) {
+    if (call == "Play") host_.Play();
+    if (call == "Stop") host_.Stop();
+  }
+  PumpMessagesFor(50);
+  EXPECT_EQ(host_.IsPlaying(), GetParam().playing);
+  std::vector<std::string> expected{"Loaded 1"};
+  expected.insert(expected.end(), GetParam().calls.begin(), GetParam().calls.end());
+  EXPECT_EQ(TraceOf({"Loaded", "Play", "Stop"}), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, StartingMovieTest,
+    ::testing::Values(StartingCase{"NoneKeepsTheFirstFramesStop", StopsInFirstFrame, {}, false},
+                      StartingCase{"NonePlaysOn", [] { return PlaysOn(false); }, {}, true},
+                      StartingCase{"PlayOverridesTheFirstFramesStop", StopsInFirstFrame, {"Play"}, true},
+                      StartingCase{"StopHolds", [] { return PlaysOn(false); }, {"Stop"}, false},
+                      StartingCase{"StopThenPlayPlays", [] { return PlaysOn(true); }, {"Stop", "Play"}, true},
+                      StartingCase{"PlayThenStopStops", StopsInFirstFrame, {"Play", "Stop"}, false}),
+    CaseName());
 
 }  // namespace
 }  // namespace tpl::testing
