@@ -464,6 +464,7 @@ struct StartingCase {
   Bytes (*movie)();
   std::vector<std::string> calls;  // "Play" or "Stop", right after LoadMovie
   bool playing;
+  const char* loaded;  // the trace's line for the movie: its frame count
 };
 
 class StartingMovieTest : public HostedPlayerTest, public ::testing::WithParamInterface<StartingCase> {};
@@ -476,19 +477,19 @@ TEST_P(StartingMovieTest, CarriesOutCallsMadeBeforeTheMovieIsReady) {
   }
   PumpMessagesFor(50);
   EXPECT_EQ(host_.IsPlaying(), GetParam().playing);
-  std::vector<std::string> expected{"Loaded 1"};
+  std::vector<std::string> expected{GetParam().loaded};
   expected.insert(expected.end(), GetParam().calls.begin(), GetParam().calls.end());
   EXPECT_EQ(TraceOf({"Loaded", "Play", "Stop"}), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, StartingMovieTest,
-    ::testing::Values(StartingCase{"NoneKeepsTheFirstFramesStop", StopsInFirstFrame, {}, false},
-                      StartingCase{"NonePlaysOn", [] { return PlaysOn(false); }, {}, true},
-                      StartingCase{"PlayOverridesTheFirstFramesStop", StopsInFirstFrame, {"Play"}, true},
-                      StartingCase{"StopHolds", [] { return PlaysOn(false); }, {"Stop"}, false},
-                      StartingCase{"StopThenPlayPlays", [] { return PlaysOn(true); }, {"Stop", "Play"}, true},
-                      StartingCase{"PlayThenStopStops", StopsInFirstFrame, {"Play", "Stop"}, false}),
+    ::testing::Values(StartingCase{"NoneKeepsTheFirstFramesStop", StopsInFirstFrame, {}, false, "Loaded 2"},
+                      StartingCase{"NonePlaysOn", [] { return PlaysOn(false); }, {}, true, "Loaded 3"},
+                      StartingCase{"PlayOverridesTheFirstFramesStop", StopsInFirstFrame, {"Play"}, true, "Loaded 2"},
+                      StartingCase{"StopHolds", [] { return PlaysOn(false); }, {"Stop"}, false, "Loaded 3"},
+                      StartingCase{"StopThenPlayPlays", [] { return PlaysOn(true); }, {"Stop", "Play"}, true, "Loaded 3"},
+                      StartingCase{"PlayThenStopStops", StopsInFirstFrame, {"Play", "Stop"}, false, "Loaded 2"}),
     CaseName());
 
 }  // namespace
