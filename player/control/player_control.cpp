@@ -334,11 +334,10 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
   if (movie) {
     // The frame count and rate are the parsed movie's; its start (the
     // scripts' machine, the first frame) goes on beside the host.
-    const int frames = movie->root.FrameCount();
-    const double framesPerSecond = movie->frameRate;
+    // The thread starts last, so that it takes no time from this one's own steps.
+    Trace(L"Loaded " + std::to_wstring(movie->root.FrameCount()));
+    RestartFrameTimer(movie->frameRate);
     StartMovieElsewhere(std::move(*movie));
-    Trace(L"Loaded " + std::to_wstring(frames));
-    RestartFrameTimer(framesPerSecond);
   } else {
     engine.Unload();
     Trace(L"Loaded 0");
