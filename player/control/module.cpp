@@ -90,6 +90,7 @@ using tpl::player::g_factory;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     tpl::player::g_instance = instance;
+    tpl::MarkStartupStep("player: dll attached");
     ::DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
     // Unloaded by FreeLibrary: the window class must not outlive its procedure.

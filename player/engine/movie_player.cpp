@@ -196,12 +196,19 @@ MoviePlayer::MoviePlayer() : state_(std::make_unique<State>()) {}
 MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::Load(std::span<const std::uint8_t> fileBytes) {
+  std::optional<Movie> movie = ParseMovie(fileBytes);
+  if (!movie) {
+    Unload();
+    return false;
+  }
+  return Load(std::move(*movie));
+}
+
+bool MoviePlayer::Load(Movie movie) {
   state_->DropSounds();
   state_->renderer.Forget();
   state_->stage.reset();
-  std::optional<Movie> movie = ParseMovie(fileBytes);
-  if (!movie) return false;
-  state_->stage = std::make_unique<Stage>(std::move(*movie));
+  state_->stage = std::make_unique<Stage>(std::move(movie));
   state_->stage->SetSoundPort(state_.get());
   state_->stage->SetDeviceFonts(state_->deviceFonts);
   if (state_->traceSink) state_->stage->SetTraceSink(state_->traceSink);

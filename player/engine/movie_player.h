@@ -19,6 +19,7 @@ namespace swf {
 
 class SoundMixer;
 class DeviceFonts;
+struct Movie;
 
 enum class ScaleMode { ShowAll, ExactFit, NoScale, NoBorder };
 
@@ -77,6 +78,9 @@ class MoviePlayer {
   // actions) and starts playing. Returns false when the data is not a movie
   // we can play; the player is then empty (draws white, never plays).
   bool Load(std::span<const std::uint8_t> fileBytes);
+  // The same in two steps: ParseMovie (swf_movie.h) reads the file, on any
+  // thread; this replaces the current movie with it and starts it.
+  bool Load(Movie movie);
   void Unload();
   [[nodiscard]] bool HasMovie() const;
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -186,6 +187,62 @@ TEST_P(MovieParserBadInput, LoadsWhatCanBeReadAndRefusesTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, MovieParserBadInput, ::testing::ValuesIn(BadInputs()), CaseName{});
+
+// A host may parse a movie first and start it on another thread (the control
+// starts it beside its host): the movie then plays as one loaded from its bytes.
+struct TwoStepCase {
+  const char* name;
+  bool compress;
+  bool stopInFirstFrame;
+};
+
+std::vector<std::string> PlayedTraces(MoviePlayer& player, std::vector<std::string>& lines) {
+  for (int i = 0; i < 3; ++i) player.Advance();
+  std::vector<std::string> seen = lines;
+  seen.push_back("frame " + std::to_string(player.CurrentFrame()) + "/" + std::to_string(player.FrameCount()) +
+                 (player.IsPlaying() ? " playing" : " stopped"));
+  return seen;
+}
+
+Bytes CountingMovie(const TwoStepCase& c) {
+  MovieBuilder movie(100, 100, 12, 6);
+  Actions first;
+  first.PushString("n").PushInt(1).SetVariable().PushString("first").Trace();
+  if (c.stopInFirstFrame) first.Stop();
+  movie.DoAction(first).ShowFrame();
+  Actions next;
+  next.PushString("n").PushString("n").GetVariable().PushInt(1).Add2().SetVariable();
+  next.PushString("n").GetVariable().Trace();
+  movie.DoAction(next).ShowFrame().DoAction(next).ShowFrame();
+  return movie.Build(c.compress);
+}
+
+class MovieTwoStepLoad : public ::testing::TestWithParam<TwoStepCase> {};
+
+TEST_P(MovieTwoStepLoad, PlaysAsAMovieLoadedFromItsBytes) {
+  const Bytes file = CountingMovie(GetParam());
+  std::vector<std::string> oneStepLines, twoStepLines;
+  MoviePlayer oneStep;
+  oneStep.SetTraceSink([&](std::string_view line) { oneStepLines.emplace_back(line); });
+  ASSERT_TRUE(oneStep.Load(file));
+
+  std::optional<Movie> parsed = ParseMovie(file);
+  ASSERT_TRUE(parsed);
+  MoviePlayer twoStep;
+  twoStep.SetTraceSink([&](std::string_view line) { twoStepLines.emplace_back(line); });
+  bool started = false;
+  std::thread([&] { started = twoStep.Load(std::move(*parsed)); }).join();
+  ASSERT_TRUE(started);
+
+  const std::vector<std::string> expected = PlayedTraces(oneStep, oneStepLines);
+  EXPECT_EQ(PlayedTraces(twoStep, twoStepLines), expected);
+  EXPECT_EQ(expected.front(), "first");
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, MovieTwoStepLoad,
+                         ::testing::Values(TwoStepCase{"Plain", false, false}, TwoStepCase{"Compressed", true, false},
+                                           TwoStepCase{"StopsInFrameOne", false, true}),
+                         CaseName{});
 
 }  // namespace
 }  // namespace swf::testing

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -455,6 +456,41 @@ TEST_F(HostedPlayerTest, PaintsItsFrameElsewhereWhileItsWindowIsHidden) {
   EXPECT_EQ(ColorText(canvas.Pixel(20 + 150, 60)), ColorText(kBlue));
   EXPECT_EQ(ColorText(canvas.Pixel(10, 5)), ColorText(kGreen));
 }
+
+// The movie starts beside the host: Play and Stop called before it is ready
+// take effect on it as they would on a movie loaded there and then.
+struct StartingCase {
+  const char* name;
+  Bytes (*movie)();
+  std::vector<std::string> calls;  // "Play" or "Stop", right after LoadMovie
+  bool playing;
+  const char* loaded;  // the trace's line for the movie: its frame count
+};
+
+class StartingMovieTest : public HostedPlayerTest, public ::testing::WithParamInterface<StartingCase> {};
+
+TEST_P(StartingMovieTest, CarriesOutCallsMadeBeforeTheMovieIsReady) {
+  LoadMovieHosted(WriteMovie("movie.swf", GetParam().movie()));
+  for (const std::string& call : GetParam().calls) {
+    if (call == "Play") host_.Play();
+    if (call == "Stop") host_.Stop();
+  }
+  // Asked at once: timer ticks would move the movie on (and back to a frame that stops it).
+  EXPECT_EQ(host_.IsPlaying(), GetParam().playing);
+  std::vector<std::string> expected{GetParam().loaded};
+  expected.insert(expected.end(), GetParam().calls.begin(), GetParam().calls.end());
+  EXPECT_EQ(TraceOf({"Loaded", "Play", "Stop"}), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, StartingMovieTest,
+    ::testing::Values(StartingCase{"NoneKeepsTheFirstFramesStop", StopsInFirstFrame, {}, false, "Loaded 2"},
+                      StartingCase{"NonePlaysOn", [] { return PlaysOn(false); }, {}, true, "Loaded 3"},
+                      StartingCase{"PlayOverridesTheFirstFramesStop", StopsInFirstFrame, {"Play"}, true, "Loaded 2"},
+                      StartingCase{"StopHolds", [] { return PlaysOn(false); }, {"Stop"}, false, "Loaded 3"},
+                      StartingCase{"StopThenPlayPlays", [] { return PlaysOn(true); }, {"Stop", "Play"}, true, "Loaded 3"},
+                      StartingCase{"PlayThenStopStops", StopsInFirstFrame, {"Play", "Stop"}, false, "Loaded 2"}),
+    CaseName());
 
 }  // namespace
 }  // namespace tpl::testing

@@ -53,7 +53,9 @@ std::pair<int, int> EnvelopeLevel(std::span<const EnvelopePoint> envelope, doubl
   return {envelope.back().left, envelope.back().right};
 }
 
-SoundMixer::SoundMixer() : stream_(kStreamCapacity * 2), sum_(kChunkFrames * 2) {
+// The stream's ring (700 KB) is made when the first block arrives: most
+// movies have no stream sound, and a player is made at every start.
+SoundMixer::SoundMixer() : sum_(kChunkFrames * 2) {
   voices_.reserve(kMaxVoices);
   levels_.reserve(16);
 }
@@ -136,6 +138,7 @@ void SoundMixer::QueueStream(const DecodedSound& block) {
   const std::size_t frames = block.Frames();
   const double step = static_cast<double>(block.rate) / kMixRate;
   const std::lock_guard guard(lock_);
+  if (stream_.empty()) stream_.assign(kStreamCapacity * 2, 0);
   double position = streamCarry_;
   while (position < static_cast<double>(frames)) {
     if (streamCount_ >= kStreamCapacity) break;
