@@ -179,7 +179,7 @@ std::vector<GraphicsCase> Cases() {
          Call(a, 1, "getBytesTotal", {});
          a.Trace();
          // filters reads back what was set, in a new array each time.
-         a.PushInt(0).PushString("flash").GetVariable().PushString("geom").Raw(kGetMember).PushString("Point");
+         a.PushInt(0).PushString("flash").GetVariable().PushString("filters").Raw(kGetMember).PushString("BlurFilter");
          a.Raw(kNewMethod).PushInt(1).Raw(0x42 /* InitArray */).StoreRegister(2).Pop();
          a.PushRegister(1).PushString("filters").PushRegister(2).Raw(kSetMember);
          Member(a, 1, "filters");

@@ -16,11 +16,6 @@ namespace {
 
 bool IsClip(Object* self) { return self && self->kind == ObjectKind::Clip; }
 
-Object* AsObject(const Value& value) {
-  auto* const* object = std::get_if<Object*>(&value);
-  return object ? *object : nullptr;
-}
-
 std::string LowerText(std::string_view text) {
   std::string lower(text);
   for (char& ch : lower) {
@@ -120,8 +115,8 @@ void DefineClipAccessor(Vm& vm, Object* proto, std::string_view name, NativeFunc
   }
 }
 
-// cacheAsBitmap (kept with the clip's placement) and filters: a new array of
-// the filters set last each time it is read (they are not drawn).
+// cacheAsBitmap, kept with the clip's placement. (filters is installed with the
+// drawing styles, since the renderer draws them.)
 void InstallClipAccessors(Vm& vm, Object* proto) {
   DefineClipAccessor(
       vm, proto, "cacheAsBitmap",
@@ -132,31 +127,6 @@ void InstallClipAccessors(Vm& vm, Object* proto) {
       },
       [](Vm& v, Object* self, std::span<const Value> args) -> Value {
         if (IsClip(self) && !args.empty()) (void)v.Host().SetClipProperty(self, "cacheAsBitmap", args[0]);
-        return Undefined{};
-      });
-  constexpr std::string_view kFilters = "__filters";
-  DefineClipAccessor(
-      vm, proto, "filters",
-      [kFilters](Vm& v, Object* self, std::span<const Value>) -> Value {
-        if (!IsClip(self)) return Undefined{};
-        std::vector<Value> elements;
-        if (Object* kept = AsObject(v.GetMember(self, kFilters))) {
-          const double length = v.ToNum(v.GetMember(kept, "length"));
-          for (double i = 0; i < length && i < 4096; ++i) elements.push_back(v.GetMember(kept, v.ToStr(Value{i})));
-        }
-        return Value{v.NewArray(std::move(elements))};
-      },
-      [kFilters](Vm& v, Object* self, std::span<const Value> args) -> Value {
-        if (!IsClip(self) || args.empty()) return Undefined{};
-        std::vector<Value> elements;
-        if (Object* given = AsObject(args[0])) {
-          const double length = v.ToNum(v.GetMember(given, "length"));
-          for (double i = 0; i < length && i < 4096; ++i) {
-            const Value element = v.GetMember(given, v.ToStr(Value{i}));
-            if (AsObject(element)) elements.push_back(element);
-          }
-        }
-        v.Define(self, kFilters, Value{v.NewArray(std::move(elements))}, kDontEnum);
         return Undefined{};
       });
 }
