@@ -55,43 +55,43 @@ struct FilterCase {
   std::vector<Probe> probes;
 };
 
-FilterSpec Spec(std::uint8_t kind, std::function<void(FilterSpec&)> change = {}) {
-  FilterSpec spec;
-  spec.kind = kind;
-  if (change) change(spec);
-  return spec;
+FilterSpec FilterOf(std::uint8_t kind, std::function<void(FilterSpec&)> change = {}) {
+  FilterSpec made;
+  made.kind = kind;
+  if (change) change(made);
+  return made;
 }
 
 // The square covers 30..70 both ways of a 100 x 100 white stage.
 std::vector<FilterCase> FilterCases() {
   return {
       {"blur",
-       {Spec(1, [](FilterSpec& f) { f.blurX = f.blurY = 12; f.passes = 2; })},
+       {FilterOf(1, [](FilterSpec& f) { f.blurX = f.blurY = 12; f.passes = 2; })},
        {{50, 50, "centre keeps its colour", kIsRed},
         {30, 50, "edge lies between", [](int r, int g, int) { return r > 240 && g > 60 && g < 200; }},
         {24, 50, "just outside is tinted", [](int r, int g, int) { return r > 240 && g < 250; }},
         {5, 50, "far outside is the stage", kIsWhite}}},
       {"drop_shadow",
-       {Spec(0, [](FilterSpec& f) { f.distance = 10; f.blurX = f.blurY = 2; f.strength = 1; })},
+       {FilterOf(0, [](FilterSpec& f) { f.distance = 10; f.blurX = f.blurY = 2; f.strength = 1; })},
        {{50, 50, "centre", kIsRed},
         {74, 74, "the shadow's offset pixel is dark", [](int r, int g, int b) { return r < 60 && g < 60 && b < 60; }},
         {26, 26, "nothing up and left", kIsWhite}}},
       {"drop_shadow_hides_object",
-       {Spec(0, [](FilterSpec& f) { f.distance = 10; f.blurX = f.blurY = 0; f.hideObject = true; })},
+       {FilterOf(0, [](FilterSpec& f) { f.distance = 10; f.blurX = f.blurY = 0; f.hideObject = true; })},
        {{50, 50, "the object gives way to its shadow", [](int r, int g, int b) { return r < 30 && g < 30 && b < 30; }},
         {33, 33, "where only the object was", kIsWhite}}},
       {"glow_outer",
-       {Spec(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 10; f.strength = 2; })},
+       {FilterOf(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 10; f.strength = 2; })},
        {{50, 50, "centre", kIsRed},
         {27, 50, "a blue ring outside", [](int r, int g, int b) { return b > 240 && r < 200 && g < 200; }},
         {3, 50, "far outside", kIsWhite}}},
       {"glow_inner",
-       {Spec(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 10; f.strength = 2; f.inner = true; })},
+       {FilterOf(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 10; f.strength = 2; f.inner = true; })},
        {{50, 50, "centre", kIsRed},
         {31, 50, "blue inside the edge", [](int r, int, int b) { return b > 100 && r < 200; }},
         {27, 50, "nothing outside", kIsWhite}}},
       {"glow_knockout",
-       {Spec(2, [](FilterSpec& f) {
+       {FilterOf(2, [](FilterSpec& f) {
          f.color = {0, 0, 255};
          f.blurX = f.blurY = 10;
          f.strength = 2;
@@ -101,7 +101,7 @@ std::vector<FilterCase> FilterCases() {
           return b > 240 && r < 200;
         }}}},
       {"bevel",
-       {Spec(3, [](FilterSpec& f) {
+       {FilterOf(3, [](FilterSpec& f) {
          f.color = {0, 0, 0};
          f.highlight = {255, 255, 255};
          f.blurX = f.blurY = 4;
@@ -114,7 +114,7 @@ std::vector<FilterCase> FilterCases() {
         {68, 68, "turned edge is darker", [](int r, int g, int) { return r < 200 && g < 30; }},
         {25, 25, "inner bevel: nothing outside", kIsWhite}}},
       {"gradient_glow",
-       {Spec(4, [](FilterSpec& f) {
+       {FilterOf(4, [](FilterSpec& f) {
          f.gradient = {{0, {0, 255, 0, 0}}, {255, {0, 255, 0, 255}}};
          f.blurX = f.blurY = 10;
          f.distance = 0;
@@ -124,11 +124,11 @@ std::vector<FilterCase> FilterCases() {
         {27, 50, "a green ring", [](int r, int g, int b) { return g > 200 && r < 200 && b < 200; }},
         {3, 50, "far outside", kIsWhite}}},
       {"colour_matrix_swaps_red_and_blue",
-       {Spec(6, [](FilterSpec& f) { f.matrix = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0}; })},
+       {FilterOf(6, [](FilterSpec& f) { f.matrix = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0}; })},
        {{50, 50, "blue now", [](int r, int g, int b) { return Is(r, g, b, {0, 0, 255}); }},
         {20, 50, "outside stays", kIsWhite}}},
       {"convolution_halves",
-       {Spec(5, [](FilterSpec& f) {
+       {FilterOf(5, [](FilterSpec& f) {
          f.matrixX = f.matrixY = 3;
          f.matrix = {0, 0, 0, 0, 1, 0, 0, 0, 0};
          f.divisor = 2;
@@ -166,7 +166,7 @@ TEST(FilterSizes, FollowTheStageNotTheClip) {
     int surface;      // the canvas side (the stage is 100)
     int insideEdge;   // the first column where the blur must have faded to the stage
   };
-  const FilterSpec blur = Spec(1, [](FilterSpec& f) { f.blurX = f.blurY = 8; f.passes = 1; });
+  const FilterSpec blur = FilterOf(1, [](FilterSpec& f) { f.blurX = f.blurY = 8; f.passes = 1; });
   for (const Case& c : {Case{"unscaled", 1, 100, 26}, Case{"clip scaled", 3, 100, 26}, Case{"stage zoomed", 1, 200, 52}}) {
     SCOPED_TRACE(c.name);
     MovieBuilder movie(100, 100, 24, 8);
@@ -247,7 +247,7 @@ TEST(FilterChanges, RedrawnFramesMatchWholeFrames) {
   MovieBuilder movie(120, 80, 24, 8);
   movie.SetBackground(kWhite);
   const std::uint16_t square = movie.DefineShape(FilledRectangle(30, 30, kRed));
-  const FilterSpec glow = Spec(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 16; f.strength = 2; });
+  const FilterSpec glow = FilterOf(2, [](FilterSpec& f) { f.color = {0, 0, 255}; f.blurX = f.blurY = 16; f.strength = 2; });
   movie.PlaceFiltered(square, 1, EncodeFilterList({glow}), Transform::Translate(20, 25));
   movie.ShowFrame();
   for (int step = 1; step <= 3; ++step) movie.Move(1, Transform::Translate(20 + 15 * step, 25)).ShowFrame();
@@ -279,11 +279,11 @@ TEST(CorruptFilters, AreClampedOrLeftOut) {
     Bytes list;
     bool centreRed;
   };
-  FilterSpec huge = Spec(1, [](FilterSpec& f) { f.blurX = f.blurY = 30000; f.passes = 31; });
-  FilterSpec far = Spec(0, [](FilterSpec& f) { f.distance = 30000; f.strength = 127; f.passes = 31; });
+  FilterSpec huge = FilterOf(1, [](FilterSpec& f) { f.blurX = f.blurY = 30000; f.passes = 31; });
+  FilterSpec far = FilterOf(0, [](FilterSpec& f) { f.distance = 30000; f.strength = 127; f.passes = 31; });
   Bytes wideConvolution{1, 5, 255, 255};
   wideConvolution.resize(wideConvolution.size() + 8 + 255 * 255 * 4 + 5, 0);
-  Bytes cut = EncodeFilterList({Spec(3)});
+  Bytes cut = EncodeFilterList({FilterOf(3)});
   cut.resize(cut.size() - 6);
   const std::vector<Case> cases{
       {"huge blur", EncodeFilterList({huge}), false},

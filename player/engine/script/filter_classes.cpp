@@ -232,13 +232,13 @@ std::vector<std::pair<const char*, Value>> MembersOf(Vm& vm, const Filter& f) {
   return {};
 }
 
-void InstallClass(Vm& vm, Object* package, const FilterClass& spec) {
+void InstallClass(Vm& vm, Object* package, const FilterClass& info) {
   Object* constructor = vm.NewNative(
-      [&spec](Vm& v, Object* self, Args args) -> Value {
+      [&info](Vm& v, Object* self, Args args) -> Value {
         if (!self) return Undefined{};
-        v.Define(self, kKind, static_cast<double>(spec.kind), kDontEnum);
-        for (std::size_t i = 0; i < spec.members.size(); ++i) {
-          const Member& member = spec.members[i];
+        v.Define(self, kKind, static_cast<double>(info.kind), kDontEnum);
+        for (std::size_t i = 0; i < info.members.size(); ++i) {
+          const Member& member = info.members[i];
           const bool given = i < args.size() && !std::holds_alternative<Undefined>(args[i]);
           v.SetMember(self, member.name, given ? args[i] : member.Initial(v));
         }
@@ -248,10 +248,10 @@ void InstallClass(Vm& vm, Object* package, const FilterClass& spec) {
   Object* proto = vm.NewPlain();
   vm.Define(constructor, "prototype", Value{proto}, kDontEnum | kDontDelete);
   vm.Define(proto, "constructor", Value{constructor}, kDontEnum);
-  vm.Define(package, spec.name, Value{constructor});
-  vm.DefineMethod(proto, "clone", [&spec](Vm& v, Object* self, Args) -> Value {
+  vm.Define(package, info.name, Value{constructor});
+  vm.DefineMethod(proto, "clone", [&info](Vm& v, Object* self, Args) -> Value {
     const std::optional<Filter> filter = ScriptFilter(v, self);
-    if (!filter || filter->kind != spec.kind) return Undefined{};
+    if (!filter || filter->kind != info.kind) return Undefined{};
     return NewScriptFilter(v, *filter);
   });
 }
@@ -293,9 +293,9 @@ Value NewScriptFilter(Vm& vm, const Filter& filter) {
     const std::vector<Value> args{filter.blurX, filter.blurY, static_cast<double>(filter.passes)};
     return vm.Construct(vm.GetMember(package, "BlurFilter"), args);
   }
-  const FilterClass* spec = ClassOf(filter.kind);
-  if (!spec) return Undefined{};
-  const Value made = vm.Construct(vm.GetMember(package, spec->name), {});
+  const FilterClass* info = ClassOf(filter.kind);
+  if (!info) return Undefined{};
+  const Value made = vm.Construct(vm.GetMember(package, info->name), {});
   if (Object* object = AsObjectValue(made)) {
     for (auto& [name, value] : MembersOf(vm, filter)) vm.SetMember(object, name, value);
   }
@@ -305,7 +305,7 @@ Value NewScriptFilter(Vm& vm, const Filter& filter) {
 void InstallFilterClasses(Vm& vm) {
   Object* package = FiltersPackage(vm);
   if (!package) return;
-  for (const FilterClass& spec : Classes()) InstallClass(vm, package, spec);
+  for (const FilterClass& info : Classes()) InstallClass(vm, package, info);
 }
 
 }  // namespace swf
