@@ -410,20 +410,7 @@ struct Rasterizer::RowCells {
   // A crossing at `place` (256ths of a pixel) where the inside begins
   // (change +1) or ends (-1) on one sub-scanline: its pixel is covered by
   // the part right of it, every pixel after it wholly.
-  void Add(int place, int change) {
-    const int column = place / kCellUnit, part = place % kCellUnit;
-    cells[column] += change * (kCellUnit - part);
-    Mark(column);
-    low = std::min(low, column);
-    count += 2;
-    if (part == 0) {
-      high = std::max(high, column);
-      return;
-    }
-    cells[column + 1] += change * part;
-    Mark(column + 1);
-    high = std::max(high, column + 1);
-  }
+  void Add(int place, int change) { AddColumn(place / kCellUnit, 1, place % kCellUnit, change); }
   // The same change at an edge's places on all five sub-scanlines, which go
   // one way along the row: an edge steeper than a pixel a row crosses them
   // all in one pixel, added at once.
