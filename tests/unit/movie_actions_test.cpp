@@ -84,6 +84,19 @@ std::vector<ValueCase> ValueCases() {
          a.PushInt(0).If(yes).PushString("no").Jump(done).Bind(yes).PushString("yes").Bind(done);
        },
        "no"},
+      // A condition that is no boolean converts by the movie's rules.
+      {"if_on_text_from_7", 7,
+       [](Actions& a) {
+         const int yes = a.NewLabel(), done = a.NewLabel();
+         a.PushString("t").If(yes).PushString("no").Jump(done).Bind(yes).PushString("yes").Bind(done);
+       },
+       "yes"},
+      {"if_on_nan", 6,
+       [](Actions& a) {
+         const int yes = a.NewLabel(), done = a.NewLabel();
+         a.PushString("x").Raw(0x4A).If(yes).PushString("no").Jump(done).Bind(yes).PushString("yes").Bind(done);
+       },
+       "no"},
   };
 }
 

@@ -14,6 +14,14 @@
 #include "net.h"
 #include "vm.h"
 
+// The general action switch stays a function of its own: inlined into the
+// loop, its large frame would be set up for every push and branch too.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define SWF_OUT_OF_LINE __declspec(noinline)
+#else
+#define SWF_OUT_OF_LINE __attribute__((noinline))
+#endif
+
 namespace swf {
 
 // A block of actions decoded once, as far as it runs: each action's header,
@@ -313,6 +321,32 @@ Step StepOf(const std::optional<Exit>& exit) {
   return *exit == Exit::Returned ? Step::Returned : Step::Left;
 }
 
+// A copy made for the value's kind, without the variant's general copy.
+Value CopyByKind(const Value& value) {
+  if (const double* number = std::get_if<double>(&value)) return Value{std::in_place_type<double>, *number};
+  if (const auto* text = std::get_if<SharedText>(&value)) return Value{std::in_place_type<SharedText>, *text};
+  if (Object* const* object = std::get_if<Object*>(&value)) return Value{std::in_place_type<Object*>, *object};
+  if (const bool* truth = std::get_if<bool>(&value)) return Value{std::in_place_type<bool>, *truth};
+  if (std::holds_alternative<Null>(value)) return Value{std::in_place_type<Null>};
+  return Value{};
+}
+
+// Appends a copy of a value that holds no text, made for its kind: the
+// variant's general copy would ask for the kind again and copy through it.
+void EmplaceTextless(std::vector<Value>& values, const Value& value) {
+  if (const double* number = std::get_if<double>(&value)) {
+    values.emplace_back(std::in_place_type<double>, *number);
+  } else if (Object* const* object = std::get_if<Object*>(&value)) {
+    values.emplace_back(std::in_place_type<Object*>, *object);
+  } else if (const bool* truth = std::get_if<bool>(&value)) {
+    values.emplace_back(std::in_place_type<bool>, *truth);
+  } else if (std::holds_alternative<Null>(value)) {
+    values.emplace_back(std::in_place_type<Null>);
+  } else {
+    values.emplace_back(std::in_place_type<Undefined>);
+  }
+}
+
 struct Frame {
   // The scope chain and registers come from the Vm's spares and go back there.
   explicit Frame(Vm& owner) : vm(owner), scope(owner.TakeScope()), registers(owner.TakeValues()) {}
@@ -385,15 +419,11 @@ class Interpreter final : public ScriptRoots {
       // can free its garbage as it goes.
       if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
       if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
-      if (f_.code[position] == kEnd) {
-        next = f_.code.size();
-        return Exit::Left;
-      }
       const DecodedCode::Action* decoded = f_.decoded->At(f_.code, position, Version());
       if (!decoded) throw Malformed{};
       const DecodedCode::Action& action = *decoded;
       position = action.next;
-      const Step step = Execute(action, position);
+      const Step step = Dispatch(action, position);
       if (step == Step::Next) {
         // A literal name and the GetVariable that reads it, run together
         // while the GetVariable lies in this region: it spends its action
@@ -533,7 +563,7 @@ class Interpreter final : public ScriptRoots {
   }
   // The name an action read from the top of the stack replaced by what it
   // found: a value without text takes its place without a pop and a push.
-  void ReplaceTop(Value value) {
+  void ReplaceTop(Value&& value) {
     if (!std::holds_alternative<SharedText>(value)) {
       vm_.stackTextBytes -= std::min(vm_.stackTextBytes, TextBytes(stack_.back()));
       stack_.back() = std::move(value);
@@ -560,9 +590,16 @@ class Interpreter final : public ScriptRoots {
     MakeRoom(TextBytes(value));
     stack_.push_back(std::move(value));
   }
+  // A value that holds no text needs no room check beyond the count, and is
+  // copied by its kind rather than through the variant's general copy.
   void PushCopy(const Value& value) {
-    MakeRoom(TextBytes(value));
-    stack_.push_back(value);
+    if (const auto* text = std::get_if<SharedText>(&value)) {
+      MakeRoom(text->size());
+      stack_.emplace_back(std::in_place_type<SharedText>, *text);
+      return;
+    }
+    if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
+    EmplaceTextless(stack_, value);
   }
   // Room for one more value holding `bytes` of text.
   void MakeRoom(std::size_t bytes) {
@@ -711,37 +748,35 @@ class Interpreter final : public ScriptRoots {
 
   static std::size_t StoredBytes(const Value& value) { return sizeof(Value) + TextBytes(value); }
 
-  // Vm::Lookup with the name's key made once for every object of a scope
-  // chain. The common holders are read here: plain objects and activations,
-  // and a clip on the stage asked for a name that is no display property.
-  // The rest, and a property with a getter, the Vm reads.
-  bool LookupKeyed(Object* object, std::string_view name, const PropertyKey& key, Value& out) {
+  // Where a holder keeps the name's value, found with the name's key made
+  // once for every object of a scope chain, so the caller copies it once
+  // into its result. Plain objects, activations and a clip on the stage
+  // asked for a name that is no display property are read here; null with
+  // `viaVm` when only the Vm can read the name (a getter, a display
+  // property, an array or text), null alone when the holder has none.
+  const Value* PlainHeld(Object* object, std::string_view name, const PropertyKey& key, bool& viaVm) {
+    viaVm = true;
     if (object->superThis || object->kind == ObjectKind::Array || object->kind == ObjectKind::String ||
         NameIs(name, "__proto__")) {
-      return vm_.Lookup(object, name, out);
+      return nullptr;
     }
     if (object->kind == ObjectKind::Clip) {
-      if (!object->removedPath.empty() || Vm::MayBeClipProperty(object, name)) return vm_.Lookup(object, name, out);
+      if (!object->removedPath.empty() || Vm::MayBeClipProperty(object, name)) return nullptr;
       const Property* own = vm_.FindOwn(object, key);
-      if (!own || own->getter) return vm_.Lookup(object, name, out);
-      out = own->value;
-      return true;
+      return own && !own->getter ? &own->value : nullptr;
     }
     int hops = 0;
     for (Object* at = object; at && hops < 256; at = at->proto, ++hops) {
-      if (const Property* property = vm_.FindOwn(at, key)) {
-        if (property->getter) return vm_.Lookup(object, name, out);
-        out = property->value;
-        return true;
-      }
+      if (const Property* property = vm_.FindOwn(at, key)) return property->getter ? nullptr : &property->value;
     }
-    return false;
+    viaVm = false;
+    return nullptr;
   }
 
   // Vm::SetMember with the name's key made by the caller: an own property
   // without accessors, on an object whose writes nothing else watches or
   // redirects, is written here; everything else goes to the Vm.
-  void SetMemberKeyed(Object* object, std::string_view name, const PropertyKey& key, Value value) {
+  void SetMemberKeyed(Object* object, std::string_view name, const PropertyKey& key, Value&& value) {
     const bool plainHolder =
         object->kind != ObjectKind::Array &&
         (object->kind != ObjectKind::Clip || (object->removedPath.empty() && !Vm::MayBeClipProperty(object, name)));
@@ -891,16 +926,25 @@ class Interpreter final : public ScriptRoots {
 
   // A plain name through the scope chain, then the timeline.
   Value ScopeVariable(std::string_view name, const PropertyKey& key, bool parentName) {
-    Value found;
     for (std::size_t i = f_.scope.size(); i-- > 0;) {
       Object* object = f_.scope[i];
       if (parentName && (object == f_.target || object->kind == ObjectKind::Clip)) {
         Object* parent = vm_.Host().ParentClip(object);
         return parent ? Value{parent} : Value{Undefined{}};
       }
-      if (LookupKeyed(object, name, key, found)) return found;
+      bool viaVm = false;
+      if (const Value* held = PlainHeld(object, name, key, viaVm)) return CopyByKind(*held);
+      if (viaVm) {
+        Value found;
+        if (vm_.Lookup(object, name, found)) return found;
+      }
     }
-    if (f_.target && LookupKeyed(f_.target, name, key, found)) return found;
+    bool viaVm = false;
+    if (const Value* held = f_.target ? PlainHeld(f_.target, name, key, viaVm) : nullptr) return CopyByKind(*held);
+    if (viaVm) {
+      Value found;
+      if (vm_.Lookup(f_.target, name, found)) return found;
+    }
     return Undefined{};
   }
 
@@ -1011,7 +1055,7 @@ class Interpreter final : public ScriptRoots {
     return f_.target;
   }
 
-  void SetVariable(std::string_view name, Value value) {
+  void SetVariable(std::string_view name, Value&& value) {
     if (Swf4Rules()) {
       // Version 4: "path:name" or a plain name of the target's, dots and all.
       Object* holder = f_.target;
@@ -1404,12 +1448,29 @@ class Interpreter final : public ScriptRoots {
     return text.substr(byteStart, byteEnd - byteStart);
   }
 
-  Step Execute(const DecodedCode::Action& decoded, std::size_t& position) {
+  // Pushes and branches, most of what a loop runs, go without the large
+  // frame of the general switch.
+  Step Dispatch(const DecodedCode::Action& action, std::size_t& position) {
+    switch (action.code) {
+      case kPush: PushDecoded(action); return Step::Next;
+      case kJump:
+      case kIf: return Branch(action);
+      default: return Execute(action, position);
+    }
+  }
+
+  Step Branch(const DecodedCode::Action& action) {
+    if (action.malformedTail) throw Malformed{};
+    return action.code == kJump || PopTruth() ? Step::Branch : Step::Next;
+  }
+
+  SWF_OUT_OF_LINE Step Execute(const DecodedCode::Action& decoded, std::size_t& position) {
     const std::uint8_t action = decoded.code;
     const std::span<const std::uint8_t> payload = f_.code.subspan(decoded.payload, decoded.length);
     ByteReader reader(payload);
     DisplayHost& host = vm_.Host();
     switch (action) {
+      case kEnd: position = f_.code.size(); return Step::Left;
       case kNextFrame:
         if (Object* clip = TargetClip()) {
           host.GotoFrame(clip, host.CurrentFrame(clip) + 1);
@@ -2007,10 +2068,7 @@ class Interpreter final : public ScriptRoots {
       case kWith: return StepOf(With(payload, position));
       case kPush: PushDecoded(decoded); break;
       case kJump:
-      case kIf:
-        if (decoded.malformedTail) throw Malformed{};
-        if (action == kJump || PopTruth()) return Step::Branch;
-        break;
+      case kIf: return Branch(decoded);
       case kCall:
         CallFrame(PopString());
         // The actions of a timeline that left the stage end at a call():
