@@ -288,8 +288,8 @@ void DefineFieldProperties(Vm& vm, Object* proto) {
     // A field that was given no filters (a new one, or a duplicate, which
     // starts without them) reads an empty list of them.
     const bool isFilters = name == "filters";
-    property->getter = vm.NewNative([isFilters](Vm& v, Object*, std::span<const Value>) -> Value {
-      return isFilters ? Value{v.NewArray({})} : Value{Undefined{}};
+    property->getter = vm.NewNative([isFilters](Vm& v, Object* self, std::span<const Value>) -> Value {
+      return isFilters && FieldOf(v, self) ? Value{v.NewArray({})} : Value{Undefined{}};
     });
     property->setter = vm.NewNative([name](Vm& v, Object* self, std::span<const Value> args) -> Value {
       if (FieldOf(v, self)) v.Define(self, name, Arg(args, 0), 0);
