@@ -377,7 +377,9 @@ class Stage final : private DisplayHost {
                                              double x, double y, int nesting);
   bool ActsAsButton(TimelineInstance& timeline);
   bool ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, double x, double y, int nesting);
-  bool ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting);
+  // `asMask`: the object masks others, so it is tested though it is not drawn.
+  bool ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting,
+                        bool asMask = false);
   bool ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toStage, double x, double y);
   void SendButtonEvent(const std::shared_ptr<TimelineInstance>& target, ButtonEvent event);
   void ShowButtonState(const std::shared_ptr<TimelineInstance>& button, std::uint8_t state);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "hit_test.h"
 #include "stage.h"
@@ -140,8 +142,9 @@ bool Stage::ButtonHitAreaHas(const TimelineInstance& button, const Matrix& toSta
   return false;
 }
 
-bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting) {
-  if (!object.placement.visible || object.placement.clipDepth) return false;
+bool Stage::ObjectShowsPoint(const DisplayObject& object, const Matrix& toStage, double x, double y, int nesting,
+                             bool asMask) {
+  if (!asMask && (!object.placement.visible || object.placement.clipDepth)) return false;
   const Matrix m = toStage.Then(object.ContentMatrix());
   if (object.shape || object.scrollRect) {
     if (Flattened(m)) return false;
@@ -163,8 +166,19 @@ bool Stage::ShowsPoint(const TimelineInstance& timeline, const Matrix& toStage, 
   if (const std::shared_ptr<const Shape> drawn = timeline.drawing.GetShape()) {
     if (ShapeContains(*drawn, local.x, local.y)) return true;
   }
+  // A masked object shows the point only where its mask (an object placed
+  // with a clip depth, below it, reaching up to its depth) shows it too.
+  std::vector<std::pair<int, const DisplayObject*>> masks;
   for (const auto& [depth, object] : timeline.displayList) {
-    if (ObjectShowsPoint(object, toStage, x, y, nesting)) return true;
+    if (object.placement.clipDepth) {
+      masks.emplace_back(static_cast<int>(*object.placement.clipDepth), &object);
+      continue;
+    }
+    if (!ObjectShowsPoint(object, toStage, x, y, nesting)) continue;
+    const bool maskedAway = std::any_of(masks.begin(), masks.end(), [&, at = depth](const auto& mask) {
+      return at <= mask.first && !ObjectShowsPoint(*mask.second, toStage, x, y, nesting, true);
+    });
+    if (!maskedAway) return true;
   }
   return false;
 }

@@ -241,5 +241,43 @@ TEST_P(ScriptHitTest, AnswersForTheShapeOrTheBounds) {
 
 INSTANTIATE_TEST_SUITE_P(Points, ScriptHitTest, ::testing::ValuesIn(HitCases()), CaseName{});
 
+// A timeline mask limits what the shapes it masks cover: a point inside the
+// masked shape but outside its mask is missed; the depths above the mask's
+// reach are not masked.
+struct MaskedHitCase {
+  std::string name;
+  std::uint16_t clipDepth;
+  double x, y;
+  std::string expected;
+};
+
+class MaskedHitTest : public ::testing::TestWithParam<MaskedHitCase> {};
+
+TEST_P(MaskedHitTest, AShapeIsHitOnlyWhereItsMaskIs) {
+  const MaskedHitCase& c = GetParam();
+  MovieBuilder movie(800, 600, 24, 8);
+  ShapeBuilder small;
+  small.Rectangle(0, 0, 100, 100, small.AddSolidFill({0, 0, 255}));
+  ShapeBuilder large;
+  large.Rectangle(0, 0, 300, 300, large.AddSolidFill({255, 0, 0}));
+  const std::uint16_t mask = movie.DefineShape(small);
+  const std::uint16_t masked = movie.DefineShape(large);
+  Actions a;
+  a.PushBool(true).PushDouble(c.y).PushDouble(c.x).PushInt(3).PushString("_root").GetVariable();
+  a.PushString("hitTest").Raw(kCallMethod).Trace();
+  movie.PlaceMask(mask, 1, c.clipDepth).Place(masked, 2).DoAction(a).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  EXPECT_EQ(lines, std::vector<std::string>{c.expected});
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, MaskedHitTest,
+                         ::testing::Values(MaskedHitCase{"inside_the_mask", 2, 50, 50, "true"},
+                                           MaskedHitCase{"outside_the_mask", 2, 200, 200, "false"},
+                                           MaskedHitCase{"above_the_masks_reach", 1, 200, 200, "true"}),
+                         CaseName{});
+
 }  // namespace
 }  // namespace swf::testing

@@ -27,6 +27,8 @@ constexpr std::uint8_t kTypeOf = 0x44;
 constexpr std::uint8_t kDelete = 0x3A;
 constexpr std::uint8_t kIncrement = 0x50;
 constexpr std::uint8_t kReturn = 0x3E;
+constexpr std::uint8_t kSubtract = 0x0B;
+constexpr std::uint8_t kInitArray = 0x42;
 
 using Push = std::function<void(Actions&)>;
 
@@ -233,6 +235,41 @@ std::vector<RuleCase> RuleCases() {
          TraceMember(a, "o", "p");
        },
        {"undefined", "b"}},
+      {"a_property_counts_its_getter_and_setter_depth_together", 7,
+       [](Actions& a) {
+         a.PushString("calls").PushInt(0).SetVariable();
+         NewEmpty(a, "o");
+         // get: calls++; this.p = 1; return 0. set: calls++; return this.p.
+         Actions count;
+         count.PushString("calls").PushString("calls").GetVariable().Raw(kIncrement).SetVariable();
+         Actions getter = count;
+         getter.PushString("this").GetVariable().PushString("p").PushInt(1).Raw(kSetMember);
+         getter.PushInt(0).Raw(kReturn);
+         Actions setter = count;
+         setter.PushString("this").GetVariable().PushString("p").Raw(kGetMember).Raw(kReturn);
+         CallMethod(
+             a, [](Actions& b) { Var(b, "o"); }, "addProperty",
+             [&getter, &setter](Actions& b) {
+               b.DefineFunction("", {"value"}, setter).DefineFunction("", {}, getter).PushString("p");
+             },
+             3);
+         a.Pop();
+         SetMember(a, "o", "p", Number(1));
+         Var(a, "calls");
+         a.Trace();
+       },
+       {"65"}},
+      {"sort_compares_against_the_first_element_of_each_range", 7,
+       [](Actions& a) {
+         // [3, 1, 2].sort(function (x, y) { trace(x + ":" + y); return x - y; })
+         Actions compare;
+         compare.PushString("x").GetVariable().PushString(":").Add2().PushString("y").GetVariable().Add2().Trace();
+         compare.PushString("x").GetVariable().PushString("y").GetVariable().Raw(kSubtract).Raw(kReturn);
+         a.DefineFunction("", {"x", "y"}, compare).PushInt(1);
+         a.PushInt(2).PushInt(1).PushInt(3).PushInt(3).Raw(kInitArray);
+         a.PushString("sort").Raw(kCallMethod).Trace();
+       },
+       {"3:1", "3:2", "2:1", "1,2,3"}},
       {"a_watcher_does_not_run_the_getter_for_the_old_value", 7,
        [](Actions& a) {
          NewEmpty(a, "o");

@@ -72,7 +72,17 @@ INSTANTIATE_TEST_SUITE_P(
         HtmlCase{"a_lone_break_writes_one_empty_paragraph", "<br>", 8, "\r", R"(<P ALIGN="LEFT">@</FONT></P>)"},
         HtmlCase{"version_6_writes_spacing_and_kerning_too", "<b>a</b>", 6, "a", R"(<P ALIGN="LEFT">@<B>a</B></FONT></P>)"},
         HtmlCase{"entities_are_read_and_written", "&lt;&amp;&#65;", 8, "<&A",
-                 R"(<P ALIGN="LEFT">@&lt;&amp;A</FONT></P>)"}),
+                 R"(<P ALIGN="LEFT">@&lt;&amp;A</FONT></P>)"},
+        HtmlCase{"a_paragraph_inside_an_open_one_is_read_through", "<p>a<p>b</p>c<p>d</p>e</p>", 8, "ab\rcd\re",
+                 R"(<P ALIGN="LEFT">@ab</FONT></P><P ALIGN="LEFT">@cd</FONT></P><P ALIGN="LEFT">@e</FONT></P>)"},
+        HtmlCase{"an_empty_font_colours_later_paragraph_ends", R"(<p>a<font color="#121212"></font><p>b</p></p>)", 8,
+                 "ab\r", R"(<P ALIGN="LEFT">@ab<FONT COLOR="#121212"></FONT></FONT></P>)"},
+        HtmlCase{"a_list_item_after_an_empty_font_ends_its_hold",
+                 R"(<li>a<font color="#121212"></font><li>b</li></li>)", 8, "a\rb\r\r",
+                 R"(<LI>@a</FONT></LI><LI>@b</FONT></LI><LI>@</FONT></LI>)"},
+        HtmlCase{"an_empty_paragraph_takes_the_format_around_it_not_the_link_before",
+                 R"(a<li><a href="u"><br></a></li>)", 8, "a\r\r\r",
+                 R"(<P ALIGN="LEFT">@a</FONT></P><LI>@<A HREF="u" TARGET=""></A></FONT></LI><LI>@</FONT></LI>)"}),
     [](const auto& tested) { return tested.param.name; });
 
 TextFormatData Bold() {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "vm.h"
 
@@ -64,6 +67,36 @@ int Compare(Vm& vm, const Value& a, const Value& b, int options) {
   return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
 }
 
+// The platform's quicksort, kept step for step because a comparator with side
+// effects (or an inconsistent one) shows the order of its calls: the first
+// element of a range is the pivot and the first argument of every comparison;
+// the left scan stops at the first element not below the pivot (short of the
+// right scan's position), the right scan at the first element below it; the
+// two swap and both scans start again where they stopped. Equal elements end
+// up wherever the partitions leave them. The left range is sorted before the
+// right one; an explicit stack keeps a sorted input from nesting deeply.
+void PlatformQuicksort(std::vector<std::size_t>& order, const std::function<int(std::size_t, std::size_t)>& compare) {
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  if (order.size() > 1) ranges.emplace_back(0, order.size() - 1);
+  while (!ranges.empty()) {
+    const auto [lo, hi] = ranges.back();
+    ranges.pop_back();
+    if (lo >= hi) continue;
+    const std::size_t pivot = order[lo];
+    std::size_t left = lo + 1;
+    std::size_t right = hi;
+    for (;;) {
+      while (left < right && compare(pivot, order[left]) > 0) ++left;
+      while (right > lo && compare(pivot, order[right]) <= 0) --right;
+      if (left >= right) break;
+      std::swap(order[left], order[right]);
+    }
+    std::swap(order[lo], order[right]);
+    ranges.emplace_back(right + 1, hi);
+    if (right > lo) ranges.emplace_back(lo, right - 1);
+  }
+}
+
 // Sorts `self` by `less`-style three-way comparison; the options decide the
 // result (the array sorted in place, a new array of indices, or 0 when
 // UNIQUESORT finds equal elements).
@@ -71,11 +104,11 @@ Value SortWith(Vm& vm, Object* self, int options, const std::function<int(const 
   std::vector<std::size_t> order(self->elements.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   bool equalFound = false;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+  PlatformQuicksort(order, [&](std::size_t a, std::size_t b) {
     int c = compare(self->elements[a], self->elements[b]);
     if (c == 0 && a != b) equalFound = true;
     if (options & kDescending) c = -c;
-    return c < 0;
+    return c;
   });
   if ((options & kUniqueSort) && equalFound) return 0.0;
   if (options & kReturnIndexedArray) {

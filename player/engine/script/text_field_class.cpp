@@ -285,7 +285,12 @@ void DefineFieldProperties(Vm& vm, Object* proto) {
     vm.Define(proto, name, Undefined{}, 0);
     if (i >= kFirstVersion8Property && vm.Version() < 8) continue;
     Property* property = vm.FindOwn(proto, name);
-    property->getter = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
+    // A field that was given no filters (a new one, or a duplicate, which
+    // starts without them) reads an empty list of them.
+    const bool isFilters = name == "filters";
+    property->getter = vm.NewNative([isFilters](Vm& v, Object* self, std::span<const Value>) -> Value {
+      return isFilters && FieldOf(v, self) ? Value{v.NewArray({})} : Value{Undefined{}};
+    });
     property->setter = vm.NewNative([name](Vm& v, Object* self, std::span<const Value> args) -> Value {
       if (FieldOf(v, self)) v.Define(self, name, Arg(args, 0), 0);
       return Undefined{};

@@ -296,10 +296,10 @@ Value ProtoValue(Vm& vm, Object* object) {
 
 namespace {
 
-// A getter or setter (addProperty) runs inside itself at most this deep;
-// past it a read gives undefined and a write is dropped. Each accessor
-// counts on its own, so a getter and a setter that call each other both go
-// this deep.
+// A property's getter and setter (addProperty) run inside one another at
+// most this deep, counted together for the property: past it a read gives
+// the value last written and a write is dropped. Two properties whose
+// accessors call each other each go this deep.
 constexpr int kMaxAccessorDepth = 65;
 
 // An accessor or watcher entered for one call, when it is not yet running
@@ -339,11 +339,15 @@ class AccessorEntry {
 // running too deep gives `blocked`: for a getter the value last written to
 // the property, which its setter's writes keep.
 Value CallAccessor(Vm& vm, Object* function, Object* self, std::span<const Value> args, Object* home,
-                   const Value& blocked = Undefined{}) {
-  const AccessorEntry entry(vm, function);
+                   const Value& blocked = Undefined{}, const Object* countedAs = nullptr) {
+  const AccessorEntry entry(vm, countedAs ? countedAs : function);
   if (!entry.entered) return blocked;
   return vm.Call(Value{function}, Value{self}, args, home);
 }
+
+// What a property's accessors count their depth by: its getter, which
+// addProperty always gives (a setter alone counts by itself).
+const Object* DepthKey(const Property& property) { return property.getter ? property.getter : property.setter; }
 
 Object* AccessorHome(Object* self, Object* holder) { return holder == self && self ? self->proto : holder; }
 
@@ -507,7 +511,8 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
     Object* holder = nullptr;
     Object* base = SuperReadBase(object);
     if (Property* found = base ? FindWithHolder(*this, base, name, holder) : nullptr; found && found->setter) {
-      (void)CallAccessor(*this, found->setter, object->superThis, std::span<const Value>(&value, 1), holder);
+      (void)CallAccessor(*this, found->setter, object->superThis, std::span<const Value>(&value, 1), holder,
+                         Undefined{}, DepthKey(*found));
       return;
     }
   }
@@ -546,12 +551,11 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
       // A watcher that sets what it watches (or what another's watcher
       // watches) runs as deep as an accessor; past that the value is stored
       // as given.
-      // While it runs, the property's own getter and setter count as running
-      // as deep as it does.
+      // While it runs, the property's own accessors count as running as deep
+      // as it does.
       const Property* accessors = FindOwn(object, name);
       const AccessorEntry entry(*this, watch.callback);
-      const AccessorEntry getterEntry(*this, accessors ? accessors->getter : nullptr);
-      const AccessorEntry setterEntry(*this, accessors ? accessors->setter : nullptr);
+      const AccessorEntry accessorEntry(*this, accessors ? DepthKey(*accessors) : nullptr);
       if (entry.entered) {
         const Value args[] = {Value{std::string(name)}, old, value, watch.userData};
         value = Call(Value{watch.callback}, Value{object}, args);
@@ -580,7 +584,7 @@ void Vm::SetMember(Object* object, std::string_view name, Value value) {
   Property* own = holder == object ? inherited : nullptr;
   if (inherited && inherited->setter) {
     (void)CallAccessor(*this, inherited->setter, object, std::span<const Value>(&value, 1),
-                       AccessorHome(object, holder));
+                       AccessorHome(object, holder), Undefined{}, DepthKey(*inherited));
     // The property keeps the value written too (the setter may have moved
     // it): a getter that cannot run any deeper reads it.
     if (Property* written = FindOwnAny(holder, key); written && (written->getter || written->setter) &&

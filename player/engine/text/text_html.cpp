@@ -240,7 +240,12 @@ class HtmlReader {
     }
   }
 
-  void Append(std::string_view piece) { AppendIn(piece, stack_.back().format); }
+  // An empty <font> holds for the paragraph ends that closing tags write
+  // up to the first line break the text itself (a newline, <br>, <li>) starts.
+  void Append(std::string_view piece) {
+    if (piece.find('\r') != std::string_view::npos) emptyFont_.reset();
+    AppendIn(piece, stack_.back().format);
+  }
 
   void AppendIn(std::string_view piece, const TextFormatData& format) {
     if (runs_.empty() || !(runs_.back().format == format)) runs_.push_back(FormatRun{text_.size(), format});
@@ -257,6 +262,9 @@ class HtmlReader {
       if (paragraphBreaks_) Append("\r");
       return;
     }
+    // A <p> inside an open one is no paragraph of its own: the markup reads
+    // on as if it were not there, and the first </p> ends the open one.
+    if (name == "p" && ParagraphOpen()) return;
     TextFormatData f = stack_.back().format;
     for (const auto& [key, value] : TagAttributes(tag)) {
       if (name == "font") {
@@ -285,12 +293,10 @@ class HtmlReader {
   }
 
   void Close(const std::string& name) {
-    // A paragraph ends where its outermost <p> closes, or at each </li>.
-    const auto open = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) { return o.name == name; });
-    const bool nestedParagraph =
-        name == "p" && open != stack_.rend() &&
-        std::any_of(std::next(open), stack_.rend(), [](const Open& o) { return o.name == "p"; });
-    if ((name == "p" || name == "li") && paragraphBreaks_ && !nestedParagraph) EndParagraph();
+    // A paragraph ends at the </p> of an open one (a stray </p> ends
+    // nothing), or at each </li>.
+    if (name == "p" && !ParagraphOpen()) return;
+    if ((name == "p" || name == "li") && paragraphBreaks_) EndParagraph();
     for (std::size_t i = stack_.size(); i-- > 1;) {
       if (stack_[i].name == name) {
         // A <font> that closes on no text of its own is kept for the
@@ -302,13 +308,19 @@ class HtmlReader {
     }
   }
 
+  bool ParagraphOpen() const {
+    return std::any_of(stack_.begin(), stack_.end(), [](const Open& o) { return o.name == "p"; });
+  }
+
   // The '\r' that ends a paragraph: the paragraph members of the tags open
   // around it, the character members of the last empty <font> the markup
-  // closed, else those of the character before it.
+  // closed, else those of the character before it in its paragraph (an
+  // empty paragraph takes those of the tags open around it).
   void EndParagraph() {
-    TextFormatData format = emptyFont_         ? *emptyFont_
-                            : runs_.empty()    ? stack_.back().format
-                                               : runs_.back().format;
+    const bool emptyParagraph = runs_.empty() || text_.empty() || text_.back() == '\r';
+    TextFormatData format = emptyFont_        ? *emptyFont_
+                            : emptyParagraph  ? stack_.back().format
+                                              : runs_.back().format;
     const TextFormatData& around = stack_.back().format;
     format.align = around.align;
     format.leftMargin = around.leftMargin;
