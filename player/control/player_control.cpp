@@ -5,14 +5,12 @@
 #include <chrono>
 #include <new>
 #include <string_view>
-#include <system_error>
 
 #include "com_guard.h"
 #include "common/startup_times.h"
 #include "control_ids.h"
 #include "local_requests.h"
 #include "dispatch_call.h"
-#include "engine/swf_movie.h"
 #include "module.h"
 #include "movie_url.h"
 #include "trace.h"
@@ -93,9 +91,9 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
 }
 
 PlayerControl::~PlayerControl() {
-  FinishStartingMovie();
   DestroyPlayerWindow();
   Trace(L"Destroy");
+  CloseTraceFile();
   ReleaseModuleReference();
 }
 
@@ -205,27 +203,16 @@ HRESULT PlayerControl::InvokeMethod(MemberId member, DispatchCall& call) {
     case MemberId::Play:
       MarkStartupStep("player: play called");
       Trace(L"Play");
-      // A movie still starting plays once it is ready (as the platform's
-      // control plays a movie when it has loaded).
-      if (starting_.joinable()) {
-        playWhenStarted_ = true;
-      } else {
-        movie_->Play();
-      }
+      movie_->Play();
       MarkStartupStep("player: play traced");
       return S_OK;
     case MemberId::Stop:
       Trace(L"Stop");
-      if (starting_.joinable()) {
-        playWhenStarted_ = false;
-        stopSoundsWhenStarted_ = true;
-      } else {
-        movie_->Stop();
-        movie_->StopSounds();
-      }
+      movie_->Stop();
+      movie_->StopSounds();
       return S_OK;
     case MemberId::IsPlaying: {
-      const bool playing = Engine().IsPlaying();
+      const bool playing = movie_->IsPlaying();
       Trace(playing ? L"IsPlaying 1" : L"IsPlaying 0");
       call.ReturnBool(playing);
       return S_OK;
@@ -286,7 +273,7 @@ HRESULT PlayerControl::InvokePut(MemberId member, DispatchCall& call) {
       break;
     case MemberId::FlashVars:
       flashVars_ = text;
-      Engine().SetFlashVars(Utf8FromWide(text));
+      movie_->SetFlashVars(Utf8FromWide(text));
       break;
     case MemberId::Loop: loop_ = flag; break;
     case MemberId::Menu: menu_ = flag; break;
@@ -296,7 +283,7 @@ HRESULT PlayerControl::InvokePut(MemberId member, DispatchCall& call) {
 }
 
 void PlayerControl::LoadMovieFrom(const std::wstring& url) {
-  swf::MoviePlayer& engine = Engine();  // a movie still starting is done with first
+  swf::MoviePlayer& engine = *movie_;
   movieUrl_ = url;
   const std::wstring path = WideFromUtf8(MoviePathFromUrl(Utf8FromWide(url)));
   MarkStartupStep("player: load begins");
@@ -328,82 +315,13 @@ void PlayerControl::LoadMovieFrom(const std::wstring& url) {
   });
   // A file that is missing or no movie leaves the player empty: background only.
   MarkStartupStep("player: output looked up");
-  std::optional<swf::Movie> movie;
-  if (!bytes.empty()) movie = swf::ParseMovie(bytes);
-  MarkStartupStep("player: movie parsed");
-  if (movie) {
-    // The frame count and rate are the parsed movie's; its start (the
-    // scripts' machine, the first frame) goes on beside the host.
-    // The thread starts last, so that it takes no time from this one's own steps.
-    Trace(L"Loaded " + std::to_wstring(movie->root.FrameCount()));
-    RestartFrameTimer(movie->frameRate);
-    StartMovieElsewhere(std::move(*movie));
-  } else {
-    engine.Unload();
-    Trace(L"Loaded 0");
-    QueueMovieCommands();
-    RestartFrameTimer();
-  }
+  if (bytes.empty() || !engine.Load(bytes)) engine.Unload();
+  MarkStartupStep("player: movie started");
+  Trace(L"Loaded " + std::to_wstring(engine.FrameCount()));
+  QueueMovieCommands();
+  RestartFrameTimer();
   if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
   MarkStartupStep("player: load ends");
-}
-
-// Making the scripts' machine and running the first frame take about two
-// thirds of a movie's load under Wine (the demo's tags are read in a third of
-// the time): here they overlap with the host's own start (sizing and showing
-// its window) instead of delaying its next call.
-void PlayerControl::StartMovieElsewhere(swf::Movie movie) {
-  playWhenStarted_.reset();
-  stopSoundsWhenStarted_ = false;
-  swf::MoviePlayer& engine = *movie_;
-  auto parsed = std::make_shared<swf::Movie>(std::move(movie));
-  const HWND notify = window_;
-  try {
-    starting_ = std::thread([&engine, notify, parsed] {
-      try {
-        if (!engine.Load(std::move(*parsed))) engine.Unload();
-      } catch (...) {
-        try {
-          engine.Unload();  // no memory for it: the player stays empty
-        } catch (...) {
-        }
-      }
-      if (notify != nullptr) ::PostMessageW(notify, kMovieStartedMessage, 0, 0);
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: the movie starts here and now.
-    if (!engine.Load(std::move(*parsed))) engine.Unload();
-    QueueMovieCommands();
-  }
-}
-
-void PlayerControl::FinishStartingMovie() noexcept {
-  if (!starting_.joinable()) return;
-  try {
-    starting_.join();
-  } catch (const std::system_error&) {
-    starting_.detach();  // cannot happen from this thread; never left joinable
-  }
-  if (stopSoundsWhenStarted_) movie_->StopSounds();
-  if (playWhenStarted_) {
-    if (*playWhenStarted_) {
-      movie_->Play();
-    } else {
-      movie_->Stop();
-    }
-  }
-  playWhenStarted_.reset();
-  stopSoundsWhenStarted_ = false;
-  try {
-    QueueMovieCommands();
-  } catch (...) {
-    // The first frame's commands are lost; the movie plays on.
-  }
-}
-
-swf::MoviePlayer& PlayerControl::Engine() noexcept {
-  FinishStartingMovie();
-  return *movie_;
 }
 
 swf::ScaleMode PlayerControl::EffectiveScaleMode() const {
@@ -585,7 +503,7 @@ void PlayerControl::ApplyState(const ControlState& state) {
   dirty_ = false;
   // The engine hands these to every movie it loads from now on, before the
   // movie's first frame runs.
-  Engine().SetFlashVars(Utf8FromWide(flashVars_));
+  movie_->SetFlashVars(Utf8FromWide(flashVars_));
   if (!state.movie.empty()) LoadMovieFrom(WideFromUtf8(state.movie));
 }
 
@@ -711,7 +629,7 @@ HRESULT PlayerControl::UnadviseSink(DWORD cookie) {
 }
 
 void PlayerControl::QueueMovieCommands() {
-  for (swf::FsCommand& command : Engine().TakeFsCommands()) pendingCommands_.push_back(std::move(command));
+  for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
   PostEventDelivery();
 }
 

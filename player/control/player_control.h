@@ -17,9 +17,7 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio_output.h"
@@ -177,8 +175,6 @@ class PlayerControl final : public IDispatch,
 
   // Posted to the control's own window when movie commands wait for delivery.
   static constexpr UINT kDeliverEventsMessage = WM_APP + 0x50;
-  // Posted to it by the thread that starts a movie, when the movie is ready.
-  static constexpr UINT kMovieStartedMessage = WM_APP + 0x51;
   static constexpr UINT_PTR kFrameTimerId = 1;
 
   PlayerControl();
@@ -189,12 +185,6 @@ class PlayerControl final : public IDispatch,
   HRESULT InvokeGet(MemberId member, DispatchCall& call);
   HRESULT InvokePut(MemberId member, DispatchCall& call);
   void LoadMovieFrom(const std::wstring& url);
-  // The movie's stage, scripts and first frame are made on a thread of its
-  // own while the host goes on; Engine() waits for that thread, so every use
-  // of the engine sees the movie as a load on this thread would have left it.
-  void StartMovieElsewhere(swf::Movie movie);
-  void FinishStartingMovie() noexcept;
-  swf::MoviePlayer& Engine() noexcept;
   [[nodiscard]] swf::ScaleMode EffectiveScaleMode() const;
 
   // State.
@@ -207,7 +197,6 @@ class PlayerControl final : public IDispatch,
   HRESULT CreatePlayerWindow(HWND parent, const RECT& position);
   void DestroyPlayerWindow() noexcept;
   void RestartFrameTimer();
-  void RestartFrameTimer(double framesPerSecond);
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnFrameTimer();
@@ -235,11 +224,6 @@ class PlayerControl final : public IDispatch,
   ULONG references_ = 1;
   GdiDeviceFonts deviceFonts_;  // before movie_, which draws with it
   std::unique_ptr<swf::MoviePlayer> movie_;
-  // Starts the movie last loaded, while it runs; Play and Stop called
-  // meanwhile are kept here and carried out once it ends.
-  std::thread starting_;
-  std::optional<bool> playWhenStarted_;
-  bool stopSoundsWhenStarted_ = false;
   // Opened when the movie first plays a sound (never, in a foreign window's
   // thumbnail); after movie_, so it stops before the mixer it reads goes.
   std::unique_ptr<AudioOutput> audio_;

@@ -209,17 +209,15 @@ void PlayerControl::DestroyPlayerWindow() noexcept {
 void PlayerControl::OnWindowGone() noexcept {
   audio_.reset();
   soundOutputChosen_ = false;
-  Engine().StopSounds();
+  movie_->StopSounds();
   window_ = nullptr;
   deliveryPosted_ = false;
   uiActive_ = false;
 }
 
-void PlayerControl::RestartFrameTimer() { RestartFrameTimer(Engine().FrameRate()); }
-
-void PlayerControl::RestartFrameTimer(double framesPerSecond) {
+void PlayerControl::RestartFrameTimer() {
   // The timer runs while the movie is stopped as well: hosts do their periodic work on its messages.
-  if (window_ != nullptr) ::SetTimer(window_, kFrameTimerId, FrameIntervalMs(framesPerSecond), nullptr);
+  if (window_ != nullptr) ::SetTimer(window_, kFrameTimerId, FrameIntervalMs(movie_->FrameRate()), nullptr);
 }
 
 LRESULT CALLBACK PlayerControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -244,7 +242,6 @@ LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, L
       if (wParam != kFrameTimerId) break;
       OnFrameTimer();
       return 0;
-    case kMovieStartedMessage: FinishStartingMovie(); return 0;
     case kDeliverEventsMessage:
       deliveryPosted_ = false;
       DeliverEvents();
@@ -267,7 +264,7 @@ LRESULT PlayerControl::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_GETDLGCODE:
       // In a dialog the movie, not the dialog, takes Tab, Enter and the arrows:
       // its own focus and buttons follow them.
-      if (Engine().HasMovie()) return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS;
+      if (movie_->HasMovie()) return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS;
       break;
     case WM_NCDESTROY:
       ::SetWindowLongPtrW(window, 0, 0);
@@ -282,28 +279,27 @@ void PlayerControl::OnFrameTimer() {
   // The host may release the control from inside the view-change call or an event.
   const KeepAlive keep(*this);
   // With Loop off the movie stops on its last frame instead of starting again.
-  swf::MoviePlayer& movie = Engine();
-  const bool atLastFrame = movie.FrameCount() > 0 && movie.CurrentFrame() >= movie.FrameCount();
-  if (!loop_ && movie.IsPlaying() && atLastFrame) {
-    movie.Stop();
+  const bool atLastFrame = movie_->FrameCount() > 0 && movie_->CurrentFrame() >= movie_->FrameCount();
+  if (!loop_ && movie_->IsPlaying() && atLastFrame) {
+    movie_->Stop();
   } else {
     // With a stream sound on the device the timeline follows the sound: it may skip frames or wait.
-    const int frames = audio_ && audio_->Opened() ? movie.FramesDue() : 1;
-    for (int i = 0; i < frames; ++i) movie.Advance();
+    const int frames = audio_ && audio_->Opened() ? movie_->FramesDue() : 1;
+    for (int i = 0; i < frames; ++i) movie_->Advance();
   }
   AfterMovieChanged();
 }
 
 void PlayerControl::AfterMovieChanged() {
   StartSoundOutputWhenNeeded();
-  for (swf::FsCommand& command : Engine().TakeFsCommands()) pendingCommands_.push_back(std::move(command));
+  for (swf::FsCommand& command : movie_->TakeFsCommands()) pendingCommands_.push_back(std::move(command));
   (void)UpdatePaintBuffer();
   NotifyViewChange();
   DeliverEvents();
 }
 
 bool PlayerControl::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!Engine().HasMovie()) return false;
+  if (!movie_->HasMovie()) return false;
   const KeepAlive keep(*this);
   switch (message) {
     case WM_MOUSEMOVE: {
@@ -312,23 +308,23 @@ bool PlayerControl::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
       // Client coordinates are signed: a captured pointer may be left of or above the window.
       const auto x = static_cast<short>(LOWORD(lParam));
       const auto y = static_cast<short>(HIWORD(lParam));
-      Engine().PointerMove(x, y, Width(client), Height(client), EffectiveScaleMode());
+      movie_->PointerMove(x, y, Width(client), Height(client), EffectiveScaleMode());
       break;
     }
     case WM_LBUTTONDOWN:
       // The release must come back here even when it happens outside the window.
       ::SetCapture(window_);
       if (::GetFocus() != window_) ::SetFocus(window_);
-      Engine().PointerButton(true);
+      movie_->PointerButton(true);
       break;
     case WM_LBUTTONUP:
       if (::GetCapture() == window_) ::ReleaseCapture();
-      Engine().PointerButton(false);
+      movie_->PointerButton(false);
       break;
     case WM_KEYDOWN:
     case WM_KEYUP: {
       const auto code = static_cast<int>(wParam);
-      Engine().KeyChange(message == WM_KEYDOWN, code, message == WM_KEYDOWN ? TypedCharacter(wParam, lParam) : 0);
+      movie_->KeyChange(message == WM_KEYDOWN, code, message == WM_KEYDOWN ? TypedCharacter(wParam, lParam) : 0);
       break;
     }
     default: return false;
@@ -339,7 +335,7 @@ bool PlayerControl::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The hand pointer over buttons, as the platform shows it.
 bool PlayerControl::OnSetCursor(LPARAM lParam) {
-  if (LOWORD(lParam) != HTCLIENT || !Engine().PointerOnButton()) return false;
+  if (LOWORD(lParam) != HTCLIENT || !movie_->PointerOnButton()) return false;
   ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
   return true;
 }
@@ -348,7 +344,7 @@ bool PlayerControl::OnSetCursor(LPARAM lParam) {
 // costs its start-up or a thread. A thumbnail (a display settings dialog's
 // preview) stays silent.
 void PlayerControl::StartSoundOutputWhenNeeded() {
-  swf::SoundMixer& sound = Engine().Sound();
+  swf::SoundMixer& sound = movie_->Sound();
   if (sound.VoiceCount() == 0 && sound.StreamFramesQueued() == 0) return;
   if (!soundOutputChosen_) {
     soundOutputChosen_ = true;
@@ -359,7 +355,7 @@ void PlayerControl::StartSoundOutputWhenNeeded() {
       Trace(audio_->Opened() ? L"Sound output" : L"Sound no device");
     }
   }
-  if (!audio_ || !audio_->Opened()) Engine().StopSounds();
+  if (!audio_ || !audio_->Opened()) movie_->StopSounds();
 }
 
 // Brings the window's frame to the movie's current frame at the client size
@@ -372,7 +368,7 @@ bool PlayerControl::UpdatePaintBuffer() {
 }
 
 bool PlayerControl::UpdatePaintBuffer(int width, int height) {
-  if (!paintBuffer_.Update(Engine(), EffectiveScaleMode(), width, height, changedAreas_)) {
+  if (!paintBuffer_.Update(*movie_, EffectiveScaleMode(), width, height, changedAreas_)) {
     if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
     return false;
   }
@@ -393,11 +389,6 @@ void PlayerControl::Paint() {
   const PaintScope paint(window_);
   if (paint.Dc() == nullptr || !UpdatePaintBuffer()) return;
   if (!regionRead || !paintBuffer_.CopyRegionTo(paint.Dc(), region)) paintBuffer_.CopyAreaTo(paint.Dc(), paint.Area());
-  static bool firstPaintMarked = false;
-  if (!firstPaintMarked) {
-    firstPaintMarked = true;
-    MarkStartupStep("player: first paint");
-  }
 }
 
 // The frame at the window's client size, through the window's own DIB section.
@@ -431,7 +422,7 @@ HRESULT PlayerControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC
       paintBuffer_.CopyTo(target, bounds->left, bounds->top);
       return S_OK;
     }
-    if (!drawBuffer_.Render(Engine(), EffectiveScaleMode(), width, height)) return E_OUTOFMEMORY;
+    if (!drawBuffer_.Render(*movie_, EffectiveScaleMode(), width, height)) return E_OUTOFMEMORY;
     drawBuffer_.CopyTo(target, bounds->left, bounds->top);
     return S_OK;
   });

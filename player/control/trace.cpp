@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "common/win_handles.h"
@@ -11,6 +12,7 @@ namespace tpl::player {
 namespace {
 
 constexpr wchar_t kTraceVariable[] = L"TEMPLATE_PLAYER_TRACE";
+constexpr wchar_t kSoftwareKey[] = L"Software";
 constexpr wchar_t kTraceKey[] = L"Software\\TemplatePlayer";
 constexpr wchar_t kTraceValue[] = L"Trace";
 constexpr wchar_t kOutputVariable[] = L"TEMPLATE_PLAYER_OUTPUT";
@@ -25,7 +27,7 @@ std::wstring FileFromEnvironment(const wchar_t* variable) {
   return path;
 }
 
-std::wstring FileFromRegistry(const wchar_t* value) {
+std::wstring ReadRegistryFile(const wchar_t* value) {
   DWORD bytes = 0;
   if (::RegGetValueW(HKEY_CURRENT_USER, kTraceKey, value, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
       bytes < sizeof(wchar_t)) {
@@ -40,19 +42,106 @@ std::wstring FileFromRegistry(const wchar_t* value) {
   return path;
 }
 
-// Looked up for every line: a test may point the trace elsewhere between calls.
-std::wstring TraceFile() {
-  std::wstring path = FileFromEnvironment(kTraceVariable);
-  return path.empty() ? FileFromRegistry(kTraceValue) : path;
+// The registry's two file names, read again only after something under the
+// user's Software key changed: without a trace configured, every line would
+// otherwise cost a handful of failing key opens. A test may name a file there
+// between two calls, which the change notice catches before the next line.
+class RegistryFiles {
+ public:
+  std::wstring Trace() {
+    Refresh();
+    return trace_;
+  }
+  std::wstring Output() {
+    Refresh();
+    return output_;
+  }
+
+ private:
+  void Refresh() {
+    if (read_ && !Changed()) return;
+    // Armed before reading, so that a change during the read is not missed.
+    read_ = Watch();
+    trace_ = ReadRegistryFile(kTraceValue);
+    output_ = ReadRegistryFile(kOutputValue);
+  }
+
+  bool Changed() const { return ::WaitForSingleObject(changed_.Get(), 0) != WAIT_TIMEOUT; }
+
+  bool Watch() {
+    if (!changed_) changed_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!key_ && ::RegOpenKeyExW(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_NOTIFY, key_.Receive()) != ERROR_SUCCESS) {
+      key_.Reset();
+    }
+    if (!changed_ || !key_) return false;
+    return ::RegNotifyChangeKeyValue(key_.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                     changed_.Get(), TRUE) == ERROR_SUCCESS;
+  }
+
+  UniqueHandle changed_;
+  UniqueRegistryKey key_;
+  bool read_ = false;
+  std::wstring trace_;
+  std::wstring output_;
+};
+
+// The trace file stays open from one line to the next while its name stays the
+// same (opening it took a good part of each line's cost). It is opened for
+// appending only, so that several processes can share one file.
+class TraceWriter {
+ public:
+  void Append(const std::wstring& path, const std::string& bytes) {
+    if (path != path_ || !file_ || Deleted()) Open(path);
+    if (!file_) return;
+    DWORD written = 0;
+    ::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+
+  void Close() {
+    file_.Reset();
+    path_.clear();
+  }
+
+ private:
+  void Open(const std::wstring& path) {
+    file_ = OpenForAppending(path);
+    path_ = path;
+  }
+
+  // Someone deleted the file (a test between two runs): the next line starts a new one.
+  bool Deleted() const {
+    FILE_STANDARD_INFO info{};
+    return !::GetFileInformationByHandleEx(file_.Get(), FileStandardInfo, &info, sizeof info) ||
+           info.DeletePending || info.NumberOfLinks == 0;
+  }
+
+  static UniqueFile OpenForAppending(const std::wstring& path) {
+    return UniqueFile(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+
+  std::wstring path_;
+  UniqueFile file_;
+};
+
+struct TraceState {
+  std::mutex lock;
+  RegistryFiles registry;
+  TraceWriter writer;
+};
+
+// Made on the first line, not when the DLL loads.
+TraceState& State() {
+  static TraceState state;
+  return state;
 }
 
-// Opened per line for appending only, so that several processes can share one file.
-void AppendToFile(const std::wstring& path, const std::string& bytes) {
-  UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
-  DWORD written = 0;
-  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+// The environment is asked for every line (it costs no more than a memory
+// read): a test may point the trace elsewhere between calls.
+std::wstring TraceFile(TraceState& state) {
+  std::wstring path = FileFromEnvironment(kTraceVariable);
+  return path.empty() ? state.registry.Trace() : path;
 }
 
 std::string EncodedLine(std::wstring_view line) {
@@ -70,22 +159,45 @@ std::string EncodedLine(std::wstring_view line) {
   return out;
 }
 
+void AppendToFile(const std::wstring& path, const std::string& bytes) {
+  UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 }  // namespace
 
 void Trace(std::wstring_view line) noexcept {
   try {
-    const std::wstring path = TraceFile();
+    TraceState& state = State();
+    const std::lock_guard<std::mutex> hold(state.lock);
+    const std::wstring path = TraceFile(state);
     if (path.empty()) return;
-    AppendToFile(path, EncodedLine(line));
+    state.writer.Append(path, EncodedLine(line));
   } catch (...) {
     // Tracing is a diagnostic; it must never change what the control does.
+  }
+}
+
+void CloseTraceFile() noexcept {
+  try {
+    TraceState& state = State();
+    const std::lock_guard<std::mutex> hold(state.lock);
+    state.writer.Close();
+  } catch (...) {
+    // Nothing was open.
   }
 }
 
 std::wstring MovieOutputFile() noexcept {
   try {
     std::wstring path = FileFromEnvironment(kOutputVariable);
-    return path.empty() ? FileFromRegistry(kOutputValue) : path;
+    if (!path.empty()) return path;
+    TraceState& state = State();
+    const std::lock_guard<std::mutex> hold(state.lock);
+    return state.registry.Output();
   } catch (...) {
     return {};
   }

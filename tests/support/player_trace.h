@@ -4,7 +4,7 @@
 // When the environment variable TEMPLATE_PLAYER_TRACE names a file (or else
 // the REG_SZ value "Trace" of HKEY_CURRENT_USER\Software\TemplatePlayer does),
 // every control appends one UTF-8 line per event, ended by CR LF. The file is
-// opened for each line, so several processes can share one trace; a line
+// opened for appending only, so several processes can share one trace; a line
 // break inside a text is written as the two characters \n (or \r).
 //
 // Lines, with <text> exactly as the host passed it:

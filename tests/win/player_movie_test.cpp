@@ -457,8 +457,8 @@ TEST_F(HostedPlayerTest, PaintsItsFrameElsewhereWhileItsWindowIsHidden) {
   EXPECT_EQ(ColorText(canvas.Pixel(10, 5)), ColorText(kGreen));
 }
 
-// The movie starts beside the host: Play and Stop called before it is ready
-// take effect on it as they would on a movie loaded there and then.
+// Play and Stop called right after a load act on the movie as its first frame
+// left it (stopped or playing on).
 struct StartingCase {
   const char* name;
   Bytes (*movie)();
@@ -469,7 +469,7 @@ struct StartingCase {
 
 class StartingMovieTest : public HostedPlayerTest, public ::testing::WithParamInterface<StartingCase> {};
 
-TEST_P(StartingMovieTest, CarriesOutCallsMadeBeforeTheMovieIsReady) {
+TEST_P(StartingMovieTest, CarriesOutCallsMadeRightAfterTheLoad) {
   LoadMovieHosted(WriteMovie("movie.swf", GetParam().movie()));
   for (const std::string& call : GetParam().calls) {
     if (call == "Play") host_.Play();

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "deferred_globals.h"
 #include "geom.h"
 #include "local_requests.h"
 #include "native_class.h"
@@ -803,6 +804,8 @@ std::optional<std::vector<std::pair<std::string, CssProperties>>> ParseCss(std::
   return rules;
 }
 
+void InstallNetPackage(Vm& vm) { InstallFileReferences(vm); }
+
 void InstallNetClasses(Vm& vm) {
   vm.Define(vm.Global(), kLoadDelivery, Value{vm.NewNative(DeliverLoad)}, kDontEnum | kDontDelete);
   vm.Define(vm.Global(), kMethodDelivery, Value{vm.NewNative(DeliverMethodCall)}, kDontEnum | kDontDelete);
@@ -813,7 +816,6 @@ void InstallNetClasses(Vm& vm) {
   InstallXmlSocket(vm);
   InstallNetConnection(vm);
   InstallLocalConnection(vm);
-  InstallFileReferences(vm);
   InstallStyleSheet(vm);
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "deferred_globals.h"
 #include "text/text_field.h"
 #include "vm.h"
 
@@ -513,10 +514,13 @@ void InstallPlatformObjects(Vm& vm) {
     InstallStageMembers(vm, stage);
   }
   InstallSystem(vm);
+}
+
+void InstallPlatformPackages(Vm& vm) {
   for (const char* path : {"flash.external.ExternalInterface", "flash.text.TextRenderer"}) {
     InstallPackaged(vm, path);
   }
-  if (Object* flash = AsObject(vm.GetMember(global, "flash"))) {
+  if (Object* flash = AsObject(vm.GetMember(vm.Global(), "flash"))) {
     if (Object* external = AsObject(vm.GetMember(AsObject(vm.GetMember(flash, "external")), "ExternalInterface"))) {
       InstallExternalInterface(vm, external);
     }

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "deferred_globals.h"
 #include "geom.h"
 #include "swf_text.h"
 
@@ -63,16 +64,14 @@ void Vm::InstallBuiltins() {
   InstallStringClass(*this);
   InstallNumberAndBoolean(*this);
   InstallMathClass(*this);
-  InstallDateClass(*this);
+  DeferDateClass(*this);
   InstallGlobalFunctions(*this);
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallButtonClass(*this);
-  InstallSoundClass(*this);
-  InstallXmlClasses(*this);
-  InstallGraphicsClasses(*this);
-  InstallBlurFilter(*this);
-  InstallFilterClasses(*this);
+  DeferSoundClass(*this);
+  DeferXmlClasses(*this);
+  DeferFlashPackages(*this);
   InstallPlatformObjects(*this);
   InstallNetClasses(*this);
   InstallNativeTable(*this);
@@ -186,6 +185,13 @@ std::size_t Vm::Collect() {
   storedAfterCollection_ = storedBytes;
   nextCollection_ = std::max(heap_.size() * 2, heap_.size() + kCollectionStep);
   return before - heap_.size();
+}
+
+void Vm::KeepAsBuiltins(std::size_t firstMade) {
+  if (firstMade < permanentObjects_ || firstMade > heap_.size()) return;
+  const auto first = heap_.begin() + static_cast<std::ptrdiff_t>(permanentObjects_);
+  std::rotate(first, heap_.begin() + static_cast<std::ptrdiff_t>(firstMade), heap_.end());
+  permanentObjects_ += heap_.size() - firstMade;
 }
 
 void Vm::CollectIfDue() {

@@ -512,6 +512,9 @@ class Vm {
   // Set by a native constructor that refuses its arguments: `new` then gives undefined.
   bool constructRefused = false;
   std::size_t liveObjects = 0;
+  // The objects made since `firstMade` existed (a built-in class made on its
+  // first use, whose natives hold some of them) live as long as the built-ins.
+  void KeepAsBuiltins(std::size_t firstMade);
   // Frees every object nothing reaches from the roots (globals, the built-ins,
   // live clips, timers, the running interpreters); returns how many it freed.
   // Only call it while no script runs, or between two actions of the only
@@ -605,8 +608,9 @@ void InstallButtonClass(Vm& vm);
 void InstallTextSnapshotClass(Vm& vm);
 void InstallSelection(Vm& vm);
 void InstallXmlClasses(Vm& vm);
-// LoadVars, XMLSocket, NetConnection, LocalConnection, FileReference(List),
-// TextField.StyleSheet and the loads of LoadVars and XML (net_classes.cpp).
+// LoadVars, XMLSocket, NetConnection, LocalConnection, TextField.StyleSheet
+// and the loads of LoadVars and XML (net_classes.cpp; flash.net's classes
+// come with the flash package, deferred_globals.h).
 void InstallNetClasses(Vm& vm);
 // ASnative, ASSetNative, ASSetNativeAccessor: the built-ins by number. Installed
 // last, since its table refers to the others.
