@@ -207,6 +207,7 @@ class PlayerControl final : public IDispatch,
   void AfterMovieChanged();
   bool UpdatePaintBuffer();
   bool UpdatePaintBuffer(int width, int height);
+  void ShowChangedAreas();
   void Paint();
   void PaintInto(HDC target);
   void OnWindowGone() noexcept;

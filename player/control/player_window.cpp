@@ -359,7 +359,7 @@ void PlayerControl::StartSoundOutputWhenNeeded() {
 }
 
 // Brings the window's frame to the movie's current frame at the client size
-// and marks the areas that changed for painting. False when there is no frame
+// and shows the areas that changed. False when there is no frame
 // at that size (an empty window, or no memory for the bitmap).
 bool PlayerControl::UpdatePaintBuffer() {
   RECT client{};
@@ -372,16 +372,29 @@ bool PlayerControl::UpdatePaintBuffer(int width, int height) {
     if (window_ != nullptr) ::InvalidateRect(window_, nullptr, FALSE);
     return false;
   }
-  if (window_ != nullptr) {
-    for (const RECT& area : changedAreas_) ::InvalidateRect(window_, &area, FALSE);
-  }
+  if (window_ != nullptr && !changedAreas_.empty()) ShowChangedAreas();
   return true;
 }
 
-// Copies only what needs painting: the frame was drawn when the movie moved on.
-// The update region is read before BeginPaint empties it: the areas that
-// changed often lie apart (lights across the screen), and the paint
-// rectangle, their bounding box, would cover most of the window.
+// The areas a frame changed go to the screen at once through the window's
+// DC, one copy each: marking them for a later WM_PAINT cost a trip to the
+// window server for each area, then for the update region and the paint's
+// begin and end (under Wine each a request to its server, every frame). A
+// hidden or covered window gets only its visible pixels; what shows later is
+// painted from the frame buffer, which is kept up to date.
+void PlayerControl::ShowChangedAreas() {
+  if (const HDC dc = ::GetDC(window_)) {
+    for (const RECT& area : changedAreas_) paintBuffer_.CopyAreaTo(dc, area);
+    ::ReleaseDC(window_, dc);
+    return;
+  }
+  for (const RECT& area : changedAreas_) ::InvalidateRect(window_, &area, FALSE);
+}
+
+// Copies only what needs painting (the window uncovered or shown again): the
+// frame was drawn when the movie moved on. The update region is read before
+// BeginPaint empties it: its areas may lie apart, and the paint rectangle,
+// their bounding box, would cover most of the window.
 void PlayerControl::Paint() {
   if (!updateRegion_) updateRegion_.Reset(::CreateRectRgn(0, 0, 0, 0));
   const auto region = static_cast<HRGN>(updateRegion_.Get());

@@ -242,7 +242,13 @@ void TfrmMain::HideCursor() {
   playerCursor_ = 1;
 }
 
-void TfrmMain::KeepOnTop() { ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, kTopmostFlags); }
+// Every tick: a window that came above the saver goes below it again. The
+// call itself is not cheap (a trip through the window manager and two
+// messages to the window), so it is made only when something is to change.
+void TfrmMain::KeepOnTop() {
+  if (saver::TopmostAndUncovered(Handle())) return;
+  ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, kTopmostFlags);
+}
 
 void TfrmMain::SubclassAndHook() {
   playerProcedure_ = ui::WindowProcedureReplacement(swfFlash.Handle(), PlayerWindowProc);

@@ -86,6 +86,14 @@ DisplayMode CurrentDisplayMode() noexcept {
   return DisplayMode{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), GetDisplayFrequency()};
 }
 
+bool TopmostAndUncovered(HWND window) noexcept {
+  if ((::GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0) return false;
+  for (HWND above = ::GetWindow(window, GW_HWNDPREV); above != nullptr; above = ::GetWindow(above, GW_HWNDPREV)) {
+    if (::IsWindowVisible(above)) return false;
+  }
+  return true;
+}
+
 void SetScreenSaverRunningFlags(bool running) noexcept {
   // The buffer receives the previous state; nothing reads it.
   static UINT previous = 0;

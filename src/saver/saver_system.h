@@ -35,6 +35,10 @@ void SetDisplayMode(std::int32_t width, std::int32_t height, std::int32_t freque
 // monitors, every monitor in the system's order.
 [[nodiscard]] MonitorLayout SystemMonitorLayout();
 
+// Whether the window is topmost and no visible window lies above it: then
+// putting it on top again would change nothing on the screen.
+[[nodiscard]] bool TopmostAndUncovered(HWND window) noexcept;
+
 // SPI_SETFASTTASKSWITCH, then SPI_SETSCREENSAVERRUNNING, with 1 or 0.
 void SetScreenSaverRunningFlags(bool running) noexcept;
 

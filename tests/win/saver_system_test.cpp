@@ -195,5 +195,41 @@ TEST(MirrorCapture, APlayerThatCannotPaintSkipsTheCopySilently) {
   EXPECT_EQ(picture.Pixels()[10 * 64 + 60] & 0xFFFFFFu, 0x0000FFu);
 }
 
+
+// The saver's window is put on top again only when that would change what
+// shows: it is not topmost, or a visible window lies above it.
+struct OnTopCase {
+  const char* name;
+  bool topmost;
+  bool windowAbove;
+  bool aboveVisible;
+  bool uncovered;
+};
+
+class TopmostCheck : public ::testing::TestWithParam<OnTopCase> {};
+
+HWND MakePopup(bool topmost, bool visible) {
+  return ::CreateWindowExA(topmost ? WS_EX_TOPMOST : 0, "STATIC", "", WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, 40,
+                           30, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST_P(TopmostCheck, SaysWhetherPuttingTheWindowOnTopWouldChangeAnything) {
+  const OnTopCase& c = GetParam();
+  const HWND saver = MakePopup(c.topmost, true);
+  ASSERT_NE(saver, nullptr);
+  // A topmost window made later lies above every earlier one.
+  const HWND above = c.windowAbove ? MakePopup(true, c.aboveVisible) : nullptr;
+  EXPECT_EQ(TopmostAndUncovered(saver), c.uncovered);
+  if (above != nullptr) ::DestroyWindow(above);
+  ::DestroyWindow(saver);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TopmostCheck,
+                         ::testing::Values(OnTopCase{"TopmostAlone", true, false, false, true},
+                                           OnTopCase{"NotTopmost", false, false, false, false},
+                                           OnTopCase{"VisibleWindowAbove", true, true, true, false},
+                                           OnTopCase{"HiddenWindowAbove", true, true, false, true}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
 }  // namespace
 }  // namespace tpl::saver
