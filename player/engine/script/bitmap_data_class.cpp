@@ -46,6 +46,10 @@ struct BitmapState final : NativeState {
   std::shared_ptr<PixelBudget> budget;
   // The pixels (none once disposed), shared with the clips that show them.
   std::shared_ptr<LiveBitmap> live;
+  // The pixels unmultiplied as of `snapshotVersion`, shared by the filters
+  // that use this bitmap as a map, so that many filters hold one copy.
+  std::shared_ptr<const std::vector<std::uint32_t>> snapshot;
+  std::uint64_t snapshotVersion = 0;
 };
 
 BitmapState* StateOf(Object* object) { return object ? dynamic_cast<BitmapState*>(object->state.get()) : nullptr; }
@@ -500,6 +504,19 @@ void InstallBitmapDataClass(Vm& vm) {
 
 // The pixels of a BitmapData object for drawing (attachBitmap, bitmap fills).
 const PixelBitmap* ScriptBitmapPixels(Object* object) { return BitmapOf(object); }
+
+std::shared_ptr<const std::vector<std::uint32_t>> ScriptBitmapSnapshot(Object* object) {
+  BitmapState* state = StateOf(object);
+  if (!state || !state->live->pixels) return nullptr;
+  if (state->snapshot && state->snapshotVersion == state->live->version) return state->snapshot;
+  const PixelBitmap& pixels = *state->live->pixels;
+  auto copy = std::make_shared<std::vector<std::uint32_t>>();
+  copy->reserve(static_cast<std::size_t>(pixels.Width()) * static_cast<std::size_t>(pixels.Height()));
+  for (const std::uint32_t stored : pixels.Premultiplied()) copy->push_back(Unpremultiply(stored));
+  state->snapshot = std::move(copy);
+  state->snapshotVersion = state->live->version;
+  return state->snapshot;
+}
 
 Value NewScriptBitmap(Vm& vm, const PixelBitmap& pixels) {
   Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));

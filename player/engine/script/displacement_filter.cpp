@@ -108,16 +108,6 @@ DisplaceMode ModeNamed(std::string_view name) {
   return DisplaceMode::Wrap;
 }
 
-// The map's pixels, unmultiplied, row by row.
-std::shared_ptr<const std::vector<std::uint32_t>> MapPixels(const PixelBitmap& map) {
-  auto pixels = std::make_shared<std::vector<std::uint32_t>>();
-  pixels->reserve(static_cast<std::size_t>(map.Width()) * static_cast<std::size_t>(map.Height()));
-  for (int y = 0; y < map.Height(); ++y) {
-    for (int x = 0; x < map.Width(); ++x) pixels->push_back(map.GetPixel32(x, y));
-  }
-  return pixels;
-}
-
 std::uint32_t Component(Vm& vm, Object* self, std::string_view name) {
   const double number = vm.ToNum(vm.GetMember(self, name));
   return std::isfinite(number) && number >= 0 && number <= 8 ? static_cast<std::uint32_t>(number) : 0;
@@ -132,8 +122,9 @@ std::optional<Filter> ScriptDisplacementFilter(Vm& vm, Object* object) {
   if (!object || !vm.FindOwnAny(object, kMapX)) return std::nullopt;
   Filter filter;
   filter.kind = FilterKind::DisplacementMap;
-  if (const PixelBitmap* map = ScriptBitmapPixels(AsObjectValue(vm.GetMember(object, "mapBitmap")))) {
-    filter.displacementMap = MapPixels(*map);
+  Object* mapObject = AsObjectValue(vm.GetMember(object, "mapBitmap"));
+  if (const PixelBitmap* map = ScriptBitmapPixels(mapObject)) {
+    filter.displacementMap = ScriptBitmapSnapshot(mapObject);
     filter.mapWidth = map->Width();
     filter.mapHeight = map->Height();
   }

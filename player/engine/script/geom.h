@@ -51,6 +51,9 @@ void InstallDisplacementMapFilter(Vm& vm);
 // filter object for one, its map a new BitmapData of the kept pixels.
 std::optional<Filter> ScriptDisplacementFilter(Vm& vm, Object* object);
 Value NewScriptDisplacementFilter(Vm& vm, const Filter& filter);
+// The pixels of a BitmapData object unmultiplied, row by row: one copy
+// shared until the pixels change (null when it is none or disposed).
+std::shared_ptr<const std::vector<std::uint32_t>> ScriptBitmapSnapshot(Object* object);
 // A new BitmapData object holding a copy of `pixels` (undefined when the
 // class is gone or the movie's bitmaps are full).
 Value NewScriptBitmap(Vm& vm, const PixelBitmap& pixels);
