@@ -32,6 +32,14 @@ struct ColorTerms {
   double ar = 0, ag = 0, ab = 0, aa = 0;
 };
 
+// The inverse of a draw matrix: from a target pixel back to the source's.
+struct InverseMap {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+};
+
+// The BlendMode number of a mode's name in any letter case; 0 for none.
+[[nodiscard]] std::uint8_t BlendModeByName(std::string_view name);
+
 // Channel bits as the platform numbers them.
 inline constexpr std::uint32_t kChannelRed = 1, kChannelGreen = 2, kChannelBlue = 4, kChannelAlpha = 8;
 
@@ -90,6 +98,15 @@ class PixelBitmap {
   // black and once over white, rows of area.width opaque pixels each, which
   // give each pixel's colour and coverage. Parts outside the bitmap are left out.
   void DrawOver(PixelArea area, const std::uint32_t* overBlack, const std::uint32_t* overWhite);
+  // Mixes `layer` (its corner at dx, dy) into these pixels by a blend mode
+  // (BlendMode numbers; anything unknown mixes as normal). In an opaque
+  // bitmap alpha and erase change nothing.
+  void Blend(const PixelBitmap& layer, int dx, int dy, std::uint8_t mode);
+  // What `source` shows over `area` of a target, each target pixel taking the
+  // source pixel `map` leads its centre to (or the mix of the four nearest,
+  // `smooth`); transparent where the source is not.
+  [[nodiscard]] static PixelBitmap Resampled(const PixelBitmap& source, const InverseMap& map, PixelArea area,
+                                             bool smooth);
   // Random values from `low` to `high` in the chosen channels (one value
   // for red, green and blue with `gray`); channels left out are 0, alpha 255.
   void Noise(std::int32_t seed, int low, int high, std::uint32_t channels, bool gray);

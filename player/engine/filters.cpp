@@ -314,6 +314,75 @@ void Convolution(const FilterImage& image, const Filter& filter) {
   }
 }
 
+// A map channel's value (0..255) at a map pixel; 128, which moves nothing,
+// off the map or for a channel that is none of the four.
+int MapChannel(const Filter& filter, int mx, int my, std::uint32_t component) {
+  if (mx < 0 || my < 0 || mx >= filter.mapWidth || my >= filter.mapHeight) return 128;
+  const std::uint32_t pixel = (*filter.displacementMap)[Cell(my, filter.mapWidth, mx)];
+  switch (component) {
+    case 1: return static_cast<int>(pixel >> 16 & 0xFFu);
+    case 2: return static_cast<int>(pixel >> 8 & 0xFFu);
+    case 4: return static_cast<int>(pixel & 0xFFu);
+    case 8: return static_cast<int>(pixel >> 24);
+    default: return 128;
+  }
+}
+
+bool HasUsableMap(const Filter& filter) {
+  return filter.displacementMap && filter.mapWidth > 0 && filter.mapHeight > 0 &&
+         filter.displacementMap->size() ==
+             static_cast<std::size_t>(filter.mapWidth) * static_cast<std::size_t>(filter.mapHeight);
+}
+
+int Wrapped(int value, int span) { return ((value % span) + span) % span; }
+
+// Each pixel takes the pixel the map's channels point it to: a channel of
+// 128 stays, 0 and 255 reach half the scale back and forth. The map's
+// pixels are the object's pixels, so a stage shown larger stretches the map.
+void Displace(const FilterImage& image, const Filter& filter, double sx, double sy) {
+  if (!HasUsableMap(filter)) return;
+  std::vector<std::uint32_t> source(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+  for (int y = 0; y < image.height; ++y) {
+    std::copy_n(Row(image, y), image.width, source.begin() + static_cast<std::ptrdiff_t>(Cell(y, image.width, 0)));
+  }
+  const double mapScaleX = std::max(Finite(sx, 1), 1e-3), mapScaleY = std::max(Finite(sy, 1), 1e-3);
+  const double reachX = filter.displaceX * mapScaleX / 256, reachY = filter.displaceY * mapScaleY / 256;
+  const Colour fill = ColourOf(filter.color);
+  const std::uint32_t outside = Pack(fill.a, fill.r * fill.a, fill.g * fill.a, fill.b * fill.a);
+  for (int y = 0; y < image.height; ++y) {
+    std::uint32_t* row = Row(image, y);
+    const int my = static_cast<int>(std::floor((y + 0.5 - image.originY) / mapScaleY)) - filter.mapY;
+    for (int x = 0; x < image.width; ++x) {
+      const int mx = static_cast<int>(std::floor((x + 0.5 - image.originX) / mapScaleX)) - filter.mapX;
+      const double moveX = (MapChannel(filter, mx, my, filter.componentX) - 128) * reachX;
+      const double moveY = (MapChannel(filter, mx, my, filter.componentY) - 128) * reachY;
+      // Past the picture's size every move lands outside it alike.
+      const double far = 4.0 * (image.width + image.height);
+      int fx = x + static_cast<int>(std::floor(std::clamp(moveX, -far, far) + 0.5));
+      int fy = y + static_cast<int>(std::floor(std::clamp(moveY, -far, far) + 0.5));
+      const bool inside = fx >= 0 && fy >= 0 && fx < image.width && fy < image.height;
+      if (!inside) {
+        switch (filter.displaceMode) {
+          case DisplaceMode::Wrap:
+            fx = Wrapped(fx, image.width);
+            fy = Wrapped(fy, image.height);
+            break;
+          case DisplaceMode::Clamp:
+            fx = std::clamp(fx, 0, image.width - 1);
+            fy = std::clamp(fy, 0, image.height - 1);
+            break;
+          case DisplaceMode::Ignore:
+            fx = x;
+            fy = y;
+            break;
+          case DisplaceMode::Color: row[x] = outside; continue;
+        }
+      }
+      row[x] = source[Cell(fy, image.width, fx)];
+    }
+  }
+}
+
 // Whole pixels a blur of `passes` boxes spreads each way.
 int BlurReach(double blur, double scale, int passes) {
   const double width = BoxWidth(blur, scale);
@@ -346,6 +415,12 @@ Filter SaneFilter(Filter filter) {
   for (float& v : filter.colorMatrix) v = std::isfinite(v) ? v : 0.0f;
   if (!std::isfinite(filter.divisor)) filter.divisor = 1;
   if (!std::isfinite(filter.bias)) filter.bias = 0;
+  filter.displaceX = std::clamp(Finite(filter.displaceX), -kMaxDisplacementScale, kMaxDisplacementScale);
+  filter.displaceY = std::clamp(Finite(filter.displaceY), -kMaxDisplacementScale, kMaxDisplacementScale);
+  if (!HasUsableMap(filter) || filter.mapWidth > kMaxDisplacementMapSide || filter.mapHeight > kMaxDisplacementMapSide) {
+    filter.displacementMap.reset();
+    filter.mapWidth = filter.mapHeight = 0;
+  }
   return filter;
 }
 
@@ -374,6 +449,11 @@ FilterReach ReachOf(std::span<const Filter> filters, double scaleX, double scale
         ry = std::max(filter.matrixY, 0) / 2 + 1;
         break;
       case FilterKind::ColorMatrix: rx = ry = 0; break;
+      case FilterKind::DisplacementMap:
+        // A pixel moves at most half the scale; the reach is capped below.
+        rx = static_cast<int>(std::min(std::ceil(std::fabs(filter.displaceX) * Finite(scaleX, 1) / 2), 8192.0));
+        ry = static_cast<int>(std::min(std::ceil(std::fabs(filter.displaceY) * Finite(scaleY, 1) / 2), 8192.0));
+        break;
       default: break;
     }
     reach.left = std::min(kMaxReach, reach.left + rx + std::max(0, -dx));
@@ -395,6 +475,7 @@ void ApplyFilter(const FilterImage& image, const Filter& filter, double scaleX, 
     case FilterKind::GradientBevel: Bevel(image, filter, scaleX, scaleY); break;
     case FilterKind::ColorMatrix: ColorMatrix(image, filter); break;
     case FilterKind::Convolution: Convolution(image, filter); break;
+    case FilterKind::DisplacementMap: Displace(image, filter, scaleX, scaleY); break;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -23,7 +24,17 @@ enum class FilterKind : std::uint8_t {
   Convolution = 5,
   ColorMatrix = 6,
   GradientBevel = 7,
+  DisplacementMap = 8,
 };
+
+// Where a displacement leads outside the filtered image: around to the
+// other side, to the nearest edge pixel, nowhere (the pixel stays), or to a
+// colour.
+enum class DisplaceMode : std::uint8_t { Wrap, Clamp, Ignore, Color };
+
+// The most pixels a displacement map keeps, and the farthest it moves one.
+inline constexpr int kMaxDisplacementMapSide = 2880;
+inline constexpr double kMaxDisplacementScale = 65535;
 
 // The largest blur a filter takes (in either direction) and the most passes.
 inline constexpr double kMaxFilterBlur = 255;
@@ -61,6 +72,16 @@ struct Filter {
   bool preserveAlpha = true;
   // Colour matrix: four rows of five (red, green, blue, alpha, offset).
   std::array<float, 20> colorMatrix{1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+  // Displacement map: the map's pixels (ARGB, not premultiplied, kept as they
+  // were when the filter was set), its corner in the filtered image, the
+  // channel (1 red, 2 green, 4 blue, 8 alpha) each direction reads and how
+  // far a full channel moves; `color` is the colour of the Color mode.
+  std::shared_ptr<const std::vector<std::uint32_t>> displacementMap;
+  int mapWidth = 0, mapHeight = 0;
+  int mapX = 0, mapY = 0;
+  std::uint32_t componentX = 0, componentY = 0;
+  double displaceX = 0, displaceY = 0;
+  DisplaceMode displaceMode = DisplaceMode::Wrap;
 
   friend bool operator==(const Filter&, const Filter&) = default;
 };
@@ -82,6 +103,9 @@ struct FilterReach {
 struct FilterImage {
   std::uint32_t* pixels = nullptr;
   int width = 0, height = 0, stride = 0;
+  // Where the filtered object's origin lies in the image: what a
+  // displacement map's corner is placed from.
+  double originX = 0, originY = 0;
 };
 
 // Applies one filter to `image` in place, its sizes multiplied by the scales.

@@ -327,6 +327,7 @@ void CollectObject(const DisplayObject& object, DrawKind kind, const Matrix& m, 
   begin.look = object.look;
   begin.blendMode = blends ? blend : BlendMode::kNormal;
   if (filtered) begin.filters = object.placement.filters;
+  begin.matrix = m;  // where the object's origin lies: what displacement maps are placed from
   const std::size_t beginIndex = out.items.size();
   const std::size_t depthsBefore = out.depths.size();
   out.path.push_back(kLayerBeginDepth);
@@ -693,7 +694,10 @@ class ItemPainter {
       Paint(*surface, drawn, begin, end);
       rasterizer_.SetMask(nullptr);
     }
-    if (layer.filters) FilterLayer(pair, target.width, drawn, *layer.filters, FilterScale(list_));
+    if (layer.filters) {
+      FilterLayer(pair, target.width, drawn, *layer.filters, FilterScale(list_),
+                  Vec2{layer.matrix.tx - drawn.left, layer.matrix.ty - drawn.top});
+    }
     --depth_;
     maskBase_ = outerMaskBase;
     background_ = outerBackground;
@@ -705,7 +709,7 @@ class ItemPainter {
   // Runs a layer's filters over `drawn`: its two pictures become one image
   // of premultiplied colours, which is filtered and laid back as two.
   void FilterLayer(LayerStack::Pair& pair, int stride, const PixelRect& drawn, std::span<const Filter> filters,
-                   Vec2 scale) {
+                   Vec2 scale, Vec2 origin) {
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     if (width <= 0 || height <= 0) return;
     filterImage_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
@@ -724,7 +728,7 @@ class ItemPainter {
         filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = pixel;
       }
     }
-    ApplyFilters(FilterImage{filterImage_.data(), width, height, width}, filters, scale.x, scale.y);
+    ApplyFilters(FilterImage{filterImage_.data(), width, height, width, origin.x, origin.y}, filters, scale.x, scale.y);
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const std::uint32_t pixel = filterImage_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
@@ -856,6 +860,13 @@ bool WorthJoining(const PixelRect& a, const PixelRect& b) {
 void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
   out.Clear();
   out.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
+  if (const DisplayObject* scrolled = stage.ScrolledRoot(); scrolled && scrolled->scrollRect) {
+    // A scrolled root shows like a scrolled clip at the stage's origin.
+    out.path.push_back(0);
+    CollectContent(*scrolled, DrawKind::Paint, toSurface, ColorTransform{}, width, height, out, 0);
+    out.path.clear();
+    return;
+  }
   if (auto drawn = stage.Root().drawing.GetShape()) {
     out.path.push_back(kDrawingDepth);
     AddItem(out, DrawKind::Paint, nullptr, 0, drawn.get(), drawn, toSurface, ColorTransform{}, width, height);

@@ -984,6 +984,7 @@ Object* Stage::DuplicateClip(Object* clip, std::string_view name, int depth, Obj
     // A duplicated field starts as its definition made it, where the
     // original stands; one a script created starts empty in the same bounds.
     if (!parent) return nullptr;
+    object.placement.filters.reset();  // nor does it take the original's filters
     EditTextDefinition blank;
     const EditTextDefinition* definition = &blank;
     const auto character = movie_.characters.find(object.placement.character);

@@ -190,6 +190,8 @@ class Stage final : private DisplayHost {
   [[nodiscard]] const Movie& GetMovie() const { return movie_; }
   [[nodiscard]] TimelineInstance& Root() { return *root_; }
   [[nodiscard]] const TimelineInstance& Root() const { return *root_; }
+  // The root with its scroll rectangle, for drawing; null while it has none.
+  [[nodiscard]] const DisplayObject* ScrolledRoot() const { return scrolledRoot_ ? &*scrolledRoot_ : nullptr; }
 
   void SetRootVariable(std::string_view name, std::string value);
   [[nodiscard]] std::size_t LiveScriptObjects() const { return vm_->liveObjects; }
@@ -367,6 +369,7 @@ class Stage final : private DisplayHost {
                 PixelBitmap& into) override;
   bool GetScrollRect(Object* clip, std::array<double, 4>& rect) override;
   void SetScrollRect(Object* clip, const std::optional<std::array<double, 4>>& rect) override;
+  DisplayObject* ScrollEntryOf(Object* clip);
   // Brings the shapes of attached bitmaps up to their pixels.
   void RefreshAttachedBitmaps();
 
@@ -454,6 +457,7 @@ class Stage final : private DisplayHost {
   std::size_t frameWorkLeft_ = 0;  // tags frame changes may still visit this tick
   std::shared_ptr<StageCounters> counters_ = std::make_shared<StageCounters>();
   std::shared_ptr<TimelineInstance> root_;
+  std::optional<DisplayObject> scrolledRoot_;  // the root's scrollRect, which no parent's list holds
   std::uint64_t tick_ = 0;
   std::function<double()> clock_;
   double clockStart_ = 0;

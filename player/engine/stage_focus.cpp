@@ -80,6 +80,8 @@ void Stage::MoveFocus(const std::shared_ptr<TimelineInstance>& next) {
   if (old == next) return;
   focus_ = next;
   focusShown_ = next != nullptr;
+  if (old && old->text) old->text->showsSelection = false;
+  if (next && next->text) next->text->showsSelection = true;
   if (next && next->text && next->text->selectionAnchor < 0 && focusByKeyboard_) {
     next->text->Select(0, next->text->Utf16Length());  // tabbing into a field selects its text
   }

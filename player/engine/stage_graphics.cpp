@@ -68,8 +68,19 @@ void Stage::SetClipColors(Object* clip, const ColorTerms& t) {
   placement->colorTransform = {t.mr, t.mg, t.mb, t.ma, t.ar, t.ag, t.ab, t.aa};
 }
 
+// The root has no entry in a parent's list: its scroll rectangle is kept on
+// an entry of its own, which the renderer draws in place of the root's list.
+DisplayObject* Stage::ScrollEntryOf(Object* clip) {
+  if (!clip || clip != root_->object) return EntryOf(clip);
+  if (!scrolledRoot_) {
+    scrolledRoot_.emplace();
+    scrolledRoot_->sprite = root_;
+  }
+  return &*scrolledRoot_;
+}
+
 bool Stage::GetScrollRect(Object* clip, std::array<double, 4>& rect) {
-  const DisplayObject* entry = EntryOf(clip);
+  const DisplayObject* entry = clip && clip == root_->object ? ScrolledRoot() : EntryOf(clip);
   if (!entry || !entry->scrollRect) return false;
   const ScrollRect& r = *entry->scrollRect;
   rect = {r.x / 20, r.y / 20, r.width / 20, r.height / 20};
@@ -77,7 +88,11 @@ bool Stage::GetScrollRect(Object* clip, std::array<double, 4>& rect) {
 }
 
 void Stage::SetScrollRect(Object* clip, const std::optional<std::array<double, 4>>& rect) {
-  DisplayObject* entry = EntryOf(clip);
+  if (!rect && clip && clip == root_->object) {
+    scrolledRoot_.reset();
+    return;
+  }
+  DisplayObject* entry = ScrollEntryOf(clip);
   if (!entry) return;
   if (rect) {
     const auto& [x, y, width, height] = *rect;

@@ -757,6 +757,7 @@ std::optional<std::vector<Filter>> ReadFilters(ByteReader& reader) {
       case FilterKind::ColorMatrix:
         for (float& v : filter.colorMatrix) v = reader.F32();
         break;
+      case FilterKind::DisplacementMap: break;  // no tag layout: refused above
     }
     if (reader.Failed()) return std::nullopt;
     filters.push_back(SaneFilter(std::move(filter)));

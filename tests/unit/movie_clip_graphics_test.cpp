@@ -363,5 +363,261 @@ TEST_P(BitmapSnapshots, DrawWhatTheClipShows) {
 
 INSTANTIATE_TEST_SUITE_P(BitmapData, BitmapSnapshots, ::testing::ValuesIn(SnapshotCases()), CaseName{});
 
+Push Text(std::string text) {
+  return [text](Actions& a) { a.PushString(text); };
+}
+Push Null() {
+  return [](Actions& a) { a.PushNull(); };
+}
+// new TextFormat()
+Push NewTextFormat() {
+  return [](Actions& a) {
+    a.PushInt(0);
+    a.PushString("TextFormat").Raw(0x40);
+  };
+}
+// [elements...]
+Push ArrayOf(std::vector<Push> elements) {
+  return [elements](Actions& a) {
+    PushArgs(a, elements);
+    a.Raw(0x42);
+  };
+}
+
+// A pixel read back as hexadecimal text, each channel within `slack` of the wanted one.
+void ExpectPixel(const std::string& traced, const std::string& wanted, int slack = 3) {
+  const auto got = static_cast<std::uint32_t>(std::stoul(Hex(traced), nullptr, 16));
+  const auto want = static_cast<std::uint32_t>(std::stoul(wanted, nullptr, 16));
+  for (const int shift : {24, 16, 8, 0}) {
+    EXPECT_NEAR(Channel(got, shift), Channel(want, shift), slack) << Hex(traced) << " for " << wanted;
+  }
+}
+
+struct BlendCase {
+  std::string name;
+  double under;       // ARGB of the bitmap drawn into
+  bool transparent;   // the bitmap drawn into keeps alpha
+  double over;        // ARGB of the bitmap drawn
+  Push mode;
+  std::string pixel;  // what getPixel32 reads where they meet
+};
+
+std::vector<BlendCase> BlendCases() {
+  // The platform's mixes of one colour over another, channel by channel:
+  // (32, 64, 128) beneath, grey 128 over it.
+  constexpr double kUnder = 0xFF204080, kGrey = 0xFF808080, kHalf = 0x80808080;
+  return {
+      {"normal", kUnder, false, kGrey, Text("normal"), "FF808080"},
+      {"layer_is_normal", kUnder, false, kGrey, Text("layer"), "FF808080"},
+      {"multiply", kUnder, false, kGrey, Text("multiply"), "FF102040"},
+      {"screen", kUnder, false, kGrey, Text("screen"), "FF90A0C0"},
+      {"lighten", kUnder, false, kGrey, Text("lighten"), "FF808080"},
+      {"darken", kUnder, false, kGrey, Text("darken"), "FF204080"},
+      {"difference", kUnder, false, kGrey, Text("difference"), "FF604000"},
+      {"add", kUnder, false, kGrey, Text("add"), "FFA0C0FF"},
+      {"subtract", kUnder, false, kGrey, Text("subtract"), "FF000000"},
+      {"invert", kUnder, false, kGrey, Text("invert"), "FFDFBF7F"},
+      {"overlay", kUnder, false, kGrey, Text("overlay"), "FF204081"},
+      {"hardlight", kUnder, false, kGrey, Text("hardlight"), "FF214181"},
+      {"by_number_multiply", kUnder, false, kGrey, Num(3), "FF102040"},
+      {"name_in_any_case", kUnder, false, kGrey, Text("MULTIPLY"), "FF102040"},
+      {"unknown_name_is_normal", kUnder, false, kGrey, Text("sideways"), "FF808080"},
+      {"half_covering_normal", kUnder, false, kHalf, Text("normal"), "FF506080"},
+      {"alpha_takes_the_source_coverage", kUnder, true, kHalf, Text("alpha"), "80204080"},
+      {"erase_takes_the_source_coverage_away", kUnder, true, kHalf, Text("erase"), "7F204080"},
+      {"erase_leaves_an_opaque_bitmap", kUnder, false, kHalf, Text("erase"), "FF204080"},
+      {"multiply_over_nothing_shows_the_source", 0, true, kGrey, Text("multiply"), "FF808080"},
+  };
+}
+
+class BitmapDrawBlends : public ::testing::TestWithParam<BlendCase> {};
+
+TEST_P(BitmapDrawBlends, MixTheDrawnBitmapByItsMode) {
+  const BlendCase& c = GetParam();
+  const auto lines = Traces(HalvesMovie([&](Actions& a) {
+    SetVar(a, "d", New("display", "BitmapData", {Num(8), Num(8), Num(c.transparent ? 1 : 0), Num(c.under)}));
+    SetVar(a, "o", New("display", "BitmapData", {Num(4), Num(4), Num(1), Num(c.over)}));
+    Do(a, Call("d", "draw", {Path("o"), Undef(), Undef(), c.mode}));
+    Trace(a, Call("d", "getPixel32", {Num(1), Num(1)}));
+    Trace(a, Call("d", "getPixel32", {Num(6), Num(6)}));  // beyond the drawn bitmap
+  }));
+  ASSERT_EQ(lines.size(), 2u);
+  ExpectPixel(lines[0], c.pixel);
+  char under[16];
+  std::snprintf(under, sizeof under, "%08X", static_cast<std::uint32_t>(c.under));
+  ExpectPixel(lines[1], c.transparent || c.under != 0 ? under : "FF000000", 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BitmapData, BitmapDrawBlends, ::testing::ValuesIn(BlendCases()), CaseName{});
+
+TEST(BitmapDrawOptions, ClipRectangleSmoothingAndClipModes) {
+  const auto lines = Traces(HalvesMovie([](Actions& a) {
+    // A black and a white pixel, drawn ten times as large.
+    SetVar(a, "o", New("display", "BitmapData", {Num(2), Num(1), Num(0), Num(0)}));
+    Do(a, Call("o", "setPixel", {Num(1), Num(0), Num(0xFFFFFF)}));
+    for (const char* name : {"sharp", "smooth"}) {
+      SetVar(a, name, New("display", "BitmapData", {Num(20), Num(4), Num(0), Num(0xFF0000)}));
+      Do(a, Call(name, "draw", {Path("o"), Scale(10), Undef(), Undef(), Undef(), Num(name[1] == 'm' ? 1 : 0)}));
+      Trace(a, Call(name, "getPixel", {Num(10), Num(1)}));
+    }
+    // Only the clip rectangle changes.
+    SetVar(a, "c", New("display", "BitmapData", {Num(20), Num(4), Num(0), Num(0xFF0000)}));
+    Do(a, Call("c", "draw", {Path("o"), Scale(10), Undef(), Undef(), Rect(12, 0, 4, 4)}));
+    Trace(a, Call("c", "getPixel", {Num(11), Num(1)}));
+    Trace(a, Call("c", "getPixel", {Num(13), Num(1)}));
+    // A clip drawn with a blend mode: red over the bitmap's grey, multiplied.
+    SetVar(a, "m", New("display", "BitmapData", {Num(40), Num(4), Num(0), Num(0x808080)}));
+    Do(a, Call("m", "draw", {Path("s"), Undef(), Undef(), Text("multiply")}));
+    Trace(a, Call("m", "getPixel", {Num(5), Num(1)}));
+  }));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(std::stoi(lines[0]), 0xFFFFFF) << "unsmoothed, the nearest pixel";
+  const int smoothRed = std::stoi(lines[1]) >> 16 & 0xFF;
+  EXPECT_GT(smoothRed, 40) << "smoothed, a mix of both";
+  EXPECT_LT(smoothRed, 220);
+  EXPECT_EQ(std::stoi(lines[2]), 0xFF0000) << "outside the clip rectangle";
+  EXPECT_EQ(std::stoi(lines[3]), 0xFFFFFF) << "inside it";
+  ExpectPixel(lines[4], "00800000");
+}
+
+// new DisplacementMapFilter(map, new Point(0, 0), red, red, scale, 0, mode, 0xFFFF00, 1)
+Push Displacement(double scaleX, std::string mode) {
+  return New("filters", "DisplacementMapFilter",
+             {Path("map"), New("geom", "Point", {Num(0), Num(0)}), Num(1), Num(1), Num(scaleX), Num(0), Text(mode),
+              Num(0xFFFF00), Num(1)});
+}
+
+TEST(DisplacementFilters, MovePixelsByTheMapAndTreatTheEdgesByMode) {
+  struct Case {
+    std::string mode;
+    std::string displacedInside, pastTheEdge;
+  };
+  // Red 0..20, blue 20..36, green 36..40; a full red map moves each pixel to
+  // the one 10 to its right: pixel 15 shows 25, pixel 35 shows 45.
+  const std::vector<Case> cases{{"wrap", "FF0000FF", "FFFF0000"},
+                                {"clamp", "FF0000FF", "FF00FF00"},
+                                {"ignore", "FF0000FF", "FF0000FF"},
+                                {"color", "FF0000FF", "FFFFFF00"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const auto lines = Traces(HalvesMovie([&](Actions& a) {
+      SetVar(a, "map", New("display", "BitmapData", {Num(40), Num(4), Num(0), Num(0xFF0000)}));
+      SetVar(a, "b", New("display", "BitmapData", {Num(40), Num(4), Num(1), Num(0xFFFF0000)}));
+      Do(a, Call("b", "fillRect", {Rect(20, 0, 16, 4), Num(0xFF0000FF)}));
+      Do(a, Call("b", "fillRect", {Rect(36, 0, 4, 4), Num(0xFF00FF00)}));
+      Trace(a, Call("b", "applyFilter",
+                    {Path("b"), Path("b.rectangle"), New("geom", "Point", {Num(0), Num(0)}), Displacement(20, c.mode)}));
+      Trace(a, Call("b", "getPixel32", {Num(15), Num(1)}));
+      Trace(a, Call("b", "getPixel32", {Num(35), Num(1)}));
+    }));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "0");
+    ExpectPixel(lines[1], c.displacedInside, 0);
+    ExpectPixel(lines[2], c.pastTheEdge, 0);
+  }
+}
+
+// Drawn frames of filters on clips and fields, text selections and the
+// root's scroll rectangle.
+std::vector<DrawCase> StageEffectCases() {
+  const auto field = [](Actions& a, const std::string& text) {
+    Do(a, Call("_root", "createTextField", {Text("t"), Num(5), Num(10), Num(60), Num(100), Num(30)}));
+    Set(a, "_root.t", "text", Text(text));
+    Set(a, "_root.t", "background", Num(1));
+  };
+  const auto selectAll = [](Actions& a) {
+    Do(a, Call("Selection", "setFocus", {Path("_root.t")}));
+    Do(a, Call("Selection", "setSelection", {Num(0), Num(20)}));
+  };
+  constexpr Color kInk{0, 0, 0};
+  return {
+      {"a_displacement_map_moves_the_clip_pixels",
+       [](Actions& a) {
+         SetVar(a, "map", New("display", "BitmapData", {Num(100), Num(100), Num(0), Num(0xFF0000)}));
+         Set(a, "s", "filters", ArrayOf({Displacement(40, "clamp")}));
+       },
+       // Stage x 40 is content 30, which shows content 50 (blue).
+       {{40, 50, kBlueInk}, {25, 50, kRedInk}},
+       {}},
+      {"a_text_field_glows",
+       [=](Actions& a) {
+         field(a, "");
+         Set(a, "_root.t", "backgroundColor", Num(0x0000FF));
+         Set(a, "_root.t", "filters",
+             ArrayOf({New("filters", "GlowFilter", {Num(0x00FF00), Num(1), Num(8), Num(8), Num(4), Num(1)})}));
+       },
+       {{60, 58, {0, 255, 0}}, {60, 75, kBlueInk}},
+       {}},
+      {"the_focused_selection_shows_inverted",
+       [=](Actions& a) {
+         field(a, "abcd");
+         selectAll(a);
+       },
+       // "abcd" from x 12 on, 6.6 pixels a character without a font.
+       {{15, 66, kInk}, {30, 66, kInk}, {50, 66, kPaper}},
+       {}},
+      {"an_unfocused_selection_does_not_show",
+       [=](Actions& a) {
+         field(a, "abcd");
+         selectAll(a);
+         Do(a, Call("Selection", "setFocus", {Null()}));
+       },
+       {{15, 66, kPaper}},
+       {}},
+      {"a_tab_reaches_the_tab_stop",
+       [=](Actions& a) {
+         field(a, "a\tb");
+         SetVar(a, "f", NewTextFormat());
+         Set(a, "f", "tabStops", ArrayOf({Num(50)}));
+         Do(a, Call("_root.t", "setTextFormat", {Path("f")}));
+         selectAll(a);
+       },
+       // The tab's box spans from the a to the stop 50 pixels in (the
+       // default stop lies at 36), then the b.
+       {{40, 66, kInk}, {60, 66, kInk}, {85, 66, kPaper}},
+       {}},
+      {"a_bullet_moves_the_text_in",
+       [=](Actions& a) {
+         field(a, "ab");
+         SetVar(a, "f", NewTextFormat());
+         Set(a, "f", "bullet", Num(1));
+         Do(a, Call("_root.t", "setTextFormat", {Path("f")}));
+         selectAll(a);
+       },
+       // The a starts 18 pixels further in, past its bullet.
+       {{22, 66, kPaper}, {35, 66, kInk}},
+       {}},
+      {"the_root_scroll_rectangle_moves_and_cuts_the_stage",
+       [](Actions& a) { Set(a, "_root", "scrollRect", Rect(50, 0, 60, 60)); },
+       {{5, 20, kRedInk}, {15, 20, kBlueInk}, {70, 20, kPaper}, {15, 70, kPaper}},
+       {}},
+  };
+}
+
+class StageEffects : public ::testing::TestWithParam<DrawCase> {};
+
+TEST_P(StageEffects, DrawAsThePlatformDoes) {
+  const DrawCase& c = GetParam();
+  MoviePlayer player;
+  LoadOrFail(player, HalvesMovie(c.script, c.later));
+  Canvas canvas(120, 120);
+  (void)player.RenderChanges(canvas.View(), ScaleMode::NoScale);
+  ExpectProbes(canvas, c.probes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stage, StageEffects, ::testing::ValuesIn(StageEffectCases()), CaseName{});
+
+TEST(FieldFilters, ReadBackAsNewFilterObjects) {
+  const auto lines = Traces(HalvesMovie([](Actions& a) {
+    Do(a, Call("_root", "createTextField", {Text("t"), Num(5), Num(0), Num(0), Num(50), Num(20)}));
+    Set(a, "_root.t", "filters", ArrayOf({New("filters", "BlurFilter", {Num(6), Num(3), Num(2)}), Num(7)}));
+    Trace(a, Path("_root.t.filters.length"));
+    Trace(a, Path("_root.t.filters.0.blurX"));
+    Set(a, "_root.t", "filters", Num(0));
+    Trace(a, Path("_root.t.filters.length"));
+  }));
+  EXPECT_EQ(lines, (std::vector<std::string>{"1", "6", "0"}));
+}
+
 }  // namespace
 }  // namespace swf::testing

@@ -12,6 +12,7 @@
 
 #include "geom.h"
 #include "native_class.h"
+#include "swf_movie.h"
 
 namespace swf {
 namespace {
@@ -45,6 +46,10 @@ struct BitmapState final : NativeState {
   std::shared_ptr<PixelBudget> budget;
   // The pixels (none once disposed), shared with the clips that show them.
   std::shared_ptr<LiveBitmap> live;
+  // The pixels unmultiplied as of `snapshotVersion`, shared by the filters
+  // that use this bitmap as a map, so that many filters hold one copy.
+  std::shared_ptr<const std::vector<std::uint32_t>> snapshot;
+  std::uint64_t snapshotVersion = 0;
 };
 
 BitmapState* StateOf(Object* object) { return object ? dynamic_cast<BitmapState*>(object->state.get()) : nullptr; }
@@ -256,39 +261,77 @@ Value PerlinNoise(Vm& vm, PixelBitmap& bitmap, Args args) {
   return 0.0;
 }
 
-// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing) of
-// another bitmap: each pixel of this bitmap within the clip takes the source
-// pixel the inverse matrix leads to, blended over it.
+// The blend mode argument of draw: a mode's number or name; anything else
+// (nothing given too) draws as normal.
+std::uint8_t ReadBlendMode(Vm& vm, const Value& value) {
+  if (const double* number = std::get_if<double>(&value)) {
+    return *number >= BlendMode::kNormal && *number <= BlendMode::kHardLight ? static_cast<std::uint8_t>(*number)
+                                                                              : BlendMode::kNormal;
+  }
+  if (!std::holds_alternative<SharedText>(value)) return BlendMode::kNormal;
+  const std::uint8_t named = BlendModeByName(vm.ToStr(value));
+  return named != 0 ? named : BlendMode::kNormal;
+}
+
+// `area` cut to the bitmap (empty when they do not meet).
+PixelArea WithinBitmap(const PixelArea& area, const PixelBitmap& bitmap) {
+  const long long left = std::max(area.x, 0), top = std::max(area.y, 0);
+  const long long right = std::min<long long>(static_cast<long long>(area.x) + std::max(area.width, 0), bitmap.Width());
+  const long long bottom =
+      std::min<long long>(static_cast<long long>(area.y) + std::max(area.height, 0), bitmap.Height());
+  if (right <= left || bottom <= top) return {};
+  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
+}
+
+std::optional<InverseMap> InverseOf(const ClipMatrix& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0 || !std::isfinite(det) || !std::isfinite(m.tx) || !std::isfinite(m.ty)) return std::nullopt;
+  InverseMap map{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
+  map.tx = -(map.a * m.tx + map.c * m.ty);
+  map.ty = -(map.b * m.tx + map.d * m.ty);
+  return map;
+}
+
+// What a draw lays over the area: the clip as the frame renderer draws it,
+// or the other bitmap through the matrix. Nothing for anything else.
+std::optional<PixelBitmap> DrawnPicture(Vm& vm, const Value& source, const ClipMatrix& m,
+                                        const std::optional<ColorTerms>& colors, const PixelArea& area, bool smooth) {
+  if (Object* clip = AsObjectValue(source); clip && clip->kind == ObjectKind::Clip) {
+    PixelBitmap picture(area.width, area.height, true, 0);
+    ClipMatrix moved = m;
+    moved.tx -= area.x;
+    moved.ty -= area.y;
+    if (!vm.Host().DrawClip(clip, moved, colors.value_or(ColorTerms{}), picture.Bounds(), picture)) return std::nullopt;
+    return picture;
+  }
+  PixelBitmap* from = BitmapOf(source);
+  const std::optional<InverseMap> map = InverseOf(m);
+  if (!from || !map) return std::nullopt;
+  if (!colors) return PixelBitmap::Resampled(*from, *map, area, smooth);
+  // The colours change before the pixels are laid down, so pixels the
+  // source does not cover stay uncovered whatever the offsets add.
+  PixelBitmap recoloured = *from;
+  recoloured.ApplyColorTransform(recoloured.Bounds(), *colors);
+  return PixelBitmap::Resampled(recoloured, *map, area, smooth);
+}
+
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a
+// clip (what it shows, its own placement aside) or another bitmap, through
+// the matrix and colours, mixed in by the blend mode within the clip
+// rectangle (the whole bitmap without one).
 Value Draw(Vm& vm, PixelBitmap& bitmap, Args args) {
   ClipMatrix m;
   if (Object* given = AsObjectValue(Arg(args, 1))) m = ReadMatrix(vm, given);
   std::optional<ColorTerms> colors;
   if (Object* given = AsObjectValue(Arg(args, 2))) colors = ReadColorTerms(vm, given);
+  const std::uint8_t mode = ReadBlendMode(vm, Arg(args, 3));
   PixelArea clip = bitmap.Bounds();
   if (const auto area = ReadArea(vm, Arg(args, 4))) clip = *area;
-  // A clip draws what it shows, through the renderer that draws frames.
-  if (Object* source = AsObjectValue(Arg(args, 0)); source && source->kind == ObjectKind::Clip) {
-    (void)vm.Host().DrawClip(source, m, colors.value_or(ColorTerms{}), clip, bitmap);
-    return Undefined{};
-  }
-  PixelBitmap* from = BitmapOf(Arg(args, 0));
-  if (!from) return Undefined{};
-  const double det = m.a * m.d - m.b * m.c;
-  if (det == 0 || !std::isfinite(det)) return Undefined{};
-  const double ia = m.d / det, ib = -m.b / det, ic = -m.c / det, id = m.a / det;
-  PixelBitmap source = *from;
-  if (colors) source.ApplyColorTransform(source.Bounds(), *colors);
-  const int x0 = std::max(clip.x, 0), y0 = std::max(clip.y, 0);
-  const int x1 = std::min(clip.x + std::max(clip.width, 0), bitmap.Width());
-  const int y1 = std::min(clip.y + std::max(clip.height, 0), bitmap.Height());
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) {
-      const double px = x + 0.5 - m.tx, py = y + 0.5 - m.ty;
-      const double sx = std::floor(ia * px + ic * py), sy = std::floor(ib * px + id * py);
-      if (sx < 0 || sy < 0 || sx >= source.Width() || sy >= source.Height()) continue;
-      PixelBitmap one(1, 1, true, source.GetPixel32(static_cast<int>(sx), static_cast<int>(sy)));
-      bitmap.CopyPixels(one, {0, 0, 1, 1}, x, y, nullptr, 0, 0, true);
-    }
+  const bool smooth = vm.ToBool(Arg(args, 5));
+  const PixelArea area = WithinBitmap(clip, bitmap);
+  if (area.Empty()) return Undefined{};
+  if (const auto picture = DrawnPicture(vm, Arg(args, 0), m, colors, area, smooth)) {
+    bitmap.Blend(*picture, area.x, area.y, mode);
   }
   return Undefined{};
 }
@@ -461,6 +504,32 @@ void InstallBitmapDataClass(Vm& vm) {
 
 // The pixels of a BitmapData object for drawing (attachBitmap, bitmap fills).
 const PixelBitmap* ScriptBitmapPixels(Object* object) { return BitmapOf(object); }
+
+std::shared_ptr<const std::vector<std::uint32_t>> ScriptBitmapSnapshot(Object* object) {
+  BitmapState* state = StateOf(object);
+  if (!state || !state->live->pixels) return nullptr;
+  if (state->snapshot && state->snapshotVersion == state->live->version) return state->snapshot;
+  const PixelBitmap& pixels = *state->live->pixels;
+  auto copy = std::make_shared<std::vector<std::uint32_t>>();
+  copy->reserve(static_cast<std::size_t>(pixels.Width()) * static_cast<std::size_t>(pixels.Height()));
+  for (const std::uint32_t stored : pixels.Premultiplied()) copy->push_back(Unpremultiply(stored));
+  state->snapshot = std::move(copy);
+  state->snapshotVersion = state->live->version;
+  return state->snapshot;
+}
+
+Value NewScriptBitmap(Vm& vm, const PixelBitmap& pixels) {
+  Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
+  Object* display = flash ? AsObjectValue(vm.GetMember(flash, "display")) : nullptr;
+  if (!display) return Undefined{};
+  const std::vector<Value> size{static_cast<double>(pixels.Width()), static_cast<double>(pixels.Height()),
+                                pixels.Transparent(), 0.0};
+  const Value made = vm.Construct(vm.GetMember(display, "BitmapData"), size);
+  PixelBitmap* held = BitmapOf(made);
+  if (!held || held->Width() != pixels.Width() || held->Height() != pixels.Height()) return Undefined{};
+  *held = pixels;
+  return made;
+}
 
 std::shared_ptr<const LiveBitmap> ScriptLiveBitmap(Object* object) {
   BitmapState* state = StateOf(object);

@@ -1,6 +1,7 @@
 // flash.filters.DisplacementMapFilter as scripts see it: its members are
-// kept and read back as the platform keeps them. The stand-in draws no
-// displacement maps, so nothing is displaced on the stage.
+// kept and read back as the platform keeps them. Set on a clip (or given to
+// BitmapData.applyFilter) it becomes a displacement Filter that holds a copy
+// of its map's pixels as they were then.
 //
 // mapPoint is kept as two whole numbers and read back as a new Point. A
 // value set is read member by member: each of x and y is converted even
@@ -9,7 +10,9 @@
 // gives), and the first exception is thrown again once the point is kept.
 // An object without both members, or no object at all, gives (0, 0).
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -96,10 +99,75 @@ void DefineMember(Vm& vm, Object* proto, const Member& member) {
   });
 }
 
+constexpr std::array<std::string_view, 4> kModeNames{"wrap", "clamp", "ignore", "color"};
+
+DisplaceMode ModeNamed(std::string_view name) {
+  for (std::size_t i = 0; i < kModeNames.size(); ++i) {
+    if (kModeNames[i] == name) return static_cast<DisplaceMode>(i);
+  }
+  return DisplaceMode::Wrap;
+}
+
+std::uint32_t Component(Vm& vm, Object* self, std::string_view name) {
+  const double number = vm.ToNum(vm.GetMember(self, name));
+  return std::isfinite(number) && number >= 0 && number <= 8 ? static_cast<std::uint32_t>(number) : 0;
+}
+
 constexpr std::array<const char*, 8> kOrder{"mapBitmap", "componentX", "componentY", "scaleX",
                                             "scaleY",    "mode",       "color",      "alpha"};
 
 }  // namespace
+
+std::optional<Filter> ScriptDisplacementFilter(Vm& vm, Object* object) {
+  if (!object || !vm.FindOwnAny(object, kMapX)) return std::nullopt;
+  Filter filter;
+  filter.kind = FilterKind::DisplacementMap;
+  Object* mapObject = AsObjectValue(vm.GetMember(object, "mapBitmap"));
+  if (const PixelBitmap* map = ScriptBitmapPixels(mapObject)) {
+    filter.displacementMap = ScriptBitmapSnapshot(mapObject);
+    filter.mapWidth = map->Width();
+    filter.mapHeight = map->Height();
+  }
+  filter.mapX = static_cast<int>(Hidden(vm, object, kMapX));
+  filter.mapY = static_cast<int>(Hidden(vm, object, kMapY));
+  filter.componentX = Component(vm, object, "componentX");
+  filter.componentY = Component(vm, object, "componentY");
+  filter.displaceX = vm.ToNum(vm.GetMember(object, "scaleX"));
+  filter.displaceY = vm.ToNum(vm.GetMember(object, "scaleY"));
+  filter.displaceMode = ModeNamed(vm.ToStr(vm.GetMember(object, "mode")));
+  const double rgb = vm.ToNum(vm.GetMember(object, "color"));
+  const double alpha = vm.ToNum(vm.GetMember(object, "alpha"));
+  const auto alphaByte = static_cast<std::uint32_t>(std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) * 255 + 0.5 : 0);
+  filter.color = alphaByte << 24 | (static_cast<std::uint32_t>(PixelInt(rgb)) & 0xFFFFFFu);
+  return SaneFilter(std::move(filter));
+}
+
+Value NewScriptDisplacementFilter(Vm& vm, const Filter& filter) {
+  Object* package = FiltersPackage(vm);
+  if (!package) return Undefined{};
+  Value map = Undefined{};
+  if (filter.displacementMap && filter.mapWidth > 0 && filter.mapHeight > 0) {
+    PixelBitmap pixels(filter.mapWidth, filter.mapHeight, true, 0);
+    for (int y = 0; y < filter.mapHeight; ++y) {
+      for (int x = 0; x < filter.mapWidth; ++x) {
+        pixels.SetPixel32(x, y, (*filter.displacementMap)[static_cast<std::size_t>(y) * static_cast<std::size_t>(filter.mapWidth) +
+                                                          static_cast<std::size_t>(x)]);
+      }
+    }
+    map = NewScriptBitmap(vm, pixels);
+  }
+  Object* point = NewPoint(vm, filter.mapX, filter.mapY);
+  const std::vector<Value> args{map,
+                                point ? Value{point} : Value{Undefined{}},
+                                static_cast<double>(filter.componentX),
+                                static_cast<double>(filter.componentY),
+                                filter.displaceX,
+                                filter.displaceY,
+                                std::string(kModeNames[static_cast<std::size_t>(filter.displaceMode)]),
+                                static_cast<double>(filter.color & 0xFFFFFFu),
+                                static_cast<double>(filter.color >> 24) / 255};
+  return vm.Construct(vm.GetMember(package, "DisplacementMapFilter"), args);
+}
 
 void InstallDisplacementMapFilter(Vm& vm) {
   Object* filters = FiltersPackage(vm);

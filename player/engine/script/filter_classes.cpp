@@ -185,7 +185,8 @@ Filter ReadMembers(Vm& vm, Object* self, FilterKind kind) {
       filter.defaultColor = Argb(number("color"), number("alpha"));
       break;
     }
-    case FilterKind::Blur: break;
+    case FilterKind::Blur:
+    case FilterKind::DisplacementMap: break;
   }
   return SaneFilter(std::move(filter));
 }
@@ -227,7 +228,8 @@ std::vector<std::pair<const char*, Value>> MembersOf(Vm& vm, const Filter& f) {
               {"matrix", Value{NumberArray(vm, std::vector<double>(f.matrix.begin(), f.matrix.end()))}},
               {"divisor", double(f.divisor)}, {"bias", double(f.bias)}, {"preserveAlpha", f.preserveAlpha},
               {"clamp", f.clamp}, {"color", RgbOf(f.defaultColor)}, {"alpha", AlphaOf(f.defaultColor)}};
-    case FilterKind::Blur: break;
+    case FilterKind::Blur:
+    case FilterKind::DisplacementMap: break;
   }
   return {};
 }
@@ -271,6 +273,7 @@ Object* FiltersPackage(Vm& vm) {
 
 std::optional<Filter> ScriptFilter(Vm& vm, Object* object) {
   if (!object) return std::nullopt;
+  if (auto displacement = ScriptDisplacementFilter(vm, object)) return displacement;
   if (vm.FindOwnAny(object, kBlurMade)) {
     Filter blur;
     blur.kind = FilterKind::Blur;
@@ -289,6 +292,7 @@ std::optional<Filter> ScriptFilter(Vm& vm, Object* object) {
 Value NewScriptFilter(Vm& vm, const Filter& filter) {
   Object* package = FiltersPackage(vm);
   if (!package) return Undefined{};
+  if (filter.kind == FilterKind::DisplacementMap) return NewScriptDisplacementFilter(vm, filter);
   if (filter.kind == FilterKind::Blur) {
     const std::vector<Value> args{filter.blurX, filter.blurY, static_cast<double>(filter.passes)};
     return vm.Construct(vm.GetMember(package, "BlurFilter"), args);

@@ -46,6 +46,17 @@ void InstallGeomClasses(Vm& vm);
 void InstallBitmapDataClass(Vm& vm);
 // flash.filters.DisplacementMapFilter (displacement_filter.cpp).
 void InstallDisplacementMapFilter(Vm& vm);
+// The displacement a DisplacementMapFilter object describes (its map's
+// pixels copied as they are now; nullopt for any other object), and a new
+// filter object for one, its map a new BitmapData of the kept pixels.
+std::optional<Filter> ScriptDisplacementFilter(Vm& vm, Object* object);
+Value NewScriptDisplacementFilter(Vm& vm, const Filter& filter);
+// The pixels of a BitmapData object unmultiplied, row by row: one copy
+// shared until the pixels change (null when it is none or disposed).
+std::shared_ptr<const std::vector<std::uint32_t>> ScriptBitmapSnapshot(Object* object);
+// A new BitmapData object holding a copy of `pixels` (undefined when the
+// class is gone or the movie's bitmaps are full).
+Value NewScriptBitmap(Vm& vm, const PixelBitmap& pixels);
 // flash.filters.BlurFilter (blur_filter.cpp).
 void InstallBlurFilter(Vm& vm);
 // The flash.filters package object, made when missing (null when the movie

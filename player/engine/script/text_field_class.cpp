@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "geom.h"
 #include "swf_text.h"
 #include "text/text_field.h"
 #include "vm.h"
@@ -72,6 +73,19 @@ TextFormatData FormatFromObject(Vm& vm, Object* object) {
   flag("underline", f.underline);
   flag("bullet", f.bullet);
   flag("kerning", f.kerning);
+  // Tab stops: the elements of an array as whole pixels (a bounded number of them).
+  if (auto v = member("tabStops"); v && std::holds_alternative<Object*>(*v)) {
+    Object* list = std::get<Object*>(*v);
+    if (list && list->kind == ObjectKind::Array) {
+      constexpr std::size_t kMaxTabStops = 256;
+      const std::vector<Value> elements = list->elements;  // kept: conversions may run scripts
+      std::vector<double> stops;
+      for (std::size_t i = 0; i < elements.size() && i < kMaxTabStops; ++i) {
+        stops.push_back(static_cast<double>(ToInt32(vm.ToNum(elements[i]))));
+      }
+      f.tabStops = std::move(stops);
+    }
+  }
   return f;
 }
 
@@ -277,6 +291,34 @@ constexpr const char* kFieldProperties[] = {
 // plain members that hold nothing, which a write on an object covers.
 constexpr std::size_t kFirstVersion8Property = 30;
 
+// A field's filters as a clip's: reading gives new filter objects, setting
+// an array keeps the filters in it (anything else clears them), and the
+// field is drawn through them.
+void DefineFieldFilters(Vm& vm, Property& property) {
+  property.getter = vm.NewNative([](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (!FieldOf(v, self)) return Undefined{};
+    std::vector<Value> elements;
+    if (const auto filters = v.Host().GetFilters(self)) {
+      for (const Filter& filter : *filters) elements.push_back(NewScriptFilter(v, filter));
+    }
+    return Value{v.NewArray(std::move(elements))};
+  });
+  property.setter = vm.NewNative([](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!FieldOf(v, self) || args.empty()) return Undefined{};
+    std::vector<Filter> filters;
+    Object* list = AsObjectValue(args[0]);
+    if (list && list->kind == ObjectKind::Array) {
+      const std::vector<Value> elements = list->elements;  // kept: reading members may run scripts
+      for (const Value& element : elements) {
+        if (filters.size() >= kMaxClipFilters) break;
+        if (auto filter = ScriptFilter(v, AsObjectValue(element))) filters.push_back(std::move(*filter));
+      }
+    }
+    v.Host().SetFilters(self, std::move(filters));
+    return Undefined{};
+  });
+}
+
 void DefineFieldProperties(Vm& vm, Object* proto) {
   if (vm.Version() < 6) return;
   // The newest property is listed first, so the list goes in from its end.
@@ -285,12 +327,11 @@ void DefineFieldProperties(Vm& vm, Object* proto) {
     vm.Define(proto, name, Undefined{}, 0);
     if (i >= kFirstVersion8Property && vm.Version() < 8) continue;
     Property* property = vm.FindOwn(proto, name);
-    // A field that was given no filters (a new one, or a duplicate, which
-    // starts without them) reads an empty list of them.
-    const bool isFilters = name == "filters";
-    property->getter = vm.NewNative([isFilters](Vm& v, Object* self, std::span<const Value>) -> Value {
-      return isFilters && FieldOf(v, self) ? Value{v.NewArray({})} : Value{Undefined{}};
-    });
+    if (name == "filters") {
+      DefineFieldFilters(vm, *property);
+      continue;
+    }
+    property->getter = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
     property->setter = vm.NewNative([name](Vm& v, Object* self, std::span<const Value> args) -> Value {
       if (FieldOf(v, self)) v.Define(self, name, Arg(args, 0), 0);
       return Undefined{};

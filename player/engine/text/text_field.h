@@ -48,7 +48,22 @@ struct LaidGlyph {
   std::uint32_t code = 0;
   std::size_t run = 0;
   double x = 0, advance = 0;
+  std::size_t at = 0;  // byte offset of the character in the text
 };
+
+// How far a bulleted paragraph's text stands in from its bullet, in twips of
+// a run of `size` pixels, and where a tab moves to without tab stops: every
+// half inch.
+inline constexpr double kBulletIndentEms = 1.5;
+inline constexpr double kDefaultTabTwips = 720;
+
+// The twips a paragraph's lines stand in from the gutter: its left margin,
+// block indent and, bulleted, the bullet's room.
+[[nodiscard]] double ParagraphInsetTwips(const TextFormatData& paragraph);
+// How far a tab at `position` twips from a line's inset start reaches: to
+// the next of the paragraph's tab stops (pixels), past the last one to the
+// next default stop.
+[[nodiscard]] double TabAdvanceTwips(const TextFormatData& paragraph, double position);
 struct LaidLine {
   std::size_t begin = 0;  // byte offset of the first character
   std::vector<LaidGlyph> glyphs;
@@ -96,6 +111,8 @@ struct TextField {
   int scroll = 1, hscroll = 0;
   // The selection in UTF-16 units: from the anchor to the caret; -1 for none.
   int selectionAnchor = -1, selectionCaret = -1;
+  // The field holds the keyboard focus: its selection shows, inverted.
+  bool showsSelection = false;
 
   // From the movie's definition; `fonts` gives the embedded font the field names.
   void Define(const EditTextDefinition& definition, const Movie& movie);

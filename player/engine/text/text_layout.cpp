@@ -68,6 +68,22 @@ std::size_t BreakAt(const std::vector<LaidGlyph>& glyphs, std::size_t lineStart,
 
 }  // namespace
 
+double ParagraphInsetTwips(const TextFormatData& p) {
+  const double bullet = p.bullet.value_or(false) ? kBulletIndentEms * p.size.value_or(12) * 20 : 0;
+  return 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)) + bullet;
+}
+
+double TabAdvanceTwips(const TextFormatData& p, double position) {
+  if (p.tabStops) {
+    for (const double stop : *p.tabStops) {
+      const double twips = stop * 20;
+      if (std::isfinite(twips) && twips > position) return twips - position;
+    }
+  }
+  const double next = (std::floor(position / kDefaultTabTwips) + 1) * kDefaultTabTwips;
+  return next - position;
+}
+
 const FontDefinition* TextField::UsedFont(const TextFormatData& f) const {
   const std::string face = LowerAscii(f.font.value_or(""));
   if ((font && LowerAscii(font->name) == face) || !movie_ || !embedFonts) return font;
@@ -94,8 +110,7 @@ std::vector<LaidLine> TextField::Layout() const {
     const std::size_t end = std::min(text.find('\r', start), text.size());
     const std::size_t paragraphRun = RunAt(start);
     const TextFormatData& p = runs[paragraphRun].format;
-    const double room = (maxX - minX) - 2 * kGutterTwips -
-                        20 * (p.leftMargin.value_or(0) + p.rightMargin.value_or(0) + p.blockIndent.value_or(0));
+    const double room = (maxX - minX) - 2 * kGutterTwips - ParagraphInsetTwips(p) - 20 * p.rightMargin.value_or(0);
     // The paragraph's characters with their advances.
     std::vector<LaidGlyph> glyphs;
     std::vector<std::size_t> offsets;
@@ -103,17 +118,21 @@ std::vector<LaidLine> TextField::Layout() const {
       const std::size_t length = std::min(SequenceLength(static_cast<unsigned char>(text[at])), end - at);
       const std::uint32_t code = CodePoints(std::string_view(text).substr(at, length)).front();
       const std::size_t run = RunAt(at);
-      glyphs.push_back({password ? std::uint32_t{'*'} : code, run, 0, AdvanceOf(metrics[run], password ? '*' : code)});
+      glyphs.push_back(
+          {password ? std::uint32_t{'*'} : code, run, 0, AdvanceOf(metrics[run], password ? '*' : code), at});
       offsets.push_back(at);
       at += length;
     }
     // Cut into lines.
     std::size_t lineStart = 0;
     do {
-      const double lineRoom = room - (lineStart == 0 ? p.indent.value_or(0) * 20 : 0);
+      const double lineIndent = lineStart == 0 ? p.indent.value_or(0) * 20 : 0;
+      const double lineRoom = room - lineIndent;
       std::size_t lineEnd = glyphs.size();
       double x = 0;
       for (std::size_t i = lineStart; i < glyphs.size(); ++i) {
+        // A tab reaches the next stop from where it stands on this line.
+        if (glyphs[i].code == '\t') glyphs[i].advance = TabAdvanceTwips(p, lineIndent + x);
         if (wordWrap && i > lineStart && x + glyphs[i].advance > lineRoom && glyphs[i].code != ' ') {
           lineEnd = BreakAt(glyphs, lineStart, i);
           break;
@@ -161,7 +180,7 @@ double WidestLineTwips(const TextField& field, const std::vector<LaidLine>& line
   for (const LaidLine& line : lines) {
     const TextFormatData& p = field.runs[line.paragraphRun].format;
     const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
-    widest = std::max(widest, line.width + indent + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)));
+    widest = std::max(widest, line.width + indent + ParagraphInsetTwips(p));
   }
   return widest;
 }

@@ -76,9 +76,63 @@ class GlyphPlacer {
   int parity_ = 0;
 };
 
+// The selection as the field shows it, in UTF-16 units [begin, end): none
+// unless the field is focused and selectable and something is selected.
+struct ShownSelection {
+  int begin = 0, end = 0;
+  [[nodiscard]] bool Holds(int unit) const { return unit >= begin && unit < end; }
+};
+
+ShownSelection SelectionOf(const TextField& field) {
+  if (!field.showsSelection || !field.selectable || field.selectionAnchor < 0 || field.selectionCaret < 0) return {};
+  return {std::min(field.selectionAnchor, field.selectionCaret), std::max(field.selectionAnchor, field.selectionCaret)};
+}
+
+// The UTF-16 unit each byte of the text starts (for bytes inside a
+// character, the character's).
+std::vector<int> Utf16Units(const std::string& text) {
+  std::vector<int> units(text.size() + 1, 0);
+  int unit = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0u) != 0x80u) {
+      units[i] = unit;
+      unit += byte >= 0xF0 ? 2 : 1;  // four-byte characters are two units
+    } else {
+      units[i] = i > 0 ? units[i - 1] : 0;
+    }
+  }
+  units[text.size()] = unit;
+  return units;
+}
+
+// Inverted as the platform shows a selection: the box takes the inverse of
+// what lies behind the text, the glyphs the inverse of their colour.
+std::uint32_t Inverse(std::uint32_t rgb) { return ~rgb & 0xFFFFFFu; }
+
+// A bulleted paragraph's bullet, before its first line, in its first run's
+// font, size and colour.
+void PlaceBullet(GlyphPlacer& placer, const TextFormatData& p, const FontDefinition* font, double left,
+                 double baseline) {
+  const double size = p.size.value_or(12);
+  if (!font || font->unitsPerEm <= 0 || size <= 0) return;
+  const double x = left - kBulletIndentEms * size * 20 + size * 20 * 0.5;
+  const std::uint32_t color = p.color.value_or(0);
+  if (const Glyph* glyph = font->GlyphFor(0x2022)) {
+    placer.Place(*glyph, color, size * 20 / font->unitsPerEm, x, baseline);
+    return;
+  }
+  // A font without the bullet character: a small square in its place.
+  const double side = size * 20 * 0.3;
+  placer.Rectangle(color, x, baseline - size * 20 * 0.45, x + side, baseline - size * 20 * 0.45 + side);
+}
+
 // The visible lines, from the one `scroll` names, aligned in their paragraphs.
-void DrawLines(const TextField& field, GlyphPlacer& placer,
+void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlight,
                const std::vector<std::shared_ptr<const FontDefinition>>& glyphs) {
+  const ShownSelection selection = SelectionOf(field);
+  const std::vector<int> units = selection.end > selection.begin ? Utf16Units(field.text) : std::vector<int>{};
+  const std::uint32_t behind = field.background ? field.backgroundColor : 0xFFFFFFu;
   const std::vector<FormatRun>& runs = field.runs;
   const double minX = field.minX, minY = field.minY, maxX = field.maxX, maxY = field.maxY;
   const std::vector<LaidLine> lines = field.Layout();
@@ -91,7 +145,7 @@ void DrawLines(const TextField& field, GlyphPlacer& placer,
     if (index > first && top + line.ascent + line.descent > bottom) break;
     const TextFormatData& p = runs[line.paragraphRun].format;
     const double indent = line.paragraphStart ? p.indent.value_or(0) * 20 : 0;
-    const double left = minX + kGutterTwips + 20 * (p.leftMargin.value_or(0) + p.blockIndent.value_or(0)) + indent;
+    const double left = minX + kGutterTwips + ParagraphInsetTwips(p) + indent;
     const double room = (maxX - kGutterTwips - 20 * p.rightMargin.value_or(0)) - left;
     std::size_t shown = line.glyphs.size();
     if (!line.paragraphEnd) {
@@ -112,14 +166,21 @@ void DrawLines(const TextField& field, GlyphPlacer& placer,
       if (spaces > 0) extraPerSpace = free / static_cast<double>(spaces);
     }
     const double baseline = top + line.ascent;
+    if (line.paragraphStart && p.bullet.value_or(false)) PlaceBullet(placer, p, glyphs[line.paragraphRun].get(), left, baseline);
     double extra = 0;
     for (std::size_t i = 0; i < shown; ++i) {
       const LaidGlyph& g = line.glyphs[i];
       const TextFormatData& f = runs[g.run].format;
       const FontDefinition* font = glyphs[g.run].get();
       const double size = f.size.value_or(12);
-      const std::uint32_t color = f.color.value_or(0);
+      std::uint32_t color = f.color.value_or(0);
       const double at = x + g.x + extra;
+      if (!units.empty() && selection.Holds(units[std::min(g.at, units.size() - 1)])) {
+        highlight.Rectangle(Inverse(behind), at, top, at + g.advance + (g.code == ' ' ? extraPerSpace : 0),
+                            top + line.ascent + line.descent);
+        color = Inverse(color);
+      }
+      if (g.code == '\t') continue;  // a tab only moves on
       if (font && font->unitsPerEm > 0 && size > 0) {
         if (const Glyph* glyph = font->GlyphFor(g.code)) placer.Place(*glyph, color, size * 20 / font->unitsPerEm, at, baseline);
       }
@@ -158,10 +219,17 @@ std::string TextField::PictureKey() const {
       key += Number(value);
     }
     key += f.align.value_or("left") + '|' + f.font.value_or("") + '|';
+    key += f.bullet.value_or(false) ? 'b' : '-';
+    if (f.tabStops) {
+      for (const double stop : *f.tabStops) key += Number(stop);
+    }
+    key += '|';
     key += static_cast<char>('0' + f.underline.value_or(false) + 2 * f.bold.value_or(false) +
                              4 * f.italic.value_or(false));
   }
   key += static_cast<char>('0' + border + 2 * background + 4 * password + 8 * wordWrap + 16 * embedFonts);
+  const ShownSelection selection = SelectionOf(*this);
+  key += Number(selection.begin) + Number(selection.end);
   return key;
 }
 
@@ -215,9 +283,12 @@ std::shared_ptr<const Shape> TextField::Picture() const {
     shape->layers.push_back(std::move(frame));
   }
   if (!text.empty()) {
-    ShapeLayer layer;
+    ShapeLayer layer, highlightLayer;
     GlyphPlacer placer(layer, *shape);
-    DrawLines(*this, placer, glyphs);
+    GlyphPlacer highlight(highlightLayer, *shape);
+    DrawLines(*this, placer, highlight, glyphs);
+    // The selection's boxes lie beneath the glyphs.
+    if (!highlightLayer.fillEdges.empty()) shape->layers.push_back(std::move(highlightLayer));
     if (!layer.fillEdges.empty()) {
       std::stable_sort(layer.fillEdges.begin(), layer.fillEdges.end(),
                        [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; });
