@@ -30,28 +30,12 @@ std::uint32_t Pack(const Premultiplied& p) {
   return a << 24 | std::min(Unit(p.r), a) << 16 | std::min(Unit(p.g), a) << 8 | std::min(Unit(p.b), a);
 }
 
-// A separable mode's mix of an unmultiplied backdrop and source channel.
-float MixChannel(std::uint8_t mode, float back, float source) {
-  switch (mode) {
-    case BlendMode::kMultiply: return back * source;
-    case BlendMode::kScreen: return back + source - back * source;
-    case BlendMode::kLighten: return std::max(back, source);
-    case BlendMode::kDarken: return std::min(back, source);
-    case BlendMode::kDifference: return std::fabs(back - source);
-    case BlendMode::kAdd: return std::min(1.0f, back + source);
-    case BlendMode::kSubtract: return std::max(0.0f, back - source);
-    case BlendMode::kOverlay: return back <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
-    case BlendMode::kHardLight: return source <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
-    default: return source;
-  }
-}
-
 // Where the source covers the backdrop the mode's mix shows; where only one
 // of them covers, that one shows as it is.
 float Separable(std::uint8_t mode, float s, float sa, float d, float da) {
   if (sa <= 0) return d;
   if (da <= 0) return s;
-  return s * (1 - da) + d * (1 - sa) + sa * da * MixChannel(mode, d / da, s / sa);
+  return s * (1 - da) + d * (1 - sa) + sa * da * MixBlendChannel(mode, d / da, s / sa);
 }
 
 Premultiplied BlendPixel(std::uint8_t mode, const Premultiplied& s, const Premultiplied& d) {
@@ -107,6 +91,22 @@ std::uint32_t Weighed(std::uint32_t first, std::uint32_t second, float weight) {
 }
 
 }  // namespace
+
+float MixBlendChannel(std::uint8_t mode, float back, float source) {
+  switch (mode) {
+    case BlendMode::kMultiply: return back * source;
+    case BlendMode::kScreen: return back + source - back * source;
+    case BlendMode::kLighten: return std::max(back, source);
+    case BlendMode::kDarken: return std::min(back, source);
+    case BlendMode::kDifference: return std::fabs(back - source);
+    case BlendMode::kAdd: return std::min(1.0f, back + source);
+    case BlendMode::kSubtract: return std::max(0.0f, back - source);
+    case BlendMode::kInvert: return 1 - back;
+    case BlendMode::kOverlay: return back <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
+    case BlendMode::kHardLight: return source <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
+    default: return source;  // normal, layer
+  }
+}
 
 std::uint8_t BlendModeByName(std::string_view name) {
   static constexpr std::string_view kNames[] = {"normal",   "layer",  "multiply", "screen", "lighten",

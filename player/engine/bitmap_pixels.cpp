@@ -567,4 +567,13 @@ void PixelBitmap::ApplyFilter(const PixelBitmap& source, PixelArea area, int dx,
   }
 }
 
+PixelArea WithinBitmap(const PixelArea& area, const PixelBitmap& bitmap) {
+  const long long left = std::max(area.x, 0), top = std::max(area.y, 0);
+  const long long right = std::min<long long>(static_cast<long long>(area.x) + std::max(area.width, 0), bitmap.Width());
+  const long long bottom =
+      std::min<long long>(static_cast<long long>(area.y) + std::max(area.height, 0), bitmap.Height());
+  if (right <= left || bottom <= top) return {};
+  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
+}
+
 }  // namespace swf

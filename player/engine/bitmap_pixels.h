@@ -40,6 +40,10 @@ struct InverseMap {
 // The BlendMode number of a mode's name in any letter case; 0 for none.
 [[nodiscard]] std::uint8_t BlendModeByName(std::string_view name);
 
+// A separable blend mode's mix of an unmultiplied backdrop and source
+// channel (0 to 1); modes that are no such mix give the source.
+[[nodiscard]] float MixBlendChannel(std::uint8_t mode, float back, float source);
+
 // Channel bits as the platform numbers them.
 inline constexpr std::uint32_t kChannelRed = 1, kChannelGreen = 2, kChannelBlue = 4, kChannelAlpha = 8;
 
@@ -157,6 +161,9 @@ class PixelBitmap {
   bool transparent_;
   std::vector<std::uint32_t> pixels_;
 };
+
+// `area` cut to the bitmap (empty when they do not meet).
+[[nodiscard]] PixelArea WithinBitmap(const PixelArea& area, const PixelBitmap& bitmap);
 
 // A script bitmap as the stage shows it (attachBitmap): its pixels, none once
 // disposed, and a count that grows with every change the stage must redraw.

@@ -525,22 +525,6 @@ namespace {
 
 constexpr Rgba kBlack{0, 0, 0, 255};
 
-float Mix(std::uint8_t mode, float back, float source) {
-  switch (mode) {
-    case BlendMode::kMultiply: return back * source;
-    case BlendMode::kScreen: return back + source - back * source;
-    case BlendMode::kLighten: return std::max(back, source);
-    case BlendMode::kDarken: return std::min(back, source);
-    case BlendMode::kDifference: return std::fabs(back - source);
-    case BlendMode::kInvert: return 1 - back;
-    case BlendMode::kOverlay:
-      return back <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
-    case BlendMode::kHardLight:
-      return source <= 0.5f ? 2 * back * source : 1 - 2 * (1 - back) * (1 - source);
-    default: return source;  // normal, layer
-  }
-}
-
 // Mixes a layer (its black and white pictures) into `target` within `area`
 // by its blend mode, weighed by `mask` where one is open. `passBackground` is
 // the colour `target` started from when it is itself one picture of a layer
@@ -592,7 +576,7 @@ void CompositeLayer(const Surface& target, const PixelRect& area, const std::uin
             out[c] = ground + (back[c] - ground) * std::clamp(keep, 0.0f, 1.0f);
             break;
           }
-          default: out[c] = (1 - alpha) * back[c] + alpha * Mix(mode, back[c], source); break;
+          default: out[c] = (1 - alpha) * back[c] + alpha * MixBlendChannel(mode, back[c], source); break;
         }
       }
       const auto channel = [](float v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };

@@ -156,16 +156,6 @@ void Refresh(DisplayObject& object) {
   object.Touch();
 }
 
-// `area` cut to the bitmap.
-PixelArea ClipToBitmap(const PixelArea& area, const PixelBitmap& bitmap) {
-  const long long left = std::max(area.x, 0), top = std::max(area.y, 0);
-  const long long right = std::min<long long>(static_cast<long long>(area.x) + std::max(area.width, 0), bitmap.Width());
-  const long long bottom =
-      std::min<long long>(static_cast<long long>(area.y) + std::max(area.height, 0), bitmap.Height());
-  if (right <= left || bottom <= top) return {};
-  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
-}
-
 void RefreshIn(TimelineInstance& timeline, int nesting) {
   if (nesting > kMaxSpriteNesting) return;
   timeline.drawing.RefreshBitmaps();
@@ -197,7 +187,7 @@ bool Stage::DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors
                      PixelBitmap& into) {
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
-  const PixelArea drawn = ClipToBitmap(area, into);
+  const PixelArea drawn = WithinBitmap(area, into);
   if (drawn.Empty()) return true;
   // The clip's pixels to the area's: its twips through the matrix, the area's corner at 0.
   const Matrix toArea{m.a / 20, m.b / 20, m.c / 20, m.d / 20, m.tx - drawn.x, m.ty - drawn.y};

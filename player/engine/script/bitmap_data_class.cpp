@@ -273,16 +273,6 @@ std::uint8_t ReadBlendMode(Vm& vm, const Value& value) {
   return named != 0 ? named : BlendMode::kNormal;
 }
 
-// `area` cut to the bitmap (empty when they do not meet).
-PixelArea WithinBitmap(const PixelArea& area, const PixelBitmap& bitmap) {
-  const long long left = std::max(area.x, 0), top = std::max(area.y, 0);
-  const long long right = std::min<long long>(static_cast<long long>(area.x) + std::max(area.width, 0), bitmap.Width());
-  const long long bottom =
-      std::min<long long>(static_cast<long long>(area.y) + std::max(area.height, 0), bitmap.Height());
-  if (right <= left || bottom <= top) return {};
-  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left), static_cast<int>(bottom - top)};
-}
-
 std::optional<InverseMap> InverseOf(const ClipMatrix& m) {
   const double det = m.a * m.d - m.b * m.c;
   if (det == 0 || !std::isfinite(det) || !std::isfinite(m.tx) || !std::isfinite(m.ty)) return std::nullopt;

@@ -159,32 +159,8 @@ void InstallBlendMode(Vm& vm, Object* proto) {
 // an array holds, anything else in it left out, and anything but an array
 // takes them all away.
 void InstallFilters(Vm& vm, Object* proto) {
-  Object* getter = vm.NewNative([](Vm& v, Object* self, std::span<const Value>) -> Value {
-    if (!IsClip(self)) return Undefined{};
-    std::vector<Value> elements;
-    if (const auto filters = v.Host().GetFilters(self)) {
-      for (const Filter& filter : *filters) elements.push_back(NewScriptFilter(v, filter));
-    }
-    return Value{v.NewArray(std::move(elements))};
-  });
-  Object* setter = vm.NewNative([](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!IsClip(self) || args.empty()) return Undefined{};
-    std::vector<Filter> filters;
-    Object* list = AsObjectValue(args[0]);
-    if (list && list->kind == ObjectKind::Array) {
-      const std::vector<Value> elements = list->elements;  // kept: reading members may run scripts
-      for (const Value& element : elements) {
-        if (filters.size() >= kMaxClipFilters) break;
-        if (auto filter = ScriptFilter(v, AsObjectValue(element))) filters.push_back(std::move(*filter));
-      }
-    }
-    v.Host().SetFilters(self, std::move(filters));
-    return Undefined{};
-  });
   vm.Define(proto, "filters", Undefined{}, kDontEnum);
-  Property* property = vm.FindOwn(proto, "filters");
-  property->getter = getter;
-  property->setter = setter;
+  DefineFiltersProperty(vm, *vm.FindOwn(proto, "filters"), [](Vm&, Object* self) { return IsClip(self); });
 }
 
 }  // namespace

@@ -260,6 +260,31 @@ void InstallClass(Vm& vm, Object* package, const FilterClass& info) {
 
 }  // namespace
 
+void DefineFiltersProperty(Vm& vm, Property& property, bool (*owns)(Vm& vm, Object* self)) {
+  property.getter = vm.NewNative([owns](Vm& v, Object* self, std::span<const Value>) -> Value {
+    if (!owns(v, self)) return Undefined{};
+    std::vector<Value> elements;
+    if (const auto filters = v.Host().GetFilters(self)) {
+      for (const Filter& filter : *filters) elements.push_back(NewScriptFilter(v, filter));
+    }
+    return Value{v.NewArray(std::move(elements))};
+  });
+  property.setter = vm.NewNative([owns](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!owns(v, self) || args.empty()) return Undefined{};
+    std::vector<Filter> filters;
+    Object* list = AsObjectValue(args[0]);
+    if (list && list->kind == ObjectKind::Array) {
+      const std::vector<Value> elements = list->elements;  // kept: reading members may run scripts
+      for (const Value& element : elements) {
+        if (filters.size() >= kMaxClipFilters) break;
+        if (auto filter = ScriptFilter(v, AsObjectValue(element))) filters.push_back(std::move(*filter));
+      }
+    }
+    v.Host().SetFilters(self, std::move(filters));
+    return Undefined{};
+  });
+}
+
 Object* FiltersPackage(Vm& vm) {
   Object* flash = AsObjectValue(vm.GetMember(vm.Global(), "flash"));
   if (!flash) return nullptr;

@@ -67,6 +67,10 @@ Object* FiltersPackage(Vm& vm);
 void InstallFilterClasses(Vm& vm);
 std::optional<Filter> ScriptFilter(Vm& vm, Object* object);
 Value NewScriptFilter(Vm& vm, const Filter& filter);
+// Makes `property` the `filters` of the display objects `owns` accepts: it
+// reads a new list of filter objects and takes a list of them (anything not
+// a filter left out).
+void DefineFiltersProperty(Vm& vm, Property& property, bool (*owns)(Vm& vm, Object* self));
 void InstallColorClass(Vm& vm);
 
 }  // namespace swf

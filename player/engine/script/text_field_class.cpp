@@ -294,31 +294,6 @@ constexpr std::size_t kFirstVersion8Property = 30;
 // A field's filters as a clip's: reading gives new filter objects, setting
 // an array keeps the filters in it (anything else clears them), and the
 // field is drawn through them.
-void DefineFieldFilters(Vm& vm, Property& property) {
-  property.getter = vm.NewNative([](Vm& v, Object* self, std::span<const Value>) -> Value {
-    if (!FieldOf(v, self)) return Undefined{};
-    std::vector<Value> elements;
-    if (const auto filters = v.Host().GetFilters(self)) {
-      for (const Filter& filter : *filters) elements.push_back(NewScriptFilter(v, filter));
-    }
-    return Value{v.NewArray(std::move(elements))};
-  });
-  property.setter = vm.NewNative([](Vm& v, Object* self, std::span<const Value> args) -> Value {
-    if (!FieldOf(v, self) || args.empty()) return Undefined{};
-    std::vector<Filter> filters;
-    Object* list = AsObjectValue(args[0]);
-    if (list && list->kind == ObjectKind::Array) {
-      const std::vector<Value> elements = list->elements;  // kept: reading members may run scripts
-      for (const Value& element : elements) {
-        if (filters.size() >= kMaxClipFilters) break;
-        if (auto filter = ScriptFilter(v, AsObjectValue(element))) filters.push_back(std::move(*filter));
-      }
-    }
-    v.Host().SetFilters(self, std::move(filters));
-    return Undefined{};
-  });
-}
-
 void DefineFieldProperties(Vm& vm, Object* proto) {
   if (vm.Version() < 6) return;
   // The newest property is listed first, so the list goes in from its end.
@@ -328,7 +303,7 @@ void DefineFieldProperties(Vm& vm, Object* proto) {
     if (i >= kFirstVersion8Property && vm.Version() < 8) continue;
     Property* property = vm.FindOwn(proto, name);
     if (name == "filters") {
-      DefineFieldFilters(vm, *property);
+      DefineFiltersProperty(vm, *property, [](Vm& v, Object* self) { return FieldOf(v, self) != nullptr; });
       continue;
     }
     property->getter = vm.NewNative([](Vm&, Object*, std::span<const Value>) -> Value { return Undefined{}; });
