@@ -93,7 +93,6 @@ PlayerControl::PlayerControl() : movie_(std::make_unique<swf::MoviePlayer>()) {
 PlayerControl::~PlayerControl() {
   DestroyPlayerWindow();
   Trace(L"Destroy");
-  CloseTraceFile();
   ReleaseModuleReference();
 }
 

@@ -85,50 +85,9 @@ class RegistryFiles {
   std::wstring output_;
 };
 
-// The trace file stays open from one line to the next while its name stays the
-// same (opening it took a good part of each line's cost). It is opened for
-// appending only, so that several processes can share one file.
-class TraceWriter {
- public:
-  void Append(const std::wstring& path, const std::string& bytes) {
-    if (path != path_ || !file_ || Deleted()) Open(path);
-    if (!file_) return;
-    DWORD written = 0;
-    ::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-
-  void Close() {
-    file_.Reset();
-    path_.clear();
-  }
-
- private:
-  void Open(const std::wstring& path) {
-    file_ = OpenForAppending(path);
-    path_ = path;
-  }
-
-  // Someone deleted the file (a test between two runs): the next line starts a new one.
-  bool Deleted() const {
-    FILE_STANDARD_INFO info{};
-    return !::GetFileInformationByHandleEx(file_.Get(), FileStandardInfo, &info, sizeof info) ||
-           info.DeletePending || info.NumberOfLinks == 0;
-  }
-
-  static UniqueFile OpenForAppending(const std::wstring& path) {
-    return UniqueFile(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  }
-
-  std::wstring path_;
-  UniqueFile file_;
-};
-
 struct TraceState {
   std::mutex lock;
   RegistryFiles registry;
-  TraceWriter writer;
 };
 
 // Made on the first line, not when the DLL loads.
@@ -175,19 +134,9 @@ void Trace(std::wstring_view line) noexcept {
     const std::lock_guard<std::mutex> hold(state.lock);
     const std::wstring path = TraceFile(state);
     if (path.empty()) return;
-    state.writer.Append(path, EncodedLine(line));
+    AppendToFile(path, EncodedLine(line));
   } catch (...) {
     // Tracing is a diagnostic; it must never change what the control does.
-  }
-}
-
-void CloseTraceFile() noexcept {
-  try {
-    TraceState& state = State();
-    const std::lock_guard<std::mutex> hold(state.lock);
-    state.writer.Close();
-  } catch (...) {
-    // Nothing was open.
   }
 }
 

@@ -4,7 +4,8 @@
 // names, or else the value "Trace" of HKEY_CURRENT_USER\Software\TemplatePlayer.
 // The line format is described in tests/support/player_trace.h, which the
 // tests read it with. Without either setting nothing is written. The file is
-// kept open between lines and closed when a control goes.
+// opened for each line, so that whoever reads it may delete or move it at any
+// time (Wine keeps a deleted file that is still open and its new lines).
 
 #include <string>
 #include <string_view>
@@ -14,9 +15,6 @@ namespace tpl::player {
 // Appends the line; line breaks inside it are written as "\n" and "\r".
 // Never fails: a trace that cannot be written is skipped.
 void Trace(std::wstring_view line) noexcept;
-// Lets the file go (a control's last line was written), so that whoever reads
-// it next may also delete or move it.
-void CloseTraceFile() noexcept;
 
 // Where the movie's own trace() lines go: the file that TEMPLATE_PLAYER_OUTPUT
 // names, or else the value "Output" of HKEY_CURRENT_USER\Software\TemplatePlayer;
