@@ -1,5 +1,6 @@
 #include "deferred_globals.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@ namespace swf {
 namespace {
 
 bool g_deferred = true;
+std::atomic<std::size_t> g_groupsMade{0};
 
 // What a group keeps while it waits: the values its installer reads, as they
 // were when the group was deferred.
@@ -113,6 +115,7 @@ struct Before {
 void Make(Vm& vm, Waiting& waiting) {
   if (waiting.made) return;
   waiting.made = true;
+  ++g_groupsMade;
   Object* global = vm.Global();
   std::vector<Before> before;
   for (const DeferredName& entry : waiting.group.names) {
@@ -203,6 +206,8 @@ void MakeDeferredGlobals(Vm& vm) {
 
 void SetGlobalsDeferred(bool deferred) { g_deferred = deferred; }
 
+std::size_t DeferredGroupsMade() { return g_groupsMade.load(); }
+
 namespace {
 
 constexpr DeferredName kDateNames[] = {{"Date"}};
@@ -210,6 +215,13 @@ constexpr DeferredName kSoundNames[] = {{"Sound"}};
 constexpr DeferredName kXmlNames[] = {{"XMLNode"}, {"XML"}};
 constexpr DeferredName kFlashNames[] = {{"flash"}, {"Color"}};
 constexpr std::string_view kBroadcasterRead[] = {"AsBroadcaster"};
+// Key, Mouse, Stage and System first heard of at the first input or resize.
+constexpr DeferredName kPlatformNames[] = {
+    {"MovieClipLoader"}, {"ContextMenu"}, {"ContextMenuItem"}, {"PrintJob"}, {"Camera"}, {"Microphone"},
+    {"NetStream"},       {"SharedObject"}, {"Video"},          {"Accessibility"}, {"CustomActions"}, {"XMLUI"},
+    {"Key"},             {"Mouse"},        {"Stage"},          {"System"}};
+// The broadcaster it hands on, and the classes of other groups it leaves alone when there.
+constexpr std::string_view kPlatformReads[] = {"AsBroadcaster", "Color", "Sound", "TextSnapshot", "XML", "XMLNode"};
 
 void InstallFlashPackages(Vm& vm) {
   InstallGraphicsClasses(vm);
@@ -224,6 +236,9 @@ void InstallFlashPackages(Vm& vm) {
 void DeferDateClass(Vm& vm) { DeferGlobals(vm, DeferredGroup{kDateNames, InstallDateClass, {}}); }
 void DeferSoundClass(Vm& vm) { DeferGlobals(vm, DeferredGroup{kSoundNames, InstallSoundClass, {}}); }
 void DeferXmlClasses(Vm& vm) { DeferGlobals(vm, DeferredGroup{kXmlNames, InstallXmlClasses, {}}); }
+void DeferPlatformObjects(Vm& vm) {
+  DeferGlobals(vm, DeferredGroup{kPlatformNames, InstallPlatformObjects, kPlatformReads});
+}
 void DeferFlashPackages(Vm& vm) {
   DeferGlobals(vm, DeferredGroup{kFlashNames, InstallFlashPackages, kBroadcasterRead});
 }

@@ -6,6 +6,7 @@
 // one of its names. Until then, what a script does with the names (lists
 // them, hides them, deletes or replaces them) is kept when the group is made.
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -37,10 +38,17 @@ void MakeDeferredGlobals(Vm& vm);
 // When off, DeferGlobals installs at once (the comparison's other side).
 void SetGlobalsDeferred(bool deferred);
 
+// How many waiting groups this process has made so far: a stage whose
+// scripts read none of their names must leave the count as it was.
+std::size_t DeferredGroupsMade();
+
 // The groups, each deferred where its installers ran among the others.
 void DeferDateClass(Vm& vm);
 void DeferSoundClass(Vm& vm);
 void DeferXmlClasses(Vm& vm);
+// MovieClipLoader, ContextMenu, PrintJob, Key, Mouse, Stage, System and the
+// other classes and objects of platform_objects.cpp.
+void DeferPlatformObjects(Vm& vm);
 // flash.geom, flash.display, flash.filters, flash.external, flash.text,
 // flash.net and Color.
 void DeferFlashPackages(Vm& vm);

@@ -500,12 +500,16 @@ void InstallPlatformObjects(Vm& vm) {
   InstallPrintJob(vm);
   // LoadVars, LocalConnection, NetConnection, XMLSocket and flash.net's file
   // classes are net_classes.cpp's.
+  // Only the missing names are read: reading one that is still waiting to be
+  // made (Color, Sound, XML) would make its whole group with every stage.
   for (const char* name : {"Camera", "Color", "ContextMenu", "ContextMenuItem", "Microphone", "MovieClipLoader",
                            "NetStream", "PrintJob", "SharedObject", "Sound", "TextSnapshot", "Video", "XML",
                            "XMLNode"}) {
-    (void)DefineClass(vm, global, name);
+    if (!Defined(vm, global, name)) (void)DefineClass(vm, global, name);
   }
-  for (const char* name : {"Accessibility", "CustomActions", "XMLUI"}) (void)DefineSingleton(vm, global, name);
+  for (const char* name : {"Accessibility", "CustomActions", "XMLUI"}) {
+    if (!Defined(vm, global, name)) (void)DefineSingleton(vm, global, name);
+  }
   InstallKey(vm);
   InstallMouse(vm);
   if (!Defined(vm, global, "Stage")) {

@@ -72,7 +72,7 @@ void Vm::InstallBuiltins() {
   DeferSoundClass(*this);
   DeferXmlClasses(*this);
   DeferFlashPackages(*this);
-  InstallPlatformObjects(*this);
+  DeferPlatformObjects(*this);
   InstallNetClasses(*this);
   InstallNativeTable(*this);
   // The packages (flash.geom, flash.filters, ...) and the authoring tool's
