@@ -311,6 +311,9 @@ int FrameNumber(double number) {
 // at most 16000 frames a timeline.
 constexpr std::int32_t kLastLoadableFrame = 16000;
 
+// The registers a DefineFunction (not DefineFunction2) has, as a frame script does.
+constexpr std::size_t kPlainFunctionRegisters = 4;
+
 enum class Exit { Fell, Returned, Left };
 // What the run does after an action: the next one, the branch of a Jump or
 // If, or it ends.
@@ -410,53 +413,71 @@ class Interpreter final : public ScriptRoots {
   [[nodiscard]] Object* CurrentTarget() const override { return f_.target; }
 
   // Runs [start, end); a branch out of it ends the run with `next` at the target.
+  // The actions run are only counted as they go; the budget, the script's
+  // clock and a due collection are settled as a region starts (a function's
+  // body among them) and at every backward branch, which every loop takes
+  // on each turn, so a script is stopped as promptly as before and a long
+  // loop still frees its garbage. A timeline that left the stage is
+  // followed before any action that may read one.
   Exit Run(std::size_t start, std::size_t end, std::size_t& next) {
+    Settle();
     std::size_t position = start;
     while (position < end) {
-      Spend();
-      // Between two actions of the only running interpreter every object in
-      // use is on its stack, registers or scope chain, so a long frame loop
-      // can free its garbage as it goes.
-      if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
-      if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const DecodedCode::Action* decoded = f_.decoded->At(f_.code, position, Version());
-      if (!decoded) throw Malformed{};
+      if (!decoded) return Leave(Exit::Left, position, next, true);
       const DecodedCode::Action& action = *decoded;
+      const std::size_t at = position;
       position = action.next;
-      const Step step = Dispatch(action, position);
-      if (step == Step::Next) {
-        // A literal name and the GetVariable that reads it, run together
-        // while the GetVariable lies in this region: it spends its action
-        // and lets a due collection run as it would alone.
-        if (action.nameForGet && position < end) {
-          Spend();
-          if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
-          if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
-          const std::string_view name = std::get<SharedText>(stack_.back());
-          const DecodedCode::PushItem& item =
-              f_.decoded->Item(static_cast<std::size_t>(action.operand) + action.count - 1);
-          Value found = item.key && !Swf4Rules() && !TellingTarget() ? ScopeVariable(name, *item.key, false)
-                                                                     : GetVariable(name);
-          ReplaceTop(std::move(found));
-          ++position;
-        }
-        continue;
+      ++unsettled_;
+      Step step = Step::Next;
+      switch (action.code) {
+        case kPush:
+          PushDecoded(action);
+          if (action.nameForGet && position < end) {
+            ++unsettled_;
+            ReadPushedName(action);
+            ++position;
+          }
+          continue;
+        case kJump:
+        case kIf: step = Branch(action); break;
+        default:
+          FollowIfRemoved();
+          step = Execute(action, position);
+          break;
       }
+      if (step == Step::Next) continue;
       if (step == Step::Branch) {
         const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + action.operand;
-        if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) throw Malformed{};
-        position = static_cast<std::size_t>(target);
-        if (position < start || position > end) {
-          next = position;
-          return Exit::Left;
+        if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) {
+          return Leave(Exit::Left, position, next, true);
         }
+        position = static_cast<std::size_t>(target);
+        if (position < start || position > end) return Leave(Exit::Left, position, next);
+        if (position <= at) Settle();
         continue;
       }
-      next = position;
-      return step == Step::Returned ? Exit::Returned : Exit::Left;
+      return Leave(step == Step::Returned ? Exit::Returned : Exit::Left, position, next);
     }
+    return Leave(Exit::Fell, position, next);
+  }
+
+  // Ends a run: its actions are charged, and a malformed block ends here.
+  Exit Leave(Exit exit, std::size_t position, std::size_t& next, bool malformed = false) {
+    SpendActions(std::exchange(unsettled_, 0));
+    if (malformed) throw Malformed{};
     next = position;
-    return Exit::Fell;
+    return exit;
+  }
+
+  // A literal name and the GetVariable that reads it, run together.
+  void ReadPushedName(const DecodedCode::Action& action) {
+    FollowIfRemoved();
+    const std::string_view name = std::get<SharedText>(stack_.back());
+    const DecodedCode::PushItem& item = f_.decoded->Item(static_cast<std::size_t>(action.operand) + action.count - 1);
+    Value found = item.key && !Swf4Rules() && !TellingTarget() ? ScopeVariable(name, *item.key, false)
+                                                               : GetVariable(name);
+    ReplaceTop(std::move(found));
   }
 
   // Runs the whole code, following branches that leave nested regions.
@@ -523,6 +544,30 @@ class Interpreter final : public ScriptRoots {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
     if (--vm_.actionsUntilClockCheck == 0) vm_.CheckScriptClock();
+  }
+  // Charges the actions counted so far and collects when due.
+  void Settle() {
+    SpendActions(std::exchange(unsettled_, 0));
+    // Between two actions of the only running interpreter every object in
+    // use is on its stack, registers or scope chain, so a long frame loop
+    // can free its garbage as it goes.
+    if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
+  }
+  void FollowIfRemoved() {
+    if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
+  }
+  void SpendActions(std::uint32_t count) {
+    if (count == 0) return;
+    if (!vm_.budget || *vm_.budget < count) {
+      if (vm_.budget) *vm_.budget = 0;
+      throw ScriptAbort{};
+    }
+    *vm_.budget -= count;
+    if (vm_.actionsUntilClockCheck <= count) {
+      vm_.CheckScriptClock();
+    } else {
+      vm_.actionsUntilClockCheck -= count;
+    }
   }
 
   // While the interpreter waits in a call, the function, object and
@@ -696,6 +741,11 @@ class Interpreter final : public ScriptRoots {
   Value* Register(std::size_t index) {
     if (index < f_.registers.size()) return &f_.registers[index];
     const bool ownRegisters = f_.callee && f_.callee->code && f_.callee->code->second;
+    if (f_.callee && !ownRegisters && index < kPlainFunctionRegisters) {
+      // A DefineFunction's four registers are made when it first uses one.
+      f_.registers.resize(kPlainFunctionRegisters);
+      return &f_.registers[index];
+    }
     std::vector<Value>* shared = vm_.blockRegisters;
     if (ownRegisters && shared && index < shared->size()) return &(*shared)[index];
     return nullptr;
@@ -1448,17 +1498,6 @@ class Interpreter final : public ScriptRoots {
     return text.substr(byteStart, byteEnd - byteStart);
   }
 
-  // Pushes and branches, most of what a loop runs, go without the large
-  // frame of the general switch.
-  Step Dispatch(const DecodedCode::Action& action, std::size_t& position) {
-    switch (action.code) {
-      case kPush: PushDecoded(action); return Step::Next;
-      case kJump:
-      case kIf: return Branch(action);
-      default: return Execute(action, position);
-    }
-  }
-
   Step Branch(const DecodedCode::Action& action) {
     if (action.malformedTail) throw Malformed{};
     return action.code == kJump || PopTruth() ? Step::Branch : Step::Next;
@@ -2207,6 +2246,7 @@ class Interpreter final : public ScriptRoots {
 
  private:
   std::uint64_t seenRemovals_ = 0;
+  std::uint32_t unsettled_ = 0;  // actions run since the last Settle
   std::uint32_t NextRandom() {
     static std::uint32_t state = 0x2545F491u;
     state ^= state << 13u;
@@ -2375,7 +2415,6 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
       }
     }
   } else {
-    frame.registers.resize(4);
     if (arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) defineParameter(activation, i, Arg(args, i));
   }
