@@ -644,17 +644,25 @@ class Interpreter final : public ScriptRoots {
       return;
     }
     if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
+    if (const double* number = std::get_if<double>(&value)) {
+      stack_.emplace_back(std::in_place_type<double>, *number);
+      return;
+    }
     EmplaceTextless(stack_, value);
   }
   // Room for one more value holding `bytes` of text.
   void MakeRoom(std::size_t bytes) {
     if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
-    // Making a long text costs an action step per KiB, so a script's time
-    // also bounds the text it can copy around.
-    for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
+    if (bytes >= kKiB) SpendPerKiB(bytes);
     vm_.stackTextBytes += bytes;
   }
+  // Making a long text costs an action step per KiB, so a script's time
+  // also bounds the text it can copy around.
+  SWF_OUT_OF_LINE void SpendPerKiB(std::size_t bytes) {
+    for (std::size_t kib = bytes / kKiB; kib > 0; --kib) Spend();
+  }
+  static constexpr std::size_t kKiB = 1024;
   // Calls `use` with the name on top of the stack (as a text), then pops it:
   // a literal name is read where it lies, not copied.
   template <typename Use>
@@ -843,6 +851,7 @@ class Interpreter final : public ScriptRoots {
 
   // `name` is `builtin` (written in lower case) as this movie compares names.
   bool NameIs(std::string_view name, std::string_view builtin) const {
+    if (name.size() != builtin.size()) return false;
     return vm_.Caseless() ? EqualsIgnoringCase(name, builtin) : name == builtin;
   }
 
@@ -1393,19 +1402,26 @@ class Interpreter final : public ScriptRoots {
   // and constants read now. A malformed value ends the block after the ones
   // before it were pushed.
   void PushDecoded(const DecodedCode::Action& action) {
+    const auto first = static_cast<std::size_t>(action.operand);
     for (std::uint32_t i = 0; i < action.count; ++i) {
-      const DecodedCode::PushItem& item = f_.decoded->Item(static_cast<std::size_t>(action.operand) + i);
-      switch (item.kind) {
-        case DecodedCode::PushItem::Made: PushCopy(item.value); break;
-        case DecodedCode::PushItem::Register: {
-          const Value* held = Register(item.index);
-          Push(held ? *held : Value{Undefined{}});
-          break;
-        }
-        case DecodedCode::PushItem::Constant: PushConstant(item.index); break;
+      const DecodedCode::PushItem& item = f_.decoded->Item(first + i);
+      if (item.kind == DecodedCode::PushItem::Made) {
+        PushCopy(item.value);
+      } else {
+        PushRead(item);
       }
     }
     if (action.malformedTail) throw Malformed{};
+  }
+  // A register or a constant, read as the push runs; out of line, so a
+  // literal's push keeps a small frame.
+  SWF_OUT_OF_LINE void PushRead(const DecodedCode::PushItem& item) {
+    if (item.kind == DecodedCode::PushItem::Constant) {
+      PushConstant(item.index);
+      return;
+    }
+    const Value* held = Register(item.index);
+    Push(held ? *held : Value{Undefined{}});
   }
 
   void PushConstant(std::size_t index) {
