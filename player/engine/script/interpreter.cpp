@@ -2323,6 +2323,46 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   return result;
 }
 
+namespace {
+
+// Whether the activation holds exactly the entries a call of `code` makes
+// for its parameters, in their order, plain, and nothing else.
+template <typename InActivation>
+bool WarmActivation(const Object& activation, const FunctionCode& code, const InActivation& inActivation) {
+  auto entry = activation.properties.begin();
+  const auto end = activation.properties.end();
+  for (std::size_t i = 0; i < code.params.size(); ++i) {
+    if (!inActivation(i)) continue;
+    if (entry == end) return false;
+    const auto& [key, hash] = code.paramKeys[i];
+    const Property& property = entry->second;
+    if (entry->first.hash != hash || entry->first.text != key || property.flags != 0 || property.getter ||
+        property.setter) {
+      return false;
+    }
+    ++entry;
+  }
+  return entry == end && activation.proto == nullptr && activation.watches.empty();
+}
+
+// A call's activation goes back to the spares with its parameters' entries
+// (the next call of the same function sets them again) and without the
+// locals it defined after them; one the call changed otherwise is emptied.
+template <typename InActivation>
+void KeepParameterEntries(Object& activation, const FunctionCode& code, const InActivation& inActivation) {
+  constexpr std::size_t kMostLocalsDropped = 8;
+  std::size_t parameters = 0;
+  for (std::size_t i = 0; i < code.params.size(); ++i) parameters += inActivation(i) ? 1 : 0;
+  auto& properties = activation.properties;
+  if (properties.size() < parameters || properties.size() - parameters > kMostLocalsDropped) {
+    properties.clear();
+    return;
+  }
+  while (properties.size() > parameters) properties.erase(properties.end() - 1);
+}
+
+}  // namespace
+
 Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> args, Object* home) {
   auto* const* function = std::get_if<Object*>(&functionValue);
   if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
@@ -2354,7 +2394,6 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
   frame.scope.assign(callee->scope.begin(), callee->scope.end());
   Object* activation = TakeActivation();
-  activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
   frame.home = home;
@@ -2394,10 +2433,31 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     ~RunningFunction() { slot = saved; }
   } running{runningFunction_, runningFunction_};
   runningFunction_ = callee;
+  // The parameters the activation holds (the others go to registers).
+  const std::size_t registerCount = code.second ? std::max<std::size_t>(code.registerCount, 1) : 0;
+  const auto inActivation = [&code, registerCount](std::size_t index) {
+    const std::uint8_t reg = code.params[index].first;
+    return reg == 0 || reg >= registerCount;
+  };
+  // An activation this function's last call left holds the entries of its
+  // parameters still, in order: they take their new values in place.
+  const bool warm = !arguments && WarmActivation(*activation, code, inActivation);
+  if (!warm) {
+    activation->properties.clear();
+    activation->properties.reserve(code.params.size() + 1);
+  }
+  std::size_t nextEntry = 0;
   // Define of a parameter in the activation, by the key its function made
   // once: a name the activation does not hold yet is added without hashing
   // it again.
-  const auto defineParameter = [this, &code](Object* holder, std::size_t index, Value value) {
+  const auto defineParameter = [this, &code, warm, &nextEntry](Object* holder, std::size_t index, Value value) {
+    if (warm) {
+      Property& property = (holder->properties.begin() + static_cast<std::ptrdiff_t>(nextEntry++))->second;
+      property.value = std::move(value);
+      property.order = nextOrder_++;
+      if (property.name != code.params[index].second) property.name = code.params[index].second;
+      return;
+    }
     const auto& [key, hash] = code.paramKeys[index];
     const std::string& name = code.params[index].second;
     if (holder->properties.find(key, hash) != holder->properties.end()) {
@@ -2407,7 +2467,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     holder->properties.append(key, hash, Property{name, std::move(value), 0, nextOrder_++, nullptr, nullptr});
   };
   if (code.second) {
-    frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
+    frame.registers.resize(registerCount);
     std::size_t next = 1;
     const auto preload = [&](std::uint16_t flag, Value value) {
       if ((code.flags & flag) && next < frame.registers.size()) frame.registers[next++] = std::move(value);
@@ -2423,9 +2483,8 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     preload(0x100, Value{global_});
     if (!(code.flags & 0x08) && arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {
-      const std::uint8_t reg = code.params[i].first;
-      if (reg != 0 && reg < frame.registers.size()) {
-        frame.registers[reg] = Arg(args, i);
+      if (!inActivation(i)) {
+        frame.registers[code.params[i].first] = Arg(args, i);
       } else {
         defineParameter(activation, i, Arg(args, i));
       }
@@ -2441,7 +2500,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   } catch (const Interpreter::Malformed&) {
     return Undefined{};
   }
-  if (!frame.activationCaptured) ReturnActivation(activation);
+  if (!frame.activationCaptured) {
+    KeepParameterEntries(*activation, code, inActivation);
+    ReturnActivation(activation);
+  }
   return std::move(frame.result);
 }
 
@@ -2489,7 +2551,9 @@ void Vm::ReturnActivation(Object* activation) {
   // by a script (which cannot name it) is left to the collector all the same.
   constexpr std::size_t kMaxSpareActivations = 64;
   if (spareActivations_.size() >= kMaxSpareActivations || !activation->watches.empty()) return;
-  activation->properties.clear();
+  // What the entries left (a call's parameters, see KeepParameterEntries)
+  // hold no values: nothing stays alive for a spare.
+  for (auto& entry : activation->properties) entry.second.value = Undefined{};
   activation->proto = nullptr;
   spareActivations_.push_back(activation);
 }
