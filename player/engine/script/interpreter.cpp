@@ -350,6 +350,23 @@ void EmplaceTextless(std::vector<Value>& values, const Value& value) {
   }
 }
 
+// Stores `from` in `to`. A number over a number, the usual store of a loop,
+// is written in place: the variant's assignment would go through its visitor.
+void AssignValue(Value& to, Value&& from) {
+  if (double* number = std::get_if<double>(&to)) {
+    if (const double* other = std::get_if<double>(&from)) {
+      *number = *other;
+      return;
+    }
+  }
+  to = std::move(from);
+}
+
+// Whether the value keeps a text or an object alive.
+bool HoldsReference(const Value& value) {
+  return std::holds_alternative<SharedText>(value) || std::holds_alternative<Object*>(value);
+}
+
 struct Frame {
   // The scope chain and registers come from the Vm's spares and go back there.
   explicit Frame(Vm& owner) : vm(owner), scope(owner.TakeScope()), registers(owner.TakeValues()) {}
@@ -841,7 +858,7 @@ class Interpreter final : public ScriptRoots {
     if (plainHolder && !object->superThis && object->watches.empty() && !NameIs(name, "__proto__")) {
       if (Property* own = vm_.FindOwn(object, key); own && !own->getter && !own->setter) {
         if ((own->flags & kReadOnly) == 0 && vm_.ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) {
-          own->value = std::move(value);
+          AssignValue(own->value, std::move(value));
         }
         return;
       }
@@ -2453,7 +2470,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   const auto defineParameter = [this, &code, warm, &nextEntry](Object* holder, std::size_t index, Value value) {
     if (warm) {
       Property& property = (holder->properties.begin() + static_cast<std::ptrdiff_t>(nextEntry++))->second;
-      property.value = std::move(value);
+      AssignValue(property.value, std::move(value));
       property.order = nextOrder_++;
       if (property.name != code.params[index].second) property.name = code.params[index].second;
       return;
@@ -2552,8 +2569,10 @@ void Vm::ReturnActivation(Object* activation) {
   constexpr std::size_t kMaxSpareActivations = 64;
   if (spareActivations_.size() >= kMaxSpareActivations || !activation->watches.empty()) return;
   // What the entries left (a call's parameters, see KeepParameterEntries)
-  // hold no values: nothing stays alive for a spare.
-  for (auto& entry : activation->properties) entry.second.value = Undefined{};
+  // hold no texts or objects: nothing stays alive for a spare.
+  for (auto& entry : activation->properties) {
+    if (HoldsReference(entry.second.value)) entry.second.value = Undefined{};
+  }
   activation->proto = nullptr;
   spareActivations_.push_back(activation);
 }
