@@ -580,11 +580,15 @@ class Interpreter final : public ScriptRoots {
       throw ScriptAbort{};
     }
     *vm_.budget -= count;
-    if (vm_.actionsUntilClockCheck <= count) {
-      vm_.CheckScriptClock();
-    } else {
+    if (vm_.actionsUntilClockCheck > count) {
       vm_.actionsUntilClockCheck -= count;
+      return;
     }
+    // The actions past the check count towards the next one, so the clock
+    // is still read every kActionsPerClockCheck actions.
+    const std::uint32_t past = count - vm_.actionsUntilClockCheck;
+    vm_.CheckScriptClock();
+    vm_.actionsUntilClockCheck -= std::min(past, vm_.actionsUntilClockCheck - 1);
   }
 
   // While the interpreter waits in a call, the function, object and
