@@ -569,5 +569,134 @@ TEST(PooledCallLists, NestedCallsKeepTheirArgumentsAndStacks) {
   EXPECT_EQ(TracesOf(a, 7), (std::vector<std::string>{"3628800", "left/3"}));
 }
 
+// A call's activation comes back for the next call with its parameters'
+// entries: what one call did to it never shows in the next.
+
+constexpr std::uint8_t kDefineLocal = 0x3C;
+constexpr std::uint8_t kDelete2 = 0x3B;
+constexpr std::uint8_t kEquals2 = 0x49;
+
+// name(args...) with its result traced.
+void TraceCall(Actions& a, std::string_view name, const std::vector<int>& args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) a.PushInt(*it);
+  a.PushInt(static_cast<int>(args.size())).PushString(name).Raw(kCallFunction).Trace();
+}
+
+// function name(x) { return x; }
+void DefineEcho(Actions& a, std::string_view name, std::string_view param) {
+  Actions body;
+  body.PushString(param).GetVariable().Raw(kReturn);
+  a.DefineFunction(name, {std::string(param)}, body);
+}
+
+struct ActivationCase {
+  const char* name;
+  int version;
+  std::function<void(Actions&)> build;
+  std::vector<std::string> expected;
+};
+
+class SpareActivations : public ::testing::TestWithParam<ActivationCase> {};
+
+TEST_P(SpareActivations, StartEveryCallAfresh) {
+  const ActivationCase& c = GetParam();
+  Actions a;
+  c.build(a);
+  EXPECT_EQ(TracesOf(a, c.version), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, SpareActivations,
+    ::testing::Values(
+        // function f(x) { if (x == 1) { var t = "kept?"; } return t; }
+        ActivationCase{"LocalOfOneCallIsGoneInTheNext", 7,
+                       [](Actions& a) {
+                         Actions body;
+                         const int skip = body.NewLabel();
+                         body.PushString("x").GetVariable().PushInt(1).Raw(kEquals2).Not().If(skip);
+                         body.PushString("t").PushString("kept?").Raw(kDefineLocal);
+                         body.Bind(skip).PushString("t").GetVariable().Raw(kReturn);
+                         a.DefineFunction("f", {"x"}, body);
+                         TraceCall(a, "f", {1});
+                         TraceCall(a, "f", {2});
+                         TraceCall(a, "f", {1});
+                       },
+                       {"kept?", "undefined", "kept?"}},
+        ActivationCase{"MissingArgumentIsUndefinedAfterAGivenOne", 7,
+                       [](Actions& a) {
+                         DefineEcho(a, "f", "x");
+                         TraceCall(a, "f", {5});
+                         TraceCall(a, "f", {});
+                         TraceCall(a, "f", {6});
+                       },
+                       {"5", "undefined", "6"}},
+        // Two functions whose parameters share a name, and one whose differs.
+        ActivationCase{"FunctionsTakeTurns", 7,
+                       [](Actions& a) {
+                         DefineEcho(a, "f", "x");
+                         DefineEcho(a, "g", "x");
+                         DefineEcho(a, "h", "y");
+                         TraceCall(a, "f", {1});
+                         TraceCall(a, "g", {2});
+                         TraceCall(a, "h", {3});
+                         TraceCall(a, "f", {4});
+                       },
+                       {"1", "2", "3", "4"}},
+        // function d(x) { var before = x; delete x; return before + "/" + x; }: the
+        // next call has its parameter again.
+        ActivationCase{"DeletedParameterStaysDeleted", 7,
+                       [](Actions& a) {
+                         Actions body;
+                         body.PushString("before").PushString("x").GetVariable().Raw(kDefineLocal);
+                         body.PushString("x").Raw(kDelete2).Pop();
+                         body.PushString("before").GetVariable().PushString("/").StringAdd();
+                         body.PushString("x").GetVariable().StringAdd().Raw(kReturn);
+                         a.DefineFunction("d", {"x"}, body);
+                         TraceCall(a, "d", {1});
+                         TraceCall(a, "d", {2});
+                       },
+                       {"1/undefined", "2/undefined"}},
+        // function make(x) { return function () { return x; }; }: each
+        // closure keeps the activation of its own call.
+        ActivationCase{"ClosuresKeepTheirOwnCall", 7,
+                       [](Actions& a) {
+                         Actions inner;
+                         inner.PushString("x").GetVariable().Raw(kReturn);
+                         Actions make;
+                         make.DefineFunction("", {}, inner).Raw(kReturn);
+                         a.DefineFunction("make", {"x"}, make);
+                         for (const auto& [holder, value] : {std::pair{"a", 1}, std::pair{"b", 2}}) {
+                           a.PushString(holder).PushInt(value).PushInt(1).PushString("make").Raw(kCallFunction);
+                           a.SetVariable();
+                         }
+                         for (const char* holder : {"a", "b"}) {
+                           a.PushInt(0).PushString(holder).Raw(kCallFunction).Trace();
+                         }
+                       },
+                       {"1", "2"}},
+        // Before version 7 names ignore case: the parameter is read as
+        // written in either function.
+        ActivationCase{"CaselessNamesOfAnotherFunction", 6,
+                       [](Actions& a) {
+                         DefineEcho(a, "f", "X");
+                         DefineEcho(a, "g", "x");
+                         TraceCall(a, "f", {1});
+                         TraceCall(a, "g", {2});
+                         TraceCall(a, "f", {3});
+                       },
+                       {"1", "2", "3"}},
+        // A parameter in a register beside one in the activation.
+        ActivationCase{"RegisterAndActivationParameters", 7,
+                       [](Actions& a) {
+                         Actions body;
+                         body.PushRegister(1).PushString("/").StringAdd();
+                         body.PushString("b").GetVariable().StringAdd().Raw(kReturn);
+                         a.DefineFunction2("p", 2, 0x0A, {{1, "a"}, {0, "b"}}, body);
+                         TraceCall(a, "p", {1, 2});
+                         TraceCall(a, "p", {3});
+                       },
+                       {"1/2", "3/undefined"}}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
 }  // namespace
 }  // namespace swf::testing

@@ -311,6 +311,9 @@ int FrameNumber(double number) {
 // at most 16000 frames a timeline.
 constexpr std::int32_t kLastLoadableFrame = 16000;
 
+// The registers a DefineFunction (not DefineFunction2) has, as a frame script does.
+constexpr std::size_t kPlainFunctionRegisters = 4;
+
 enum class Exit { Fell, Returned, Left };
 // What the run does after an action: the next one, the branch of a Jump or
 // If, or it ends.
@@ -345,6 +348,23 @@ void EmplaceTextless(std::vector<Value>& values, const Value& value) {
   } else {
     values.emplace_back(std::in_place_type<Undefined>);
   }
+}
+
+// Stores `from` in `to`. A number over a number, the usual store of a loop,
+// is written in place: the variant's assignment would go through its visitor.
+void AssignValue(Value& to, Value&& from) {
+  if (double* number = std::get_if<double>(&to)) {
+    if (const double* other = std::get_if<double>(&from)) {
+      *number = *other;
+      return;
+    }
+  }
+  to = std::move(from);
+}
+
+// Whether the value keeps a text or an object alive.
+bool HoldsReference(const Value& value) {
+  return std::holds_alternative<SharedText>(value) || std::holds_alternative<Object*>(value);
 }
 
 struct Frame {
@@ -410,53 +430,71 @@ class Interpreter final : public ScriptRoots {
   [[nodiscard]] Object* CurrentTarget() const override { return f_.target; }
 
   // Runs [start, end); a branch out of it ends the run with `next` at the target.
+  // The actions run are only counted as they go; the budget, the script's
+  // clock and a due collection are settled as a region starts (a function's
+  // body among them) and at every backward branch, which every loop takes
+  // on each turn, so a script is stopped as promptly as before and a long
+  // loop still frees its garbage. A timeline that left the stage is
+  // followed before any action that may read one.
   Exit Run(std::size_t start, std::size_t end, std::size_t& next) {
+    Settle();
     std::size_t position = start;
     while (position < end) {
-      Spend();
-      // Between two actions of the only running interpreter every object in
-      // use is on its stack, registers or scope chain, so a long frame loop
-      // can free its garbage as it goes.
-      if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
-      if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
       const DecodedCode::Action* decoded = f_.decoded->At(f_.code, position, Version());
-      if (!decoded) throw Malformed{};
+      if (!decoded) return Leave(Exit::Left, position, next, true);
       const DecodedCode::Action& action = *decoded;
+      const std::size_t at = position;
       position = action.next;
-      const Step step = Dispatch(action, position);
-      if (step == Step::Next) {
-        // A literal name and the GetVariable that reads it, run together
-        // while the GetVariable lies in this region: it spends its action
-        // and lets a due collection run as it would alone.
-        if (action.nameForGet && position < end) {
-          Spend();
-          if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
-          if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
-          const std::string_view name = std::get<SharedText>(stack_.back());
-          const DecodedCode::PushItem& item =
-              f_.decoded->Item(static_cast<std::size_t>(action.operand) + action.count - 1);
-          Value found = item.key && !Swf4Rules() && !TellingTarget() ? ScopeVariable(name, *item.key, false)
-                                                                     : GetVariable(name);
-          ReplaceTop(std::move(found));
-          ++position;
-        }
-        continue;
+      ++unsettled_;
+      Step step = Step::Next;
+      switch (action.code) {
+        case kPush:
+          PushDecoded(action);
+          if (action.nameForGet && position < end) {
+            ++unsettled_;
+            ReadPushedName(action);
+            ++position;
+          }
+          continue;
+        case kJump:
+        case kIf: step = Branch(action); break;
+        default:
+          FollowIfRemoved();
+          step = Execute(action, position);
+          break;
       }
+      if (step == Step::Next) continue;
       if (step == Step::Branch) {
         const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(position) + action.operand;
-        if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) throw Malformed{};
-        position = static_cast<std::size_t>(target);
-        if (position < start || position > end) {
-          next = position;
-          return Exit::Left;
+        if (target < 0 || target > static_cast<std::ptrdiff_t>(f_.code.size())) {
+          return Leave(Exit::Left, position, next, true);
         }
+        position = static_cast<std::size_t>(target);
+        if (position < start || position > end) return Leave(Exit::Left, position, next);
+        if (position <= at) Settle();
         continue;
       }
-      next = position;
-      return step == Step::Returned ? Exit::Returned : Exit::Left;
+      return Leave(step == Step::Returned ? Exit::Returned : Exit::Left, position, next);
     }
+    return Leave(Exit::Fell, position, next);
+  }
+
+  // Ends a run: its actions are charged, and a malformed block ends here.
+  Exit Leave(Exit exit, std::size_t position, std::size_t& next, bool malformed = false) {
+    SpendActions(std::exchange(unsettled_, 0));
+    if (malformed) throw Malformed{};
     next = position;
-    return Exit::Fell;
+    return exit;
+  }
+
+  // A literal name and the GetVariable that reads it, run together.
+  void ReadPushedName(const DecodedCode::Action& action) {
+    FollowIfRemoved();
+    const std::string_view name = std::get<SharedText>(stack_.back());
+    const DecodedCode::PushItem& item = f_.decoded->Item(static_cast<std::size_t>(action.operand) + action.count - 1);
+    Value found = item.key && !Swf4Rules() && !TellingTarget() ? ScopeVariable(name, *item.key, false)
+                                                               : GetVariable(name);
+    ReplaceTop(std::move(found));
   }
 
   // Runs the whole code, following branches that leave nested regions.
@@ -523,6 +561,34 @@ class Interpreter final : public ScriptRoots {
     if (!vm_.budget || *vm_.budget == 0) throw ScriptAbort{};
     --*vm_.budget;
     if (--vm_.actionsUntilClockCheck == 0) vm_.CheckScriptClock();
+  }
+  // Charges the actions counted so far and collects when due.
+  void Settle() {
+    SpendActions(std::exchange(unsettled_, 0));
+    // Between two actions of the only running interpreter every object in
+    // use is on its stack, registers or scope chain, so a long frame loop
+    // can free its garbage as it goes.
+    if (vm_.CollectionDue() && vm_.CollectionSafeInInnermost()) CollectBetweenActions();
+  }
+  void FollowIfRemoved() {
+    if (vm_.clipRemovals != seenRemovals_) FollowRemovedTimelines();
+  }
+  void SpendActions(std::uint32_t count) {
+    if (count == 0) return;
+    if (!vm_.budget || *vm_.budget < count) {
+      if (vm_.budget) *vm_.budget = 0;
+      throw ScriptAbort{};
+    }
+    *vm_.budget -= count;
+    if (vm_.actionsUntilClockCheck > count) {
+      vm_.actionsUntilClockCheck -= count;
+      return;
+    }
+    // The actions past the check count towards the next one, so the clock
+    // is still read every kActionsPerClockCheck actions.
+    const std::uint32_t past = count - vm_.actionsUntilClockCheck;
+    vm_.CheckScriptClock();
+    vm_.actionsUntilClockCheck -= std::min(past, vm_.actionsUntilClockCheck - 1);
   }
 
   // While the interpreter waits in a call, the function, object and
@@ -599,17 +665,25 @@ class Interpreter final : public ScriptRoots {
       return;
     }
     if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
+    if (const double* number = std::get_if<double>(&value)) {
+      stack_.emplace_back(std::in_place_type<double>, *number);
+      return;
+    }
     EmplaceTextless(stack_, value);
   }
   // Room for one more value holding `bytes` of text.
   void MakeRoom(std::size_t bytes) {
     if (stack_.size() >= kMaxStackValues) throw ScriptAbort{};
     if (vm_.stackTextBytes + bytes > kMaxStackTextBytes) throw ScriptAbort{};
-    // Making a long text costs an action step per KiB, so a script's time
-    // also bounds the text it can copy around.
-    for (std::size_t kib = bytes >> 10u; kib > 0; --kib) Spend();
+    if (bytes >= kKiB) SpendPerKiB(bytes);
     vm_.stackTextBytes += bytes;
   }
+  // Making a long text costs an action step per KiB, so a script's time
+  // also bounds the text it can copy around.
+  SWF_OUT_OF_LINE void SpendPerKiB(std::size_t bytes) {
+    for (std::size_t kib = bytes / kKiB; kib > 0; --kib) Spend();
+  }
+  static constexpr std::size_t kKiB = 1024;
   // Calls `use` with the name on top of the stack (as a text), then pops it:
   // a literal name is read where it lies, not copied.
   template <typename Use>
@@ -696,6 +770,11 @@ class Interpreter final : public ScriptRoots {
   Value* Register(std::size_t index) {
     if (index < f_.registers.size()) return &f_.registers[index];
     const bool ownRegisters = f_.callee && f_.callee->code && f_.callee->code->second;
+    if (f_.callee && !ownRegisters && index < kPlainFunctionRegisters) {
+      // A DefineFunction's four registers are made when it first uses one.
+      f_.registers.resize(kPlainFunctionRegisters);
+      return &f_.registers[index];
+    }
     std::vector<Value>* shared = vm_.blockRegisters;
     if (ownRegisters && shared && index < shared->size()) return &(*shared)[index];
     return nullptr;
@@ -783,7 +862,7 @@ class Interpreter final : public ScriptRoots {
     if (plainHolder && !object->superThis && object->watches.empty() && !NameIs(name, "__proto__")) {
       if (Property* own = vm_.FindOwn(object, key); own && !own->getter && !own->setter) {
         if ((own->flags & kReadOnly) == 0 && vm_.ChargeReplacing(StoredBytes(own->value), StoredBytes(value))) {
-          own->value = std::move(value);
+          AssignValue(own->value, std::move(value));
         }
         return;
       }
@@ -793,6 +872,7 @@ class Interpreter final : public ScriptRoots {
 
   // `name` is `builtin` (written in lower case) as this movie compares names.
   bool NameIs(std::string_view name, std::string_view builtin) const {
+    if (name.size() != builtin.size()) return false;
     return vm_.Caseless() ? EqualsIgnoringCase(name, builtin) : name == builtin;
   }
 
@@ -1343,19 +1423,26 @@ class Interpreter final : public ScriptRoots {
   // and constants read now. A malformed value ends the block after the ones
   // before it were pushed.
   void PushDecoded(const DecodedCode::Action& action) {
+    const auto first = static_cast<std::size_t>(action.operand);
     for (std::uint32_t i = 0; i < action.count; ++i) {
-      const DecodedCode::PushItem& item = f_.decoded->Item(static_cast<std::size_t>(action.operand) + i);
-      switch (item.kind) {
-        case DecodedCode::PushItem::Made: PushCopy(item.value); break;
-        case DecodedCode::PushItem::Register: {
-          const Value* held = Register(item.index);
-          Push(held ? *held : Value{Undefined{}});
-          break;
-        }
-        case DecodedCode::PushItem::Constant: PushConstant(item.index); break;
+      const DecodedCode::PushItem& item = f_.decoded->Item(first + i);
+      if (item.kind == DecodedCode::PushItem::Made) {
+        PushCopy(item.value);
+      } else {
+        PushRead(item);
       }
     }
     if (action.malformedTail) throw Malformed{};
+  }
+  // A register or a constant, read as the push runs; out of line, so a
+  // literal's push keeps a small frame.
+  SWF_OUT_OF_LINE void PushRead(const DecodedCode::PushItem& item) {
+    if (item.kind == DecodedCode::PushItem::Constant) {
+      PushConstant(item.index);
+      return;
+    }
+    const Value* held = Register(item.index);
+    Push(held ? *held : Value{Undefined{}});
   }
 
   void PushConstant(std::size_t index) {
@@ -1446,17 +1533,6 @@ class Interpreter final : public ScriptRoots {
     std::size_t byteEnd = byteStart;
     for (std::size_t units = 0; byteEnd < text.size() && units < length;) units += next(byteEnd);
     return text.substr(byteStart, byteEnd - byteStart);
-  }
-
-  // Pushes and branches, most of what a loop runs, go without the large
-  // frame of the general switch.
-  Step Dispatch(const DecodedCode::Action& action, std::size_t& position) {
-    switch (action.code) {
-      case kPush: PushDecoded(action); return Step::Next;
-      case kJump:
-      case kIf: return Branch(action);
-      default: return Execute(action, position);
-    }
   }
 
   Step Branch(const DecodedCode::Action& action) {
@@ -2207,6 +2283,7 @@ class Interpreter final : public ScriptRoots {
 
  private:
   std::uint64_t seenRemovals_ = 0;
+  std::uint32_t unsettled_ = 0;  // actions run since the last Settle
   std::uint32_t NextRandom() {
     static std::uint32_t state = 0x2545F491u;
     state ^= state << 13u;
@@ -2267,6 +2344,46 @@ ActionResult Vm::RunBlock(std::span<const std::uint8_t> code, Object* clip, std:
   return result;
 }
 
+namespace {
+
+// Whether the activation holds exactly the entries a call of `code` makes
+// for its parameters, in their order, plain, and nothing else.
+template <typename InActivation>
+bool WarmActivation(const Object& activation, const FunctionCode& code, const InActivation& inActivation) {
+  auto entry = activation.properties.begin();
+  const auto end = activation.properties.end();
+  for (std::size_t i = 0; i < code.params.size(); ++i) {
+    if (!inActivation(i)) continue;
+    if (entry == end) return false;
+    const auto& [key, hash] = code.paramKeys[i];
+    const Property& property = entry->second;
+    if (entry->first.hash != hash || entry->first.text != key || property.flags != 0 || property.getter ||
+        property.setter) {
+      return false;
+    }
+    ++entry;
+  }
+  return entry == end && activation.proto == nullptr && activation.watches.empty();
+}
+
+// A call's activation goes back to the spares with its parameters' entries
+// (the next call of the same function sets them again) and without the
+// locals it defined after them; one the call changed otherwise is emptied.
+template <typename InActivation>
+void KeepParameterEntries(Object& activation, const FunctionCode& code, const InActivation& inActivation) {
+  constexpr std::size_t kMostLocalsDropped = 8;
+  std::size_t parameters = 0;
+  for (std::size_t i = 0; i < code.params.size(); ++i) parameters += inActivation(i) ? 1 : 0;
+  auto& properties = activation.properties;
+  if (properties.size() < parameters || properties.size() - parameters > kMostLocalsDropped) {
+    properties.clear();
+    return;
+  }
+  while (properties.size() > parameters) properties.erase(properties.end() - 1);
+}
+
+}  // namespace
+
 Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> args, Object* home) {
   auto* const* function = std::get_if<Object*>(&functionValue);
   if (!function || (*function)->kind != ObjectKind::Function) return Undefined{};
@@ -2298,7 +2415,6 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   frame.scope.reserve(callee->scope.size() + 2);  // the activation, and room for a with
   frame.scope.assign(callee->scope.begin(), callee->scope.end());
   Object* activation = TakeActivation();
-  activation->properties.reserve(code.params.size() + 1);
   frame.scope.push_back(activation);
   frame.self = selfObject ? *selfObject : nullptr;
   frame.home = home;
@@ -2338,10 +2454,31 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     ~RunningFunction() { slot = saved; }
   } running{runningFunction_, runningFunction_};
   runningFunction_ = callee;
+  // The parameters the activation holds (the others go to registers).
+  const std::size_t registerCount = code.second ? std::max<std::size_t>(code.registerCount, 1) : 0;
+  const auto inActivation = [&code, registerCount](std::size_t index) {
+    const std::uint8_t reg = code.params[index].first;
+    return reg == 0 || reg >= registerCount;
+  };
+  // An activation this function's last call left holds the entries of its
+  // parameters still, in order: they take their new values in place.
+  const bool warm = !arguments && WarmActivation(*activation, code, inActivation);
+  if (!warm) {
+    activation->properties.clear();
+    activation->properties.reserve(code.params.size() + 1);
+  }
+  std::size_t nextEntry = 0;
   // Define of a parameter in the activation, by the key its function made
   // once: a name the activation does not hold yet is added without hashing
   // it again.
-  const auto defineParameter = [this, &code](Object* holder, std::size_t index, Value value) {
+  const auto defineParameter = [this, &code, warm, &nextEntry](Object* holder, std::size_t index, Value value) {
+    if (warm) {
+      Property& property = (holder->properties.begin() + static_cast<std::ptrdiff_t>(nextEntry++))->second;
+      AssignValue(property.value, std::move(value));
+      property.order = nextOrder_++;
+      if (property.name != code.params[index].second) property.name = code.params[index].second;
+      return;
+    }
     const auto& [key, hash] = code.paramKeys[index];
     const std::string& name = code.params[index].second;
     if (holder->properties.find(key, hash) != holder->properties.end()) {
@@ -2351,7 +2488,7 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     holder->properties.append(key, hash, Property{name, std::move(value), 0, nextOrder_++, nullptr, nullptr});
   };
   if (code.second) {
-    frame.registers.resize(std::max<std::size_t>(code.registerCount, 1));
+    frame.registers.resize(registerCount);
     std::size_t next = 1;
     const auto preload = [&](std::uint16_t flag, Value value) {
       if ((code.flags & flag) && next < frame.registers.size()) frame.registers[next++] = std::move(value);
@@ -2367,15 +2504,13 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
     preload(0x100, Value{global_});
     if (!(code.flags & 0x08) && arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) {
-      const std::uint8_t reg = code.params[i].first;
-      if (reg != 0 && reg < frame.registers.size()) {
-        frame.registers[reg] = Arg(args, i);
+      if (!inActivation(i)) {
+        frame.registers[code.params[i].first] = Arg(args, i);
       } else {
         defineParameter(activation, i, Arg(args, i));
       }
     }
   } else {
-    frame.registers.resize(4);
     if (arguments) Define(activation, "arguments", argumentsValue, 0);
     for (std::size_t i = 0; i < code.params.size(); ++i) defineParameter(activation, i, Arg(args, i));
   }
@@ -2386,7 +2521,10 @@ Value Vm::Call(const Value& functionValue, Value self, std::span<const Value> ar
   } catch (const Interpreter::Malformed&) {
     return Undefined{};
   }
-  if (!frame.activationCaptured) ReturnActivation(activation);
+  if (!frame.activationCaptured) {
+    KeepParameterEntries(*activation, code, inActivation);
+    ReturnActivation(activation);
+  }
   return std::move(frame.result);
 }
 
@@ -2434,7 +2572,11 @@ void Vm::ReturnActivation(Object* activation) {
   // by a script (which cannot name it) is left to the collector all the same.
   constexpr std::size_t kMaxSpareActivations = 64;
   if (spareActivations_.size() >= kMaxSpareActivations || !activation->watches.empty()) return;
-  activation->properties.clear();
+  // What the entries left (a call's parameters, see KeepParameterEntries)
+  // hold no texts or objects: nothing stays alive for a spare.
+  for (auto& entry : activation->properties) {
+    if (HoldsReference(entry.second.value)) entry.second.value = Undefined{};
+  }
   activation->proto = nullptr;
   spareActivations_.push_back(activation);
 }
