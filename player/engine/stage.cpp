@@ -749,7 +749,6 @@ bool Stage::GetClipProperty(Object* clip, std::string_view rawName, Value& out) 
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
   if (timeline->kind == DisplayKind::Text && GetTextProperty(*timeline, rawName, out)) return true;
-  if (timeline->kind == DisplayKind::Video && GetVideoProperty(*timeline, rawName, out)) return true;
   if (rawName == "cacheAsBitmap" && timeline->kind != DisplayKind::Text) {
     const DisplayObject* entry = EntryOf(clip);
     out = entry && entry->placement.cacheAsBitmap;
@@ -833,7 +832,6 @@ bool Stage::SetClipProperty(Object* clip, std::string_view rawName, const Value&
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
   if (timeline->kind == DisplayKind::Text && SetTextProperty(timeline, rawName, value)) return true;
-  if (timeline->kind == DisplayKind::Video && SetVideoProperty(*timeline, rawName, value)) return true;
   if (rawName == "cacheAsBitmap" && timeline->kind != DisplayKind::Text) {
     if (DisplayObject* entry = EntryOf(clip)) entry->placement.cacheAsBitmap = vm_->ToBool(value);
     return true;
@@ -1554,36 +1552,6 @@ void Stage::SyncBoundFields() {
   for (const auto& weak : boundFields_) {
     if (const auto field = weak.lock(); field && field->text && !field->text->variable.empty()) PullVariable(*field);
   }
-}
-
-// A video's own members: the size of the stream it shows (none here, so 0),
-// and its smoothing and deblocking, which start as its tag gave them.
-bool Stage::GetVideoProperty(const TimelineInstance& video, std::string_view name, Value& out) const {
-  const int v = movie_.version;
-  if (NameIs(name, "width", v) || NameIs(name, "height", v)) {
-    out = 0.0;
-  } else if (NameIs(name, "smoothing", v)) {
-    out = video.video->smoothing;
-  } else if (NameIs(name, "deblocking", v)) {
-    out = static_cast<double>(video.video->deblocking);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool Stage::SetVideoProperty(TimelineInstance& video, std::string_view name, const Value& value) {
-  const int v = movie_.version;
-  if (NameIs(name, "width", v) || NameIs(name, "height", v)) return true;  // read-only
-  if (NameIs(name, "smoothing", v)) {
-    video.video->smoothing = vm_->ToBool(value);
-  } else if (NameIs(name, "deblocking", v)) {
-    const double number = vm_->ToNum(value);
-    video.video->deblocking = static_cast<std::uint8_t>(std::isfinite(number) ? std::clamp(number, 0.0, 255.0) : 0);
-  } else {
-    return false;
-  }
-  return true;
 }
 
 bool Stage::GetTextProperty(TimelineInstance& timeline, std::string_view name, Value& out) {

@@ -434,8 +434,6 @@ class Stage final : private DisplayHost {
                                                std::shared_ptr<const ButtonDefinition> definition);
   std::shared_ptr<TimelineInstance> MakeVideo(const std::shared_ptr<TimelineInstance>& parent,
                                               const VideoDefinition& definition);
-  bool GetVideoProperty(const TimelineInstance& video, std::string_view name, Value& out) const;
-  bool SetVideoProperty(TimelineInstance& video, std::string_view name, const Value& value);
   bool GetTextProperty(TimelineInstance& field, std::string_view name, Value& out);
   bool SetTextProperty(const std::shared_ptr<TimelineInstance>& field, std::string_view name, const Value& value);
   // A bound field's variable: the object holding it and its name; null when
