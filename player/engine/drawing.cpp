@@ -53,13 +53,11 @@ void Drawing::AddEdge(const Segment& segment) {
   if (segment.curved) Grow(segment.control, halfLine);
 }
 
-// A fill's outline always closes: back to where its path started.
+// A fill's outline always closes: back to where its path started, along a
+// line drawn in the line style of the moment.
 void Drawing::CloseFill() {
   if (!filling_ || (pen_.x == subpathStart_.x && pen_.y == subpathStart_.y)) return;
-  if (edges_ >= kMaxDrawnEdges) return;
-  ++edges_;
-  cached_.reset();
-  Layer().fillEdges.push_back({0, Segment{pen_, {}, subpathStart_, false}});
+  AddEdge(Segment{pen_, {}, subpathStart_, false});
 }
 
 void Drawing::MoveTo(double x, double y) {
@@ -160,6 +158,10 @@ std::shared_ptr<const Shape> Drawing::GetShape() const {
   if (edges_ == 0) return nullptr;
   if (!cached_) {
     Shape sorted = shape_;
+    // A fill still open shows closed (its line is drawn once it closes).
+    if (filling_ && !sorted.layers.empty() && (pen_.x != subpathStart_.x || pen_.y != subpathStart_.y)) {
+      sorted.layers.back().fillEdges.push_back({0, Segment{pen_, {}, subpathStart_, false}});
+    }
     // The renderer reads each layer's edges grouped by style.
     for (ShapeLayer& layer : sorted.layers) {
       std::stable_sort(layer.lineEdges.begin(), layer.lineEdges.end(),

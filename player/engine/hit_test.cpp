@@ -6,8 +6,8 @@
 namespace swf {
 namespace {
 
-// Curves are tested as this many straight pieces: far finer than a pointer.
-constexpr int kCurvePieces = 8;
+// Strokes along curves are measured on this many straight pieces.
+constexpr int kCurvePieces = 16;
 
 Point At(const Segment& s, double t) {
   const double u = 1 - t;
@@ -47,6 +47,42 @@ double DistanceSquared(const Point& a, const Point& b, double x, double y) {
   return px * px + py * py;
 }
 
+double CoordinateAt(double from, double control, double to, double t) {
+  const double u = 1 - t;
+  return u * u * from + 2 * u * t * control + t * t * to;
+}
+
+// Whether a ray from (x, y) towards +x crosses the part of a quadratic edge
+// between t0 and t1, along which y only grows or only falls (half-open in y
+// like the straight pieces).
+bool CrossesMonotone(const Segment& s, double t0, double t1, double x, double y) {
+  const double y0 = CoordinateAt(s.from.y, s.control.y, s.to.y, t0);
+  const double y1 = CoordinateAt(s.from.y, s.control.y, s.to.y, t1);
+  if ((y0 > y) == (y1 > y)) return false;
+  // Where the edge reaches the ray's height: halve the range until it is
+  // far finer than a twip.
+  const bool rising = y1 > y0;
+  for (int i = 0; i < 40; ++i) {
+    const double mid = (t0 + t1) / 2;
+    if ((CoordinateAt(s.from.y, s.control.y, s.to.y, mid) > y) == rising) {
+      t1 = mid;
+    } else {
+      t0 = mid;
+    }
+  }
+  return CoordinateAt(s.from.x, s.control.x, s.to.x, (t0 + t1) / 2) > x;
+}
+
+// The crossings of a ray from (x, y) towards +x with an edge; a curve is
+// split where it turns in y, so each part crosses at most once.
+int Crossings(const Segment& s, double x, double y) {
+  if (!s.curved) return Crosses(s.from, s.to, x, y) ? 1 : 0;
+  const double bend = s.from.y - 2 * s.control.y + s.to.y;
+  const double turn = bend != 0 ? (s.from.y - s.control.y) / bend : -1;
+  if (turn <= 0 || turn >= 1) return CrossesMonotone(s, 0, 1, x, y) ? 1 : 0;
+  return (CrossesMonotone(s, 0, turn, x, y) ? 1 : 0) + (CrossesMonotone(s, turn, 1, x, y) ? 1 : 0);
+}
+
 // Each fill style's edges enclose its area: an odd count of crossings means
 // the point is inside that style's area. The edges come sorted by style.
 bool InsideAFill(const ShapeLayer& layer, double x, double y) {
@@ -55,9 +91,7 @@ bool InsideAFill(const ShapeLayer& layer, double x, double y) {
     const std::uint16_t style = layer.fillEdges[i].style;
     bool inside = false;
     for (; i < layer.fillEdges.size() && layer.fillEdges[i].style == style; ++i) {
-      ForEachPiece(layer.fillEdges[i].segment, [&](const Point& a, const Point& b) {
-        if (Crosses(a, b, x, y)) inside = !inside;
-      });
+      if (Crossings(layer.fillEdges[i].segment, x, y) % 2 != 0) inside = !inside;
     }
     if (inside) return true;
   }

@@ -318,6 +318,9 @@ DisplayObject Stage::MakeObject(const std::shared_ptr<TimelineInstance>& parent,
     // From version 8 a bitmap may be placed as it is: a shape of its size.
     if (const auto bitmap = movie_.bitmaps.find(object.placement.character); bitmap != movie_.bitmaps.end()) {
       object.shape = BitmapShape(bitmap->second, false);
+    } else if (const auto video = movie_.videos.find(object.placement.character); video != movie_.videos.end()) {
+      // A video placed without a name gets none: scripts cannot reach it.
+      object.sprite = MakeVideo(parent, video->second);
     }
     return object;
   }
@@ -374,6 +377,24 @@ std::shared_ptr<TimelineInstance> Stage::MakeTextField(const std::shared_ptr<Tim
     }
   }
   return field;
+}
+
+std::shared_ptr<TimelineInstance> Stage::MakeVideo(const std::shared_ptr<TimelineInstance>& parent,
+                                                   const VideoDefinition& definition) {
+  if (parent->nesting + 1 > kMaxSpriteNesting || counters_->liveInstances >= kMaxSpriteInstances) return nullptr;
+  if (vm_->liveObjects >= kMaxObjects - 16) return nullptr;
+  auto video = std::make_shared<TimelineInstance>(emptyTimeline_, parent, parent->nesting + 1, counters_);
+  video->kind = DisplayKind::Video;
+  video->video = definition;
+  video->object = vm_->NewClip(video);
+  // An instance of whatever the movie's Video class is when the video is placed.
+  const Value constructor = vm_->GetMember(vm_->Global(), "Video");
+  if (const auto* holder = std::get_if<Object*>(&constructor)) {
+    if (const Value prototype = vm_->GetMember(*holder, "prototype"); std::holds_alternative<Object*>(prototype)) {
+      video->object->proto = std::get<Object*>(prototype);
+    }
+  }
+  return video;
 }
 
 std::shared_ptr<TimelineInstance> Stage::MakeButton(const std::shared_ptr<TimelineInstance>& parent,
@@ -639,6 +660,12 @@ namespace {
 
 double RoundTo(double value, double step) { return std::round(value / step) * step; }
 
+Matrix WholeTwipMove(Matrix m) {
+  m.tx = std::round(m.tx);
+  m.ty = std::round(m.ty);
+  return m;
+}
+
 double ScaleOf(double a, double b) { return std::sqrt(a * a + b * b) * 100; }
 
 // "_level0.a.b" as "/a/b", "_level0" as "/".
@@ -678,11 +705,13 @@ void ApplyTransform(Placement& placement, Placement::ScriptTransform transform) 
   const double sx = transform.xscale / 100;
   const double sy = transform.yscale / 100;
   const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  // The player keeps the scale and skew terms as 16.16 fixed-point numbers.
+  const auto fixed = [&finite](double v) { return std::round(finite(v) * 65536) / 65536; };
   Matrix& m = placement.matrix;
-  m.a = finite(std::cos(radians) * sx);
-  m.b = finite(std::sin(radians) * sx);
-  m.c = finite(-std::sin(radians) * sy);
-  m.d = finite(std::cos(radians) * sy);
+  m.a = fixed(std::cos(radians) * sx);
+  m.b = fixed(std::sin(radians) * sx);
+  m.c = fixed(-std::sin(radians) * sy);
+  m.d = fixed(std::cos(radians) * sy);
   transform.a = m.a;
   transform.b = m.b;
   transform.c = m.c;
@@ -1312,18 +1341,19 @@ Object* Stage::InstanceAtDepth(Object* clip, int depth) {
   return found->second.shape ? timeline->object : nullptr;
 }
 
+// From the object up through its parents to the stage; each step keeps its
+// move in whole twips, as the player's matrices do.
 Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
-  Matrix global = rootPlacement_.matrix;
-  std::vector<Matrix> chain;
-  for (const TimelineInstance* at = &timeline; at && chain.size() <= kMaxSpriteNesting + 1;) {
+  Matrix global;
+  int steps = 0;
+  for (const TimelineInstance* at = &timeline; at && steps <= kMaxSpriteNesting + 1; ++steps) {
     const DisplayObject* entry = EntryOf(at->object);
     if (!entry) break;
-    chain.push_back(entry->ContentMatrix());
+    global = WholeTwipMove(entry->ContentMatrix().Then(global));
     const auto parent = at->parent.lock();
     at = parent.get();
   }
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) global = global.Then(*it);
-  return global;
+  return WholeTwipMove(rootPlacement_.matrix.Then(global));
 }
 
 bool Stage::ObjectBounds(const DisplayObject& object, double bounds[4], int nesting) {
@@ -1401,7 +1431,7 @@ void Stage::ToGlobal(Object* clip, double& x, double& y, bool inverse) {
   const auto timeline = TimelineOf(clip);
   if (!timeline) return;
   Matrix m = GlobalMatrix(*timeline);
-  if (inverse) m = Inverse(m);
+  if (inverse) m = WholeTwipMove(Inverse(m));
   // Positions are whole twips.
   const Point p = Apply(m, x * 20, y * 20);
   x = std::round(p.x) / 20;
@@ -1416,11 +1446,24 @@ bool Stage::HitTestPoint(Object* clip, double x, double y, bool shape) {
     const auto timeline = TimelineOf(clip);
     if (!timeline) return false;
     const Point onStage = Apply(rootPlacement_.matrix, x * 20, y * 20);
+    // A clip that setMask masks is hit only where its mask shows the point.
+    const DisplayObject* entry = EntryOf(clip);
+    if (const auto mask = entry ? entry->scriptMask.lock() : nullptr;
+        mask && mask->object && !ShowsPoint(*mask, GlobalMatrix(*mask), onStage.x, onStage.y, 0)) {
+      return false;
+    }
     return ShowsPoint(*timeline, GlobalMatrix(*timeline), onStage.x, onStage.y, 0);
   }
   double bounds[4];
   if (!Bounds(clip, root_->object, bounds[0], bounds[1], bounds[2], bounds[3])) return false;
   return x >= bounds[0] && x <= bounds[2] && y >= bounds[1] && y <= bounds[3];
+}
+
+void Stage::SetScriptMask(Object* clip, Object* mask) {
+  DisplayObject* entry = EntryOf(clip);
+  if (!entry) return;
+  const auto timeline = mask ? TimelineOf(mask) : nullptr;
+  entry->scriptMask = timeline && timeline->kind == DisplayKind::Clip ? timeline : nullptr;
 }
 
 void Stage::SetSize(const std::shared_ptr<TimelineInstance>& timeline, Placement& placement, bool width,

@@ -96,6 +96,7 @@ struct DisplayObject {
   std::uint64_t liveVersion = 0;
   bool smoothBitmap = false;
   std::optional<ScrollRect> scrollRect;  // a script's scrollRect
+  std::weak_ptr<TimelineInstance> scriptMask;  // the clip setMask named
   // From what the object shows (its shapes, children and drawing) to its
   // parent: its matrix, after the move of a scroll rectangle.
   [[nodiscard]] Matrix ContentMatrix() const {
@@ -116,8 +117,8 @@ struct StageCounters {
 inline constexpr int kScriptDepthBase = 16384;
 
 // What kind of script object a display-list entry is: clips have timelines;
-// buttons and text fields are instances with an empty one.
-enum class DisplayKind : std::uint8_t { Clip, Button, Text };
+// buttons, text fields and videos are instances with an empty one.
+enum class DisplayKind : std::uint8_t { Clip, Button, Text, Video };
 
 class TimelineInstance {
  public:
@@ -144,6 +145,7 @@ class TimelineInstance {
   DisplayKind kind = DisplayKind::Clip;
   std::unique_ptr<TextField> text;                 // text fields
   std::shared_ptr<const ButtonDefinition> button;  // buttons
+  std::optional<VideoDefinition> video;            // videos
   std::uint8_t buttonState = 0x01;                 // the record state bit shown: up, over or down
   SoundTransform soundLevels;                      // of the sounds it starts (Sound objects)
   Drawing drawing;                                 // what the drawing methods made
@@ -325,6 +327,7 @@ class Stage final : private DisplayHost {
   bool Bounds(Object* clip, Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
   void ToGlobal(Object* clip, double& x, double& y, bool inverse) override;
   bool HitTestPoint(Object* clip, double x, double y, bool shape) override;
+  void SetScriptMask(Object* clip, Object* mask) override;
   Object* FocusedObject() override;
   bool SetFocusedObject(Object* object) override;
   bool FocusedSelection(int& begin, int& end, int& caret) override;
@@ -429,6 +432,8 @@ class Stage final : private DisplayHost {
                                                   const EditTextDefinition& definition);
   std::shared_ptr<TimelineInstance> MakeButton(const std::shared_ptr<TimelineInstance>& parent,
                                                std::shared_ptr<const ButtonDefinition> definition);
+  std::shared_ptr<TimelineInstance> MakeVideo(const std::shared_ptr<TimelineInstance>& parent,
+                                              const VideoDefinition& definition);
   bool GetTextProperty(TimelineInstance& field, std::string_view name, Value& out);
   bool SetTextProperty(const std::shared_ptr<TimelineInstance>& field, std::string_view name, const Value& value);
   // A bound field's variable: the object holding it and its name; null when

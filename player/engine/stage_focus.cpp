@@ -170,6 +170,7 @@ bool Stage::TabStopsAt(TimelineInstance& timeline) {
   switch (timeline.kind) {
     case DisplayKind::Text: return timeline.text && timeline.text->editable;
     case DisplayKind::Button: return true;
+    case DisplayKind::Video: return false;
     case DisplayKind::Clip: return ActsAsButton(timeline);
   }
   return false;

@@ -359,6 +359,16 @@ struct StaticText {
   std::vector<StaticTextRun> runs;
 };
 
+// A DefineVideoStream: what a Video object placed from it reports. The
+// stand-in decodes no video frames; the object stands on the display list
+// with its properties and draws nothing.
+struct VideoDefinition {
+  std::uint16_t frames = 0;
+  std::uint16_t width = 0, height = 0;
+  std::uint8_t deblocking = 0;
+  bool smoothing = false;
+};
+
 using Character = std::variant<std::shared_ptr<const Shape>, std::shared_ptr<const Timeline>,
                                std::shared_ptr<const EditTextDefinition>, std::shared_ptr<const ButtonDefinition>>;
 
@@ -383,6 +393,7 @@ struct Movie {
   std::map<std::uint16_t, std::shared_ptr<const FontDefinition>> fonts;
   std::map<std::uint16_t, ButtonSounds> buttonSounds;  // by button character
   std::map<std::uint16_t, std::shared_ptr<const Bitmap>> bitmaps;
+  std::map<std::uint16_t, VideoDefinition> videos;
   Timeline root;
 };
 

@@ -130,6 +130,7 @@ enum TagCode : unsigned {
   kDefineBitsLossless = 20,
   kDefineBitsLossless2 = 36,
   kDefineBitsJpeg4 = 90,
+  kDefineVideoStream = 60,
 };
 
 struct RawTag {
@@ -1261,6 +1262,7 @@ class MovieParser {
         }
         break;
       }
+      case kDefineVideoStream: ReadVideo(body); break;
       case kDefineButton:
       case kDefineButton2: {
         const std::uint16_t id = body.U16();
@@ -1435,6 +1437,19 @@ class MovieParser {
     if (!bitmap) return;  // a fill naming it draws nothing
     bitmapPixels_ += bitmap->pixels.size();
     movie_.bitmaps.insert_or_assign(id, std::move(bitmap));
+  }
+
+  void ReadVideo(ByteReader& body) {
+    const std::uint16_t id = body.U16();
+    VideoDefinition video;
+    video.frames = body.U16();
+    video.width = body.U16();
+    video.height = body.U16();
+    const std::uint8_t flags = body.U8();
+    if (body.Failed()) return;
+    video.deblocking = static_cast<std::uint8_t>((flags >> 1) & 7u);
+    video.smoothing = (flags & 1u) != 0;
+    movie_.videos.insert_or_assign(id, video);
   }
 
   void ReadSprite(ByteReader& body) {

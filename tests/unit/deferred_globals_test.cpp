@@ -30,14 +30,7 @@ constexpr std::uint8_t kDelete = 0x3A;
 
 std::vector<std::string> TracesOf(const Actions& actions, int version, bool deferred) {
   SetGlobalsDeferred(deferred);
-  MovieBuilder movie(10, 10, 24, version);
-  movie.DoAction(actions).ShowFrame();
-  std::vector<std::string> lines;
-  {
-    MoviePlayer player;
-    player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
-    LoadOrFail(player, movie.Build());
-  }
+  std::vector<std::string> lines = swf::testing::TracesOf(actions, version);
   SetGlobalsDeferred(true);
   return lines;
 }

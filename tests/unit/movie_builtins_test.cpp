@@ -36,16 +36,6 @@ constexpr std::uint8_t kGetProperty = 0x22;
 constexpr std::uint8_t kPushDuplicate = 0x4C;
 constexpr std::uint8_t kEquals2 = 0x49;
 
-std::vector<std::string> TracesOf(const Actions& actions, int version) {
-  MovieBuilder movie(10, 10, 24, version);
-  movie.DoAction(actions).ShowFrame();
-  std::vector<std::string> lines;
-  MoviePlayer player;
-  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
-  LoadOrFail(player, movie.Build());
-  return lines;
-}
-
 // name(args...) with the arguments pushed last first; leaves the result.
 void Call(Actions& a, std::string_view function, const std::function<void(Actions&)>& pushArgsReversed, int count) {
   pushArgsReversed(a);

@@ -32,16 +32,6 @@ constexpr std::uint8_t kInitArray = 0x42;
 
 using Push = std::function<void(Actions&)>;
 
-std::vector<std::string> TracesOf(const Actions& actions, int version) {
-  MovieBuilder movie(10, 10, 24, version);
-  movie.DoAction(actions).ShowFrame();
-  std::vector<std::string> lines;
-  MoviePlayer player;
-  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
-  LoadOrFail(player, movie.Build());
-  return lines;
-}
-
 void Var(Actions& a, std::string_view name) { a.PushString(name).GetVariable(); }
 
 void Member(Actions& a, std::string_view object, std::string_view name) {

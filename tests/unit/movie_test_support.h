@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "movie_player.h"
@@ -49,5 +51,16 @@ inline ShapeBuilder FilledRectangle(double width, double height, Color color) {
 }
 
 inline void LoadOrFail(MoviePlayer& player, const Bytes& file) { ASSERT_TRUE(player.Load(file)); }
+
+// The trace lines of a one-frame movie of the given version whose frame runs the actions.
+inline std::vector<std::string> TracesOf(const Actions& actions, int version) {
+  MovieBuilder movie(10, 10, 24, version);
+  movie.DoAction(actions).ShowFrame();
+  std::vector<std::string> lines;
+  MoviePlayer player;
+  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, movie.Build());
+  return lines;
+}
 
 }  // namespace swf::testing

@@ -134,16 +134,6 @@ constexpr std::uint8_t kInitObject = 0x43;
 constexpr std::uint8_t kStringExtract = 0x15;
 constexpr std::uint8_t kMultiply = 0x0C;
 
-std::vector<std::string> TracesOf(const Actions& actions, int version) {
-  MovieBuilder movie(10, 10, 24, version);
-  movie.DoAction(actions).ShowFrame();
-  std::vector<std::string> lines;
-  MoviePlayer player;
-  player.SetTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
-  LoadOrFail(player, movie.Build());
-  return lines;
-}
-
 // for (n = 0; n < times; n++) { body }
 void Loop(Actions& a, int times, const std::function<void(Actions&)>& body) {
   a.PushString("n").PushInt(0).SetVariable();

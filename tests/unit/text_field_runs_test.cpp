@@ -82,7 +82,26 @@ INSTANTIATE_TEST_SUITE_P(
                  R"(<LI>@a</FONT></LI><LI>@b</FONT></LI><LI>@</FONT></LI>)"},
         HtmlCase{"an_empty_paragraph_takes_the_format_around_it_not_the_link_before",
                  R"(a<li><a href="u"><br></a></li>)", 8, "a\r\r\r",
-                 R"(<P ALIGN="LEFT">@a</FONT></P><LI>@<A HREF="u" TARGET=""></A></FONT></LI><LI>@</FONT></LI>)"}),
+                 R"(<P ALIGN="LEFT">@a</FONT></P><LI>@<A HREF="u" TARGET=""></A></FONT></LI><LI>@</FONT></LI>)"},
+        HtmlCase{"a_closing_tag_out_of_order_leaves_the_inner_tag_open", "<b>a<i>b</b>c</i>d</b>e", 8, "abcde",
+                 R"(<P ALIGN="LEFT">@<B>a</B><B><I>bc</I></B><B>d</B>e</FONT></P>)"},
+        HtmlCase{"markup_sizes_stay_within_1_to_127",
+                 R"(<font size="0">a</font><font size="126">b<font size="+1">c<font size="+1">d</font></font></font>)", 8,
+                 "abcd",
+                 R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="1" COLOR="#000000" LETTERSPACING="0" KERNING="0">a)"
+                 R"(<FONT SIZE="126">b<FONT SIZE="127">cd</FONT></FONT></FONT></P>)"},
+        HtmlCase{"an_empty_paragraph_ends_without_the_styles_around_it", R"(<b><u><p align="right"></p></u></b>)", 8,
+                 "\r", R"(<P ALIGN="RIGHT">@</FONT></P>)"},
+        HtmlCase{"an_empty_paragraph_ends_in_the_fields_font_keeping_its_block",
+                 R"(<font color="#010101"><textformat rightmargin="3"><p><li></li></p></textformat></font>)", 8, "\r\r",
+                 R"(<TEXTFORMAT RIGHTMARGIN="3"><LI><FONT FACE="Times New Roman" SIZE="12" COLOR="#010101" )"
+                 R"(LETTERSPACING="0" KERNING="0"></FONT></LI></TEXTFORMAT>)"
+                 R"(<TEXTFORMAT RIGHTMARGIN="3"><P ALIGN="LEFT">@</FONT></P></TEXTFORMAT>)"},
+        HtmlCase{"a_list_item_ends_in_the_format_around_it", R"(<li><font color="#010101">a</font></li>)", 8, "a\r",
+                 R"(<LI><FONT FACE="Times New Roman" SIZE="12" COLOR="#010101" LETTERSPACING="0" KERNING="0">a)"
+                 R"(<FONT COLOR="#000000"></FONT></FONT></LI>)"},
+        HtmlCase{"a_paragraph_ending_inside_a_list_item_leaves_the_item_open", "<p><li><p>a</p></li></p>", 8,
+                 "a\r\r", R"(<LI>@a</FONT></LI><LI>@</FONT></LI>)"}),
     [](const auto& tested) { return tested.param.name; });
 
 TextFormatData Bold() {

@@ -471,6 +471,12 @@ void InstallClipGeometry(Vm& vm) {
     ConvertPoint(v, self, Arg(args, 0), true);
     return Undefined{};
   });
+  vm.DefineMethod(proto, "setMask", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
+    if (!IsDisplayObject(self) || args.empty()) return Undefined{};
+    auto* const* mask = std::get_if<Object*>(&args[0]);
+    v.Host().SetScriptMask(self, mask && IsDisplayObject(*mask) ? *mask : nullptr);
+    return Undefined{};
+  });
   vm.DefineMethod(proto, "hitTest", [](Vm& v, Object* self, std::span<const Value> args) -> Value {
     if (!IsDisplayObject(self) || args.empty()) return false;
     if (auto* const* other = std::get_if<Object*>(&args[0]); other && args.size() == 1) {

@@ -224,6 +224,8 @@ class DisplayHost {
   // Whether a stage point in pixels falls on the clip's bounds (or, with
   // `shape`, on one of its filled shapes).
   virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
+  // setMask: the clip shows only where `mask` does (null: no mask).
+  virtual void SetScriptMask(Object* /*clip*/, Object* /*mask*/) {}
   // The display object that has the keyboard focus (null when none or gone).
   virtual Object* FocusedObject() = 0;
   // Moves the focus (null: to nothing), running the old holder's

@@ -353,12 +353,16 @@ void TextField::ApplyToAll(const TextFormatData& f) {
   FitToText();
 }
 
+// A field that sizes itself to its text takes a new size only as far as
+// its text lets it: the height (and, unwrapped, the width) fit it again.
 void TextField::SetWidth(double pixels) {
   if (std::isfinite(pixels) && pixels >= 0) maxX = minX + std::round(pixels * 20);
+  FitToText();
 }
 
 void TextField::SetHeight(double pixels) {
   if (std::isfinite(pixels) && pixels >= 0) maxY = minY + std::round(pixels * 20);
+  FitToText();
 }
 
 void AppendUtf8(std::string& out, std::uint32_t point) {

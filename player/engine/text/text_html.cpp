@@ -137,7 +137,8 @@ void ApplyFontAttribute(TextFormatData& f, const std::string& name, const std::s
   } else if (name == "size") {
     if (const auto size = WholeNumber(value)) {
       const bool relative = !value.empty() && (value[0] == '+' || value[0] == '-');
-      f.size = relative ? f.size.value_or(12) + *size : *size;
+      // Markup sizes stay within the 1 to 127 points a <font> tag can give.
+      f.size = std::clamp(relative ? f.size.value_or(12) + *size : *size, 1.0, 127.0);
     }
   } else if (name == "color") {
     if (value.size() == 7 && value[0] == '#') f.color = static_cast<std::uint32_t>(std::strtoul(value.c_str() + 1, nullptr, 16));
@@ -264,7 +265,8 @@ class HtmlReader {
     }
     // A <p> inside an open one is no paragraph of its own: the markup reads
     // on as if it were not there, and the first </p> ends the open one.
-    if (name == "p" && ParagraphOpen()) return;
+    if (name == "p" && paragraphOpen_) return;
+    if (name == "p") paragraphOpen_ = true;
     TextFormatData f = stack_.back().format;
     for (const auto& [key, value] : TagAttributes(tag)) {
       if (name == "font") {
@@ -295,31 +297,28 @@ class HtmlReader {
   void Close(const std::string& name) {
     // A paragraph ends at the </p> of an open one (a stray </p> ends
     // nothing), or at each </li>.
-    if (name == "p" && !ParagraphOpen()) return;
-    if ((name == "p" || name == "li") && paragraphBreaks_) EndParagraph();
-    for (std::size_t i = stack_.size(); i-- > 1;) {
-      if (stack_[i].name == name) {
-        // A <font> that closes on no text of its own is kept for the
-        // paragraph ends that follow.
-        if (name == "font" && stack_[i].textAt == text_.size()) emptyFont_ = stack_[i].format;
-        stack_.resize(i);
-        return;
-      }
-    }
-  }
-
-  bool ParagraphOpen() const {
-    return std::any_of(stack_.begin(), stack_.end(), [](const Open& o) { return o.name == "p"; });
+    const bool endsParagraph = name == "li" || (name == "p" && paragraphOpen_);
+    if (name == "p") paragraphOpen_ = false;
+    if (endsParagraph && paragraphBreaks_) EndParagraph(name == "li");
+    // A closing tag closes the innermost open tag alone, and only when it
+    // names it: markup that closes tags out of order leaves them open.
+    if (stack_.size() < 2 || stack_.back().name != name) return;
+    // A <font> that closes on no text of its own is kept for the paragraph
+    // ends that follow.
+    if (name == "font" && stack_.back().textAt == text_.size()) emptyFont_ = stack_.back().format;
+    stack_.pop_back();
   }
 
   // The '\r' that ends a paragraph: the paragraph members of the tags open
-  // around it, the character members of the last empty <font> the markup
-  // closed, else those of the character before it in its paragraph (an
-  // empty paragraph takes those of the tags open around it).
-  void EndParagraph() {
+  // around it; the character members of the last empty <font> the markup
+  // closed, else at a </li> those of the tags open around it, else those of
+  // the character before it in its paragraph (an empty paragraph takes the
+  // field's own, whatever styles or fonts are open around it).
+  void EndParagraph(bool listItem) {
     const bool emptyParagraph = runs_.empty() || text_.empty() || text_.back() == '\r';
     TextFormatData format = emptyFont_        ? *emptyFont_
-                            : emptyParagraph  ? stack_.back().format
+                            : listItem        ? stack_.back().format
+                            : emptyParagraph  ? stack_.front().format
                                               : runs_.back().format;
     const TextFormatData& around = stack_.back().format;
     format.align = around.align;
@@ -335,6 +334,7 @@ class HtmlReader {
 
   int version_;
   bool condenseWhite_, dropWhiteOnly_, paragraphBreaks_;
+  bool paragraphOpen_ = false;
   std::optional<TextFormatData> emptyFont_;
   std::vector<Open> stack_;
   std::string text_;
