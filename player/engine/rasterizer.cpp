@@ -13,6 +13,12 @@
 #include <emmintrin.h>
 #define SWF_BLEND_SSE2 1
 #endif
+// 64-bit builds also carry a 32-byte blend for processors that have AVX2,
+// chosen when the program runs (the build itself assumes only SSE2).
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SWF_BLEND_AVX2 1
+#endif
 
 namespace swf {
 
@@ -45,6 +51,49 @@ std::uint32_t WeightOf(std::int32_t coverage, std::uint32_t scale) {
 }
 
 const std::uint32_t kOpaqueScale = CoverageScale(255);
+
+#if defined(SWF_BLEND_AVX2)
+bool ProcessorHasAvx2() {
+  __builtin_cpu_init();  // may run before the runtime's own set-up of what it reads
+  return __builtin_cpu_supports("avx2") != 0;
+}
+
+const bool kHasAvx2 = ProcessorHasAvx2();
+
+// ColorBlend's lanes eight pixels at a time: the same arithmetic per field.
+struct WideBlend {
+  __m256i redBlue, alphaGreen, keep, keepGreen, lowBytes, highBytes;
+};
+
+__attribute__((target("avx2"), always_inline)) inline void BlendEight(std::uint32_t* pixels, const WideBlend& k) {
+  auto* at = reinterpret_cast<__m256i*>(pixels);
+  const __m256i back = _mm256_loadu_si256(at);
+  const __m256i rb = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(back, k.lowBytes), k.keep), k.redBlue);
+  const __m256i ag = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(back, 8), k.keepGreen), k.alphaGreen);
+  _mm256_storeu_si256(at, _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, k.highBytes)));
+}
+
+// Returns how many pixels from the first it blended, eight at a time.
+__attribute__((target("avx2"))) int BlendInWideLanes(std::uint32_t* pixels, int count, std::uint32_t redBlue,
+                                                     std::uint32_t green, std::uint32_t keep) {
+  const WideBlend k{_mm256_set1_epi32(static_cast<int>(redBlue)),
+                    _mm256_set1_epi32(static_cast<int>(green | 0xFF000000u)),
+                    _mm256_set1_epi16(static_cast<short>(keep)),
+                    _mm256_set1_epi32(static_cast<int>(keep)),
+                    _mm256_set1_epi16(0x00FF),
+                    _mm256_set1_epi16(static_cast<short>(0xFF00))};
+  int i = 0;
+  for (; i + 16 <= count; i += 16) {
+    BlendEight(pixels + i, k);
+    BlendEight(pixels + i + 8, k);
+  }
+  if (i + 8 <= count) {
+    BlendEight(pixels + i, k);
+    i += 8;
+  }
+  return i;
+}
+#endif
 
 // Blends one colour over pixels with a weight (1..255 of 256). Red and blue
 // blend together in one multiply, as do alpha and green: no field can carry
@@ -92,6 +141,10 @@ class ColorBlend {
   int OverInLanes(std::uint32_t* pixels, int count) const {
 #if defined(SWF_BLEND_SSE2)
     if (count < 4) return 0;
+    int i = 0;
+#if defined(SWF_BLEND_AVX2)
+    if (kHasAvx2 && count >= 8) i = BlendInWideLanes(pixels, count, redBlue_, green_, keep_);
+#endif
     const __m128i redBlue = _mm_set1_epi32(static_cast<int>(redBlue_));
     const __m128i alphaGreen = _mm_set1_epi32(static_cast<int>(green_ | 0xFF000000u));
     const __m128i keep = _mm_set1_epi16(static_cast<short>(keep_));
@@ -103,7 +156,6 @@ class ColorBlend {
       const __m128i ag = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(back, 8), keepGreen), alphaGreen);
       return _mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, highBytes));
     };
-    int i = 0;
     for (; i + 8 <= count; i += 8) {
       auto* at = reinterpret_cast<__m128i*>(pixels + i);
       const __m128i first = _mm_loadu_si128(at), second = _mm_loadu_si128(at + 1);

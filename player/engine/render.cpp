@@ -741,27 +741,22 @@ class ItemPainter {
 // already holds the background and the list's first `items` items.
 struct AreaStart {
   Rgba background;
-  const std::uint32_t* backdrop = nullptr;  // rows as wide as the target
+  const KeptPicture* backdrop = nullptr;
   std::size_t items = 0;
 };
 
-void CopyArea(const Surface& target, const PixelRect& area, const std::uint32_t* from) {
-  if (area.Empty()) return;
-  const auto count = static_cast<std::size_t>(area.right - area.left);
-  for (int y = area.top; y < area.bottom; ++y) {
-    std::copy_n(from + static_cast<std::ptrdiff_t>(y) * target.width + area.left, count,
-                target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels + area.left);
+void StartArea(const Surface& target, const PixelRect& area, const AreaStart& start) {
+  if (start.backdrop != nullptr) {
+    start.backdrop->CopyInto(target, area);
+  } else {
+    FillArea(target, area, start.background);
   }
 }
 
 void PaintItems(const DrawList& list, const Surface& target, const PixelRect& area, const AreaStart& start,
                 Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers) {
   const PixelRect clip = ClipToSurface(area, target);
-  if (start.backdrop != nullptr) {
-    CopyArea(target, clip, start.backdrop);
-  } else {
-    FillArea(target, clip, start.background);
-  }
+  StartArea(target, clip, start);
   masks.Clear();
   rasterizer.SetMask(nullptr);
   ItemPainter(list, rasterizer, masks, layers).Paint(target, clip, start.items, list.items.size());
@@ -774,14 +769,7 @@ void PaintItems(const DrawList& list, const Surface& target, const PixelRect& ar
 // is painted rectangle by rectangle (still each pixel once).
 void PaintRegion(const DrawList& list, const Surface& target, const RowBands& region, const AreaStart& start,
                  Rasterizer& rasterizer, MaskStack& masks, LayerStack& layers) {
-  region.ForEachRect([&](const PixelRect& area) {
-    const PixelRect clip = ClipToSurface(area, target);
-    if (start.backdrop != nullptr) {
-      CopyArea(target, clip, start.backdrop);
-    } else {
-      FillArea(target, clip, start.background);
-    }
-  });
+  region.ForEachRect([&](const PixelRect& area) { StartArea(target, ClipToSurface(area, target), start); });
   const bool plain = std::all_of(list.items.begin() + static_cast<std::ptrdiff_t>(std::min(start.items, list.items.size())),
                                  list.items.end(), [](const DrawItem& item) { return item.kind == DrawKind::Paint; });
   rasterizer.SetMask(nullptr);
@@ -967,14 +955,13 @@ std::size_t FrameRenderer::UpdateBackdrop(const Frame& frame, std::size_t stillI
   // gets in, so the backdrop is not drawn again and again.
   const std::size_t settled = *std::ranges::min_element(stillHistory_);
   if (settled > backdrop_.items) {
-    const auto size = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height);
-    backdrop_.pixels.resize(size);
-    const Surface surface{backdrop_.pixels.data(), frame.width, frame.height, frame.width};
+    const Surface surface = backdrop_.picture.Reset(frame.width, frame.height);
     masks_->Clear();
     rasterizer.SetMask(nullptr);
     FillArea(surface, PixelRect{0, 0, frame.width, frame.height}, frame.background);
     ItemPainter(nextList_, rasterizer, *masks_, *layers_)
         .Paint(surface, PixelRect{0, 0, frame.width, frame.height}, 0, settled);
+    backdrop_.picture.Index();
     backdrop_.items = settled;
     backdrop_.frame = frame;
   }
@@ -1000,7 +987,7 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
   AreaStart start{frame.background};
   if (!changed_.empty()) {
     start.items = UpdateBackdrop(frame, comparable ? StillPrefix(drawnList_, nextList_) : 0, rasterizer);
-    if (start.items > 0) start.backdrop = backdrop_.pixels.data();
+    if (start.items > 0) start.backdrop = &backdrop_.picture;
   }
   if (!changed_.empty()) {
     region_.Assign(changed_);
@@ -1010,6 +997,65 @@ std::span<const PixelRect> FrameRenderer::RenderChanges(const Stage* stage, cons
   drawn_ = frame;
   kept_ = true;
   return changed_;
+}
+
+Surface KeptPicture::Reset(int width, int height) {
+  width_ = width;
+  height_ = height;
+  pixels_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  rowFirst_.assign(static_cast<std::size_t>(height) + 1, 0);
+  runs_.clear();
+  return Surface{pixels_.data(), width, height, width};
+}
+
+void KeptPicture::Index() {
+  runs_.clear();
+  for (int y = 0; y < height_; ++y) {
+    rowFirst_[static_cast<std::size_t>(y)] = static_cast<std::uint32_t>(runs_.size());
+    IndexRow(pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_);
+  }
+  rowFirst_[static_cast<std::size_t>(height_)] = static_cast<std::uint32_t>(runs_.size());
+}
+
+void KeptPicture::IndexRow(const std::uint32_t* row) {
+  const std::size_t first = runs_.size();
+  for (int x = 0; x < width_;) {
+    const std::uint32_t color = row[x];
+    int end = x + 1;
+    while (end < width_ && row[end] == color) ++end;
+    if (runs_.size() - first == kMostRuns) {
+      runs_.resize(first);  // too many colours: the row is copied
+      return;
+    }
+    runs_.push_back(Run{end, color});
+    x = end;
+  }
+}
+
+int KeptPicture::RowsOfRuns() const {
+  int rows = 0;
+  for (int y = 0; y < height_; ++y) rows += rowFirst_[static_cast<std::size_t>(y)] != rowFirst_[static_cast<std::size_t>(y) + 1];
+  return rows;
+}
+
+void KeptPicture::CopyInto(const Surface& target, const PixelRect& area) const {
+  if (area.Empty()) return;
+  const auto count = static_cast<std::size_t>(area.right - area.left);
+  for (int y = area.top; y < area.bottom; ++y) {
+    std::uint32_t* to = target.pixels + static_cast<std::ptrdiff_t>(y) * target.stridePixels;
+    const Run* run = runs_.data() + rowFirst_[static_cast<std::size_t>(y)];
+    const Run* const end = runs_.data() + rowFirst_[static_cast<std::size_t>(y) + 1];
+    if (run == end) {
+      std::copy_n(pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_ + area.left, count, to + area.left);
+      continue;
+    }
+    while (run->end <= area.left) ++run;
+    for (int x = area.left; x < area.right; ++run) {
+      const int until = std::min(run->end, area.right);
+      std::fill(to + x, to + until, run->color);
+      x = until;
+    }
+  }
 }
 
 FrameRenderer::FrameRenderer() : masks_(std::make_unique<MaskStack>()), layers_(std::make_unique<LayerStack>()) {}

@@ -89,6 +89,38 @@ void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Ras
 void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toSurface,
                     const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer);
 
+// A picture the changed areas start from. Rows of a few colours (flat
+// scenery: bands, plain sky, the margins around the stage) are also kept as
+// runs of one colour, so that starting an area there writes its pixels
+// without reading any: half the memory traffic of a copy.
+class KeptPicture {
+ public:
+  // Room for a picture of this size, rows packed; Index it once drawn.
+  [[nodiscard]] Surface Reset(int width, int height);
+  // Works out the runs of the rows drawn into the surface Reset gave.
+  void Index();
+  // The picture's pixels of `area` (within both) into the same place of `target`.
+  void CopyInto(const Surface& target, const PixelRect& area) const;
+  [[nodiscard]] const std::uint32_t* Pixels() const { return pixels_.data(); }
+  // How many rows are kept as runs.
+  [[nodiscard]] int RowsOfRuns() const;
+
+ private:
+  struct Run {
+    int end = 0;
+    std::uint32_t color = 0;
+  };
+  // Past this many colours a row is copied: walking its runs would cost more.
+  static constexpr std::size_t kMostRuns = 16;
+  void IndexRow(const std::uint32_t* row);
+
+  std::vector<std::uint32_t> pixels_;
+  int width_ = 0, height_ = 0;
+  // Row y's runs are runs_[rowFirst_[y] .. rowFirst_[y + 1]); none: copied.
+  std::vector<std::uint32_t> rowFirst_;
+  std::vector<Run> runs_;
+};
+
 // Keeps what it drew last, so that the next frame into the same surface
 // redraws only what changed.
 class MaskStack;
@@ -127,7 +159,7 @@ class FrameRenderer {
   // while those items stay as they are: a changed area starts from a copy of
   // it instead of drawing them again (a movie's still scenery under what moves).
   struct Backdrop {
-    std::vector<std::uint32_t> pixels;
+    KeptPicture picture;
     std::size_t items = 0;  // none: no backdrop
     Frame frame;
   };

@@ -545,5 +545,50 @@ TEST(MergeChangedAreasTest, KeepsAFewRectanglesCoveringEveryArea) {
   }
 }
 
+// A kept picture hands back its own pixels for any area, whether a row is
+// kept as runs of one colour or as pixels; nothing outside the area changes.
+struct KeptPictureCase {
+  std::string name;
+  std::function<std::uint32_t(int x, int y)> pixel;
+  bool someRowsAsRuns;
+};
+
+std::vector<KeptPictureCase> KeptPictureCases() {
+  return {
+      {"one_colour", [](int, int) { return 0xFF102030u; }, true},
+      {"bands_with_margins", [](int x, int y) { return x < 7 || x >= 53 ? 0xFF000000u : 0xFF000000u + static_cast<std::uint32_t>(y / 5); }, true},
+      {"stripes_of_many_colours", [](int x, int) { return 0xFF000000u + static_cast<std::uint32_t>(x / 2); }, false},
+      {"flat_rows_over_a_textured_half", [](int x, int y) { return y < 20 ? 0xFF00FF00u : 0xFF000000u + static_cast<std::uint32_t>(x * 7 + y); }, true},
+  };
+}
+
+class KeptPictureTest : public ::testing::TestWithParam<KeptPictureCase> {};
+
+TEST_P(KeptPictureTest, GivesItsOwnPixelsForAnyArea) {
+  constexpr int kWidth = 60, kHeight = 40;
+  constexpr std::uint32_t kUntouched = 0xFFABCDEFu;
+  KeptPicture kept;
+  const Surface picture = kept.Reset(kWidth, kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) picture.pixels[y * kWidth + x] = GetParam().pixel(x, y);
+  }
+  kept.Index();
+  EXPECT_EQ(kept.RowsOfRuns() > 0, GetParam().someRowsAsRuns);
+  for (const PixelRect& area : {PixelRect{0, 0, kWidth, kHeight}, PixelRect{3, 5, 31, 27}, PixelRect{52, 18, 60, 23},
+                                PixelRect{6, 0, 8, 40}}) {
+    std::vector<std::uint32_t> pixels(kWidth * kHeight, kUntouched);
+    kept.CopyInto(Surface{pixels.data(), kWidth, kHeight, kWidth}, area);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const bool inside = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+        ASSERT_EQ(pixels[y * kWidth + x], inside ? kept.Pixels()[y * kWidth + x] : kUntouched)
+            << "pixel " << x << "," << y << " of area " << area.left << "," << area.top;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, KeptPictureTest, ::testing::ValuesIn(KeptPictureCases()), CaseName());
+
 }  // namespace
 }  // namespace swf::testing
