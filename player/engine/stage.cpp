@@ -146,6 +146,8 @@ void Stage::Tick() {
   TellResize();
   SyncBoundFields();
   RefreshAttachedBitmaps();
+  BlinkCaret();
+  UpdateFocusRectangle();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }
@@ -1313,7 +1315,7 @@ Object* Stage::InstanceAtDepth(Object* clip, int depth) {
 }
 
 Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
-  Matrix global = rootPlacement_.matrix;
+  Matrix global = RootToStage();
   std::vector<Matrix> chain;
   for (const TimelineInstance* at = &timeline; at && chain.size() <= kMaxSpriteNesting + 1;) {
     const DisplayObject* entry = EntryOf(at->object);
@@ -1415,7 +1417,7 @@ bool Stage::HitTestPoint(Object* clip, double x, double y, bool shape) {
   if (shape) {
     const auto timeline = TimelineOf(clip);
     if (!timeline) return false;
-    const Point onStage = Apply(rootPlacement_.matrix, x * 20, y * 20);
+    const Point onStage = Apply(RootToStage(), x * 20, y * 20);
     return ShowsPoint(*timeline, GlobalMatrix(*timeline), onStage.x, onStage.y, 0);
   }
   double bounds[4];
