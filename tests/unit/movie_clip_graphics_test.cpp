@@ -778,8 +778,8 @@ TEST_P(ClipDrawSmoothing, SamplesTheClipsBitmapsAsAsked) {
 
 INSTANTIATE_TEST_SUITE_P(BitmapData, ClipDrawSmoothing, ::testing::ValuesIn(ClipSmoothingCases()), CaseName{});
 
-// The caret of the focused input field "t" (at 10, 60, its text from x 12 on,
-// 6.6 pixels a character without a font) and the yellow rectangle around
+// The caret of the focused input field "t" (at 10, 60 over the red half of
+// "s", its text from x 12 on, 6.6 pixels a character without a font) and the yellow rectangle around
 // what the Tab key focused ("s", from 10 to 110 both ways).
 struct FocusDrawCase {
   std::string name;
@@ -811,11 +811,11 @@ std::vector<FocusDrawCase> FocusDrawCases() {
   };
   const auto button = [](Actions& a) { Set(a, "s", "onRelease", Num(1)); };
   return {
-      {"the_caret_stands_before_the_first_character", field("input", 0), none, {{12, 66, kInk}, {14, 66, kPaper}}},
+      {"the_caret_stands_before_the_first_character", field("input", 0), none, {{12, 66, kInk}, {14, 66, kRedInk}}},
       // 530 ms on at 24 frames a second: the thirteenth frame falls in the hidden half.
-      {"the_caret_blinks_off", field("input", 0), ticks(13), {{12, 66, kPaper}}},
+      {"the_caret_blinks_off", field("input", 0), ticks(13), {{12, 66, kRedInk}}},
       {"the_caret_blinks_on_again", field("input", 0), ticks(26), {{12, 66, kInk}}},
-      {"a_dynamic_field_has_no_caret", field("dynamic", 0), none, {{12, 66, kPaper}}},
+      {"a_dynamic_field_has_no_caret", field("dynamic", 0), none, {{12, 66, kRedInk}}},
       {"a_tab_focused_clip_shows_the_yellow_rectangle", button, tab,
        {{10, 50, kYellow}, {60, 110, kYellow}, {13, 50, kRedInk}, {60, 60, kBlueInk}}},
       {"without_focusrect_no_rectangle",
