@@ -87,10 +87,15 @@ PixelRect ShapeBounds(const Shape& shape, const Matrix& m, Vec2 stageScale, int 
   return Intersection(bounds, surface);
 }
 
+BitmapFill Smoothed(BitmapFill fill) {
+  fill.smooth = true;
+  return fill;
+}
+
 class ShapePainter {
  public:
-  ShapePainter(const Surface& target, Rasterizer& rasterizer, Vec2 stageScale)
-      : target_(target), rasterizer_(rasterizer), stageScale_(stageScale) {}
+  ShapePainter(const Surface& target, Rasterizer& rasterizer, Vec2 stageScale, bool smoothBitmaps = false)
+      : target_(target), rasterizer_(rasterizer), stageScale_(stageScale), smoothBitmaps_(smoothBitmaps) {}
 
   // Draws the shape's pixels that lie in `clip`; the others stay as they are.
   // With `mask` set, adds what the shape covers there to the mask instead.
@@ -116,7 +121,7 @@ class ShapePainter {
     } else if (const auto* gradient = std::get_if<Gradient>(&fill)) {
       rasterizer_.Fill(target_, GradientPaint(*gradient, m, colors), rule);
     } else if (const auto* bitmap = std::get_if<BitmapFill>(&fill); bitmap && bitmap->bitmap) {
-      rasterizer_.Fill(target_, BitmapPaint(*bitmap, m, colors), rule);
+      rasterizer_.Fill(target_, BitmapPaint(smoothBitmaps_ ? Smoothed(*bitmap) : *bitmap, m, colors), rule);
     } else {
       rasterizer_.Begin(clip_, within_);  // nothing to draw with: drop the path
     }
@@ -163,6 +168,7 @@ class ShapePainter {
   const Surface& target_;
   Rasterizer& rasterizer_;
   Vec2 stageScale_;
+  bool smoothBitmaps_ = false;
   PixelRect clip_;
   CoverageMask* mask_ = nullptr;
   const RowBands* within_ = nullptr;
@@ -374,6 +380,32 @@ PixelRect PaintedBounds(const DrawList& out, std::size_t begin) {
   return bounds;
 }
 
+// The pixels whose centres a scroll rectangle's window covers, on the
+// surface; a turned window gives the rectangle around it.
+PixelRect WindowPixels(const ScrollRect& rect, const Matrix& m, int width, int height) {
+  const Point corners[] = {Apply(m, 0, 0), Apply(m, rect.width, 0), Apply(m, 0, rect.height),
+                           Apply(m, rect.width, rect.height)};
+  double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+  for (const Point& p : corners) {
+    left = std::min(left, p.x);
+    right = std::max(right, p.x);
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  const auto edge = [](double at, int limit) {
+    return static_cast<int>(std::clamp(std::ceil(at - 0.5), 0.0, static_cast<double>(limit)));
+  };
+  return PixelRect{edge(left, width), edge(top, height), edge(right, width), edge(bottom, height)};
+}
+
+// A scrolled clip that masks lets through only what its window shows: its
+// shapes from `first` on paint no further than the window.
+void CutMaskShapesToWindow(DrawList& out, std::size_t first, const PixelRect& window) {
+  for (std::size_t i = first; i < out.items.size(); ++i) {
+    if (out.items[i].kind == DrawKind::MaskShape) out.items[i].bounds = Intersection(out.items[i].bounds, window);
+  }
+}
+
 // A clip with a scroll rectangle: its content moved by the rectangle and,
 // when painted, masked by it like by a mask of that one rectangle (a mask's
 // shapes take no masks, so there it is only moved).
@@ -382,7 +414,9 @@ void CollectScrolled(const DisplayObject& object, DrawKind kind, const Matrix& m
   const ScrollRect& rect = *object.scrollRect;
   const Matrix content = m.Then(ScrollOffset(rect));
   if (kind != DrawKind::Paint) {
+    const std::size_t first = out.items.size();
     CollectShown(object, kind, content, colors, width, height, out, nesting);
+    CutMaskShapesToWindow(out, first, WindowPixels(rect, m, width, height));
     return;
   }
   const std::size_t beginIndex = out.items.size();
@@ -596,7 +630,7 @@ class ItemPainter {
       : list_(list), rasterizer_(rasterizer), masks_(masks), layers_(layers), within_(within) {}
 
   void Paint(const Surface& target, const PixelRect& clip, std::size_t begin, std::size_t end) {
-    ShapePainter painter(target, rasterizer_, list_.stageScale);
+    ShapePainter painter(target, rasterizer_, list_.stageScale, list_.smoothBitmaps);
     PixelRect paintable = clip;  // where the innermost open mask can let anything through
     std::vector<PixelRect> outerPaintable;
     for (std::size_t i = begin; i < end; ++i) {
@@ -829,6 +863,15 @@ bool WorthJoining(const PixelRect& a, const PixelRect& b) {
 
 }  // namespace
 
+// The tab-focus rectangle lies above everything the stage shows.
+void AddFocusRectangle(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
+  const std::shared_ptr<const Shape> outline = stage.FocusRectangle();
+  if (!outline) return;
+  out.path.assign(1, kMaskEndDepth);
+  AddItem(out, DrawKind::Paint, nullptr, 0, outline.get(), outline, toSurface, ColorTransform{}, width, height);
+  out.path.clear();
+}
+
 void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, int height, DrawList& out) {
   out.Clear();
   out.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
@@ -837,6 +880,7 @@ void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, in
     out.path.push_back(0);
     CollectContent(*scrolled, DrawKind::Paint, toSurface, ColorTransform{}, width, height, out, 0);
     out.path.clear();
+    AddFocusRectangle(stage, toSurface, width, height, out);
     return;
   }
   if (auto drawn = stage.Root().drawing.GetShape()) {
@@ -845,6 +889,7 @@ void CollectDrawItems(const Stage& stage, const Matrix& toSurface, int width, in
     out.path.pop_back();
   }
   CollectList(stage.Root().displayList, DrawKind::Paint, toSurface, ColorTransform{}, width, height, out, 0);
+  AddFocusRectangle(stage, toSurface, width, height, out);
 }
 
 void AddChangedAreas(const DrawList& before, const DrawList& after, std::vector<PixelRect>& areas) {
@@ -1064,12 +1109,14 @@ FrameRenderer::FrameRenderer(FrameRenderer&&) noexcept = default;
 FrameRenderer& FrameRenderer::operator=(FrameRenderer&&) noexcept = default;
 
 void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toSurface,
-                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer) {
+                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer,
+                    bool smoothBitmaps) {
   if (!timeline || target.pixels == nullptr || target.width <= 0 || target.height <= 0) return;
   DisplayObject shown;
   shown.sprite = timeline;
   DrawList list;
   list.stageScale = Vec2{std::hypot(toSurface.a, toSurface.b), std::hypot(toSurface.c, toSurface.d)};
+  list.smoothBitmaps = smoothBitmaps;
   list.path.push_back(0);
   CollectContent(shown, DrawKind::Paint, toSurface, colors, target.width, target.height, list, 0);
   list.path.clear();

@@ -58,6 +58,7 @@ struct DrawList {
   std::vector<int> depths;
   std::vector<int> path;  // the depths of the list being walked
   Vec2 stageScale{1, 1};   // the stage's pixels per twip across and down
+  bool smoothBitmaps = false;  // bitmaps sampled smoothed whatever their own fills ask
   void Clear() {
     items.clear();
     depths.clear();
@@ -85,9 +86,11 @@ void RenderStage(const Stage& stage, const Surface& target, ScaleMode scale, Ras
 
 // Draws what a timeline shows (its own placement aside) through `toSurface`
 // and `colors` into `target`, first filled with `background`: how scripts
-// draw a clip into a bitmap.
+// draw a clip into a bitmap. With `smoothBitmaps` every bitmap is sampled
+// smoothed, as a draw asked to smooth does.
 void RenderTimeline(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toSurface,
-                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer);
+                    const ColorTransform& colors, const Surface& target, Rgba background, Rasterizer& rasterizer,
+                    bool smoothBitmaps = false);
 
 // A picture the changed areas start from. Rows of a few colours (flat
 // scenery: bands, plain sky, the margins around the stage) are also kept as

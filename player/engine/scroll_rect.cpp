@@ -22,4 +22,11 @@ ScrollRect MakeScrollRect(double x, double y, double width, double height) {
   return rect;
 }
 
+bool ScrollRectCutsPoint(const std::optional<ScrollRect>& rect, const Matrix& contentToStage, double x, double y) {
+  if (!rect) return false;
+  // A window scaled to nothing shows no point.
+  if (contentToStage.a * contentToStage.d - contentToStage.b * contentToStage.c == 0) return true;
+  return !ScrollRectShows(*rect, Apply(Inverse(contentToStage), x, y));
+}
+
 }  // namespace swf

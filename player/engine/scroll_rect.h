@@ -5,6 +5,7 @@
 // move lies between the clip and its parent.
 
 #include <memory>
+#include <optional>
 
 #include "swf_movie.h"
 
@@ -26,5 +27,11 @@ struct ScrollRect {
 [[nodiscard]] inline bool ScrollRectShows(const ScrollRect& rect, const Point& local) {
   return local.x >= rect.x && local.x <= rect.x + rect.width && local.y >= rect.y && local.y <= rect.y + rect.height;
 }
+
+// Whether a clip with this rectangle (if any), its content drawn through
+// `contentToStage`, leaves a stage point out of its window: what lies outside
+// takes no pointer.
+[[nodiscard]] bool ScrollRectCutsPoint(const std::optional<ScrollRect>& rect, const Matrix& contentToStage, double x,
+                                       double y);
 
 }  // namespace swf

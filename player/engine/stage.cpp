@@ -146,6 +146,8 @@ void Stage::Tick() {
   TellResize();
   SyncBoundFields();
   RefreshAttachedBitmaps();
+  BlinkCaret();
+  UpdateFocusRectangle();
 }
 
 void Stage::SetRootVariable(std::string_view name, std::string value) { root_->SetVariable(name, std::move(value)); }
@@ -1353,7 +1355,7 @@ Matrix Stage::GlobalMatrix(const TimelineInstance& timeline) {
     const auto parent = at->parent.lock();
     at = parent.get();
   }
-  return WholeTwipMove(rootPlacement_.matrix.Then(global));
+  return WholeTwipMove(RootToStage().Then(global));
 }
 
 bool Stage::ObjectBounds(const DisplayObject& object, double bounds[4], int nesting) {
@@ -1445,7 +1447,7 @@ bool Stage::HitTestPoint(Object* clip, double x, double y, bool shape) {
   if (shape) {
     const auto timeline = TimelineOf(clip);
     if (!timeline) return false;
-    const Point onStage = Apply(rootPlacement_.matrix, x * 20, y * 20);
+    const Point onStage = Apply(RootToStage(), x * 20, y * 20);
     // A clip that setMask masks is hit only where its mask shows the point.
     const DisplayObject* entry = EntryOf(clip);
     if (const auto mask = entry ? entry->scriptMask.lock() : nullptr;

@@ -194,6 +194,11 @@ class Stage final : private DisplayHost {
   [[nodiscard]] const TimelineInstance& Root() const { return *root_; }
   // The root with its scroll rectangle, for drawing; null while it has none.
   [[nodiscard]] const DisplayObject* ScrolledRoot() const { return scrolledRoot_ ? &*scrolledRoot_ : nullptr; }
+  // The yellow rectangle around the object the Tab key focused, in stage
+  // twips, drawn above everything; null while none shows.
+  [[nodiscard]] std::shared_ptr<const Shape> FocusRectangle() const {
+    return focusRectShown_ ? focusRectShape_ : nullptr;
+  }
 
   void SetRootVariable(std::string_view name, std::string value);
   [[nodiscard]] std::size_t LiveScriptObjects() const { return vm_->liveObjects; }
@@ -368,7 +373,7 @@ class Stage final : private DisplayHost {
   bool AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, int depth, bool smoothing) override;
   void BeginBitmapFill(Object* clip, std::shared_ptr<const LiveBitmap> bitmap, const ClipMatrix& m, bool repeat,
                        bool smooth) override;
-  bool DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area,
+  bool DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area, bool smooth,
                 PixelBitmap& into) override;
   bool GetScrollRect(Object* clip, std::array<double, 4>& rect) override;
   void SetScrollRect(Object* clip, const std::optional<std::array<double, 4>>& rect) override;
@@ -379,6 +384,10 @@ class Stage final : private DisplayHost {
   // Pointer and keys.
   enum class ButtonEvent : std::uint8_t { RollOver, RollOut, Press, Release, DragOut, DragOver, ReleaseOutside };
   std::shared_ptr<TimelineInstance> ButtonAt(double x, double y);
+  // The root's space to the stage's: its placement, then its scroll rectangle's move.
+  [[nodiscard]] Matrix RootToStage() const;
+  // Whether a stage point lies in the window the root's scroll rectangle leaves (all of it without one).
+  [[nodiscard]] bool RootWindowHas(double x, double y) const;
   std::shared_ptr<TimelineInstance> ButtonIn(const std::shared_ptr<TimelineInstance>& timeline, const Matrix& toStage,
                                              double x, double y, int nesting);
   bool ActsAsButton(TimelineInstance& timeline);
@@ -418,6 +427,11 @@ class Stage final : private DisplayHost {
   std::pair<double, double> TabPosition(const TimelineInstance& timeline);  // (top, left) on the stage
   std::shared_ptr<TimelineInstance> NextTabStop(bool backward);
   void TabFocus(bool backward);
+  // The focused field's caret: shown half of each blink period from its last restart.
+  void RestartCaretBlink();
+  void BlinkCaret();
+  // Brings the tab-focus rectangle's shape up to where the focused object is.
+  void UpdateFocusRectangle();
   // Dragging.
   Point ParentPointer(const TimelineInstance& timeline);
   void FollowDrag();
@@ -485,6 +499,12 @@ class Stage final : private DisplayHost {
   // moves): only then does it hear the keys.
   bool focusShown_ = false;
   bool focusRect_ = true;         // _focusrect: the focused button shows its rectangle and takes Enter and Space
+  double caretSinceMillis_ = 0;   // when the focused field's caret last started a blink
+  // The tab-focus rectangle: shown from a move by the Tab key until the pointer
+  // moves; its shape (stage twips) kept while the bounds it stands around stay.
+  bool focusRectShown_ = false;
+  std::array<double, 4> focusRectBounds_{};
+  std::shared_ptr<const Shape> focusRectShape_;
   struct Drag {
     std::weak_ptr<TimelineInstance> clip;
     double offsetX = 0, offsetY = 0;  // twips from the pointer to the clip's origin

@@ -80,6 +80,9 @@ void Stage::MoveFocus(const std::shared_ptr<TimelineInstance>& next) {
   if (old == next) return;
   focus_ = next;
   focusShown_ = next != nullptr;
+  focusRectShown_ = focusByKeyboard_ && next && next->kind != DisplayKind::Text && next->focusRect.value_or(focusRect_);
+  UpdateFocusRectangle();
+  RestartCaretBlink();
   if (old && old->text) old->text->showsSelection = false;
   if (next && next->text) next->text->showsSelection = true;
   if (next && next->text && next->text->selectionAnchor < 0 && focusByKeyboard_) {
@@ -283,6 +286,75 @@ void Stage::TabFocus(bool backward) {
   focusByKeyboard_ = false;
 }
 
+// The platform's caret blinks at the system's default rate: 530 ms shown, 530 hidden.
+constexpr double kCaretBlinkMillis = 530;
+
+void Stage::RestartCaretBlink() {
+  caretSinceMillis_ = vm_->nowMillis;
+  if (const auto focused = FocusedTimeline(); focused && focused->text) focused->text->caretBlinkOn = true;
+}
+
+void Stage::BlinkCaret() {
+  const auto focused = FocusedTimeline();
+  if (!focused || !focused->text) return;
+  const double since = std::max(0.0, vm_->nowMillis - caretSinceMillis_);
+  focused->text->caretBlinkOn = std::fmod(since, 2 * kCaretBlinkMillis) < kCaretBlinkMillis;
+}
+
+namespace {
+
+// The focus rectangle's line: two pixels of yellow, centred on the bounds.
+constexpr std::uint16_t kFocusLineTwips = 40;
+constexpr Rgba kFocusYellow{255, 255, 0, 255};
+
+std::shared_ptr<const Shape> FocusOutline(const std::array<double, 4>& b) {
+  auto shape = std::make_shared<Shape>();
+  ShapeLayer layer;
+  LineStyle line;
+  line.widthTwips = kFocusLineTwips;
+  line.color = kFocusYellow;
+  line.join = LineJoin::Miter;
+  layer.lines.push_back(std::move(line));
+  const Point corners[] = {{b[0], b[1]}, {b[2], b[1]}, {b[2], b[3]}, {b[0], b[3]}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const Segment edge{corners[i], corners[i], corners[(i + 1) % 4], false};
+    layer.lineEdges.push_back({0, edge});
+    GrowBounds(*shape, edge);
+  }
+  shape->layers.push_back(std::move(layer));
+  shape->declaredMinX = b[0];
+  shape->declaredMinY = b[1];
+  shape->declaredMaxX = b[2];
+  shape->declaredMaxY = b[3];
+  return shape;
+}
+
+}  // namespace
+
+void Stage::UpdateFocusRectangle() {
+  if (!focusRectShown_) return;
+  const auto focused = FocusedTimeline();
+  double root[4];
+  if (!focused || !Bounds(focused->object, root_->object, root[0], root[1], root[2], root[3])) {
+    focusRectShape_.reset();
+    return;
+  }
+  const Matrix toStage = RootToStage();
+  std::array<double, 4> b{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const Point& p : {Apply(toStage, root[0] * 20, root[1] * 20), Apply(toStage, root[2] * 20, root[1] * 20),
+                         Apply(toStage, root[0] * 20, root[3] * 20), Apply(toStage, root[2] * 20, root[3] * 20)}) {
+    b = {std::min(b[0], p.x), std::min(b[1], p.y), std::max(b[2], p.x), std::max(b[3], p.y)};
+  }
+  if (!std::isfinite(b[0]) || !std::isfinite(b[1]) || !std::isfinite(b[2]) || !std::isfinite(b[3])) {
+    focusRectShape_.reset();
+    return;
+  }
+  // The same rectangle keeps its shape, so an unmoved one draws nothing new.
+  if (focusRectShape_ && b == focusRectBounds_) return;
+  focusRectBounds_ = b;
+  focusRectShape_ = FocusOutline(b);
+}
+
 // ---------------------------------------------------------------------------
 // Dragging
 
@@ -348,8 +420,9 @@ void Stage::FollowDrag() {
 // The topmost clip other than the dragged one (and its children) whose
 // shapes lie under the pointer, as a slash path; "" for none.
 std::string Stage::DropTargetOf(const TimelineInstance& dragged) {
+  if (!RootWindowHas(pointer_.x, pointer_.y)) return {};
   const std::shared_ptr<TimelineInstance> found =
-      ClipShowingPoint(root_, rootPlacement_.matrix, pointer_.x, pointer_.y, dragged, 0);
+      ClipShowingPoint(root_, RootToStage(), pointer_.x, pointer_.y, dragged, 0);
   if (!found || found == root_) return {};
   std::string path = TargetPath(found->object);
   std::string slashed = "/";
@@ -368,6 +441,7 @@ std::shared_ptr<TimelineInstance> Stage::ClipShowingPoint(const std::shared_ptr<
     if (!object.placement.visible || object.placement.clipDepth) continue;
     if (object.sprite && object.sprite.get() == &excluded) continue;
     const Matrix m = toStage.Then(object.ContentMatrix());
+    if (ScrollRectCutsPoint(object.scrollRect, m, x, y)) continue;
     if (object.sprite && object.sprite->kind == DisplayKind::Clip) {
       if (auto found = ClipShowingPoint(object.sprite, m, x, y, excluded, nesting + 1)) return found;
     } else if (ObjectShowsPoint(object, toStage, x, y, nesting)) {

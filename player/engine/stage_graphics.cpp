@@ -183,7 +183,7 @@ bool Stage::AttachBitmap(Object* clip, std::shared_ptr<const LiveBitmap> bitmap,
 
 void Stage::RefreshAttachedBitmaps() { RefreshIn(*root_, 0); }
 
-bool Stage::DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area,
+bool Stage::DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors, const PixelArea& area, bool smooth,
                      PixelBitmap& into) {
   const auto timeline = TimelineOf(clip);
   if (!timeline) return false;
@@ -196,9 +196,9 @@ bool Stage::DrawClip(Object* clip, const ClipMatrix& m, const ColorTerms& colors
   std::vector<std::uint32_t> overBlack(size), overWhite(size);
   Rasterizer rasterizer;
   RenderTimeline(timeline, toArea, recolor, Surface{overBlack.data(), drawn.width, drawn.height, drawn.width},
-                 Rgba{0, 0, 0, 255}, rasterizer);
+                 Rgba{0, 0, 0, 255}, rasterizer, smooth);
   RenderTimeline(timeline, toArea, recolor, Surface{overWhite.data(), drawn.width, drawn.height, drawn.width},
-                 Rgba{255, 255, 255, 255}, rasterizer);
+                 Rgba{255, 255, 255, 255}, rasterizer, smooth);
   into.DrawOver(drawn, overBlack.data(), overWhite.data());
   return true;
 }

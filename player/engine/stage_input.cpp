@@ -193,6 +193,7 @@ std::shared_ptr<TimelineInstance> Stage::ButtonIn(const std::shared_ptr<Timeline
     const DisplayObject& object = it->second;
     if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
     const Matrix m = toStage.Then(object.ContentMatrix());
+    if (ScrollRectCutsPoint(object.scrollRect, m, x, y)) continue;
     const std::shared_ptr<TimelineInstance>& child = object.sprite;
     if (ActsAsButton(*child)) {
       if (ShowsPoint(*child, m, x, y, nesting + 1)) return child;
@@ -205,8 +206,18 @@ std::shared_ptr<TimelineInstance> Stage::ButtonIn(const std::shared_ptr<Timeline
   return nullptr;
 }
 
+Matrix Stage::RootToStage() const {
+  const bool scrolled = scrolledRoot_ && scrolledRoot_->scrollRect;
+  return scrolled ? rootPlacement_.matrix.Then(ScrollOffset(*scrolledRoot_->scrollRect)) : rootPlacement_.matrix;
+}
+
+bool Stage::RootWindowHas(double x, double y) const {
+  return !scrolledRoot_ || !ScrollRectCutsPoint(scrolledRoot_->scrollRect, RootToStage(), x, y);
+}
+
 std::shared_ptr<TimelineInstance> Stage::ButtonAt(double x, double y) {
-  return ButtonIn(root_, rootPlacement_.matrix, x, y, 0);
+  if (!RootWindowHas(x, y)) return nullptr;
+  return ButtonIn(root_, RootToStage(), x, y, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -341,6 +352,7 @@ void Stage::PointerMove(double xTwips, double yTwips) {
   pointer_.x = xTwips;
   pointer_.y = yTwips;
   focusShown_ = false;
+  focusRectShown_ = false;
   StartTick();
   actionsLeft_ = actionBudget_;
   FollowDrag();
@@ -366,6 +378,7 @@ std::shared_ptr<TimelineInstance> Stage::TextFieldAt(const std::shared_ptr<Timel
     const DisplayObject& object = it->second;
     if (!object.sprite || !object.placement.visible || object.placement.clipDepth) continue;
     const Matrix m = toStage.Then(object.ContentMatrix());
+    if (ScrollRectCutsPoint(object.scrollRect, m, x, y)) continue;
     if (object.sprite->kind == DisplayKind::Text) {
       if (ShowsPoint(*object.sprite, m, x, y, nesting + 1)) return object.sprite;
     } else if (object.sprite->kind == DisplayKind::Clip) {
@@ -384,7 +397,8 @@ void Stage::PointerButton(bool down) {
   StartTick();
   actionsLeft_ = actionBudget_;
   if (down) {
-    const std::shared_ptr<TimelineInstance> field = TextFieldAt(root_, rootPlacement_.matrix, pointer_.x, pointer_.y, 0);
+    const std::shared_ptr<TimelineInstance> field =
+        RootWindowHas(pointer_.x, pointer_.y) ? TextFieldAt(root_, RootToStage(), pointer_.x, pointer_.y, 0) : nullptr;
     MoveFocus(field && field->text && field->text->selectable ? field : nullptr);
     SendToEveryClip(kMouseDownEvent, "onMouseDown");
     RunInputScripts();
@@ -463,6 +477,9 @@ void Stage::KeyChange(bool down, int keyCode, int ascii) {
     keysDown_.erase(keyCode);
   }
   const std::shared_ptr<TimelineInstance> focused = focusShown_ ? FocusedTimeline() : nullptr;
+  if (const auto holder = FocusedTimeline(); down && holder && holder->text) {
+    RestartCaretBlink();  // the caret stays up while keys go in
+  }
   if (focused && focused->kind != DisplayKind::Text) {
     CallScriptMethod(focused->object, down ? "onKeyDown" : "onKeyUp", {});
   }

@@ -46,6 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(stage.Root().frame >= 0 && stage.Root().frame < 3);
     FUZZ_CHECK(stage.TakeCommands().size() <= swf::kMaxPendingCommands);
     stage.Tick();
+    // The pointer over what the scripts made (scroll windows, buttons), and
+    // the Tab key, which may focus one and show its rectangle.
+    stage.PointerMove(60.0 * i, 40.0 * i);
+    stage.KeyChange(true, 9, 9);
+    stage.KeyChange(false, 9, 9);
   }
   std::vector<std::uint32_t> pixels(16 * 16);
   swf::Rasterizer rasterizer;

@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as a movie, plays a few frames and draws them, whole
-// and through the changed areas (masks, bitmaps and morphs included). Any
+// and through the changed areas (masks, bitmaps and morphs included), the
+// pointer and the Tab key moving between frames. Any
 // input either is refused (and leaves the player empty) or plays with the
 // frame counter in range and draws opaque pixels only.
 
@@ -41,6 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::uint32_t pixel : kept) FUZZ_CHECK((pixel >> 24) == 0xFF);
     player.Advance();
     (void)player.TakeFsCommands();
+    // The pointer across the stage and the Tab key: hit tests and the focus rectangle.
+    player.PointerMove(7.0 * i, 5.0 * i, 24, 16, scale);
+    player.KeyChange(true, 9, 9);
+    player.KeyChange(false, 9, 9);
   }
   DrawAndCheck(player, 1, 1, scale);
   return 0;

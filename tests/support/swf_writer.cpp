@@ -866,12 +866,13 @@ TimelineBuilder& TimelineBuilder::Move(std::uint16_t depth, const Transform& tra
 }
 
 TimelineBuilder& TimelineBuilder::PlaceMask(std::uint16_t character, std::uint16_t depth, std::uint16_t clipDepth,
-                                            const Transform& transform) {
+                                            const Transform& transform, std::string_view name) {
   Bytes body;
-  AppendU8(body, 0x02 | 0x04 | 0x40);  // character, matrix, clip depth
+  AppendU8(body, static_cast<unsigned>(0x02 | 0x04 | 0x40 | (name.empty() ? 0x00 : 0x20)));  // character, matrix, clip depth
   AppendU16(body, depth);
   AppendU16(body, character);
   AppendBytes(body, EncodeMatrix(transform));
+  if (!name.empty()) AppendString(body, name);
   AppendU16(body, clipDepth);
   return Tag(26, body);
 }

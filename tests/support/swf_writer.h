@@ -220,7 +220,7 @@ class TimelineBuilder {
   TimelineBuilder& Replace(std::uint16_t depth, std::uint16_t character);
   // PlaceObject2 of a mask: `character` masks the depths above `depth` up to `clipDepth`.
   TimelineBuilder& PlaceMask(std::uint16_t character, std::uint16_t depth, std::uint16_t clipDepth,
-                             const Transform& transform = {});
+                             const Transform& transform = {}, std::string_view name = "");
   // PlaceObject2 of a morph shape at `ratio` (0..65535); with `move`, changes
   // the ratio of what sits at `depth`.
   TimelineBuilder& PlaceRatio(std::uint16_t character, std::uint16_t depth, std::uint16_t ratio, bool move = false,

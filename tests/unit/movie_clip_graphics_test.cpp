@@ -619,5 +619,233 @@ TEST(FieldFilters, ReadBackAsNewFilterObjects) {
   EXPECT_EQ(lines, (std::vector<std::string>{"1", "6", "0"}));
 }
 
+
+// The pointer under scroll rectangles: the root's moves what lies under the
+// stage's points and cuts away what lies outside its window; a clip's cuts
+// its own content. "s" acts as a button once it has a roll-over handler.
+struct PointerCase {
+  std::string name;
+  std::function<void(Actions&)> scroll;
+  double x, y;             // the pointer on the stage, in pixels
+  double scrolledX;        // the root's scroll rectangle's left edge (0: none)
+  bool onButton;
+};
+
+std::vector<PointerCase> ScrolledPointerCases() {
+  const auto rootScroll = [](double x) {
+    return [x](Actions& a) { Set(a, "_root", "scrollRect", Rect(x, 0, 40, 120)); };
+  };
+  const auto clipScroll = [](Actions& a) { Set(a, "s", "scrollRect", Rect(40, 0, 20, 30)); };
+  return {
+      {"unscrolled_the_clip_is_under_its_pixels", [](Actions&) {}, 45, 20, 0, true},
+      {"unscrolled_nothing_above_the_clip", [](Actions&) {}, 5, 5, 0, false},
+      {"the_root_window_shows_content_further_right", rootScroll(50), 5, 15, 50, true},
+      {"the_root_window_moves_the_clip_away", rootScroll(50), 5, 5, 50, false},
+      {"outside_the_root_window_nothing_is_hit", rootScroll(50), 45, 20, 50, false},
+      {"the_clip_window_takes_the_pointer", clipScroll, 15, 20, 0, true},
+      {"outside_the_clip_window_its_content_is_not_hit", clipScroll, 50, 20, 0, false},
+  };
+}
+
+class ScrolledPointer : public ::testing::TestWithParam<PointerCase> {};
+
+TEST_P(ScrolledPointer, FindsWhatTheWindowShowsUnderIt) {
+  const PointerCase& c = GetParam();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+  LoadOrFail(player, HalvesMovie(
+                         [&](Actions& a) {
+                           c.scroll(a);
+                           Set(a, "s", "onRollOver", Num(1));
+                         },
+                         [](Actions& a) {
+                           Trace(a, Path("_root._xmouse"));
+                           Trace(a, Call("s", "hitTest", {Path("_root._xmouse"), Path("_root._ymouse"), Num(1)}));
+                         }));
+  player.PointerMove(c.x, c.y, 120, 120, ScaleMode::NoScale);
+  EXPECT_EQ(player.PointerOnButton(), c.onButton);
+  player.Advance();
+  ASSERT_EQ(lines.size(), 2u);
+  // The root's own space is its content's: the window's left edge lies at the scrolled x.
+  EXPECT_DOUBLE_EQ(std::stod(lines[0]), c.x + c.scrolledX);
+  // A script's hit test of the pointer's position in the root agrees with the
+  // pointer, the windows aside (they cut only the pointer's reach).
+  const bool contentHit = c.x + c.scrolledX >= 10 && c.x + c.scrolledX <= 110 && c.y >= 10;
+  EXPECT_EQ(lines[1], contentHit ? "true" : "false");
+}
+
+INSTANTIATE_TEST_SUITE_P(MovieClip, ScrolledPointer, ::testing::ValuesIn(ScrolledPointerCases()), CaseName{});
+
+// A mask clip with a scroll rectangle masks with what its window shows: a
+// 100-pixel red square placed at (10, 10) masks a blue stage-wide square.
+struct MaskWindowCase {
+  std::string name;
+  std::function<void(Actions&)> scroll;
+  std::vector<Probe> probes;
+};
+
+std::vector<MaskWindowCase> MaskWindowCases() {
+  const auto scroll = [](double x, double y) {
+    return [=](Actions& a) { Set(a, "m", "scrollRect", Rect(x, y, 30, 30)); };
+  };
+  return {
+      {"without_a_window_the_whole_square_masks", [](Actions&) {}, {{20, 20, kBlueInk}, {60, 60, kBlueInk}, {5, 5, kPaper}}},
+      {"the_window_cuts_the_mask", scroll(0, 0), {{20, 20, kBlueInk}, {38, 38, kBlueInk}, {60, 60, kPaper}, {45, 20, kPaper}}},
+      {"a_moved_window_masks_at_the_clip_origin", scroll(50, 50), {{20, 20, kBlueInk}, {60, 60, kPaper}}},
+      // Content 80..110 across: the square ends at 100, stage x 30.
+      {"the_window_past_the_square_lets_nothing_through", scroll(80, 0), {{20, 20, kBlueInk}, {35, 20, kPaper}}},
+  };
+}
+
+class MaskWindows : public ::testing::TestWithParam<MaskWindowCase> {};
+
+TEST_P(MaskWindows, MaskOnlyWithWhatTheWindowShows) {
+  const MaskWindowCase& c = GetParam();
+  MovieBuilder movie(120, 120, 24, 8);
+  movie.SetBackground(kPaper);
+  SpriteBuilder mask;
+  mask.Place(movie.DefineShape(FilledRectangle(100, 100, kRedInk)), 1);
+  mask.ShowFrame();
+  movie.PlaceMask(movie.DefineSprite(mask), 1, 2, Transform::Translate(10, 10), "m");
+  movie.Place(movie.DefineShape(FilledRectangle(120, 120, kBlueInk)), 2);
+  Actions actions;
+  c.scroll(actions);
+  movie.DoAction(actions).ShowFrame();
+  MoviePlayer player;
+  LoadOrFail(player, movie.Build());
+  Canvas canvas(120, 120);
+  (void)player.RenderChanges(canvas.View(), ScaleMode::NoScale);
+  ExpectProbes(canvas, c.probes);
+}
+
+INSTANTIATE_TEST_SUITE_P(MovieClip, MaskWindows, ::testing::ValuesIn(MaskWindowCases()), CaseName{});
+
+// BitmapData.draw of a clip that shows a black and a white bitmap pixel, ten
+// times as large: with smoothing the bitmaps inside it are sampled smoothed
+// too (a grey between the two), else as they ask themselves.
+struct ClipSmoothingCase {
+  std::string name;
+  std::function<void(Actions&)> show;  // puts the bitmap "o" into the clip "c"
+  bool drawSmoothed;
+  bool mixed;
+};
+
+std::vector<ClipSmoothingCase> ClipSmoothingCases() {
+  const auto attach = [](bool own) {
+    return [own](Actions& a) { Do(a, Call("c", "attachBitmap", {Path("o"), Num(1), Text("auto"), Num(own ? 1 : 0)})); };
+  };
+  const auto fill = [](Actions& a) {
+    Do(a, Call("c", "beginBitmapFill", {Path("o"), Undef(), Num(0), Num(0)}));
+    Do(a, Call("c", "moveTo", {Num(0), Num(0)}));
+    for (const auto& [x, y] : {std::pair{2.0, 0.0}, {2.0, 1.0}, {0.0, 1.0}, {0.0, 0.0}}) {
+      Do(a, Call("c", "lineTo", {Num(x), Num(y)}));
+    }
+    Do(a, Call("c", "endFill", {}));
+  };
+  return {
+      {"an_attached_bitmap_stays_sharp_unasked", attach(false), false, false},
+      {"an_attached_bitmap_is_smoothed_when_asked", attach(false), true, true},
+      {"a_bitmap_asking_for_smoothing_keeps_it", attach(true), false, true},
+      {"a_bitmap_fill_stays_sharp_unasked", fill, false, false},
+      {"a_bitmap_fill_is_smoothed_when_asked", fill, true, true},
+  };
+}
+
+class ClipDrawSmoothing : public ::testing::TestWithParam<ClipSmoothingCase> {};
+
+TEST_P(ClipDrawSmoothing, SamplesTheClipsBitmapsAsAsked) {
+  const ClipSmoothingCase& c = GetParam();
+  const auto lines = Traces(HalvesMovie([&](Actions& a) {
+    SetVar(a, "o", New("display", "BitmapData", {Num(2), Num(1), Num(0), Num(0)}));
+    Do(a, Call("o", "setPixel", {Num(1), Num(0), Num(0xFFFFFF)}));
+    Do(a, Call("_root", "createEmptyMovieClip", {Text("c"), Num(7)}));
+    c.show(a);
+    SetVar(a, "d", New("display", "BitmapData", {Num(20), Num(4), Num(0), Num(0xFF0000)}));
+    Do(a, Call("d", "draw", {Path("c"), Scale(10), Undef(), Undef(), Undef(), Num(c.drawSmoothed ? 1 : 0)}));
+    // Just right of the middle: the white pixel's when sharp.
+    Trace(a, Call("d", "getPixel", {Num(11), Num(1)}));
+  }));
+  ASSERT_EQ(lines.size(), 1u);
+  const int red = std::stoi(lines[0]) >> 16 & 0xFF;
+  if (c.mixed) {
+    EXPECT_GT(red, 40);
+    EXPECT_LT(red, 220);
+  } else {
+    EXPECT_EQ(std::stoi(lines[0]), 0xFFFFFF);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BitmapData, ClipDrawSmoothing, ::testing::ValuesIn(ClipSmoothingCases()), CaseName{});
+
+// The caret of the focused input field "t" (at 10, 60 over the red half of
+// "s", its text from x 12 on, 6.6 pixels a character without a font) and the yellow rectangle around
+// what the Tab key focused ("s", from 10 to 110 both ways).
+struct FocusDrawCase {
+  std::string name;
+  std::function<void(Actions&)> script;
+  std::function<void(MoviePlayer&)> input;  // after the first frame
+  std::vector<Probe> probes;
+};
+
+std::vector<FocusDrawCase> FocusDrawCases() {
+  constexpr Color kInk{0, 0, 0}, kYellow{255, 255, 0};
+  const auto field = [](const std::string& type, int caret) {
+    return [=](Actions& a) {
+      Do(a, Call("_root", "createTextField", {Text("t"), Num(5), Num(10), Num(60), Num(100), Num(30)}));
+      Set(a, "_root.t", "type", Text(type));
+      Set(a, "_root.t", "text", Text("abcd"));
+      Do(a, Call("Selection", "setFocus", {Path("_root.t")}));
+      Do(a, Call("Selection", "setSelection", {Num(caret), Num(caret)}));
+    };
+  };
+  const auto none = [](MoviePlayer&) {};
+  const auto tab = [](MoviePlayer& p) {
+    p.KeyChange(true, 9, 9);
+    p.KeyChange(false, 9, 9);
+  };
+  const auto ticks = [](int n) {
+    return [n](MoviePlayer& p) {
+      for (int i = 0; i < n; ++i) p.Advance();
+    };
+  };
+  const auto button = [](Actions& a) { Set(a, "s", "onRelease", Num(1)); };
+  return {
+      {"the_caret_stands_before_the_first_character", field("input", 0), none, {{12, 66, kInk}, {14, 66, kRedInk}}},
+      // 530 ms on at 24 frames a second: the thirteenth frame falls in the hidden half.
+      {"the_caret_blinks_off", field("input", 0), ticks(13), {{12, 66, kRedInk}}},
+      {"the_caret_blinks_on_again", field("input", 0), ticks(26), {{12, 66, kInk}}},
+      {"a_dynamic_field_has_no_caret", field("dynamic", 0), none, {{12, 66, kRedInk}}},
+      {"a_tab_focused_clip_shows_the_yellow_rectangle", button, tab,
+       {{10, 50, kYellow}, {60, 110, kYellow}, {13, 50, kRedInk}, {60, 60, kBlueInk}}},
+      {"without_focusrect_no_rectangle",
+       [=](Actions& a) {
+         button(a);
+         Set(a, "_root", "_focusrect", Num(0));
+       },
+       tab, {{10, 50, kRedInk}, {60, 109, kBlueInk}}},
+      {"the_pointer_moving_takes_the_rectangle_away", button,
+       [=](MoviePlayer& p) {
+         tab(p);
+         p.PointerMove(5, 5, 120, 120, ScaleMode::NoScale);
+       },
+       {{10, 50, kRedInk}}},
+  };
+}
+
+class FocusDrawing : public ::testing::TestWithParam<FocusDrawCase> {};
+
+TEST_P(FocusDrawing, ShowsTheFocusAsThePlatformDoes) {
+  const FocusDrawCase& c = GetParam();
+  MoviePlayer player;
+  LoadOrFail(player, HalvesMovie(c.script));
+  c.input(player);
+  Canvas canvas(120, 120);
+  (void)player.RenderChanges(canvas.View(), ScaleMode::NoScale);
+  ExpectProbes(canvas, c.probes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stage, FocusDrawing, ::testing::ValuesIn(FocusDrawCases()), CaseName{});
+
 }  // namespace
 }  // namespace swf::testing

@@ -291,7 +291,9 @@ std::optional<PixelBitmap> DrawnPicture(Vm& vm, const Value& source, const ClipM
     ClipMatrix moved = m;
     moved.tx -= area.x;
     moved.ty -= area.y;
-    if (!vm.Host().DrawClip(clip, moved, colors.value_or(ColorTerms{}), picture.Bounds(), picture)) return std::nullopt;
+    if (!vm.Host().DrawClip(clip, moved, colors.value_or(ColorTerms{}), picture.Bounds(), smooth, picture)) {
+      return std::nullopt;
+    }
     return picture;
   }
   PixelBitmap* from = BitmapOf(source);

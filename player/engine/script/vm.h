@@ -297,9 +297,10 @@ class DisplayHost {
                                const ClipMatrix& /*m*/, bool /*repeat*/, bool /*smooth*/) {}
   // BitmapData.draw of a clip: what the clip shows, its own matrix and
   // colours aside, drawn through `m` (pixels) and `colors` over the bitmap's
-  // pixels within `area`; false when the clip is not on the stage.
+  // pixels within `area`, its bitmaps smoothed when `smooth` (and where they
+  // ask for it themselves); false when the clip is not on the stage.
   virtual bool DrawClip(Object* /*clip*/, const ClipMatrix& /*m*/, const ColorTerms& /*colors*/,
-                        const PixelArea& /*area*/, PixelBitmap& /*into*/) {
+                        const PixelArea& /*area*/, bool /*smooth*/, PixelBitmap& /*into*/) {
     return false;
   }
   // MovieClip.scrollRect (x, y, width, height in pixels of the clip's

@@ -113,6 +113,8 @@ struct TextField {
   int selectionAnchor = -1, selectionCaret = -1;
   // The field holds the keyboard focus: its selection shows, inverted.
   bool showsSelection = false;
+  // The blinking caret is in its shown half (it shows only in a focused editable field).
+  bool caretBlinkOn = true;
 
   // From the movie's definition; `fonts` gives the embedded font the field names.
   void Define(const EditTextDefinition& definition, const Movie& movie);

@@ -88,6 +88,23 @@ ShownSelection SelectionOf(const TextField& field) {
   return {std::min(field.selectionAnchor, field.selectionCaret), std::max(field.selectionAnchor, field.selectionCaret)};
 }
 
+// The insertion point of a focused editable field with nothing selected, in
+// UTF-16 units; -1 while it does not show (between blinks).
+int ShownCaret(const TextField& field) {
+  if (!field.showsSelection || !field.editable || !field.caretBlinkOn) return -1;
+  if (field.selectionCaret < 0 || field.selectionAnchor != field.selectionCaret) return -1;
+  return field.selectionCaret;
+}
+
+// Where the caret stands on a line: before the glyph that starts at its
+// unit, else after the line's last glyph when the caret lies at the line's
+// end.
+struct CaretPlace {
+  bool found = false;
+  double x = 0;
+  std::uint32_t color = 0;
+};
+
 // The UTF-16 unit each byte of the text starts (for bytes inside a
 // character, the character's).
 std::vector<int> Utf16Units(const std::string& text) {
@@ -127,11 +144,32 @@ void PlaceBullet(GlyphPlacer& placer, const TextFormatData& p, const FontDefinit
   placer.Rectangle(color, x, baseline - size * 20 * 0.45, x + side, baseline - size * 20 * 0.45 + side);
 }
 
+// The caret after the last of a line's `shown` glyphs (the line's start when
+// it has none), when its unit lies at or past that glyph and before the next
+// line's first character; `x` is where the line's glyphs start.
+template <typename UnitAt>
+CaretPlace CaretAtLineEnd(const TextField& field, const std::vector<LaidLine>& lines, std::size_t index,
+                          std::size_t shown, double x, const UnitAt& unitAt, int caretUnit) {
+  const LaidLine& line = lines[index];
+  const bool last = index + 1 == lines.size();
+  if (!last && caretUnit >= unitAt(lines[index + 1].begin)) return {};
+  if (caretUnit < unitAt(line.begin)) return {};
+  if (shown == 0) {
+    const TextFormatData& f = field.runs[line.paragraphRun].format;
+    return {true, x, f.color.value_or(0)};
+  }
+  const LaidGlyph& g = line.glyphs[shown - 1];
+  return {true, x + g.x + g.advance, field.runs[g.run].format.color.value_or(0)};
+}
+
 // The visible lines, from the one `scroll` names, aligned in their paragraphs.
-void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlight,
+void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlight, GlyphPlacer& caret,
                const std::vector<std::shared_ptr<const FontDefinition>>& glyphs) {
   const ShownSelection selection = SelectionOf(field);
-  const std::vector<int> units = selection.end > selection.begin ? Utf16Units(field.text) : std::vector<int>{};
+  const int caretUnit = ShownCaret(field);
+  const std::vector<int> units =
+      selection.end > selection.begin || caretUnit >= 0 ? Utf16Units(field.text) : std::vector<int>{};
+  const auto unitAt = [&](std::size_t byte) { return units.empty() ? 0 : units[std::min(byte, units.size() - 1)]; };
   const std::uint32_t behind = field.background ? field.backgroundColor : 0xFFFFFFu;
   const std::vector<FormatRun>& runs = field.runs;
   const double minX = field.minX, minY = field.minY, maxX = field.maxX, maxY = field.maxY;
@@ -168,6 +206,7 @@ void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlig
     const double baseline = top + line.ascent;
     if (line.paragraphStart && p.bullet.value_or(false)) PlaceBullet(placer, p, glyphs[line.paragraphRun].get(), left, baseline);
     double extra = 0;
+    CaretPlace caretPlace;
     for (std::size_t i = 0; i < shown; ++i) {
       const LaidGlyph& g = line.glyphs[i];
       const TextFormatData& f = runs[g.run].format;
@@ -175,6 +214,7 @@ void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlig
       const double size = f.size.value_or(12);
       std::uint32_t color = f.color.value_or(0);
       const double at = x + g.x + extra;
+      if (caretUnit >= 0 && !caretPlace.found && unitAt(g.at) == caretUnit) caretPlace = {true, at, color};
       if (!units.empty() && selection.Holds(units[std::min(g.at, units.size() - 1)])) {
         highlight.Rectangle(Inverse(behind), at, top, at + g.advance + (g.code == ' ' ? extraPerSpace : 0),
                             top + line.ascent + line.descent);
@@ -190,6 +230,11 @@ void DrawLines(const TextField& field, GlyphPlacer& placer, GlyphPlacer& highlig
                          baseline + 2 * stroke);
       }
       if (g.code == ' ') extra += extraPerSpace;
+    }
+    if (caretUnit >= 0 && !caretPlace.found) caretPlace = CaretAtLineEnd(field, lines, index, shown, x + extra, unitAt, caretUnit);
+    if (caretPlace.found) {
+      // One pixel wide, over the line's height, in the colour of the text it stands by.
+      caret.Rectangle(caretPlace.color, caretPlace.x, top, caretPlace.x + 20, top + line.ascent + line.descent);
     }
     top += line.ascent + line.descent + line.leading;
   }
@@ -229,7 +274,7 @@ std::string TextField::PictureKey() const {
   }
   key += static_cast<char>('0' + border + 2 * background + 4 * password + 8 * wordWrap + 16 * embedFonts);
   const ShownSelection selection = SelectionOf(*this);
-  key += Number(selection.begin) + Number(selection.end);
+  key += Number(selection.begin) + Number(selection.end) + Number(ShownCaret(*this));
   return key;
 }
 
@@ -282,11 +327,12 @@ std::shared_ptr<const Shape> TextField::Picture() const {
     }
     shape->layers.push_back(std::move(frame));
   }
-  if (!text.empty()) {
-    ShapeLayer layer, highlightLayer;
+  if (!text.empty() || ShownCaret(*this) >= 0) {
+    ShapeLayer layer, highlightLayer, caretLayer;
     GlyphPlacer placer(layer, *shape);
     GlyphPlacer highlight(highlightLayer, *shape);
-    DrawLines(*this, placer, highlight, glyphs);
+    GlyphPlacer caret(caretLayer, *shape);
+    DrawLines(*this, placer, highlight, caret, glyphs);
     // The selection's boxes lie beneath the glyphs.
     if (!highlightLayer.fillEdges.empty()) shape->layers.push_back(std::move(highlightLayer));
     if (!layer.fillEdges.empty()) {
@@ -294,6 +340,7 @@ std::shared_ptr<const Shape> TextField::Picture() const {
                        [](const StyledSegment& l, const StyledSegment& r) { return l.style < r.style; });
       shape->layers.push_back(std::move(layer));
     }
+    if (!caretLayer.fillEdges.empty()) shape->layers.push_back(std::move(caretLayer));
   }
   picture_ = std::move(shape);
   pictureKey_ = std::move(key);
