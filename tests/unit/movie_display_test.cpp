@@ -27,23 +27,9 @@ constexpr std::uint8_t kNewObject = 0x40;
 constexpr std::uint8_t kTypeOf = 0x44;
 constexpr std::uint8_t kInitObject = 0x43;
 
-// Pushes `path` (a variable, then members: "t.text") onto the stack.
-Actions& Get(Actions& a, std::string_view path) {
-  std::size_t dot = path.find('.');
-  a.PushString(path.substr(0, dot)).GetVariable();
-  while (dot != std::string_view::npos) {
-    const std::size_t next = path.find('.', dot + 1);
-    a.PushString(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1)).Raw(kGetMember);
-    dot = next;
-  }
-  return a;
-}
-
-Actions& TraceOf(Actions& a, std::string_view path) { return Get(a, path).Trace(); }
-
 // object.member = value (the value pushed by `push`).
 Actions& Set(Actions& a, std::string_view object, std::string_view member, const std::function<void(Actions&)>& push) {
-  Get(a, object).PushString(member);
+  PushDottedPath(a, object).PushString(member);
   push(a);
   return a.Raw(kSetMember);
 }
@@ -53,7 +39,7 @@ Actions& CallWithNumbers(Actions& a, std::string_view object, std::string_view m
                          const std::vector<double>& args) {
   for (auto it = args.rbegin(); it != args.rend(); ++it) a.PushDouble(*it);
   a.PushInt(static_cast<std::int32_t>(args.size()));
-  Get(a, object).PushString(method).Raw(kCallMethod);
+  PushDottedPath(a, object).PushString(method).Raw(kCallMethod);
   return a;
 }
 
@@ -98,28 +84,28 @@ std::vector<DisplayCase> TextFieldCases() {
        8,
        [](MovieBuilder& m) { PlaceField(m, Field("hello")); },
        [](Actions& a) {
-         TraceOf(a, "t");
-         Get(a, "t").Raw(kTypeOf).Trace();
-         TraceOf(a, "t.text");
-         TraceOf(a, "t.length");
-         TraceOf(a, "t._name");
+         TraceDottedPath(a, "t");
+         PushDottedPath(a, "t").Raw(kTypeOf).Trace();
+         TraceDottedPath(a, "t.text");
+         TraceDottedPath(a, "t.length");
+         TraceDottedPath(a, "t._name");
        },
        {"_level0.t", "object", "hello", "5", "t"}},
       {"variable_takes_the_initial_text_and_the_field_follows_it",
        8,
        [](MovieBuilder& m) { PlaceField(m, Field("first", "v")); },
        [](Actions& a) {
-         TraceOf(a, "v");
+         TraceDottedPath(a, "v");
          a.PushString("v").PushString("second").SetVariable();
-         TraceOf(a, "t.text");
+         TraceDottedPath(a, "t.text");
          Set(a, "t", "text", [](Actions& b) { b.PushString("typed"); });
-         TraceOf(a, "v");
+         TraceDottedPath(a, "v");
        },
        {"first", "second", "typed"}},
       {"empty_field_leaves_its_variable_undefined",
        8,
        [](MovieBuilder& m) { PlaceField(m, Field("", "v")); },
-       [](Actions& a) { TraceOf(a, "v"); },
+       [](Actions& a) { TraceDottedPath(a, "v"); },
        {"undefined"}},
       {"flags_and_limits_from_the_definition",
        8,
@@ -132,11 +118,11 @@ std::vector<DisplayCase> TextFieldCases() {
          PlaceField(m, fields);
        },
        [](Actions& a) {
-         TraceOf(a, "t.password");
-         TraceOf(a, "t.multiline");
-         TraceOf(a, "t.border");
-         TraceOf(a, "t.maxChars");
-         TraceOf(a, "t.type");
+         TraceDottedPath(a, "t.password");
+         TraceDottedPath(a, "t.multiline");
+         TraceDottedPath(a, "t.border");
+         TraceDottedPath(a, "t.maxChars");
+         TraceDottedPath(a, "t.type");
        },
        {"true", "true", "true", "12", "input"}},
       {"colours_wrap_to_24_bits_and_max_chars_zero_is_null",
@@ -144,9 +130,9 @@ std::vector<DisplayCase> TextFieldCases() {
        [](MovieBuilder& m) { PlaceField(m, Field("x")); },
        [](Actions& a) {
          Set(a, "t", "borderColor", [](Actions& b) { b.PushInt(-1); });
-         TraceOf(a, "t.borderColor");
+         TraceDottedPath(a, "t.borderColor");
          Set(a, "t", "maxChars", [](Actions& b) { b.PushInt(0); });
-         TraceOf(a, "t.maxChars");
+         TraceDottedPath(a, "t.maxChars");
        },
        {"16777215", "null"}},
       {"html_field_reads_markup_and_writes_it_back",
@@ -159,8 +145,8 @@ std::vector<DisplayCase> TextFieldCases() {
        },
        [](Actions& a) {
          Set(a, "t", "htmlText", [](Actions& b) { b.PushString("<p>a &amp; b</p><p>c</p>"); });
-         TraceOf(a, "t.text");
-         TraceOf(a, "t.htmlText");
+         TraceDottedPath(a, "t.text");
+         TraceDottedPath(a, "t.htmlText");
        },
        // The end of the last paragraph stays in the text, which then ends with an empty line.
        {"a & b", "c", "",
@@ -172,8 +158,8 @@ std::vector<DisplayCase> TextFieldCases() {
        [](MovieBuilder& m) { PlaceField(m, Field("x")); },
        [](Actions& a) {
          Set(a, "t", "_width", [](Actions& b) { b.PushInt(40); });
-         TraceOf(a, "t._width");
-         TraceOf(a, "t._xscale");
+         TraceDottedPath(a, "t._width");
+         TraceDottedPath(a, "t._xscale");
        },
        {"40", "100"}},
       {"auto_size_fits_the_height_to_the_text",
@@ -186,9 +172,9 @@ std::vector<DisplayCase> TextFieldCases() {
        },
        [](Actions& a) {
          Set(a, "t", "autoSize", [](Actions& b) { b.PushBool(true); });
-         TraceOf(a, "t.autoSize");
+         TraceDottedPath(a, "t.autoSize");
          // One line of a 20-pixel font and the 2-pixel gutters: well under the 100 it had.
-         Get(a, "t._height").PushInt(50).Raw(0x48).Trace();
+         PushDottedPath(a, "t._height").PushInt(50).Raw(0x48).Trace();
        },
        {"left", "true"}},
       {"create_text_field_returns_the_field_from_version_8",
@@ -197,8 +183,8 @@ std::vector<DisplayCase> TextFieldCases() {
        [](Actions& a) {
          a.PushInt(30).PushInt(40).PushInt(5).PushInt(5).PushInt(3).PushString("made").PushInt(6);
          a.PushString("_root").GetVariable().PushString("createTextField").Raw(kCallMethod).Trace();
-         TraceOf(a, "made._width");
-         TraceOf(a, "made._x");
+         TraceDottedPath(a, "made._width");
+         TraceDottedPath(a, "made._x");
        },
        {"_level0.made", "40", "5"}},
   };
@@ -213,12 +199,12 @@ std::vector<DisplayCase> TextFormatCases() {
          a.PushString("f");
          for (int i = 0; i < 13; ++i) a.PushDouble(-10.9);
          a.PushInt(13).PushString("TextFormat").Raw(kNewObject).SetVariable();
-         TraceOf(a, "f.size");
-         TraceOf(a, "f.color");
-         TraceOf(a, "f.align");
-         TraceOf(a, "f.bold");
-         TraceOf(a, "f.leftMargin");
-         TraceOf(a, "f.display");
+         TraceDottedPath(a, "f.size");
+         TraceDottedPath(a, "f.color");
+         TraceDottedPath(a, "f.align");
+         TraceDottedPath(a, "f.bold");
+         TraceDottedPath(a, "f.leftMargin");
+         TraceDottedPath(a, "f.display");
        },
        {"-10", "4294967286", "null", "true", "-10", "block"}},
       {"members_set_later_keep_margins_at_zero",
@@ -227,9 +213,9 @@ std::vector<DisplayCase> TextFormatCases() {
        [](Actions& a) {
          a.PushString("f").PushInt(0).PushString("TextFormat").Raw(kNewObject).SetVariable();
          Set(a, "f", "leftMargin", [](Actions& b) { b.PushInt(-5); });
-         TraceOf(a, "f.leftMargin");
+         TraceDottedPath(a, "f.leftMargin");
          Set(a, "f", "align", [](Actions& b) { b.PushString("CENTER"); });
-         TraceOf(a, "f.align");
+         TraceDottedPath(a, "f.align");
        },
        {"0", "center"}},
       {"set_text_format_reaches_the_field",
@@ -238,8 +224,8 @@ std::vector<DisplayCase> TextFormatCases() {
        [](Actions& a) {
          a.PushString("f").PushInt(0).PushString("TextFormat").Raw(kNewObject).SetVariable();
          Set(a, "f", "size", [](Actions& b) { b.PushInt(30); });
-         Get(a, "f").PushInt(1);
-         Get(a, "t").PushString("setTextFormat").Raw(kCallMethod).Pop();
+         PushDottedPath(a, "f").PushInt(1);
+         PushDottedPath(a, "t").PushString("setTextFormat").Raw(kCallMethod).Pop();
          CallWithNumbers(a, "t", "getTextFormat", {}).PushString("size").Raw(kGetMember).Trace();
          CallWithNumbers(a, "t", "getTextFormat", {}).PushString("font").Raw(kGetMember).Trace();
        },
@@ -254,7 +240,7 @@ std::vector<DisplayCase> ClipCases() {
        [](MovieBuilder& m) {
          m.Place(m.DefineShape(FilledRectangle(10, 10, Color{255, 0, 0})), 1, {}, std::nullopt, "s");
        },
-       [](Actions& a) { TraceOf(a, "s"); },
+       [](Actions& a) { TraceDottedPath(a, "s"); },
        {"_level0"}},
       {"width_and_bounds_come_from_the_shape",
        8,
@@ -264,10 +250,10 @@ std::vector<DisplayCase> ClipCases() {
          m.Place(m.DefineSprite(sprite), 1, Transform::ScaleRotateTranslate(2, 0, 5, 0), std::nullopt, "c");
        },
        [](Actions& a) {
-         TraceOf(a, "c._width");
-         TraceOf(a, "c._height");
+         TraceDottedPath(a, "c._width");
+         TraceDottedPath(a, "c._height");
          a.PushString("_root").GetVariable().PushInt(1);
-         Get(a, "c").PushString("getBounds").Raw(kCallMethod).PushString("xMax").Raw(kGetMember).Trace();
+         PushDottedPath(a, "c").PushString("getBounds").Raw(kCallMethod).PushString("xMax").Raw(kGetMember).Trace();
        },
        {"20", "40", "25"}},
       {"morph_measures_by_its_start_bounds_at_any_ratio",
@@ -308,7 +294,7 @@ std::vector<DisplayCase> ClipCases() {
            a.PushString("x").PushInt(1).PushString("y");
            y(a);
            a.PushInt(2).Raw(kInitObject).StoreRegister(1).PushInt(1);
-           Get(a, "c").PushString("localToGlobal").Raw(kCallMethod).Pop();
+           PushDottedPath(a, "c").PushString("localToGlobal").Raw(kCallMethod).Pop();
            a.PushRegister(1).PushString("x").Raw(kGetMember).Trace();
          }
        },
@@ -337,13 +323,13 @@ std::vector<DisplayCase> ClipCases() {
          CallWithNumbers(a, "d", "lineTo", {30, 0}).Pop();
          CallWithNumbers(a, "d", "lineTo", {30, 10}).Pop();
          CallWithNumbers(a, "d", "endFill", {}).Pop();
-         TraceOf(a, "d._width");
-         TraceOf(a, "d._height");
+         TraceDottedPath(a, "d._width");
+         TraceDottedPath(a, "d._height");
          CallWithNumbers(a, "d", "lineStyle", {4, 0}).Pop();
          CallWithNumbers(a, "d", "lineTo", {0, 10}).Pop();
-         TraceOf(a, "d._width");
+         TraceDottedPath(a, "d._width");
          CallWithNumbers(a, "d", "clear", {}).Pop();
-         TraceOf(a, "d._width");
+         TraceDottedPath(a, "d._width");
        },
        {"30", "10", "34", "0"}},
       {"goto_frame_numbers_wrap_to_32_bits",
@@ -355,11 +341,11 @@ std::vector<DisplayCase> ClipCases() {
        },
        [](Actions& a) {
          CallWithNumbers(a, "c", "gotoAndStop", {4294967298.0}).Pop();
-         TraceOf(a, "c._currentframe");
+         TraceDottedPath(a, "c._currentframe");
          CallWithNumbers(a, "c", "gotoAndStop", {0}).Pop();
-         TraceOf(a, "c._currentframe");
+         TraceDottedPath(a, "c._currentframe");
          CallWithNumbers(a, "c", "gotoAndStop", {999}).Pop();
-         TraceOf(a, "c._currentframe");
+         TraceDottedPath(a, "c._currentframe");
        },
        {"2", "2", "3"}},
       {"button_is_an_object_with_a_name",
@@ -369,10 +355,10 @@ std::vector<DisplayCase> ClipCases() {
          m.Place(m.DefineButton2({ButtonRecordSpec{0x0F, shape, 1, {}}}), 1, {}, std::nullopt, "b");
        },
        [](Actions& a) {
-         TraceOf(a, "b");
-         Get(a, "b").Raw(kTypeOf).Trace();
-         TraceOf(a, "b.enabled");
-         TraceOf(a, "b._width");
+         TraceDottedPath(a, "b");
+         PushDottedPath(a, "b").Raw(kTypeOf).Trace();
+         TraceDottedPath(a, "b.enabled");
+         TraceDottedPath(a, "b._width");
        },
        {"_level0.b", "object", "true", "10"}},
   };

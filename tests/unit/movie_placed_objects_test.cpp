@@ -24,22 +24,8 @@ constexpr std::uint8_t kInitObject = 0x43;
 constexpr std::uint8_t kTypeOf = 0x44;
 constexpr std::uint16_t kDefineVideoStream = 60;
 
-// Pushes `path` (a variable, then members: "a.b.c").
-Actions& Get(Actions& a, std::string_view path) {
-  std::size_t dot = path.find('.');
-  a.PushString(path.substr(0, dot)).GetVariable();
-  while (dot != std::string_view::npos) {
-    const std::size_t next = path.find('.', dot + 1);
-    a.PushString(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1)).Raw(kGetMember);
-    dot = next;
-  }
-  return a;
-}
-
-Actions& TraceOf(Actions& a, std::string_view path) { return Get(a, path).Trace(); }
-
 Actions& SetNumber(Actions& a, std::string_view object, std::string_view member, double value) {
-  return Get(a, object).PushString(member).PushDouble(value).Raw(kSetMember);
+  return PushDottedPath(a, object).PushString(member).PushDouble(value).Raw(kSetMember);
 }
 
 // object.method(args...), the arguments pushed by `pushReversed`; the result is dropped.
@@ -47,7 +33,7 @@ Actions& Call(Actions& a, std::string_view object, std::string_view method,
               const std::function<void(Actions&)>& pushReversed, int count) {
   pushReversed(a);
   a.PushInt(count);
-  return Get(a, object).PushString(method).Raw(kCallMethod).Pop();
+  return PushDottedPath(a, object).PushString(method).Raw(kCallMethod).Pop();
 }
 
 std::vector<std::string> TracesOfMovie(MovieBuilder& movie, const Actions& script) {
@@ -70,13 +56,13 @@ TEST(PlacedVideo, IsADisplayObjectScriptsReachByItsName) {
   const std::uint16_t video = movie.DefineRaw(kDefineVideoStream, VideoStream(0x05));
   movie.Place(video, 1, Transform::Translate(12, 34), std::nullopt, "screen");
   Actions a;
-  TraceOf(a, "screen");
-  TraceOf(a, "screen._name");
-  TraceOf(a, "screen._x");
-  Get(a, "screen").Raw(kTypeOf).Trace();
-  Get(a, "screen").PushString("attachVideo").Raw(kGetMember).Raw(kTypeOf).Trace();
+  TraceDottedPath(a, "screen");
+  TraceDottedPath(a, "screen._name");
+  TraceDottedPath(a, "screen._x");
+  PushDottedPath(a, "screen").Raw(kTypeOf).Trace();
+  PushDottedPath(a, "screen").PushString("attachVideo").Raw(kGetMember).Raw(kTypeOf).Trace();
   SetNumber(a, "screen", "_x", 50);
-  TraceOf(a, "screen._x");
+  TraceDottedPath(a, "screen._x");
   EXPECT_EQ(TracesOfMovie(movie, a), (std::vector<std::string>{"_level0.screen", "screen", "12", "object", "undefined", "50"}));
 }
 
@@ -85,7 +71,7 @@ TEST(PlacedVideo, OneWithoutANameStaysOutOfReach) {
   const std::uint16_t video = movie.DefineRaw(kDefineVideoStream, VideoStream(0));
   movie.Place(video, 1);
   Actions a;
-  TraceOf(a, "instance1");
+  TraceDottedPath(a, "instance1");
   EXPECT_EQ(TracesOfMovie(movie, a), (std::vector<std::string>{"undefined"}));
 }
 
@@ -98,9 +84,9 @@ Actions& MakePoint(Actions& a, double x, double y) {
 }
 
 Actions& Convert(Actions& a, std::string_view clip, std::string_view method) {
-  Call(a, clip, method, [](Actions& b) { Get(b, "o"); }, 1);
-  TraceOf(a, "o.x");
-  return TraceOf(a, "o.y");
+  Call(a, clip, method, [](Actions& b) { PushDottedPath(b, "o"); }, 1);
+  TraceDottedPath(a, "o.x");
+  return TraceDottedPath(a, "o.y");
 }
 
 // The platform keeps each matrix's move in whole twips, and a turn a script
@@ -136,7 +122,7 @@ TEST(PointConversion, KeepsWholeTwipsThroughTurnedClipsAndARootAScriptTurned) {
 
 Actions& TraceHit(Actions& a, std::string_view clip, double x, double y) {
   a.PushBool(true).PushDouble(y).PushDouble(x).PushInt(3);
-  return Get(a, clip).PushString("hitTest").Raw(kCallMethod).Trace();
+  return PushDottedPath(a, clip).PushString("hitTest").Raw(kCallMethod).Trace();
 }
 
 TEST(ShapeHitTest, AClipThatSetMaskMasksIsHitOnlyWhereItsMaskIs) {
@@ -148,7 +134,7 @@ TEST(ShapeHitTest, AClipThatSetMaskMasksIsHitOnlyWhereItsMaskIs) {
   movie.Place(movie.DefineSprite(big), 1, {}, std::nullopt, "m");
   movie.Place(movie.DefineSprite(small), 2, {}, std::nullopt, "k");
   Actions a;
-  Call(a, "m", "setMask", [](Actions& b) { Get(b, "k"); }, 1);
+  Call(a, "m", "setMask", [](Actions& b) { PushDottedPath(b, "k"); }, 1);
   TraceHit(a, "m", 75, 75);
   TraceHit(a, "m", 25, 25);
   Call(a, "m", "setMask", [](Actions& b) { b.PushNull(); }, 1);
@@ -243,14 +229,14 @@ TEST(AutoSizedField, KeepsTheHeightOfItsTextSoAllOfItShowsAndNothingScrolls) {
   movie.Place(movie.DefineEditText(fields), 1, {}, std::nullopt, "t");
   Actions a;
   a.PushString("before");
-  Get(a, "t._height");
+  PushDottedPath(a, "t._height");
   a.SetVariable();
   SetNumber(a, "t", "_height", 5);
   SetNumber(a, "t", "scroll", 2);
-  TraceOf(a, "t.scroll");
-  TraceOf(a, "t.maxscroll");
-  Get(a, "t._height");
-  Get(a, "before");
+  TraceDottedPath(a, "t.scroll");
+  TraceDottedPath(a, "t.maxscroll");
+  PushDottedPath(a, "t._height");
+  PushDottedPath(a, "before");
   a.Equals2().Trace();
   EXPECT_EQ(TracesOfMovie(movie, a), (std::vector<std::string>{"1", "1", "true"}));
 }

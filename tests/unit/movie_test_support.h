@@ -63,4 +63,18 @@ inline std::vector<std::string> TracesOf(const Actions& actions, int version) {
   return lines;
 }
 
+// Pushes a dotted path: the first name as a variable, each further one as a member ("a.b.c").
+inline Actions& PushDottedPath(Actions& a, std::string_view path) {
+  std::size_t dot = path.find('.');
+  a.PushString(path.substr(0, dot)).GetVariable();
+  while (dot != std::string_view::npos) {
+    const std::size_t next = path.find('.', dot + 1);
+    a.PushString(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1)).Raw(0x4E);
+    dot = next;
+  }
+  return a;
+}
+
+inline Actions& TraceDottedPath(Actions& a, std::string_view path) { return PushDottedPath(a, path).Trace(); }
+
 }  // namespace swf::testing

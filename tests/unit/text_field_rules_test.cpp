@@ -234,32 +234,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& tested) { return tested.param.name; });
 
 // Movies: the definition's settings and what scripts set, read back by trace.
-constexpr std::uint8_t kGetMember = 0x4E;
 constexpr std::uint8_t kSetMember = 0x4F;
 constexpr std::uint8_t kCallMethod = 0x52;
 constexpr std::uint8_t kCloneSprite = 0x24;
 constexpr std::uint8_t kReturn = 0x3E;
 
-Actions& Get(Actions& a, std::string_view path) {
-  std::size_t dot = path.find('.');
-  a.PushString(path.substr(0, dot)).GetVariable();
-  while (dot != std::string_view::npos) {
-    const std::size_t next = path.find('.', dot + 1);
-    a.PushString(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1)).Raw(kGetMember);
-    dot = next;
-  }
-  return a;
-}
-
-Actions& TraceOf(Actions& a, std::string_view path) { return Get(a, path).Trace(); }
-
 Actions& SetNumber(Actions& a, std::string_view object, std::string_view member, double value) {
-  Get(a, object).PushString(member).PushDouble(value);
+  PushDottedPath(a, object).PushString(member).PushDouble(value);
   return a.Raw(kSetMember);
 }
 
 Actions& SetText(Actions& a, std::string_view object, std::string_view member, std::string_view value) {
-  Get(a, object).PushString(member).PushString(value);
+  PushDottedPath(a, object).PushString(member).PushString(value);
   return a.Raw(kSetMember);
 }
 
@@ -315,10 +301,10 @@ INSTANTIATE_TEST_SUITE_P(
                          m.Place(id, 1, {}, std::nullopt, "t");
                        },
                        [](Actions& a) {
-                         TraceOf(a, "t.antiAliasType");
-                         TraceOf(a, "t.gridFitType");
-                         TraceOf(a, "t.thickness");
-                         TraceOf(a, "t.sharpness");
+                         TraceDottedPath(a, "t.antiAliasType");
+                         TraceDottedPath(a, "t.gridFitType");
+                         TraceDottedPath(a, "t.thickness");
+                         TraceDottedPath(a, "t.sharpness");
                        },
                        {"advanced", "subpixel", "1.5", "-2"}},
         FieldMovieCase{"thickness_and_sharpness_keep_any_number",
@@ -326,10 +312,10 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Actions& a) {
                          SetNumber(a, "t", "sharpness", -539);
                          SetNumber(a, "t", "thickness", 300);
-                         TraceOf(a, "t.sharpness");
-                         TraceOf(a, "t.thickness");
-                         Get(a, "t").PushString("thickness").PushString("x").Raw(kSetMember);
-                         TraceOf(a, "t.thickness");
+                         TraceDottedPath(a, "t.sharpness");
+                         TraceDottedPath(a, "t.thickness");
+                         PushDottedPath(a, "t").PushString("thickness").PushString("x").Raw(kSetMember);
+                         TraceDottedPath(a, "t.thickness");
                        },
                        {"-539", "300", "NaN"}},
         FieldMovieCase{"size_sets_the_bounds_under_the_scale",
@@ -337,8 +323,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Actions& a) {
                          SetNumber(a, "t", "_xscale", 200);
                          SetNumber(a, "t", "_width", 20);
-                         TraceOf(a, "t._width");
-                         TraceOf(a, "t._xscale");
+                         TraceDottedPath(a, "t._width");
+                         TraceDottedPath(a, "t._xscale");
                        },
                        {"40", "200"}},
         FieldMovieCase{"a_new_variable_starts_with_the_defined_text",
@@ -346,8 +332,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Actions& a) {
                          SetText(a, "t", "text", "changed");
                          SetText(a, "t", "variable", "w");
-                         TraceOf(a, "w");
-                         TraceOf(a, "t.text");
+                         TraceDottedPath(a, "w");
+                         TraceDottedPath(a, "t.text");
                        },
                        {"Hello", "Hello"}},
         FieldMovieCase{"a_watcher_of_text_sees_no_stored_value",
@@ -358,9 +344,9 @@ INSTANTIATE_TEST_SUITE_P(
                          body.PushString("newVal").GetVariable().Raw(kReturn);
                          a.DefineFunction("watcher", {"prop", "oldVal", "newVal"}, body);
                          a.PushString("watcher").GetVariable().PushString("text").PushInt(2);
-                         Get(a, "t").PushString("watch").Raw(kCallMethod).Pop();
+                         PushDottedPath(a, "t").PushString("watch").Raw(kCallMethod).Pop();
                          SetText(a, "t", "text", "new");
-                         TraceOf(a, "t.text");
+                         TraceDottedPath(a, "t.text");
                        },
                        {"undefined", "new"}},
         FieldMovieCase{"a_duplicated_field_starts_as_defined",
@@ -369,8 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
                          SetText(a, "t", "text", "changed");
                          SetNumber(a, "t", "_x", 7);
                          a.PushString("t").PushString("copy").PushInt(5).Raw(kCloneSprite);
-                         TraceOf(a, "copy.text");
-                         TraceOf(a, "copy._x");
+                         TraceDottedPath(a, "copy.text");
+                         TraceDottedPath(a, "copy._x");
                        },
                        {"first", "7"}},
         FieldMovieCase{"the_position_is_where_the_box_starts",
@@ -381,10 +367,10 @@ INSTANTIATE_TEST_SUITE_P(
                          m.Place(m.DefineEditText(box), 1, {}, std::nullopt, "t");
                        },
                        [](Actions& a) {
-                         TraceOf(a, "t._x");
-                         TraceOf(a, "t._y");
+                         TraceDottedPath(a, "t._x");
+                         TraceDottedPath(a, "t._y");
                          SetNumber(a, "t", "_x", 10);
-                         TraceOf(a, "t._x");
+                         TraceDottedPath(a, "t._x");
                        },
                        {"6", "7", "10"}},
         FieldMovieCase{"autosize_to_the_right_moves_the_position",
@@ -395,18 +381,18 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        [](Actions& a) {
                          SetText(a, "t", "autoSize", "right");
-                         TraceOf(a, "t._x");
-                         TraceOf(a, "t._width");
+                         TraceDottedPath(a, "t._x");
+                         TraceDottedPath(a, "t._width");
                          SetText(a, "t", "autoSize", "center");
                          SetText(a, "t", "autoSize", "none");
-                         TraceOf(a, "t._x");
+                         TraceDottedPath(a, "t._x");
                        },
                        {"-3", "4", "-3"}},
         FieldMovieCase{"a_property_the_stage_keeps_no_value_of_stays_on_the_field",
                        [](MovieBuilder& m) { m.Place(m.DefineEditText(Field("x")), 1, {}, std::nullopt, "t"); },
                        [](Actions& a) {
                          SetNumber(a, "t", "tabIndex", 3);
-                         TraceOf(a, "t.tabIndex");
+                         TraceDottedPath(a, "t.tabIndex");
                        },
                        {"3"}}),
     [](const auto& tested) { return tested.param.name; });
@@ -426,11 +412,11 @@ TEST_P(FieldPrototype, PropertiesActOnFieldsAlone) {
   Actions a;
   constexpr std::uint8_t kNewObject = 0x40;
   a.PushString("o").PushInt(0).PushString("Object").Raw(kNewObject).SetVariable();
-  Get(a, "o").PushString("__proto__");
-  Get(a, "TextField.prototype").Raw(kSetMember);
-  TraceOf(a, "o." + c.member);
+  PushDottedPath(a, "o").PushString("__proto__");
+  PushDottedPath(a, "TextField.prototype").Raw(kSetMember);
+  TraceDottedPath(a, "o." + c.member);
   SetText(a, "o", c.member, "x");
-  TraceOf(a, "o." + c.member);
+  TraceDottedPath(a, "o." + c.member);
   movie.DoAction(a).ShowFrame();
   std::vector<std::string> lines;
   MoviePlayer player;
